@@ -1,0 +1,38 @@
+// The cached settings and the constant encoding tables, with their loading
+// from and saving to the settings file.
+#pragma once
+
+#include <QString>
+#include <array>
+
+class IniFile;
+
+enum SplitModes { Custom = 0, Time = 1, Count = 2, Unification = 3 };
+
+inline constexpr std::array<int, 9> SampleRateTable = {8000,  11025, 12000, 16000, 22050,
+                                                       24000, 32000, 44100, 48000};
+inline constexpr std::array<int, 15> BitrateTable = {8,   16,  24,  32,  48,  64,  80, 96,
+                                                     112, 128, 160, 192, 224, 256, 320};
+
+struct CachedSettings {
+    int SplitMode = Custom;
+    QString OutputDir; // ends with the native separator once loaded
+    int SplitSeconds = 60;
+    int SplitCount = 6;
+    bool FadeIn = false;
+    bool FadeOut = false;
+    int FadeInSeconds = 5;
+    int FadeOutSeconds = 5;
+    bool SkinOption = false;
+};
+
+// The settings file's full path: VAZOzojoin.ini in the user's configuration folder.
+QString settingsFilePath();
+// The default output folder: the user's Music folder with a final separator.
+QString defaultOutputDir();
+
+// Fills `s` from the file in the classic order; creates OutputDir one level deep
+// when it does not exist. Loading never creates the settings file.
+void LoadSettings(const IniFile& ini, CachedSettings& s);
+// Writes the nine cached settings; throws IniWriteError when a write is refused.
+void SaveSettings(IniFile& ini, const CachedSettings& s);

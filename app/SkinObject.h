@@ -1,0 +1,50 @@
+// One named object of the skin: a button, a slider, a text or a plain bar. The
+// core writes to it; a widget draws it and repaints when it changes.
+#pragma once
+
+#include <QObject>
+#include <QRect>
+#include <QString>
+
+class SkinObject : public QObject {
+    Q_OBJECT
+public:
+    enum Kind { Button, Slider, Text, Bar };
+
+    SkinObject(const QString& name, Kind kind, const QRect& rect, QObject* parent = nullptr);
+
+    QString ObjectName() const { return m_name; }
+    Kind kind() const { return m_kind; }
+
+    QRect GetObjectRect() const { return m_rect; }
+    void SetObjectRect(const QRect& rect) { m_rect = rect; }
+    // Tells the views to draw the object again with its current state.
+    void RedrawObject() { emit redrawn(this); }
+
+    QString text() const { return m_text; }
+    void SetObjectText(const QString& text) { m_text = text; }
+
+    int GetSliderPosition() const { return m_position; }
+    void SetSliderPosition(int position) { m_position = position; }
+    int GetSliderMax() const { return m_max; }
+    void SetSliderMax(int max) { m_max = max; }
+    int GetSliderPage() const { return m_page; }
+    void SetSliderPage(int page) { m_page = page; }
+
+    // Look of the object (set from the skin description).
+    QString label;
+    QString tooltip;
+    QString icon;
+
+signals:
+    void redrawn(SkinObject* object);
+
+private:
+    QString m_name;
+    Kind m_kind;
+    QRect m_rect;
+    QString m_text;
+    int m_position = 0;
+    int m_max = 100;
+    int m_page = 0;
+};

@@ -1,0 +1,62 @@
+// Reader and writer of audio files: decodes Ogg Vorbis, MP3, WMA and whatever
+// else FFmpeg opens, and encodes Ogg Vorbis. One object is either a reader or
+// a writer at a time.
+#pragma once
+
+#include "audio/SampleBlock.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class AudioFile {
+public:
+    AudioFile();
+    ~AudioFile();
+    AudioFile(const AudioFile&) = delete;
+    AudioFile& operator=(const AudioFile&) = delete;
+
+    // --- reading -----------------------------------------------------------
+    // Opens a file for reading; the decoder is chosen by content. Throws
+    // AudioError naming the file and the reason; nothing is created or changed.
+    void OpenRead(const QString& path);
+    // Closes the reader or completes and closes the written file.
+    void Close();
+    bool IsOpen() const;
+
+    // Of the open source file (not of the format asked with SetPcmFormat).
+    std::int64_t LengthSamples() const; // frames
+    std::int64_t LengthMs() const;      // LengthSamples * 1000 / SampleRate, truncated
+    int SampleRate() const;
+    int Channels() const;
+
+    // The next read starts at this frame of the source (sample exact).
+    void Seek(std::int64_t frame);
+    // At most `count` frames of the source (converted to the asked PCM format
+    // when SetPcmFormat was given on the reader). An empty block means the end.
+    SampleBlock ReadSamples(std::int64_t count);
+
+    // Reader: the format blocks are delivered in. Writer: the format of the
+    // blocks it will be given. Stays in force until changed or the object is
+    // destroyed; rate 0 means "as the source / as the encoding".
+    void SetPcmFormat(int rate, int channels);
+
+    // --- writing -----------------------------------------------------------
+    // Sets the Ogg Vorbis encoding of the next file created. Shapes:
+    // (kbps, 0, 0, -1) managed nominal bitrate; (kbps, min, max, -1) managed
+    // between min and max; (0, 0, 0, quality 0..1000) quality driven.
+    void SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality);
+    // True when libvorbisenc accepts the encoding (quality not involved).
+    static bool CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps);
+    // Creates (or replaces) an output file. Throws AudioError on failure.
+    void CreateWrite(const QString& path);
+    void WriteSamples(const SampleBlock& block);
+
+    // A disabled component refuses every operation; toggling resets it.
+    void SetEnabled(bool enabled);
+    bool Enabled() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything Cadelo needs to build, run and test, from Debian's
+# packages. Does nothing (quickly) when all are present.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libvorbis-dev libogg-dev libmpg123-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libsdl2-dev libtag1-dev libgtest-dev
+  vorbis-tools lame ffmpeg
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,191 @@
+#include "synth/Synth.h"
+
+#include <QFile>
+#include <QProcess>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
+
+namespace synth {
+
+float toneSample(std::int64_t i, int ch, int rate, double freq)
+{
+    const double f = freq * (1.0 + 0.5 * ch);
+    return static_cast<float>(0.5 * std::sin(2.0 * M_PI * f * double(i) / double(rate)));
+}
+
+std::vector<float> tone(std::int64_t frames, int rate, int channels, double freq)
+{
+    std::vector<float> out(static_cast<size_t>(frames * channels));
+    for (std::int64_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            out[size_t(i * channels + c)] = toneSample(i, c, rate, freq);
+    return out;
+}
+
+namespace {
+void writePage(FILE* f, const ogg_page& page)
+{
+    std::fwrite(page.header, 1, size_t(page.header_len), f);
+    std::fwrite(page.body, 1, size_t(page.body_len), f);
+}
+} // namespace
+
+void writeOgg(const QString& path, std::int64_t frames, int rate, int channels, double freq)
+{
+    FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!f)
+        throw std::runtime_error("cannot create " + path.toStdString());
+    vorbis_info vi;
+    vorbis_info_init(&vi);
+    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.5f) != 0) {
+        std::fclose(f);
+        throw std::runtime_error("vorbis_encode_init_vbr refused");
+    }
+    vorbis_comment vc;
+    vorbis_comment_init(&vc);
+    vorbis_dsp_state vd;
+    vorbis_block vb;
+    vorbis_analysis_init(&vd, &vi);
+    vorbis_block_init(&vd, &vb);
+    ogg_stream_state os;
+    ogg_stream_init(&os, 12345);
+    ogg_packet h, hc, hcode;
+    vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
+    ogg_stream_packetin(&os, &h);
+    ogg_stream_packetin(&os, &hc);
+    ogg_stream_packetin(&os, &hcode);
+    ogg_page og;
+    while (ogg_stream_flush(&os, &og))
+        writePage(f, og);
+
+    const std::int64_t chunk = 4096;
+    std::int64_t done = 0;
+    bool eos = false;
+    while (!eos) {
+        const std::int64_t n = std::min(chunk, frames - done);
+        if (n > 0) {
+            float** buf = vorbis_analysis_buffer(&vd, int(n));
+            for (std::int64_t i = 0; i < n; ++i)
+                for (int c = 0; c < channels; ++c)
+                    buf[c][i] = toneSample(done + i, c, rate, freq);
+            vorbis_analysis_wrote(&vd, int(n));
+            done += n;
+        } else {
+            vorbis_analysis_wrote(&vd, 0);
+        }
+        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+            vorbis_analysis(&vb, nullptr);
+            vorbis_bitrate_addblock(&vb);
+            ogg_packet op;
+            while (vorbis_bitrate_flushpacket(&vd, &op)) {
+                ogg_stream_packetin(&os, &op);
+                while (ogg_stream_pageout(&os, &og)) {
+                    writePage(f, og);
+                    if (ogg_page_eos(&og))
+                        eos = true;
+                }
+            }
+        }
+        if (n <= 0 && !eos) {
+            // Nothing more to analyse: flush what remains.
+            while (ogg_stream_flush(&os, &og)) {
+                writePage(f, og);
+                if (ogg_page_eos(&og))
+                    eos = true;
+            }
+            eos = true;
+        }
+    }
+    ogg_stream_clear(&os);
+    vorbis_block_clear(&vb);
+    vorbis_dsp_clear(&vd);
+    vorbis_comment_clear(&vc);
+    vorbis_info_clear(&vi);
+    std::fclose(f);
+}
+
+void writeWav(const QString& path, const std::vector<float>& samples, int rate, int channels)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw std::runtime_error("cannot create " + path.toStdString());
+    auto u32 = [&](quint32 v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](quint16 v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    const quint32 dataBytes = quint32(samples.size() * 2);
+    f.write("RIFF");
+    u32(36 + dataBytes);
+    f.write("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(quint16(channels));
+    u32(quint32(rate));
+    u32(quint32(rate * channels * 2));
+    u16(quint16(channels * 2));
+    u16(16);
+    f.write("data");
+    u32(dataBytes);
+    std::vector<qint16> pcm(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i)
+        pcm[i] = qint16(std::lround(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f));
+    f.write(reinterpret_cast<const char*>(pcm.data()), qint64(pcm.size() * 2));
+}
+
+bool run(const QString& program, const QStringList& args, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForStarted(10000))
+        return false;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool makeMp3(const QString& wavPath, const QString& mp3Path, int kbps)
+{
+    return run(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-b"),
+                                        QString::number(kbps), wavPath, mp3Path});
+}
+
+bool makeWma(const QString& wavPath, const QString& wmaPath, int kbps)
+{
+    return run(QStringLiteral("ffmpeg"),
+               {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                QStringLiteral("-y"), QStringLiteral("-i"), wavPath, QStringLiteral("-c:a"),
+                QStringLiteral("wmav2"), QStringLiteral("-b:a"), QString::number(kbps) + QLatin1Char('k'),
+                wmaPath});
+}
+
+Decoded decodeOgg(const QString& path)
+{
+    OggVorbis_File vf;
+    if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
+        throw std::runtime_error("cannot decode " + path.toStdString());
+    Decoded d;
+    vorbis_info* vi = ov_info(&vf, -1);
+    d.rate = int(vi->rate);
+    d.channels = vi->channels;
+    int section = 0;
+    for (;;) {
+        float** pcm = nullptr;
+        const long n = ov_read_float(&vf, &pcm, 4096, &section);
+        if (n <= 0)
+            break;
+        for (long i = 0; i < n; ++i)
+            for (int c = 0; c < d.channels; ++c)
+                d.samples.push_back(pcm[c][i]);
+    }
+    ov_clear(&vf);
+    return d;
+}
+
+} // namespace synth
