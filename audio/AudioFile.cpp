@@ -21,6 +21,7 @@ int AudioFile::SampleRate() const { return 0; }
 int AudioFile::Channels() const { return 0; }
 void AudioFile::Seek(std::int64_t) {}
 SampleBlock AudioFile::ReadSamples(std::int64_t) { return {}; }
+std::int64_t AudioFile::Position() const { return 0; }
 void AudioFile::SetPcmFormat(int, int) {}
 void AudioFile::SetOggFormat(int, int, int, int, int, int) {}
 bool AudioFile::CheckOggFormat(int, int, int, int, int) { return false; }

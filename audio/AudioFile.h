@@ -32,9 +32,14 @@ public:
 
     // The next read starts at this frame of the source (sample exact).
     void Seek(std::int64_t frame);
-    // At most `count` frames of the source (converted to the asked PCM format
-    // when SetPcmFormat was given on the reader). An empty block means the end.
+    // Reads at most `count` frames of the SOURCE and returns them, converted to
+    // the asked PCM format when SetPcmFormat was given on the reader (so the
+    // block may hold more or fewer frames than it consumed). An empty block
+    // means the end, and stays so on further calls.
     SampleBlock ReadSamples(std::int64_t count);
+    // The source frame the next read starts at (advances by what ReadSamples
+    // consumed; set by Seek).
+    std::int64_t Position() const;
 
     // Reader: the format blocks are delivered in. Writer: the format of the
     // blocks it will be given. Stays in force until changed or the object is
