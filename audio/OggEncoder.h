@@ -1,0 +1,38 @@
+// Encodes interleaved float frames into an Ogg Vorbis file with libvorbisenc
+// and libogg; the writer side of AudioFile sits on it.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class OggEncoder {
+public:
+    OggEncoder();
+    ~OggEncoder(); // without close(): the unfinished file is abandoned
+    OggEncoder(const OggEncoder&) = delete;
+    OggEncoder& operator=(const OggEncoder&) = delete;
+
+    // Shapes: (kbps, 0, 0, -1) nominal bitrate, rate management off;
+    // (kbps, min, max, -1) managed between min and max; (0, 0, 0, q) quality
+    // driven with q in 0..1000. Takes effect at the next open().
+    void setFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality);
+    // Whether libvorbisenc accepts this encoding (managed when kbps > 0).
+    static bool check(int rate, int channels, int kbps, int minKbps, int maxKbps);
+
+    // Starts a file; it replaces `path` only at close(). Throws AudioError
+    // naming the file and the reason.
+    void open(const QString& path);
+    // Appends frames in the encoding's rate and channel count.
+    void write(const float* interleaved, std::int64_t frames);
+    // Writes the last packets and puts the file in place.
+    void close();
+
+    bool isOpen() const;
+    int rate() const;
+    int channels() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
