@@ -1,0 +1,280 @@
+#include "audio/OggEncoder.h"
+
+#include "audio/AudioError.h"
+
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <algorithm>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisenc.h>
+
+namespace {
+
+enum class Shape { Nominal, Managed, Quality, Invalid };
+
+struct Format {
+    int rate = 44100;
+    int channels = 2;
+    int kbps = 128;
+    int minKbps = 0;
+    int maxKbps = 0;
+    int quality = -1;
+
+    Shape shape() const
+    {
+        if (rate <= 0 || channels <= 0)
+            return Shape::Invalid;
+        if (kbps > 0 || minKbps > 0 || maxKbps > 0)
+            return (minKbps > 0 || maxKbps > 0) ? Shape::Managed : Shape::Nominal;
+        return quality >= 0 ? Shape::Quality : Shape::Invalid;
+    }
+};
+
+// libvorbisenc takes bits per second and -1 for "no limit".
+long bitsOrUnset(int kbps) { return kbps > 0 ? long(kbps) * 1000 : -1; }
+
+// The vorbis_info that every set-up path fills; cleared on every exit.
+struct VorbisInfo {
+    vorbis_info vi;
+    VorbisInfo() { vorbis_info_init(&vi); }
+    ~VorbisInfo() { vorbis_info_clear(&vi); }
+    VorbisInfo(const VorbisInfo&) = delete;
+    VorbisInfo& operator=(const VorbisInfo&) = delete;
+};
+
+// Runs libvorbisenc's set-up for `f` on `vi`; true when it was accepted.
+bool setUp(vorbis_info* vi, const Format& f)
+{
+    switch (f.shape()) {
+    case Shape::Nominal:
+        // A nominal bitrate alone is an average target, as oggenc -b does it:
+        // with management on, libvorbis would hold every second to the bitrate
+        // and spend bits badly.
+        if (vorbis_encode_setup_managed(vi, f.channels, f.rate, -1, bitsOrUnset(f.kbps), -1) != 0)
+            return false;
+        if (vorbis_encode_ctl(vi, OV_ECTL_RATEMANAGE2_SET, nullptr) != 0)
+            return false;
+        return vorbis_encode_setup_init(vi) == 0;
+    case Shape::Managed:
+        if (vorbis_encode_setup_managed(vi, f.channels, f.rate, bitsOrUnset(f.maxKbps),
+                                        bitsOrUnset(f.kbps), bitsOrUnset(f.minKbps))
+            != 0)
+            return false;
+        return vorbis_encode_setup_init(vi) == 0;
+    case Shape::Quality:
+        // Settings files may hold anything; libvorbis's scale ends at 1.0.
+        return vorbis_encode_init_vbr(vi, f.channels, f.rate,
+                                      float(std::min(f.quality, 1000)) / 1000.0f)
+            == 0;
+    case Shape::Invalid:
+        break;
+    }
+    return false;
+}
+
+QString describe(const Format& f)
+{
+    QString text = QStringLiteral("%1 Hz, %2 channel(s)").arg(f.rate).arg(f.channels);
+    switch (f.shape()) {
+    case Shape::Nominal:
+        return text + QStringLiteral(", %1 kbps").arg(f.kbps);
+    case Shape::Managed:
+        return text
+            + QStringLiteral(", %1 kbps between %2 and %3 kbps").arg(f.kbps).arg(f.minKbps).arg(f.maxKbps);
+    case Shape::Quality:
+        return text + QStringLiteral(", quality %1").arg(f.quality);
+    case Shape::Invalid:
+        break;
+    }
+    return text + QStringLiteral(", neither bitrate nor quality");
+}
+
+// Frames handed to libvorbis per analysis buffer: keeps its buffer small and
+// in cache however large the caller's blocks are.
+constexpr std::int64_t kChunkFrames = 4096;
+
+} // namespace
+
+struct OggEncoder::Impl {
+    Format format;
+
+    // State of one open file. Members are declared in the order they are set
+    // up, and torn down by ~Stream in reverse.
+    struct Stream {
+        VorbisInfo info;
+        vorbis_comment vc;
+        vorbis_dsp_state vd;
+        vorbis_block vb;
+        ogg_stream_state os;
+        bool dspReady = false;
+        bool osReady = false;
+        QSaveFile file;
+        QString path;
+        int rate = 0;
+        int channels = 0;
+
+        Stream() { vorbis_comment_init(&vc); }
+        ~Stream()
+        {
+            if (osReady)
+                ogg_stream_clear(&os);
+            if (dspReady) {
+                vorbis_block_clear(&vb);
+                vorbis_dsp_clear(&vd);
+            }
+            vorbis_comment_clear(&vc);
+            // An uncommitted QSaveFile removes its temporary on destruction.
+        }
+
+        void writePage(const ogg_page& page)
+        {
+            if (file.write(reinterpret_cast<const char*>(page.header), page.header_len)
+                    != page.header_len
+                || file.write(reinterpret_cast<const char*>(page.body), page.body_len)
+                    != page.body_len)
+                throw AudioError(
+                    QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        }
+
+        // Moves every finished block through analysis into pages on disk.
+        void drain()
+        {
+            ogg_packet packet;
+            ogg_page page;
+            while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+                vorbis_analysis(&vb, nullptr);
+                vorbis_bitrate_addblock(&vb);
+                while (vorbis_bitrate_flushpacket(&vd, &packet) == 1) {
+                    ogg_stream_packetin(&os, &packet);
+                    while (ogg_stream_pageout(&os, &page) != 0)
+                        writePage(page);
+                }
+            }
+        }
+    };
+    std::unique_ptr<Stream> stream;
+};
+
+OggEncoder::OggEncoder() : d(std::make_unique<Impl>()) {}
+
+OggEncoder::~OggEncoder() = default;
+
+void OggEncoder::setFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality)
+{
+    d->format = Format{rate, channels, kbps, minKbps, maxKbps, quality};
+}
+
+bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbps)
+{
+    Format f{rate, channels, kbps, minKbps, maxKbps, -1};
+    if (f.shape() == Shape::Nominal) {
+        // Asked as a managed set-up, the same template choice as encoding uses.
+        VorbisInfo info;
+        return vorbis_encode_setup_managed(&info.vi, channels, rate, -1, bitsOrUnset(kbps), -1) == 0
+            && vorbis_encode_setup_init(&info.vi) == 0;
+    }
+    if (f.shape() == Shape::Invalid && rate > 0 && channels > 0) {
+        // No bitrate at all: only the rate and channel count are in question,
+        // as for quality-driven encoding at the default quality.
+        f.quality = 300;
+    }
+    VorbisInfo info;
+    return setUp(&info.vi, f);
+}
+
+void OggEncoder::open(const QString& path)
+{
+    if (d->stream)
+        throw AudioError(QStringLiteral("Cannot create %1: a file is already being written").arg(path));
+
+    auto s = std::make_unique<Impl::Stream>();
+    s->path = path;
+    s->rate = d->format.rate;
+    s->channels = d->format.channels;
+    if (!setUp(&s->info.vi, d->format))
+        throw AudioError(QStringLiteral("Cannot create %1: the Ogg Vorbis encoder does not accept %2")
+                             .arg(path, describe(d->format)));
+
+    // Written beside the target and renamed over it at close: a failure never
+    // leaves half a file, and a source being read from the same path stays
+    // intact until the result is complete.
+    s->file.setFileName(path);
+    if (!s->file.open(QIODevice::WriteOnly))
+        throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
+
+    vorbis_analysis_init(&s->vd, &s->info.vi);
+    vorbis_block_init(&s->vd, &s->vb);
+    s->dspReady = true;
+    // Chained or concatenated files need distinct serial numbers.
+    ogg_stream_init(&s->os, int(QRandomGenerator::global()->generate() & 0x7fffffff));
+    s->osReady = true;
+
+    ogg_packet ident, comments, codebooks;
+    vorbis_analysis_headerout(&s->vd, &s->vc, &ident, &comments, &codebooks);
+    ogg_stream_packetin(&s->os, &ident);
+    ogg_stream_packetin(&s->os, &comments);
+    ogg_stream_packetin(&s->os, &codebooks);
+    // Audio has to begin on a page of its own.
+    ogg_page page;
+    while (ogg_stream_flush(&s->os, &page) != 0)
+        s->writePage(page);
+
+    d->stream = std::move(s);
+}
+
+void OggEncoder::write(const float* interleaved, std::int64_t frames)
+{
+    Impl::Stream* s = d->stream.get();
+    if (!s)
+        throw AudioError(QStringLiteral("Cannot write: no Ogg Vorbis file is open"));
+    const int channels = s->channels;
+    try {
+        while (frames > 0) {
+            const int n = int(std::min(frames, kChunkFrames));
+            float** buffer = vorbis_analysis_buffer(&s->vd, n);
+            if (channels == 2) {
+                float* left = buffer[0];
+                float* right = buffer[1];
+                for (int i = 0; i < n; ++i) {
+                    left[i] = interleaved[2 * i];
+                    right[i] = interleaved[2 * i + 1];
+                }
+            } else {
+                for (int c = 0; c < channels; ++c) {
+                    float* out = buffer[c];
+                    const float* in = interleaved + c;
+                    for (int i = 0; i < n; ++i)
+                        out[i] = in[std::int64_t(i) * channels];
+                }
+            }
+            vorbis_analysis_wrote(&s->vd, n);
+            s->drain();
+            interleaved += std::int64_t(n) * channels;
+            frames -= n;
+        }
+    } catch (...) {
+        // The file cannot be completed; drop it rather than leave it half.
+        d->stream.reset();
+        throw;
+    }
+}
+
+void OggEncoder::close()
+{
+    if (!d->stream)
+        return;
+    std::unique_ptr<Impl::Stream> s = std::move(d->stream);
+    vorbis_analysis_wrote(&s->vd, 0);
+    s->drain();
+    ogg_page page;
+    while (ogg_stream_flush(&s->os, &page) != 0)
+        s->writePage(page);
+    if (!s->file.commit())
+        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
+}
+
+bool OggEncoder::isOpen() const { return d->stream != nullptr; }
+
+int OggEncoder::rate() const { return d->stream ? d->stream->rate : d->format.rate; }
+
+int OggEncoder::channels() const { return d->stream ? d->stream->channels : d->format.channels; }
