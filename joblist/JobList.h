@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class MainState;
 
@@ -15,6 +16,10 @@ public:
     static constexpr int AddFolderFloor = 1014;
 
     explicit JobList(MainState& state);
+
+    // Stops a playing preview before an add; set by whoever owns the preview.
+    // Without it an add clears Previewing after stopping the player itself.
+    std::function<void()> stopPreview;
 
     // --- source list ---------------------------------------------------------
     void FitNameColumn();
@@ -71,5 +76,9 @@ public:
     int effectiveSplitCount() const;
 
 private:
+    // FileList and TagList get exactly one element per row of lv.
+    void matchArraysToRows();
+
     MainState& s;
+    QString m_lastFolder; // where the open dialog was last left
 };
