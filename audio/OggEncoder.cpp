@@ -22,7 +22,7 @@ struct Format {
 
     Shape shape() const
     {
-        if (rate <= 0 || channels <= 0)
+        if (rate <= 0 || channels <= 0 || kbps < 0 || minKbps < 0 || maxKbps < 0)
             return Shape::Invalid;
         if (kbps > 0 || minKbps > 0 || maxKbps > 0)
             return (minKbps > 0 || maxKbps > 0) ? Shape::Managed : Shape::Nominal;
@@ -106,6 +106,8 @@ struct OggEncoder::Impl {
         vorbis_dsp_state vd;
         vorbis_block vb;
         ogg_stream_state os;
+        ogg_packet codebooks; // points into libvorbis's own header storage
+        bool headersOut = false;
         bool dspReady = false;
         bool osReady = false;
         QSaveFile file;
@@ -134,6 +136,21 @@ struct OggEncoder::Impl {
                     != page.body_len)
                 throw AudioError(
                     QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        }
+
+        // Puts the headers on their own pages: audio has to begin on a fresh
+        // page. An empty stream ends with its last header, as a last audio
+        // packet at granule position 0 would be invalid.
+        void finishHeaders(bool endOfStream)
+        {
+            if (headersOut)
+                return;
+            headersOut = true;
+            codebooks.e_o_s = endOfStream ? 1 : 0;
+            ogg_stream_packetin(&os, &codebooks);
+            ogg_page page;
+            while (ogg_stream_flush(&os, &page) != 0)
+                writePage(page);
         }
 
         // Moves every finished block through analysis into pages on disk.
@@ -173,7 +190,7 @@ bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbp
         return vorbis_encode_setup_managed(&info.vi, channels, rate, -1, bitsOrUnset(kbps), -1) == 0
             && vorbis_encode_setup_init(&info.vi) == 0;
     }
-    if (f.shape() == Shape::Invalid && rate > 0 && channels > 0) {
+    if (kbps == 0 && minKbps == 0 && maxKbps == 0) {
         // No bitrate at all: only the rate and channel count are in question,
         // as for quality-driven encoding at the default quality.
         f.quality = 300;
@@ -209,16 +226,12 @@ void OggEncoder::open(const QString& path)
     ogg_stream_init(&s->os, int(QRandomGenerator::global()->generate() & 0x7fffffff));
     s->osReady = true;
 
-    ogg_packet ident, comments, codebooks;
-    vorbis_analysis_headerout(&s->vd, &s->vc, &ident, &comments, &codebooks);
+    ogg_packet ident, comments;
+    vorbis_analysis_headerout(&s->vd, &s->vc, &ident, &comments, &s->codebooks);
     ogg_stream_packetin(&s->os, &ident);
     ogg_stream_packetin(&s->os, &comments);
-    ogg_stream_packetin(&s->os, &codebooks);
-    // Audio has to begin on a page of its own.
-    ogg_page page;
-    while (ogg_stream_flush(&s->os, &page) != 0)
-        s->writePage(page);
-
+    // The last header goes in with the first audio, or marked as the end of
+    // the stream when no audio comes at all.
     d->stream = std::move(s);
 }
 
@@ -227,8 +240,11 @@ void OggEncoder::write(const float* interleaved, std::int64_t frames)
     Impl::Stream* s = d->stream.get();
     if (!s)
         throw AudioError(QStringLiteral("Cannot write: no Ogg Vorbis file is open"));
+    if (frames <= 0)
+        return;
     const int channels = s->channels;
     try {
+        s->finishHeaders(false);
         while (frames > 0) {
             const int n = int(std::min(frames, kChunkFrames));
             float** buffer = vorbis_analysis_buffer(&s->vd, n);
@@ -264,8 +280,12 @@ void OggEncoder::close()
     if (!d->stream)
         return;
     std::unique_ptr<Impl::Stream> s = std::move(d->stream);
-    vorbis_analysis_wrote(&s->vd, 0);
-    s->drain();
+    if (s->headersOut) {
+        vorbis_analysis_wrote(&s->vd, 0);
+        s->drain();
+    } else {
+        s->finishHeaders(true);
+    }
     ogg_page page;
     while (ogg_stream_flush(&s->os, &page) != 0)
         s->writePage(page);
