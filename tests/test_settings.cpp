@@ -1,0 +1,229 @@
+// LoadSettings / SaveSettings of the nine cached settings: defaults, odd values
+// of hand-edited files, the output folder, and a classic file kept intact.
+#include "app/IniFile.h"
+#include "app/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
+    void writeRaw(const QByteArray& bytes) const
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readRaw() const
+    {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    CachedSettings load() const
+    {
+        CachedSettings s;
+        s.SplitMode = -99; // loading must overwrite every field
+        s.SplitSeconds = s.SplitCount = s.FadeInSeconds = s.FadeOutSeconds = -99;
+        s.FadeIn = s.FadeOut = s.SkinOption = true;
+        LoadSettings(IniFile(path()), s);
+        return s;
+    }
+    QString sep() const { return QString(QDir::separator()); }
+};
+
+void expectDefaults(const CachedSettings& s)
+{
+    EXPECT_EQ(s.SplitMode, 0);
+    EXPECT_EQ(s.OutputDir, defaultOutputDir());
+    EXPECT_EQ(s.SplitSeconds, 60);
+    EXPECT_EQ(s.SplitCount, 6);
+    EXPECT_FALSE(s.FadeIn);
+    EXPECT_FALSE(s.FadeOut);
+    EXPECT_EQ(s.FadeInSeconds, 5);
+    EXPECT_EQ(s.FadeOutSeconds, 5);
+    EXPECT_FALSE(s.SkinOption);
+}
+
+TEST_F(SettingsTest, MissingFileGivesDefaultsCreatesMusicFolderButNotTheFile)
+{
+    const CachedSettings s = load();
+    expectDefaults(s);
+    EXPECT_TRUE(s.OutputDir.endsWith(QDir::separator()));
+    EXPECT_TRUE(QDir(s.OutputDir).exists());
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(SettingsTest, EmptyFileAndEmptyDirGiveDefaults)
+{
+    writeRaw("");
+    expectDefaults(load());
+    writeRaw("[Output]\r\nDir=\r\n");
+    expectDefaults(load());
+}
+
+TEST_F(SettingsTest, SettingsFileLivesInTheConfigurationFolder)
+{
+    EXPECT_TRUE(settingsFilePath().endsWith(QStringLiteral("/VAZOzojoin.ini")));
+    EXPECT_TRUE(QDir::isAbsolutePath(settingsFilePath()));
+}
+
+// --- single values of a hand-edited file ----------------------------------------
+
+struct ValueCase {
+    const char* file;
+    int CachedSettings::*intField;
+    bool CachedSettings::*boolField;
+    int expected;
+};
+
+class SettingsValueTest : public SettingsTest, public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(SettingsValueTest, LoadsAsStored)
+{
+    writeRaw(GetParam().file);
+    const CachedSettings s = load();
+    if (GetParam().intField)
+        EXPECT_EQ(s.*(GetParam().intField), GetParam().expected) << GetParam().file;
+    else
+        EXPECT_EQ(s.*(GetParam().boolField), GetParam().expected != 0) << GetParam().file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SettingsValueTest,
+    ::testing::Values(
+        ValueCase{"[Function]\nChoice=0x3\n", &CachedSettings::SplitMode, nullptr, 3},
+        ValueCase{"[function]\r\nchoice=2\r\n", &CachedSettings::SplitMode, nullptr, 2},
+        ValueCase{"[Choice]\ntime=abc\n", &CachedSettings::SplitSeconds, nullptr, 60},
+        ValueCase{"[Choice]\ntime=\n", &CachedSettings::SplitSeconds, nullptr, 60},
+        ValueCase{"[Choice]\nCount=0x10\n", &CachedSettings::SplitCount, nullptr, 16},
+        // No range test on load: consumers get the value as stored.
+        ValueCase{"[Fade]\nIntime=99\n", &CachedSettings::FadeInSeconds, nullptr, 99},
+        ValueCase{"[Fade]\nOuttime=-3\n", &CachedSettings::FadeOutSeconds, nullptr, -3},
+        ValueCase{"[Fade]\nIn=2\n", nullptr, &CachedSettings::FadeIn, 1},
+        ValueCase{"[Fade]\nOut=x\n", nullptr, &CachedSettings::FadeOut, 0},
+        ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::SkinOption, 1}));
+
+// --- the output folder ----------------------------------------------------------
+
+TEST_F(SettingsTest, OutputFolderIsCreatedOneLevelDeepOnly)
+{
+    const QString oneLevel = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Out Café")));
+    writeRaw("[Output]\nDir=" + oneLevel.toUtf8() + "\n");
+    CachedSettings s = load();
+    EXPECT_EQ(s.OutputDir, oneLevel + sep());
+    EXPECT_TRUE(QDir(oneLevel).exists());
+
+    const QString deep = QDir::toNativeSeparators(dir.filePath(QStringLiteral("a/b/c")));
+    writeRaw("[Output]\nDir=" + deep.toUtf8() + "\n");
+    s = load();
+    EXPECT_EQ(s.OutputDir, deep + sep());
+    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("a"))).exists());
+}
+
+TEST_F(SettingsTest, OutputFolderWithFinalSeparatorIsKeptAsIs)
+{
+    const QString withSep = QDir::toNativeSeparators(dir.path()) + sep();
+    writeRaw("[Output]\nDir=" + withSep.toUtf8() + "\n");
+    EXPECT_EQ(load().OutputDir, withSep);
+}
+
+TEST_F(SettingsTest, RelativeFolderOfAnotherPlatformFallsBackToMusic)
+{
+    // The classic default names no folder here; it must not create one in the
+    // current folder.
+    writeRaw("[Output]\r\nDir=C:\\My Music\\\r\n");
+    const CachedSettings s = load();
+    EXPECT_EQ(s.OutputDir, defaultOutputDir());
+    EXPECT_FALSE(QDir(QStringLiteral("C:\\My Music\\")).exists());
+}
+
+// --- saving ---------------------------------------------------------------------
+
+TEST_F(SettingsTest, SaveWritesEveryKeyIncludingSkinAndBooleansAsOneOrZero)
+{
+    writeRaw("[Fade]\nIn=2\n");
+    CachedSettings s = load();
+    IniFile ini(path());
+    SaveSettings(ini, s);
+
+    const QString text = QString::fromUtf8(readRaw());
+    for (const char* line : {"[Function]\nChoice=0\n", "[Choice]\ntime=60\nCount=6\n",
+                             "[Fade]\nIn=1\nOut=0\nIntime=5\nOuttime=5\n", "[PLM]\nSkin=0\n"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\nin\n" << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("[Output]\nDir=") + s.OutputDir + u'\n'));
+
+    CachedSettings again;
+    LoadSettings(ini, again);
+    EXPECT_EQ(again.OutputDir, s.OutputDir);
+    EXPECT_TRUE(again.FadeIn);
+}
+
+TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave)
+{
+    const QString out = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Out")));
+    const QByteArray classic = "[main]\r\n"
+                               "path=D:\\Music Out\r\n"
+                               "[FUNCTION]\r\n"
+                               "CHOICE=1\r\n"
+                               "[ogg]\r\n"
+                               "channel=0\r\n"
+                               "frequency=8\r\n"
+                               "max bitrate=3\r\n"
+                               "min bitrate=1\r\n"
+                               "oggvbr=1\r\n"
+                               "[Output]\r\n"
+                               "dir="
+                               + out.toUtf8()
+                               + "\r\n"
+                                 "[Fade]\r\n"
+                                 "in=1\r\n"
+                                 "INTIME=7\r\n"
+                                 "[Someone Else]\r\n"
+                                 "key with spaces=value with spaces\r\n";
+    writeRaw(classic);
+
+    CachedSettings s = load();
+    EXPECT_EQ(s.SplitMode, 1);
+    EXPECT_TRUE(s.FadeIn);
+    EXPECT_EQ(s.FadeInSeconds, 7);
+    IniFile ini(path());
+    SaveSettings(ini, s);
+
+    const QByteArray after = readRaw();
+    EXPECT_FALSE(after.contains("\n\n")) << "a bare line end crept in";
+    EXPECT_EQ(after.count("\r\n"), after.count('\n')) << "every line keeps CRLF";
+    for (const char* kept : {"[main]\r\npath=D:\\Music Out\r\n", "[ogg]\r\nchannel=0\r\nfrequency=8\r\nmax bitrate=3\r\nmin bitrate=1\r\noggvbr=1\r\n",
+                             "[Someone Else]\r\nkey with spaces=value with spaces\r\n"})
+        EXPECT_TRUE(after.contains(kept)) << kept;
+    // Mixed-case keys were updated where they stand, not duplicated.
+    EXPECT_EQ(after.toLower().count("choice="), 1);
+    EXPECT_EQ(after.toLower().count("intime="), 1);
+    EXPECT_EQ(after.toLower().count("[fade]"), 1);
+    EXPECT_TRUE(after.contains("[PLM]\r\nSkin=0\r\n"));
+    EXPECT_TRUE(after.contains((QStringLiteral("Dir=") + out + sep() + QStringLiteral("\r\n")).toUtf8()));
+
+    const IniFile reread(path());
+    EXPECT_EQ(reread.readInteger(QStringLiteral("ogg"), QStringLiteral("max bitrate"), 9), 3);
+}
+
+TEST_F(SettingsTest, RefusedSaveThrowsUnableToWrite)
+{
+    writeRaw("plain file");
+    IniFile ini(path() + QStringLiteral("/VAZOzojoin.ini"));
+    CachedSettings s;
+    try {
+        SaveSettings(ini, s);
+        FAIL() << "no error";
+    } catch (const IniWriteError& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to write to "))) << e.what();
+        EXPECT_TRUE(e.message().endsWith(QStringLiteral("VAZOzojoin.ini")));
+    }
+}
+
+} // namespace
