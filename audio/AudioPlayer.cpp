@@ -1,18 +1,199 @@
-// Placeholder until the SDL2 back end lands.
 #include "audio/AudioPlayer.h"
 
 #include "audio/AudioError.h"
 
-struct AudioPlayer::Impl {};
+#include <QTimer>
+#include <SDL.h>
+#include <deque>
 
-AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {}
-AudioPlayer::~AudioPlayer() = default;
-void AudioPlayer::OpenDevice(int, int)
+namespace {
+
+// Short enough for a smooth slider, long enough to cost nothing.
+constexpr int kTimerMs = 25;
+
+QString sdlError() { return QString::fromUtf8(SDL_GetError()); }
+
+} // namespace
+
+struct AudioPlayer::Impl {
+    bool sdlAudio = false; // this player holds a reference on SDL's audio subsystem
+    SDL_AudioDeviceID device = 0;
+    int rate = 0;
+    int channels = 0;
+    QTimer timer;
+
+    bool playing = false;
+    // Frames handed to SDL since the device was opened or last emptied, and
+    // the part of them that was already consumed at the last Play/Restart.
+    std::int64_t queued = 0;
+    std::int64_t playBase = 0;
+    // Where each queued block ends, counted like `queued`.
+    std::deque<std::int64_t> blockEnds;
+    std::int64_t lastBlockFrames = 0;
+    // A request for the next block is out and not answered by a block yet.
+    bool requestOut = false;
+    // Set on the first timer tick after a request went out unanswered; only
+    // then does an empty queue mean the end rather than a late answer.
+    bool requestSeen = false;
+
+    std::int64_t frameBytes() const { return std::int64_t(channels) * std::int64_t(sizeof(float)); }
+
+    std::int64_t remaining() const
+    {
+        return device ? std::int64_t(SDL_GetQueuedAudioSize(device)) / frameBytes() : 0;
+    }
+
+    void clearQueue()
+    {
+        if (device)
+            SDL_ClearQueuedAudio(device);
+        queued = 0;
+        playBase = 0;
+        blockEnds.clear();
+        requestOut = false;
+        requestSeen = false;
+    }
+
+    void closeDevice()
+    {
+        if (device) {
+            SDL_CloseAudioDevice(device);
+            device = 0;
+        }
+        clearQueue();
+        playing = false;
+        timer.stop();
+    }
+};
+
+AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>())
 {
-    throw AudioError(QStringLiteral("No sound output device: not available"));
+    // No sound system is touched here: the program's state holds a player
+    // from the start, also where there is no sound output at all.
+    d->timer.setInterval(kTimerMs);
+    d->timer.setTimerType(Qt::PreciseTimer);
+    connect(&d->timer, &QTimer::timeout, this, [this] {
+        if (!d->playing || !d->device)
+            return;
+        const std::int64_t consumed = d->queued - d->remaining();
+        Q_EMIT OnTimer(0, 0, consumed - d->playBase);
+        // Any handler may stop, restart or reopen the player.
+        if (!d->playing)
+            return;
+
+        bool blockEnded = false;
+        while (!d->blockEnds.empty() && d->blockEnds.front() <= consumed) {
+            d->blockEnds.pop_front();
+            blockEnded = true;
+        }
+        if (blockEnded) {
+            Q_EMIT OnEndArrayPlay();
+            if (!d->playing)
+                return;
+        }
+
+        const std::int64_t left = d->remaining();
+        if (left == 0 && d->requestOut && d->requestSeen) {
+            // Everything queued has played and the last request brought nothing.
+            d->playing = false;
+            d->timer.stop();
+            SDL_PauseAudioDevice(d->device, 1);
+            Q_EMIT OnEndPlay();
+            return;
+        }
+        if (d->requestOut) {
+            d->requestSeen = true;
+        } else if (left < std::max<std::int64_t>(d->lastBlockFrames, 1)) {
+            d->requestOut = true;
+            d->requestSeen = false;
+            Q_EMIT OnRequestOnLoadArray();
+        }
+    });
 }
-void AudioPlayer::QueueSamples(const SampleBlock&) {}
-void AudioPlayer::Play() {}
-void AudioPlayer::Stop() {}
-void AudioPlayer::Restart() {}
-bool AudioPlayer::isOpen() const { return false; }
+
+AudioPlayer::~AudioPlayer()
+{
+    d->closeDevice();
+    if (d->sdlAudio)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void AudioPlayer::OpenDevice(int rate, int channels)
+{
+    if (rate <= 0 || channels <= 0)
+        throw AudioError(
+            QStringLiteral("No sound output device: cannot play %1 Hz with %2 channel(s)").arg(rate).arg(channels));
+    if (!d->sdlAudio) {
+        // SDL must not take over the program's Ctrl+C and termination handling.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            throw AudioError(QStringLiteral("No sound output device: ") + sdlError());
+        d->sdlAudio = true;
+    }
+    d->closeDevice();
+
+    SDL_AudioSpec want;
+    SDL_zero(want);
+    want.freq = rate;
+    want.format = AUDIO_F32SYS;
+    want.channels = Uint8(std::min(channels, 255));
+    want.samples = 2048;
+    want.callback = nullptr; // queued audio
+    SDL_AudioSpec have;
+    // No changes allowed: SDL converts to whatever the device really takes,
+    // so the queue always counts frames of the format asked here.
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0)
+        throw AudioError(QStringLiteral("No sound output device: ") + sdlError());
+    d->device = device;
+    d->rate = rate;
+    d->channels = channels;
+}
+
+void AudioPlayer::QueueSamples(const SampleBlock& block)
+{
+    if (!d->device)
+        throw AudioError(QStringLiteral("No sound output device: the device is not open"));
+    const std::int64_t frames = block.frames();
+    if (frames <= 0)
+        return; // nothing to play; an open request stays unanswered
+    if (block.channels != d->channels)
+        throw AudioError(QStringLiteral("Cannot play a block of %1 channel(s) on a device opened for %2")
+                             .arg(block.channels)
+                             .arg(d->channels));
+    const std::int64_t bytes = frames * d->frameBytes();
+    if (SDL_QueueAudio(d->device, block.samples.data(), Uint32(bytes)) != 0)
+        throw AudioError(QStringLiteral("Cannot play: ") + sdlError());
+    d->queued += frames;
+    d->blockEnds.push_back(d->queued);
+    d->lastBlockFrames = frames;
+    d->requestOut = false;
+    d->requestSeen = false;
+}
+
+void AudioPlayer::Play()
+{
+    if (!d->device)
+        throw AudioError(QStringLiteral("No sound output device: the device is not open"));
+    d->playBase = d->queued - d->remaining();
+    d->playing = true;
+    SDL_PauseAudioDevice(d->device, 0);
+    d->timer.start();
+}
+
+void AudioPlayer::Stop()
+{
+    d->playing = false;
+    d->timer.stop();
+    if (d->device)
+        SDL_PauseAudioDevice(d->device, 1);
+    d->clearQueue();
+}
+
+void AudioPlayer::Restart()
+{
+    // The caller moved its reader; what is queued belongs to the old place.
+    d->clearQueue();
+}
+
+bool AudioPlayer::isOpen() const { return d->device != 0; }
