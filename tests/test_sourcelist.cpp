@@ -1,0 +1,364 @@
+// The source list: adding through the open dialog (refusals and their
+// messages), measuring, moving, removing and clearing rows, and the rule that
+// rows, FileList and TagList always match.
+#include "app/MainState.h"
+#include "app/SkinObject.h"
+#include "joblist/JobList.h"
+#include "joblist/TimeText.h"
+#include "support/ScriptedPrompt.h"
+#include "synth/Synth.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// Remembers where and with which filters the open dialog was shown.
+class RecordingPrompt : public ScriptedPrompt {
+public:
+    QString lastDir;
+    QStringList lastFilters;
+    QStringList openFiles(const QString& dir, const QStringList& filters) override
+    {
+        lastDir = dir;
+        lastFilters = filters;
+        return ScriptedPrompt::openFiles(dir, filters);
+    }
+};
+
+constexpr int Rate = 8000;
+
+class SourceListTest : public ::testing::Test {
+protected:
+    static inline std::unique_ptr<QTemporaryDir> dir;
+
+    static QString path(const QString& name) { return dir->filePath(name); }
+
+    static void SetUpTestSuite()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(dir->isValid());
+        for (int i = 0; i < 13; ++i)
+            synth::writeOgg(path(QStringLiteral("f%1.ogg").arg(i)), Rate * (1 + i % 3), Rate, 1);
+        synth::writeOgg(path(QStringLiteral("Café – Live.ogg")), Rate * 3, Rate, 1);
+        synth::writeOgg(path(QStringLiteral("Кино 東京.ogg")), Rate * 4 + Rate / 2, Rate, 1);
+        synth::writeOgg(path(QStringLiteral("short.ogg")), Rate * 9 / 10, Rate, 1);
+        synth::writeOgg(path(QStringLiteral("hundred.ogg")), Rate * 100, Rate, 1);
+        synth::writeOgg(path(QStringLiteral("long.ogg")), std::int64_t(Rate) * 37254 / 10, Rate, 1);
+        QFile broken(path(QStringLiteral("broken.ogg")));
+        ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+        broken.write("this is no audio at all, only some text that looks like nothing");
+    }
+    static void TearDownTestSuite() { dir.reset(); }
+
+    MainState state;
+    RecordingPrompt prompt;
+    JobList list{state};
+    SkinObject pb{QStringLiteral("pb"), SkinObject::Slider, QRect(0, 0, 300, 10)};
+    SkinObject timecaption{QStringLiteral("timecaption"), SkinObject::Text, QRect()};
+    SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
+    SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
+
+    void SetUp() override
+    {
+        state.prompt = &prompt;
+        state.pb = &pb;
+        state.timecaption = &timecaption;
+        state.tataltime = &tataltime;
+        state.nm = &nm;
+        state.settings.OutputDir = QDir::homePath() + QLatin1Char('/');
+    }
+
+    void add(const QStringList& names)
+    {
+        QStringList paths;
+        for (const QString& n : names)
+            paths << path(n);
+        prompt.openFilesAnswers.push_back(paths);
+        list.AddFiles();
+    }
+
+    static QStringList numbered(int from, int count)
+    {
+        QStringList names;
+        for (int i = from; i < from + count; ++i)
+            names << QStringLiteral("f%1.ogg").arg(i);
+        return names;
+    }
+
+    // Every row, its FileList element and its TagList element name one file.
+    void expectRows(const QStringList& names)
+    {
+        ASSERT_EQ(state.lv.rowCount(), names.size());
+        ASSERT_EQ(state.FileList.size(), size_t(names.size()));
+        ASSERT_EQ(state.TagList.size(), size_t(names.size()));
+        for (int i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(list.caption(i), names[i]) << "row " << i;
+            EXPECT_EQ(state.FileList[size_t(i)].Path, path(names[i])) << "row " << i;
+            EXPECT_EQ(state.lv.data(state.lv.index(i, 1)).toString(),
+                      FormatTime(state.FileList[size_t(i)].Seconds));
+        }
+    }
+};
+
+TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut)
+{
+    add({QStringLiteral("f0.ogg"), QStringLiteral("broken.ogg"), QStringLiteral("Café – Live.ogg")});
+    expectRows({QStringLiteral("f0.ogg"), QStringLiteral("Café – Live.ogg")});
+    EXPECT_EQ(prompt.messages, QStringList{QStringLiteral("broken.ogg this File is not supported.")});
+    EXPECT_EQ(state.FileList[1].Seconds, 3);
+    EXPECT_EQ(state.FileList[1].Samples, Rate * 3);
+    EXPECT_EQ(list.selectedRow(), 0);
+    EXPECT_EQ(state.SelectedFile, 0);
+    EXPECT_EQ(tataltime.text(), FormatTime(4));
+    EXPECT_FALSE(state.AudioFileRead.IsOpen());
+    EXPECT_TRUE(state.AudioFileRead.Enabled());
+    EXPECT_FALSE(state.Adding);
+}
+
+TEST_F(SourceListTest, FileUnderASecondIsRefused)
+{
+    add({QStringLiteral("short.ogg")});
+    expectRows({});
+    EXPECT_EQ(prompt.messages,
+              QStringList{QStringLiteral("short.ogg this File is Error or not supported.")});
+    EXPECT_EQ(tataltime.text(), QStringLiteral("00:00:00"));
+
+    add({QStringLiteral("f0.ogg"), QStringLiteral("short.ogg"), QStringLiteral("Кино 東京.ogg")});
+    expectRows({QStringLiteral("f0.ogg"), QStringLiteral("Кино 東京.ogg")});
+    EXPECT_EQ(state.FileList[1].Seconds, 4);
+}
+
+struct LengthCase {
+    const char* name;
+    int seconds;
+    const char* shown;
+    int sliderRange;
+};
+
+class MeasureTest : public SourceListTest, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(MeasureTest, SecondsTimeTextAndSliderRange)
+{
+    const LengthCase& c = GetParam();
+    add({QString::fromUtf8(c.name)});
+    ASSERT_EQ(state.lv.rowCount(), 1);
+    const listrecord& r = state.FileList[0];
+    EXPECT_EQ(r.Seconds, c.seconds);
+    EXPECT_EQ(state.lv.data(state.lv.index(0, 1)).toString(), QString::fromLatin1(c.shown));
+    EXPECT_EQ(r.SliderRange, c.sliderRange);
+    EXPECT_EQ(r.SpanCount, 1);
+    EXPECT_EQ(r.BeginTimes, std::vector<std::int32_t>{0});
+    EXPECT_EQ(r.EndTimes, std::vector<std::int32_t>{c.seconds});
+    EXPECT_EQ(pb.GetSliderMax(), c.sliderRange);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MeasureTest,
+                         ::testing::Values(LengthCase{"long.ogg", 3725, "01:02:05", 7450},
+                                           LengthCase{"hundred.ogg", 100, "00:01:40", 1084},
+                                           LengthCase{"Кино 東京.ogg", 4, "00:00:04", 1084}));
+
+TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder)
+{
+    add({});
+    EXPECT_EQ(prompt.lastFilters,
+              (QStringList{QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
+                           QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")}));
+    EXPECT_EQ(prompt.lastDir, state.settings.OutputDir);
+    // Cancelled: nothing changed.
+    expectRows({});
+    EXPECT_TRUE(prompt.messages.isEmpty());
+    EXPECT_EQ(tataltime.text(), QString());
+
+    add({QStringLiteral("f0.ogg")});
+    add({});
+    EXPECT_EQ(QDir(prompt.lastDir), QDir(dir->path()));
+}
+
+TEST_F(SourceListTest, NameColumnNarrowsFromThirteenRows)
+{
+    add(numbered(0, 12));
+    EXPECT_EQ(state.nameColumnWidth, 120);
+    add(numbered(12, 1));
+    EXPECT_EQ(state.nameColumnWidth, 113);
+    list.selectRow(4);
+    list.RemoveFile();
+    EXPECT_EQ(state.nameColumnWidth, 120);
+}
+
+struct RemoveCase {
+    int rows;
+    int removed;
+    int selectedAfter;
+};
+
+class RemoveFileTest : public SourceListTest, public ::testing::WithParamInterface<RemoveCase> {};
+
+TEST_P(RemoveFileTest, SelectsTheRowTheRulesName)
+{
+    const RemoveCase& c = GetParam();
+    QStringList names = numbered(0, c.rows);
+    add(names);
+    list.selectRow(c.removed);
+    list.SelectFile();
+    list.RemoveFile();
+
+    names.removeAt(c.removed);
+    expectRows(names);
+    EXPECT_EQ(list.selectedRow(), c.selectedAfter);
+    EXPECT_EQ(state.SelectedFile, c.selectedAfter);
+    // The span rows and the path label follow the newly selected file.
+    EXPECT_EQ(nm.text(), path(names[c.selectedAfter]));
+    EXPECT_EQ(state.lv_time.rowCount(), 1);
+    std::int64_t total = 0;
+    for (const listrecord& r : state.FileList)
+        total += r.Seconds;
+    EXPECT_EQ(tataltime.text(), FormatTime(std::int32_t(total)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RemoveFileTest,
+                         ::testing::Values(RemoveCase{3, 2, 0}, RemoveCase{3, 1, 0},
+                                           RemoveCase{3, 0, 0}, RemoveCase{5, 1, 1},
+                                           RemoveCase{5, 4, 0}, RemoveCase{2, 0, 0}));
+
+TEST_F(SourceListTest, RemovingTheLastFileEmptiesEverything)
+{
+    add({QStringLiteral("f0.ogg")});
+    list.RemoveFile();
+    expectRows({});
+    EXPECT_EQ(state.lv_time.rowCount(), 0);
+    EXPECT_EQ(tataltime.text(), QStringLiteral("00:00:00"));
+    list.RemoveFile(); // nothing selected, nothing happens
+    expectRows({});
+}
+
+struct MoveCase {
+    bool up;
+    int from;
+    int previewBefore;
+    int previewAfter;
+    int selectedAfter;
+};
+
+class MoveTest : public SourceListTest, public ::testing::WithParamInterface<MoveCase> {};
+
+TEST_P(MoveTest, RowsArraysAndPreviewMoveTogether)
+{
+    const MoveCase& c = GetParam();
+    QStringList names = numbered(0, 3);
+    add(names);
+    state.TagList[size_t(c.from)].Title = QStringLiteral("moved");
+    list.selectRow(c.from);
+    state.PreviewFile = c.previewBefore;
+    c.up ? list.MoveUp() : list.MoveDown();
+
+    if (c.selectedAfter != c.from)
+        names.swapItemsAt(c.from, c.selectedAfter);
+    expectRows(names);
+    EXPECT_EQ(list.selectedRow(), c.selectedAfter);
+    EXPECT_EQ(state.SelectedFile, c.selectedAfter);
+    EXPECT_EQ(state.TagList[size_t(c.selectedAfter)].Title, QStringLiteral("moved"));
+    EXPECT_EQ(state.PreviewFile, c.previewAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moves, MoveTest,
+    ::testing::Values(MoveCase{false, 1, 1, 2, 2}, // the previewed row moves down
+                      MoveCase{true, 1, 1, 0, 0},  // and up
+                      MoveCase{false, 1, 2, 1, 2}, // the previewed row is pushed aside
+                      MoveCase{true, 2, 1, 2, 1},
+                      MoveCase{false, 1, 0, 0, 2}, // an unrelated previewed row stays
+                      MoveCase{true, 0, 0, 0, 0},  // the edges do nothing
+                      MoveCase{false, 2, 2, 2, 2}));
+
+TEST_F(SourceListTest, MovesAndRemovalNeedASelectedRow)
+{
+    add(numbered(0, 3));
+    state.lvSelection.clearSelection();
+    list.MoveUp();
+    list.MoveDown();
+    list.RemoveFile();
+    expectRows(numbered(0, 3));
+}
+
+TEST_F(SourceListTest, ClearShowsTheInstructionsAndZeroTotal)
+{
+    add(numbered(0, 3));
+    EXPECT_FALSE(state.instructionsVisible);
+    list.ClearList();
+    expectRows({});
+    EXPECT_EQ(state.lv_time.rowCount(), 0);
+    EXPECT_TRUE(state.instructionsVisible);
+    EXPECT_EQ(tataltime.text(), QStringLiteral("00:00:00"));
+    add(numbered(3, 2));
+    expectRows(numbered(3, 2));
+}
+
+TEST_F(SourceListTest, LaterAddKeepsEarlierRowsAndTheSelection)
+{
+    add(numbered(0, 3));
+    list.selectRow(2);
+    list.SelectFile();
+    add({QStringLiteral("broken.ogg"), QStringLiteral("f3.ogg")});
+    expectRows(numbered(0, 4));
+    EXPECT_EQ(list.selectedRow(), 2);
+    EXPECT_EQ(state.SelectedFile, 2);
+}
+
+TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps)
+{
+    add(numbered(0, 2));
+    list.selectRow(1);
+    int pumps = 0;
+    state.pump = [&] {
+        ++pumps;
+        EXPECT_TRUE(state.Adding);
+        list.ClearList();
+        list.RemoveFile();
+        list.MoveUp();
+        list.MoveDown();
+        list.ResetSpans();
+        list.MarkBegin();
+        list.ConfirmSpan();
+        prompt.openFilesAnswers.push_front({path(QStringLiteral("f5.ogg"))});
+        list.AddFiles(); // a nested add is refused before its dialog
+        prompt.openFilesAnswers.pop_front();
+    };
+    add({QStringLiteral("f2.ogg"), QStringLiteral("broken.ogg"), QStringLiteral("f3.ogg")});
+    EXPECT_EQ(pumps, 3);
+    expectRows(numbered(0, 4));
+    EXPECT_FALSE(state.Adding);
+    EXPECT_EQ(state.FileList[1].SpanCount, 1);
+}
+
+TEST_F(SourceListTest, AddStopsAPlayingPreview)
+{
+    int stops = 0;
+    list.stopPreview = [&] {
+        ++stops;
+        state.Previewing = false;
+    };
+    state.Previewing = true;
+    add({});
+    EXPECT_EQ(stops, 0); // cancelled: nothing changes
+    add({QStringLiteral("f0.ogg")});
+    EXPECT_EQ(stops, 1);
+    expectRows({QStringLiteral("f0.ogg")});
+    EXPECT_EQ(state.lv_time.rowCount(), 1);
+}
+
+TEST_F(SourceListTest, EveryFileFailingLeavesAnEmptyListWithoutSelection)
+{
+    add({QStringLiteral("broken.ogg"), QStringLiteral("short.ogg"),
+         QStringLiteral("does-not-exist.ogg")});
+    expectRows({});
+    EXPECT_EQ(prompt.messages.size(), 3);
+    EXPECT_EQ(prompt.messages[2], QStringLiteral("does-not-exist.ogg this File is not supported."));
+    EXPECT_EQ(list.selectedRow(), -1);
+    EXPECT_TRUE(state.instructionsVisible);
+}
+
+} // namespace
