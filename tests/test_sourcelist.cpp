@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -139,6 +140,11 @@ struct LengthCase {
     int sliderRange;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* os)
+{
+    *os << c.name << " -> " << c.seconds << " s";
+}
+
 class MeasureTest : public SourceListTest, public ::testing::WithParamInterface<LengthCase> {};
 
 TEST_P(MeasureTest, SecondsTimeTextAndSliderRange)
@@ -195,6 +201,11 @@ struct RemoveCase {
     int selectedAfter;
 };
 
+void PrintTo(const RemoveCase& c, std::ostream* os)
+{
+    *os << "row " << c.removed << " of " << c.rows;
+}
+
 class RemoveFileTest : public SourceListTest, public ::testing::WithParamInterface<RemoveCase> {};
 
 TEST_P(RemoveFileTest, SelectsTheRowTheRulesName)
@@ -242,6 +253,11 @@ struct MoveCase {
     int previewAfter;
     int selectedAfter;
 };
+
+void PrintTo(const MoveCase& c, std::ostream* os)
+{
+    *os << (c.up ? "up from " : "down from ") << c.from << ", previewing " << c.previewBefore;
+}
 
 class MoveTest : public SourceListTest, public ::testing::WithParamInterface<MoveCase> {};
 

@@ -8,6 +8,7 @@
 #include "support/ScriptedPrompt.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace {
 
@@ -111,6 +112,11 @@ struct TimeCase {
     Span last;
 };
 
+void PrintTo(const TimeCase& c, std::ostream* os)
+{
+    *os << c.seconds << " s by " << c.n;
+}
+
 class PlanTimeTest : public SpanFixture, public ::testing::WithParamInterface<TimeCase> {};
 
 TEST_P(PlanTimeTest, CutsPiecesOfNSeconds)
@@ -149,6 +155,11 @@ struct CountCase {
     int piece;
     QString total;
 };
+
+void PrintTo(const CountCase& c, std::ostream* os)
+{
+    *os << c.seconds << " s in " << c.c;
+}
 
 class PlanCountTest : public SpanFixture, public ::testing::WithParamInterface<CountCase> {};
 
@@ -206,6 +217,11 @@ struct SliderCase {
     int page;
     int usable;
 };
+
+void PrintTo(const SliderCase& c, std::ostream* os)
+{
+    *os << "range " << c.sliderRange;
+}
 
 class SliderRangeTest : public SpanFixture, public ::testing::WithParamInterface<SliderCase> {};
 
@@ -422,6 +438,11 @@ struct RemoveCase {
     Span kept0;
     Span kept1;
 };
+
+void PrintTo(const RemoveCase& c, std::ostream* os)
+{
+    *os << "span row " << c.removed;
+}
 
 class RemoveSpanTest : public SpanFixture, public ::testing::WithParamInterface<RemoveCase> {};
 
