@@ -35,6 +35,7 @@ public:
     QString label;
     QString tooltip;
     QString icon;
+    QString style; // the drawing role: "header", "tool", "transport", "primary", ...
 
 signals:
     void redrawn(SkinObject* object);
