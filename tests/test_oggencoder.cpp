@@ -1,4 +1,5 @@
 #include "audio/AudioError.h"
+#include "audio/AudioFile.h"
 #include "audio/OggEncoder.h"
 #include "synth/Synth.h"
 
@@ -443,5 +444,70 @@ TEST(OggEncoder, EachFileGetsItsOwnSerialNumber)
     }
     EXPECT_EQ(serials.size(), 4);
 }
+
+// ---------------------------------------------------------------------------
+// Through AudioFile's writer, as the runs use it.
+
+struct RoundTripCase {
+    int blockRate, blockChannels; // what the blocks hold
+    int rate, channels, kbps, quality; // the encoding
+    std::int64_t frames;
+};
+
+class AudioFileRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven)
+{
+    const RoundTripCase p = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Café – Live.ogg"));
+    {
+        AudioFile writer;
+        writer.SetOggFormat(p.rate, p.channels, p.kbps, 0, 0, p.quality);
+        writer.SetPcmFormat(p.blockRate, p.blockChannels);
+        writer.CreateWrite(path);
+        EXPECT_TRUE(writer.IsOpen());
+        const auto samples = synth::tone(p.frames, p.blockRate, p.blockChannels);
+        const std::int64_t blockFrames = std::int64_t(p.blockRate) * p.blockChannels;
+        for (std::int64_t done = 0; done < p.frames; done += blockFrames) {
+            SampleBlock b;
+            b.rate = p.blockRate;
+            b.channels = p.blockChannels;
+            const std::int64_t n = std::min(blockFrames, p.frames - done);
+            b.samples.assign(samples.begin() + done * p.blockChannels,
+                             samples.begin() + (done + n) * p.blockChannels);
+            writer.WriteSamples(b);
+        }
+        writer.Close();
+        EXPECT_FALSE(writer.IsOpen());
+    }
+    const std::int64_t expected = p.frames * p.rate / p.blockRate;
+    const synth::Decoded dec = synth::decodeOgg(path);
+    EXPECT_EQ(dec.rate, p.rate);
+    EXPECT_EQ(dec.channels, p.channels);
+    if (p.rate == p.blockRate)
+        EXPECT_EQ(dec.frames(), expected);
+    else
+        EXPECT_NEAR(double(dec.frames()), double(expected), 2.0);
+    if (p.rate == p.blockRate && p.channels == p.blockChannels) {
+        for (int ch = 0; ch < p.channels; ++ch)
+            EXPECT_GT(correlation(dec, ch), 0.8) << "channel " << ch;
+    }
+
+    AudioFile reader;
+    reader.OpenRead(path);
+    EXPECT_EQ(reader.LengthSamples(), dec.frames());
+    EXPECT_EQ(reader.SampleRate(), p.rate);
+    EXPECT_EQ(reader.Channels(), p.channels);
+    expectCleanOggInfo(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, AudioFileRoundTrip,
+    ::testing::Values(RoundTripCase{44100, 2, 44100, 2, 128, -1, 100000},
+                      RoundTripCase{22050, 1, 22050, 1, 0, 300, 30001},
+                      RoundTripCase{48000, 2, 48000, 2, 0, 700, 48000},
+                      RoundTripCase{44100, 2, 22050, 1, 64, -1, 88200},
+                      RoundTripCase{22050, 1, 44100, 2, 128, -1, 22050}));
 
 } // namespace
