@@ -215,8 +215,12 @@ void Conversion::endRun()
 void Conversion::fail(const QString& file, const QString& reason)
 {
     m_failed = true;
-    m_error = file.isEmpty() ? reason
-                             : QDir::toNativeSeparators(file) + QLatin1Char('\n') + reason;
+    const QString shown = QDir::toNativeSeparators(file);
+    // Component messages often name the file already.
+    if (file.isEmpty() || reason.contains(shown) || reason.contains(file))
+        m_error = reason;
+    else
+        m_error = shown + QLatin1Char('\n') + reason;
 }
 
 // Leaves only the spans a run converts in lv_time: a lone span is converted
@@ -503,11 +507,15 @@ void Conversion::joinFile(int mode, int file, const JoinTarget& target)
             if (!s.Converting)
                 break;
             jobs.setSpanStatus(int(j), StatusConverting);
-            std::int64_t position = PieceMath::recordFrames(spans[j].begin, rec);
+            std::int64_t position = std::max<std::int64_t>(0, PieceMath::recordFrames(spans[j].begin, rec));
             const std::int64_t end = PieceMath::recordFrames(spans[j].end, rec);
-            m_currentFile = rec.Path;
-            reader.Seek(std::max<std::int64_t>(0, position));
-            joinBlocks(rec, target, true, position, end, fadeOutFrames);
+            // A span that begins past the file's end (spans are marked on
+            // another file in Unification) has nothing to give.
+            if (position < reader.LengthSamples()) {
+                m_currentFile = rec.Path;
+                reader.Seek(position);
+                joinBlocks(rec, target, true, position, end, fadeOutFrames);
+            }
             jobs.setSpanStatus(int(j), StatusFinish);
         }
     }

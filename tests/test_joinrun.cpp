@@ -1,0 +1,443 @@
+// The join runs end to end on synthesised files: the output file question,
+// exact spans in every mode, conversion to the first file's format, fades,
+// pumping, Stop, and what a failure leaves.
+#include "app/IniFile.h"
+#include "app/MainState.h"
+#include "app/SkinObject.h"
+#include "audio/MulDiv.h"
+#include "convert/Conversion.h"
+#include "joblist/JobList.h"
+#include "support/ScriptedPrompt.h"
+#include "synth/Synth.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr double ToneHz = 1500.0;
+
+using Spans = std::vector<std::pair<int, int>>;
+
+double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count)
+{
+    double sum = 0;
+    for (std::int64_t i = from; i < from + count; ++i)
+        sum += double(v[size_t(i)]) * v[size_t(i)];
+    return count > 0 ? std::sqrt(sum / double(count)) : 0.0;
+}
+
+// RMS difference between `frames` frames of two decoded streams of one format.
+double difference(const synth::Decoded& a, std::int64_t fromA, const synth::Decoded& b,
+                  std::int64_t fromB, std::int64_t frames)
+{
+    double sum = 0;
+    const int ch = a.channels;
+    for (std::int64_t i = 0; i < frames * ch; ++i) {
+        const double d = double(a.samples[size_t(fromA * ch + i)]) - b.samples[size_t(fromB * ch + i)];
+        sum += d * d;
+    }
+    return frames > 0 ? std::sqrt(sum / double(frames * ch)) : 0.0;
+}
+
+struct Source {
+    std::int64_t frames;
+    int rate = 44100;
+    int channels = 2;
+};
+
+class JoinFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkpath(QStringLiteral("src"));
+        QDir(dir.path()).mkpath(QStringLiteral("out"));
+        outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
+        state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("VAZOzojoin.ini")));
+        state.prompt = &prompt;
+        state.settings.OutputDir = outDir;
+        state.pbpos = &pbpos;
+        state.convertpb = &convertpb;
+        state.convertpbHome = convertpb.GetObjectRect();
+    }
+
+    QString add(const QString& name, const Source& src)
+    {
+        const QString path = dir.filePath(QStringLiteral("src/") + name);
+        synth::writeOgg(path, src.frames, src.rate, src.channels, ToneHz);
+        jobs.AdmitFile(path, state.lv.rowCount(), JobList::AddFilesFloor);
+        jobs.selectRow(0);
+        jobs.SelectFile();
+        return path;
+    }
+    void setSpans(int file, const Spans& spans)
+    {
+        listrecord& r = state.FileList[size_t(file)];
+        r.BeginTimes.clear();
+        r.EndTimes.clear();
+        for (const auto& [b, e] : spans) {
+            r.BeginTimes.push_back(b);
+            r.EndTimes.push_back(e);
+        }
+        r.BeginTimes.push_back(0);
+        r.EndTimes.push_back(r.Seconds);
+        r.SpanCount = std::int32_t(r.BeginTimes.size());
+    }
+    QString joinTo(const QString& name)
+    {
+        const QString path = outDir + name;
+        conversion.setJoinOutput(path);
+        return path;
+    }
+
+    QTemporaryDir dir;
+    QString outDir;
+    MainState state;
+    ScriptedPrompt prompt;
+    JobList jobs{state};
+    Conversion conversion{state, jobs};
+    SkinObject pbpos{QStringLiteral("pbpos"), SkinObject::Text, QRect(0, 0, 40, 12)};
+    SkinObject convertpb{QStringLiteral("convertpb"), SkinObject::Bar, QRect(10, 5, 335, 8)};
+};
+
+// The frames a join takes of a span: by the file's record, never past its end.
+std::int64_t spanFrames(const listrecord& r, int begin, int end)
+{
+    const std::int64_t b = MulDiv(begin, r.Samples, r.Seconds);
+    const std::int64_t e = std::min(MulDiv(end, r.Samples, r.Seconds), r.Samples);
+    return std::max<std::int64_t>(0, e - b);
+}
+
+} // namespace
+
+// --------------------------------------------------------------------------
+// The output file question
+// --------------------------------------------------------------------------
+
+struct ChooseCase {
+    const char* name;
+    const char* typed;      // empty: cancelled
+    bool existing;          // the final file exists beforehand
+    bool replace;           // the answer to the question
+    const char* expected;   // final file name, or empty when the command ends
+};
+void PrintTo(const ChooseCase& c, std::ostream* os) { *os << c.name; }
+
+class ChooseJoinOutput : public JoinFixture, public ::testing::WithParamInterface<ChooseCase> {};
+
+TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing)
+{
+    const ChooseCase& p = GetParam();
+    add(QStringLiteral("a.ogg"), {44100});
+    const QString typed = QString::fromUtf8(p.typed);
+    if (!typed.isEmpty())
+        prompt.saveFileAnswers.push_back(outDir + typed);
+    const QString finalPath = outDir + typed + QStringLiteral(".ogg");
+    if (p.existing) {
+        QFile f(finalPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep");
+    }
+    prompt.questionAnswers.push_back(p.replace);
+
+    const bool chosen = conversion.ChooseJoinOutput();
+
+    const QString expected = QString::fromUtf8(p.expected);
+    EXPECT_EQ(chosen, !expected.isEmpty());
+    if (chosen)
+        EXPECT_EQ(conversion.joinOutput(), outDir + expected);
+    if (p.existing)
+        EXPECT_EQ(prompt.questions,
+                  QStringList{QDir::toNativeSeparators(finalPath) +
+                              QStringLiteral(" already exists. Do you want to replace it?")});
+    else
+        EXPECT_TRUE(prompt.questions.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ChooseJoinOutput,
+    ::testing::Values(ChooseCase{"plain", "mix", false, false, "mix.ogg"},
+                      ChooseCase{"typed extension", "mix.ogg", false, false, "mix.ogg.ogg"},
+                      ChooseCase{"cancelled", "", false, false, ""},
+                      ChooseCase{"existing kept", "mix", true, false, ""},
+                      ChooseCase{"existing replaced", "mix", true, true, "mix.ogg"},
+                      ChooseCase{"unicode", "Café – Live", false, false, "Café – Live.ogg"}));
+
+TEST_F(JoinFixture, ChooseWithAnEmptyListShowsNoDialog)
+{
+    prompt.saveFileAnswers.push_back(outDir + QStringLiteral("mix"));
+    EXPECT_FALSE(conversion.ChooseJoinOutput());
+    EXPECT_EQ(prompt.saveFileAnswers.size(), 1u);
+}
+
+TEST_F(JoinFixture, RefusingToReplaceEndsTheCommandLikeCancel)
+{
+    add(QStringLiteral("a.ogg"), {44100});
+    QFile f(outDir + QStringLiteral("mix.ogg"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("keep");
+    f.close();
+    prompt.saveFileAnswers.push_back(outDir + QStringLiteral("mix"));
+    prompt.questionAnswers.push_back(false);
+
+    conversion.JoinCommand();
+
+    EXPECT_TRUE(prompt.openedUrls.isEmpty());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("keep"));
+}
+
+// --------------------------------------------------------------------------
+// Exactness and the first file's format
+// --------------------------------------------------------------------------
+
+struct JoinCase {
+    const char* name;
+    int mode;
+    std::vector<Source> sources;
+    Spans spans;                 // Custom: every file; Unification: the first
+    std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
+};
+void PrintTo(const JoinCase& c, std::ostream* os) { *os << c.name; }
+
+class JoinByMode : public JoinFixture, public ::testing::WithParamInterface<JoinCase> {};
+
+TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother)
+{
+    const JoinCase& p = GetParam();
+    state.settings.SplitMode = p.mode;
+    std::vector<QString> paths;
+    for (size_t i = 0; i < p.sources.size(); ++i)
+        paths.push_back(add(QStringLiteral("s%1.ogg").arg(i), p.sources[i]));
+    if (p.mode == Custom)
+        for (size_t i = 0; i < paths.size(); ++i)
+            setSpans(int(i), p.spans);
+    if (p.mode == Unification)
+        setSpans(0, p.spans);
+    std::vector<std::int32_t> spanCounts;
+    for (const listrecord& r : state.FileList)
+        spanCounts.push_back(r.SpanCount);
+    const QString out = joinTo(QStringLiteral("mix.ogg"));
+
+    conversion.JoinRun();
+
+    ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
+    const synth::Decoded joined = synth::decodeOgg(out);
+    const Source& first = p.sources.front();
+    EXPECT_EQ(joined.rate, first.rate);
+    EXPECT_EQ(joined.channels, first.channels);
+
+    std::int64_t at = 0;
+    for (size_t i = 0; i < p.sources.size(); ++i) {
+        const listrecord& r = state.FileList[i];
+        const synth::Decoded src = synth::decodeOgg(paths[i]);
+        const bool sameFormat = src.rate == joined.rate && src.channels == joined.channels;
+        const Spans whole{{0, -1}};
+        for (const auto& [begin, end] : p.expected[i].empty() ? whole : p.expected[i]) {
+            const std::int64_t from = end < 0 ? 0 : MulDiv(begin, r.Samples, r.Seconds);
+            const std::int64_t frames = end < 0 ? r.Samples : spanFrames(r, begin, end);
+            // Another rate arrives converted: its frames scale by the rate ratio.
+            const std::int64_t written = frames * joined.rate / src.rate;
+            ASSERT_LE(at + written, joined.frames()) << "file " << i;
+            if (sameFormat) {
+                EXPECT_LT(difference(joined, at, src, from, written), 0.03) << "file " << i;
+            } else {
+                // The mono source is on both channels alike, and not silent.
+                double apart = 0;
+                for (std::int64_t k = at; k < at + written; ++k) {
+                    const double d =
+                        double(joined.samples[size_t(2 * k)]) - joined.samples[size_t(2 * k + 1)];
+                    apart += d * d;
+                }
+                EXPECT_LT(std::sqrt(apart / double(written)), 0.01);
+                EXPECT_GT(rms(joined.samples, 2 * (at + 4410), 2 * (written - 8820)), 0.2);
+            }
+            at += written;
+        }
+    }
+    EXPECT_EQ(joined.frames(), at);
+
+    for (size_t i = 0; i < state.FileList.size(); ++i)
+        EXPECT_EQ(state.FileList[i].SpanCount, spanCounts[i]) << "a join never changes it";
+    // The last file's rows it took are written (a shared span it does not
+    // reach keeps its "OK").
+    const size_t taken =
+        p.mode == Unification ? p.expected.back().size() : size_t(jobs.spanRowCount());
+    for (int row = 0; row < jobs.spanRowCount(); ++row)
+        EXPECT_EQ(jobs.spanStatus(row),
+                  size_t(row) < taken ? QStringLiteral("Finish") : QStringLiteral("OK"));
+    EXPECT_FALSE(state.Converting);
+    EXPECT_TRUE(pbpos.text().isEmpty());
+    EXPECT_EQ(conversion.lastOutputs(), QStringList{out});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, JoinByMode,
+    ::testing::Values(
+        // 44100 Hz stereo then 22050 Hz mono: 44100 Hz stereo of the summed length.
+        JoinCase{"whole files mixed rates", Time, {{132300}, {44100, 22050, 1}}, {}, {{}, {}}},
+        JoinCase{"whole files count", Count, {{100000}, {70000}}, {}, {{}, {}}},
+        JoinCase{"custom", Custom, {{463050}, {176400}}, {{1, 3}, {6, 8}}, {{{1, 3}, {6, 8}}, {{1, 3}}}},
+        // 10.9 s, record Seconds 10: the span (5, 10) ends at the file's real end.
+        JoinCase{"custom past the last second", Custom, {{480690}}, {{5, 10}}, {{{5, 10}}}},
+        JoinCase{"custom single span", Custom, {{100000}}, {}, {{{0, 2}}}},
+        JoinCase{"unification", Unification, {{264600}, {154350}}, {{1, 2}, {4, 6}},
+                 {{{1, 2}, {4, 6}}, {{1, 2}}}}));
+
+// --------------------------------------------------------------------------
+// Fades
+// --------------------------------------------------------------------------
+
+TEST_F(JoinFixture, FadeInTouchesOnlyTheFirstBlockOfTheOutput)
+{
+    state.settings.SplitMode = Time;
+    state.settings.FadeIn = true;
+    state.settings.FadeInSeconds = 1;
+    add(QStringLiteral("a.ogg"), {132300});
+    add(QStringLiteral("b.ogg"), {132300});
+    const QString out = joinTo(QStringLiteral("fade.ogg"));
+    conversion.JoinRun();
+    const synth::Decoded joined = synth::decodeOgg(out);
+    ASSERT_EQ(joined.frames(), 264600);
+    const double full = 0.5 / std::sqrt(2.0);
+    EXPECT_LT(rms(joined.samples, 0, 882), 0.05 * full);            // ramp start
+    EXPECT_GT(rms(joined.samples, 2 * 44100, 882), 0.8 * full);     // just after the block
+    EXPECT_GT(rms(joined.samples, 2 * 132300, 882), 0.8 * full);    // the second file's start
+    EXPECT_GT(rms(joined.samples, 2 * (264600 - 441), 882), 0.8 * full);
+}
+
+struct SpanFadeCase {
+    const char* name;
+    bool fadeIn;
+    bool fadeOut;
+};
+void PrintTo(const SpanFadeCase& c, std::ostream* os) { *os << c.name; }
+
+class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
+
+TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan)
+{
+    state.settings.FadeIn = GetParam().fadeIn;
+    state.settings.FadeOut = GetParam().fadeOut;
+    state.settings.FadeInSeconds = 5;
+    state.settings.FadeOutSeconds = 5;
+    add(QStringLiteral("a.ogg"), {441000});
+    add(QStringLiteral("b.ogg"), {441000});
+    setSpans(0, {{2, 4}});
+    setSpans(1, {{1, 2}});
+    const QString out = joinTo(QStringLiteral("spans.ogg"));
+    conversion.JoinRun();
+    const synth::Decoded joined = synth::decodeOgg(out);
+    EXPECT_EQ(joined.frames(), 88200 + 44100);
+    const double full = 0.5 / std::sqrt(2.0);
+    const double start = rms(joined.samples, 0, 882);
+    const double end = rms(joined.samples, std::int64_t(joined.samples.size()) - 882, 882);
+    if (GetParam().fadeIn)
+        EXPECT_LT(start, 0.05 * full);
+    else
+        EXPECT_GT(start, 0.8 * full);
+    if (GetParam().fadeOut)
+        EXPECT_LT(end, 0.05 * full);
+    else
+        EXPECT_GT(end, 0.8 * full);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fades, JoinSpanFades,
+                         ::testing::Values(SpanFadeCase{"in", true, false},
+                                           SpanFadeCase{"out", false, true},
+                                           SpanFadeCase{"both", true, true}));
+
+// --------------------------------------------------------------------------
+// Pumping, progress, Stop, failures
+// --------------------------------------------------------------------------
+
+TEST_F(JoinFixture, EveryFileSpanAndBlockIsPrecededByAPumpAndProgressEndsFull)
+{
+    add(QStringLiteral("a.ogg"), {300000});
+    add(QStringLiteral("b.ogg"), {200000, 22050, 1});
+    setSpans(0, {{0, 3}, {4, 6}});
+    setSpans(1, {{1, 9}});
+    QString log;
+    std::vector<std::int64_t> values;
+    state.pump = [&] { log += QLatin1Char('P'); };
+    conversion.onProgress = [&](std::int64_t v) {
+        log += QLatin1Char('B');
+        values.push_back(v);
+    };
+    joinTo(QStringLiteral("pumped.ogg"));
+    conversion.JoinRun();
+    ASSERT_FALSE(conversion.lastRunFailed());
+    EXPECT_GE(log.count(QLatin1Char('B')), 5);
+    EXPECT_FALSE(log.contains(QStringLiteral("BB"))) << log.toStdString();
+    ASSERT_FALSE(values.empty());
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    EXPECT_EQ(values.back(), 10000);
+}
+
+TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder)
+{
+    state.settings.SplitMode = Time;
+    add(QStringLiteral("long.ogg"), {20 * 44100});
+    add(QStringLiteral("next.ogg"), {5 * 44100});
+    prompt.saveFileAnswers.push_back(outDir + QStringLiteral("stopped"));
+    int pumps = 0;
+    state.pump = [&] {
+        if (++pumps == 5)
+            conversion.StopConversion();
+    };
+    conversion.JoinCommand();
+
+    const synth::Decoded joined = synth::decodeOgg(outDir + QStringLiteral("stopped.ogg"));
+    EXPECT_GT(joined.frames(), 0);
+    EXPECT_LT(joined.frames(), 20 * 44100);
+    EXPECT_EQ(state.SelectedFile, 0);
+    EXPECT_FALSE(state.Converting);
+    EXPECT_TRUE(pbpos.text().isEmpty());
+    EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
+    EXPECT_EQ(prompt.openedUrls, QList<QUrl>{QUrl::fromLocalFile(outDir)});
+}
+
+TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete)
+{
+    state.settings.SplitMode = Custom;
+    add(QStringLiteral("a.ogg"), {176400});
+    const QString gone = add(QStringLiteral("gone.ogg"), {176400});
+    setSpans(0, {{0, 2}});
+    setSpans(1, {{0, 2}});
+    ASSERT_TRUE(QFile::remove(gone));
+    prompt.saveFileAnswers.push_back(outDir + QStringLiteral("partial"));
+
+    conversion.JoinCommand();
+
+    EXPECT_TRUE(conversion.lastRunFailed());
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
+    EXPECT_FALSE(state.Converting);
+    EXPECT_FALSE(state.AudioFile2write.IsOpen());
+    EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
+    EXPECT_EQ(state.FileList[0].SpanCount, 2);
+    EXPECT_EQ(state.FileList[1].SpanCount, 2);
+    EXPECT_EQ(prompt.openedUrls.size(), 1);
+}
+
+TEST_F(JoinFixture, AnOutputThatCannotBeCreatedIsReportedAndNothingOpens)
+{
+    add(QStringLiteral("a.ogg"), {44100});
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    prompt.saveFileAnswers.push_back(blocker.fileName() + QStringLiteral("/mix"));
+
+    conversion.JoinCommand();
+
+    EXPECT_TRUE(conversion.lastRunFailed());
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(blocker.fileName())));
+    EXPECT_FALSE(state.Converting);
+    EXPECT_TRUE(conversion.lastOutputs().isEmpty());
+    EXPECT_TRUE(prompt.openedUrls.isEmpty());
+}

@@ -1,0 +1,210 @@
+// The encoder set-up from the "ogg" keys of the settings file: which calls the
+// writer gets, and that each of them shows in the written file.
+#include "app/IniFile.h"
+#include "app/MainState.h"
+#include "convert/Conversion.h"
+#include "convert/OggSettings.h"
+#include "joblist/JobList.h"
+#include "synth/Synth.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
+
+namespace {
+
+std::unique_ptr<IniFile> iniWith(const QTemporaryDir& dir, const char* oggSection)
+{
+    const QString path = dir.filePath(QStringLiteral("VAZOzojoin.ini"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write("[Function]\nChoice=1\n[ogg]\n");
+        f.write(oggSection);
+    }
+    return std::make_unique<IniFile>(path);
+}
+
+struct IdHeader {
+    long rate = 0;
+    int channels = 0;
+    long nominal = 0, upper = 0, lower = 0;
+};
+
+IdHeader readIdHeader(const QString& path)
+{
+    IdHeader h;
+    OggVorbis_File vf;
+    if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
+        return h;
+    const vorbis_info* vi = ov_info(&vf, -1);
+    h = {vi->rate, vi->channels, vi->bitrate_nominal, vi->bitrate_upper, vi->bitrate_lower};
+    ov_clear(&vf);
+    return h;
+}
+
+} // namespace
+
+struct CallsCase {
+    const char* name;
+    const char* keys;
+    std::vector<OggFormatCall> expected;
+};
+void PrintTo(const CallsCase& c, std::ostream* os) { *os << c.name; }
+
+class OggCalls : public ::testing::TestWithParam<CallsCase> {};
+
+TEST_P(OggCalls, FollowTheKeys)
+{
+    QTemporaryDir dir;
+    const auto ini = iniWith(dir, GetParam().keys);
+    EXPECT_EQ(oggFormatCalls(ini.get()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, OggCalls,
+    ::testing::Values(
+        CallsCase{"defaults", "", {{44100, 2, 128, 0, 0, -1}}},
+        CallsCase{"nominal", "channel=0\nfrequency=4\nbitrate=5\n", {{22050, 1, 64, 0, 0, -1}}},
+        CallsCase{"quality",
+                  "oggquality=1\nquality=750\nbitrate=14\n",
+                  {{44100, 2, 0, 0, 0, 750}}},
+        CallsCase{"vbr",
+                  "oggvbr=1\nbitrate=9\nmin bitrate=5\nmax bitrate=12\nfrequency=8\n",
+                  {{48000, 2, 128, 64, 224, -1}}},
+        // Never written by the settings dialog; the variable bitrate has the last word.
+        CallsCase{"both flags",
+                  "oggvbr=1\noggquality=1\nquality=100\nmin bitrate=3\nmax bitrate=13\n",
+                  {{44100, 2, 0, 0, 0, 100}, {44100, 2, 128, 32, 256, -1}}},
+        // Hand-edited values outside the tables fall back to the defaults
+        // instead of reading past them; the quality is kept within 0..1000.
+        CallsCase{"out of range",
+                  "channel=7\nfrequency=9\nbitrate=-1\n",
+                  {{44100, 2, 128, 0, 0, -1}}},
+        CallsCase{"quality as 16 bits",
+                  "oggquality=1\nquality=65836\n",
+                  {{44100, 2, 0, 0, 0, 300}}},
+        CallsCase{"hex quality", "oggquality=1\nquality=0x1F4\n", {{44100, 2, 0, 0, 0, 500}}}));
+
+TEST(OggCalls, NoSettingsFileMeansTheDefaults)
+{
+    EXPECT_EQ(oggFormatCalls(nullptr), (std::vector<OggFormatCall>{{44100, 2, 128, 0, 0, -1}}));
+}
+
+// What each branch leaves in the identification header of a file written
+// through ApplyOggSettings and the writer.
+struct EncoderCase {
+    const char* name;
+    const char* keys;
+    long rate;
+    int channels;
+    long nominal; // -2: any positive value
+    long upper;   // <= 0: none
+    long lower;
+};
+void PrintTo(const EncoderCase& c, std::ostream* os) { *os << c.name; }
+
+class OggEncoderReach : public ::testing::TestWithParam<EncoderCase> {};
+
+TEST_P(OggEncoderReach, ShowsInTheWrittenFile)
+{
+    const auto& p = GetParam();
+    QTemporaryDir dir;
+    MainState state;
+    state.ini = iniWith(dir, p.keys);
+    JobList jobs(state);
+    Conversion conversion(state, jobs);
+
+    conversion.ApplyOggSettings(state.formatIndex);
+    const QString out = dir.filePath(QStringLiteral("out.ogg"));
+    AudioFile& w = state.AudioFile2write;
+    w.SetPcmFormat(44100, 2);
+    w.CreateWrite(out);
+    SampleBlock block;
+    block.rate = 44100;
+    block.channels = 2;
+    block.samples = synth::tone(44100, 44100, 2);
+    w.WriteSamples(block);
+    w.Close();
+
+    const IdHeader h = readIdHeader(out);
+    EXPECT_EQ(h.rate, p.rate);
+    EXPECT_EQ(h.channels, p.channels);
+    if (p.nominal == -2)
+        EXPECT_GT(h.nominal, 0);
+    else
+        EXPECT_EQ(h.nominal, p.nominal);
+    if (p.upper > 0)
+        EXPECT_EQ(h.upper, p.upper);
+    else
+        EXPECT_LE(h.upper, 0);
+    if (p.lower > 0)
+        EXPECT_EQ(h.lower, p.lower);
+    else
+        EXPECT_LE(h.lower, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Branches, OggEncoderReach,
+    ::testing::Values(
+        EncoderCase{"nominal", "bitrate=7\n", 44100, 2, 96000, 0, 0},
+        EncoderCase{"nominal mono 22050", "channel=0\nfrequency=4\nbitrate=4\n", 22050, 1, 48000,
+                    0, 0},
+        EncoderCase{"vbr", "oggvbr=1\nbitrate=9\nmin bitrate=6\nmax bitrate=11\n", 44100, 2,
+                    128000, 192000, 80000},
+        EncoderCase{"quality", "oggquality=1\nquality=900\n", 44100, 2, -2, 0, 0},
+        EncoderCase{"both flags end in vbr",
+                    "oggvbr=1\noggquality=1\nquality=900\nbitrate=9\nmin bitrate=6\n"
+                    "max bitrate=11\n",
+                    44100, 2, 128000, 192000, 80000}));
+
+TEST(OggEncoderReach, QualityValueChangesTheEncoding)
+{
+    // The quality branch reaches the encoder with its value: a higher quality
+    // gives a higher nominal bitrate in the header.
+    long nominal[2] = {0, 0};
+    const char* keys[2] = {"oggquality=1\nquality=100\n", "oggquality=1\nquality=900\n"};
+    for (int i = 0; i < 2; ++i) {
+        QTemporaryDir dir;
+        MainState state;
+        state.ini = iniWith(dir, keys[i]);
+        JobList jobs(state);
+        Conversion conversion(state, jobs);
+        conversion.ApplyOggSettings(0);
+        const QString out = dir.filePath(QStringLiteral("q.ogg"));
+        state.AudioFile2write.SetPcmFormat(44100, 2);
+        state.AudioFile2write.CreateWrite(out);
+        SampleBlock block;
+        block.rate = 44100;
+        block.channels = 2;
+        block.samples = synth::tone(22050, 44100, 2);
+        state.AudioFile2write.WriteSamples(block);
+        state.AudioFile2write.Close();
+        nominal[i] = readIdHeader(out).nominal;
+    }
+    EXPECT_GT(nominal[0], 0);
+    EXPECT_GT(nominal[1], nominal[0]);
+}
+
+TEST(OggEncoderReach, OnlyTheOggFormatIndexSetsTheEncoding)
+{
+    // Format index 1 does not exist in the format box: the writer keeps the
+    // encoding it had.
+    QTemporaryDir dir;
+    MainState state;
+    state.ini = iniWith(dir, "bitrate=4\n");
+    JobList jobs(state);
+    Conversion conversion(state, jobs);
+    state.AudioFile2write.SetOggFormat(44100, 2, 160, 0, 0, -1);
+    conversion.ApplyOggSettings(1);
+    const QString out = dir.filePath(QStringLiteral("k.ogg"));
+    state.AudioFile2write.SetPcmFormat(44100, 2);
+    state.AudioFile2write.CreateWrite(out);
+    SampleBlock block;
+    block.rate = 44100;
+    block.channels = 2;
+    block.samples = synth::tone(4410, 44100, 2);
+    state.AudioFile2write.WriteSamples(block);
+    state.AudioFile2write.Close();
+    EXPECT_EQ(readIdHeader(out).nominal, 160000);
+}
