@@ -1,0 +1,121 @@
+// Renders the main window offscreen into a PNG for the documentation:
+//   screenshot [output.png] [--scale N] [--empty]
+// With a few synthesised files in the list unless --empty is given. Touches
+// nothing of the user's: settings and audio live in a temporary folder.
+#include "app/IniFile.h"
+#include "app/MainState.h"
+#include "app/Prompt.h"
+#include "app/Resources.h"
+#include "app/Tfm_main.h"
+#include "joblist/JobList.h"
+#include "synth/Synth.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+class SilentPrompt : public Prompt {
+public:
+    void information(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    bool question(const QString&) override { return false; }
+    QStringList openFiles(const QString&, const QStringList&) override { return {}; }
+    QString saveFile(const QString&, const QStringList&, int&) override { return {}; }
+    QString pickFolder(const QString&) override { return {}; }
+    void openUrl(const QUrl&) override {}
+};
+
+void fillDemoList(MainState& state, JobList& jobs, const QString& folder)
+{
+    struct Demo {
+        const char* name;
+        int seconds;
+    };
+    const Demo demos[] = {{"Morning Walk.ogg", 14}, {"Café – Live.ogg", 9}, {"Interview Part 2.ogg", 6}};
+    int index = 0;
+    for (const Demo& d : demos) {
+        const QString path = QDir(folder).filePath(QString::fromUtf8(d.name));
+        synth::writeOgg(path, std::int64_t(d.seconds) * 22050, 22050, 1);
+        state.FileList.resize(size_t(index) + 1);
+        state.TagList.resize(size_t(index) + 1);
+        jobs.AdmitFile(path, index, JobList::AddFilesFloor);
+        ++index;
+    }
+    jobs.selectRow(0);
+    jobs.SelectFile();
+    // Two pieces marked by hand on the first file.
+    const int range = jobs.UsableRange();
+    const auto mark = [&](int from, int to) {
+        state.SliderPosition = range * from / 14;
+        state.pb->SetSliderPosition(state.SliderPosition);
+        jobs.MarkBegin();
+        state.SliderPosition = range * to / 14;
+        state.pb->SetSliderPosition(state.SliderPosition);
+        jobs.MarkEnd();
+        jobs.ConfirmSpan();
+    };
+    mark(1, 5);
+    mark(6, 12);
+    state.SliderPosition = 0;
+    state.pb->SetSliderPosition(0);
+    state.pb->RedrawObject();
+    jobs.RefreshTotal();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QString output = QStringLiteral("docs/main-window.png");
+    bool empty = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--scale") && i + 1 < argc)
+            qputenv("QT_SCALE_FACTOR", argv[++i]);
+        else if (arg == QLatin1String("--empty"))
+            empty = true;
+        else
+            output = arg;
+    }
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    initCadeloResources();
+
+    QTemporaryDir temp;
+    const QString outDir = QDir(temp.path()).filePath(QStringLiteral("Music"));
+    QDir().mkpath(outDir);
+
+    MainState state;
+    SilentPrompt prompt;
+    state.prompt = &prompt;
+    state.ini = std::make_unique<IniFile>(QDir(temp.path()).filePath(QStringLiteral("VAZOzojoin.ini")));
+    state.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir);
+
+    Tfm_main window(state);
+    window.FormShow();
+    if (!empty) {
+        try {
+            fillDemoList(state, window.jobList(), temp.path());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "demo list left empty: %s\n", e.what());
+        }
+    }
+    window.show();
+    QCoreApplication::processEvents();
+
+    const QPixmap shot = window.grab();
+    QDir().mkpath(QFileInfo(output).absolutePath());
+    if (!shot.save(output, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
+        return 1;
+    }
+    std::printf("%s: %d x %d pixels\n", qPrintable(output), int(shot.width()),
+                int(shot.height()));
+    return 0;
+}
