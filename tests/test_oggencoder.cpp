@@ -327,27 +327,6 @@ TEST(OggEncoder, MissingFolderRaisesNamingTheFile)
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
 }
 
-TEST(OggEncoder, WriteWithoutOpenRaises)
-{
-    OggEncoder enc;
-    const float sample[2] = {0, 0};
-    EXPECT_THROW(enc.write(sample, 1), AudioError);
-    EXPECT_NO_THROW(enc.close());
-}
-
-TEST(OggEncoder, SecondOpenWhileWritingRaisesAndKeepsTheFirst)
-{
-    QTemporaryDir dir;
-    OggEncoder enc;
-    enc.setFormat(44100, 1, 96, 0, 0, -1);
-    enc.open(dir.filePath(QStringLiteral("a.ogg")));
-    EXPECT_THROW(enc.open(dir.filePath(QStringLiteral("b.ogg"))), AudioError);
-    encodeTone(enc, 500);
-    enc.close();
-    EXPECT_EQ(synth::decodeOgg(dir.filePath(QStringLiteral("a.ogg"))).frames(), 500);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("b.ogg"))));
-}
-
 TEST(OggEncoder, ExistingFileIsReplacedOnlyAtClose)
 {
     QTemporaryDir dir;
