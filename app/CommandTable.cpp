@@ -12,9 +12,16 @@
 
 namespace {
 
+// How a row meets a run under way.
+enum Guard {
+    Refused,  // the table refuses it while Converting
+    OwnGuard, // the operation refuses itself (the job list's moves)
+    Allowed,  // runs also during a run
+};
+
 struct Row {
     const char* name;
-    bool refusedWhileConverting;
+    Guard guard;
     void (*run)(CommandTable& table, MainState& s, JobList& jobs);
 };
 
@@ -32,14 +39,14 @@ void call(const std::function<void()>& hook)
 
 // Compared exactly and with case: "stop" and "Stop" are two objects.
 const std::array<Row, 21> Table = {{
-    {"file", true, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file", 19, 80); }},
-    {"Action", true, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action", 69, 80); }},
-    {"Settings", false, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
-    {"Help", false, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help", 276, 80); }},
-    {"addfile", true, [](CommandTable&, MainState&, JobList& j) { j.AddFiles(); }},
-    {"Up", false, [](CommandTable&, MainState&, JobList& j) { j.MoveUp(); }},
-    {"Down", false, [](CommandTable&, MainState&, JobList& j) { j.MoveDown(); }},
-    {"Remove", true,
+    {"file", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file", 19, 80); }},
+    {"Action", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action", 69, 80); }},
+    {"Settings", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
+    {"Help", Allowed, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help", 276, 80); }},
+    {"addfile", Refused, [](CommandTable&, MainState&, JobList& j) { j.AddFiles(); }},
+    {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.MoveUp(); }},
+    {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.MoveDown(); }},
+    {"Remove", Refused,
      [](CommandTable&, MainState& s, JobList& j) {
          if (s.SpanListActive)
              j.RemoveSpan();
@@ -47,7 +54,7 @@ const std::array<Row, 21> Table = {{
              j.RemoveFile();
          j.RefreshTotal();
      }},
-    {"Clear", true,
+    {"Clear", Refused,
      [](CommandTable&, MainState& s, JobList& j) {
          if (s.SpanListActive)
              j.ResetSpans();
@@ -55,16 +62,16 @@ const std::array<Row, 21> Table = {{
              j.ClearList();
          j.RefreshTotal();
      }},
-    {"Set", false, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
-    {"play", true, [](CommandTable& t, MainState&, JobList&) { t.Play(); }},
-    {"stop", false,
+    {"Set", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
+    {"play", Refused, [](CommandTable& t, MainState&, JobList&) { t.Play(); }},
+    {"stop", Allowed,
      [](CommandTable& t, MainState& s, JobList&) {
          if (s.Previewing)
              t.StopPreview();
      }},
-    {"hou", true, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepBack); }},
-    {"qian", true, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepForward); }},
-    {"Split", true,
+    {"hou", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepBack); }},
+    {"qian", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepForward); }},
+    {"Split", Refused,
      [](CommandTable& t, MainState& s, JobList&) {
          if (s.lv.rowCount() == 0 || s.Adding)
              return;
@@ -72,12 +79,12 @@ const std::array<Row, 21> Table = {{
          // Also after a stopped run: what was written so far is there.
          t.OpenOutputFolder();
      }},
-    {"Join", true, [](CommandTable& t, MainState&, JobList&) { t.Join(); }},
-    {"Begin", true, [](CommandTable&, MainState&, JobList& j) { j.MarkBegin(); }},
-    {"End", true, [](CommandTable&, MainState&, JobList& j) { j.MarkEnd(); }},
-    {"Ok", true, [](CommandTable&, MainState&, JobList& j) { j.ConfirmSpan(); }},
-    {"Stop", false, [](CommandTable& t, MainState&, JobList&) { t.Stop(); }},
-    {"helpfile", false, [](CommandTable& t, MainState&, JobList&) { t.Help(); }},
+    {"Join", Refused, [](CommandTable& t, MainState&, JobList&) { t.Join(); }},
+    {"Begin", Refused, [](CommandTable&, MainState&, JobList& j) { j.MarkBegin(); }},
+    {"End", Refused, [](CommandTable&, MainState&, JobList& j) { j.MarkEnd(); }},
+    {"Ok", Refused, [](CommandTable&, MainState&, JobList& j) { j.ConfirmSpan(); }},
+    {"Stop", Allowed, [](CommandTable& t, MainState&, JobList&) { t.Stop(); }},
+    {"helpfile", Allowed, [](CommandTable& t, MainState&, JobList&) { t.Help(); }},
 }};
 
 bool isSlider(const SkinObject* object)
@@ -101,7 +108,7 @@ QStringList CommandTable::namesAllowedWhileConverting()
 {
     QStringList names;
     for (const Row& row : Table) {
-        if (!row.refusedWhileConverting)
+        if (row.guard == Allowed)
             names << QString::fromLatin1(row.name);
     }
     return names;
@@ -125,7 +132,7 @@ bool CommandTable::click(const QString& name)
     for (const Row& row : Table) {
         if (name != QLatin1String(row.name))
             continue;
-        if (!(row.refusedWhileConverting && s.Converting))
+        if (!(row.guard == Refused && s.Converting))
             row.run(*this, s, jobs);
         return true;
     }

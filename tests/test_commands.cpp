@@ -1,0 +1,498 @@
+// The command table: every skin object's command, the guards while a run is
+// under way, the shared Play/Split/Join/Stop commands, the slider's press,
+// release and drag, and the pop-up menu items.
+#include "app/CommandTable.h"
+#include "app/MainState.h"
+#include "app/SkinEngine.h"
+#include "app/SkinSetup.h"
+#include "joblist/JobList.h"
+#include "joblist/TimeText.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// Members are public: the case table below works on them.
+class CommandTest : public ::testing::Test {
+public:
+    QTemporaryDir dir;
+    MainState s;
+    ScriptedPrompt prompt;
+    QObject window;
+    SkinEngine engine;
+    JobList jobs{s};
+    CommandTable table{s, jobs};
+    QStringList calls; // hooks run, in order
+
+    void SetUp() override
+    {
+        s.prompt = &prompt;
+        s.settings.OutputDir = QDir::toNativeSeparators(dir.path()) + QDir::separator();
+        SetUpSkin(s, engine, &window, defaultSkinPath(), [this] { jobs.RefreshTotal(); });
+
+        CommandHooks& h = table.hooks;
+        h.openMenu = [this](const QString& menu, const QPoint& at) {
+            calls << QStringLiteral("menu %1 %2,%3").arg(menu).arg(at.x()).arg(at.y());
+        };
+        const auto record = [this](const char* name) {
+            return [this, name] { calls << QString::fromLatin1(name); };
+        };
+        h.showSettings = record("settings");
+        h.showTagDialog = record("tags");
+        h.showAbout = record("about");
+        h.addFolder = record("addFolder");
+        h.closeWindow = record("close");
+        h.startFilePreview = record("filePreview");
+        h.startSpanPreview = record("spanPreview");
+        h.stopPreview = [this] {
+            calls << QStringLiteral("stopPreview");
+            s.Previewing = false;
+        };
+        h.stepBack = record("stepBack");
+        h.stepForward = record("stepForward");
+        h.sliderRelease = [this] {
+            calls << QStringLiteral("sliderRelease");
+            s.Seeking = false;
+        };
+        h.sliderTrack = [this](int position) { calls << QStringLiteral("sliderTrack %1").arg(position); };
+        h.splitRun = [this] {
+            calls << QStringLiteral("split");
+            s.Converting = false;
+        };
+        h.chooseJoinOutput = [this] {
+            calls << QStringLiteral("chooseJoin");
+            return joinAnswer;
+        };
+        h.joinRun = [this] {
+            calls << QStringLiteral("join");
+            s.Converting = true; // the command must clear it after the run
+        };
+        h.stopConversion = [this] {
+            calls << QStringLiteral("stopConversion");
+            s.Converting = false;
+        };
+    }
+
+    bool joinAnswer = true;
+
+    // A row as adding a file makes it, without measuring a real file.
+    void addRow(const QString& caption, std::int32_t seconds)
+    {
+        const int row = s.lv.rowCount();
+        s.lv.appendRow({new QStandardItem(caption), new QStandardItem(FormatTime(seconds))});
+        listrecord r;
+        r.Path = QDir(dir.path()).filePath(caption);
+        r.Seconds = seconds;
+        r.BeginTimes = {0};
+        r.EndTimes = {seconds};
+        r.SliderRange = std::max(seconds * 2, JobList::AddFilesFloor);
+        r.Samples = std::int64_t(seconds) * 44100;
+        s.FileList.resize(size_t(row) + 1);
+        s.TagList.resize(size_t(row) + 1);
+        s.FileList[size_t(row)] = r;
+    }
+    void addThreeAndSelectFirst()
+    {
+        addRow(QStringLiteral("a.ogg"), 30);
+        addRow(QStringLiteral("b.ogg"), 40);
+        addRow(QStringLiteral("c.ogg"), 50);
+        s.setInstructionsVisible(false);
+        jobs.selectRow(0);
+        jobs.SelectFile();
+        jobs.RefreshTotal();
+    }
+    QStringList captions() const
+    {
+        QStringList out;
+        for (int i = 0; i < s.lv.rowCount(); ++i)
+            out << s.lv.item(i, 0)->text();
+        return out;
+    }
+    QString openedFolder() const
+    {
+        return prompt.openedUrls.isEmpty() ? QString() : prompt.openedUrls.last().toLocalFile();
+    }
+
+    // Everything a refused command must leave as it was.
+    struct Snapshot {
+        QStringList calls, messages, captions;
+        int urls = 0, spanRows = 0, spanCount = 0;
+        QString total;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot snapshot() const
+    {
+        return {calls,
+                prompt.messages,
+                captions(),
+                int(prompt.openedUrls.size()),
+                s.lv_time.rowCount(),
+                s.FileList.empty() ? 0 : s.FileList[0].SpanCount,
+                s.tataltime ? s.tataltime->text() : QString()};
+    }
+};
+
+// --- every name runs its command --------------------------------------------------
+
+struct NameCase {
+    const char* name;
+    std::function<void(CommandTest&)> prepare;
+    std::function<void(CommandTest&)> check;
+};
+
+void noPreparation(CommandTest&) {}
+
+const NameCase NameCases[] = {
+    {"file", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_file 19,80")}); }},
+    {"Action", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action 69,80")}); }},
+    {"Settings", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
+    {"Help", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_help 276,80")}); }},
+    {"addfile",
+     [](CommandTest& t) { t.prompt.openFilesAnswers.push_back({QStringLiteral("/nonexistent/missing.ogg")}); },
+     [](CommandTest& t) {
+         EXPECT_TRUE(t.prompt.openFilesAnswers.empty()) << "the open dialog was not shown";
+         EXPECT_EQ(t.prompt.messages, QStringList{QStringLiteral("missing.ogg this File is not supported.")});
+     }},
+    {"Up",
+     [](CommandTest& t) {
+         t.addThreeAndSelectFirst();
+         t.jobs.selectRow(1);
+     },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("a.ogg"), QStringLiteral("c.ogg")}));
+     }},
+    {"Down", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("a.ogg"), QStringLiteral("c.ogg")}));
+     }},
+    {"Remove", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("c.ogg")}));
+         EXPECT_EQ(t.s.tataltime->text(), QStringLiteral("00:01:30"));
+     }},
+    {"Clear", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.s.lv.rowCount(), 0);
+         EXPECT_EQ(t.s.tataltime->text(), QStringLiteral("00:00:00"));
+         EXPECT_TRUE(t.s.instructionsVisible);
+     }},
+    {"Set", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
+    {"play", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("filePreview")}); }},
+    {"stop", [](CommandTest& t) { t.s.Previewing = true; },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.calls, QStringList{QStringLiteral("stopPreview")});
+         EXPECT_FALSE(t.s.Previewing);
+     }},
+    {"hou", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepBack")}); }},
+    {"qian", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepForward")}); }},
+    {"Split", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.calls, QStringList{QStringLiteral("split")});
+         EXPECT_EQ(QDir(t.openedFolder()), QDir(t.s.settings.OutputDir));
+     }},
+    {"Join", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.calls, (QStringList{QStringLiteral("chooseJoin"), QStringLiteral("join")}));
+         EXPECT_FALSE(t.s.Converting);
+         EXPECT_EQ(QDir(t.openedFolder()), QDir(t.s.settings.OutputDir));
+     }},
+    {"Begin",
+     [](CommandTest& t) {
+         t.addThreeAndSelectFirst();
+         t.s.pb->SetSliderPosition(t.jobs.UsableRange() / 3); // a third of 30 s
+     },
+     [](CommandTest& t) { EXPECT_EQ(t.s.FileList[0].BeginTimes.back(), 10); }},
+    {"End",
+     [](CommandTest& t) {
+         t.addThreeAndSelectFirst();
+         t.s.pb->SetSliderPosition(t.jobs.UsableRange() / 2);
+     },
+     [](CommandTest& t) { EXPECT_EQ(t.s.FileList[0].EndTimes.back(), 15); }},
+    {"Ok", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.s.FileList[0].SpanCount, 2);
+         EXPECT_EQ(t.s.lv_time.rowCount(), 2);
+     }},
+    {"Stop",
+     [](CommandTest& t) {
+         t.s.Previewing = true;
+         t.s.Converting = true;
+     },
+     [](CommandTest& t) {
+         EXPECT_EQ(t.calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("stopConversion")}));
+         EXPECT_FALSE(t.s.Converting);
+     }},
+    {"helpfile", noPreparation,
+     [](CommandTest& t) {
+         ASSERT_EQ(t.prompt.openedUrls.size(), 1);
+         const QUrl url = t.prompt.openedUrls.first();
+         ASSERT_TRUE(url.isLocalFile());
+         EXPECT_TRUE(url.toLocalFile().endsWith(QStringLiteral("cadelo.html")));
+         QFile page(url.toLocalFile());
+         ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+         EXPECT_TRUE(page.readAll().contains("Cadelo"));
+     }},
+};
+
+class EveryCommandTest : public CommandTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(EveryCommandTest, ClickRunsItsCommand)
+{
+    GetParam().prepare(*this);
+    calls.clear();
+    EXPECT_TRUE(table.click(QString::fromLatin1(GetParam().name)));
+    GetParam().check(*this);
+}
+
+std::string caseName(const ::testing::TestParamInfo<NameCase>& info)
+{
+    // "stop" and "Stop" must give distinct test names.
+    return std::string(info.param.name) + "_" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EveryCommandTest, ::testing::ValuesIn(NameCases), caseName);
+
+TEST(CommandTableNames, TableCoversEveryNamedObject)
+{
+    QStringList caseNames;
+    for (const NameCase& c : NameCases)
+        caseNames << QString::fromLatin1(c.name);
+    EXPECT_EQ(CommandTable::commandNames(), caseNames);
+}
+
+// --- while a run is under way -------------------------------------------------------
+
+class ConvertingGuardTest : public CommandTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(ConvertingGuardTest, OnlyTheSafeCommandsRunDuringARun)
+{
+    GetParam().prepare(*this);
+    s.Converting = true;
+    s.Previewing = true; // so that "stop" and "Stop" have something to do
+    calls.clear();
+    const Snapshot before = snapshot();
+    table.click(QString::fromLatin1(GetParam().name));
+    const QString name = QString::fromLatin1(GetParam().name);
+    if (CommandTable::namesAllowedWhileConverting().contains(name))
+        EXPECT_FALSE(snapshot() == before) << "refused: " << GetParam().name;
+    else
+        EXPECT_TRUE(snapshot() == before) << "ran: " << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ConvertingGuardTest, ::testing::ValuesIn(NameCases), caseName);
+
+TEST(CommandTableNames, SafeDuringARunAreExactlyTheSix)
+{
+    EXPECT_EQ(CommandTable::namesAllowedWhileConverting(),
+              (QStringList{QStringLiteral("Settings"), QStringLiteral("Help"), QStringLiteral("Set"),
+                           QStringLiteral("stop"), QStringLiteral("Stop"), QStringLiteral("helpfile")}));
+}
+
+// --- names that are no command --------------------------------------------------------
+
+class UnknownNameTest : public CommandTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(UnknownNameTest, DoesNothing)
+{
+    addThreeAndSelectFirst();
+    s.Previewing = true;
+    calls.clear();
+    const Snapshot before = snapshot();
+    EXPECT_FALSE(table.click(QString::fromUtf8(GetParam())));
+    EXPECT_TRUE(snapshot() == before);
+    EXPECT_TRUE(s.Previewing);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, UnknownNameTest,
+                         ::testing::Values("", "split", "SPLIT", "Split ", "PLAY", "ok", "pb", "nm", "convertpb",
+                                           "tataltime", "Helpfile"));
+
+// --- the shared commands ---------------------------------------------------------------
+
+TEST_F(CommandTest, SplitWithEmptyListOpensNoFolder)
+{
+    EXPECT_TRUE(table.click(QStringLiteral("Split")));
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_TRUE(prompt.openedUrls.isEmpty());
+}
+
+TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun)
+{
+    addThreeAndSelectFirst();
+    s.Previewing = true;
+    calls.clear();
+    table.hooks.splitRun = [this] {
+        calls << QStringLiteral("split");
+        s.Converting = true;
+        table.click(QStringLiteral("Stop")); // the user stops the run midway
+    };
+    table.click(QStringLiteral("Split"));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("split"), QStringLiteral("stopConversion")}));
+    EXPECT_EQ(prompt.openedUrls.size(), 1);
+}
+
+TEST_F(CommandTest, CancelledJoinOpensNoFolder)
+{
+    addThreeAndSelectFirst();
+    s.Previewing = true;
+    joinAnswer = false;
+    calls.clear();
+    table.click(QStringLiteral("Join"));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("chooseJoin")}));
+    EXPECT_TRUE(prompt.openedUrls.isEmpty());
+}
+
+struct PlayCase {
+    bool spanListActive;
+    int mode;
+    const char* expected;
+};
+
+class PlayTest : public CommandTest, public ::testing::WithParamInterface<PlayCase> {};
+
+TEST_P(PlayTest, PlaysSpanOnlyWhenSpanListActiveInHandMarkedModes)
+{
+    s.SpanListActive = GetParam().spanListActive;
+    s.settings.SplitMode = GetParam().mode;
+    table.click(QStringLiteral("play"));
+    EXPECT_EQ(calls, QStringList{QString::fromLatin1(GetParam().expected)});
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PlayTest,
+                         ::testing::Values(PlayCase{true, Custom, "spanPreview"}, PlayCase{true, Unification, "spanPreview"},
+                                           PlayCase{true, Time, "filePreview"}, PlayCase{true, Count, "filePreview"},
+                                           PlayCase{false, Custom, "filePreview"},
+                                           PlayCase{false, Unification, "filePreview"}));
+
+TEST_F(CommandTest, RemoveActsOnTheListClickedLast)
+{
+    addThreeAndSelectFirst();
+    table.click(QStringLiteral("Ok")); // a confirmed span and a new open one
+    ASSERT_EQ(s.lv_time.rowCount(), 2);
+    s.SelectedSpan = 0;
+    jobs.SelectSpan();
+    ASSERT_TRUE(s.SpanListActive);
+    table.click(QStringLiteral("Remove"));
+    EXPECT_EQ(s.lv.rowCount(), 3) << "a file was removed instead of the span";
+    EXPECT_EQ(s.FileList[0].SpanCount, 1);
+
+    jobs.SelectFile(); // the file list clicked last
+    table.click(QStringLiteral("Remove"));
+    EXPECT_EQ(s.lv.rowCount(), 2);
+}
+
+TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking)
+{
+    table.hooks = CommandHooks();
+    s.Previewing = s.Converting = true;
+    table.click(QStringLiteral("Stop"));
+    EXPECT_FALSE(s.Previewing);
+    EXPECT_FALSE(s.Converting);
+
+    table.Skin1MouseDown(s.pb);
+    EXPECT_TRUE(s.Seeking);
+    table.Skin1MouseUp(s.pb);
+    EXPECT_FALSE(s.Seeking);
+    // Nothing else may happen without hooks.
+    for (const QString& name : CommandTable::commandNames())
+        table.click(name);
+    EXPECT_TRUE(prompt.messages.isEmpty());
+}
+
+// --- the slider -----------------------------------------------------------------------
+
+TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider)
+{
+    SkinObject* other = engine.GetSkinForm(&window)->FindObject(QStringLiteral("Split"));
+    ASSERT_NE(other, nullptr);
+    table.Skin1MouseDown(other);
+    table.Skin1ScrollTrack(other, 5);
+    table.Skin1MouseUp(other);
+    table.Skin1MouseDown(nullptr);
+    EXPECT_FALSE(s.Seeking);
+    EXPECT_TRUE(calls.isEmpty());
+
+    table.Skin1MouseDown(s.pb);
+    EXPECT_TRUE(s.Seeking);
+    table.Skin1ScrollTrack(s.pb, 321);
+    table.Skin1MouseUp(s.pb);
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
+    EXPECT_FALSE(s.Seeking);
+}
+
+// --- the pop-up menus ---------------------------------------------------------------------
+
+TEST_F(CommandTest, MenuSplitRunsWithoutOpeningTheFolder)
+{
+    table.Start1Click(); // empty list: nothing
+    EXPECT_TRUE(calls.isEmpty());
+    addThreeAndSelectFirst();
+    calls.clear();
+    table.Start1Click();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("split")});
+    EXPECT_TRUE(prompt.openedUrls.isEmpty());
+}
+
+TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun)
+{
+    addThreeAndSelectFirst();
+    s.Converting = true;
+    calls.clear();
+    table.AddFolder1Click();
+    table.Play1Click();
+    table.Start1Click();
+    table.Join1Click();
+    table.Clear1Click();
+    table.Remove1Click();
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(s.lv.rowCount(), 3);
+
+    table.ID3info1Click();
+    table.Stop1Click();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("tags"), QStringLiteral("stopConversion")}));
+}
+
+TEST_F(CommandTest, MenuClearAndRemoveFollowTheActiveList)
+{
+    addThreeAndSelectFirst();
+    table.click(QStringLiteral("Ok"));
+    jobs.SelectSpan();
+    table.Remove1Click(); // refused while the span list is active
+    EXPECT_EQ(s.lv.rowCount(), 3);
+    table.Clear1Click(); // resets the spans instead of emptying the list
+    EXPECT_EQ(s.lv.rowCount(), 3);
+    EXPECT_EQ(s.FileList[0].SpanCount, 1);
+
+    jobs.SelectFile();
+    table.Remove1Click();
+    EXPECT_EQ(s.lv.rowCount(), 2);
+    table.Clear1Click();
+    EXPECT_EQ(s.lv.rowCount(), 0);
+}
+
+TEST_F(CommandTest, HelpMenuOpensPagesAndAbout)
+{
+    table.Content1Click();
+    table.HomePage1Click();
+    table.About1Click();
+    table.Exit1Click();
+    ASSERT_EQ(prompt.openedUrls.size(), 2);
+    EXPECT_TRUE(prompt.openedUrls.at(0).isLocalFile());
+    EXPECT_EQ(prompt.openedUrls.at(1).scheme(), QStringLiteral("https"));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("about"), QStringLiteral("close")}));
+}
+
+} // namespace
