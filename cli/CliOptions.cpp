@@ -1,0 +1,392 @@
+// Parsing of cadelo-cli's command line. Values are refused here, before any
+// file is touched, so that a typing mistake never starts half a run.
+#include "cli/CliOptions.h"
+
+#include "app/Settings.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+QString joinedTable(const auto& table) {
+    QStringList values;
+    for (int v : table)
+        values << QString::number(v);
+    return values.join(QStringLiteral(", "));
+}
+
+// Digits only: no sign, no spaces, no hex, so "1e3" or " 5" are mistakes.
+std::optional<qint64> plainNumber(const QString& text) {
+    if (text.isEmpty() || text.size() > 12)
+        return std::nullopt;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    return text.toLongLong();
+}
+
+int numberIn(const QString& option, const QString& text, int low, int high) {
+    const std::optional<qint64> v = plainNumber(text);
+    if (!v || *v < low || *v > high)
+        throw UsageError(QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"")
+                             .arg(option)
+                             .arg(low)
+                             .arg(high)
+                             .arg(text));
+    return int(*v);
+}
+
+template <size_t N>
+int indexIn(const QString& option, const QString& text, const std::array<int, N>& table,
+            const QString& unit) {
+    const std::optional<qint64> v = plainNumber(text);
+    if (v) {
+        const auto it = std::find(table.begin(), table.end(), *v);
+        if (it != table.end())
+            return int(it - table.begin());
+    }
+    throw UsageError(QStringLiteral("%1 %2 is not offered; the allowed values (%3) are %4")
+                         .arg(option, text, unit, joinedTable(table)));
+}
+
+int modeNamed(const QString& text) {
+    const QString name = text.toLower();
+    if (name == QLatin1String("custom"))
+        return Custom;
+    if (name == QLatin1String("time"))
+        return Time;
+    if (name == QLatin1String("count"))
+        return Count;
+    if (name == QLatin1String("unification"))
+        return Unification;
+    throw UsageError(QStringLiteral("--mode %1 is unknown; the modes are custom, time, count and "
+                                    "unification")
+                         .arg(text));
+}
+
+QString modeName(int mode) {
+    switch (mode) {
+    case Time:
+        return QStringLiteral("time");
+    case Count:
+        return QStringLiteral("count");
+    case Unification:
+        return QStringLiteral("unification");
+    default:
+        return QStringLiteral("custom");
+    }
+}
+
+CliSpan spanFrom(const QString& text) {
+    // The bounds themselves hold no "-", so the first one separates them.
+    const qsizetype dash = text.indexOf(QLatin1Char('-'));
+    CliSpan span;
+    if (dash < 0 || !parseTimeBound(text.left(dash), span.begin) ||
+        !parseTimeBound(text.mid(dash + 1), span.end))
+        throw UsageError(QStringLiteral("--span takes BEGIN-END, each in seconds or HH:MM:SS, "
+                                        "not \"%1\"")
+                             .arg(text));
+    if (span.end <= span.begin)
+        throw UsageError(
+            QStringLiteral("--span %1 is empty: its end must lie after its begin").arg(text));
+    return span;
+}
+
+enum class Arg { None, Value };
+
+struct OptionSpec {
+    const char* longName; // without "--"
+    char shortName;       // 0 when none
+    Arg arg;
+};
+
+constexpr OptionSpec Specs[] = {
+    {"mode", 0, Arg::Value},     {"every", 0, Arg::Value},      {"pieces", 0, Arg::Value},
+    {"span", 0, Arg::Value},     {"output-dir", 0, Arg::Value}, {"output", 0, Arg::Value},
+    {"fade-in", 0, Arg::Value},  {"fade-out", 0, Arg::Value},   {"rate", 0, Arg::Value},
+    {"channels", 0, Arg::Value}, {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
+    {"quality", 0, Arg::Value},  {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
+    {"force", 0, Arg::None},     {"help", 'h', Arg::None},      {"version", 0, Arg::None},
+};
+
+const OptionSpec* findLong(const QString& name) {
+    for (const OptionSpec& spec : Specs)
+        if (name == QLatin1String(spec.longName))
+            return &spec;
+    return nullptr;
+}
+
+const OptionSpec* findShort(QChar c) {
+    for (const OptionSpec& spec : Specs)
+        if (spec.shortName && c == QLatin1Char(spec.shortName))
+            return &spec;
+    return nullptr;
+}
+
+// Which options each command takes; -o is read per command further down.
+bool allowed(CliCommand command, const QString& name) {
+    if (name == QLatin1String("help") || name == QLatin1String("version") ||
+        name == QLatin1String("settings") || name == QLatin1String("quiet"))
+        return true;
+    if (command == CliCommand::Info)
+        return false;
+    if (name == QLatin1String("output-dir"))
+        return command == CliCommand::Split;
+    if (name == QLatin1String("output") || name == QLatin1String("force"))
+        return command == CliCommand::Join;
+    return true;
+}
+
+// --every, --pieces and --span each name a mode; two of them contradict each other.
+void impliesMode(std::optional<int>& implied, QString& impliedBy, int mode, const QString& option) {
+    if (implied && *implied != mode)
+        throw UsageError(QStringLiteral("%1 cannot be combined with %2").arg(option, impliedBy));
+    implied = mode;
+    impliedBy = option;
+}
+
+} // namespace
+
+bool parseTimeBound(const QString& text, std::int32_t& seconds) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    qint64 total = 0;
+    if (parts.size() == 1) {
+        const std::optional<qint64> v = plainNumber(parts[0]);
+        if (!v)
+            return false;
+        total = *v;
+    } else if (parts.size() == 3) {
+        const std::optional<qint64> h = plainNumber(parts[0]);
+        const std::optional<qint64> m = plainNumber(parts[1]);
+        const std::optional<qint64> s = plainNumber(parts[2]);
+        if (!h || !m || !s || parts[1].size() > 2 || parts[2].size() > 2 || *m > 59 || *s > 59)
+            return false;
+        total = *h * 3600 + *m * 60 + *s;
+    } else {
+        return false;
+    }
+    if (total > std::numeric_limits<std::int32_t>::max())
+        return false;
+    seconds = std::int32_t(total);
+    return true;
+}
+
+CliOptions parseCliOptions(const QStringList& arguments) {
+    CliOptions o;
+    if (arguments.isEmpty())
+        throw UsageError(QStringLiteral("a command is needed"));
+
+    // --help and --version win wherever they stand, so that "split --help" helps.
+    for (const QString& a : arguments) {
+        if (a == QLatin1String("--"))
+            break;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.command = CliCommand::Help;
+            return o;
+        }
+        if (a == QLatin1String("--version")) {
+            o.command = CliCommand::Version;
+            return o;
+        }
+    }
+
+    const QString command = arguments.first();
+    if (command == QLatin1String("info"))
+        o.command = CliCommand::Info;
+    else if (command == QLatin1String("split"))
+        o.command = CliCommand::Split;
+    else if (command == QLatin1String("join"))
+        o.command = CliCommand::Join;
+    else if (command.startsWith(QLatin1Char('-')))
+        throw UsageError(QStringLiteral("a command (info, split or join) must come first"));
+    else
+        throw UsageError(QStringLiteral("unknown command \"%1\"").arg(command));
+
+    std::optional<int> explicitMode;
+    std::optional<int> impliedMode;
+    QString impliedBy;
+    bool endOfOptions = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (endOfOptions || a == QLatin1String("-") || !a.startsWith(QLatin1Char('-'))) {
+            o.files << a;
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            endOfOptions = true;
+            continue;
+        }
+
+        const OptionSpec* spec = nullptr;
+        QString name;
+        std::optional<QString> value;
+        if (a.startsWith(QLatin1String("--"))) {
+            name = a.mid(2);
+            const qsizetype eq = name.indexOf(QLatin1Char('='));
+            if (eq >= 0) {
+                value = name.mid(eq + 1);
+                name = name.left(eq);
+            }
+            spec = findLong(name);
+        } else {
+            if (a.size() == 2 && a[1] == QLatin1Char('o')) {
+                // -o names the output folder of a split and the output file of a join.
+                name = o.command == CliCommand::Join ? QStringLiteral("output")
+                                                     : QStringLiteral("output-dir");
+                spec = findLong(name);
+            } else if (a.size() == 2) {
+                spec = findShort(a[1]);
+                if (spec)
+                    name = QLatin1String(spec->longName);
+            }
+        }
+        if (!spec)
+            throw UsageError(QStringLiteral("unknown option %1").arg(a));
+        if (!allowed(o.command, name))
+            throw UsageError(QStringLiteral("%1 is not an option of %2").arg(a, command));
+        if (spec->arg == Arg::None) {
+            if (value)
+                throw UsageError(QStringLiteral("--%1 takes no value").arg(name));
+        } else if (!value) {
+            if (i + 1 >= arguments.size())
+                throw UsageError(QStringLiteral("%1 needs a value").arg(a));
+            value = arguments[++i];
+        }
+
+        const QString opt = QStringLiteral("--") + name;
+        if (name == QLatin1String("mode")) {
+            explicitMode = modeNamed(*value);
+        } else if (name == QLatin1String("every")) {
+            impliesMode(impliedMode, impliedBy, Time, opt);
+            o.splitSeconds = numberIn(opt, *value, 1, std::numeric_limits<int>::max());
+        } else if (name == QLatin1String("pieces")) {
+            impliesMode(impliedMode, impliedBy, Count, opt);
+            o.splitCount = numberIn(opt, *value, 1, std::numeric_limits<int>::max());
+        } else if (name == QLatin1String("span")) {
+            impliesMode(impliedMode, impliedBy, Custom, opt);
+            o.spans.push_back(spanFrom(*value));
+        } else if (name == QLatin1String("output-dir") || name == QLatin1String("output")) {
+            if (value->isEmpty())
+                throw UsageError(QStringLiteral("%1 needs a non-empty value").arg(a));
+            (name == QLatin1String("output") ? o.output : o.outputDir) = *value;
+        } else if (name == QLatin1String("fade-in")) {
+            o.fadeInSeconds = numberIn(opt, *value, 1, 20);
+        } else if (name == QLatin1String("fade-out")) {
+            o.fadeOutSeconds = numberIn(opt, *value, 1, 20);
+        } else if (name == QLatin1String("rate")) {
+            o.frequencyIndex = indexIn(opt, *value, SampleRateTable, QStringLiteral("Hz"));
+        } else if (name == QLatin1String("channels")) {
+            if (*value != QLatin1String("1") && *value != QLatin1String("2"))
+                throw UsageError(
+                    QStringLiteral("--channels %1 is not offered; the allowed values are 1 "
+                                   "(mono) and 2 (stereo)")
+                        .arg(*value));
+            o.channelIndex = value->toInt() - 1;
+        } else if (name == QLatin1String("bitrate")) {
+            o.bitrateIndex = indexIn(opt, *value, BitrateTable, QStringLiteral("kbps"));
+        } else if (name == QLatin1String("vbr")) {
+            const qsizetype dash = value->indexOf(QLatin1Char('-'));
+            if (dash < 0)
+                throw UsageError(
+                    QStringLiteral("--vbr takes MIN-MAX in kbps, not \"%1\"").arg(*value));
+            o.vbrIndices =
+                std::make_pair(indexIn(QStringLiteral("--vbr minimum"), value->left(dash),
+                                       BitrateTable, QStringLiteral("kbps")),
+                               indexIn(QStringLiteral("--vbr maximum"), value->mid(dash + 1),
+                                       BitrateTable, QStringLiteral("kbps")));
+        } else if (name == QLatin1String("quality")) {
+            o.quality = numberIn(opt, *value, 0, 1000);
+        } else if (name == QLatin1String("settings")) {
+            if (value->isEmpty())
+                throw UsageError(QStringLiteral("--settings needs a file"));
+            o.settingsFile = *value;
+        } else if (name == QLatin1String("quiet")) {
+            o.quiet = true;
+        } else if (name == QLatin1String("force")) {
+            o.force = true;
+        }
+    }
+
+    // The settings dialog offers variable bitrate and quality only one at a time,
+    // and a quality-driven encoding has no bitrate to set.
+    if (o.vbrIndices && o.quality)
+        throw UsageError(QStringLiteral("--vbr and --quality exclude each other"));
+    if (o.bitrateIndex && o.quality)
+        throw UsageError(QStringLiteral("--bitrate and --quality exclude each other"));
+
+    if (explicitMode && impliedMode && *explicitMode != *impliedMode) {
+        // Spans marked by hand are what Unification shares among the files.
+        const bool sharedSpans = *explicitMode == Unification && *impliedMode == Custom;
+        if (!sharedSpans)
+            throw UsageError(QStringLiteral("--mode %1 contradicts the other options")
+                                 .arg(modeName(*explicitMode)));
+    }
+    if (explicitMode)
+        o.mode = explicitMode;
+    else
+        o.mode = impliedMode;
+
+    if (o.files.isEmpty())
+        throw UsageError(QStringLiteral("no FILE given"));
+    if (o.command == CliCommand::Join && o.output.isEmpty())
+        throw UsageError(QStringLiteral("join needs -o OUTPUT"));
+    return o;
+}
+
+QString cliUsageText() {
+    return QStringLiteral("Usage: cadelo-cli info FILE...\n"
+                          "       cadelo-cli split [OPTIONS] FILE...\n"
+                          "       cadelo-cli join  [OPTIONS] -o OUTPUT FILE...\n"
+                          "Try 'cadelo-cli --help' for more information.\n");
+}
+
+QString cliHelpText() {
+    return QStringLiteral(
+               "Usage: cadelo-cli info FILE...\n"
+               "       cadelo-cli split [OPTIONS] FILE...\n"
+               "       cadelo-cli join  [OPTIONS] -o OUTPUT FILE...\n"
+               "\n"
+               "Cuts pieces out of audio files (split) or joins audio files (join), writing\n"
+               "Ogg Vorbis, with the same job list, planners and runs as Cadelo's window.\n"
+               "info prints the length, format and tags of each FILE.\n"
+               "\n"
+               "Options of split and join:\n"
+               "  --mode custom|time|count|unification\n"
+               "                        how the files are divided (default: the settings\n"
+               "                        file's); --every, --pieces and --span imply a mode\n"
+               "  --every SECONDS       time mode: pieces of SECONDS seconds\n"
+               "  --pieces N            count mode: N equal pieces\n"
+               "  --span BEGIN-END      custom mode: keep this span of every FILE (seconds or\n"
+               "                        HH:MM:SS); repeatable; with --mode unification the\n"
+               "                        spans are marked on the first FILE and shared\n"
+               "  -o, --output-dir DIR  split: the folder for the pieces (created if needed)\n"
+               "  -o, --output OUTPUT   join: the output file; \".ogg\" is appended\n"
+               "  --fade-in SECONDS     fade in over 1 to 20 seconds\n"
+               "  --fade-out SECONDS    fade out over 1 to 20 seconds\n"
+               "  --rate HZ             ") +
+           joinedTable(SampleRateTable) +
+           QStringLiteral("\n"
+                          "  --channels 1|2        mono or stereo\n"
+                          "  --bitrate KBPS        ") +
+           joinedTable(BitrateTable) +
+           QStringLiteral(
+               "\n"
+               "  --vbr MIN-MAX         variable bitrate between two of the bitrates above\n"
+               "  --quality 0-1000      quality-driven encoding\n"
+               "  --settings FILE       read this settings file instead of the user's\n"
+               "                        (never written)\n"
+               "  -q, --quiet           no progress bar\n"
+               "  --force               join: replace an existing output\n"
+               "  -h, --help            this text\n"
+               "  --version             the version\n"
+               "\n"
+               "split prints each written file, join the output file, one per line.\n"
+               "Exit status: 0 all done, 1 a file refused or an output not written,\n"
+               "2 usage error, 130 stopped by Ctrl-C (the current piece is closed).\n");
+}
+
+QString cliVersionText() {
+    return QStringLiteral("cadelo-cli %1\n").arg(QLatin1String(CADELO_VERSION));
+}

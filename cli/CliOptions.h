@@ -1,0 +1,68 @@
+// The command line of cadelo-cli: what was asked for, checked against the
+// values the settings dialog offers, plus the usage and help texts.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+// The exit statuses scripts rely on.
+enum CliExit { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitInterrupted = 130 };
+
+enum class CliCommand { Info, Split, Join, Help, Version };
+
+// A command line that cannot be run as written; the message says why.
+class UsageError : public std::runtime_error {
+  public:
+    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    QString message() const { return QString::fromStdString(what()); }
+};
+
+struct CliSpan {
+    std::int32_t begin = 0; // whole seconds
+    std::int32_t end = 0;
+};
+
+struct CliOptions {
+    CliCommand command = CliCommand::Help;
+    QStringList files;
+
+    std::optional<int> mode;         // SplitModes, given or implied
+    std::optional<int> splitSeconds; // --every
+    std::optional<int> splitCount;   // --pieces
+    std::vector<CliSpan> spans;      // --span, in the order given
+    QString outputDir;               // split: -o / --output-dir
+    QString output;                  // join: -o / --output
+    std::optional<int> fadeInSeconds;
+    std::optional<int> fadeOutSeconds;
+
+    // The encoding as indices of the settings dialog's lists.
+    std::optional<int> frequencyIndex;
+    std::optional<int> channelIndex;
+    std::optional<int> bitrateIndex;
+    std::optional<std::pair<int, int>> vbrIndices; // min, max
+    std::optional<int> quality;
+
+    QString settingsFile; // empty: the user's
+    bool quiet = false;
+    bool force = false;
+
+    bool changesEncoding() const {
+        return frequencyIndex || channelIndex || bitrateIndex || vbrIndices || quality;
+    }
+};
+
+// Parses the arguments after the program name. Throws UsageError.
+CliOptions parseCliOptions(const QStringList& arguments);
+// A span bound: whole seconds or HH:MM:SS. False when it is neither.
+bool parseTimeBound(const QString& text, std::int32_t& seconds);
+
+// The short text shown after a usage error.
+QString cliUsageText();
+// The full text of --help.
+QString cliHelpText();
+QString cliVersionText();

@@ -1,0 +1,35 @@
+// The Prompt of cadelo-cli: messages go to stderr as "cadelo-cli: <message>",
+// dialogs are answered from the command line, and nothing opens on the desktop.
+#pragma once
+
+#include "app/Prompt.h"
+
+#include <functional>
+
+class CliPrompt : public Prompt {
+  public:
+    // What the dialogs answer.
+    QStringList files;          // the open dialog: the FILE arguments
+    QString saveAnswer;         // the save dialog: the join's -o
+    bool replaceAnswer = false; // "replace it?": --force
+
+    // Called before a message is printed (the progress bar clears its line).
+    std::function<void()> beforeMessage;
+
+    int messageCount() const { return m_messages; }
+    QStringList questionsAsked() const { return m_questions; }
+
+    void information(const QString& text) override;
+    bool question(const QString& text) override;
+    QStringList openFiles(const QString& dir, const QStringList& filters) override;
+    QString saveFile(const QString& dir, const QStringList& filters, int& filterIndex) override;
+    QString pickFolder(const QString& start) override;
+    void openUrl(const QUrl& url) override;
+
+    // Prints one message the way information() does.
+    void say(const QString& text);
+
+  private:
+    int m_messages = 0;
+    QStringList m_questions;
+};

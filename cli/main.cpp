@@ -1,0 +1,35 @@
+// Entry of cadelo-cli: the job list's splits and joins run from a terminal,
+// on the same core as the window, with no window at all.
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
+#include "cli/Terminal.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cadelo-cli"));
+    QCoreApplication::setApplicationVersion(QLatin1String(CADELO_VERSION));
+    Terminal::installInterruptHandler();
+
+    CliOptions options;
+    try {
+        options = parseCliOptions(QCoreApplication::arguments().mid(1));
+    } catch (const UsageError& e) {
+        Terminal::writeErr(QStringLiteral("cadelo-cli: ") + e.message() + QLatin1Char('\n') +
+                           cliUsageText());
+        return ExitUsage;
+    }
+    if (options.command == CliCommand::Help) {
+        Terminal::writeOut(cliHelpText());
+        return ExitOk;
+    }
+    if (options.command == CliCommand::Version) {
+        Terminal::writeOut(cliVersionText());
+        return ExitOk;
+    }
+
+    CliSession session(options, Terminal::stderrIsTerminal());
+    return session.run();
+}
