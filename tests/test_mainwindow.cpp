@@ -1,0 +1,562 @@
+// The main window under the offscreen platform: its size and places, the
+// instructions, the lists and menus, the skin with its six objects, the skin
+// view's mouse handling, the skin engine's refusals, and the close sequence.
+#include "app/IniFile.h"
+#include "app/MainState.h"
+#include "app/Skin1.h"
+#include "app/SkinEngine.h"
+#include "app/SkinIcons.h"
+#include "app/SkinSetup.h"
+#include "app/Tfm_main.h"
+#include "dialogs/Tfm_about.h"
+#include "joblist/TimeText.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+void sendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons = Qt::LeftButton)
+{
+    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void click(QWidget* target, const QPoint& pos)
+{
+    sendMouse(target, QEvent::MouseButtonPress, pos);
+    sendMouse(target, QEvent::MouseButtonRelease, pos, Qt::NoButton);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    MainState s;
+    ScriptedPrompt prompt;
+    std::unique_ptr<Tfm_main> w;
+
+    QString iniPath() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
+    QString outDir() const { return dir.filePath(QStringLiteral("out")); }
+
+    void SetUp() override
+    {
+        s.prompt = &prompt;
+        s.ini = std::make_unique<IniFile>(iniPath());
+        s.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir());
+        w = std::make_unique<Tfm_main>(s);
+    }
+    void TearDown() override { w.reset(); }
+
+    void showWindow()
+    {
+        w->show();
+        QApplication::processEvents();
+    }
+    SkinObject* object(const char* name) const
+    {
+        SkinForm* form = w->skinEngine().GetSkinForm(w.get());
+        return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
+    }
+    void addRow(const QString& caption, std::int32_t seconds)
+    {
+        const int row = s.lv.rowCount();
+        s.lv.appendRow({new QStandardItem(caption), new QStandardItem(FormatTime(seconds))});
+        listrecord r;
+        r.Path = QDir(dir.path()).filePath(caption);
+        r.Seconds = seconds;
+        r.BeginTimes = {0};
+        r.EndTimes = {seconds};
+        r.SliderRange = JobList::AddFilesFloor;
+        s.FileList.resize(size_t(row) + 1);
+        s.TagList.resize(size_t(row) + 1);
+        s.FileList[size_t(row)] = r;
+    }
+};
+
+// --- the window itself -----------------------------------------------------------------
+
+TEST_F(MainWindowTest, FixedClientAreaCaptionPlaceAndNoMaximize)
+{
+    showWindow();
+    EXPECT_EQ(w->size(), QSize(480, 418));
+    EXPECT_EQ(w->minimumSize(), QSize(480, 418));
+    EXPECT_EQ(w->maximumSize(), QSize(480, 418));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Cadelo"));
+    EXPECT_EQ(w->objectName(), QStringLiteral("fm_main"));
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(w->pos(), QPoint(261, 171));
+}
+
+TEST_F(MainWindowTest, ListsAndPanelSitAtTheirPlaces)
+{
+    showWindow();
+    EXPECT_EQ(w->lv->pos(), QPoint(120, 92));
+    EXPECT_EQ(w->lv_time->pos(), QPoint(243, 92));
+    EXPECT_EQ(w->sm->pos(), QPoint(120, 92));
+    // Every control lies inside the client area and in front of the skin.
+    for (QWidget* c : std::initializer_list<QWidget*>{w->lv, w->lv_time, w->sm, w->cb_format})
+        EXPECT_TRUE(QRect(0, 0, 480, 418).contains(c->geometry())) << c->objectName().toStdString();
+    EXPECT_EQ(w->childAt(125, 200), w->sm->viewport()) << "the panel lies over the lists";
+}
+
+struct ColumnCase {
+    const char* view;
+    int column;
+    const char* title;
+    int width; // 0: hidden
+};
+
+class ListColumnTest : public MainWindowTest, public ::testing::WithParamInterface<ColumnCase> {};
+
+TEST_P(ListColumnTest, ReportStyleColumns)
+{
+    showWindow();
+    QTableView* view = w->findChild<QTableView*>(QString::fromLatin1(GetParam().view));
+    ASSERT_NE(view, nullptr);
+    const int c = GetParam().column;
+    EXPECT_EQ(view->model()->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(GetParam().title));
+    if (GetParam().width == 0)
+        EXPECT_TRUE(view->isColumnHidden(c));
+    else
+        EXPECT_EQ(view->columnWidth(c), GetParam().width);
+    EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(view->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_TRUE(view->showGrid());
+    EXPECT_FALSE(view->horizontalHeader()->sectionsClickable());
+    EXPECT_EQ(view->contextMenuPolicy(), Qt::CustomContextMenu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, ListColumnTest,
+                         ::testing::Values(ColumnCase{"lv", 0, "File name", 120}, ColumnCase{"lv", 1, "Time", 0},
+                                           ColumnCase{"lv_time", 0, "Begin Time - End", 100},
+                                           ColumnCase{"lv_time", 1, "Length", 55},
+                                           ColumnCase{"lv_time", 2, "Status", 60}));
+
+TEST_F(MainWindowTest, ViewsShowTheStateModelsAndFollowItsSignals)
+{
+    showWindow();
+    EXPECT_EQ(w->lv->model(), &s.lv);
+    EXPECT_EQ(w->lv->selectionModel(), &s.lvSelection);
+    EXPECT_EQ(w->lv_time->model(), &s.lv_time);
+    EXPECT_EQ(w->lv_time->selectionModel(), &s.lvTimeSelection);
+
+    s.setNameColumnWidth(113);
+    EXPECT_EQ(w->lv->columnWidth(0), 113);
+    EXPECT_TRUE(w->sm->isVisible());
+    s.setInstructionsVisible(false);
+    EXPECT_FALSE(w->sm->isVisible());
+    s.setInstructionsVisible(true);
+    EXPECT_TRUE(w->sm->isVisible());
+}
+
+TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic)
+{
+    showWindow();
+    const QString expected = QStringLiteral("\n"
+                                            " \n"
+                                            "    1. Click \"Add\" to add files you want to convert\n"
+                                            "    2. Set begin-time/end-time for every file.\n"
+                                            "    3. Click \"OK\" button to notarize.\n"
+                                            "    4. Set Output Format\n"
+                                            "    5. To cut piece from one big audio file, Click \"Split\"\n"
+                                            "    6. To marge multiple files into one big file, Click \n"
+                                            "\"Join\"\n"
+                                            "    7. To terminate the conversion, click \"Stop\" button.");
+    EXPECT_EQ(w->sm->toPlainText(), expected);
+    EXPECT_TRUE(w->sm->isReadOnly());
+    EXPECT_FALSE(w->sm->isEnabled());
+    EXPECT_EQ(w->sm->font().family(), QStringLiteral("Arial"));
+    EXPECT_TRUE(w->sm->font().italic());
+    EXPECT_EQ(w->sm->font().pixelSize(), 13);
+}
+
+TEST_F(MainWindowTest, FormatBoxOffersOgg)
+{
+    showWindow();
+    ASSERT_EQ(w->cb_format->count(), 1);
+    EXPECT_EQ(w->cb_format->itemText(0), QStringLiteral("OGG"));
+    EXPECT_EQ(w->cb_format->currentIndex(), 0);
+    EXPECT_FALSE(w->cb_format->isEditable());
+}
+
+struct MenuCase {
+    const char* menu;
+    const char* items; // "name=caption" separated by ';', "-" for a separator
+};
+
+class MenuTest : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
+
+TEST_P(MenuTest, EveryItemWithItsCaptionAndIcon)
+{
+    QMenu* menu = w->findChild<QMenu*>(QString::fromLatin1(GetParam().menu));
+    ASSERT_NE(menu, nullptr);
+    QStringList actual;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) {
+            actual << QStringLiteral("-");
+            continue;
+        }
+        actual << a->objectName() + u'=' + a->text();
+        EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+    }
+    EXPECT_EQ(actual.join(u';'), QString::fromUtf8(GetParam().items));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Menus, MenuTest,
+    ::testing::Values(
+        MenuCase{"p_lv", "AddFile1=Add File;AddFolder1=Add Path;Clear1=Clear;Remove1=Remove;ID3info1=ID3 info;"
+                         "UP1=UP;Down1=Down;Play1=Play;Stop1=Stop"},
+        MenuCase{"p_file", "AddFile2=Add File;AddFolder2=Add Folder;Remove2=Remove;Exit1=Exit"},
+        MenuCase{"p_action", "FileUp1=File Up;FileDown1=File Down;Remove3=Remove;Clear2=Clear;ID31=ID3 info;"
+                             "Start1=Split;Join1=Join;Stop2=Stop"},
+        MenuCase{"p_help", "Content1=Content;-;HomePage1=HomePage;-;About1=About"}));
+
+// --- the skin and its six objects ----------------------------------------------------------
+
+TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays)
+{
+    showWindow();
+    const struct {
+        SkinObject* held;
+        const char* name;
+        SkinObject::Kind kind;
+    } six[] = {{s.pb, "pb", SkinObject::Slider},          {s.timecaption, "timecaption", SkinObject::Text},
+               {s.tataltime, "tataltime", SkinObject::Text}, {s.nm, "nm", SkinObject::Text},
+               {s.pbpos, "pbpos", SkinObject::Text},       {s.convertpb, "convertpb", SkinObject::Bar}};
+    for (const auto& o : six) {
+        ASSERT_NE(o.held, nullptr) << o.name;
+        EXPECT_EQ(o.held, object(o.name));
+        EXPECT_EQ(o.held->kind(), o.kind) << o.name;
+    }
+    EXPECT_EQ(s.pb->GetSliderPosition(), 0);
+    EXPECT_EQ(s.pbpos->text(), QString());
+    EXPECT_EQ(s.tataltime->text(), QStringLiteral("00:00:00"));
+    EXPECT_GT(s.convertpbHome.width(), 0);
+    EXPECT_EQ(s.convertpb->GetObjectRect().left(), s.convertpbHome.left());
+    EXPECT_EQ(s.convertpb->GetObjectRect().width(), 0);
+    EXPECT_EQ(s.settings.OutputDir, QDir::toNativeSeparators(outDir()) + QDir::separator());
+    EXPECT_TRUE(QDir(outDir()).exists());
+    EXPECT_FALSE(s.Converting || s.Previewing || s.Seeking || s.SpanListActive);
+    EXPECT_EQ(w->skin1->form(), w->skinEngine().GetSkinForm(w.get()));
+    EXPECT_EQ(w->skin1->form()->name(), QStringLiteral("Pelmora"));
+}
+
+TEST_F(MainWindowTest, WritingAnObjectRedrawsTheSkin)
+{
+    showWindow();
+    const QImage before = w->skin1->grab().toImage();
+    s.nm->SetObjectText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
+    s.nm->RedrawObject();
+    s.convertpb->SetObjectRect(QRect(s.convertpbHome.topLeft(), QSize(200, s.convertpbHome.height())));
+    s.convertpb->RedrawObject();
+    const QImage after = w->skin1->grab().toImage();
+    EXPECT_NE(before.copy(s.nm->GetObjectRect()), after.copy(s.nm->GetObjectRect()));
+    EXPECT_NE(before.copy(s.convertpbHome), after.copy(s.convertpbHome));
+}
+
+TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags)
+{
+    showWindow();
+    QStringList calls;
+    w->commands().hooks.showSettings = [&] { calls << QStringLiteral("settings"); };
+    w->commands().hooks.sliderTrack = [&](int p) { calls << QStringLiteral("track %1").arg(p); };
+    w->commands().hooks.sliderRelease = [&] {
+        calls << QStringLiteral("release");
+        s.Seeking = false;
+    };
+
+    const QRect settings = object("Settings")->GetObjectRect();
+    click(w->skin1, settings.center());
+    EXPECT_EQ(calls, QStringList{QStringLiteral("settings")});
+
+    // Pressed on the button, released elsewhere: no click.
+    calls.clear();
+    sendMouse(w->skin1, QEvent::MouseButtonPress, settings.center());
+    sendMouse(w->skin1, QEvent::MouseButtonRelease, QPoint(240, 200), Qt::NoButton);
+    EXPECT_TRUE(calls.isEmpty());
+
+    // The slider: press sets Seeking, a drag to the right end tracks, release ends.
+    const QRect pb = s.pb->GetObjectRect();
+    s.pb->SetSliderMax(1000);
+    sendMouse(w->skin1, QEvent::MouseButtonPress, QPoint(pb.left() + 2, pb.center().y()));
+    EXPECT_TRUE(s.Seeking);
+    sendMouse(w->skin1, QEvent::MouseMove, QPoint(pb.right() + 40, pb.center().y()));
+    EXPECT_EQ(s.pb->GetSliderPosition(), 1000);
+    sendMouse(w->skin1, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()), Qt::NoButton);
+    EXPECT_FALSE(s.Seeking);
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("track 0"), QStringLiteral("track 1000"), QStringLiteral("release")}));
+}
+
+TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands)
+{
+    showWindow();
+    click(w->skin1, object("file")->GetObjectRect().center());
+    EXPECT_TRUE(w->p_file->isVisible());
+    EXPECT_EQ(w->p_file->pos(), w->frameGeometry().topLeft() + QPoint(19, 80));
+    w->p_file->hide();
+
+    s.Converting = true; // "file" is refused during a run, "Help" is not
+    click(w->skin1, object("file")->GetObjectRect().center());
+    EXPECT_FALSE(w->p_file->isVisible());
+    click(w->skin1, object("Help")->GetObjectRect().center());
+    EXPECT_TRUE(w->p_help->isVisible());
+    w->p_help->hide();
+    s.Converting = false;
+
+    w->findChild<QAction*>(QStringLiteral("HomePage1"))->trigger();
+    ASSERT_EQ(prompt.openedUrls.size(), 1);
+    EXPECT_EQ(prompt.openedUrls.first().scheme(), QStringLiteral("https"));
+}
+
+TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan)
+{
+    showWindow();
+    addRow(QStringLiteral("first.ogg"), 30);
+    addRow(QStringLiteral("second.ogg"), 40);
+    QApplication::processEvents();
+
+    click(w->lv->viewport(), w->lv->visualRect(s.lv.index(1, 0)).center());
+    EXPECT_EQ(s.SelectedFile, 1);
+    EXPECT_EQ(s.nm->text(), s.FileList[1].Path);
+    EXPECT_FALSE(w->sm->isVisible());
+    EXPECT_FALSE(s.SpanListActive);
+    ASSERT_GT(s.lv_time.rowCount(), 0);
+
+    QApplication::processEvents();
+    click(w->lv_time->viewport(), w->lv_time->visualRect(s.lv_time.index(0, 0)).center());
+    EXPECT_TRUE(s.SpanListActive);
+
+    // A click on the empty space under the rows still counts as a file click.
+    click(w->lv->viewport(), QPoint(10, w->lv->viewport()->height() - 5));
+    EXPECT_FALSE(s.SpanListActive);
+}
+
+TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking)
+{
+    Tfm_about about(s, w.get());
+    w->setDialogs(nullptr, nullptr, &about, nullptr);
+    showWindow();
+    w->findChild<QAction*>(QStringLiteral("About1"))->trigger();
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_FALSE(about.isModal());
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("fm_about"));
+    EXPECT_EQ(about.pos(), w->frameGeometry().topLeft());
+    EXPECT_EQ(about.Label47->text(), QStringLiteral("3.00"));
+    about.Label2Click();
+    ASSERT_EQ(prompt.openedUrls.size(), 1);
+    EXPECT_EQ(prompt.openedUrls.first().scheme(), QStringLiteral("mailto"));
+    about.hide();
+}
+
+// --- closing ----------------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey)
+{
+    showWindow();
+    QStringList calls;
+    w->commands().hooks.stopConversion = [&] {
+        calls << QStringLiteral("stop");
+        s.Converting = false;
+    };
+    s.Converting = true;
+    s.settings.FadeIn = true;
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(calls, QStringList{QStringLiteral("stop")});
+    const QByteArray text = readAll(iniPath());
+    for (const char* line : {"Choice=0", "time=60", "Count=6", "In=1", "Out=0", "Intime=5", "Outtime=5",
+                             "[PLM]\nSkin=0"})
+        EXPECT_TRUE(text.contains(line)) << line << " in\n" << text.toStdString();
+}
+
+TEST_F(MainWindowTest, RefusedSaveKeepsTheWindowOpen)
+{
+    showWindow();
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString bad = blocker.fileName() + QStringLiteral("/VAZOzojoin.ini");
+    s.ini = std::make_unique<IniFile>(bad);
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(prompt.messages, QStringList{QStringLiteral("Unable to write to ") + bad});
+}
+
+TEST_F(MainWindowTest, ExitItemClosesTheWindow)
+{
+    showWindow();
+    bool closed = false;
+    QObject::connect(w.get(), &Tfm_main::closed, [&] { closed = true; });
+    w->findChild<QAction*>(QStringLiteral("Exit1"))->trigger();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(w->isVisible());
+}
+
+// --- an unreadable skin ---------------------------------------------------------------------
+
+TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped)
+{
+    w->setSkinPath(dir.filePath(QStringLiteral("missing.json")));
+    showWindow();
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages.first().contains(QStringLiteral("missing.json"))) << prompt.messages.first().toStdString();
+    EXPECT_EQ(s.pb, nullptr);
+    EXPECT_EQ(w->skin1->form(), nullptr);
+    // The settings were loaded before the skin: the close still saves them.
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(readAll(iniPath()).contains("[PLM]"));
+}
+
+TEST_F(MainWindowTest, FormShowThrowsTheSkinError)
+{
+    w->setSkinPath(dir.filePath(QStringLiteral("missing.json")));
+    EXPECT_THROW(w->FormShow(), SkinError);
+}
+
+struct BadSkin {
+    const char* label;
+    const char* json; // null: no file at all
+};
+
+class SkinEngineRefusal : public ::testing::TestWithParam<BadSkin> {};
+
+TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin)
+{
+    QTemporaryDir dir;
+    SkinEngine engine;
+    QObject window;
+    engine.LoadSkin(defaultSkinPath());
+    engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
+    SkinForm* form = engine.GetSkinForm(&window);
+
+    const QString path = dir.filePath(QStringLiteral("skin.json"));
+    if (GetParam().json) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(GetParam().json);
+    }
+    EXPECT_THROW(engine.LoadSkin(path), SkinError);
+    EXPECT_EQ(engine.GetSkinForm(&window), form) << "a refused skin must not replace the loaded one";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SkinEngineRefusal,
+    ::testing::Values(
+        BadSkin{"missing", nullptr}, BadSkin{"empty", ""}, BadSkin{"notJson", "skin: yes"},
+        BadSkin{"array", "[1, 2]"}, BadSkin{"noForms", "{\"forms\": []}"},
+        BadSkin{"formWithoutName", "{\"forms\": [{\"size\": [10, 10]}]}"},
+        BadSkin{"formWithoutSize", "{\"forms\": [{\"name\": \"Pelmora\"}]}"},
+        BadSkin{"objectWithoutName",
+                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"kind\": \"button\", \"rect\": [0,0,1,1]}]}]}"},
+        BadSkin{"unknownKind",
+                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"knob\", \"rect\": [0,0,1,1]}]}]}"},
+        BadSkin{"shortRect",
+                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,1]}]}]}"},
+        BadSkin{"negativeRect",
+                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,-1,5]}]}]}"},
+        BadSkin{"duplicateObject",
+                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,1,1]},"
+                "{\"name\": \"a\", \"kind\": \"bar\", \"rect\": [0,0,1,1]}]}]}"},
+        BadSkin{"badColour", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"colors\": {\"accent\": \"blue-ish\"}}]}"}),
+    [](const ::testing::TestParamInfo<BadSkin>& info) { return std::string(info.param.label); });
+
+TEST(SkinEngine, UnknownFormIsRefused)
+{
+    SkinEngine engine;
+    QObject window;
+    EXPECT_THROW(engine.ApplySkin(&window), SkinError) << "nothing loaded yet";
+    engine.LoadSkin(defaultSkinPath());
+    EXPECT_THROW(engine.ApplyFormSkin(&window, QStringLiteral("pelmora")), SkinError);
+    EXPECT_EQ(engine.GetSkinForm(&window), nullptr);
+}
+
+// --- the shipped skin --------------------------------------------------------------------------
+
+struct SkinObjectCase {
+    const char* name;
+    SkinObject::Kind kind;
+};
+
+class ShippedSkinObject : public ::testing::TestWithParam<SkinObjectCase> {};
+
+TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself)
+{
+    SkinEngine engine;
+    QObject window;
+    engine.LoadSkin(defaultSkinPath());
+    engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
+    const SkinObject* o = engine.GetSkinForm(&window)->FindObject(QString::fromLatin1(GetParam().name));
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->kind(), GetParam().kind);
+    EXPECT_TRUE(QRect(0, 0, 480, 418).contains(o->GetObjectRect()));
+    EXPECT_FALSE(o->tooltip.isEmpty());
+    if (o->kind() == SkinObject::Button) {
+        EXPECT_FALSE(o->label.isEmpty());
+        EXPECT_TRUE(skinIconNames().contains(o->icon)) << o->icon.toStdString();
+        // No other button may cover it, or a click would reach the wrong one.
+        for (const SkinObject* other : engine.GetSkinForm(&window)->objects()) {
+            if (other != o && other->kind() == SkinObject::Button)
+                EXPECT_FALSE(other->GetObjectRect().intersects(o->GetObjectRect())) << other->ObjectName().toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pelmora, ShippedSkinObject,
+    ::testing::Values(SkinObjectCase{"file", SkinObject::Button}, SkinObjectCase{"Action", SkinObject::Button},
+                      SkinObjectCase{"Settings", SkinObject::Button}, SkinObjectCase{"Help", SkinObject::Button},
+                      SkinObjectCase{"addfile", SkinObject::Button}, SkinObjectCase{"Up", SkinObject::Button},
+                      SkinObjectCase{"Down", SkinObject::Button}, SkinObjectCase{"Remove", SkinObject::Button},
+                      SkinObjectCase{"Clear", SkinObject::Button}, SkinObjectCase{"Set", SkinObject::Button},
+                      SkinObjectCase{"play", SkinObject::Button}, SkinObjectCase{"stop", SkinObject::Button},
+                      SkinObjectCase{"hou", SkinObject::Button}, SkinObjectCase{"qian", SkinObject::Button},
+                      SkinObjectCase{"Split", SkinObject::Button}, SkinObjectCase{"Join", SkinObject::Button},
+                      SkinObjectCase{"Begin", SkinObject::Button}, SkinObjectCase{"End", SkinObject::Button},
+                      SkinObjectCase{"Ok", SkinObject::Button}, SkinObjectCase{"Stop", SkinObject::Button},
+                      SkinObjectCase{"helpfile", SkinObject::Button}, SkinObjectCase{"pb", SkinObject::Slider},
+                      SkinObjectCase{"timecaption", SkinObject::Text}, SkinObjectCase{"tataltime", SkinObject::Text},
+                      SkinObjectCase{"nm", SkinObject::Text}, SkinObjectCase{"pbpos", SkinObject::Text},
+                      SkinObjectCase{"convertpb", SkinObject::Bar}),
+    [](const ::testing::TestParamInfo<SkinObjectCase>& info) {
+        return std::string(info.param.name) + "_" + std::to_string(info.index);
+    });
+
+TEST(ShippedSkin, ProgressBarHasRoomForItsFullWidth)
+{
+    SkinEngine engine;
+    QObject window;
+    engine.LoadSkin(defaultSkinPath());
+    engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
+    const QRect bar = engine.GetSkinForm(&window)->FindObject(QStringLiteral("convertpb"))->GetObjectRect();
+    EXPECT_GE(bar.width(), 335);
+    EXPECT_LE(bar.left() + 335, 480);
+}
+
+} // namespace
