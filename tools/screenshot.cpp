@@ -64,6 +64,9 @@ void fillDemoList(MainState& state, JobList& jobs, const QString& folder)
     state.SliderPosition = 0;
     state.pb->SetSliderPosition(0);
     state.pb->RedrawObject();
+    // The temporary folder's name says nothing; show where such a file lives.
+    state.nm->SetObjectText(QStringLiteral("~/Music/Morning Walk.ogg"));
+    state.nm->RedrawObject();
     jobs.RefreshTotal();
 }
 
