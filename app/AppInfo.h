@@ -6,12 +6,24 @@
 namespace AppInfo {
 
 // The title that marks a running copy; the main window's caption is ProductName.
-inline QString applicationTitle() { return QStringLiteral("Cadelo V1.00"); }
-inline QString productName() { return QStringLiteral("Cadelo"); }
+inline QString applicationTitle() {
+    return QStringLiteral("Cadelo V1.00");
+}
+inline QString productName() {
+    return QStringLiteral("Cadelo");
+}
 // The version the about dialog shows; it differs from the title's on purpose.
-inline QString aboutVersion() { return QStringLiteral("3.00"); }
-inline QString homePage() { return QStringLiteral("https://cadelo.example.org/"); }
-inline QString salesMail() { return QStringLiteral("sales@cadelo.example.org"); }
-inline QString supportMail() { return QStringLiteral("support@cadelo.example.org"); }
+inline QString aboutVersion() {
+    return QStringLiteral("3.00");
+}
+inline QString homePage() {
+    return QStringLiteral("https://cadelo.example.org/");
+}
+inline QString salesMail() {
+    return QStringLiteral("sales@cadelo.example.org");
+}
+inline QString supportMail() {
+    return QStringLiteral("support@cadelo.example.org");
+}
 
 } // namespace AppInfo

@@ -25,14 +25,12 @@ struct Row {
     void (*run)(CommandTable& table, MainState& s, JobList& jobs);
 };
 
-void openMenu(CommandTable& t, const char* menu, int dx, int dy)
-{
+void openMenu(CommandTable& t, const char* menu, int dx, int dy) {
     if (t.hooks.openMenu)
         t.hooks.openMenu(QString::fromLatin1(menu), QPoint(dx, dy));
 }
 
-void call(const std::function<void()>& hook)
-{
+void call(const std::function<void()>& hook) {
     if (hook)
         hook();
 }
@@ -40,9 +38,12 @@ void call(const std::function<void()>& hook)
 // Compared exactly and with case: "stop" and "Stop" are two objects.
 const std::array<Row, 21> Table = {{
     {"file", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file", 19, 80); }},
-    {"Action", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action", 69, 80); }},
-    {"Settings", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
-    {"Help", Allowed, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help", 276, 80); }},
+    {"Action", Refused,
+     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action", 69, 80); }},
+    {"Settings", Allowed,
+     [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
+    {"Help", Allowed,
+     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help", 276, 80); }},
     {"addfile", Refused, [](CommandTable&, MainState&, JobList& j) { j.AddFiles(); }},
     {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.MoveUp(); }},
     {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.MoveDown(); }},
@@ -87,8 +88,7 @@ const std::array<Row, 21> Table = {{
     {"helpfile", Allowed, [](CommandTable& t, MainState&, JobList&) { t.Help(); }},
 }};
 
-bool isSlider(const SkinObject* object)
-{
+bool isSlider(const SkinObject* object) {
     return object && object->ObjectName() == QLatin1String("pb");
 }
 
@@ -96,16 +96,14 @@ bool isSlider(const SkinObject* object)
 
 CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
 
-QStringList CommandTable::commandNames()
-{
+QStringList CommandTable::commandNames() {
     QStringList names;
     for (const Row& row : Table)
         names << QString::fromLatin1(row.name);
     return names;
 }
 
-QStringList CommandTable::namesAllowedWhileConverting()
-{
+QStringList CommandTable::namesAllowedWhileConverting() {
     QStringList names;
     for (const Row& row : Table) {
         if (row.guard == Allowed)
@@ -114,21 +112,18 @@ QStringList CommandTable::namesAllowedWhileConverting()
     return names;
 }
 
-bool CommandTable::busy() const
-{
+bool CommandTable::busy() const {
     return s.Converting || s.Adding;
 }
 
 // --- skin notifications ---------------------------------------------------------
 
-void CommandTable::Skin1Click(SkinObject* object)
-{
+void CommandTable::Skin1Click(SkinObject* object) {
     if (object)
         click(object->ObjectName());
 }
 
-bool CommandTable::click(const QString& name)
-{
+bool CommandTable::click(const QString& name) {
     for (const Row& row : Table) {
         if (name != QLatin1String(row.name))
             continue;
@@ -139,14 +134,12 @@ bool CommandTable::click(const QString& name)
     return false;
 }
 
-void CommandTable::Skin1MouseDown(SkinObject* object)
-{
+void CommandTable::Skin1MouseDown(SkinObject* object) {
     if (isSlider(object))
         s.Seeking = true;
 }
 
-void CommandTable::Skin1MouseUp(SkinObject* object)
-{
+void CommandTable::Skin1MouseUp(SkinObject* object) {
     if (!isSlider(object))
         return;
     if (hooks.sliderRelease)
@@ -155,16 +148,14 @@ void CommandTable::Skin1MouseUp(SkinObject* object)
         s.Seeking = false;
 }
 
-void CommandTable::Skin1ScrollTrack(SkinObject* object, int position)
-{
+void CommandTable::Skin1ScrollTrack(SkinObject* object, int position) {
     if (isSlider(object) && hooks.sliderTrack)
         hooks.sliderTrack(position);
 }
 
 // --- shared commands ----------------------------------------------------------------
 
-void CommandTable::Play()
-{
+void CommandTable::Play() {
     const int mode = s.settings.SplitMode;
     if (s.SpanListActive && (mode == Custom || mode == Unification))
         call(hooks.startSpanPreview);
@@ -172,15 +163,13 @@ void CommandTable::Play()
         call(hooks.startFilePreview);
 }
 
-void CommandTable::Split()
-{
+void CommandTable::Split() {
     if (s.Previewing)
         StopPreview();
     call(hooks.splitRun);
 }
 
-void CommandTable::Join()
-{
+void CommandTable::Join() {
     if (busy())
         return;
     if (s.Previewing)
@@ -192,65 +181,56 @@ void CommandTable::Join()
     OpenOutputFolder();
 }
 
-void CommandTable::Stop()
-{
+void CommandTable::Stop() {
     if (s.Previewing)
         StopPreview();
     if (s.Converting)
         StopConversion();
 }
 
-void CommandTable::StopPreview()
-{
+void CommandTable::StopPreview() {
     if (hooks.stopPreview)
         hooks.stopPreview();
     else
         s.Previewing = false;
 }
 
-void CommandTable::StopConversion()
-{
+void CommandTable::StopConversion() {
     if (hooks.stopConversion)
         hooks.stopConversion();
     else
         s.Converting = false;
 }
 
-void CommandTable::OpenOutputFolder()
-{
+void CommandTable::OpenOutputFolder() {
     if (s.prompt && !s.settings.OutputDir.isEmpty())
         s.prompt->openUrl(QUrl::fromLocalFile(s.settings.OutputDir));
 }
 
-void CommandTable::Help()
-{
+void CommandTable::Help() {
     const QUrl url = helpPageUrl();
     if (s.prompt && url.isValid())
         s.prompt->openUrl(url);
 }
 
-void CommandTable::HomePage()
-{
+void CommandTable::HomePage() {
     if (s.prompt)
         s.prompt->openUrl(QUrl(AppInfo::homePage()));
 }
 
 // --- pop-up menu items -------------------------------------------------------------
 
-void CommandTable::AddFile1Click()
-{
+void CommandTable::AddFile1Click() {
     if (!s.Converting)
         jobs.AddFiles();
 }
 
-void CommandTable::AddFolder1Click()
-{
+void CommandTable::AddFolder1Click() {
     if (!busy())
         call(hooks.addFolder);
 }
 
-void CommandTable::Clear1Click()
-{
+void CommandTable::Clear1Click() {
     if (s.Converting)
         return;
     if (s.SpanListActive)
@@ -259,68 +239,56 @@ void CommandTable::Clear1Click()
         jobs.ClearList();
 }
 
-void CommandTable::Remove1Click()
-{
+void CommandTable::Remove1Click() {
     if (!s.Converting && !s.SpanListActive)
         jobs.RemoveFile();
 }
 
-void CommandTable::ID3info1Click()
-{
+void CommandTable::ID3info1Click() {
     call(hooks.showTagDialog);
 }
 
-void CommandTable::UP1Click()
-{
+void CommandTable::UP1Click() {
     jobs.MoveUp();
 }
 
-void CommandTable::Down1Click()
-{
+void CommandTable::Down1Click() {
     jobs.MoveDown();
 }
 
-void CommandTable::Play1Click()
-{
+void CommandTable::Play1Click() {
     if (!s.Converting)
         Play();
 }
 
-void CommandTable::Stop1Click()
-{
+void CommandTable::Stop1Click() {
     Stop();
 }
 
-void CommandTable::Exit1Click()
-{
+void CommandTable::Exit1Click() {
     call(hooks.closeWindow);
 }
 
-void CommandTable::Start1Click()
-{
+void CommandTable::Start1Click() {
     // The menu's Split leaves the output folder closed; only the skin's opens it.
     if (busy() || s.lv.rowCount() == 0)
         return;
     Split();
 }
 
-void CommandTable::Join1Click()
-{
+void CommandTable::Join1Click() {
     if (!s.Converting)
         Join();
 }
 
-void CommandTable::Content1Click()
-{
+void CommandTable::Content1Click() {
     Help();
 }
 
-void CommandTable::HomePage1Click()
-{
+void CommandTable::HomePage1Click() {
     HomePage();
 }
 
-void CommandTable::About1Click()
-{
+void CommandTable::About1Click() {
     call(hooks.showAbout);
 }

@@ -40,7 +40,7 @@ struct CommandHooks {
 };
 
 class CommandTable {
-public:
+  public:
     CommandTable(MainState& state, JobList& jobs);
 
     CommandHooks hooks;
@@ -61,8 +61,8 @@ public:
 
     // --- shared commands ---------------------------------------------------------
     void Play();
-    void Split();  // stops a preview and runs the split; no folder opened here
-    void Join();   // stops a preview, asks for the output, joins, opens the folder
+    void Split(); // stops a preview and runs the split; no folder opened here
+    void Join();  // stops a preview, asks for the output, joins, opens the folder
     void Stop();
     void StopPreview();
     void StopConversion();
@@ -87,7 +87,7 @@ public:
     void HomePage1Click();
     void About1Click();
 
-private:
+  private:
     // A run or an add loop is pumping events: nothing may start or change the list.
     bool busy() const;
 

@@ -11,19 +11,17 @@
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
+QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
 
-QUrl helpPageUrl()
-{
+QUrl helpPageUrl() {
     if (QCoreApplication::instance()) {
-        const QString installed =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/cadelo.html"));
+        const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                      .filePath(QStringLiteral("help/cadelo.html"));
         if (QFile::exists(installed))
             return QUrl::fromLocalFile(installed);
     }

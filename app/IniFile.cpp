@@ -23,8 +23,7 @@ struct Lines {
     bool finalEol = true;    // whether the last line had a line end
 };
 
-Lines readLines(const QString& path)
-{
+Lines readLines(const QString& path) {
     Lines result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -48,8 +47,7 @@ Lines readLines(const QString& path)
 
 // The classic functions know only the ANSI code page; we write UTF-8 and read a
 // line that is not valid UTF-8 as Latin-1 so that old files still load.
-QString decode(const QByteArray& bytes)
-{
+QString decode(const QByteArray& bytes) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder(bytes);
     if (decoder.hasError())
@@ -57,14 +55,12 @@ QString decode(const QByteArray& bytes)
     return text;
 }
 
-bool isComment(const QByteArray& trimmed)
-{
+bool isComment(const QByteArray& trimmed) {
     return trimmed.startsWith(';') || trimmed.startsWith('#');
 }
 
 // "[name]" -> name; nullopt for a line that is not a section header.
-std::optional<QString> sectionName(const QByteArray& line)
-{
+std::optional<QString> sectionName(const QByteArray& line) {
     const QByteArray t = line.trimmed();
     if (!t.startsWith('['))
         return std::nullopt;
@@ -75,8 +71,7 @@ std::optional<QString> sectionName(const QByteArray& line)
 }
 
 // "key = value" -> key; nullopt for lines without '=' and comments.
-std::optional<QString> keyName(const QByteArray& line)
-{
+std::optional<QString> keyName(const QByteArray& line) {
     const QByteArray t = line.trimmed();
     if (t.isEmpty() || isComment(t) || t.startsWith('['))
         return std::nullopt;
@@ -86,8 +81,7 @@ std::optional<QString> keyName(const QByteArray& line)
     return decode(t.left(eq)).trimmed();
 }
 
-QString valueOf(const QByteArray& line)
-{
+QString valueOf(const QByteArray& line) {
     const qsizetype eq = line.indexOf('=');
     QString value = decode(line.mid(eq + 1)).trimmed();
     // The classic reader drops one pair of matching quotes around the value.
@@ -99,19 +93,17 @@ QString valueOf(const QByteArray& line)
     return value;
 }
 
-bool sameName(const QString& a, const QString& b)
-{
+bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 struct Location {
-    qsizetype section = -1; // index of the section header line
-    qsizetype key = -1;     // index of the key's line
+    qsizetype section = -1;   // index of the section header line
+    qsizetype key = -1;       // index of the key's line
     qsizetype lastEntry = -1; // last non-blank line of the section
 };
 
-Location locate(const QList<QByteArray>& lines, const QString& section, const QString& key)
-{
+Location locate(const QList<QByteArray>& lines, const QString& section, const QString& key) {
     Location loc;
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -138,8 +130,7 @@ Location locate(const QList<QByteArray>& lines, const QString& section, const QS
     return loc;
 }
 
-std::optional<QString> lookup(const QString& path, const QString& section, const QString& key)
-{
+std::optional<QString> lookup(const QString& path, const QString& section, const QString& key) {
     const Lines file = readLines(path);
     const Location loc = locate(file.lines, section, key);
     if (loc.key < 0)
@@ -148,8 +139,7 @@ std::optional<QString> lookup(const QString& path, const QString& section, const
 }
 
 // Decimal, or hexadecimal after "0x"/"0X"; nullopt for anything else.
-std::optional<int> parseInteger(QString text)
-{
+std::optional<int> parseInteger(QString text) {
     text = text.trimmed();
     if (text.isEmpty())
         return std::nullopt;
@@ -160,7 +150,8 @@ std::optional<int> parseInteger(QString text)
     }
     bool ok = false;
     qint64 magnitude = 0;
-    if (text.size() > 2 && (text.startsWith(QLatin1String("0x")) || text.startsWith(QLatin1String("0X")))) {
+    if (text.size() > 2 &&
+        (text.startsWith(QLatin1String("0x")) || text.startsWith(QLatin1String("0X")))) {
         const QString digits = text.mid(2);
         if (digits.size() > 8 || digits.front() == u'+' || digits.front() == u'-')
             return std::nullopt;
@@ -186,8 +177,7 @@ std::optional<int> parseInteger(QString text)
 
 // A value with a line break would split into lines of its own and could forge
 // keys; the classic file format has no way to hold one, so it becomes a space.
-QByteArray encodeValue(const QString& value)
-{
+QByteArray encodeValue(const QString& value) {
     QString flat = value;
     flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
     flat.replace(u'\r', u' ');
@@ -199,40 +189,34 @@ QByteArray encodeValue(const QString& value)
 
 IniFile::IniFile(const QString& path) : m_path(path) {}
 
-int IniFile::readInteger(const QString& section, const QString& key, int defaultValue) const
-{
+int IniFile::readInteger(const QString& section, const QString& key, int defaultValue) const {
     const std::optional<QString> text = lookup(m_path, section, key);
     if (!text)
         return defaultValue;
     return parseInteger(*text).value_or(defaultValue);
 }
 
-bool IniFile::readBool(const QString& section, const QString& key, bool defaultValue) const
-{
+bool IniFile::readBool(const QString& section, const QString& key, bool defaultValue) const {
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
 QString IniFile::readString(const QString& section, const QString& key,
-                            const QString& defaultValue) const
-{
+                            const QString& defaultValue) const {
     const std::optional<QString> text = lookup(m_path, section, key);
     if (!text)
         return defaultValue;
     return text->left(MaxStringLength);
 }
 
-void IniFile::writeInteger(const QString& section, const QString& key, int value)
-{
+void IniFile::writeInteger(const QString& section, const QString& key, int value) {
     writeString(section, key, QString::number(value));
 }
 
-void IniFile::writeBool(const QString& section, const QString& key, bool value)
-{
+void IniFile::writeBool(const QString& section, const QString& key, bool value) {
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value)
-{
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     Lines file = readLines(m_path);
     const Location loc = locate(file.lines, section, key);
     const QByteArray entry = key.toUtf8() + '=' + encodeValue(value);
@@ -253,7 +237,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         data += file.eol;
 
     const auto refuse = [this] {
-        throw IniWriteError(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path)));
+        throw IniWriteError(
+            QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path)));
     };
     // The user's configuration folder may not exist yet on a fresh account.
     const QFileInfo info(m_path);

@@ -10,23 +10,20 @@ namespace {
 
 const QString FileName = QStringLiteral("VAZOzojoin.ini");
 
-bool endsWithSeparator(const QString& dir)
-{
+bool endsWithSeparator(const QString& dir) {
     return dir.endsWith(QDir::separator()) || dir.endsWith(u'/');
 }
 
 } // namespace
 
-QString settingsFilePath()
-{
+QString settingsFilePath() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (folder.isEmpty())
         folder = QDir::homePath() + QStringLiteral("/.config");
     return QDir(folder).filePath(FileName);
 }
 
-QString defaultOutputDir()
-{
+QString defaultOutputDir() {
     QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     if (music.isEmpty())
         music = QDir::homePath() + QStringLiteral("/Music");
@@ -36,8 +33,7 @@ QString defaultOutputDir()
     return music;
 }
 
-void LoadSettings(const IniFile& ini, CachedSettings& s)
-{
+void LoadSettings(const IniFile& ini, CachedSettings& s) {
     s.SplitMode = ini.readInteger(QStringLiteral("Function"), QStringLiteral("Choice"), Custom);
     s.OutputDir = ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), QString());
     // An empty value names no folder, and a relative one would name a folder
@@ -61,8 +57,7 @@ void LoadSettings(const IniFile& ini, CachedSettings& s)
         s.OutputDir += QDir::separator();
 }
 
-void SaveSettings(IniFile& ini, const CachedSettings& s)
-{
+void SaveSettings(IniFile& ini, const CachedSettings& s) {
     ini.writeInteger(QStringLiteral("Function"), QStringLiteral("Choice"), s.SplitMode);
     ini.writeString(QStringLiteral("Output"), QStringLiteral("Dir"), s.OutputDir);
     ini.writeInteger(QStringLiteral("Choice"), QStringLiteral("time"), s.SplitSeconds);

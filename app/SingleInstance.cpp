@@ -7,20 +7,18 @@
 namespace {
 
 // Keeps a lock name to characters every file system takes.
-QString safeName(const QString& text)
-{
+QString safeName(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-                           || c == u'.' || c == u'-';
+        const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                           (c >= u'0' && c <= u'9') || c == u'.' || c == u'-';
         out += plain ? c : u'_';
     }
     return out;
 }
 
-QString runtimeFolder()
-{
+QString runtimeFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
@@ -31,14 +29,13 @@ QString runtimeFolder()
 } // namespace
 
 SingleInstance::SingleInstance(const QString& title)
-    : m_path(QDir(runtimeFolder()).filePath(safeName(title) + u'-' + safeName(displayName()) + QStringLiteral(".lock")))
-{
-}
+    : m_path(QDir(runtimeFolder())
+                 .filePath(safeName(title) + u'-' + safeName(displayName()) +
+                           QStringLiteral(".lock"))) {}
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::tryLock()
-{
+bool SingleInstance::tryLock() {
     if (isLocked())
         return true;
     auto lock = std::make_unique<QLockFile>(m_path);
@@ -51,13 +48,11 @@ bool SingleInstance::tryLock()
     return true;
 }
 
-bool SingleInstance::isLocked() const
-{
+bool SingleInstance::isLocked() const {
     return m_lock && m_lock->isLocked();
 }
 
-QString SingleInstance::displayName()
-{
+QString SingleInstance::displayName() {
     QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
     if (display.isEmpty())
         display = qEnvironmentVariable("DISPLAY");

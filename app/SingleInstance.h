@@ -8,7 +8,7 @@
 #include <memory>
 
 class SingleInstance {
-public:
+  public:
     // Usable before the application object exists.
     explicit SingleInstance(const QString& title);
     ~SingleInstance();
@@ -25,7 +25,7 @@ public:
     // it appears in the lock's name.
     static QString displayName();
 
-private:
+  private:
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
 };

@@ -19,22 +19,19 @@ constexpr int ThumbSize = 14;
 
 struct Look {
     const SkinForm& form;
-    QColor c(const char* role, const char* fallback) const
-    {
+    QColor c(const char* role, const char* fallback) const {
         return form.color(QString::fromLatin1(role), QColor::fromString(QLatin1String(fallback)));
     }
 };
 
-QFont pixelFont(const QFont& base, int px, QFont::Weight weight = QFont::Normal)
-{
+QFont pixelFont(const QFont& base, int px, QFont::Weight weight = QFont::Normal) {
     QFont f = base;
     f.setPixelSize(px);
     f.setWeight(weight);
     return f;
 }
 
-void paintDecoration(QPainter& p, const SkinDecoration& d, const Look& look, const QFont& base)
-{
+void paintDecoration(QPainter& p, const SkinDecoration& d, const Look& look, const QFont& base) {
     const QRectF r = d.rect;
     if (d.type == QLatin1String("header")) {
         QLinearGradient g(r.topLeft(), r.bottomLeft());
@@ -62,7 +59,8 @@ void paintDecoration(QPainter& p, const SkinDecoration& d, const Look& look, con
     } else if (d.type == QLatin1String("logo")) {
         const QColor fg = look.c("headerText", "#f1f5f9");
         const qreal side = qMin<qreal>(r.height(), 18);
-        paintSkinIcon(p, QStringLiteral("wave"), QRectF(r.left(), r.center().y() - side / 2, side, side),
+        paintSkinIcon(p, QStringLiteral("wave"),
+                      QRectF(r.left(), r.center().y() - side / 2, side, side),
                       look.c("accentSoft", "#93c5fd"));
         p.setFont(pixelFont(base, 15, QFont::Bold));
         p.setPen(fg);
@@ -72,16 +70,16 @@ void paintDecoration(QPainter& p, const SkinDecoration& d, const Look& look, con
 
 // Icon and label side by side, centred, or icon over label for tall buttons.
 void paintButtonContent(QPainter& p, const SkinObject& o, const QRectF& r, const QColor& fg,
-                        const QFont& base, bool stacked, bool leftAligned)
-{
+                        const QFont& base, bool stacked, bool leftAligned) {
     if (stacked) {
         const qreal icon = 16;
         const QRectF iconBox(r.center().x() - icon / 2, r.top() + 5, icon, icon);
         paintSkinIcon(p, o.icon, iconBox, fg);
         p.setFont(pixelFont(base, 10, QFont::Medium));
         p.setPen(fg);
-        p.drawText(QRectF(r.left(), iconBox.bottom() + 1, r.width(), r.bottom() - iconBox.bottom() - 3),
-                   Qt::AlignHCenter | Qt::AlignVCenter, o.label);
+        p.drawText(
+            QRectF(r.left(), iconBox.bottom() + 1, r.width(), r.bottom() - iconBox.bottom() - 3),
+            Qt::AlignHCenter | Qt::AlignVCenter, o.label);
         return;
     }
     const qreal icon = 16;
@@ -99,9 +97,8 @@ void paintButtonContent(QPainter& p, const SkinObject& o, const QRectF& r, const
                Qt::AlignLeft | Qt::AlignVCenter, o.label);
 }
 
-void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont& base, bool hovered,
-                 bool pressed)
-{
+void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont& base,
+                 bool hovered, bool pressed) {
     const QRectF r = QRectF(o.GetObjectRect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath shape;
     shape.addRoundedRect(r, 6, 6);
@@ -115,8 +112,9 @@ void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont
         paintButtonContent(p, o, r, look.c("headerText", "#f1f5f9"), base, false, false);
         return;
     }
-    if (style == QLatin1String("split") || style == QLatin1String("join") || style == QLatin1String("danger")) {
-        QColor fill = style == QLatin1String("split") ? look.c("split", "#059669")
+    if (style == QLatin1String("split") || style == QLatin1String("join") ||
+        style == QLatin1String("danger")) {
+        QColor fill = style == QLatin1String("split")  ? look.c("split", "#059669")
                       : style == QLatin1String("join") ? look.c("join", "#4f46e5")
                                                        : look.c("danger", "#dc2626");
         if (pressed)
@@ -148,8 +146,7 @@ void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont
     paintButtonContent(p, o, r, fg, base, stacked, style == QLatin1String("tool"));
 }
 
-QRectF thumbRect(const SkinObject& o)
-{
+QRectF thumbRect(const SkinObject& o) {
     const QRect r = o.GetObjectRect();
     const int max = o.GetSliderMax();
     const int pos = qBound(0, o.GetSliderPosition(), qMax(0, max));
@@ -158,8 +155,7 @@ QRectF thumbRect(const SkinObject& o)
     return QRectF(x, r.center().y() + 0.5 - ThumbSize / 2.0, ThumbSize, ThumbSize);
 }
 
-void paintSlider(QPainter& p, const SkinObject& o, const Look& look, bool hovered, bool pressed)
-{
+void paintSlider(QPainter& p, const SkinObject& o, const Look& look, bool hovered, bool pressed) {
     const QRectF r = o.GetObjectRect();
     const QRectF groove(r.left() + ThumbSize / 2.0, r.center().y() - 2, r.width() - ThumbSize, 4);
     QPainterPath path;
@@ -168,7 +164,9 @@ void paintSlider(QPainter& p, const SkinObject& o, const Look& look, bool hovere
     const QRectF thumb = thumbRect(o);
     const QColor accent = look.c("accent", "#2563eb");
     QPainterPath done;
-    done.addRoundedRect(QRectF(groove.left(), groove.top(), thumb.center().x() - groove.left(), groove.height()), 2, 2);
+    done.addRoundedRect(
+        QRectF(groove.left(), groove.top(), thumb.center().x() - groove.left(), groove.height()), 2,
+        2);
     p.fillPath(done, accent);
     if (hovered || pressed) {
         QPainterPath halo;
@@ -182,8 +180,7 @@ void paintSlider(QPainter& p, const SkinObject& o, const Look& look, bool hovere
     p.drawPath(knob);
 }
 
-void paintText(QPainter& p, const SkinObject& o, const Look& look, const QFont& base)
-{
+void paintText(QPainter& p, const SkinObject& o, const Look& look, const QFont& base) {
     const QRectF r = o.GetObjectRect();
     const QString& style = o.style;
     if (style == QLatin1String("time")) {
@@ -218,13 +215,13 @@ void paintText(QPainter& p, const SkinObject& o, const Look& look, const QFont& 
             return;
         }
         p.setPen(look.c("text", "#0f172a"));
-        const QString shown = QFontMetrics(f).elidedText(o.text(), Qt::ElideMiddle, int(inner.width()));
+        const QString shown =
+            QFontMetrics(f).elidedText(o.text(), Qt::ElideMiddle, int(inner.width()));
         p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, shown);
     }
 }
 
-void paintBar(QPainter& p, const SkinObject& o, const Look& look)
-{
+void paintBar(QPainter& p, const SkinObject& o, const Look& look) {
     const QRect r = o.GetObjectRect();
     if (r.width() <= 0 || r.height() <= 0)
         return;
@@ -241,8 +238,7 @@ void paintBar(QPainter& p, const SkinObject& o, const Look& look)
 } // namespace
 
 Skin1::Skin1(SkinEngine& engine, QObject* window, QWidget* parent)
-    : QWidget(parent), m_engine(engine), m_window(window)
-{
+    : QWidget(parent), m_engine(engine), m_window(window) {
     setObjectName(QStringLiteral("Skin1"));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -250,18 +246,15 @@ Skin1::Skin1(SkinEngine& engine, QObject* window, QWidget* parent)
     attach(m_window, m_engine.GetSkinForm(m_window));
 }
 
-SkinForm* Skin1::form() const
-{
+SkinForm* Skin1::form() const {
     return m_form;
 }
 
-QSize Skin1::sizeHint() const
-{
+QSize Skin1::sizeHint() const {
     return m_form ? m_form->size() : QSize(480, 418);
 }
 
-void Skin1::attach(QObject* window, SkinForm* form)
-{
+void Skin1::attach(QObject* window, SkinForm* form) {
     if (window != m_window)
         return;
     if (m_form)
@@ -278,13 +271,11 @@ void Skin1::attach(QObject* window, SkinForm* form)
     update();
 }
 
-SkinObject* Skin1::objectAt(const QPoint& pos) const
-{
+SkinObject* Skin1::objectAt(const QPoint& pos) const {
     return m_form ? m_form->objectAt(pos) : nullptr;
 }
 
-int Skin1::sliderPositionAt(const SkinObject* slider, int x) const
-{
+int Skin1::sliderPositionAt(const SkinObject* slider, int x) const {
     const QRect r = slider->GetObjectRect();
     const int max = slider->GetSliderMax();
     const int usable = r.width() - ThumbSize;
@@ -294,8 +285,7 @@ int Skin1::sliderPositionAt(const SkinObject* slider, int x) const
     return qBound(0, qRound(fraction * max), max);
 }
 
-void Skin1::paintEvent(QPaintEvent*)
-{
+void Skin1::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -328,12 +318,12 @@ void Skin1::paintEvent(QPaintEvent*)
     }
 }
 
-void Skin1::setHovered(SkinObject* object)
-{
+void Skin1::setHovered(SkinObject* object) {
     if (object == m_hovered)
         return;
     m_hovered = object;
-    const bool clickable = object && (object->kind() == SkinObject::Button || object->kind() == SkinObject::Slider);
+    const bool clickable =
+        object && (object->kind() == SkinObject::Button || object->kind() == SkinObject::Slider);
     if (clickable)
         setCursor(Qt::PointingHandCursor);
     else
@@ -341,8 +331,7 @@ void Skin1::setHovered(SkinObject* object)
     update();
 }
 
-void Skin1::track(SkinObject* slider, int x)
-{
+void Skin1::track(SkinObject* slider, int x) {
     const int position = sliderPositionAt(slider, x);
     if (position != slider->GetSliderPosition()) {
         slider->SetSliderPosition(position);
@@ -351,8 +340,7 @@ void Skin1::track(SkinObject* slider, int x)
     emit ScrollTrack(slider, position);
 }
 
-void Skin1::mousePressEvent(QMouseEvent* event)
-{
+void Skin1::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
@@ -368,8 +356,7 @@ void Skin1::mousePressEvent(QMouseEvent* event)
         track(object, event->position().toPoint().x());
 }
 
-void Skin1::mouseMoveEvent(QMouseEvent* event)
-{
+void Skin1::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     setHovered(objectAt(pos));
     if (m_pressed) {
@@ -380,8 +367,7 @@ void Skin1::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
-void Skin1::mouseReleaseEvent(QMouseEvent* event)
-{
+void Skin1::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !m_pressed) {
         QWidget::mouseReleaseEvent(event);
         return;
@@ -397,14 +383,12 @@ void Skin1::mouseReleaseEvent(QMouseEvent* event)
         emit Click(object);
 }
 
-void Skin1::leaveEvent(QEvent* event)
-{
+void Skin1::leaveEvent(QEvent* event) {
     setHovered(nullptr);
     QWidget::leaveEvent(event);
 }
 
-bool Skin1::event(QEvent* event)
-{
+bool Skin1::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         SkinObject* object = objectAt(help->pos());

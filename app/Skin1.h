@@ -12,7 +12,7 @@ class SkinObject;
 
 class Skin1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Draws the form that `engine` applies to `window`.
     Skin1(SkinEngine& engine, QObject* window, QWidget* parent = nullptr);
 
@@ -25,13 +25,13 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+  signals:
     void Click(SkinObject* object);
     void MouseDown(SkinObject* object);
     void MouseUp(SkinObject* object);
     void ScrollTrack(SkinObject* object, int position);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -39,7 +39,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void attach(QObject* window, SkinForm* form);
     void setHovered(SkinObject* object);
     void track(SkinObject* slider, int x);

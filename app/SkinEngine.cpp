@@ -20,8 +20,7 @@ struct Invalid {
     QString reason;
 };
 
-QRect rectOf(const QJsonValue& value, const QString& what)
-{
+QRect rectOf(const QJsonValue& value, const QString& what) {
     const QJsonArray a = value.toArray();
     if (a.size() != 4)
         throw Invalid{QStringLiteral("%1 needs a rectangle [x, y, width, height]").arg(what)};
@@ -35,8 +34,7 @@ QRect rectOf(const QJsonValue& value, const QString& what)
     return r;
 }
 
-SkinObject::Kind kindOf(const QString& text, const QString& what)
-{
+SkinObject::Kind kindOf(const QString& text, const QString& what) {
     if (text == QLatin1String("button"))
         return SkinObject::Button;
     if (text == QLatin1String("slider"))
@@ -48,8 +46,7 @@ SkinObject::Kind kindOf(const QString& text, const QString& what)
     throw Invalid{QStringLiteral("%1 has the unknown kind \"%2\"").arg(what, text)};
 }
 
-std::unique_ptr<SkinForm> formOf(const QJsonObject& json)
-{
+std::unique_ptr<SkinForm> formOf(const QJsonObject& json) {
     const QString name = json.value(QLatin1String("name")).toString();
     if (name.isEmpty())
         throw Invalid{QStringLiteral("a form has no name")};
@@ -64,7 +61,8 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json)
     for (auto it = colors.constBegin(); it != colors.constEnd(); ++it) {
         const QColor c = QColor::fromString(it.value().toString());
         if (!c.isValid())
-            throw Invalid{QStringLiteral("%1 has an invalid colour for \"%2\"").arg(formWhat, it.key())};
+            throw Invalid{
+                QStringLiteral("%1 has an invalid colour for \"%2\"").arg(formWhat, it.key())};
         form->colors.insert(it.key(), c);
     }
 
@@ -74,7 +72,8 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json)
         deco.type = d.value(QLatin1String("type")).toString();
         if (deco.type.isEmpty())
             throw Invalid{QStringLiteral("%1 has a decoration without a type").arg(formWhat)};
-        deco.rect = rectOf(d.value(QLatin1String("rect")), QStringLiteral("a decoration of %1").arg(formWhat));
+        deco.rect = rectOf(d.value(QLatin1String("rect")),
+                           QStringLiteral("a decoration of %1").arg(formWhat));
         deco.text = d.value(QLatin1String("text")).toString();
         deco.style = d.value(QLatin1String("style")).toString();
         form->decorations.append(deco);
@@ -89,8 +88,9 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json)
         const QString what = QStringLiteral("object \"%1\"").arg(objName);
         if (form->FindObject(objName))
             throw Invalid{QStringLiteral("%1 appears twice in %2").arg(what, formWhat)};
-        auto* object = new SkinObject(objName, kindOf(o.value(QLatin1String("kind")).toString(), what),
-                                      rectOf(o.value(QLatin1String("rect")), what));
+        auto* object =
+            new SkinObject(objName, kindOf(o.value(QLatin1String("kind")).toString(), what),
+                           rectOf(o.value(QLatin1String("rect")), what));
         form->addObject(object);
         object->label = o.value(QLatin1String("label")).toString();
         object->icon = o.value(QLatin1String("icon")).toString();
@@ -108,25 +108,26 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json)
 
 SkinEngine::SkinEngine(QObject* parent) : QObject(parent) {}
 
-SkinEngine::~SkinEngine()
-{
+SkinEngine::~SkinEngine() {
     qDeleteAll(m_forms);
 }
 
-void SkinEngine::LoadSkin(const QString& path)
-{
+void SkinEngine::LoadSkin(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw SkinError(QStringLiteral("Unable to read the skin file %1: %2").arg(path, file.errorString()));
+        throw SkinError(
+            QStringLiteral("Unable to read the skin file %1: %2").arg(path, file.errorString()));
     const QByteArray data = file.readAll();
 
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &parseError);
     const auto refuse = [&path](const QString& reason) {
-        throw SkinError(QStringLiteral("The skin file %1 is not a valid skin description: %2").arg(path, reason));
+        throw SkinError(QStringLiteral("The skin file %1 is not a valid skin description: %2")
+                            .arg(path, reason));
     };
     if (parseError.error != QJsonParseError::NoError)
-        refuse(QStringLiteral("%1 at offset %2").arg(parseError.errorString()).arg(parseError.offset));
+        refuse(
+            QStringLiteral("%1 at offset %2").arg(parseError.errorString()).arg(parseError.offset));
     if (!doc.isObject())
         refuse(QStringLiteral("no description object"));
 
@@ -161,8 +162,7 @@ void SkinEngine::LoadSkin(const QString& path)
     m_path = path;
 }
 
-void SkinEngine::ApplySkin(QObject* window)
-{
+void SkinEngine::ApplySkin(QObject* window) {
     if (!window)
         return;
     if (m_forms.isEmpty())
@@ -173,34 +173,31 @@ void SkinEngine::ApplySkin(QObject* window)
     emit formApplied(window, m_forms.constFirst());
 }
 
-void SkinEngine::ApplyFormSkin(QObject* window, const QString& formName)
-{
+void SkinEngine::ApplyFormSkin(QObject* window, const QString& formName) {
     if (!window)
         return;
     SkinForm* form = formNamed(formName);
     if (!form)
-        throw SkinError(QStringLiteral("The skin file %1 has no form \"%2\"").arg(m_path, formName));
+        throw SkinError(
+            QStringLiteral("The skin file %1 has no form \"%2\"").arg(m_path, formName));
     if (!m_applied.contains(window))
         connect(window, &QObject::destroyed, this, [this, window] { forget(window); });
     m_applied.insert(window, form);
     emit formApplied(window, form);
 }
 
-SkinForm* SkinEngine::GetSkinForm(QObject* window) const
-{
+SkinForm* SkinEngine::GetSkinForm(QObject* window) const {
     return m_applied.value(window, nullptr);
 }
 
-QStringList SkinEngine::formNames() const
-{
+QStringList SkinEngine::formNames() const {
     QStringList names;
     for (const SkinForm* f : m_forms)
         names << f->name();
     return names;
 }
 
-SkinForm* SkinEngine::formNamed(const QString& name) const
-{
+SkinForm* SkinEngine::formNamed(const QString& name) const {
     for (SkinForm* f : m_forms) {
         if (f->name() == name)
             return f;
@@ -208,7 +205,6 @@ SkinForm* SkinEngine::formNamed(const QString& name) const
     return nullptr;
 }
 
-void SkinEngine::forget(QObject* window)
-{
+void SkinEngine::forget(QObject* window) {
     m_applied.remove(window);
 }

@@ -14,7 +14,7 @@
 
 class SkinEngine : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SkinEngine(QObject* parent = nullptr);
     ~SkinEngine() override;
 
@@ -33,11 +33,11 @@ public:
     QString skinPath() const { return m_path; }
     QStringList formNames() const;
 
-signals:
+  signals:
     // The window's form changed; its view must draw again.
     void formApplied(QObject* window, SkinForm* form);
 
-private:
+  private:
     SkinForm* formNamed(const QString& name) const;
     void forget(QObject* window);
 

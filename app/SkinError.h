@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 class SkinError : public std::runtime_error {
-public:
+  public:
     explicit SkinError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString message() const { return QString::fromStdString(what()); }
 };

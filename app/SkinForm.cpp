@@ -2,13 +2,11 @@
 #include "app/SkinForm.h"
 
 SkinForm::SkinForm(const QString& name, const QSize& size, QObject* parent)
-    : QObject(parent), m_name(name), m_size(size)
-{
+    : QObject(parent), m_name(name), m_size(size) {
     setObjectName(name);
 }
 
-SkinObject* SkinForm::FindObject(const QString& name) const
-{
+SkinObject* SkinForm::FindObject(const QString& name) const {
     for (SkinObject* object : m_objects) {
         if (object->ObjectName() == name)
             return object;
@@ -16,8 +14,7 @@ SkinObject* SkinForm::FindObject(const QString& name) const
     return nullptr;
 }
 
-SkinObject* SkinForm::objectAt(const QPoint& point) const
-{
+SkinObject* SkinForm::objectAt(const QPoint& point) const {
     for (auto it = m_objects.crbegin(); it != m_objects.crend(); ++it) {
         if ((*it)->GetObjectRect().contains(point))
             return *it;
@@ -25,14 +22,12 @@ SkinObject* SkinForm::objectAt(const QPoint& point) const
     return nullptr;
 }
 
-void SkinForm::addObject(SkinObject* object)
-{
+void SkinForm::addObject(SkinObject* object) {
     object->setParent(this);
     m_objects.append(object);
 }
 
-QColor SkinForm::color(const QString& role, const QColor& fallback) const
-{
+QColor SkinForm::color(const QString& role, const QColor& fallback) const {
     const auto it = colors.constFind(role);
     return it == colors.constEnd() ? fallback : *it;
 }

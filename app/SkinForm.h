@@ -14,7 +14,7 @@
 
 // Drawing that belongs to the form's face and answers no clicks.
 struct SkinDecoration {
-    QString type;  // "header", "panel", "caption", "track", "divider", "logo"
+    QString type; // "header", "panel", "caption", "track", "divider", "logo"
     QRect rect;
     QString text;
     QString style; // optional variant of the type
@@ -22,7 +22,7 @@ struct SkinDecoration {
 
 class SkinForm : public QObject {
     Q_OBJECT
-public:
+  public:
     SkinForm(const QString& name, const QSize& size, QObject* parent = nullptr);
 
     QString name() const { return m_name; }
@@ -41,7 +41,7 @@ public:
     QHash<QString, QColor> colors;
     QColor color(const QString& role, const QColor& fallback) const;
 
-private:
+  private:
     QString m_name;
     QSize m_size;
     QList<SkinObject*> m_objects;

@@ -17,21 +17,19 @@ struct Pen {
     QPainter& p;
     QColor color;
 
-    void stroke(const QPainterPath& path, qreal width = 2.0) const
-    {
+    void stroke(const QPainterPath& path, qreal width = 2.0) const {
         QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         p.strokePath(path, pen);
     }
     void fill(const QPainterPath& path) const { p.fillPath(path, color); }
-    void line(qreal x1, qreal y1, qreal x2, qreal y2, qreal width = 2.0) const
-    {
+    void line(qreal x1, qreal y1, qreal x2, qreal y2, qreal width = 2.0) const {
         QPainterPath path;
         path.moveTo(x1, y1);
         path.lineTo(x2, y2);
         stroke(path, width);
     }
-    void polyline(std::initializer_list<QPointF> points, qreal width = 2.0, bool closed = false) const
-    {
+    void polyline(std::initializer_list<QPointF> points, qreal width = 2.0,
+                  bool closed = false) const {
         QPainterPath path;
         bool first = true;
         for (const QPointF& pt : points) {
@@ -45,8 +43,7 @@ struct Pen {
             path.closeSubpath();
         stroke(path, width);
     }
-    void polygon(std::initializer_list<QPointF> points) const
-    {
+    void polygon(std::initializer_list<QPointF> points) const {
         QPainterPath path;
         bool first = true;
         for (const QPointF& pt : points) {
@@ -59,26 +56,22 @@ struct Pen {
         path.closeSubpath();
         fill(path);
     }
-    void circle(qreal cx, qreal cy, qreal r, qreal width = 2.0) const
-    {
+    void circle(qreal cx, qreal cy, qreal r, qreal width = 2.0) const {
         QPainterPath path;
         path.addEllipse(QPointF(cx, cy), r, r);
         stroke(path, width);
     }
-    void dot(qreal cx, qreal cy, qreal r) const
-    {
+    void dot(qreal cx, qreal cy, qreal r) const {
         QPainterPath path;
         path.addEllipse(QPointF(cx, cy), r, r);
         fill(path);
     }
-    void roundRect(const QRectF& r, qreal radius, qreal width = 2.0) const
-    {
+    void roundRect(const QRectF& r, qreal radius, qreal width = 2.0) const {
         QPainterPath path;
         path.addRoundedRect(r, radius, radius);
         stroke(path, width);
     }
-    void fillRoundRect(const QRectF& r, qreal radius) const
-    {
+    void fillRoundRect(const QRectF& r, qreal radius) const {
         QPainterPath path;
         path.addRoundedRect(r, radius, radius);
         fill(path);
@@ -87,8 +80,7 @@ struct Pen {
 
 using Drawer = std::function<void(const Pen&)>;
 
-const std::map<QString, Drawer>& drawers()
-{
+const std::map<QString, Drawer>& drawers() {
     static const std::map<QString, Drawer> table = {
         {QStringLiteral("file"),
          [](const Pen& d) {
@@ -104,7 +96,9 @@ const std::map<QString, Drawer>& drawers()
              d.line(9, 14, 15, 14);
          }},
         {QStringLiteral("action"),
-         [](const Pen& d) { d.polygon({{13, 2}, {5, 13}, {11, 13}, {10, 22}, {19, 10}, {13, 10}}); }},
+         [](const Pen& d) {
+             d.polygon({{13, 2}, {5, 13}, {11, 13}, {10, 22}, {19, 10}, {13, 10}});
+         }},
         {QStringLiteral("settings"),
          [](const Pen& d) {
              QPainterPath gear;
@@ -144,8 +138,17 @@ const std::map<QString, Drawer>& drawers()
          }},
         {QStringLiteral("guide"),
          [](const Pen& d) {
-             d.polyline({{12, 6}, {8, 4.5}, {3, 4.5}, {3, 18.5}, {8, 18.5}, {12, 20}, {16, 18.5}, {21, 18.5},
-                         {21, 4.5}, {16, 4.5}, {12, 6}});
+             d.polyline({{12, 6},
+                         {8, 4.5},
+                         {3, 4.5},
+                         {3, 18.5},
+                         {8, 18.5},
+                         {12, 20},
+                         {16, 18.5},
+                         {21, 18.5},
+                         {21, 4.5},
+                         {16, 4.5},
+                         {12, 6}});
              d.line(12, 6, 12, 20);
          }},
         {QStringLiteral("home"),
@@ -191,7 +194,10 @@ const std::map<QString, Drawer>& drawers()
              d.dot(16, 12, 2.6);
              d.dot(10, 18, 2.6);
          }},
-        {QStringLiteral("play"), [](const Pen& d) { d.polygon({{7, 4}, {20, 12}, {7, 20}}); }},
+        {QStringLiteral("play"),
+         [](const Pen& d) {
+             d.polygon({{7, 4}, {20, 12}, {7, 20}});
+         }},
         {QStringLiteral("stop"), [](const Pen& d) { d.fillRoundRect(QRectF(6, 6, 12, 12), 1.5); }},
         {QStringLiteral("back"),
          [](const Pen& d) {
@@ -213,7 +219,10 @@ const std::map<QString, Drawer>& drawers()
              d.polyline({{16, 4}, {20, 4}, {20, 20}, {16, 20}}, 2.4);
              d.polygon({{5, 7}, {14, 12}, {5, 17}});
          }},
-        {QStringLiteral("ok"), [](const Pen& d) { d.polyline({{4.5, 12.5}, {9.5, 17.5}, {19.5, 6.5}}, 2.8); }},
+        {QStringLiteral("ok"),
+         [](const Pen& d) {
+             d.polyline({{4.5, 12.5}, {9.5, 17.5}, {19.5, 6.5}}, 2.8);
+         }},
         {QStringLiteral("split"),
          [](const Pen& d) {
              d.circle(6.5, 17.5, 3);
@@ -274,25 +283,23 @@ const std::map<QString, Drawer>& drawers()
 }
 
 class SkinIconEngine : public QIconEngine {
-public:
+  public:
     SkinIconEngine(const QString& name, const QColor& color) : m_name(name), m_color(color) {}
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
-    {
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
         QColor c = m_color;
         if (mode == QIcon::Disabled)
             c.setAlphaF(0.4f);
         const qreal side = qMin(rect.width(), rect.height());
-        const QRectF box(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0,
-                         side, side);
+        const QRectF box(rect.x() + (rect.width() - side) / 2.0,
+                         rect.y() + (rect.height() - side) / 2.0, side, side);
         paintSkinIcon(*painter, m_name, box, c);
     }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         return scaledPixmap(size, mode, state, 1.0);
     }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
-    {
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
         QPixmap pm(size * scale);
         pm.setDevicePixelRatio(scale);
         pm.fill(Qt::transparent);
@@ -303,15 +310,14 @@ public:
     QIconEngine* clone() const override { return new SkinIconEngine(m_name, m_color); }
     QString key() const override { return QStringLiteral("cadelo-skin"); }
 
-private:
+  private:
     QString m_name;
     QColor m_color;
 };
 
 } // namespace
 
-void paintSkinIcon(QPainter& painter, const QString& name, const QRectF& box, const QColor& color)
-{
+void paintSkinIcon(QPainter& painter, const QString& name, const QRectF& box, const QColor& color) {
     const auto it = drawers().find(name);
     if (it == drawers().end() || box.isEmpty())
         return;
@@ -323,15 +329,13 @@ void paintSkinIcon(QPainter& painter, const QString& name, const QRectF& box, co
     painter.restore();
 }
 
-QStringList skinIconNames()
-{
+QStringList skinIconNames() {
     QStringList names;
     for (const auto& entry : drawers())
         names << entry.first;
     return names;
 }
 
-QIcon skinIcon(const QString& name, const QColor& color)
-{
+QIcon skinIcon(const QString& name, const QColor& color) {
     return QIcon(new SkinIconEngine(name, color));
 }

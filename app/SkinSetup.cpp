@@ -5,14 +5,12 @@
 #include "app/Resources.h"
 #include "app/SkinEngine.h"
 
-QString defaultSkinPath()
-{
+QString defaultSkinPath() {
     return QStringLiteral(":/skin/pelmora.json");
 }
 
 void SetUpSkin(MainState& s, SkinEngine& engine, QObject* window, const QString& skinPath,
-               const std::function<void()>& refreshTotal)
-{
+               const std::function<void()>& refreshTotal) {
     initCadeloResources();
     engine.LoadSkin(skinPath);
     engine.ApplySkin(window);

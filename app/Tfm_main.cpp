@@ -30,13 +30,13 @@ constexpr int ListHeight = 180;
 // laid out for Arial's widths; where the desktop has neither Arial nor a face
 // of the same widths (Liberation Sans, Arimo), the stand-in (wider, as DejaVu
 // Sans is) is narrowed a further eighth so that the lines still fit.
-QFont arialFont(int pixelSize, bool italic, int stretch = 100)
-{
+QFont arialFont(int pixelSize, bool italic, int stretch = 100) {
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(pixelSize);
     font.setItalic(italic);
     const QString used = QFontInfo(font).family();
-    static const QStringList sameWidths = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+    static const QStringList sameWidths = {QStringLiteral("Arial"),
+                                           QStringLiteral("Liberation Sans"),
                                            QStringLiteral("Arimo"), QStringLiteral("Helvetica")};
     if (!sameWidths.contains(used, Qt::CaseInsensitive))
         stretch = stretch * 87 / 100;
@@ -45,8 +45,7 @@ QFont arialFont(int pixelSize, bool italic, int stretch = 100)
     return font;
 }
 
-void styleList(QTableView* view)
-{
+void styleList(QTableView* view) {
     view->setShowGrid(true);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -66,7 +65,8 @@ void styleList(QTableView* view)
         "QTableView { background: #ffffff; border: 1px solid #d3dae5; gridline-color: #e5e9f0;"
         " selection-background-color: #2563eb; selection-color: #ffffff; }"
         "QHeaderView::section { background: #f4f6fa; color: #475569; border: none;"
-        " border-right: 1px solid #e5e9f0; border-bottom: 1px solid #d3dae5; padding-left: 3px; }"));
+        " border-right: 1px solid #e5e9f0; border-bottom: 1px solid #d3dae5; padding-left: 3px; "
+        "}"));
     // "00:00:00 - 00:00:00" must fit the fixed 100 pixels of its column.
     view->setFont(arialFont(11, false, 92));
     QFont headerFont = arialFont(11, false, 88);
@@ -77,13 +77,10 @@ void styleList(QTableView* view)
 } // namespace
 
 Tfm_main::Tfm_main(MainState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      s(state),
-      m_jobs(state),
-      m_commands(state, m_jobs),
-      m_skinPath(defaultSkinPath())
-{
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      s(state), m_jobs(state), m_commands(state, m_jobs), m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(QStringLiteral("Cadelo"));
     setFixedSize(ClientWidth, ClientHeight);
@@ -107,25 +104,29 @@ Tfm_main::Tfm_main(MainState& state, QWidget* parent)
     cb_format->setCurrentIndex(s.formatIndex);
     cb_format->setGeometry(12, 304, 100, 24);
     cb_format->setToolTip(QStringLiteral("Output format"));
-    connect(cb_format, &QComboBox::currentIndexChanged, this, [this](int index) { s.formatIndex = index; });
+    connect(cb_format, &QComboBox::currentIndexChanged, this,
+            [this](int index) { s.formatIndex = index; });
 
     createMenus();
     wireHooks();
 
-    connect(skin1, &Skin1::Click, this, [this](SkinObject* o) { guarded([&] { m_commands.Skin1Click(o); }); });
+    connect(skin1, &Skin1::Click, this,
+            [this](SkinObject* o) { guarded([&] { m_commands.Skin1Click(o); }); });
     connect(skin1, &Skin1::MouseDown, this,
             [this](SkinObject* o) { guarded([&] { m_commands.Skin1MouseDown(o); }); });
-    connect(skin1, &Skin1::MouseUp, this, [this](SkinObject* o) { guarded([&] { m_commands.Skin1MouseUp(o); }); });
-    connect(skin1, &Skin1::ScrollTrack, this,
-            [this](SkinObject* o, int position) { guarded([&] { m_commands.Skin1ScrollTrack(o, position); }); });
+    connect(skin1, &Skin1::MouseUp, this,
+            [this](SkinObject* o) { guarded([&] { m_commands.Skin1MouseUp(o); }); });
+    connect(skin1, &Skin1::ScrollTrack, this, [this](SkinObject* o, int position) {
+        guarded([&] { m_commands.Skin1ScrollTrack(o, position); });
+    });
 
     connect(&s, &MainState::instructionsVisibleChanged, sm, &QWidget::setVisible);
-    connect(&s, &MainState::nameColumnWidthChanged, this, [this](int width) { lv->setColumnWidth(0, width); });
+    connect(&s, &MainState::nameColumnWidthChanged, this,
+            [this](int width) { lv->setColumnWidth(0, width); });
     connect(&s, &MainState::fileListFocusRequested, this, [this] { lv->setFocus(); });
 }
 
-Tfm_main::~Tfm_main()
-{
+Tfm_main::~Tfm_main() {
     if (m_ownPrompt && s.prompt == m_ownPrompt.get())
         s.prompt = nullptr;
     // The views go before the state's models and selection models do, and the
@@ -137,8 +138,7 @@ Tfm_main::~Tfm_main()
     s.pb = s.timecaption = s.tataltime = s.nm = s.pbpos = s.convertpb = nullptr;
 }
 
-void Tfm_main::createLists()
-{
+void Tfm_main::createLists() {
     lv = new QTableView(this);
     lv->setObjectName(QStringLiteral("lv"));
     styleList(lv);
@@ -165,13 +165,13 @@ void Tfm_main::createLists()
     lv->viewport()->installEventFilter(this);
     lv_time->viewport()->installEventFilter(this);
     for (QTableView* view : {lv, lv_time}) {
-        connect(view, &QWidget::customContextMenuRequested, this,
-                [this, view](const QPoint& pos) { p_lv->popup(view->viewport()->mapToGlobal(pos)); });
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            p_lv->popup(view->viewport()->mapToGlobal(pos));
+        });
     }
 }
 
-void Tfm_main::applyListColumns()
-{
+void Tfm_main::applyListColumns() {
     lv->setColumnWidth(0, s.nameColumnWidth);
     lv->setColumnHidden(1, true);
     lv_time->setColumnWidth(0, 100);
@@ -179,8 +179,7 @@ void Tfm_main::applyListColumns()
     lv_time->setColumnWidth(2, 60);
 }
 
-QStringList Tfm_main::instructionLines()
-{
+QStringList Tfm_main::instructionLines() {
     return {
         QString(),
         QStringLiteral(" "),
@@ -195,8 +194,7 @@ QStringList Tfm_main::instructionLines()
     };
 }
 
-void Tfm_main::createInstructions()
-{
+void Tfm_main::createInstructions() {
     sm = new QPlainTextEdit(this);
     sm->setObjectName(QStringLiteral("sm"));
     sm->setReadOnly(true);
@@ -215,8 +213,7 @@ void Tfm_main::createInstructions()
     sm->setVisible(s.instructionsVisible);
 }
 
-void Tfm_main::createMenus()
-{
+void Tfm_main::createMenus() {
     struct Item {
         const char* name;
         const char* caption;
@@ -231,10 +228,12 @@ void Tfm_main::createMenus()
                 menu->addSeparator();
                 continue;
             }
-            QAction* action = menu->addAction(skinIcon(QString::fromLatin1(item.icon)), QString::fromLatin1(item.caption));
+            QAction* action = menu->addAction(skinIcon(QString::fromLatin1(item.icon)),
+                                              QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             const auto command = item.command;
-            connect(action, &QAction::triggered, this, [this, command] { guarded([&] { (m_commands.*command)(); }); });
+            connect(action, &QAction::triggered, this,
+                    [this, command] { guarded([&] { (m_commands.*command)(); }); });
         }
         return menu;
     };
@@ -269,8 +268,7 @@ void Tfm_main::createMenus()
                               {"About1", "About", "about", &C::About1Click}});
 }
 
-void Tfm_main::wireHooks()
-{
+void Tfm_main::wireHooks() {
     CommandHooks& h = m_commands.hooks;
     h.openMenu = [this](const QString& menu, const QPoint& offset) { popupMenu(menu, offset); };
     h.showSettings = [this] { showModal(m_fmSet); };
@@ -285,32 +283,27 @@ void Tfm_main::wireHooks()
     h.closeWindow = [this] { close(); };
 }
 
-void Tfm_main::setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3)
-{
+void Tfm_main::setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3) {
     m_fmSet = fm_set;
     m_fmDir = fm_dir;
     m_fmAbout = fm_about;
     m_fmId3 = fm_id3;
 }
 
-void Tfm_main::popupMenu(const QString& name, const QPoint& offset)
-{
+void Tfm_main::popupMenu(const QString& name, const QPoint& offset) {
     QMenu* menu = findChild<QMenu*>(name, Qt::FindDirectChildrenOnly);
     if (menu)
         menu->popup(frameGeometry().topLeft() + offset);
 }
 
-void Tfm_main::showModal(QDialog* dialog)
-{
+void Tfm_main::showModal(QDialog* dialog) {
     if (!dialog)
         return;
     dialog->move(frameGeometry().topLeft());
     dialog->exec();
 }
 
-template <typename F>
-void Tfm_main::guarded(F&& f)
-{
+template <typename F> void Tfm_main::guarded(F&& f) {
     try {
         f();
     } catch (const std::exception& e) {
@@ -318,14 +311,12 @@ void Tfm_main::guarded(F&& f)
     }
 }
 
-void Tfm_main::reportError(const std::exception& error)
-{
+void Tfm_main::reportError(const std::exception& error) {
     if (s.prompt)
         s.prompt->information(QString::fromUtf8(error.what()));
 }
 
-void Tfm_main::FormShow()
-{
+void Tfm_main::FormShow() {
     if (m_formShown)
         return;
     m_formShown = true;
@@ -356,8 +347,7 @@ void Tfm_main::FormShow()
     }
 }
 
-bool Tfm_main::FormCloseQuery()
-{
+bool Tfm_main::FormCloseQuery() {
     if (s.Converting)
         m_commands.StopConversion();
     // Settings never loaded (the first show failed early) are not written over
@@ -374,15 +364,13 @@ bool Tfm_main::FormCloseQuery()
     return true;
 }
 
-void Tfm_main::showEvent(QShowEvent* event)
-{
+void Tfm_main::showEvent(QShowEvent* event) {
     if (!m_formShown)
         guarded([this] { FormShow(); });
     QWidget::showEvent(event);
 }
 
-void Tfm_main::closeEvent(QCloseEvent* event)
-{
+void Tfm_main::closeEvent(QCloseEvent* event) {
     bool allowed = true;
     guarded([&] { allowed = FormCloseQuery(); });
     if (!allowed) {
@@ -393,12 +381,11 @@ void Tfm_main::closeEvent(QCloseEvent* event)
     emit closed();
 }
 
-bool Tfm_main::eventFilter(QObject* watched, QEvent* event)
-{
+bool Tfm_main::eventFilter(QObject* watched, QEvent* event) {
     const bool onLv = lv && watched == lv->viewport();
     const bool onLvTime = lv_time && watched == lv_time->viewport();
-    if ((onLv || onLvTime) && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if ((onLv || onLvTime) && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (onLv)
             guarded([this] { lvClick(); });
         else
@@ -411,12 +398,10 @@ bool Tfm_main::eventFilter(QObject* watched, QEvent* event)
 
 // The selection has already moved with the press; SelectFile and SelectSpan
 // read it (and put it back where a run or a preview holds it).
-void Tfm_main::lvClick()
-{
+void Tfm_main::lvClick() {
     m_jobs.SelectFile();
 }
 
-void Tfm_main::lv_timeClick()
-{
+void Tfm_main::lv_timeClick() {
     m_jobs.SelectSpan();
 }

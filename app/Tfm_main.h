@@ -23,7 +23,7 @@ class UiPrompt;
 
 class Tfm_main : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Uses the state's prompt when it has one (tests), otherwise real dialogs.
     explicit Tfm_main(MainState& state, QWidget* parent = nullptr);
     ~Tfm_main() override;
@@ -60,16 +60,16 @@ public:
     // The lines of the instructions panel.
     static QStringList instructionLines();
 
-signals:
+  signals:
     // The close was allowed; the program ends its event loop on it.
     void closed();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void createLists();
     void createInstructions();
     void createMenus();
@@ -77,8 +77,7 @@ private:
     void applyListColumns();
     void popupMenu(const QString& name, const QPoint& offset);
     void showModal(QDialog* dialog);
-    template <typename F>
-    void guarded(F&& f);
+    template <typename F> void guarded(F&& f);
 
     void lvClick();
     void lv_timeClick();

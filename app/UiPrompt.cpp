@@ -11,42 +11,37 @@ const QString Title = QStringLiteral("Cadelo");
 
 } // namespace
 
-void UiPrompt::information(const QString& text)
-{
+void UiPrompt::information(const QString& text) {
     QMessageBox::information(m_parent, Title, text, QMessageBox::Ok);
 }
 
-bool UiPrompt::question(const QString& text)
-{
-    return QMessageBox::question(m_parent, Title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+bool UiPrompt::question(const QString& text) {
+    return QMessageBox::question(m_parent, Title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
-QStringList UiPrompt::openFiles(const QString& dir, const QStringList& filters)
-{
-    return QFileDialog::getOpenFileNames(m_parent, QString(), dir, filters.join(QStringLiteral(";;")));
+QStringList UiPrompt::openFiles(const QString& dir, const QStringList& filters) {
+    return QFileDialog::getOpenFileNames(m_parent, QString(), dir,
+                                         filters.join(QStringLiteral(";;")));
 }
 
-QString UiPrompt::saveFile(const QString& dir, const QStringList& filters, int& filterIndex)
-{
+QString UiPrompt::saveFile(const QString& dir, const QStringList& filters, int& filterIndex) {
     QString selected;
     if (filterIndex >= 1 && filterIndex <= filters.size())
         selected = filters.at(filterIndex - 1);
-    const QString path =
-        QFileDialog::getSaveFileName(m_parent, QString(), dir, filters.join(QStringLiteral(";;")), &selected);
+    const QString path = QFileDialog::getSaveFileName(
+        m_parent, QString(), dir, filters.join(QStringLiteral(";;")), &selected);
     const qsizetype index = filters.indexOf(selected);
     if (!path.isEmpty() && index >= 0)
         filterIndex = int(index) + 1;
     return path;
 }
 
-QString UiPrompt::pickFolder(const QString& start)
-{
+QString UiPrompt::pickFolder(const QString& start) {
     return QFileDialog::getExistingDirectory(m_parent, QString(), start);
 }
 
-void UiPrompt::openUrl(const QUrl& url)
-{
+void UiPrompt::openUrl(const QUrl& url) {
     // A desktop without a handler is not worth a message.
     QDesktopServices::openUrl(url);
 }

@@ -8,7 +8,7 @@
 #include <QWidget>
 
 class UiPrompt : public Prompt {
-public:
+  public:
     explicit UiPrompt(QWidget* parent = nullptr) : m_parent(parent) {}
 
     void information(const QString& text) override;
@@ -18,6 +18,6 @@ public:
     QString pickFolder(const QString& start) override;
     void openUrl(const QUrl& url) override;
 
-private:
+  private:
     QPointer<QWidget> m_parent;
 };

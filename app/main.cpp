@@ -13,8 +13,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Before anything is shown: a second copy ends silently and leaves the
     // first one alone.
     SingleInstance instance(AppInfo::applicationTitle());
@@ -43,7 +42,8 @@ int main(int argc, char** argv)
 
     // An open dialog must not keep the program running once the main window
     // has closed.
-    QObject::connect(&fm_main, &Tfm_main::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&fm_main, &Tfm_main::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
 
     try {
         fm_main.FormShow();

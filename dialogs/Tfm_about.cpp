@@ -13,13 +13,13 @@
 
 namespace {
 
-QLabel* link(const QString& text, QWidget* parent)
-{
+QLabel* link(const QString& text, QWidget* parent) {
     auto* label = new QLabel(parent);
     // Drawn as a link, but the click goes through the Prompt like every other
     // desktop opening, so that tests never start a browser.
-    label->setText(QStringLiteral("<a href=\"#\" style=\"color:#0000ff; text-decoration:underline\">%1</a>")
-                       .arg(text.toHtmlEscaped()));
+    label->setText(
+        QStringLiteral("<a href=\"#\" style=\"color:#0000ff; text-decoration:underline\">%1</a>")
+            .arg(text.toHtmlEscaped()));
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     label->setCursor(Qt::PointingHandCursor);
     return label;
@@ -28,12 +28,10 @@ QLabel* link(const QString& text, QWidget* parent)
 } // namespace
 
 Tfm_about::Tfm_about(MainState& state, QWidget* mainWindow)
-    : QDialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint),
-      s(state),
-      m_mainWindow(mainWindow)
-{
+    : QDialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      s(state), m_mainWindow(mainWindow) {
     setObjectName(QStringLiteral("fm_about"));
     setWindowTitle(QStringLiteral("fm_about"));
     setModal(false);
@@ -44,7 +42,8 @@ Tfm_about::Tfm_about(MainState& state, QWidget* mainWindow)
     Image1 = new QLabel(pn_about);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedSize(36, 36);
-    Image1->setPixmap(skinIcon(QStringLiteral("wave"), QColor(0x25, 0x63, 0xeb)).pixmap(QSize(36, 36), devicePixelRatio()));
+    Image1->setPixmap(skinIcon(QStringLiteral("wave"), QColor(0x25, 0x63, 0xeb))
+                          .pixmap(QSize(36, 36), devicePixelRatio()));
 
     Label45 = new QLabel(AppInfo::productName(), pn_about);
     QFont bold = Label45->font();
@@ -69,9 +68,10 @@ Tfm_about::Tfm_about(MainState& state, QWidget* mainWindow)
     const struct {
         QLabel* label;
         const char* name;
-    } names[] = {{Label45, "Label45"}, {Label46, "Label46"}, {Label47, "Label47"}, {Label48, "Label48"},
-                 {Label1, "Label1"},   {Label49, "Label49"}, {Label6, "Label6"},   {Label50, "Label50"},
-                 {Label2, "Label2"},   {Label3, "Label3"}};
+    } names[] = {{Label45, "Label45"}, {Label46, "Label46"}, {Label47, "Label47"},
+                 {Label48, "Label48"}, {Label1, "Label1"},   {Label49, "Label49"},
+                 {Label6, "Label6"},   {Label50, "Label50"}, {Label2, "Label2"},
+                 {Label3, "Label3"}};
     for (const auto& n : names)
         n.label->setObjectName(QString::fromLatin1(n.name));
 
@@ -102,26 +102,22 @@ Tfm_about::Tfm_about(MainState& state, QWidget* mainWindow)
     outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void Tfm_about::Label6Click()
-{
+void Tfm_about::Label6Click() {
     if (s.prompt)
         s.prompt->openUrl(QUrl(AppInfo::homePage()));
 }
 
-void Tfm_about::Label2Click()
-{
+void Tfm_about::Label2Click() {
     if (s.prompt)
         s.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::salesMail()));
 }
 
-void Tfm_about::Label3Click()
-{
+void Tfm_about::Label3Click() {
     if (s.prompt)
         s.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::supportMail()));
 }
 
-void Tfm_about::showEvent(QShowEvent* event)
-{
+void Tfm_about::showEvent(QShowEvent* event) {
     if (m_mainWindow)
         move(m_mainWindow->frameGeometry().topLeft());
     QDialog::showEvent(event);

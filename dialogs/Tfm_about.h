@@ -10,7 +10,7 @@ class QLabel;
 
 class Tfm_about : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `mainWindow` is where the dialog places its top-left corner when shown.
     explicit Tfm_about(MainState& state, QWidget* mainWindow = nullptr);
 
@@ -31,10 +31,10 @@ public:
     void Label2Click();
     void Label3Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     MainState& s;
     QWidget* m_mainWindow;
 };

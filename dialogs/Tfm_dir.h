@@ -8,9 +8,9 @@ class MainState;
 
 class Tfm_dir : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tfm_dir(MainState& state, QWidget* parent = nullptr);
 
-private:
+  private:
     MainState& s;
 };

@@ -8,9 +8,9 @@ class MainState;
 
 class Tfm_set : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tfm_set(MainState& state, QWidget* parent = nullptr);
 
-private:
+  private:
     MainState& s;
 };

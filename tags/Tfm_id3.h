@@ -8,9 +8,9 @@ class MainState;
 
 class Tfm_id3 : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tfm_id3(MainState& state, QWidget* parent = nullptr);
 
-private:
+  private:
     MainState& s;
 };

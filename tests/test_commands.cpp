@@ -17,8 +17,7 @@
 #include <functional>
 #include <ostream>
 
-void PrintTo(const QString& text, std::ostream* os)
-{
+void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
@@ -26,7 +25,7 @@ namespace {
 
 // Members are public: the case table below works on them.
 class CommandTest : public ::testing::Test {
-public:
+  public:
     QTemporaryDir dir;
     MainState s;
     ScriptedPrompt prompt;
@@ -36,8 +35,7 @@ public:
     CommandTable table{s, jobs};
     QStringList calls; // hooks run, in order
 
-    void SetUp() override
-    {
+    void SetUp() override {
         s.prompt = &prompt;
         s.settings.OutputDir = QDir::toNativeSeparators(dir.path()) + QDir::separator();
         SetUpSkin(s, engine, &window, defaultSkinPath(), [this] { jobs.RefreshTotal(); });
@@ -66,7 +64,9 @@ public:
             calls << QStringLiteral("sliderRelease");
             s.Seeking = false;
         };
-        h.sliderTrack = [this](int position) { calls << QStringLiteral("sliderTrack %1").arg(position); };
+        h.sliderTrack = [this](int position) {
+            calls << QStringLiteral("sliderTrack %1").arg(position);
+        };
         h.splitRun = [this] {
             calls << QStringLiteral("split");
             s.Converting = false;
@@ -88,8 +88,7 @@ public:
     bool joinAnswer = true;
 
     // A row as adding a file makes it, without measuring a real file.
-    void addRow(const QString& caption, std::int32_t seconds)
-    {
+    void addRow(const QString& caption, std::int32_t seconds) {
         const int row = s.lv.rowCount();
         s.lv.appendRow({new QStandardItem(caption), new QStandardItem(FormatTime(seconds))});
         listrecord r;
@@ -103,8 +102,7 @@ public:
         s.TagList.resize(size_t(row) + 1);
         s.FileList[size_t(row)] = r;
     }
-    void addThreeAndSelectFirst()
-    {
+    void addThreeAndSelectFirst() {
         addRow(QStringLiteral("a.ogg"), 30);
         addRow(QStringLiteral("b.ogg"), 40);
         addRow(QStringLiteral("c.ogg"), 50);
@@ -113,15 +111,13 @@ public:
         jobs.SelectFile();
         jobs.RefreshTotal();
     }
-    QStringList captions() const
-    {
+    QStringList captions() const {
         QStringList out;
         for (int i = 0; i < s.lv.rowCount(); ++i)
             out << s.lv.item(i, 0)->text();
         return out;
     }
-    QString openedFolder() const
-    {
+    QString openedFolder() const {
         return prompt.openedUrls.isEmpty() ? QString() : prompt.openedUrls.last().toLocalFile();
     }
 
@@ -132,8 +128,7 @@ public:
         QString total;
         bool operator==(const Snapshot&) const = default;
     };
-    Snapshot snapshot() const
-    {
+    Snapshot snapshot() const {
         return {calls,
                 prompt.messages,
                 captions(),
@@ -155,16 +150,24 @@ struct NameCase {
 void noPreparation(CommandTest&) {}
 
 const NameCase NameCases[] = {
-    {"file", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_file 19,80")}); }},
+    {"file", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_file 19,80")}); }},
     {"Action", noPreparation,
-     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action 69,80")}); }},
-    {"Settings", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
-    {"Help", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_help 276,80")}); }},
+     [](CommandTest& t) {
+         EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action 69,80")});
+     }},
+    {"Settings", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
+    {"Help", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_help 276,80")}); }},
     {"addfile",
-     [](CommandTest& t) { t.prompt.openFilesAnswers.push_back({QStringLiteral("/nonexistent/missing.ogg")}); },
+     [](CommandTest& t) {
+         t.prompt.openFilesAnswers.push_back({QStringLiteral("/nonexistent/missing.ogg")});
+     },
      [](CommandTest& t) {
          EXPECT_TRUE(t.prompt.openFilesAnswers.empty()) << "the open dialog was not shown";
-         EXPECT_EQ(t.prompt.messages, QStringList{QStringLiteral("missing.ogg this File is not supported.")});
+         EXPECT_EQ(t.prompt.messages,
+                   QStringList{QStringLiteral("missing.ogg this File is not supported.")});
      }},
     {"Up",
      [](CommandTest& t) {
@@ -172,11 +175,13 @@ const NameCase NameCases[] = {
          t.jobs.selectRow(1);
      },
      [](CommandTest& t) {
-         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("a.ogg"), QStringLiteral("c.ogg")}));
+         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("a.ogg"),
+                                              QStringLiteral("c.ogg")}));
      }},
     {"Down", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
-         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("a.ogg"), QStringLiteral("c.ogg")}));
+         EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("a.ogg"),
+                                              QStringLiteral("c.ogg")}));
      }},
     {"Remove", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
@@ -189,15 +194,19 @@ const NameCase NameCases[] = {
          EXPECT_EQ(t.s.tataltime->text(), QStringLiteral("00:00:00"));
          EXPECT_TRUE(t.s.instructionsVisible);
      }},
-    {"Set", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
-    {"play", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("filePreview")}); }},
+    {"Set", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
+    {"play", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("filePreview")}); }},
     {"stop", [](CommandTest& t) { t.s.Previewing = true; },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls, QStringList{QStringLiteral("stopPreview")});
          EXPECT_FALSE(t.s.Previewing);
      }},
-    {"hou", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepBack")}); }},
-    {"qian", noPreparation, [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepForward")}); }},
+    {"hou", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepBack")}); }},
+    {"qian", noPreparation,
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepForward")}); }},
     {"Split", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls, QStringList{QStringLiteral("split")});
@@ -232,7 +241,8 @@ const NameCase NameCases[] = {
          t.s.Converting = true;
      },
      [](CommandTest& t) {
-         EXPECT_EQ(t.calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("stopConversion")}));
+         EXPECT_EQ(t.calls,
+                   (QStringList{QStringLiteral("stopPreview"), QStringLiteral("stopConversion")}));
          EXPECT_FALSE(t.s.Converting);
      }},
     {"helpfile", noPreparation,
@@ -249,24 +259,21 @@ const NameCase NameCases[] = {
 
 class EveryCommandTest : public CommandTest, public ::testing::WithParamInterface<NameCase> {};
 
-TEST_P(EveryCommandTest, ClickRunsItsCommand)
-{
+TEST_P(EveryCommandTest, ClickRunsItsCommand) {
     GetParam().prepare(*this);
     calls.clear();
     EXPECT_TRUE(table.click(QString::fromLatin1(GetParam().name)));
     GetParam().check(*this);
 }
 
-std::string caseName(const ::testing::TestParamInfo<NameCase>& info)
-{
+std::string caseName(const ::testing::TestParamInfo<NameCase>& info) {
     // "stop" and "Stop" must give distinct test names.
     return std::string(info.param.name) + "_" + std::to_string(info.index);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EveryCommandTest, ::testing::ValuesIn(NameCases), caseName);
 
-TEST(CommandTableNames, TableCoversEveryNamedObject)
-{
+TEST(CommandTableNames, TableCoversEveryNamedObject) {
     QStringList caseNames;
     for (const NameCase& c : NameCases)
         caseNames << QString::fromLatin1(c.name);
@@ -277,8 +284,7 @@ TEST(CommandTableNames, TableCoversEveryNamedObject)
 
 class ConvertingGuardTest : public CommandTest, public ::testing::WithParamInterface<NameCase> {};
 
-TEST_P(ConvertingGuardTest, OnlyTheSafeCommandsRunDuringARun)
-{
+TEST_P(ConvertingGuardTest, OnlyTheSafeCommandsRunDuringARun) {
     GetParam().prepare(*this);
     s.Converting = true;
     s.Previewing = true; // so that "stop" and "Stop" have something to do
@@ -294,19 +300,18 @@ TEST_P(ConvertingGuardTest, OnlyTheSafeCommandsRunDuringARun)
 
 INSTANTIATE_TEST_SUITE_P(Table, ConvertingGuardTest, ::testing::ValuesIn(NameCases), caseName);
 
-TEST(CommandTableNames, SafeDuringARunAreExactlyTheSix)
-{
-    EXPECT_EQ(CommandTable::namesAllowedWhileConverting(),
-              (QStringList{QStringLiteral("Settings"), QStringLiteral("Help"), QStringLiteral("Set"),
-                           QStringLiteral("stop"), QStringLiteral("Stop"), QStringLiteral("helpfile")}));
+TEST(CommandTableNames, SafeDuringARunAreExactlyTheSix) {
+    EXPECT_EQ(
+        CommandTable::namesAllowedWhileConverting(),
+        (QStringList{QStringLiteral("Settings"), QStringLiteral("Help"), QStringLiteral("Set"),
+                     QStringLiteral("stop"), QStringLiteral("Stop"), QStringLiteral("helpfile")}));
 }
 
 // --- names that are no command --------------------------------------------------------
 
 class UnknownNameTest : public CommandTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(UnknownNameTest, DoesNothing)
-{
+TEST_P(UnknownNameTest, DoesNothing) {
     addThreeAndSelectFirst();
     s.Previewing = true;
     calls.clear();
@@ -317,20 +322,18 @@ TEST_P(UnknownNameTest, DoesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, UnknownNameTest,
-                         ::testing::Values("", "split", "SPLIT", "Split ", "PLAY", "ok", "pb", "nm", "convertpb",
-                                           "tataltime", "Helpfile"));
+                         ::testing::Values("", "split", "SPLIT", "Split ", "PLAY", "ok", "pb", "nm",
+                                           "convertpb", "tataltime", "Helpfile"));
 
 // --- the shared commands ---------------------------------------------------------------
 
-TEST_F(CommandTest, SplitWithEmptyListOpensNoFolder)
-{
+TEST_F(CommandTest, SplitWithEmptyListOpensNoFolder) {
     EXPECT_TRUE(table.click(QStringLiteral("Split")));
     EXPECT_TRUE(calls.isEmpty());
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
 }
 
-TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun)
-{
+TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun) {
     addThreeAndSelectFirst();
     s.Previewing = true;
     calls.clear();
@@ -340,12 +343,12 @@ TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun)
         table.click(QStringLiteral("Stop")); // the user stops the run midway
     };
     table.click(QStringLiteral("Split"));
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("split"), QStringLiteral("stopConversion")}));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("split"),
+                                  QStringLiteral("stopConversion")}));
     EXPECT_EQ(prompt.openedUrls.size(), 1);
 }
 
-TEST_F(CommandTest, CancelledJoinOpensNoFolder)
-{
+TEST_F(CommandTest, CancelledJoinOpensNoFolder) {
     addThreeAndSelectFirst();
     s.Previewing = true;
     joinAnswer = false;
@@ -363,8 +366,7 @@ struct PlayCase {
 
 class PlayTest : public CommandTest, public ::testing::WithParamInterface<PlayCase> {};
 
-TEST_P(PlayTest, PlaysSpanOnlyWhenSpanListActiveInHandMarkedModes)
-{
+TEST_P(PlayTest, PlaysSpanOnlyWhenSpanListActiveInHandMarkedModes) {
     s.SpanListActive = GetParam().spanListActive;
     s.settings.SplitMode = GetParam().mode;
     table.click(QStringLiteral("play"));
@@ -372,13 +374,14 @@ TEST_P(PlayTest, PlaysSpanOnlyWhenSpanListActiveInHandMarkedModes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PlayTest,
-                         ::testing::Values(PlayCase{true, Custom, "spanPreview"}, PlayCase{true, Unification, "spanPreview"},
-                                           PlayCase{true, Time, "filePreview"}, PlayCase{true, Count, "filePreview"},
+                         ::testing::Values(PlayCase{true, Custom, "spanPreview"},
+                                           PlayCase{true, Unification, "spanPreview"},
+                                           PlayCase{true, Time, "filePreview"},
+                                           PlayCase{true, Count, "filePreview"},
                                            PlayCase{false, Custom, "filePreview"},
                                            PlayCase{false, Unification, "filePreview"}));
 
-TEST_F(CommandTest, RemoveActsOnTheListClickedLast)
-{
+TEST_F(CommandTest, RemoveActsOnTheListClickedLast) {
     addThreeAndSelectFirst();
     table.click(QStringLiteral("Ok")); // a confirmed span and a new open one
     ASSERT_EQ(s.lv_time.rowCount(), 2);
@@ -394,8 +397,7 @@ TEST_F(CommandTest, RemoveActsOnTheListClickedLast)
     EXPECT_EQ(s.lv.rowCount(), 2);
 }
 
-TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking)
-{
+TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
     table.hooks = CommandHooks();
     s.Previewing = s.Converting = true;
     table.click(QStringLiteral("Stop"));
@@ -414,8 +416,7 @@ TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking)
 
 // --- the slider -----------------------------------------------------------------------
 
-TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider)
-{
+TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
     SkinObject* other = engine.GetSkinForm(&window)->FindObject(QStringLiteral("Split"));
     ASSERT_NE(other, nullptr);
     table.Skin1MouseDown(other);
@@ -429,14 +430,14 @@ TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider)
     EXPECT_TRUE(s.Seeking);
     table.Skin1ScrollTrack(s.pb, 321);
     table.Skin1MouseUp(s.pb);
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
+    EXPECT_EQ(calls,
+              (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
     EXPECT_FALSE(s.Seeking);
 }
 
 // --- the pop-up menus ---------------------------------------------------------------------
 
-TEST_F(CommandTest, MenuSplitRunsWithoutOpeningTheFolder)
-{
+TEST_F(CommandTest, MenuSplitRunsWithoutOpeningTheFolder) {
     table.Start1Click(); // empty list: nothing
     EXPECT_TRUE(calls.isEmpty());
     addThreeAndSelectFirst();
@@ -446,8 +447,7 @@ TEST_F(CommandTest, MenuSplitRunsWithoutOpeningTheFolder)
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
 }
 
-TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun)
-{
+TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun) {
     addThreeAndSelectFirst();
     s.Converting = true;
     calls.clear();
@@ -465,8 +465,7 @@ TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun)
     EXPECT_EQ(calls, (QStringList{QStringLiteral("tags"), QStringLiteral("stopConversion")}));
 }
 
-TEST_F(CommandTest, MenuClearAndRemoveFollowTheActiveList)
-{
+TEST_F(CommandTest, MenuClearAndRemoveFollowTheActiveList) {
     addThreeAndSelectFirst();
     table.click(QStringLiteral("Ok"));
     jobs.SelectSpan();
@@ -483,8 +482,7 @@ TEST_F(CommandTest, MenuClearAndRemoveFollowTheActiveList)
     EXPECT_EQ(s.lv.rowCount(), 0);
 }
 
-TEST_F(CommandTest, HelpMenuOpensPagesAndAbout)
-{
+TEST_F(CommandTest, HelpMenuOpensPagesAndAbout) {
     table.Content1Click();
     table.HomePage1Click();
     table.About1Click();

@@ -9,18 +9,16 @@
 namespace {
 
 class IniFileTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
 
-    void writeRaw(const QByteArray& bytes) const
-    {
+    void writeRaw(const QByteArray& bytes) const {
         QFile f(path());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QByteArray readRaw() const
-    {
+    QByteArray readRaw() const {
         QFile f(path());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
@@ -35,11 +33,11 @@ struct IntCase {
 
 class IniIntegerTest : public IniFileTest, public ::testing::WithParamInterface<IntCase> {};
 
-TEST_P(IniIntegerTest, ReadsDecimalHexOrDefault)
-{
+TEST_P(IniIntegerTest, ReadsDecimalHexOrDefault) {
     writeRaw(QByteArray("[Choice]\ntime=") + GetParam().stored + "\n");
     const IniFile ini(path());
-    EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 77), GetParam().expected)
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 77),
+              GetParam().expected)
         << "stored: \"" << GetParam().stored << '"';
 }
 
@@ -52,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(Values, IniIntegerTest,
                                            IntCase{"1.5", 77}, IntCase{"99999999999", 77},
                                            IntCase{"0x123456789", 77}));
 
-TEST_F(IniFileTest, BooleansAreAnyNonZeroAndWriteAsOneOrZero)
-{
+TEST_F(IniFileTest, BooleansAreAnyNonZeroAndWriteAsOneOrZero) {
     writeRaw("[Fade]\nIn=2\nOut=0\nBad=yes\n");
     IniFile ini(path());
     EXPECT_TRUE(ini.readBool(QStringLiteral("Fade"), QStringLiteral("In"), false));
@@ -68,8 +65,7 @@ TEST_F(IniFileTest, BooleansAreAnyNonZeroAndWriteAsOneOrZero)
 
 // --- lookups ------------------------------------------------------------------
 
-TEST_F(IniFileTest, MissingFileGivesDefaultsAndIsNotCreated)
-{
+TEST_F(IniFileTest, MissingFileGivesDefaultsAndIsNotCreated) {
     const IniFile ini(path());
     EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("Count"), 6), 6);
     EXPECT_EQ(ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), QStringLiteral("x")),
@@ -77,8 +73,7 @@ TEST_F(IniFileTest, MissingFileGivesDefaultsAndIsNotCreated)
     EXPECT_FALSE(QFile::exists(path()));
 }
 
-TEST_F(IniFileTest, NamesAreCaseInsensitiveAndSpacesAroundEqualsIgnored)
-{
+TEST_F(IniFileTest, NamesAreCaseInsensitiveAndSpacesAroundEqualsIgnored) {
     writeRaw("[OGG]\r\nMAX BITRATE = 3\r\n[fade]\r\nintime=9\r\n");
     const IniFile ini(path());
     EXPECT_EQ(ini.readInteger(QStringLiteral("ogg"), QStringLiteral("max bitrate"), 9), 3);
@@ -87,41 +82,40 @@ TEST_F(IniFileTest, NamesAreCaseInsensitiveAndSpacesAroundEqualsIgnored)
     EXPECT_EQ(ini.readInteger(QStringLiteral("ogg"), QStringLiteral("Intime"), 5), 5);
 }
 
-TEST_F(IniFileTest, FirstOfDuplicateKeysAndSectionsWins)
-{
+TEST_F(IniFileTest, FirstOfDuplicateKeysAndSectionsWins) {
     writeRaw("[A]\nk=1\nk=2\n[B]\nk=5\n[a]\nk=3\n");
     const IniFile ini(path());
     EXPECT_EQ(ini.readInteger(QStringLiteral("a"), QStringLiteral("K"), 0), 1);
 }
 
-TEST_F(IniFileTest, StringsAreCutAt2047AndQuotesStripped)
-{
+TEST_F(IniFileTest, StringsAreCutAt2047AndQuotesStripped) {
     IniFile ini(path());
     const QString longText(3000, u'x');
     ini.writeString(QStringLiteral("Main"), QStringLiteral("Path"), longText);
-    EXPECT_EQ(ini.readString(QStringLiteral("Main"), QStringLiteral("Path"), {}), longText.left(2047));
+    EXPECT_EQ(ini.readString(QStringLiteral("Main"), QStringLiteral("Path"), {}),
+              longText.left(2047));
 
     writeRaw("[Main]\nPath=\"C:\\My Music\\\"\nEmpty=\n");
     EXPECT_EQ(ini.readString(QStringLiteral("Main"), QStringLiteral("Path"), {}),
               QStringLiteral("C:\\My Music\\"));
-    EXPECT_EQ(ini.readString(QStringLiteral("Main"), QStringLiteral("Empty"), QStringLiteral("d")), QString());
+    EXPECT_EQ(ini.readString(QStringLiteral("Main"), QStringLiteral("Empty"), QStringLiteral("d")),
+              QString());
 }
 
-TEST_F(IniFileTest, UnicodeValuesRoundTripAndAnsiBytesStillRead)
-{
+TEST_F(IniFileTest, UnicodeValuesRoundTripAndAnsiBytesStillRead) {
     IniFile ini(path());
     const QString name = QStringLiteral("/music/Café – Live/Ж/音楽");
     ini.writeString(QStringLiteral("Output"), QStringLiteral("Dir"), name);
     EXPECT_EQ(ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), {}), name);
 
     writeRaw("[Output]\nDir=Caf\xe9\n"); // a Latin-1 file of the classic program
-    EXPECT_EQ(ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), {}), QStringLiteral("Café"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), {}),
+              QStringLiteral("Café"));
 }
 
 // --- writes -------------------------------------------------------------------
 
-TEST_F(IniFileTest, WritesKeepEveryOtherByteOfAForeignFile)
-{
+TEST_F(IniFileTest, WritesKeepEveryOtherByteOfAForeignFile) {
     const QByteArray before = "; written by hand\r\n"
                               "[Main]\r\n"
                               "Path=C:\\My Music\r\n"
@@ -151,8 +145,7 @@ TEST_F(IniFileTest, WritesKeepEveryOtherByteOfAForeignFile)
     EXPECT_EQ(readRaw(), expected);
 }
 
-TEST_F(IniFileTest, FirstWriteCreatesFileAndFolder)
-{
+TEST_F(IniFileTest, FirstWriteCreatesFileAndFolder) {
     IniFile ini(dir.filePath(QStringLiteral("config/sub/VAZOzojoin.ini")));
     ini.writeInteger(QStringLiteral("Function"), QStringLiteral("Choice"), 2);
     QFile f(ini.path());
@@ -160,8 +153,7 @@ TEST_F(IniFileTest, FirstWriteCreatesFileAndFolder)
     EXPECT_EQ(f.readAll(), QByteArray("[Function]\nChoice=2\n"));
 }
 
-TEST_F(IniFileTest, FileWithoutFinalLineEndGetsItsKeyAppendedCleanly)
-{
+TEST_F(IniFileTest, FileWithoutFinalLineEndGetsItsKeyAppendedCleanly) {
     writeRaw("[Choice]\r\ntime=10");
     IniFile ini(path());
     ini.writeInteger(QStringLiteral("Choice"), QStringLiteral("Count"), 4);
@@ -170,17 +162,16 @@ TEST_F(IniFileTest, FileWithoutFinalLineEndGetsItsKeyAppendedCleanly)
     EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 0), 11);
 }
 
-TEST_F(IniFileTest, LineBreaksInValuesCannotForgeKeys)
-{
+TEST_F(IniFileTest, LineBreaksInValuesCannotForgeKeys) {
     IniFile ini(path());
-    ini.writeString(QStringLiteral("Main"), QStringLiteral("Path"), QStringLiteral("a\r\n[PLM]\nSkin=1"));
+    ini.writeString(QStringLiteral("Main"), QStringLiteral("Path"),
+                    QStringLiteral("a\r\n[PLM]\nSkin=1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("PLM"), QStringLiteral("Skin"), 0), 0);
     EXPECT_EQ(ini.readString(QStringLiteral("Main"), QStringLiteral("Path"), {}),
               QStringLiteral("a [PLM] Skin=1"));
 }
 
-TEST_F(IniFileTest, RefusedWriteThrowsWithTheFileName)
-{
+TEST_F(IniFileTest, RefusedWriteThrowsWithTheFileName) {
     // A folder that cannot exist because a plain file has its name.
     writeRaw("not a folder");
     const QString bad = path() + QStringLiteral("/VAZOzojoin.ini");

@@ -29,33 +29,31 @@
 
 #include <ostream>
 
-void PrintTo(const QString& text, std::ostream* os)
-{
+void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
 namespace {
 
-void sendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons = Qt::LeftButton)
-{
-    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), Qt::LeftButton, buttons, Qt::NoModifier);
+void sendMouse(QWidget* target, QEvent::Type type, const QPoint& pos,
+               Qt::MouseButtons buttons = Qt::LeftButton) {
+    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), Qt::LeftButton,
+                      buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
-void click(QWidget* target, const QPoint& pos)
-{
+void click(QWidget* target, const QPoint& pos) {
     sendMouse(target, QEvent::MouseButtonPress, pos);
     sendMouse(target, QEvent::MouseButtonRelease, pos, Qt::NoButton);
 }
 
-QByteArray readAll(const QString& path)
-{
+QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     MainState s;
     ScriptedPrompt prompt;
@@ -64,8 +62,7 @@ protected:
     QString iniPath() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
     QString outDir() const { return dir.filePath(QStringLiteral("out")); }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         s.prompt = &prompt;
         s.ini = std::make_unique<IniFile>(iniPath());
         s.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir());
@@ -73,18 +70,15 @@ protected:
     }
     void TearDown() override { w.reset(); }
 
-    void showWindow()
-    {
+    void showWindow() {
         w->show();
         QApplication::processEvents();
     }
-    SkinObject* object(const char* name) const
-    {
+    SkinObject* object(const char* name) const {
         SkinForm* form = w->skinEngine().GetSkinForm(w.get());
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     }
-    void addRow(const QString& caption, std::int32_t seconds)
-    {
+    void addRow(const QString& caption, std::int32_t seconds) {
         const int row = s.lv.rowCount();
         s.lv.appendRow({new QStandardItem(caption), new QStandardItem(FormatTime(seconds))});
         listrecord r;
@@ -101,8 +95,7 @@ protected:
 
 // --- the window itself -----------------------------------------------------------------
 
-TEST_F(MainWindowTest, FixedClientAreaCaptionPlaceAndNoMaximize)
-{
+TEST_F(MainWindowTest, FixedClientAreaCaptionPlaceAndNoMaximize) {
     showWindow();
     EXPECT_EQ(w->size(), QSize(480, 418));
     EXPECT_EQ(w->minimumSize(), QSize(480, 418));
@@ -114,8 +107,7 @@ TEST_F(MainWindowTest, FixedClientAreaCaptionPlaceAndNoMaximize)
     EXPECT_EQ(w->pos(), QPoint(261, 171));
 }
 
-TEST_F(MainWindowTest, ListsAndPanelSitAtTheirPlaces)
-{
+TEST_F(MainWindowTest, ListsAndPanelSitAtTheirPlaces) {
     showWindow();
     EXPECT_EQ(w->lv->pos(), QPoint(120, 92));
     EXPECT_EQ(w->lv_time->pos(), QPoint(243, 92));
@@ -135,13 +127,13 @@ struct ColumnCase {
 
 class ListColumnTest : public MainWindowTest, public ::testing::WithParamInterface<ColumnCase> {};
 
-TEST_P(ListColumnTest, ReportStyleColumns)
-{
+TEST_P(ListColumnTest, ReportStyleColumns) {
     showWindow();
     QTableView* view = w->findChild<QTableView*>(QString::fromLatin1(GetParam().view));
     ASSERT_NE(view, nullptr);
     const int c = GetParam().column;
-    EXPECT_EQ(view->model()->headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(GetParam().title));
+    EXPECT_EQ(view->model()->headerData(c, Qt::Horizontal).toString(),
+              QString::fromUtf8(GetParam().title));
     if (GetParam().width == 0)
         EXPECT_TRUE(view->isColumnHidden(c));
     else
@@ -154,13 +146,13 @@ TEST_P(ListColumnTest, ReportStyleColumns)
 }
 
 INSTANTIATE_TEST_SUITE_P(Columns, ListColumnTest,
-                         ::testing::Values(ColumnCase{"lv", 0, "File name", 120}, ColumnCase{"lv", 1, "Time", 0},
+                         ::testing::Values(ColumnCase{"lv", 0, "File name", 120},
+                                           ColumnCase{"lv", 1, "Time", 0},
                                            ColumnCase{"lv_time", 0, "Begin Time - End", 100},
                                            ColumnCase{"lv_time", 1, "Length", 55},
                                            ColumnCase{"lv_time", 2, "Status", 60}));
 
-TEST_F(MainWindowTest, ViewsShowTheStateModelsAndFollowItsSignals)
-{
+TEST_F(MainWindowTest, ViewsShowTheStateModelsAndFollowItsSignals) {
     showWindow();
     EXPECT_EQ(w->lv->model(), &s.lv);
     EXPECT_EQ(w->lv->selectionModel(), &s.lvSelection);
@@ -176,19 +168,19 @@ TEST_F(MainWindowTest, ViewsShowTheStateModelsAndFollowItsSignals)
     EXPECT_TRUE(w->sm->isVisible());
 }
 
-TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic)
-{
+TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic) {
     showWindow();
-    const QString expected = QStringLiteral("\n"
-                                            " \n"
-                                            "    1. Click \"Add\" to add files you want to convert\n"
-                                            "    2. Set begin-time/end-time for every file.\n"
-                                            "    3. Click \"OK\" button to notarize.\n"
-                                            "    4. Set Output Format\n"
-                                            "    5. To cut piece from one big audio file, Click \"Split\"\n"
-                                            "    6. To marge multiple files into one big file, Click \n"
-                                            "\"Join\"\n"
-                                            "    7. To terminate the conversion, click \"Stop\" button.");
+    const QString expected =
+        QStringLiteral("\n"
+                       " \n"
+                       "    1. Click \"Add\" to add files you want to convert\n"
+                       "    2. Set begin-time/end-time for every file.\n"
+                       "    3. Click \"OK\" button to notarize.\n"
+                       "    4. Set Output Format\n"
+                       "    5. To cut piece from one big audio file, Click \"Split\"\n"
+                       "    6. To marge multiple files into one big file, Click \n"
+                       "\"Join\"\n"
+                       "    7. To terminate the conversion, click \"Stop\" button.");
     EXPECT_EQ(w->sm->toPlainText(), expected);
     EXPECT_TRUE(w->sm->isReadOnly());
     EXPECT_FALSE(w->sm->isEnabled());
@@ -197,8 +189,7 @@ TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic)
     EXPECT_EQ(w->sm->font().pixelSize(), 13);
 }
 
-TEST_F(MainWindowTest, FormatBoxOffersOgg)
-{
+TEST_F(MainWindowTest, FormatBoxOffersOgg) {
     showWindow();
     ASSERT_EQ(w->cb_format->count(), 1);
     EXPECT_EQ(w->cb_format->itemText(0), QStringLiteral("OGG"));
@@ -213,8 +204,7 @@ struct MenuCase {
 
 class MenuTest : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
 
-TEST_P(MenuTest, EveryItemWithItsCaptionAndIcon)
-{
+TEST_P(MenuTest, EveryItemWithItsCaptionAndIcon) {
     QMenu* menu = w->findChild<QMenu*>(QString::fromLatin1(GetParam().menu));
     ASSERT_NE(menu, nullptr);
     QStringList actual;
@@ -232,25 +222,30 @@ TEST_P(MenuTest, EveryItemWithItsCaptionAndIcon)
 INSTANTIATE_TEST_SUITE_P(
     Menus, MenuTest,
     ::testing::Values(
-        MenuCase{"p_lv", "AddFile1=Add File;AddFolder1=Add Path;Clear1=Clear;Remove1=Remove;ID3info1=ID3 info;"
-                         "UP1=UP;Down1=Down;Play1=Play;Stop1=Stop"},
+        MenuCase{
+            "p_lv",
+            "AddFile1=Add File;AddFolder1=Add Path;Clear1=Clear;Remove1=Remove;ID3info1=ID3 info;"
+            "UP1=UP;Down1=Down;Play1=Play;Stop1=Stop"},
         MenuCase{"p_file", "AddFile2=Add File;AddFolder2=Add Folder;Remove2=Remove;Exit1=Exit"},
-        MenuCase{"p_action", "FileUp1=File Up;FileDown1=File Down;Remove3=Remove;Clear2=Clear;ID31=ID3 info;"
-                             "Start1=Split;Join1=Join;Stop2=Stop"},
+        MenuCase{"p_action",
+                 "FileUp1=File Up;FileDown1=File Down;Remove3=Remove;Clear2=Clear;ID31=ID3 info;"
+                 "Start1=Split;Join1=Join;Stop2=Stop"},
         MenuCase{"p_help", "Content1=Content;-;HomePage1=HomePage;-;About1=About"}));
 
 // --- the skin and its six objects ----------------------------------------------------------
 
-TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays)
-{
+TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
     showWindow();
     const struct {
         SkinObject* held;
         const char* name;
         SkinObject::Kind kind;
-    } six[] = {{s.pb, "pb", SkinObject::Slider},          {s.timecaption, "timecaption", SkinObject::Text},
-               {s.tataltime, "tataltime", SkinObject::Text}, {s.nm, "nm", SkinObject::Text},
-               {s.pbpos, "pbpos", SkinObject::Text},       {s.convertpb, "convertpb", SkinObject::Bar}};
+    } six[] = {{s.pb, "pb", SkinObject::Slider},
+               {s.timecaption, "timecaption", SkinObject::Text},
+               {s.tataltime, "tataltime", SkinObject::Text},
+               {s.nm, "nm", SkinObject::Text},
+               {s.pbpos, "pbpos", SkinObject::Text},
+               {s.convertpb, "convertpb", SkinObject::Bar}};
     for (const auto& o : six) {
         ASSERT_NE(o.held, nullptr) << o.name;
         EXPECT_EQ(o.held, object(o.name));
@@ -269,21 +264,20 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays)
     EXPECT_EQ(w->skin1->form()->name(), QStringLiteral("Pelmora"));
 }
 
-TEST_F(MainWindowTest, WritingAnObjectRedrawsTheSkin)
-{
+TEST_F(MainWindowTest, WritingAnObjectRedrawsTheSkin) {
     showWindow();
     const QImage before = w->skin1->grab().toImage();
     s.nm->SetObjectText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
     s.nm->RedrawObject();
-    s.convertpb->SetObjectRect(QRect(s.convertpbHome.topLeft(), QSize(200, s.convertpbHome.height())));
+    s.convertpb->SetObjectRect(
+        QRect(s.convertpbHome.topLeft(), QSize(200, s.convertpbHome.height())));
     s.convertpb->RedrawObject();
     const QImage after = w->skin1->grab().toImage();
     EXPECT_NE(before.copy(s.nm->GetObjectRect()), after.copy(s.nm->GetObjectRect()));
     EXPECT_NE(before.copy(s.convertpbHome), after.copy(s.convertpbHome));
 }
 
-TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags)
-{
+TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
     showWindow();
     QStringList calls;
     w->commands().hooks.showSettings = [&] { calls << QStringLiteral("settings"); };
@@ -310,13 +304,14 @@ TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags)
     EXPECT_TRUE(s.Seeking);
     sendMouse(w->skin1, QEvent::MouseMove, QPoint(pb.right() + 40, pb.center().y()));
     EXPECT_EQ(s.pb->GetSliderPosition(), 1000);
-    sendMouse(w->skin1, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()), Qt::NoButton);
+    sendMouse(w->skin1, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()),
+              Qt::NoButton);
     EXPECT_FALSE(s.Seeking);
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("track 0"), QStringLiteral("track 1000"), QStringLiteral("release")}));
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("track 0"), QStringLiteral("track 1000"),
+                                  QStringLiteral("release")}));
 }
 
-TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands)
-{
+TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands) {
     showWindow();
     click(w->skin1, object("file")->GetObjectRect().center());
     EXPECT_TRUE(w->p_file->isVisible());
@@ -336,8 +331,7 @@ TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands)
     EXPECT_EQ(prompt.openedUrls.first().scheme(), QStringLiteral("https"));
 }
 
-TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan)
-{
+TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     showWindow();
     addRow(QStringLiteral("first.ogg"), 30);
     addRow(QStringLiteral("second.ogg"), 40);
@@ -359,8 +353,7 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan)
     EXPECT_FALSE(s.SpanListActive);
 }
 
-TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking)
-{
+TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
     Tfm_about about(s, w.get());
     w->setDialogs(nullptr, nullptr, &about, nullptr);
     showWindow();
@@ -378,8 +371,7 @@ TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking)
 
 // --- closing ----------------------------------------------------------------------------------
 
-TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey)
-{
+TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey) {
     showWindow();
     QStringList calls;
     w->commands().hooks.stopConversion = [&] {
@@ -391,13 +383,12 @@ TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey)
     EXPECT_TRUE(w->close());
     EXPECT_EQ(calls, QStringList{QStringLiteral("stop")});
     const QByteArray text = readAll(iniPath());
-    for (const char* line : {"Choice=0", "time=60", "Count=6", "In=1", "Out=0", "Intime=5", "Outtime=5",
-                             "[PLM]\nSkin=0"})
+    for (const char* line : {"Choice=0", "time=60", "Count=6", "In=1", "Out=0", "Intime=5",
+                             "Outtime=5", "[PLM]\nSkin=0"})
         EXPECT_TRUE(text.contains(line)) << line << " in\n" << text.toStdString();
 }
 
-TEST_F(MainWindowTest, RefusedSaveKeepsTheWindowOpen)
-{
+TEST_F(MainWindowTest, RefusedSaveKeepsTheWindowOpen) {
     showWindow();
     QFile blocker(dir.filePath(QStringLiteral("blocker")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -409,8 +400,7 @@ TEST_F(MainWindowTest, RefusedSaveKeepsTheWindowOpen)
     EXPECT_EQ(prompt.messages, QStringList{QStringLiteral("Unable to write to ") + bad});
 }
 
-TEST_F(MainWindowTest, ExitItemClosesTheWindow)
-{
+TEST_F(MainWindowTest, ExitItemClosesTheWindow) {
     showWindow();
     bool closed = false;
     QObject::connect(w.get(), &Tfm_main::closed, [&] { closed = true; });
@@ -421,12 +411,12 @@ TEST_F(MainWindowTest, ExitItemClosesTheWindow)
 
 // --- an unreadable skin ---------------------------------------------------------------------
 
-TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped)
-{
+TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
     w->setSkinPath(dir.filePath(QStringLiteral("missing.json")));
     showWindow();
     ASSERT_EQ(prompt.messages.size(), 1);
-    EXPECT_TRUE(prompt.messages.first().contains(QStringLiteral("missing.json"))) << prompt.messages.first().toStdString();
+    EXPECT_TRUE(prompt.messages.first().contains(QStringLiteral("missing.json")))
+        << prompt.messages.first().toStdString();
     EXPECT_EQ(s.pb, nullptr);
     EXPECT_EQ(w->skin1->form(), nullptr);
     // The settings were loaded before the skin: the close still saves them.
@@ -434,8 +424,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped)
     EXPECT_TRUE(readAll(iniPath()).contains("[PLM]"));
 }
 
-TEST_F(MainWindowTest, FormShowThrowsTheSkinError)
-{
+TEST_F(MainWindowTest, FormShowThrowsTheSkinError) {
     w->setSkinPath(dir.filePath(QStringLiteral("missing.json")));
     EXPECT_THROW(w->FormShow(), SkinError);
 }
@@ -447,8 +436,7 @@ struct BadSkin {
 
 class SkinEngineRefusal : public ::testing::TestWithParam<BadSkin> {};
 
-TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin)
-{
+TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin) {
     QTemporaryDir dir;
     SkinEngine engine;
     QObject window;
@@ -463,7 +451,8 @@ TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin)
         f.write(GetParam().json);
     }
     EXPECT_THROW(engine.LoadSkin(path), SkinError);
-    EXPECT_EQ(engine.GetSkinForm(&window), form) << "a refused skin must not replace the loaded one";
+    EXPECT_EQ(engine.GetSkinForm(&window), form)
+        << "a refused skin must not replace the loaded one";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -474,21 +463,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadSkin{"formWithoutName", "{\"forms\": [{\"size\": [10, 10]}]}"},
         BadSkin{"formWithoutSize", "{\"forms\": [{\"name\": \"Pelmora\"}]}"},
         BadSkin{"objectWithoutName",
-                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"kind\": \"button\", \"rect\": [0,0,1,1]}]}]}"},
-        BadSkin{"unknownKind",
-                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"knob\", \"rect\": [0,0,1,1]}]}]}"},
-        BadSkin{"shortRect",
-                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,1]}]}]}"},
-        BadSkin{"negativeRect",
-                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,-1,5]}]}]}"},
-        BadSkin{"duplicateObject",
-                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,1,1]},"
-                "{\"name\": \"a\", \"kind\": \"bar\", \"rect\": [0,0,1,1]}]}]}"},
-        BadSkin{"badColour", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"colors\": {\"accent\": \"blue-ish\"}}]}"}),
+                "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": [{\"kind\": "
+                "\"button\", \"rect\": [0,0,1,1]}]}]}"},
+        BadSkin{"unknownKind", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": "
+                               "[{\"name\": \"a\", \"kind\": \"knob\", \"rect\": [0,0,1,1]}]}]}"},
+        BadSkin{"shortRect", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": "
+                             "[{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,1]}]}]}"},
+        BadSkin{"negativeRect", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": "
+                                "[{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,-1,5]}]}]}"},
+        BadSkin{"duplicateObject", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"objects\": "
+                                   "[{\"name\": \"a\", \"kind\": \"text\", \"rect\": [0,0,1,1]},"
+                                   "{\"name\": \"a\", \"kind\": \"bar\", \"rect\": [0,0,1,1]}]}]}"},
+        BadSkin{"badColour", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"colors\": "
+                             "{\"accent\": \"blue-ish\"}}]}"}),
     [](const ::testing::TestParamInfo<BadSkin>& info) { return std::string(info.param.label); });
 
-TEST(SkinEngine, UnknownFormIsRefused)
-{
+TEST(SkinEngine, UnknownFormIsRefused) {
     SkinEngine engine;
     QObject window;
     EXPECT_THROW(engine.ApplySkin(&window), SkinError) << "nothing loaded yet";
@@ -506,13 +496,13 @@ struct SkinObjectCase {
 
 class ShippedSkinObject : public ::testing::TestWithParam<SkinObjectCase> {};
 
-TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself)
-{
+TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself) {
     SkinEngine engine;
     QObject window;
     engine.LoadSkin(defaultSkinPath());
     engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
-    const SkinObject* o = engine.GetSkinForm(&window)->FindObject(QString::fromLatin1(GetParam().name));
+    const SkinObject* o =
+        engine.GetSkinForm(&window)->FindObject(QString::fromLatin1(GetParam().name));
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->kind(), GetParam().kind);
     EXPECT_TRUE(QRect(0, 0, 480, 418).contains(o->GetObjectRect()));
@@ -523,38 +513,40 @@ TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself)
         // No other button may cover it, or a click would reach the wrong one.
         for (const SkinObject* other : engine.GetSkinForm(&window)->objects()) {
             if (other != o && other->kind() == SkinObject::Button)
-                EXPECT_FALSE(other->GetObjectRect().intersects(o->GetObjectRect())) << other->ObjectName().toStdString();
+                EXPECT_FALSE(other->GetObjectRect().intersects(o->GetObjectRect()))
+                    << other->ObjectName().toStdString();
         }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Pelmora, ShippedSkinObject,
-    ::testing::Values(SkinObjectCase{"file", SkinObject::Button}, SkinObjectCase{"Action", SkinObject::Button},
-                      SkinObjectCase{"Settings", SkinObject::Button}, SkinObjectCase{"Help", SkinObject::Button},
-                      SkinObjectCase{"addfile", SkinObject::Button}, SkinObjectCase{"Up", SkinObject::Button},
-                      SkinObjectCase{"Down", SkinObject::Button}, SkinObjectCase{"Remove", SkinObject::Button},
-                      SkinObjectCase{"Clear", SkinObject::Button}, SkinObjectCase{"Set", SkinObject::Button},
-                      SkinObjectCase{"play", SkinObject::Button}, SkinObjectCase{"stop", SkinObject::Button},
-                      SkinObjectCase{"hou", SkinObject::Button}, SkinObjectCase{"qian", SkinObject::Button},
-                      SkinObjectCase{"Split", SkinObject::Button}, SkinObjectCase{"Join", SkinObject::Button},
-                      SkinObjectCase{"Begin", SkinObject::Button}, SkinObjectCase{"End", SkinObject::Button},
-                      SkinObjectCase{"Ok", SkinObject::Button}, SkinObjectCase{"Stop", SkinObject::Button},
-                      SkinObjectCase{"helpfile", SkinObject::Button}, SkinObjectCase{"pb", SkinObject::Slider},
-                      SkinObjectCase{"timecaption", SkinObject::Text}, SkinObjectCase{"tataltime", SkinObject::Text},
-                      SkinObjectCase{"nm", SkinObject::Text}, SkinObjectCase{"pbpos", SkinObject::Text},
-                      SkinObjectCase{"convertpb", SkinObject::Bar}),
+    ::testing::Values(
+        SkinObjectCase{"file", SkinObject::Button}, SkinObjectCase{"Action", SkinObject::Button},
+        SkinObjectCase{"Settings", SkinObject::Button}, SkinObjectCase{"Help", SkinObject::Button},
+        SkinObjectCase{"addfile", SkinObject::Button}, SkinObjectCase{"Up", SkinObject::Button},
+        SkinObjectCase{"Down", SkinObject::Button}, SkinObjectCase{"Remove", SkinObject::Button},
+        SkinObjectCase{"Clear", SkinObject::Button}, SkinObjectCase{"Set", SkinObject::Button},
+        SkinObjectCase{"play", SkinObject::Button}, SkinObjectCase{"stop", SkinObject::Button},
+        SkinObjectCase{"hou", SkinObject::Button}, SkinObjectCase{"qian", SkinObject::Button},
+        SkinObjectCase{"Split", SkinObject::Button}, SkinObjectCase{"Join", SkinObject::Button},
+        SkinObjectCase{"Begin", SkinObject::Button}, SkinObjectCase{"End", SkinObject::Button},
+        SkinObjectCase{"Ok", SkinObject::Button}, SkinObjectCase{"Stop", SkinObject::Button},
+        SkinObjectCase{"helpfile", SkinObject::Button}, SkinObjectCase{"pb", SkinObject::Slider},
+        SkinObjectCase{"timecaption", SkinObject::Text},
+        SkinObjectCase{"tataltime", SkinObject::Text}, SkinObjectCase{"nm", SkinObject::Text},
+        SkinObjectCase{"pbpos", SkinObject::Text}, SkinObjectCase{"convertpb", SkinObject::Bar}),
     [](const ::testing::TestParamInfo<SkinObjectCase>& info) {
         return std::string(info.param.name) + "_" + std::to_string(info.index);
     });
 
-TEST(ShippedSkin, ProgressBarHasRoomForItsFullWidth)
-{
+TEST(ShippedSkin, ProgressBarHasRoomForItsFullWidth) {
     SkinEngine engine;
     QObject window;
     engine.LoadSkin(defaultSkinPath());
     engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
-    const QRect bar = engine.GetSkinForm(&window)->FindObject(QStringLiteral("convertpb"))->GetObjectRect();
+    const QRect bar =
+        engine.GetSkinForm(&window)->FindObject(QStringLiteral("convertpb"))->GetObjectRect();
     EXPECT_GE(bar.width(), 335);
     EXPECT_LE(bar.left() + 335, 480);
 }

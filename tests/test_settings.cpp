@@ -11,22 +11,19 @@
 namespace {
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
-    void writeRaw(const QByteArray& bytes) const
-    {
+    void writeRaw(const QByteArray& bytes) const {
         QFile f(path());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QByteArray readRaw() const
-    {
+    QByteArray readRaw() const {
         QFile f(path());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    CachedSettings load() const
-    {
+    CachedSettings load() const {
         CachedSettings s;
         s.SplitMode = -99; // loading must overwrite every field
         s.SplitSeconds = s.SplitCount = s.FadeInSeconds = s.FadeOutSeconds = -99;
@@ -37,8 +34,7 @@ protected:
     QString sep() const { return QString(QDir::separator()); }
 };
 
-void expectDefaults(const CachedSettings& s)
-{
+void expectDefaults(const CachedSettings& s) {
     EXPECT_EQ(s.SplitMode, 0);
     EXPECT_EQ(s.OutputDir, defaultOutputDir());
     EXPECT_EQ(s.SplitSeconds, 60);
@@ -50,8 +46,7 @@ void expectDefaults(const CachedSettings& s)
     EXPECT_FALSE(s.SkinOption);
 }
 
-TEST_F(SettingsTest, MissingFileGivesDefaultsCreatesMusicFolderButNotTheFile)
-{
+TEST_F(SettingsTest, MissingFileGivesDefaultsCreatesMusicFolderButNotTheFile) {
     const CachedSettings s = load();
     expectDefaults(s);
     EXPECT_TRUE(s.OutputDir.endsWith(QDir::separator()));
@@ -59,16 +54,14 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsCreatesMusicFolderButNotTheFile)
     EXPECT_FALSE(QFile::exists(path()));
 }
 
-TEST_F(SettingsTest, EmptyFileAndEmptyDirGiveDefaults)
-{
+TEST_F(SettingsTest, EmptyFileAndEmptyDirGiveDefaults) {
     writeRaw("");
     expectDefaults(load());
     writeRaw("[Output]\r\nDir=\r\n");
     expectDefaults(load());
 }
 
-TEST_F(SettingsTest, SettingsFileLivesInTheConfigurationFolder)
-{
+TEST_F(SettingsTest, SettingsFileLivesInTheConfigurationFolder) {
     EXPECT_TRUE(settingsFilePath().endsWith(QStringLiteral("/VAZOzojoin.ini")));
     EXPECT_TRUE(QDir::isAbsolutePath(settingsFilePath()));
 }
@@ -84,8 +77,7 @@ struct ValueCase {
 
 class SettingsValueTest : public SettingsTest, public ::testing::WithParamInterface<ValueCase> {};
 
-TEST_P(SettingsValueTest, LoadsAsStored)
-{
+TEST_P(SettingsValueTest, LoadsAsStored) {
     writeRaw(GetParam().file);
     const CachedSettings s = load();
     if (GetParam().intField)
@@ -111,8 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- the output folder ----------------------------------------------------------
 
-TEST_F(SettingsTest, OutputFolderIsCreatedOneLevelDeepOnly)
-{
+TEST_F(SettingsTest, OutputFolderIsCreatedOneLevelDeepOnly) {
     const QString oneLevel = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Out Café")));
     writeRaw("[Output]\nDir=" + oneLevel.toUtf8() + "\n");
     CachedSettings s = load();
@@ -126,15 +117,13 @@ TEST_F(SettingsTest, OutputFolderIsCreatedOneLevelDeepOnly)
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("a"))).exists());
 }
 
-TEST_F(SettingsTest, OutputFolderWithFinalSeparatorIsKeptAsIs)
-{
+TEST_F(SettingsTest, OutputFolderWithFinalSeparatorIsKeptAsIs) {
     const QString withSep = QDir::toNativeSeparators(dir.path()) + sep();
     writeRaw("[Output]\nDir=" + withSep.toUtf8() + "\n");
     EXPECT_EQ(load().OutputDir, withSep);
 }
 
-TEST_F(SettingsTest, RelativeFolderOfAnotherPlatformFallsBackToMusic)
-{
+TEST_F(SettingsTest, RelativeFolderOfAnotherPlatformFallsBackToMusic) {
     // The classic default names no folder here; it must not create one in the
     // current folder.
     writeRaw("[Output]\r\nDir=C:\\My Music\\\r\n");
@@ -145,8 +134,7 @@ TEST_F(SettingsTest, RelativeFolderOfAnotherPlatformFallsBackToMusic)
 
 // --- saving ---------------------------------------------------------------------
 
-TEST_F(SettingsTest, SaveWritesEveryKeyIncludingSkinAndBooleansAsOneOrZero)
-{
+TEST_F(SettingsTest, SaveWritesEveryKeyIncludingSkinAndBooleansAsOneOrZero) {
     writeRaw("[Fade]\nIn=2\n");
     CachedSettings s = load();
     IniFile ini(path());
@@ -155,7 +143,8 @@ TEST_F(SettingsTest, SaveWritesEveryKeyIncludingSkinAndBooleansAsOneOrZero)
     const QString text = QString::fromUtf8(readRaw());
     for (const char* line : {"[Function]\nChoice=0\n", "[Choice]\ntime=60\nCount=6\n",
                              "[Fade]\nIn=1\nOut=0\nIntime=5\nOuttime=5\n", "[PLM]\nSkin=0\n"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\nin\n" << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\nin\n"
+                                                            << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("[Output]\nDir=") + s.OutputDir + u'\n'));
 
     CachedSettings again;
@@ -164,8 +153,7 @@ TEST_F(SettingsTest, SaveWritesEveryKeyIncludingSkinAndBooleansAsOneOrZero)
     EXPECT_TRUE(again.FadeIn);
 }
 
-TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave)
-{
+TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave) {
     const QString out = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Out")));
     const QByteArray classic = "[main]\r\n"
                                "path=D:\\Music Out\r\n"
@@ -178,14 +166,14 @@ TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave)
                                "min bitrate=1\r\n"
                                "oggvbr=1\r\n"
                                "[Output]\r\n"
-                               "dir="
-                               + out.toUtf8()
-                               + "\r\n"
-                                 "[Fade]\r\n"
-                                 "in=1\r\n"
-                                 "INTIME=7\r\n"
-                                 "[Someone Else]\r\n"
-                                 "key with spaces=value with spaces\r\n";
+                               "dir=" +
+                               out.toUtf8() +
+                               "\r\n"
+                               "[Fade]\r\n"
+                               "in=1\r\n"
+                               "INTIME=7\r\n"
+                               "[Someone Else]\r\n"
+                               "key with spaces=value with spaces\r\n";
     writeRaw(classic);
 
     CachedSettings s = load();
@@ -198,22 +186,24 @@ TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave)
     const QByteArray after = readRaw();
     EXPECT_FALSE(after.contains("\n\n")) << "a bare line end crept in";
     EXPECT_EQ(after.count("\r\n"), after.count('\n')) << "every line keeps CRLF";
-    for (const char* kept : {"[main]\r\npath=D:\\Music Out\r\n", "[ogg]\r\nchannel=0\r\nfrequency=8\r\nmax bitrate=3\r\nmin bitrate=1\r\noggvbr=1\r\n",
-                             "[Someone Else]\r\nkey with spaces=value with spaces\r\n"})
+    for (const char* kept :
+         {"[main]\r\npath=D:\\Music Out\r\n",
+          "[ogg]\r\nchannel=0\r\nfrequency=8\r\nmax bitrate=3\r\nmin bitrate=1\r\noggvbr=1\r\n",
+          "[Someone Else]\r\nkey with spaces=value with spaces\r\n"})
         EXPECT_TRUE(after.contains(kept)) << kept;
     // Mixed-case keys were updated where they stand, not duplicated.
     EXPECT_EQ(after.toLower().count("choice="), 1);
     EXPECT_EQ(after.toLower().count("intime="), 1);
     EXPECT_EQ(after.toLower().count("[fade]"), 1);
     EXPECT_TRUE(after.contains("[PLM]\r\nSkin=0\r\n"));
-    EXPECT_TRUE(after.contains((QStringLiteral("Dir=") + out + sep() + QStringLiteral("\r\n")).toUtf8()));
+    EXPECT_TRUE(
+        after.contains((QStringLiteral("Dir=") + out + sep() + QStringLiteral("\r\n")).toUtf8()));
 
     const IniFile reread(path());
     EXPECT_EQ(reread.readInteger(QStringLiteral("ogg"), QStringLiteral("max bitrate"), 9), 3);
 }
 
-TEST_F(SettingsTest, RefusedSaveThrowsUnableToWrite)
-{
+TEST_F(SettingsTest, RefusedSaveThrowsUnableToWrite) {
     writeRaw("plain file");
     IniFile ini(path() + QStringLiteral("/VAZOzojoin.ini"));
     CachedSettings s;

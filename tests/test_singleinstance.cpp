@@ -17,36 +17,32 @@ namespace {
 
 // Sets an environment variable for the scope of a test and puts it back.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
         if (value.isNull())
             qunsetenv(name);
         else
             qputenv(name, value);
     }
-    ~ScopedEnv()
-    {
+    ~ScopedEnv() {
         if (m_had)
             qputenv(m_name, m_old);
         else
             qunsetenv(m_name);
     }
 
-private:
+  private:
     const char* m_name;
     bool m_had;
     QByteArray m_old;
 };
 
-QString uniqueTitle()
-{
+QString uniqueTitle() {
     return QStringLiteral("Cadelo test %1").arg(QCoreApplication::applicationPid());
 }
 
-TEST(SingleInstance, SecondLockFailsUntilTheFirstIsGone)
-{
+TEST(SingleInstance, SecondLockFailsUntilTheFirstIsGone) {
     auto first = std::make_unique<SingleInstance>(uniqueTitle());
     ASSERT_TRUE(first->tryLock());
     EXPECT_TRUE(first->tryLock()) << "asking again keeps the lock";
@@ -66,20 +62,20 @@ struct DisplayCase {
 
 class DisplayNameTest : public ::testing::TestWithParam<DisplayCase> {};
 
-TEST_P(DisplayNameTest, WaylandBeforeX11)
-{
-    ScopedEnv wayland("WAYLAND_DISPLAY", GetParam().wayland ? QByteArray(GetParam().wayland) : QByteArray());
+TEST_P(DisplayNameTest, WaylandBeforeX11) {
+    ScopedEnv wayland("WAYLAND_DISPLAY",
+                      GetParam().wayland ? QByteArray(GetParam().wayland) : QByteArray());
     ScopedEnv x11("DISPLAY", GetParam().x11 ? QByteArray(GetParam().x11) : QByteArray());
     EXPECT_EQ(SingleInstance::displayName(), QString::fromLatin1(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Environments, DisplayNameTest,
                          ::testing::Values(DisplayCase{"wayland-0", ":0", "wayland-0"},
-                                           DisplayCase{nullptr, ":1", ":1"}, DisplayCase{"", ":1", ":1"},
+                                           DisplayCase{nullptr, ":1", ":1"},
+                                           DisplayCase{"", ":1", ":1"},
                                            DisplayCase{nullptr, nullptr, "nodisplay"}));
 
-TEST(SingleInstance, EachDisplayHasItsOwnCopy)
-{
+TEST(SingleInstance, EachDisplayHasItsOwnCopy) {
     std::unique_ptr<SingleInstance> onFirst;
     std::unique_ptr<SingleInstance> onSecond;
     {
@@ -101,8 +97,7 @@ TEST(SingleInstance, EachDisplayHasItsOwnCopy)
 
 // --- the real program ----------------------------------------------------------------------
 
-QString programPath()
-{
+QString programPath() {
     const QString buildDir = qEnvironmentVariable("CADELO_BUILD_DIR");
     if (!buildDir.isEmpty())
         return QDir(buildDir).filePath(QStringLiteral("cadelo"));
@@ -110,19 +105,18 @@ QString programPath()
 }
 
 class TwoStarts : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir home;
     std::vector<std::unique_ptr<QProcess>> started;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!QFile::exists(programPath()))
             FAIL() << "build the program first: " << programPath().toStdString();
         QDir(home.path()).mkpath(QStringLiteral("runtime"));
-        QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (auto& p : started) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
@@ -133,8 +127,7 @@ protected:
 
     QString runtimeDir() const { return home.filePath(QStringLiteral("runtime")); }
 
-    QProcess& start()
-    {
+    QProcess& start() {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -154,9 +147,9 @@ protected:
     }
 
     // The pid the program's lock names, or 0 while there is none.
-    qint64 lockOwner() const
-    {
-        const QStringList locks = QDir(runtimeDir()).entryList({QStringLiteral("*.lock")}, QDir::Files);
+    qint64 lockOwner() const {
+        const QStringList locks =
+            QDir(runtimeDir()).entryList({QStringLiteral("*.lock")}, QDir::Files);
         if (locks.size() != 1)
             return 0;
         QLockFile lock(QDir(runtimeDir()).filePath(locks.first()));
@@ -166,8 +159,7 @@ protected:
     }
 
     // Waits (bounded, for a slow machine) until `process` holds the lock.
-    bool waitForLock(QProcess& process) const
-    {
+    bool waitForLock(QProcess& process) const {
         for (int i = 0; i < 600 && process.state() == QProcess::Running; ++i) {
             if (lockOwner() == process.processId())
                 return true;
@@ -177,8 +169,7 @@ protected:
     }
 };
 
-TEST_F(TwoStarts, SecondEndsAtOnceWithZeroAndTheFirstRunsOn)
-{
+TEST_F(TwoStarts, SecondEndsAtOnceWithZeroAndTheFirstRunsOn) {
     QProcess& first = start();
     ASSERT_TRUE(waitForLock(first)) << "the first copy never took the lock";
 
@@ -192,8 +183,7 @@ TEST_F(TwoStarts, SecondEndsAtOnceWithZeroAndTheFirstRunsOn)
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("config/VAZOzojoin.ini"))));
 }
 
-TEST_F(TwoStarts, ACrashedCopyDoesNotBlockTheNextStart)
-{
+TEST_F(TwoStarts, ACrashedCopyDoesNotBlockTheNextStart) {
     QProcess& crashed = start();
     ASSERT_TRUE(waitForLock(crashed));
     crashed.kill(); // no chance to remove its lock

@@ -21,8 +21,10 @@
 namespace {
 
 class SilentPrompt : public Prompt {
-public:
-    void information(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+  public:
+    void information(const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
     bool question(const QString&) override { return false; }
     QStringList openFiles(const QString&, const QStringList&) override { return {}; }
     QString saveFile(const QString&, const QStringList&, int&) override { return {}; }
@@ -30,13 +32,13 @@ public:
     void openUrl(const QUrl&) override {}
 };
 
-void fillDemoList(MainState& state, JobList& jobs, const QString& folder)
-{
+void fillDemoList(MainState& state, JobList& jobs, const QString& folder) {
     struct Demo {
         const char* name;
         int seconds;
     };
-    const Demo demos[] = {{"Morning Walk.ogg", 14}, {"Café – Live.ogg", 9}, {"Interview Part 2.ogg", 6}};
+    const Demo demos[] = {
+        {"Morning Walk.ogg", 14}, {"Café – Live.ogg", 9}, {"Interview Part 2.ogg", 6}};
     int index = 0;
     for (const Demo& d : demos) {
         const QString path = QDir(folder).filePath(QString::fromUtf8(d.name));
@@ -72,8 +74,7 @@ void fillDemoList(MainState& state, JobList& jobs, const QString& folder)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QString output = QStringLiteral("docs/main-window.png");
     bool empty = false;
@@ -97,7 +98,8 @@ int main(int argc, char** argv)
     MainState state;
     SilentPrompt prompt;
     state.prompt = &prompt;
-    state.ini = std::make_unique<IniFile>(QDir(temp.path()).filePath(QStringLiteral("VAZOzojoin.ini")));
+    state.ini =
+        std::make_unique<IniFile>(QDir(temp.path()).filePath(QStringLiteral("VAZOzojoin.ini")));
     state.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir);
 
     Tfm_main window(state);
@@ -118,7 +120,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
         return 1;
     }
-    std::printf("%s: %d x %d pixels\n", qPrintable(output), int(shot.width()),
-                int(shot.height()));
+    std::printf("%s: %d x %d pixels\n", qPrintable(output), int(shot.width()), int(shot.height()));
     return 0;
 }
