@@ -19,11 +19,11 @@ constexpr int Channels = 2;
 constexpr std::int64_t Frames = std::int64_t(Rate) * 300;
 
 // One synthesised file copied FileCount times: every copy is opened anew.
-QStringList copies(const QTemporaryDir& dir, const QString& source, const QString& ext)
-{
+QStringList copies(const QTemporaryDir& dir, const QString& source, const QString& ext) {
     QStringList paths;
     for (int i = 0; i < FileCount; ++i) {
-        const QString p = dir.filePath(QStringLiteral("song %1.%2").arg(i, 3, 10, QLatin1Char('0')).arg(ext));
+        const QString p =
+            dir.filePath(QStringLiteral("song %1.%2").arg(i, 3, 10, QLatin1Char('0')).arg(ext));
         QFile::remove(p);
         if (!QFile::copy(source, p))
             return {};
@@ -32,8 +32,7 @@ QStringList copies(const QTemporaryDir& dir, const QString& source, const QStrin
     return paths;
 }
 
-void measure(const char* format, const QStringList& paths)
-{
+void measure(const char* format, const QStringList& paths) {
     if (paths.isEmpty()) {
         std::printf("%-4s  could not be synthesised, skipped\n", format);
         return;
@@ -60,8 +59,7 @@ void measure(const char* format, const QStringList& paths)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     if (!dir.isValid()) {
@@ -79,8 +77,9 @@ int main(int argc, char** argv)
     const QString wma = dir.filePath(QStringLiteral("source.wma"));
     const bool haveWma = synth::makeWma(wav, wma);
 
-    std::printf("AdmitFile, %d files per format (goal: Ogg <= 5 ms, MP3 and WMA <= 30 ms per file)\n",
-                FileCount);
+    std::printf(
+        "AdmitFile, %d files per format (goal: Ogg <= 5 ms, MP3 and WMA <= 30 ms per file)\n",
+        FileCount);
     measure("Ogg", copies(dir, ogg, QStringLiteral("ogg")));
     measure("MP3", haveMp3 ? copies(dir, mp3, QStringLiteral("mp3")) : QStringList{});
     measure("WMA", haveWma ? copies(dir, wma, QStringLiteral("wma")) : QStringList{});

@@ -23,53 +23,46 @@ const QString StatusOKPlanned = QStringLiteral("OK");
 const QString StatusOkConfirmed = QStringLiteral("Ok");
 const QString StatusUnconvert = QStringLiteral("Unconvert");
 
-QString modeRefusedText()
-{
-    return QStringLiteral("Only chose \"Custom\" or \"unification\" function, this button is usable.");
+QString modeRefusedText() {
+    return QStringLiteral(
+        "Only chose \"Custom\" or \"unification\" function, this button is usable.");
 }
 
-QStandardItem* makeItem(const QString& text)
-{
+QStandardItem* makeItem(const QString& text) {
     auto* item = new QStandardItem(text);
     // The lists are read-only: a row is changed only through the commands.
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     return item;
 }
 
-std::int32_t toInt32(std::int64_t v)
-{
+std::int32_t toInt32(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-QString spanCaption(std::int32_t begin, std::int32_t end)
-{
+QString spanCaption(std::int32_t begin, std::int32_t end) {
     return FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end);
 }
 
 // A span whose end lies before its begin (marked in the wrong order) shows an
 // empty length until it is corrected.
-QString spanLength(std::int32_t begin, std::int32_t end)
-{
+QString spanLength(std::int32_t begin, std::int32_t end) {
     const std::int64_t len = std::int64_t(end) - begin;
     return len < 0 ? FormatTime(0) : FormatTime(toInt32(len));
 }
 
 // What one span adds to the total; a span marked in the wrong order adds nothing.
-std::int64_t spanSeconds(std::int64_t begin, std::int64_t end)
-{
+std::int64_t spanSeconds(std::int64_t begin, std::int64_t end) {
     return std::max<std::int64_t>(0, end - begin);
 }
 
 // The spans a record really holds: SpanCount, but never past its arrays.
-int usableSpanCount(const listrecord& r)
-{
+int usableSpanCount(const listrecord& r) {
     const auto stored = std::min(r.BeginTimes.size(), r.EndTimes.size());
     return std::clamp<int>(r.SpanCount, 0, static_cast<int>(stored));
 }
 
-void setLabel(SkinObject* label, const QString& text)
-{
+void setLabel(SkinObject* label, const QString& text) {
     if (!label)
         return;
     label->SetObjectText(text);
@@ -78,16 +71,15 @@ void setLabel(SkinObject* label, const QString& text)
 
 // Marks the add loop as running for as long as it lives, on every way out.
 class AddingGuard {
-public:
-    explicit AddingGuard(MainState& state) : m_state(state), m_previous(state.Adding)
-    {
+  public:
+    explicit AddingGuard(MainState& state) : m_state(state), m_previous(state.Adding) {
         m_state.Adding = true;
     }
     ~AddingGuard() { m_state.Adding = m_previous; }
     AddingGuard(const AddingGuard&) = delete;
     AddingGuard& operator=(const AddingGuard&) = delete;
 
-private:
+  private:
     MainState& m_state;
     bool m_previous;
 };
@@ -100,13 +92,11 @@ JobList::JobList(MainState& state) : s(state) {}
 // Source list
 // ---------------------------------------------------------------------------
 
-int JobList::rowCount() const
-{
+int JobList::rowCount() const {
     return s.lv.rowCount();
 }
 
-int JobList::selectedRow() const
-{
+int JobList::selectedRow() const {
     const QModelIndexList rows = s.lvSelection.selectedRows(0);
     if (rows.isEmpty())
         return -1;
@@ -116,58 +106,54 @@ int JobList::selectedRow() const
     return row;
 }
 
-void JobList::selectRow(int row)
-{
+void JobList::selectRow(int row) {
     if (row < 0 || row >= s.lv.rowCount())
         return;
     const QModelIndex index = s.lv.index(row, 0);
-    s.lvSelection.setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                             QItemSelectionModel::Rows);
+    s.lvSelection.setCurrentIndex(index,
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     s.SelectedFile = row;
 }
 
-QString JobList::caption(int row) const
-{
+QString JobList::caption(int row) const {
     if (row < 0 || row >= s.lv.rowCount())
         return {};
     return s.lv.data(s.lv.index(row, 0)).toString();
 }
 
-void JobList::matchArraysToRows()
-{
+void JobList::matchArraysToRows() {
     const size_t rows = size_t(s.lv.rowCount());
     s.FileList.resize(rows);
     s.TagList.resize(rows);
 }
 
-void JobList::FitNameColumn()
-{
+void JobList::FitNameColumn() {
     s.setNameColumnWidth(s.lv.rowCount() < 13 ? 120 : 113);
 }
 
-void JobList::ReadTagsOnAdmit(const QString& path, int row)
-{
+void JobList::ReadTagsOnAdmit(const QString& path, int row) {
     // The tag units fill TagList[row] and may replace the caption by the title.
     // Until then the row keeps its file name and an empty tag record.
     Q_UNUSED(path);
     Q_UNUSED(row);
 }
 
-void JobList::AdmitFile(const QString& path, int index, int floor)
-{
+void JobList::AdmitFile(const QString& path, int index, int floor) {
+    // The callers pass the row count as `index`; the new row's own index is
+    // used, so that the arrays follow the rows even if the two ever differed.
+    Q_UNUSED(index);
     s.pumpEvents();
 
     const int row = s.lv.rowCount();
     s.lv.appendRow(QList<QStandardItem*>{makeItem(QFileInfo(path).fileName()), makeItem({})});
     FitNameColumn();
 
-    // The arrays follow the rows: the entry index is the new row's index.
-    index = row;
-    if (s.FileList.size() <= size_t(index))
-        s.FileList.resize(size_t(index) + 1);
-    if (s.TagList.size() <= size_t(index))
-        s.TagList.resize(size_t(index) + 1);
-    s.TagList[size_t(index)] = AudioFileinfo{};
+    const size_t entry = size_t(row);
+    if (s.FileList.size() <= entry)
+        s.FileList.resize(entry + 1);
+    if (s.TagList.size() <= entry)
+        s.TagList.resize(entry + 1);
+    s.TagList[entry] = AudioFileinfo{};
 
     ReadTagsOnAdmit(path, row);
 
@@ -177,7 +163,7 @@ void JobList::AdmitFile(const QString& path, int index, int floor)
     reader.OpenRead(path);
 
     const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.LengthMs());
-    listrecord& r = s.FileList[size_t(index)];
+    listrecord& r = s.FileList[entry];
     r = listrecord{};
     r.Path = path;
     r.Seconds = toInt32(lengthMs / 1000);
@@ -191,14 +177,13 @@ void JobList::AdmitFile(const QString& path, int index, int floor)
     reader.Close();
 }
 
-void JobList::AddFiles()
-{
+void JobList::AddFiles() {
     if (s.Adding || s.Converting)
         return;
 
-    const QStringList filters = {QStringLiteral("OGG Files(*.ogg)"),
-                                 QStringLiteral("MP3 Files(*.mp3)"),
-                                 QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")};
+    const QStringList filters = {
+        QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
+        QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")};
     const QString dir = m_lastFolder.isEmpty() ? s.settings.OutputDir : m_lastFolder;
     if (!s.prompt)
         return;
@@ -228,7 +213,8 @@ void JobList::AddFiles()
         try {
             AdmitFile(path, index, AddFilesFloor);
             if (s.FileList[size_t(index)].Seconds == 0) {
-                s.prompt->information(name + QStringLiteral(" this File is Error or not supported."));
+                s.prompt->information(name +
+                                      QStringLiteral(" this File is Error or not supported."));
                 if (s.lv.rowCount() > index)
                     s.lv.removeRow(index);
                 FitNameColumn();
@@ -261,8 +247,7 @@ void JobList::AddFiles()
     RefreshTotal();
 }
 
-void JobList::MoveUp()
-{
+void JobList::MoveUp() {
     const int i = selectedRow();
     if (i <= 0 || s.Converting || s.Adding)
         return;
@@ -280,8 +265,7 @@ void JobList::MoveUp()
     s.focusFileList();
 }
 
-void JobList::MoveDown()
-{
+void JobList::MoveDown() {
     const int i = selectedRow();
     if (i < 0 || i >= s.lv.rowCount() - 1 || s.Converting || s.Adding)
         return;
@@ -298,8 +282,7 @@ void JobList::MoveDown()
     s.focusFileList();
 }
 
-void JobList::RemoveFile()
-{
+void JobList::RemoveFile() {
     if (s.Adding || s.Converting)
         return;
     const int i = selectedRow();
@@ -331,8 +314,7 @@ void JobList::RemoveFile()
     RefreshTotal();
 }
 
-void JobList::ClearList()
-{
+void JobList::ClearList() {
     if (s.Adding || s.Converting)
         return;
     s.lv.removeRows(0, s.lv.rowCount());
@@ -348,23 +330,19 @@ void JobList::ClearList()
 // Spans
 // ---------------------------------------------------------------------------
 
-int JobList::effectiveSplitSeconds() const
-{
+int JobList::effectiveSplitSeconds() const {
     return s.settings.SplitSeconds < 1 ? 60 : s.settings.SplitSeconds;
 }
 
-int JobList::effectiveSplitCount() const
-{
+int JobList::effectiveSplitCount() const {
     return s.settings.SplitCount < 1 ? 1 : s.settings.SplitCount;
 }
 
-int JobList::spanRowCount() const
-{
+int JobList::spanRowCount() const {
     return s.lv_time.rowCount();
 }
 
-int JobList::selectedSpanRow() const
-{
+int JobList::selectedSpanRow() const {
     const QModelIndexList rows = s.lvTimeSelection.selectedRows(0);
     if (rows.isEmpty())
         return -1;
@@ -374,29 +352,25 @@ int JobList::selectedSpanRow() const
     return row;
 }
 
-QString JobList::spanStatus(int row) const
-{
+QString JobList::spanStatus(int row) const {
     if (row < 0 || row >= s.lv_time.rowCount())
         return {};
     return s.lv_time.data(s.lv_time.index(row, 2)).toString();
 }
 
-void JobList::setSpanStatus(int row, const QString& status)
-{
+void JobList::setSpanStatus(int row, const QString& status) {
     if (row < 0 || row >= s.lv_time.rowCount())
         return;
     s.lv_time.setData(s.lv_time.index(row, 2), status);
 }
 
-void JobList::removeSpanRow(int row)
-{
+void JobList::removeSpanRow(int row) {
     if (row < 0 || row >= s.lv_time.rowCount())
         return;
     s.lv_time.removeRow(row);
 }
 
-void JobList::SetSliderRange()
-{
+void JobList::SetSliderRange() {
     const int row = selectedRow();
     if (!s.pb || row < 0 || size_t(row) >= s.FileList.size())
         return;
@@ -406,15 +380,13 @@ void JobList::SetSliderRange()
     s.pb->RedrawObject();
 }
 
-int JobList::UsableRange() const
-{
+int JobList::UsableRange() const {
     if (!s.pb)
         return 0;
     return s.pb->GetSliderMax() - s.pb->GetSliderPage();
 }
 
-std::int32_t JobList::TimeAtSlider() const
-{
+std::int32_t JobList::TimeAtSlider() const {
     int fileIndex = s.settings.SplitMode == Unification ? 0 : selectedRow();
     if (fileIndex < 0 || size_t(fileIndex) >= s.FileList.size() || fileIndex >= s.lv.rowCount())
         return 0;
@@ -427,8 +399,7 @@ std::int32_t JobList::TimeAtSlider() const
     return toInt32(std::clamp<std::int64_t>(t, 0, std::max<std::int32_t>(seconds, 0)));
 }
 
-void JobList::SelectFile()
-{
+void JobList::SelectFile() {
     s.SpanListActive = false;
     const int count = s.lv.rowCount();
     if (count == 0)
@@ -463,8 +434,7 @@ void JobList::SelectFile()
     s.setInstructionsVisible(false);
 }
 
-void JobList::PlanBySplitMode()
-{
+void JobList::PlanBySplitMode() {
     switch (s.settings.SplitMode) {
     case Time:
         PlanTime();
@@ -484,8 +454,7 @@ void JobList::PlanBySplitMode()
 namespace {
 
 void appendSpanRow(QStandardItemModel& model, std::int32_t begin, std::int32_t end,
-                   const QString& status)
-{
+                   const QString& status) {
     model.appendRow(QList<QStandardItem*>{makeItem(spanCaption(begin, end)),
                                           makeItem(spanLength(begin, end)), makeItem(status)});
 }
@@ -493,8 +462,7 @@ void appendSpanRow(QStandardItemModel& model, std::int32_t begin, std::int32_t e
 } // namespace
 
 // The start every planner shares; false when there is no file to plan.
-static bool beginPlanning(JobList& list, MainState& s)
-{
+static bool beginPlanning(JobList& list, MainState& s) {
     const int row = list.selectedRow();
     if (row < 0 || size_t(row) >= s.FileList.size() || s.lv.rowCount() == 0)
         return false;
@@ -504,53 +472,49 @@ static bool beginPlanning(JobList& list, MainState& s)
     return true;
 }
 
-static void planStored(QStandardItemModel& model, const listrecord& r)
-{
+static void planStored(QStandardItemModel& model, const listrecord& r) {
     const int count = usableSpanCount(r);
     for (int j = 0; j < count; ++j)
         appendSpanRow(model, r.BeginTimes[size_t(j)], r.EndTimes[size_t(j)],
                       j == count - 1 ? StatusUncertain : StatusOKPlanned);
 }
 
-void JobList::PlanCustom()
-{
+void JobList::PlanCustom() {
     if (!beginPlanning(*this, s))
         return;
     planStored(s.lv_time, s.FileList[size_t(selectedRow())]);
 }
 
-void JobList::PlanUnification()
-{
+void JobList::PlanUnification() {
     if (!beginPlanning(*this, s) || s.FileList.empty())
         return;
     planStored(s.lv_time, s.FileList[0]);
 }
 
-void JobList::PlanTime()
-{
+void JobList::PlanTime() {
     if (!beginPlanning(*this, s))
         return;
     const std::int64_t n = effectiveSplitSeconds();
-    const std::int64_t seconds = std::max<std::int32_t>(0, s.FileList[size_t(selectedRow())].Seconds);
+    const std::int64_t seconds =
+        std::max<std::int32_t>(0, s.FileList[size_t(selectedRow())].Seconds);
     for (std::int64_t k = 0; k <= seconds / n; ++k)
         appendSpanRow(s.lv_time, toInt32(k * n), toInt32(std::min((k + 1) * n, seconds)),
                       StatusUnconvert);
 }
 
-void JobList::PlanCount()
-{
+void JobList::PlanCount() {
     if (!beginPlanning(*this, s))
         return;
     const std::int64_t c = effectiveSplitCount();
-    const std::int64_t seconds = std::max<std::int32_t>(0, s.FileList[size_t(selectedRow())].Seconds);
+    const std::int64_t seconds =
+        std::max<std::int32_t>(0, s.FileList[size_t(selectedRow())].Seconds);
     const std::int64_t piece = seconds / c;
     for (std::int64_t k = 0; k < c; ++k)
         appendSpanRow(s.lv_time, toInt32(k * piece), toInt32(std::min((k + 1) * piece, seconds)),
                       StatusUnconvert);
 }
 
-std::int64_t JobList::TotalSeconds() const
-{
+std::int64_t JobList::TotalSeconds() const {
     const size_t files = std::min(size_t(s.lv.rowCount()), s.FileList.size());
     std::int64_t total = 0;
     switch (s.settings.SplitMode) {
@@ -571,7 +535,8 @@ std::int64_t JobList::TotalSeconds() const
             for (int j = 0; j < counted; ++j) {
                 const std::int64_t begin = first.BeginTimes[size_t(j)];
                 if (len >= begin)
-                    total += spanSeconds(begin, std::min<std::int64_t>(first.EndTimes[size_t(j)], len));
+                    total +=
+                        spanSeconds(begin, std::min<std::int64_t>(first.EndTimes[size_t(j)], len));
             }
         }
         break;
@@ -589,13 +554,11 @@ std::int64_t JobList::TotalSeconds() const
     return total;
 }
 
-void JobList::RefreshTotal()
-{
+void JobList::RefreshTotal() {
     setLabel(s.tataltime, FormatTime(toInt32(TotalSeconds())));
 }
 
-void JobList::SelectSpan()
-{
+void JobList::SelectSpan() {
     const int count = s.lv_time.rowCount();
     if (count == 0)
         return;
@@ -617,8 +580,7 @@ enum class Bound { Begin, End };
 
 // The record whose spans the hand commands edit, or null; also makes sure the
 // rows of lv_time are that record's rows (a mode switch may have left others).
-static listrecord* editedRecord(JobList& list, MainState& s)
-{
+static listrecord* editedRecord(JobList& list, MainState& s) {
     const int row = list.selectedRow();
     if (row < 0 || size_t(row) >= s.FileList.size())
         return nullptr;
@@ -632,8 +594,7 @@ static listrecord* editedRecord(JobList& list, MainState& s)
     return r;
 }
 
-static void markBound(JobList& list, MainState& s, Bound bound)
-{
+static void markBound(JobList& list, MainState& s, Bound bound) {
     if (s.Adding || s.Converting || list.selectedRow() < 0)
         return;
     if (s.settings.SplitMode == Time || s.settings.SplitMode == Count) {
@@ -659,18 +620,15 @@ static void markBound(JobList& list, MainState& s, Bound bound)
     list.RefreshTotal();
 }
 
-void JobList::MarkBegin()
-{
+void JobList::MarkBegin() {
     markBound(*this, s, Bound::Begin);
 }
 
-void JobList::MarkEnd()
-{
+void JobList::MarkEnd() {
     markBound(*this, s, Bound::End);
 }
 
-void JobList::ConfirmSpan()
-{
+void JobList::ConfirmSpan() {
     if (s.Adding || s.Converting || selectedRow() < 0)
         return;
     if (s.settings.SplitMode == Time || s.settings.SplitMode == Count) {
@@ -698,8 +656,7 @@ void JobList::ConfirmSpan()
     RefreshTotal();
 }
 
-void JobList::RemoveSpan()
-{
+void JobList::RemoveSpan() {
     if (s.Adding || s.Converting)
         return;
     if (s.settings.SplitMode != Custom && s.settings.SplitMode != Unification)
@@ -712,8 +669,8 @@ void JobList::RemoveSpan()
     // "Playing" during a preview.
     if (spanStatus(i) == StatusUncertain || i == n - 1) {
         if (s.prompt)
-            s.prompt->information(
-                QStringLiteral("This item, the procedure will automatically process. Need not delete."));
+            s.prompt->information(QStringLiteral(
+                "This item, the procedure will automatically process. Need not delete."));
         return;
     }
     listrecord* r = editedRecord(*this, s);
@@ -738,8 +695,7 @@ void JobList::RemoveSpan()
     RefreshTotal();
 }
 
-void JobList::ResetSpans()
-{
+void JobList::ResetSpans() {
     if (s.Adding || s.Converting)
         return;
     const int row = selectedRow();

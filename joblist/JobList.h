@@ -10,7 +10,7 @@
 class MainState;
 
 class JobList {
-public:
+  public:
     // Floors of SliderRange for entries made by the open dialog and by a folder.
     static constexpr int AddFilesFloor = 1084;
     static constexpr int AddFolderFloor = 1014;
@@ -75,7 +75,7 @@ public:
     int effectiveSplitSeconds() const;
     int effectiveSplitCount() const;
 
-private:
+  private:
     // FileList and TagList get exactly one element per row of lv.
     void matchArraysToRows();
 

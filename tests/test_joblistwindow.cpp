@@ -20,8 +20,7 @@
 #include <memory>
 #include <ostream>
 
-void PrintTo(const QString& text, std::ostream* os)
-{
+void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
@@ -30,14 +29,13 @@ namespace {
 constexpr int Rate = 8000;
 
 class JobListWindowTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     MainState state;
     ScriptedPrompt prompt;
     std::unique_ptr<Tfm_main> window;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         state.prompt = &prompt;
         window = std::make_unique<Tfm_main>(state);
@@ -46,57 +44,48 @@ protected:
         ASSERT_NE(state.pb, nullptr);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         window->hide();
         window.reset();
     }
 
-    static void mouse(QWidget* target, QEvent::Type type, const QPoint& at)
-    {
+    static void mouse(QWidget* target, QEvent::Type type, const QPoint& at) {
         QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::LeftButton,
                           type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
                           Qt::NoModifier);
         QApplication::sendEvent(target, &event);
     }
-    static void click(QWidget* target, const QPoint& at)
-    {
+    static void click(QWidget* target, const QPoint& at) {
         mouse(target, QEvent::MouseButtonPress, at);
         mouse(target, QEvent::MouseButtonRelease, at);
         QApplication::processEvents();
     }
 
-    SkinObject* object(const char* name)
-    {
+    SkinObject* object(const char* name) {
         SkinForm* form = window->skinEngine().GetSkinForm(window.get());
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     }
-    void clickSkin(const char* name)
-    {
+    void clickSkin(const char* name) {
         SkinObject* o = object(name);
         ASSERT_NE(o, nullptr) << name;
         click(window->skin1, o->GetObjectRect().center());
     }
     // Presses the slider at a fraction of its width and lets go.
-    int slideTo(double fraction)
-    {
+    int slideTo(double fraction) {
         const QRect r = state.pb->GetObjectRect();
         click(window->skin1, QPoint(r.left() + int(fraction * r.width()), r.center().y()));
         return state.pb->GetSliderPosition();
     }
-    void clickRow(QTableView* view, int row)
-    {
+    void clickRow(QTableView* view, int row) {
         const QRect r = view->visualRect(view->model()->index(row, 0));
         click(view->viewport(), r.center());
     }
-    QString spanCell(int row, int column) const
-    {
+    QString spanCell(int row, int column) const {
         return state.lv_time.data(state.lv_time.index(row, column)).toString();
     }
 };
 
-TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile)
-{
+TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     const QString first = dir.filePath(QStringLiteral("Intro – Café.ogg"));
     const QString second = dir.filePath(QStringLiteral("Лекция 2.ogg"));
     synth::writeOgg(first, Rate * 60, Rate, 1);
@@ -143,8 +132,9 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile)
     clickRow(window->lv_time, 1);
     EXPECT_TRUE(state.SpanListActive);
     clickSkin("Remove");
-    EXPECT_EQ(prompt.messages, QStringList{QStringLiteral(
-                                   "This item, the procedure will automatically process. Need not delete.")});
+    EXPECT_EQ(prompt.messages,
+              QStringList{QStringLiteral(
+                  "This item, the procedure will automatically process. Need not delete.")});
     clickRow(window->lv_time, 0);
     clickSkin("Remove");
     EXPECT_EQ(state.lv_time.rowCount(), 1);

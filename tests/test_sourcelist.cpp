@@ -19,11 +19,10 @@ namespace {
 
 // Remembers where and with which filters the open dialog was shown.
 class RecordingPrompt : public ScriptedPrompt {
-public:
+  public:
     QString lastDir;
     QStringList lastFilters;
-    QStringList openFiles(const QString& dir, const QStringList& filters) override
-    {
+    QStringList openFiles(const QString& dir, const QStringList& filters) override {
         lastDir = dir;
         lastFilters = filters;
         return ScriptedPrompt::openFiles(dir, filters);
@@ -33,13 +32,12 @@ public:
 constexpr int Rate = 8000;
 
 class SourceListTest : public ::testing::Test {
-protected:
+  protected:
     static inline std::unique_ptr<QTemporaryDir> dir;
 
     static QString path(const QString& name) { return dir->filePath(name); }
 
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         dir = std::make_unique<QTemporaryDir>();
         ASSERT_TRUE(dir->isValid());
         for (int i = 0; i < 13; ++i)
@@ -63,8 +61,7 @@ protected:
     SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
     SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
 
-    void SetUp() override
-    {
+    void SetUp() override {
         state.prompt = &prompt;
         state.pb = &pb;
         state.timecaption = &timecaption;
@@ -73,8 +70,7 @@ protected:
         state.settings.OutputDir = QDir::homePath() + QLatin1Char('/');
     }
 
-    void add(const QStringList& names)
-    {
+    void add(const QStringList& names) {
         QStringList paths;
         for (const QString& n : names)
             paths << path(n);
@@ -82,8 +78,7 @@ protected:
         list.AddFiles();
     }
 
-    static QStringList numbered(int from, int count)
-    {
+    static QStringList numbered(int from, int count) {
         QStringList names;
         for (int i = from; i < from + count; ++i)
             names << QStringLiteral("f%1.ogg").arg(i);
@@ -91,8 +86,7 @@ protected:
     }
 
     // Every row, its FileList element and its TagList element name one file.
-    void expectRows(const QStringList& names)
-    {
+    void expectRows(const QStringList& names) {
         ASSERT_EQ(state.lv.rowCount(), names.size());
         ASSERT_EQ(state.FileList.size(), size_t(names.size()));
         ASSERT_EQ(state.TagList.size(), size_t(names.size()));
@@ -105,11 +99,12 @@ protected:
     }
 };
 
-TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut)
-{
-    add({QStringLiteral("f0.ogg"), QStringLiteral("broken.ogg"), QStringLiteral("Café – Live.ogg")});
+TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut) {
+    add({QStringLiteral("f0.ogg"), QStringLiteral("broken.ogg"),
+         QStringLiteral("Café – Live.ogg")});
     expectRows({QStringLiteral("f0.ogg"), QStringLiteral("Café – Live.ogg")});
-    EXPECT_EQ(prompt.messages, QStringList{QStringLiteral("broken.ogg this File is not supported.")});
+    EXPECT_EQ(prompt.messages,
+              QStringList{QStringLiteral("broken.ogg this File is not supported.")});
     EXPECT_EQ(state.FileList[1].Seconds, 3);
     EXPECT_EQ(state.FileList[1].Samples, Rate * 3);
     EXPECT_EQ(list.selectedRow(), 0);
@@ -120,8 +115,7 @@ TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut)
     EXPECT_FALSE(state.Adding);
 }
 
-TEST_F(SourceListTest, FileUnderASecondIsRefused)
-{
+TEST_F(SourceListTest, FileUnderASecondIsRefused) {
     add({QStringLiteral("short.ogg")});
     expectRows({});
     EXPECT_EQ(prompt.messages,
@@ -140,15 +134,13 @@ struct LengthCase {
     int sliderRange;
 };
 
-void PrintTo(const LengthCase& c, std::ostream* os)
-{
+void PrintTo(const LengthCase& c, std::ostream* os) {
     *os << c.name << " -> " << c.seconds << " s";
 }
 
 class MeasureTest : public SourceListTest, public ::testing::WithParamInterface<LengthCase> {};
 
-TEST_P(MeasureTest, SecondsTimeTextAndSliderRange)
-{
+TEST_P(MeasureTest, SecondsTimeTextAndSliderRange) {
     const LengthCase& c = GetParam();
     add({QString::fromUtf8(c.name)});
     ASSERT_EQ(state.lv.rowCount(), 1);
@@ -167,8 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Files, MeasureTest,
                                            LengthCase{"hundred.ogg", 100, "00:01:40", 1084},
                                            LengthCase{"Кино 東京.ogg", 4, "00:00:04", 1084}));
 
-TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder)
-{
+TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder) {
     add({});
     EXPECT_EQ(prompt.lastFilters,
               (QStringList{QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
@@ -184,8 +175,7 @@ TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder)
     EXPECT_EQ(QDir(prompt.lastDir), QDir(dir->path()));
 }
 
-TEST_F(SourceListTest, NameColumnNarrowsFromThirteenRows)
-{
+TEST_F(SourceListTest, NameColumnNarrowsFromThirteenRows) {
     add(numbered(0, 12));
     EXPECT_EQ(state.nameColumnWidth, 120);
     add(numbered(12, 1));
@@ -201,15 +191,13 @@ struct RemoveCase {
     int selectedAfter;
 };
 
-void PrintTo(const RemoveCase& c, std::ostream* os)
-{
+void PrintTo(const RemoveCase& c, std::ostream* os) {
     *os << "row " << c.removed << " of " << c.rows;
 }
 
 class RemoveFileTest : public SourceListTest, public ::testing::WithParamInterface<RemoveCase> {};
 
-TEST_P(RemoveFileTest, SelectsTheRowTheRulesName)
-{
+TEST_P(RemoveFileTest, SelectsTheRowTheRulesName) {
     const RemoveCase& c = GetParam();
     QStringList names = numbered(0, c.rows);
     add(names);
@@ -235,8 +223,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, RemoveFileTest,
                                            RemoveCase{3, 0, 0}, RemoveCase{5, 1, 1},
                                            RemoveCase{5, 4, 0}, RemoveCase{2, 0, 0}));
 
-TEST_F(SourceListTest, RemovingTheLastFileEmptiesEverything)
-{
+TEST_F(SourceListTest, RemovingTheLastFileEmptiesEverything) {
     add({QStringLiteral("f0.ogg")});
     list.RemoveFile();
     expectRows({});
@@ -254,15 +241,13 @@ struct MoveCase {
     int selectedAfter;
 };
 
-void PrintTo(const MoveCase& c, std::ostream* os)
-{
+void PrintTo(const MoveCase& c, std::ostream* os) {
     *os << (c.up ? "up from " : "down from ") << c.from << ", previewing " << c.previewBefore;
 }
 
 class MoveTest : public SourceListTest, public ::testing::WithParamInterface<MoveCase> {};
 
-TEST_P(MoveTest, RowsArraysAndPreviewMoveTogether)
-{
+TEST_P(MoveTest, RowsArraysAndPreviewMoveTogether) {
     const MoveCase& c = GetParam();
     QStringList names = numbered(0, 3);
     add(names);
@@ -290,8 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MoveCase{true, 0, 0, 0, 0},  // the edges do nothing
                       MoveCase{false, 2, 2, 2, 2}));
 
-TEST_F(SourceListTest, MovesAndRemovalNeedASelectedRow)
-{
+TEST_F(SourceListTest, MovesAndRemovalNeedASelectedRow) {
     add(numbered(0, 3));
     state.lvSelection.clearSelection();
     list.MoveUp();
@@ -300,8 +284,7 @@ TEST_F(SourceListTest, MovesAndRemovalNeedASelectedRow)
     expectRows(numbered(0, 3));
 }
 
-TEST_F(SourceListTest, ClearShowsTheInstructionsAndZeroTotal)
-{
+TEST_F(SourceListTest, ClearShowsTheInstructionsAndZeroTotal) {
     add(numbered(0, 3));
     EXPECT_FALSE(state.instructionsVisible);
     list.ClearList();
@@ -313,8 +296,7 @@ TEST_F(SourceListTest, ClearShowsTheInstructionsAndZeroTotal)
     expectRows(numbered(3, 2));
 }
 
-TEST_F(SourceListTest, LaterAddKeepsEarlierRowsAndTheSelection)
-{
+TEST_F(SourceListTest, LaterAddKeepsEarlierRowsAndTheSelection) {
     add(numbered(0, 3));
     list.selectRow(2);
     list.SelectFile();
@@ -324,8 +306,7 @@ TEST_F(SourceListTest, LaterAddKeepsEarlierRowsAndTheSelection)
     EXPECT_EQ(state.SelectedFile, 2);
 }
 
-TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps)
-{
+TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps) {
     add(numbered(0, 2));
     list.selectRow(1);
     int pumps = 0;
@@ -350,8 +331,7 @@ TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps)
     EXPECT_EQ(state.FileList[1].SpanCount, 1);
 }
 
-TEST_F(SourceListTest, AddStopsAPlayingPreview)
-{
+TEST_F(SourceListTest, AddStopsAPlayingPreview) {
     int stops = 0;
     list.stopPreview = [&] {
         ++stops;
@@ -366,8 +346,7 @@ TEST_F(SourceListTest, AddStopsAPlayingPreview)
     EXPECT_EQ(state.lv_time.rowCount(), 1);
 }
 
-TEST_F(SourceListTest, EveryFileFailingLeavesAnEmptyListWithoutSelection)
-{
+TEST_F(SourceListTest, EveryFileFailingLeavesAnEmptyListWithoutSelection) {
     add({QStringLiteral("broken.ogg"), QStringLiteral("short.ogg"),
          QStringLiteral("does-not-exist.ogg")});
     expectRows({});

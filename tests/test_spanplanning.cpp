@@ -18,7 +18,7 @@ struct Span {
 };
 
 class SpanFixture : public ::testing::Test {
-protected:
+  protected:
     MainState state;
     ScriptedPrompt prompt;
     JobList list{state};
@@ -27,8 +27,7 @@ protected:
     SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
     SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
 
-    void SetUp() override
-    {
+    void SetUp() override {
         state.prompt = &prompt;
         state.pb = &pb;
         state.timecaption = &timecaption;
@@ -37,8 +36,7 @@ protected:
     }
 
     // A row as the open dialog leaves it: one span over the whole file.
-    void addFile(int seconds, const QString& name = QStringLiteral("a.ogg"))
-    {
+    void addFile(int seconds, const QString& name = QStringLiteral("a.ogg")) {
         state.lv.appendRow({new QStandardItem(name), new QStandardItem(FormatTime(seconds))});
         listrecord r;
         r.Path = QStringLiteral("/music/") + name;
@@ -51,15 +49,13 @@ protected:
         state.TagList.push_back({});
     }
 
-    void clickFile(int row)
-    {
+    void clickFile(int row) {
         list.selectRow(row);
         list.SelectFile();
         list.RefreshTotal();
     }
 
-    void clickSpan(int row)
-    {
+    void clickSpan(int row) {
         state.lvTimeSelection.setCurrentIndex(state.lv_time.index(row, 0),
                                               QItemSelectionModel::ClearAndSelect |
                                                   QItemSelectionModel::Rows);
@@ -68,8 +64,7 @@ protected:
 
     // Moves the thumb to the first position that names `seconds` of the file
     // whose spans are edited.
-    void slideTo(int seconds)
-    {
+    void slideTo(int seconds) {
         const int usable = list.UsableRange();
         for (int p = 0; p <= usable; ++p) {
             state.SliderPosition = p;
@@ -82,8 +77,7 @@ protected:
     }
 
     // Begin, End and Ok with the slider, as the user does it.
-    void markAndConfirm(int begin, int end)
-    {
+    void markAndConfirm(int begin, int end) {
         slideTo(begin);
         list.MarkBegin();
         slideTo(end);
@@ -91,15 +85,13 @@ protected:
         list.ConfirmSpan();
     }
 
-    QString cell(int row, int column) const
-    {
+    QString cell(int row, int column) const {
         return state.lv_time.data(state.lv_time.index(row, column)).toString();
     }
     QString total() const { return tataltime.text(); }
 };
 
-QString spanText(int begin, int end)
-{
+QString spanText(int begin, int end) {
     return FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end);
 }
 
@@ -114,15 +106,13 @@ struct PlanCase {
     Span last;
 };
 
-void PrintTo(const PlanCase& c, std::ostream* os)
-{
+void PrintTo(const PlanCase& c, std::ostream* os) {
     *os << (c.mode == Time ? "Time " : "Count ") << c.seconds << " s by " << c.setting;
 }
 
 class PlanComputedTest : public SpanFixture, public ::testing::WithParamInterface<PlanCase> {};
 
-TEST_P(PlanComputedTest, RowsAndWholeFileTotal)
-{
+TEST_P(PlanComputedTest, RowsAndWholeFileTotal) {
     const PlanCase& c = GetParam();
     state.settings.SplitMode = c.mode;
     state.settings.SplitSeconds = c.setting;
@@ -143,20 +133,19 @@ TEST_P(PlanComputedTest, RowsAndWholeFileTotal)
 
 INSTANTIATE_TEST_SUITE_P(
     Pieces, PlanComputedTest,
-    ::testing::Values(PlanCase{Time, 600, 60, 11, {60, 120}, {600, 600}}, // ends with an empty piece
-                      PlanCase{Time, 601, 60, 11, {60, 120}, {600, 601}},
-                      PlanCase{Time, 45, 60, 1, {0, 45}, {0, 45}}, // N beyond the file
-                      PlanCase{Time, 0, 60, 1, {0, 0}, {0, 0}},
-                      PlanCase{Time, 130, 0, 3, {60, 120}, {120, 130}}, // hand-edited: 60
-                      PlanCase{Time, 130, -5, 3, {60, 120}, {120, 130}},
-                      PlanCase{Count, 100, 6, 6, {16, 32}, {80, 96}}, // remainder left out
-                      PlanCase{Count, 4, 6, 6, {0, 0}, {0, 0}},
-                      PlanCase{Count, 0, 3, 3, {0, 0}, {0, 0}},
-                      PlanCase{Count, 100, 0, 1, {0, 100}, {0, 100}}, // hand-edited: 1
-                      PlanCase{Count, 100, -2, 1, {0, 100}, {0, 100}}));
+    ::testing::Values(
+        PlanCase{Time, 600, 60, 11, {60, 120}, {600, 600}}, // ends with an empty piece
+        PlanCase{Time, 601, 60, 11, {60, 120}, {600, 601}},
+        PlanCase{Time, 45, 60, 1, {0, 45}, {0, 45}}, // N beyond the file
+        PlanCase{Time, 0, 60, 1, {0, 0}, {0, 0}},
+        PlanCase{Time, 130, 0, 3, {60, 120}, {120, 130}}, // hand-edited: 60
+        PlanCase{Time, 130, -5, 3, {60, 120}, {120, 130}},
+        PlanCase{Count, 100, 6, 6, {16, 32}, {80, 96}}, // remainder left out
+        PlanCase{Count, 4, 6, 6, {0, 0}, {0, 0}}, PlanCase{Count, 0, 3, 3, {0, 0}, {0, 0}},
+        PlanCase{Count, 100, 0, 1, {0, 100}, {0, 100}}, // hand-edited: 1
+        PlanCase{Count, 100, -2, 1, {0, 100}, {0, 100}}));
 
-TEST_F(SpanFixture, TotalOfComputedModesSumsWholeFiles)
-{
+TEST_F(SpanFixture, TotalOfComputedModesSumsWholeFiles) {
     state.settings.SplitMode = Count;
     addFile(100);
     addFile(3725);
@@ -173,15 +162,13 @@ struct SliderCase {
     int usable;
 };
 
-void PrintTo(const SliderCase& c, std::ostream* os)
-{
+void PrintTo(const SliderCase& c, std::ostream* os) {
     *os << "range " << c.sliderRange;
 }
 
 class SliderRangeTest : public SpanFixture, public ::testing::WithParamInterface<SliderCase> {};
 
-TEST_P(SliderRangeTest, PageAndTimeAtTheEnds)
-{
+TEST_P(SliderRangeTest, PageAndTimeAtTheEnds) {
     const SliderCase& c = GetParam();
     addFile(3725);
     state.FileList[0].SliderRange = c.sliderRange;
@@ -205,8 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Floors, SliderRangeTest,
                          ::testing::Values(SliderCase{1084, 51, 1033}, SliderCase{1014, 48, 966},
                                            SliderCase{7450, 352, 7098}));
 
-TEST_F(SpanFixture, ZeroSecondFileMarksWithoutDividing)
-{
+TEST_F(SpanFixture, ZeroSecondFileMarksWithoutDividing) {
     addFile(0);
     clickFile(0);
     pb.SetSliderPosition(500);
@@ -218,8 +204,7 @@ TEST_F(SpanFixture, ZeroSecondFileMarksWithoutDividing)
     EXPECT_EQ(total(), QStringLiteral("00:00:00"));
 }
 
-TEST_F(SpanFixture, WithoutASliderTheTimeIsZero)
-{
+TEST_F(SpanFixture, WithoutASliderTheTimeIsZero) {
     state.pb = nullptr;
     state.timecaption = nullptr;
     addFile(100);
@@ -231,8 +216,7 @@ TEST_F(SpanFixture, WithoutASliderTheTimeIsZero)
 
 // --- custom marking -----------------------------------------------------------
 
-TEST_F(SpanFixture, ConfirmOpensANewSpanAndCountsOnlyConfirmed)
-{
+TEST_F(SpanFixture, ConfirmOpensANewSpanAndCountsOnlyConfirmed) {
     addFile(300);
     clickFile(0);
     ASSERT_EQ(state.lv_time.rowCount(), 1);
@@ -268,8 +252,7 @@ TEST_F(SpanFixture, ConfirmOpensANewSpanAndCountsOnlyConfirmed)
     EXPECT_EQ(cell(1, 2), QStringLiteral("Uncertain"));
 }
 
-TEST_F(SpanFixture, EndBeforeBeginIsShownEmptyAndRefusedByOk)
-{
+TEST_F(SpanFixture, EndBeforeBeginIsShownEmptyAndRefusedByOk) {
     addFile(300);
     clickFile(0);
     slideTo(200);
@@ -295,8 +278,7 @@ TEST_F(SpanFixture, EndBeforeBeginIsShownEmptyAndRefusedByOk)
 
 class ComputedModeTest : public SpanFixture, public ::testing::WithParamInterface<int> {};
 
-TEST_P(ComputedModeTest, HandCommandsAreRefusedWithTheModeMessage)
-{
+TEST_P(ComputedModeTest, HandCommandsAreRefusedWithTheModeMessage) {
     state.settings.SplitMode = GetParam();
     addFile(300);
     clickFile(0);
@@ -304,8 +286,8 @@ TEST_P(ComputedModeTest, HandCommandsAreRefusedWithTheModeMessage)
     list.MarkBegin();
     list.MarkEnd();
     list.ConfirmSpan();
-    const QString text = QStringLiteral(
-        "Only chose \"Custom\" or \"unification\" function, this button is usable.");
+    const QString text =
+        QStringLiteral("Only chose \"Custom\" or \"unification\" function, this button is usable.");
     EXPECT_EQ(prompt.messages, (QStringList{text, text, text}));
     // Remove has no message in these modes and changes nothing.
     clickSpan(0);
@@ -317,8 +299,7 @@ TEST_P(ComputedModeTest, HandCommandsAreRefusedWithTheModeMessage)
 
 INSTANTIATE_TEST_SUITE_P(Modes, ComputedModeTest, ::testing::Values(int(Time), int(Count)));
 
-TEST_F(SpanFixture, CommandsWithoutASelectedFileDoNothing)
-{
+TEST_F(SpanFixture, CommandsWithoutASelectedFileDoNothing) {
     addFile(300);
     list.MarkBegin();
     list.MarkEnd();
@@ -334,8 +315,7 @@ TEST_F(SpanFixture, CommandsWithoutASelectedFileDoNothing)
 
 class OpenSpanTest : public SpanFixture, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(OpenSpanTest, CannotBeRemoved)
-{
+TEST_P(OpenSpanTest, CannotBeRemoved) {
     addFile(300);
     clickFile(0);
     markAndConfirm(10, 20);
@@ -359,15 +339,13 @@ struct RemoveCase {
     Span kept0;
 };
 
-void PrintTo(const RemoveCase& c, std::ostream* os)
-{
+void PrintTo(const RemoveCase& c, std::ostream* os) {
     *os << "span row " << c.removed;
 }
 
 class RemoveSpanTest : public SpanFixture, public ::testing::WithParamInterface<RemoveCase> {};
 
-TEST_P(RemoveSpanTest, ShiftsSpansAndKeepsTheSelection)
-{
+TEST_P(RemoveSpanTest, ShiftsSpansAndKeepsTheSelection) {
     const RemoveCase& c = GetParam();
     addFile(300);
     clickFile(0);
@@ -392,8 +370,7 @@ TEST_P(RemoveSpanTest, ShiftsSpansAndKeepsTheSelection)
 INSTANTIATE_TEST_SUITE_P(Rows, RemoveSpanTest,
                          ::testing::Values(RemoveCase{1, 1, {10, 20}}, RemoveCase{0, 0, {30, 50}}));
 
-TEST_F(SpanFixture, ResetGoesBackToOneWholeFileSpan)
-{
+TEST_F(SpanFixture, ResetGoesBackToOneWholeFileSpan) {
     addFile(300);
     clickFile(0);
     markAndConfirm(10, 20);
@@ -410,8 +387,7 @@ TEST_F(SpanFixture, ResetGoesBackToOneWholeFileSpan)
 
 // --- selection ----------------------------------------------------------------
 
-TEST_F(SpanFixture, SpanClickActivatesTheSpanListAndFileClickEndsIt)
-{
+TEST_F(SpanFixture, SpanClickActivatesTheSpanListAndFileClickEndsIt) {
     list.SelectSpan(); // an empty span list: nothing happens
     EXPECT_FALSE(state.SpanListActive);
     addFile(300);
@@ -426,8 +402,7 @@ TEST_F(SpanFixture, SpanClickActivatesTheSpanListAndFileClickEndsIt)
     EXPECT_FALSE(state.SpanListActive);
 }
 
-TEST_F(SpanFixture, SelectionStaysOnTheConvertedOrPreviewedFile)
-{
+TEST_F(SpanFixture, SelectionStaysOnTheConvertedOrPreviewedFile) {
     addFile(100);
     addFile(200);
     addFile(300);
@@ -448,8 +423,7 @@ TEST_F(SpanFixture, SelectionStaysOnTheConvertedOrPreviewedFile)
 
 // --- unification and mode switches --------------------------------------------
 
-TEST_F(SpanFixture, UnificationAppliesTheFirstFilesSpansToEveryFile)
-{
+TEST_F(SpanFixture, UnificationAppliesTheFirstFilesSpansToEveryFile) {
     state.settings.SplitMode = Unification;
     addFile(300, QStringLiteral("first.ogg"));
     addFile(220, QStringLiteral("second.ogg"));
@@ -473,8 +447,7 @@ TEST_F(SpanFixture, UnificationAppliesTheFirstFilesSpansToEveryFile)
     EXPECT_EQ(state.FileList[1].BeginTimes[0], 0);
 }
 
-TEST_F(SpanFixture, SwitchingModesKeepsStoredSpans)
-{
+TEST_F(SpanFixture, SwitchingModesKeepsStoredSpans) {
     addFile(300);
     clickFile(0);
     markAndConfirm(10, 20);
