@@ -1,34 +1,459 @@
-// Placeholder until the codec back ends land.
 #include "audio/AudioFile.h"
 
 #include "audio/AudioError.h"
+#include "audio/Decoder.h"
+#include "audio/DecoderFactory.h"
+#include "audio/OggEncoder.h"
+#include "audio/Resampler.h"
+
+#include <algorithm>
+
+namespace {
+
+// A block is never larger than this, however many frames are asked for, so
+// that a caller asking for "everything" does not allocate for a whole album.
+constexpr std::int64_t kMaxBlockFrames = std::int64_t(1) << 22;
+// Source frames decoded at a time to feed the reader's converter.
+constexpr std::int64_t kMinFeedFrames = 4096;
+constexpr std::int64_t kMaxFeedFrames = std::int64_t(1) << 16;
+
+AudioError disabled() { return AudioError(QStringLiteral("component disabled")); }
+
+} // namespace
 
 struct AudioFile::Impl {
+    enum class Mode { Closed, Reading, Writing };
+
     bool enabled = true;
+    Mode mode = Mode::Closed;
+    int pcmRate = 0;
+    int pcmChannels = 0;
+
+    // --- reader ---
+    std::unique_ptr<Decoder> decoder;
+    std::int64_t position = 0; // source frames consumed
+    bool endReached = false;   // direct reading only
+    // Conversion to the asked PCM format. The converter is fed ahead of
+    // `position` so that every block holds exactly the conversion of the source
+    // frames it consumed (counted from `origin`), filter delay included.
+    std::unique_ptr<Resampler> readConv;
+    std::vector<float> scratch;
+    std::vector<float> pending; // converted frames not delivered yet
+    size_t pendingAt = 0;       // first value of `pending` not delivered
+    std::int64_t origin = 0;
+    std::int64_t delivered = 0; // frames delivered since `origin`
+    std::int64_t fed = 0;       // source frame the decoder stands at
+    bool sourceEnded = false;
+    std::int64_t sourceEnd = 0;
+    bool flushed = false;
+
+    // --- writer ---
+    std::unique_ptr<OggEncoder> encoder;
+    bool oggSet = false;
+    int oggRate = 0;
+    int oggChannels = 0;
+    int kbps = 128;
+    int minKbps = 0;
+    int maxKbps = 0;
+    int quality = -1;
+    std::unique_ptr<Resampler> writeConv;
+    std::vector<float> writeBuffer;
+
+    void requireEnabled() const
+    {
+        if (!enabled)
+            throw disabled();
+    }
+    void requireReader() const
+    {
+        requireEnabled();
+        if (mode != Mode::Reading || !decoder)
+            throw AudioError(QStringLiteral("no file is open for reading"));
+    }
+
+    int deliveredRate() const { return pcmRate > 0 ? pcmRate : decoder->sampleRate(); }
+    int deliveredChannels() const { return pcmChannels > 0 ? pcmChannels : decoder->channels(); }
+
+    void restartConversion();
+    void setUpConversion();
+    SampleBlock readDirect(std::int64_t count);
+    SampleBlock readConverted(std::int64_t count);
+    std::int64_t pendingFrames() const
+    {
+        return std::int64_t(pending.size() - pendingAt) / readConv->outChannels();
+    }
+    void take(SampleBlock& block, std::int64_t frames);
+    void dropDelivered();
+    void flushConverter();
+
+    void writeFrames(const float* samples, std::int64_t frames, int rate, int channels);
+    void closeWriter();
 };
 
+// Converter state starts afresh at `position`; the decoder must stand there.
+void AudioFile::Impl::restartConversion()
+{
+    if (readConv)
+        readConv->reset();
+    pending.clear();
+    pendingAt = 0;
+    origin = position;
+    delivered = 0;
+    fed = position;
+    sourceEnded = false;
+    sourceEnd = 0;
+    flushed = false;
+}
+
+void AudioFile::Impl::setUpConversion()
+{
+    const int inRate = decoder->sampleRate();
+    const int inChannels = decoder->channels();
+    const int outRate = deliveredRate();
+    const int outChannels = deliveredChannels();
+    const bool same = outRate == inRate && outChannels == inChannels;
+    if (readConv && readConv->outRate() == outRate && readConv->outChannels() == outChannels)
+        return;
+    if (!readConv && same)
+        return;
+    // The converter read ahead of what it delivered: go back to the frame the
+    // caller stands at.
+    if (readConv && fed != position)
+        decoder->seek(position);
+    readConv.reset();
+    if (!same)
+        readConv = std::make_unique<Resampler>(inRate, inChannels, outRate, outChannels);
+    endReached = false;
+    restartConversion();
+}
+
+SampleBlock AudioFile::Impl::readDirect(std::int64_t count)
+{
+    SampleBlock block;
+    block.rate = decoder->sampleRate();
+    block.channels = decoder->channels();
+    if (endReached || count <= 0)
+        return block;
+    // Lengths from a container may be short by a codec frame; leave room.
+    const std::int64_t remaining = std::max<std::int64_t>(decoder->length() - position, 0) + 65536;
+    const std::int64_t frames = std::min({count, remaining, kMaxBlockFrames});
+    block.samples.resize(size_t(frames * block.channels));
+    const std::int64_t got = decoder->read(block.samples.data(), frames);
+    block.samples.resize(size_t(got * block.channels));
+    position += got;
+    if (got < frames)
+        endReached = true;
+    return block;
+}
+
+void AudioFile::Impl::take(SampleBlock& block, std::int64_t frames)
+{
+    const size_t values = size_t(frames) * size_t(readConv->outChannels());
+    if (pendingAt == 0 && values == pending.size()) {
+        block.samples.swap(pending);
+        pending.clear();
+    } else {
+        block.samples.assign(pending.begin() + std::ptrdiff_t(pendingAt),
+                             pending.begin() + std::ptrdiff_t(pendingAt + values));
+        pendingAt += values;
+        if (pendingAt == pending.size()) {
+            pending.clear();
+            pendingAt = 0;
+        }
+    }
+    delivered += frames;
+}
+
+void AudioFile::Impl::dropDelivered()
+{
+    if (pendingAt > 0) {
+        pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(pendingAt));
+        pendingAt = 0;
+    }
+}
+
+void AudioFile::Impl::flushConverter()
+{
+    if (flushed)
+        return;
+    dropDelivered();
+    readConv->flush(pending);
+    flushed = true;
+}
+
+SampleBlock AudioFile::Impl::readConverted(std::int64_t count)
+{
+    SampleBlock block;
+    block.rate = readConv->outRate();
+    block.channels = readConv->outChannels();
+    if (count <= 0)
+        return block;
+    const std::int64_t inRate = readConv->inRate();
+    const std::int64_t outRate = readConv->outRate();
+    const int inChannels = readConv->inChannels();
+    const std::int64_t feed = std::clamp(count, kMinFeedFrames, kMaxFeedFrames);
+
+    std::int64_t want = position + std::min(count, kMaxBlockFrames);
+    for (;;) {
+        if (sourceEnded && want >= sourceEnd) {
+            // The last block: everything the converter still holds, tail included.
+            want = sourceEnd;
+            flushConverter();
+            take(block, pendingFrames());
+            break;
+        }
+        const std::int64_t need = (want - origin) * outRate / inRate - delivered;
+        if (need <= 0) {
+            // So few frames asked that they convert to none: consume up to the
+            // next output frame rather than return an empty block mid-stream.
+            want = origin + ((delivered + 1) * inRate + outRate - 1) / outRate;
+            continue;
+        }
+        if (pendingFrames() >= need) {
+            take(block, need);
+            break;
+        }
+        if (sourceEnded) {
+            // Nothing more to decode: the frames asked for are in the tail.
+            flushConverter();
+            take(block, std::min(need, pendingFrames()));
+            break;
+        }
+        scratch.resize(size_t(feed * inChannels));
+        const std::int64_t got = decoder->read(scratch.data(), feed);
+        if (got > 0) {
+            dropDelivered();
+            readConv->convert(scratch.data(), got, pending);
+            fed += got;
+        }
+        if (got < feed) {
+            sourceEnded = true;
+            sourceEnd = fed;
+        }
+    }
+    position = want;
+    return block;
+}
+
+void AudioFile::Impl::writeFrames(const float* samples, std::int64_t frames, int rate, int channels)
+{
+    if (rate == encoder->rate() && channels == encoder->channels()) {
+        if (writeConv) {
+            // Blocks are back in the encoding's format: finish the converted run.
+            writeBuffer.clear();
+            writeConv->flush(writeBuffer);
+            writeConv.reset();
+            encoder->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / channels);
+        }
+        encoder->write(samples, frames);
+        return;
+    }
+    if (writeConv && (writeConv->inRate() != rate || writeConv->inChannels() != channels)) {
+        writeBuffer.clear();
+        writeConv->flush(writeBuffer);
+        writeConv.reset();
+        encoder->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / encoder->channels());
+    }
+    if (!writeConv)
+        writeConv = std::make_unique<Resampler>(rate, channels, encoder->rate(), encoder->channels());
+    writeBuffer.clear();
+    writeConv->convert(samples, frames, writeBuffer);
+    encoder->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / encoder->channels());
+}
+
+void AudioFile::Impl::closeWriter()
+{
+    // Whatever happens below, the object is closed afterwards; an encoder
+    // destroyed without close() abandons its unfinished file.
+    std::unique_ptr<OggEncoder> enc = std::move(encoder);
+    std::unique_ptr<Resampler> conv = std::move(writeConv);
+    mode = Mode::Closed;
+    if (conv) {
+        writeBuffer.clear();
+        conv->flush(writeBuffer);
+        enc->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / enc->channels());
+    }
+    writeBuffer.clear();
+    writeBuffer.shrink_to_fit();
+    enc->close();
+}
+
 AudioFile::AudioFile() : d(std::make_unique<Impl>()) {}
-AudioFile::~AudioFile() = default;
+
+AudioFile::~AudioFile()
+{
+    try {
+        Close();
+    } catch (...) {
+        // A destructor cannot report; the unfinished output is abandoned.
+    }
+}
+
 void AudioFile::OpenRead(const QString& path)
 {
-    throw AudioError(QStringLiteral("%1: no decoder available").arg(path));
+    d->requireEnabled();
+    if (IsOpen())
+        Close();
+    d->decoder = DecoderFactory::open(path);
+    d->mode = Impl::Mode::Reading;
+    d->position = 0;
+    d->endReached = false;
+    d->readConv.reset();
+    try {
+        d->setUpConversion();
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
-void AudioFile::Close() {}
-bool AudioFile::IsOpen() const { return false; }
-std::int64_t AudioFile::LengthSamples() const { return 0; }
-std::int64_t AudioFile::LengthMs() const { return 0; }
-int AudioFile::SampleRate() const { return 0; }
-int AudioFile::Channels() const { return 0; }
-void AudioFile::Seek(std::int64_t) {}
-SampleBlock AudioFile::ReadSamples(std::int64_t) { return {}; }
-std::int64_t AudioFile::Position() const { return 0; }
-void AudioFile::SetPcmFormat(int, int) {}
-void AudioFile::SetOggFormat(int, int, int, int, int, int) {}
-bool AudioFile::CheckOggFormat(int, int, int, int, int) { return false; }
+
+void AudioFile::Close()
+{
+    switch (d->mode) {
+    case Impl::Mode::Closed:
+        return;
+    case Impl::Mode::Reading:
+        d->mode = Impl::Mode::Closed;
+        d->readConv.reset();
+        d->decoder.reset();
+        d->pending = {};
+        d->scratch = {};
+        d->pendingAt = 0;
+        d->position = 0;
+        return;
+    case Impl::Mode::Writing:
+        d->closeWriter();
+        return;
+    }
+}
+
+bool AudioFile::IsOpen() const { return d->mode != Impl::Mode::Closed; }
+
+std::int64_t AudioFile::LengthSamples() const
+{
+    return d->mode == Impl::Mode::Reading ? d->decoder->length() : 0;
+}
+
+std::int64_t AudioFile::LengthMs() const
+{
+    const int rate = SampleRate();
+    return rate > 0 ? LengthSamples() * 1000 / rate : 0;
+}
+
+int AudioFile::SampleRate() const
+{
+    return d->mode == Impl::Mode::Reading ? d->decoder->sampleRate() : 0;
+}
+
+int AudioFile::Channels() const
+{
+    return d->mode == Impl::Mode::Reading ? d->decoder->channels() : 0;
+}
+
+void AudioFile::Seek(std::int64_t frame)
+{
+    d->requireReader();
+    frame = std::clamp<std::int64_t>(frame, 0, d->decoder->length());
+    if (frame == d->position)
+        return; // already there; a converter keeps its state and lookahead
+    d->decoder->seek(frame);
+    d->position = frame;
+    d->endReached = false;
+    d->restartConversion();
+}
+
+SampleBlock AudioFile::ReadSamples(std::int64_t count)
+{
+    d->requireReader();
+    return d->readConv ? d->readConverted(count) : d->readDirect(count);
+}
+
+std::int64_t AudioFile::Position() const
+{
+    return d->mode == Impl::Mode::Reading ? d->position : 0;
+}
+
+void AudioFile::SetPcmFormat(int rate, int channels)
+{
+    d->requireEnabled();
+    d->pcmRate = std::max(rate, 0);
+    d->pcmChannels = std::max(channels, 0);
+    if (d->mode == Impl::Mode::Reading)
+        d->setUpConversion();
+}
+
+void AudioFile::SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality)
+{
+    d->requireEnabled();
+    d->oggSet = true;
+    d->oggRate = rate;
+    d->oggChannels = channels;
+    d->kbps = kbps;
+    d->minKbps = minKbps;
+    d->maxKbps = maxKbps;
+    d->quality = quality;
+}
+
+bool AudioFile::CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps)
+{
+    return OggEncoder::check(rate, channels, kbps, minKbps, maxKbps);
+}
+
 void AudioFile::CreateWrite(const QString& path)
 {
-    throw AudioError(QStringLiteral("%1: no encoder available").arg(path));
+    d->requireEnabled();
+    if (IsOpen())
+        Close();
+    // The encoding: as set, else the format of the blocks to come.
+    const int pcmRate = d->pcmRate > 0 ? d->pcmRate : 44100;
+    const int pcmChannels = d->pcmChannels > 0 ? d->pcmChannels : 2;
+    auto encoder = std::make_unique<OggEncoder>();
+    if (d->oggSet)
+        encoder->setFormat(d->oggRate > 0 ? d->oggRate : pcmRate,
+                           d->oggChannels > 0 ? d->oggChannels : pcmChannels, d->kbps, d->minKbps,
+                           d->maxKbps, d->quality);
+    else
+        encoder->setFormat(pcmRate, pcmChannels, 128, 0, 0, -1);
+    encoder->open(path);
+    d->encoder = std::move(encoder);
+    d->writeConv.reset();
+    d->mode = Impl::Mode::Writing;
 }
-void AudioFile::WriteSamples(const SampleBlock&) {}
-void AudioFile::SetEnabled(bool e) { d->enabled = e; }
+
+void AudioFile::WriteSamples(const SampleBlock& block)
+{
+    d->requireEnabled();
+    if (d->mode != Impl::Mode::Writing || !d->encoder)
+        throw AudioError(QStringLiteral("no file is open for writing"));
+    if (block.empty())
+        return;
+    // A block that says what it holds is taken at its word; otherwise it is in
+    // the declared PCM format, or else in the encoding's.
+    const int rate = block.rate > 0 ? block.rate : (d->pcmRate > 0 ? d->pcmRate : d->encoder->rate());
+    const int channels = block.channels > 0
+                             ? block.channels
+                             : (d->pcmChannels > 0 ? d->pcmChannels : d->encoder->channels());
+    const std::int64_t frames = std::int64_t(block.samples.size()) / channels;
+    if (frames > 0)
+        d->writeFrames(block.samples.data(), frames, rate, channels);
+}
+
+void AudioFile::SetEnabled(bool enabled)
+{
+    if (!enabled) {
+        if (d->enabled) {
+            try {
+                Close();
+            } catch (...) {
+                d->enabled = false;
+                throw;
+            }
+        }
+        d->enabled = false;
+        return;
+    }
+    if (!d->enabled)
+        d = std::make_unique<Impl>(); // a fresh component: no file, no formats
+}
+
 bool AudioFile::Enabled() const { return d->enabled; }

@@ -1,0 +1,37 @@
+// The one interface every codec back end of the reader implements: a source of
+// interleaved float frames with a known length and sample-exact positioning.
+#pragma once
+
+#include <QFileInfo>
+#include <QString>
+#include <cstdint>
+
+class Decoder {
+public:
+    virtual ~Decoder() = default;
+
+    virtual int sampleRate() const = 0;
+    virtual int channels() const = 0;
+    // Frames of the whole stream (exact for Ogg Vorbis and MP3 with gapless
+    // information; from the container's duration otherwise).
+    virtual std::int64_t length() const = 0;
+
+    // The next read starts at `frame` (0 <= frame <= length()). Throws
+    // AudioError when the stream cannot be positioned.
+    virtual void seek(std::int64_t frame) = 0;
+    // Decodes up to `frames` frames interleaved into `out`, which has room for
+    // frames * channels() values. Returns fewer only at the end of the stream
+    // and 0 once the end is reached; a damaged stream ends where the damage is.
+    virtual std::int64_t read(float* out, std::int64_t frames) = 0;
+
+    // The text of every reader failure: the file's name, then why.
+    static QString failureText(const QString& path, const QString& reason)
+    {
+        return QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+    }
+
+protected:
+    Decoder() = default;
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+};

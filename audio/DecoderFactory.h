@@ -1,0 +1,18 @@
+// Picks the reader's back end from what a file holds, whatever its name says.
+#pragma once
+
+#include "audio/Decoder.h"
+
+#include <QByteArray>
+#include <memory>
+
+class DecoderFactory {
+public:
+    enum class Kind { OggVorbis, Mpeg, Other };
+
+    // Opens `path` with the back end its content calls for, falling back to
+    // FFmpeg. Throws AudioError naming the file and the reason.
+    static std::unique_ptr<Decoder> open(const QString& path);
+    // The back end the first bytes of a file call for.
+    static Kind sniff(const QByteArray& head);
+};

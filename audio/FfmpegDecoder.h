@@ -1,0 +1,27 @@
+// Back end of the reader for everything else FFmpeg can open (WMA first of
+// all): seeks by the container's index, then decodes forward to the exact frame.
+#pragma once
+
+#include "audio/Decoder.h"
+
+#include <memory>
+
+class FfmpegDecoder : public Decoder {
+public:
+    // Throws AudioError naming the file when FFmpeg finds no decodable audio
+    // stream in it.
+    explicit FfmpegDecoder(const QString& path);
+    ~FfmpegDecoder() override;
+
+    int sampleRate() const override;
+    int channels() const override;
+    // From the container's duration (or, lacking one, from the last packet's
+    // end): within one codec frame of what decoding delivers.
+    std::int64_t length() const override;
+    void seek(std::int64_t frame) override;
+    std::int64_t read(float* out, std::int64_t frames) override;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};

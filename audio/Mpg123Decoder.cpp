@@ -1,0 +1,167 @@
+#include "audio/Mpg123Decoder.h"
+
+#include "audio/AudioError.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <mpg123.h>
+
+namespace {
+
+struct HandleDeleter {
+    void operator()(mpg123_handle* h) const
+    {
+        mpg123_close(h);
+        mpg123_delete(h);
+    }
+};
+using HandlePtr = std::unique_ptr<mpg123_handle, HandleDeleter>;
+
+bool libraryReady()
+{
+    static const bool ready = mpg123_init() == MPG123_OK;
+    return ready;
+}
+
+// libmpg123 reads through QFile: any path QFile opens works, read-only.
+mpg123_ssize_t readCallback(void* source, void* buffer, size_t bytes)
+{
+    const qint64 got = static_cast<QFile*>(source)->read(static_cast<char*>(buffer), qint64(bytes));
+    return got < 0 ? -1 : mpg123_ssize_t(got);
+}
+
+off_t seekCallback(void* source, off_t offset, int whence)
+{
+    auto* file = static_cast<QFile*>(source);
+    qint64 target = offset;
+    if (whence == SEEK_CUR)
+        target += file->pos();
+    else if (whence == SEEK_END)
+        target += file->size();
+    if (target < 0 || !file->seek(target))
+        return -1;
+    return off_t(target);
+}
+
+} // namespace
+
+struct Mpg123Decoder::State {
+    QFile file; // declared first: the handle reads from it until it is gone
+    HandlePtr handle;
+    int rate = 0;
+    int channels = 0;
+    std::int64_t length = 0;
+    std::int64_t skip = 0; // decoder frames before frame 0 when gapless is off
+    bool atEnd = false;
+};
+
+Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
+{
+    const QString notMpeg = failureText(path, QStringLiteral("not an audio file this program can read"));
+    if (!libraryReady())
+        throw AudioError(failureText(path, QStringLiteral("the MP3 decoder cannot start")));
+    d->file.setFileName(path);
+    if (!d->file.open(QIODevice::ReadOnly))
+        throw AudioError(failureText(path, QStringLiteral("cannot be opened for reading (%1)")
+                                               .arg(d->file.errorString())));
+    int err = MPG123_OK;
+    d->handle.reset(mpg123_new(nullptr, &err));
+    mpg123_handle* mh = d->handle.get();
+    if (!mh)
+        throw AudioError(failureText(path, QStringLiteral("the MP3 decoder cannot start")));
+
+    // Gapless: the encoder's delay and padding (LAME/Xing header) are cut, so
+    // the length and every position count exactly the frames that were encoded.
+    // A stream that changes its format midway ends there.
+    mpg123_param(mh, MPG123_ADD_FLAGS,
+                 MPG123_GAPLESS | MPG123_FORCE_FLOAT | MPG123_QUIET | MPG123_NO_FRANKENSTEIN, 0.0);
+    mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
+    mpg123_format_none(mh);
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+
+    if (mpg123_replace_reader_handle(mh, readCallback, seekCallback, nullptr) != MPG123_OK
+        || mpg123_open_handle(mh, &d->file) != MPG123_OK)
+        throw AudioError(notMpeg);
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0
+        || channels <= 0 || encoding != MPG123_ENC_FLOAT_32)
+        throw AudioError(notMpeg);
+    d->rate = int(rate);
+    d->channels = channels;
+
+    if (mpg123_scan(mh) != MPG123_OK)
+        throw AudioError(notMpeg);
+    std::int64_t total = mpg123_length(mh);
+    // A file cut short no longer matches the frame count in its LAME header,
+    // and libmpg123 then drops gapless decoding altogether. The encoder's delay
+    // at the start is still known: skip it here so that what is there lines
+    // up with the source like the whole file would.
+    long encoderDelay = -1;
+    long encoderPadding = -1;
+    long decoderDelay = -1;
+    double unused = 0.0;
+    mpg123_getstate(mh, MPG123_ENC_DELAY, &encoderDelay, &unused);
+    mpg123_getstate(mh, MPG123_ENC_PADDING, &encoderPadding, &unused);
+    mpg123_getstate(mh, MPG123_DEC_DELAY, &decoderDelay, &unused);
+    const std::int64_t raw = std::int64_t(mpg123_framelength(mh)) * mpg123_spf(mh);
+    if (encoderDelay >= 0 && decoderDelay >= 0 && encoderDelay + std::max(encoderPadding, 0L) > 0
+        && total == raw) {
+        d->skip = encoderDelay + decoderDelay;
+        total -= d->skip;
+    }
+    if (total <= 0)
+        throw AudioError(failureText(path, QStringLiteral("contains no audio")));
+    d->length = total;
+    if (mpg123_seek(mh, off_t(d->skip), SEEK_SET) < 0)
+        throw AudioError(notMpeg);
+}
+
+Mpg123Decoder::~Mpg123Decoder() = default;
+
+int Mpg123Decoder::sampleRate() const { return d->rate; }
+int Mpg123Decoder::channels() const { return d->channels; }
+std::int64_t Mpg123Decoder::length() const { return d->length; }
+
+void Mpg123Decoder::seek(std::int64_t frame)
+{
+    frame = std::clamp<std::int64_t>(frame, 0, d->length);
+    if (frame >= d->length) {
+        d->atEnd = true;
+        return;
+    }
+    if (mpg123_seek(d->handle.get(), off_t(frame + d->skip), SEEK_SET) < 0)
+        throw AudioError(failureText(d->file.fileName(),
+                                     QStringLiteral("cannot seek to frame %1").arg(frame)));
+    d->atEnd = false;
+}
+
+std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames)
+{
+    const size_t frameBytes = size_t(d->channels) * sizeof(float);
+    std::int64_t got = 0;
+    int idle = 0;
+    while (!d->atEnd && got < frames) {
+        size_t done = 0;
+        const size_t want = size_t(frames - got) * frameBytes;
+        const int r = mpg123_read(d->handle.get(), reinterpret_cast<unsigned char*>(out + got * d->channels),
+                                  want, &done);
+        got += std::int64_t(done / frameBytes);
+        if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+            // Guard against a stream that keeps answering without audio.
+            idle = done ? 0 : idle + 1;
+            if (idle > 64)
+                d->atEnd = true;
+            continue;
+        }
+        // MPG123_DONE, or damage past which nothing sensible follows.
+        d->atEnd = true;
+    }
+    return got;
+}

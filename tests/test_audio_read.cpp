@@ -1,0 +1,623 @@
+// Reading through AudioFile: exact lengths, sample-exact seeking, block reading
+// to the end, truncated files, PCM format conversion and awkward file names.
+#include "audio/AudioError.h"
+#include "audio/AudioFile.h"
+#include "synth/Synth.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+
+namespace {
+
+// A WMA frame: what FFmpeg's container timing may be off by.
+constexpr std::int64_t kWmaFrame = 2048;
+constexpr std::int64_t kFrames = 100003; // not a multiple of any codec frame
+
+enum class Format { Ogg, Mp3, Wma };
+
+const char* formatName(Format f)
+{
+    switch (f) {
+    case Format::Ogg:
+        return "Ogg";
+    case Format::Mp3:
+        return "Mp3";
+    case Format::Wma:
+        return "Wma";
+    }
+    return "?";
+}
+
+// Test files are made once per program: lame and ffmpeg take their time.
+class Files {
+public:
+    static Files& instance()
+    {
+        static Files files;
+        return files;
+    }
+    QString dir() const { return m_dir.path(); }
+
+    // A file of `frames` frames of the test tone; empty when the outside
+    // encoder it needs is missing.
+    QString make(Format format, std::int64_t frames = kFrames, int rate = 44100, int channels = 2,
+                 const QString& baseName = QString())
+    {
+        const QString key = QStringLiteral("%1-%2-%3-%4-%5")
+                                .arg(QLatin1String(formatName(format)))
+                                .arg(frames)
+                                .arg(rate)
+                                .arg(channels)
+                                .arg(baseName);
+        auto it = m_made.find(key);
+        if (it != m_made.end())
+            return it->second;
+        const QString base = baseName.isEmpty() ? key : baseName;
+        QString path;
+        switch (format) {
+        case Format::Ogg:
+            path = m_dir.filePath(base + QStringLiteral(".ogg"));
+            synth::writeOgg(path, frames, rate, channels);
+            break;
+        case Format::Mp3:
+        case Format::Wma: {
+            const QString wav = m_dir.filePath(key + QStringLiteral(".wav"));
+            synth::writeWav(wav, synth::tone(frames, rate, channels), rate, channels);
+            path = m_dir.filePath(base + (format == Format::Mp3 ? QStringLiteral(".mp3")
+                                                               : QStringLiteral(".wma")));
+            const bool ok = format == Format::Mp3 ? synth::makeMp3(wav, path)
+                                                  : synth::makeWma(wav, path);
+            if (!ok)
+                path.clear();
+            break;
+        }
+        }
+        m_made[key] = path;
+        return path;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::map<QString, QString> m_made;
+};
+
+#define REQUIRE_FILE(path)                                                                         \
+    do {                                                                                           \
+        if ((path).isEmpty())                                                                      \
+            GTEST_SKIP() << "the outside encoder for this format is not installed";                \
+    } while (0)
+
+struct Read {
+    std::vector<float> samples;
+    int rate = 0;
+    int channels = 0;
+    std::int64_t frames() const { return channels ? std::int64_t(samples.size()) / channels : 0; }
+};
+
+// Reads blocks of `count` until the first empty one; checks the block format
+// on the way and that the end stays the end.
+Read readToEnd(AudioFile& file, std::int64_t count)
+{
+    Read r;
+    for (int guard = 0; guard < 10000000; ++guard) {
+        const SampleBlock b = file.ReadSamples(count);
+        if (b.empty())
+            break;
+        EXPECT_GT(b.channels, 0);
+        EXPECT_EQ(b.samples.size() % size_t(b.channels), 0u);
+        r.rate = b.rate;
+        r.channels = b.channels;
+        r.samples.insert(r.samples.end(), b.samples.begin(), b.samples.end());
+    }
+    EXPECT_TRUE(file.ReadSamples(count).empty()) << "the end must stay the end";
+    EXPECT_TRUE(file.ReadSamples(count).empty());
+    return r;
+}
+
+Read readAll(const QString& path, std::int64_t count = 4096)
+{
+    AudioFile f;
+    f.OpenRead(path);
+    return readToEnd(f, count);
+}
+
+// Largest difference between `a` from frame `aFrom` and `b` from frame `bFrom`
+// over `frames` frames.
+double maxDiff(const std::vector<float>& a, std::int64_t aFrom, const std::vector<float>& b,
+               std::int64_t bFrom, std::int64_t frames, int channels)
+{
+    double worst = 0.0;
+    for (std::int64_t i = 0; i < frames * channels; ++i)
+        worst = std::max(worst, double(std::fabs(a[size_t(aFrom * channels + i)] -
+                                                 b[size_t(bFrom * channels + i)])));
+    return worst;
+}
+
+// The offset (within +-range frames) at which `window`, meant to start at
+// frame `at`, best matches `whole`. The tone's channels differ in frequency,
+// so together they leave one best match.
+std::int64_t bestOffset(const std::vector<float>& whole, const std::vector<float>& window,
+                        std::int64_t at, std::int64_t frames, int channels, std::int64_t range)
+{
+    std::int64_t best = 0;
+    double bestErr = 1e300;
+    const std::int64_t total = std::int64_t(whole.size()) / channels;
+    for (std::int64_t off = -range; off <= range; ++off) {
+        if (at + off < 0 || at + off + frames > total)
+            continue;
+        double err = 0.0;
+        for (std::int64_t i = 0; i < frames * channels; ++i) {
+            const double d = whole[size_t((at + off) * channels + i)] - window[size_t(i)];
+            err += d * d;
+        }
+        if (err < bestErr) {
+            bestErr = err;
+            best = off;
+        }
+    }
+    return best;
+}
+
+// --- length -----------------------------------------------------------------
+
+struct OggShape {
+    std::int64_t frames;
+    int rate;
+    int channels;
+};
+
+class OggLength : public ::testing::TestWithParam<OggShape> {};
+
+TEST_P(OggLength, IsExactAndReadsThatManyFrames)
+{
+    const OggShape s = GetParam();
+    const QString path = Files::instance().make(Format::Ogg, s.frames, s.rate, s.channels);
+    AudioFile f;
+    f.OpenRead(path);
+    EXPECT_EQ(f.LengthSamples(), s.frames);
+    EXPECT_EQ(f.LengthMs(), s.frames * 1000 / s.rate);
+    EXPECT_EQ(f.SampleRate(), s.rate);
+    EXPECT_EQ(f.Channels(), s.channels);
+
+    const Read r = readToEnd(f, 4096);
+    EXPECT_EQ(r.frames(), s.frames);
+    EXPECT_EQ(r.rate, s.rate);
+    EXPECT_EQ(r.channels, s.channels);
+    EXPECT_EQ(f.Position(), s.frames);
+    // The same audio libvorbisfile gives on its own.
+    const synth::Decoded ref = synth::decodeOgg(path);
+    ASSERT_EQ(ref.samples.size(), r.samples.size());
+    EXPECT_EQ(maxDiff(ref.samples, 0, r.samples, 0, s.frames, s.channels), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, OggLength,
+                         ::testing::Values(OggShape{kFrames, 44100, 2}, OggShape{1, 44100, 2},
+                                           OggShape{44100, 44100, 2}, OggShape{66157, 22050, 1},
+                                           OggShape{48001, 48000, 1}, OggShape{8191, 8000, 2}));
+
+TEST(Mp3Length, GaplessHeaderGivesTheSourceFrameCount)
+{
+    for (const OggShape s : {OggShape{kFrames, 44100, 2}, OggShape{33333, 22050, 1}}) {
+        const QString path = Files::instance().make(Format::Mp3, s.frames, s.rate, s.channels);
+        REQUIRE_FILE(path);
+        AudioFile f;
+        f.OpenRead(path);
+        EXPECT_EQ(f.LengthSamples(), s.frames) << s.rate;
+        EXPECT_EQ(f.LengthMs(), s.frames * 1000 / s.rate);
+        EXPECT_EQ(f.SampleRate(), s.rate);
+        EXPECT_EQ(f.Channels(), s.channels);
+        EXPECT_EQ(readToEnd(f, 1000).frames(), s.frames);
+    }
+}
+
+TEST(Mp3Length, DecodedAudioIsAlignedWithTheSource)
+{
+    // Gapless decoding removes the encoder's delay: the tone lines up with
+    // the source to the frame.
+    const QString path = Files::instance().make(Format::Mp3);
+    REQUIRE_FILE(path);
+    const Read r = readAll(path);
+    const std::vector<float> src = synth::tone(kFrames, 44100, 2);
+    ASSERT_EQ(r.frames(), kFrames);
+    const std::vector<float> window(src.begin() + 2 * 20000, src.begin() + 2 * 40000);
+    EXPECT_EQ(bestOffset(r.samples, window, 20000, 20000, 2, 300), 0);
+}
+
+TEST(WmaLength, WithinOneCodecFrame)
+{
+    const QString path = Files::instance().make(Format::Wma);
+    REQUIRE_FILE(path);
+    AudioFile f;
+    f.OpenRead(path);
+    EXPECT_NEAR(double(f.LengthSamples()), double(kFrames), double(kWmaFrame));
+    EXPECT_EQ(f.LengthMs(), f.LengthSamples() * 1000 / 44100);
+    EXPECT_EQ(f.SampleRate(), 44100);
+    EXPECT_EQ(f.Channels(), 2);
+    const Read r = readToEnd(f, 4096);
+    EXPECT_NEAR(double(r.frames()), double(kFrames), double(kWmaFrame));
+}
+
+// --- seeking ------------------------------------------------------------------
+
+struct SeekCase {
+    Format format;
+    std::int64_t frame;
+    bool fromEnd; // seek back from the end rather than on from the start
+};
+
+class SeekThenRead : public ::testing::TestWithParam<SeekCase> {};
+
+TEST_P(SeekThenRead, MatchesAStraightDecode)
+{
+    const SeekCase c = GetParam();
+    const QString path = Files::instance().make(c.format);
+    REQUIRE_FILE(path);
+    const Read whole = readAll(path);
+    const std::int64_t total = whole.frames();
+
+    AudioFile f;
+    f.OpenRead(path);
+    // Read first so that the seek really moves the decoder.
+    if (c.fromEnd)
+        readToEnd(f, 65536);
+    else
+        f.ReadSamples(3000);
+    f.Seek(c.frame);
+    EXPECT_EQ(f.Position(), c.frame);
+    const Read after = readToEnd(f, 5000);
+    const std::int64_t expected = total - c.frame;
+
+    if (c.format == Format::Wma) {
+        // The container's length may reach past the last decoded frame.
+        if (c.frame >= total) {
+            EXPECT_EQ(after.frames(), 0);
+            return;
+        }
+        EXPECT_NEAR(double(after.frames()), double(expected), double(kWmaFrame));
+        const std::int64_t window = std::min<std::int64_t>(4096, std::min(after.frames(), total - c.frame) - 1);
+        if (window > 256) {
+            EXPECT_LE(std::llabs(bestOffset(whole.samples, after.samples, c.frame, window, 2,
+                                            kWmaFrame)),
+                      kWmaFrame);
+        }
+        return;
+    }
+    ASSERT_EQ(after.frames(), expected);
+    EXPECT_EQ(maxDiff(whole.samples, c.frame, after.samples, 0, expected, whole.channels), 0.0);
+}
+
+std::vector<SeekCase> seekCases()
+{
+    std::vector<SeekCase> cases;
+    for (Format f : {Format::Ogg, Format::Mp3, Format::Wma}) {
+        for (std::int64_t frame : {std::int64_t(0), std::int64_t(1), std::int64_t(1151),
+                                   std::int64_t(4096), std::int64_t(44100), std::int64_t(77777),
+                                   kFrames - 1, kFrames})
+            cases.push_back({f, frame, false});
+        for (std::int64_t frame : {std::int64_t(0), std::int64_t(8000), std::int64_t(30001),
+                                   std::int64_t(65536), std::int64_t(90000)})
+            cases.push_back({f, frame, true});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, SeekThenRead, ::testing::ValuesIn(seekCases()),
+                         [](const ::testing::TestParamInfo<SeekCase>& info) {
+                             return std::string(formatName(info.param.format)) +
+                                    (info.param.fromEnd ? "_back_to_" : "_on_to_") +
+                                    std::to_string(info.param.frame);
+                         });
+
+TEST(Seek, BackwardsAndPastTheEnd)
+{
+    const QString path = Files::instance().make(Format::Ogg);
+    const Read whole = readAll(path);
+    AudioFile f;
+    f.OpenRead(path);
+    readToEnd(f, 8192);
+    // After the end, a seek back reads again.
+    f.Seek(500);
+    const SampleBlock b = f.ReadSamples(100);
+    ASSERT_EQ(b.frames(), 100);
+    EXPECT_EQ(maxDiff(whole.samples, 500, b.samples, 0, 100, 2), 0.0);
+    EXPECT_EQ(f.Position(), 600);
+    // Beyond the end is the end.
+    f.Seek(kFrames + 1000);
+    EXPECT_TRUE(f.ReadSamples(100).empty());
+    f.Seek(-5);
+    EXPECT_EQ(f.Position(), 0);
+    EXPECT_EQ(f.ReadSamples(10).frames(), 10);
+}
+
+// --- blocks and truncation -------------------------------------------------------
+
+struct BlockCase {
+    Format format;
+    std::int64_t count;
+};
+
+class BlockReading : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(BlockReading, AnySizeEndsWithAnEmptyBlock)
+{
+    const BlockCase c = GetParam();
+    // Block size 1 takes its time: a shorter file for it.
+    const std::int64_t frames = c.count < 10 ? 12345 : kFrames;
+    const QString path = Files::instance().make(c.format, frames);
+    REQUIRE_FILE(path);
+    const Read reference = readAll(path, 4096);
+    AudioFile f;
+    f.OpenRead(path);
+    std::int64_t position = 0;
+    Read r;
+    for (;;) {
+        const SampleBlock b = f.ReadSamples(c.count);
+        if (b.empty())
+            break;
+        ASSERT_LE(b.frames(), c.count);
+        position += b.frames();
+        ASSERT_EQ(f.Position(), position);
+        r.samples.insert(r.samples.end(), b.samples.begin(), b.samples.end());
+    }
+    EXPECT_TRUE(f.ReadSamples(c.count).empty());
+    EXPECT_EQ(r.samples, reference.samples);
+}
+
+std::vector<BlockCase> blockCases()
+{
+    std::vector<BlockCase> cases;
+    for (Format f : {Format::Ogg, Format::Mp3, Format::Wma})
+        for (std::int64_t n : {std::int64_t(1), std::int64_t(7), std::int64_t(1000),
+                               std::int64_t(44100), std::int64_t(1) << 40})
+            cases.push_back({f, n});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BlockReading, ::testing::ValuesIn(blockCases()),
+                         [](const ::testing::TestParamInfo<BlockCase>& info) {
+                             return std::string(formatName(info.param.format)) + "_" +
+                                    std::to_string(info.param.count);
+                         });
+
+class Truncated : public ::testing::TestWithParam<Format> {};
+
+TEST_P(Truncated, ReadsWhatIsThereThenEnds)
+{
+    // Long enough for many Ogg pages: a tone compresses well.
+    const std::int64_t frames = 10 * 44100 + 17;
+    const QString full = Files::instance().make(GetParam(), frames);
+    REQUIRE_FILE(full);
+    QFile in(full);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    const QString cut = Files::instance().dir() + QStringLiteral("/cut-") +
+                        QString::fromLatin1(formatName(GetParam()));
+    {
+        QFile out(cut);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        // Cut in the middle of a page or packet, not at a boundary.
+        out.write(bytes.left(bytes.size() * 6 / 10 + 37));
+    }
+    AudioFile f;
+    f.OpenRead(cut);
+    const Read r = readToEnd(f, 4096);
+    EXPECT_GT(r.frames(), frames / 3);
+    EXPECT_LT(r.frames(), frames * 8 / 10);
+    EXPECT_GE(f.LengthSamples(), r.frames() - kWmaFrame);
+    // What is there is the start of the full decode.
+    const Read whole = readAll(full);
+    const std::int64_t common = std::min(r.frames(), whole.frames()) - 4096;
+    EXPECT_LT(maxDiff(whole.samples, 0, r.samples, 0, common, 2), 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Truncated, ::testing::Values(Format::Ogg, Format::Mp3, Format::Wma),
+                         [](const ::testing::TestParamInfo<Format>& info) {
+                             return std::string(formatName(info.param));
+                         });
+
+// --- PCM format conversion ---------------------------------------------------------
+
+struct ConvertCase {
+    int inRate, inChannels, outRate, outChannels;
+    std::int64_t count;
+};
+
+class ConvertedReading : public ::testing::TestWithParam<ConvertCase> {};
+
+// The test tone as the converted output should hold it, evaluated at the
+// output frame's instant: the mean of the source's two channels, or the mono
+// source on every channel.
+float expectedSample(std::int64_t outFrame, const ConvertCase& c)
+{
+    const double t = double(outFrame) / c.outRate;
+    if (c.inChannels == 2)
+        return float(0.25 * std::sin(2 * M_PI * 440.0 * t) + 0.25 * std::sin(2 * M_PI * 660.0 * t));
+    return float(0.5 * std::sin(2 * M_PI * 440.0 * t));
+}
+
+TEST_P(ConvertedReading, DeliversTheAskedFormatAndDuration)
+{
+    const ConvertCase c = GetParam();
+    const std::int64_t frames = 88211;
+    const QString path = Files::instance().make(Format::Ogg, frames, c.inRate, c.inChannels);
+    AudioFile f;
+    f.OpenRead(path);
+    f.SetPcmFormat(c.outRate, c.outChannels);
+    // Length and format stay those of the source.
+    EXPECT_EQ(f.LengthSamples(), frames);
+    EXPECT_EQ(f.SampleRate(), c.inRate);
+    EXPECT_EQ(f.Channels(), c.inChannels);
+
+    Read r;
+    std::int64_t consumed = 0;
+    for (;;) {
+        const SampleBlock b = f.ReadSamples(c.count);
+        if (b.empty())
+            break;
+        ASSERT_EQ(b.rate, c.outRate);
+        ASSERT_EQ(b.channels, c.outChannels);
+        // Every block holds the conversion of the source frames it consumed.
+        const std::int64_t now = f.Position();
+        ASSERT_GE(now, consumed);
+        consumed = now;
+        if (now < frames)
+            ASSERT_EQ(r.frames() + b.frames(), now * c.outRate / c.inRate);
+        r.channels = b.channels;
+        r.samples.insert(r.samples.end(), b.samples.begin(), b.samples.end());
+    }
+    EXPECT_EQ(consumed, frames);
+    // The tail is flushed: the whole duration arrives.
+    const double exact = double(frames) * c.outRate / c.inRate;
+    EXPECT_NEAR(double(r.frames()), exact, 2.0);
+
+    // In time with the source: no shift, no level change (away from the edges,
+    // where the filter starts and ends on silence).
+    double worst = 0.0;
+    for (std::int64_t i = 200; i < r.frames() - 200; ++i)
+        for (int ch = 0; ch < c.outChannels; ++ch)
+            worst = std::max(worst, double(std::fabs(r.samples[size_t(i * c.outChannels + ch)] -
+                                                     expectedSample(i, c))));
+    EXPECT_LT(worst, 0.03);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ConvertedReading,
+    ::testing::Values(ConvertCase{44100, 2, 22050, 1, 4096}, ConvertCase{44100, 2, 22050, 1, 44100},
+                      ConvertCase{44100, 2, 22050, 1, 3}, ConvertCase{22050, 1, 44100, 2, 4096},
+                      ConvertCase{22050, 1, 44100, 2, 1}, ConvertCase{44100, 2, 44100, 1, 1000},
+                      ConvertCase{22050, 1, 48000, 2, 10000}));
+
+TEST(ConvertedReading, SameOutputWhateverTheBlockSize)
+{
+    const QString path = Files::instance().make(Format::Ogg, 50000, 44100, 2);
+    auto convert = [&](std::int64_t count) {
+        AudioFile f;
+        f.OpenRead(path);
+        f.SetPcmFormat(22050, 1);
+        return readToEnd(f, count).samples;
+    };
+    const std::vector<float> big = convert(1 << 20);
+    EXPECT_EQ(convert(4096), big);
+    EXPECT_EQ(convert(777), big);
+}
+
+TEST(ConvertedReading, SeekRestartsAtTheSourceFrame)
+{
+    const QString path = Files::instance().make(Format::Ogg, kFrames, 44100, 2);
+    AudioFile f;
+    f.OpenRead(path);
+    f.SetPcmFormat(22050, 1);
+    const std::vector<float> whole = readToEnd(f, 4096).samples;
+    f.Seek(40000);
+    EXPECT_EQ(f.Position(), 40000);
+    const Read after = readToEnd(f, 4096);
+    EXPECT_NEAR(double(after.frames()), double(kFrames - 40000) / 2, 2.0);
+    // Away from the converter's fresh start, the same audio as without a seek.
+    EXPECT_LT(maxDiff(whole, 20000 + 100, after.samples, 100, 5000, 1), 1e-4);
+    // Back to the source's own format in the middle of the file.
+    f.Seek(1000);
+    f.SetPcmFormat(0, 0);
+    const SampleBlock b = f.ReadSamples(500);
+    EXPECT_EQ(b.channels, 2);
+    EXPECT_EQ(b.rate, 44100);
+    EXPECT_EQ(b.frames(), 500);
+    EXPECT_EQ(f.Position(), 1500);
+}
+
+// --- names and content -------------------------------------------------------------
+
+struct NameCase {
+    Format format;
+    const char* name; // UTF-8
+};
+
+class Names : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(Names, OpenAndReadLikeAnyOther)
+{
+    const NameCase c = GetParam();
+    const QString path = Files::instance().make(c.format, 30011, 44100, 2, QString::fromUtf8(c.name));
+    REQUIRE_FILE(path);
+    AudioFile f;
+    f.OpenRead(path);
+    if (c.format == Format::Wma) {
+        EXPECT_NEAR(double(f.LengthSamples()), 30011.0, double(kWmaFrame));
+    } else {
+        EXPECT_EQ(f.LengthSamples(), 30011);
+    }
+    EXPECT_GT(readToEnd(f, 4096).frames(), 30011 - kWmaFrame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unicode, Names,
+    ::testing::Values(NameCase{Format::Ogg, "Café – Live"}, NameCase{Format::Ogg, "Кино — Группа крови"},
+                      NameCase{Format::Ogg, "日本語の曲 (ライブ)"}, NameCase{Format::Mp3, "Café – Live"},
+                      NameCase{Format::Wma, "Ария №1"}, NameCase{Format::Ogg, "a:b;c'd\"e"}));
+
+TEST(Content, DecidesTheDecoderNotTheName)
+{
+    // Each file under another format's extension.
+    const struct {
+        Format format;
+        const char* misnamed;
+    } cases[] = {{Format::Ogg, "ogg-as.mp3"}, {Format::Mp3, "mp3-as.ogg"}, {Format::Wma, "wma-as.mp3"},
+                 {Format::Mp3, "mp3-as.wma"}};
+    for (const auto& c : cases) {
+        const QString path = Files::instance().make(c.format);
+        if (path.isEmpty())
+            continue;
+        const QString misnamed = Files::instance().dir() + QLatin1Char('/') + QLatin1String(c.misnamed);
+        QFile::remove(misnamed);
+        ASSERT_TRUE(QFile::copy(path, misnamed));
+        AudioFile f;
+        f.OpenRead(misnamed);
+        EXPECT_NEAR(double(f.LengthSamples()), double(kFrames),
+                    c.format == Format::Wma ? double(kWmaFrame) : 0.0)
+            << c.misnamed;
+    }
+}
+
+// --- component state -----------------------------------------------------------------
+
+TEST(Component, DisabledRefusesAndEnablingResets)
+{
+    const QString path = Files::instance().make(Format::Ogg);
+    AudioFile f;
+    f.SetPcmFormat(22050, 1);
+    f.OpenRead(path);
+    f.SetEnabled(false);
+    EXPECT_FALSE(f.Enabled());
+    EXPECT_FALSE(f.IsOpen());
+    try {
+        f.OpenRead(path);
+        FAIL() << "a disabled component opened a file";
+    } catch (const AudioError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("component disabled"));
+    }
+    EXPECT_THROW(f.ReadSamples(10), AudioError);
+    f.Close(); // nothing to close: no error
+    f.SetEnabled(true);
+    f.OpenRead(path);
+    // The reset dropped the asked PCM format.
+    const SampleBlock b = f.ReadSamples(10);
+    EXPECT_EQ(b.rate, 44100);
+    EXPECT_EQ(b.channels, 2);
+}
+
+TEST(Component, ReadingWithoutAFileIsAnError)
+{
+    AudioFile f;
+    EXPECT_FALSE(f.IsOpen());
+    EXPECT_THROW(f.ReadSamples(10), AudioError);
+    EXPECT_THROW(f.Seek(0), AudioError);
+    EXPECT_EQ(f.LengthSamples(), 0);
+    f.Close();
+    f.Close();
+}
+
+} // namespace
