@@ -512,9 +512,10 @@ TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself) {
         EXPECT_TRUE(skinIconNames().contains(o->icon)) << o->icon.toStdString();
         // No other button may cover it, or a click would reach the wrong one.
         for (const SkinObject* other : engine.GetSkinForm(&window)->objects()) {
-            if (other != o && other->kind() == SkinObject::Button)
-                EXPECT_FALSE(other->GetObjectRect().intersects(o->GetObjectRect()))
-                    << other->ObjectName().toStdString();
+            if (other == o || other->kind() != SkinObject::Button)
+                continue;
+            EXPECT_FALSE(other->GetObjectRect().intersects(o->GetObjectRect()))
+                << other->ObjectName().toStdString();
         }
     }
 }
