@@ -29,8 +29,7 @@ const QString StatusFinish = QStringLiteral("Finish");
 // Width of the conversion bar at 100 %.
 constexpr int BarWidth = 335;
 
-QString errorText(const std::exception& e)
-{
+QString errorText(const std::exception& e) {
     return QString::fromStdString(e.what());
 }
 
@@ -48,8 +47,7 @@ Conversion::Conversion(MainState& state, JobList& jobList) : s(state), jobs(jobL
 // Commands
 // ---------------------------------------------------------------------------
 
-void Conversion::SplitCommand()
-{
+void Conversion::SplitCommand() {
     if (s.Converting || s.FileList.empty() || s.lv.rowCount() == 0)
         return;
     if (s.Previewing && stopPreview)
@@ -60,8 +58,7 @@ void Conversion::SplitCommand()
         openOutputFolder();
 }
 
-void Conversion::JoinCommand()
-{
+void Conversion::JoinCommand() {
     if (s.Converting)
         return;
     if (s.Previewing && stopPreview)
@@ -74,19 +71,17 @@ void Conversion::JoinCommand()
         openOutputFolder();
 }
 
-void Conversion::openOutputFolder()
-{
+void Conversion::openOutputFolder() {
     if (s.prompt && !s.settings.OutputDir.isEmpty())
         s.prompt->openUrl(QUrl::fromLocalFile(s.settings.OutputDir));
 }
 
-bool Conversion::ChooseJoinOutput()
-{
+bool Conversion::ChooseJoinOutput() {
     if (s.FileList.empty() || s.lv.rowCount() == 0 || !s.prompt)
         return false;
     int filterIndex = s.formatIndex + 1;
-    const QString chosen = s.prompt->saveFile(
-        s.settings.OutputDir, {QStringLiteral("OGG Files(*.ogg)")}, filterIndex);
+    const QString chosen =
+        s.prompt->saveFile(s.settings.OutputDir, {QStringLiteral("OGG Files(*.ogg)")}, filterIndex);
     if (chosen.isEmpty())
         return false;
     s.formatIndex = std::max(0, filterIndex - 1);
@@ -106,17 +101,14 @@ bool Conversion::ChooseJoinOutput()
 // Shared pieces of both runs
 // ---------------------------------------------------------------------------
 
-void Conversion::ApplyOggSettings(int formatIndex)
-{
+void Conversion::ApplyOggSettings(int formatIndex) {
     if (formatIndex != 0)
         return;
     for (const OggFormatCall& c : oggFormatCalls(s.ini.get()))
-        s.AudioFile2write.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps,
-                                       c.quality);
+        s.AudioFile2write.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
 }
 
-void Conversion::DrawConversionProgress(std::int64_t value)
-{
+void Conversion::DrawConversionProgress(std::int64_t value) {
     if (value == 10000)
         value = 0;
     const std::int64_t width = MulDiv(value, BarWidth, 10000);
@@ -131,14 +123,12 @@ void Conversion::DrawConversionProgress(std::int64_t value)
     s.convertpb->RedrawObject();
 }
 
-void Conversion::StopConversion()
-{
+void Conversion::StopConversion() {
     s.Converting = false;
     DrawConversionProgress(0);
 }
 
-void Conversion::showProgress(std::int64_t progress, std::int64_t total)
-{
+void Conversion::showProgress(std::int64_t progress, std::int64_t total) {
     const std::int64_t value = total > 0 ? MulDiv(progress, 10000, total) : 0;
     if (s.pbpos) {
         s.pbpos->SetObjectText(QString::number(value / 100) + QLatin1Char('%'));
@@ -149,8 +139,7 @@ void Conversion::showProgress(std::int64_t progress, std::int64_t total)
         onProgress(value);
 }
 
-void Conversion::beginRun()
-{
+void Conversion::beginRun() {
     s.Converting = true;
     m_failed = false;
     m_error.clear();
@@ -162,8 +151,7 @@ void Conversion::beginRun()
     m_joinProgress = 0;
 }
 
-void Conversion::closeOutput()
-{
+void Conversion::closeOutput() {
     AudioFile& writer = s.AudioFile2write;
     const QString path = m_openOutput;
     m_currentFile = path;
@@ -180,8 +168,7 @@ void Conversion::closeOutput()
 // The end of every run, stopped, finished or failed: what is written stays
 // and is complete, the progress display is empty and the open spans the run
 // took away are given back.
-void Conversion::endRun()
-{
+void Conversion::endRun() {
     try {
         if (s.AudioFile2write.IsOpen() || !m_openOutput.isEmpty())
             closeOutput();
@@ -212,8 +199,7 @@ void Conversion::endRun()
         s.prompt->information(m_error);
 }
 
-void Conversion::fail(const QString& file, const QString& reason)
-{
+void Conversion::fail(const QString& file, const QString& reason) {
     m_failed = true;
     const QString shown = QDir::toNativeSeparators(file);
     // Component messages often name the file already.
@@ -226,8 +212,7 @@ void Conversion::fail(const QString& file, const QString& reason)
 // Leaves only the spans a run converts in lv_time: a lone span is converted
 // (and marked "OK"), otherwise the open span's row goes. A split also lowers
 // the record's SpanCount for as long as it runs; a join leaves it alone.
-void Conversion::dropOpenSpan(int file, bool giveBack)
-{
+void Conversion::dropOpenSpan(int file, bool giveBack) {
     const int rows = jobs.spanRowCount();
     if (rows == 1) {
         jobs.setSpanStatus(0, StatusOK);
@@ -246,8 +231,7 @@ void Conversion::dropOpenSpan(int file, bool giveBack)
 // Split
 // ---------------------------------------------------------------------------
 
-void Conversion::SplitRun()
-{
+void Conversion::SplitRun() {
     const int mode = s.settings.SplitMode;
     if (mode < Custom || mode > Unification || s.FileList.empty() || s.lv.rowCount() == 0)
         return;
@@ -259,7 +243,8 @@ void Conversion::SplitRun()
             jobs.PlanUnification();
             dropOpenSpan(0, true);
         }
-        for (int i = 0; i < int(std::min<size_t>(s.FileList.size(), size_t(s.lv.rowCount()))); ++i) {
+        for (int i = 0; i < int(std::min<size_t>(s.FileList.size(), size_t(s.lv.rowCount())));
+             ++i) {
             s.pumpEvents();
             if (!s.Converting)
                 break;
@@ -271,8 +256,7 @@ void Conversion::SplitRun()
     endRun();
 }
 
-void Conversion::splitFile(int mode, int file)
-{
+void Conversion::splitFile(int mode, int file) {
     const listrecord& rec = s.FileList[size_t(file)];
     const std::int64_t fadeOutFrames = PieceMath::recordFrames(s.settings.FadeOutSeconds, rec);
 
@@ -323,8 +307,7 @@ void Conversion::splitFile(int mode, int file)
 }
 
 void Conversion::splitPiece(int mode, int file, int piece, std::int32_t begin, std::int32_t end,
-                            std::int64_t fadeOutFrames)
-{
+                            std::int64_t fadeOutFrames) {
     AudioFile& reader = s.AudioFileRead;
     AudioFile& writer = s.AudioFile2write;
     const QString source = s.FileList[size_t(file)].Path;
@@ -406,8 +389,8 @@ void Conversion::splitPiece(int mode, int file, int piece, std::int32_t begin, s
     if (mode == Count)
         jobs.setSpanStatus(piece, StatusFinish);
     closeOutput();
-    CopyTagsToOutput(path, s.TagList.size() > size_t(file) ? s.TagList[size_t(file)]
-                                                            : AudioFileinfo{});
+    CopyTagsToOutput(path,
+                     s.TagList.size() > size_t(file) ? s.TagList[size_t(file)] : AudioFileinfo{});
     if (mode != Count)
         jobs.setSpanStatus(piece, StatusFinish);
 }
@@ -416,8 +399,7 @@ void Conversion::splitPiece(int mode, int file, int piece, std::int32_t begin, s
 // Join
 // ---------------------------------------------------------------------------
 
-void Conversion::JoinRun()
-{
+void Conversion::JoinRun() {
     const int mode = s.settings.SplitMode;
     if (mode < Custom || mode > Unification || s.FileList.empty() || s.lv.rowCount() == 0 ||
         m_joinPath.isEmpty())
@@ -461,8 +443,7 @@ void Conversion::JoinRun()
     endRun();
 }
 
-void Conversion::joinFile(int mode, int file, const JoinTarget& target)
-{
+void Conversion::joinFile(int mode, int file, const JoinTarget& target) {
     const listrecord rec = s.FileList[size_t(file)];
     const std::int64_t fadeOutFrames = PieceMath::recordFrames(s.settings.FadeOutSeconds, rec);
 
@@ -477,9 +458,8 @@ void Conversion::joinFile(int mode, int file, const JoinTarget& target)
     } else {
         s.lv_time.removeRows(0, s.lv_time.rowCount());
         QList<QStandardItem*> row;
-        for (const QString& text :
-             {FormatTime(0) + QStringLiteral(" - ") + FormatTime(rec.Seconds),
-              FormatTime(rec.Seconds), StatusConverting}) {
+        for (const QString& text : {FormatTime(0) + QStringLiteral(" - ") + FormatTime(rec.Seconds),
+                                    FormatTime(rec.Seconds), StatusConverting}) {
             auto* item = new QStandardItem(text);
             item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
             row << item;
@@ -507,7 +487,8 @@ void Conversion::joinFile(int mode, int file, const JoinTarget& target)
             if (!s.Converting)
                 break;
             jobs.setSpanStatus(int(j), StatusConverting);
-            std::int64_t position = std::max<std::int64_t>(0, PieceMath::recordFrames(spans[j].begin, rec));
+            std::int64_t position =
+                std::max<std::int64_t>(0, PieceMath::recordFrames(spans[j].begin, rec));
             const std::int64_t end = PieceMath::recordFrames(spans[j].end, rec);
             // A span that begins past the file's end (spans are marked on
             // another file in Unification) has nothing to give.
@@ -527,8 +508,7 @@ void Conversion::joinFile(int mode, int file, const JoinTarget& target)
 // delivered in the target format. The progress counts source frames over the
 // whole output, as the total does.
 void Conversion::joinBlocks(const listrecord& rec, const JoinTarget& target, bool bounded,
-                            std::int64_t& position, std::int64_t end, std::int64_t fadeOutFrames)
-{
+                            std::int64_t& position, std::int64_t end, std::int64_t fadeOutFrames) {
     AudioFile& reader = s.AudioFileRead;
     AudioFile& writer = s.AudioFile2write;
     const std::int64_t blockFrames =

@@ -13,7 +13,7 @@ class JobList;
 struct listrecord;
 
 class Conversion {
-public:
+  public:
     Conversion(MainState& state, JobList& jobs);
 
     // --- commands (what the skin's "Split" and "Join" do) ---------------------
@@ -51,7 +51,7 @@ public:
 
     // --- what the last run did -------------------------------------------------
     bool lastRunFailed() const { return m_failed; }
-    QString lastError() const { return m_error; } // the text shown to the user
+    QString lastError() const { return m_error; }         // the text shown to the user
     QStringList lastOutputs() const { return m_outputs; } // closed outputs, in order
 
     // --- hooks (all optional) ----------------------------------------------------
@@ -60,7 +60,7 @@ public:
     std::function<void(const QString& path)> onOutputStarted; // an output was created
     std::function<void(const QString& path)> onOutputClosed;  // an output is complete
 
-private:
+  private:
     struct JoinTarget;
 
     void beginRun();
@@ -85,8 +85,8 @@ private:
     bool m_failed = false;
     QString m_error;
     QStringList m_outputs;
-    QString m_openOutput;     // the output the writer is writing, empty when none
-    QString m_currentFile;    // the file the component call under way works on
+    QString m_openOutput;       // the output the writer is writing, empty when none
+    QString m_currentFile;      // the file the component call under way works on
     std::vector<int> m_dropped; // files whose open span this run took away
     std::int64_t m_joinTotal = 0;
     std::int64_t m_joinProgress = 0;

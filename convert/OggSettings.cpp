@@ -11,21 +11,17 @@ namespace {
 
 const QString Section = QStringLiteral("ogg");
 
-int readInt(const IniFile* ini, const char* key, int defaultValue)
-{
+int readInt(const IniFile* ini, const char* key, int defaultValue) {
     return ini ? ini->readInteger(Section, QLatin1String(key), defaultValue) : defaultValue;
 }
 
-bool readBool(const IniFile* ini, const char* key, bool defaultValue)
-{
+bool readBool(const IniFile* ini, const char* key, bool defaultValue) {
     return ini ? ini->readBool(Section, QLatin1String(key), defaultValue) : defaultValue;
 }
 
 // A hand-edited index outside its table takes the key's default instead of
 // reading past the table.
-template <size_t N>
-int lookUp(const std::array<int, N>& table, int index, int defaultIndex)
-{
+template <size_t N> int lookUp(const std::array<int, N>& table, int index, int defaultIndex) {
     if (index < 0 || size_t(index) >= N)
         index = defaultIndex;
     return table[size_t(index)];
@@ -33,8 +29,7 @@ int lookUp(const std::array<int, N>& table, int index, int defaultIndex)
 
 } // namespace
 
-std::vector<OggFormatCall> oggFormatCalls(const IniFile* ini)
-{
+std::vector<OggFormatCall> oggFormatCalls(const IniFile* ini) {
     const int channelIndex = readInt(ini, "channel", 1);
     const int rate = lookUp(SampleRateTable, readInt(ini, "frequency", 7), 7);
     const int channels = (channelIndex == 0 || channelIndex == 1) ? channelIndex + 1 : 2;

@@ -7,26 +7,22 @@
 
 namespace OutputNaming {
 
-QString baseOf(const QString& caption)
-{
+QString baseOf(const QString& caption) {
     const qsizetype dot = caption.indexOf(QLatin1Char('.'));
     return dot <= 0 ? caption : caption.left(dot);
 }
 
-QString withOggExtension(const QString& name)
-{
+QString withOggExtension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return (dot < 0 ? name : name.left(dot)) + QStringLiteral(".ogg");
 }
 
-bool taken(const QString& path)
-{
+bool taken(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
 }
 
-QString inFolder(const QString& dir, const QString& name)
-{
+QString inFolder(const QString& dir, const QString& name) {
     if (dir.isEmpty())
         return name;
     const QChar last = dir.back();
@@ -42,16 +38,14 @@ namespace {
 // When the base itself holds a "." the extension change would swallow the
 // number and every candidate would be the same name, so the number is kept
 // and ".ogg" appended instead.
-QString numbered(const QString& dir, const QString& base, qint64 n)
-{
+QString numbered(const QString& dir, const QString& base, qint64 n) {
     const QString name = CleanFileName(base + QLatin1Char('_') + QString::number(n));
     if (base.contains(QLatin1Char('.')))
         return inFolder(dir, name + QStringLiteral(".ogg"));
     return inFolder(dir, withOggExtension(name));
 }
 
-QString firstFreeNumbered(const QString& dir, const QString& base)
-{
+QString firstFreeNumbered(const QString& dir, const QString& base) {
     for (qint64 n = 1;; ++n) {
         const QString candidate = numbered(dir, base, n);
         if (!taken(candidate))
@@ -61,8 +55,7 @@ QString firstFreeNumbered(const QString& dir, const QString& base)
 
 } // namespace
 
-QString choosePiecePath(const QString& dir, const QString& caption)
-{
+QString choosePiecePath(const QString& dir, const QString& caption) {
     const QString base = baseOf(caption);
     const QString first =
         inFolder(dir, withOggExtension(CleanFileName(base + QStringLiteral("_1"))));
@@ -71,8 +64,7 @@ QString choosePiecePath(const QString& dir, const QString& caption)
     return firstFreeNumbered(dir, base);
 }
 
-QString fallbackPath(const QString& dir, const QString& sourcePath)
-{
+QString fallbackPath(const QString& dir, const QString& sourcePath) {
     const QString name = withOggExtension(CleanFileName(QFileInfo(sourcePath).fileName()));
     const QString first = inFolder(dir, name);
     if (!taken(first))

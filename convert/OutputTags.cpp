@@ -2,8 +2,7 @@
 
 #include "joblist/JobRecords.h"
 
-void CopyTagsToOutput(const QString& path, const AudioFileinfo& tags)
-{
+void CopyTagsToOutput(const QString& path, const AudioFileinfo& tags) {
     // Filled in once the tag units exist; the split run already calls it at
     // the one place where a closed piece gets its source's tags.
     Q_UNUSED(path);

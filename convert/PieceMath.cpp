@@ -9,35 +9,30 @@
 
 namespace PieceMath {
 
-std::int64_t readerFrames(std::int32_t seconds, std::int64_t lengthSamples, std::int64_t lengthMs)
-{
+std::int64_t readerFrames(std::int32_t seconds, std::int64_t lengthSamples, std::int64_t lengthMs) {
     if (lengthMs <= 0)
         return 0;
     return MulDiv(std::int64_t(seconds) * 1000, lengthSamples, lengthMs);
 }
 
-std::int64_t recordFrames(std::int32_t seconds, const listrecord& r)
-{
+std::int64_t recordFrames(std::int32_t seconds, const listrecord& r) {
     if (r.Seconds <= 0)
         return seconds > 0 ? r.Samples : 0;
     return MulDiv(seconds, r.Samples, r.Seconds);
 }
 
-int storedSpanCount(const listrecord& r)
-{
+int storedSpanCount(const listrecord& r) {
     const auto stored = std::min(r.BeginTimes.size(), r.EndTimes.size());
     return std::clamp<int>(r.SpanCount, 0, int(stored));
 }
 
-int keptSpanCount(const listrecord& r)
-{
+int keptSpanCount(const listrecord& r) {
     const int count = storedSpanCount(r);
     return count <= 1 ? count : count - 1;
 }
 
 int splitPieceCount(int mode, const listrecord& file, const listrecord& first, int splitSeconds,
-                    int splitCount)
-{
+                    int splitCount) {
     const std::int32_t seconds = std::max<std::int32_t>(0, file.Seconds);
     switch (mode) {
     case Custom:
@@ -53,9 +48,8 @@ int splitPieceCount(int mode, const listrecord& file, const listrecord& first, i
     }
 }
 
-bool splitPiece(int mode, int j, const listrecord& file, const listrecord& first,
-                int splitSeconds, int splitCount, Span& out)
-{
+bool splitPiece(int mode, int j, const listrecord& file, const listrecord& first, int splitSeconds,
+                int splitCount, Span& out) {
     const std::int64_t seconds = std::max<std::int32_t>(0, file.Seconds);
     switch (mode) {
     case Custom:
@@ -86,8 +80,7 @@ bool splitPiece(int mode, int j, const listrecord& file, const listrecord& first
     }
 }
 
-std::vector<Span> joinSpans(int mode, const listrecord& file, const listrecord& first)
-{
+std::vector<Span> joinSpans(int mode, const listrecord& file, const listrecord& first) {
     std::vector<Span> spans;
     if (mode == Custom) {
         const int kept = keptSpanCount(file);
@@ -104,15 +97,15 @@ std::vector<Span> joinSpans(int mode, const listrecord& file, const listrecord& 
     return spans;
 }
 
-std::int64_t joinSpanFrames(const Span& span, const listrecord& file)
-{
-    const std::int64_t begin = std::clamp<std::int64_t>(recordFrames(span.begin, file), 0, file.Samples);
-    const std::int64_t end = std::clamp<std::int64_t>(recordFrames(span.end, file), 0, file.Samples);
+std::int64_t joinSpanFrames(const Span& span, const listrecord& file) {
+    const std::int64_t begin =
+        std::clamp<std::int64_t>(recordFrames(span.begin, file), 0, file.Samples);
+    const std::int64_t end =
+        std::clamp<std::int64_t>(recordFrames(span.end, file), 0, file.Samples);
     return std::max<std::int64_t>(0, end - begin);
 }
 
-std::int64_t joinTotal(int mode, const std::vector<listrecord>& files)
-{
+std::int64_t joinTotal(int mode, const std::vector<listrecord>& files) {
     std::int64_t total = 0;
     for (const listrecord& file : files) {
         if (mode == Time || mode == Count) {
@@ -125,8 +118,7 @@ std::int64_t joinTotal(int mode, const std::vector<listrecord>& files)
     return total;
 }
 
-std::int64_t roundHalfEven(double value)
-{
+std::int64_t roundHalfEven(double value) {
     return static_cast<std::int64_t>(std::nearbyint(value));
 }
 

@@ -34,8 +34,8 @@ int splitPieceCount(int mode, const listrecord& file, const listrecord& first, i
                     int splitCount);
 // Split: the bounds of piece j. False when piece j and every later one are
 // left out (Unification: a span beginning after the file's end).
-bool splitPiece(int mode, int j, const listrecord& file, const listrecord& first,
-                int splitSeconds, int splitCount, Span& out);
+bool splitPiece(int mode, int j, const listrecord& file, const listrecord& first, int splitSeconds,
+                int splitCount, Span& out);
 
 // Join, Custom and Unification: the spans taken of `file` (of `first`'s list
 // in Unification, up to the first span that begins after the file's end).

@@ -23,8 +23,7 @@ constexpr double ToneHz = 1500.0;
 
 using Spans = std::vector<std::pair<int, int>>;
 
-double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count)
-{
+double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count) {
     double sum = 0;
     for (std::int64_t i = from; i < from + count; ++i)
         sum += double(v[size_t(i)]) * v[size_t(i)];
@@ -33,12 +32,12 @@ double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count)
 
 // RMS difference between `frames` frames of two decoded streams of one format.
 double difference(const synth::Decoded& a, std::int64_t fromA, const synth::Decoded& b,
-                  std::int64_t fromB, std::int64_t frames)
-{
+                  std::int64_t fromB, std::int64_t frames) {
     double sum = 0;
     const int ch = a.channels;
     for (std::int64_t i = 0; i < frames * ch; ++i) {
-        const double d = double(a.samples[size_t(fromA * ch + i)]) - b.samples[size_t(fromB * ch + i)];
+        const double d =
+            double(a.samples[size_t(fromA * ch + i)]) - b.samples[size_t(fromB * ch + i)];
         sum += d * d;
     }
     return frames > 0 ? std::sqrt(sum / double(frames * ch)) : 0.0;
@@ -51,9 +50,8 @@ struct Source {
 };
 
 class JoinFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkpath(QStringLiteral("src"));
         QDir(dir.path()).mkpath(QStringLiteral("out"));
@@ -66,8 +64,7 @@ protected:
         state.convertpbHome = convertpb.GetObjectRect();
     }
 
-    QString add(const QString& name, const Source& src)
-    {
+    QString add(const QString& name, const Source& src) {
         const QString path = dir.filePath(QStringLiteral("src/") + name);
         synth::writeOgg(path, src.frames, src.rate, src.channels, ToneHz);
         jobs.AdmitFile(path, state.lv.rowCount(), JobList::AddFilesFloor);
@@ -75,8 +72,7 @@ protected:
         jobs.SelectFile();
         return path;
     }
-    void setSpans(int file, const Spans& spans)
-    {
+    void setSpans(int file, const Spans& spans) {
         listrecord& r = state.FileList[size_t(file)];
         r.BeginTimes.clear();
         r.EndTimes.clear();
@@ -88,8 +84,7 @@ protected:
         r.EndTimes.push_back(r.Seconds);
         r.SpanCount = std::int32_t(r.BeginTimes.size());
     }
-    QString joinTo(const QString& name)
-    {
+    QString joinTo(const QString& name) {
         const QString path = outDir + name;
         conversion.setJoinOutput(path);
         return path;
@@ -106,8 +101,7 @@ protected:
 };
 
 // The frames a join takes of a span: by the file's record, never past its end.
-std::int64_t spanFrames(const listrecord& r, int begin, int end)
-{
+std::int64_t spanFrames(const listrecord& r, int begin, int end) {
     const std::int64_t b = MulDiv(begin, r.Samples, r.Seconds);
     const std::int64_t e = std::min(MulDiv(end, r.Samples, r.Seconds), r.Samples);
     return std::max<std::int64_t>(0, e - b);
@@ -121,17 +115,18 @@ std::int64_t spanFrames(const listrecord& r, int begin, int end)
 
 struct ChooseCase {
     const char* name;
-    const char* typed;      // empty: cancelled
-    bool existing;          // the final file exists beforehand
-    bool replace;           // the answer to the question
-    const char* expected;   // final file name, or empty when the command ends
+    const char* typed;    // empty: cancelled
+    bool existing;        // the final file exists beforehand
+    bool replace;         // the answer to the question
+    const char* expected; // final file name, or empty when the command ends
 };
-void PrintTo(const ChooseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ChooseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ChooseJoinOutput : public JoinFixture, public ::testing::WithParamInterface<ChooseCase> {};
 
-TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing)
-{
+TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing) {
     const ChooseCase& p = GetParam();
     add(QStringLiteral("a.ogg"), {44100});
     const QString typed = QString::fromUtf8(p.typed);
@@ -149,14 +144,16 @@ TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing)
 
     const QString expected = QString::fromUtf8(p.expected);
     EXPECT_EQ(chosen, !expected.isEmpty());
-    if (chosen)
+    if (chosen) {
         EXPECT_EQ(conversion.joinOutput(), outDir + expected);
-    if (p.existing)
+    }
+    if (p.existing) {
         EXPECT_EQ(prompt.questions,
                   QStringList{QDir::toNativeSeparators(finalPath) +
                               QStringLiteral(" already exists. Do you want to replace it?")});
-    else
+    } else {
         EXPECT_TRUE(prompt.questions.isEmpty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,15 +165,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ChooseCase{"existing replaced", "mix", true, true, "mix.ogg"},
                       ChooseCase{"unicode", "Café – Live", false, false, "Café – Live.ogg"}));
 
-TEST_F(JoinFixture, ChooseWithAnEmptyListShowsNoDialog)
-{
+TEST_F(JoinFixture, ChooseWithAnEmptyListShowsNoDialog) {
     prompt.saveFileAnswers.push_back(outDir + QStringLiteral("mix"));
     EXPECT_FALSE(conversion.ChooseJoinOutput());
     EXPECT_EQ(prompt.saveFileAnswers.size(), 1u);
 }
 
-TEST_F(JoinFixture, RefusingToReplaceEndsTheCommandLikeCancel)
-{
+TEST_F(JoinFixture, RefusingToReplaceEndsTheCommandLikeCancel) {
     add(QStringLiteral("a.ogg"), {44100});
     QFile f(outDir + QStringLiteral("mix.ogg"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -203,12 +198,13 @@ struct JoinCase {
     Spans spans;                 // Custom: every file; Unification: the first
     std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
 };
-void PrintTo(const JoinCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const JoinCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class JoinByMode : public JoinFixture, public ::testing::WithParamInterface<JoinCase> {};
 
-TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother)
-{
+TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
     const JoinCase& p = GetParam();
     state.settings.SplitMode = p.mode;
     std::vector<QString> paths;
@@ -282,19 +278,22 @@ INSTANTIATE_TEST_SUITE_P(
         // 44100 Hz stereo then 22050 Hz mono: 44100 Hz stereo of the summed length.
         JoinCase{"whole files mixed rates", Time, {{132300}, {44100, 22050, 1}}, {}, {{}, {}}},
         JoinCase{"whole files count", Count, {{100000}, {70000}}, {}, {{}, {}}},
-        JoinCase{"custom", Custom, {{463050}, {176400}}, {{1, 3}, {6, 8}}, {{{1, 3}, {6, 8}}, {{1, 3}}}},
+        JoinCase{
+            "custom", Custom, {{463050}, {176400}}, {{1, 3}, {6, 8}}, {{{1, 3}, {6, 8}}, {{1, 3}}}},
         // 10.9 s, record Seconds 10: the span (5, 10) ends at the file's real end.
         JoinCase{"custom past the last second", Custom, {{480690}}, {{5, 10}}, {{{5, 10}}}},
         JoinCase{"custom single span", Custom, {{100000}}, {}, {{{0, 2}}}},
-        JoinCase{"unification", Unification, {{264600}, {154350}}, {{1, 2}, {4, 6}},
+        JoinCase{"unification",
+                 Unification,
+                 {{264600}, {154350}},
+                 {{1, 2}, {4, 6}},
                  {{{1, 2}, {4, 6}}, {{1, 2}}}}));
 
 // --------------------------------------------------------------------------
 // Fades
 // --------------------------------------------------------------------------
 
-TEST_F(JoinFixture, FadeInTouchesOnlyTheFirstBlockOfTheOutput)
-{
+TEST_F(JoinFixture, FadeInTouchesOnlyTheFirstBlockOfTheOutput) {
     state.settings.SplitMode = Time;
     state.settings.FadeIn = true;
     state.settings.FadeInSeconds = 1;
@@ -305,9 +304,9 @@ TEST_F(JoinFixture, FadeInTouchesOnlyTheFirstBlockOfTheOutput)
     const synth::Decoded joined = synth::decodeOgg(out);
     ASSERT_EQ(joined.frames(), 264600);
     const double full = 0.5 / std::sqrt(2.0);
-    EXPECT_LT(rms(joined.samples, 0, 882), 0.05 * full);            // ramp start
-    EXPECT_GT(rms(joined.samples, 2 * 44100, 882), 0.8 * full);     // just after the block
-    EXPECT_GT(rms(joined.samples, 2 * 132300, 882), 0.8 * full);    // the second file's start
+    EXPECT_LT(rms(joined.samples, 0, 882), 0.05 * full);         // ramp start
+    EXPECT_GT(rms(joined.samples, 2 * 44100, 882), 0.8 * full);  // just after the block
+    EXPECT_GT(rms(joined.samples, 2 * 132300, 882), 0.8 * full); // the second file's start
     EXPECT_GT(rms(joined.samples, 2 * (264600 - 441), 882), 0.8 * full);
 }
 
@@ -316,12 +315,13 @@ struct SpanFadeCase {
     bool fadeIn;
     bool fadeOut;
 };
-void PrintTo(const SpanFadeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SpanFadeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
 
-TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan)
-{
+TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {
     state.settings.FadeIn = GetParam().fadeIn;
     state.settings.FadeOut = GetParam().fadeOut;
     state.settings.FadeInSeconds = 5;
@@ -356,8 +356,7 @@ INSTANTIATE_TEST_SUITE_P(Fades, JoinSpanFades,
 // Pumping, progress, Stop, failures
 // --------------------------------------------------------------------------
 
-TEST_F(JoinFixture, EveryFileSpanAndBlockIsPrecededByAPumpAndProgressEndsFull)
-{
+TEST_F(JoinFixture, EveryFileSpanAndBlockIsPrecededByAPumpAndProgressEndsFull) {
     add(QStringLiteral("a.ogg"), {300000});
     add(QStringLiteral("b.ogg"), {200000, 22050, 1});
     setSpans(0, {{0, 3}, {4, 6}});
@@ -379,8 +378,7 @@ TEST_F(JoinFixture, EveryFileSpanAndBlockIsPrecededByAPumpAndProgressEndsFull)
     EXPECT_EQ(values.back(), 10000);
 }
 
-TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder)
-{
+TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
     state.settings.SplitMode = Time;
     add(QStringLiteral("long.ogg"), {20 * 44100});
     add(QStringLiteral("next.ogg"), {5 * 44100});
@@ -402,8 +400,7 @@ TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder)
     EXPECT_EQ(prompt.openedUrls, QList<QUrl>{QUrl::fromLocalFile(outDir)});
 }
 
-TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete)
-{
+TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     state.settings.SplitMode = Custom;
     add(QStringLiteral("a.ogg"), {176400});
     const QString gone = add(QStringLiteral("gone.ogg"), {176400});
@@ -425,8 +422,7 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete)
     EXPECT_EQ(prompt.openedUrls.size(), 1);
 }
 
-TEST_F(JoinFixture, AnOutputThatCannotBeCreatedIsReportedAndNothingOpens)
-{
+TEST_F(JoinFixture, AnOutputThatCannotBeCreatedIsReportedAndNothingOpens) {
     add(QStringLiteral("a.ogg"), {44100});
     QFile blocker(dir.filePath(QStringLiteral("blocker")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));

@@ -14,8 +14,7 @@
 
 namespace {
 
-std::unique_ptr<IniFile> iniWith(const QTemporaryDir& dir, const char* oggSection)
-{
+std::unique_ptr<IniFile> iniWith(const QTemporaryDir& dir, const char* oggSection) {
     const QString path = dir.filePath(QStringLiteral("VAZOzojoin.ini"));
     QFile f(path);
     if (f.open(QIODevice::WriteOnly)) {
@@ -31,8 +30,7 @@ struct IdHeader {
     long nominal = 0, upper = 0, lower = 0;
 };
 
-IdHeader readIdHeader(const QString& path)
-{
+IdHeader readIdHeader(const QString& path) {
     IdHeader h;
     OggVorbis_File vf;
     if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
@@ -50,12 +48,13 @@ struct CallsCase {
     const char* keys;
     std::vector<OggFormatCall> expected;
 };
-void PrintTo(const CallsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CallsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OggCalls : public ::testing::TestWithParam<CallsCase> {};
 
-TEST_P(OggCalls, FollowTheKeys)
-{
+TEST_P(OggCalls, FollowTheKeys) {
     QTemporaryDir dir;
     const auto ini = iniWith(dir, GetParam().keys);
     EXPECT_EQ(oggFormatCalls(ini.get()), GetParam().expected);
@@ -66,9 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CallsCase{"defaults", "", {{44100, 2, 128, 0, 0, -1}}},
         CallsCase{"nominal", "channel=0\nfrequency=4\nbitrate=5\n", {{22050, 1, 64, 0, 0, -1}}},
-        CallsCase{"quality",
-                  "oggquality=1\nquality=750\nbitrate=14\n",
-                  {{44100, 2, 0, 0, 0, 750}}},
+        CallsCase{"quality", "oggquality=1\nquality=750\nbitrate=14\n", {{44100, 2, 0, 0, 0, 750}}},
         CallsCase{"vbr",
                   "oggvbr=1\nbitrate=9\nmin bitrate=5\nmax bitrate=12\nfrequency=8\n",
                   {{48000, 2, 128, 64, 224, -1}}},
@@ -78,16 +75,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {{44100, 2, 0, 0, 0, 100}, {44100, 2, 128, 32, 256, -1}}},
         // Hand-edited values outside the tables fall back to the defaults
         // instead of reading past them; the quality is kept within 0..1000.
-        CallsCase{"out of range",
-                  "channel=7\nfrequency=9\nbitrate=-1\n",
-                  {{44100, 2, 128, 0, 0, -1}}},
-        CallsCase{"quality as 16 bits",
-                  "oggquality=1\nquality=65836\n",
-                  {{44100, 2, 0, 0, 0, 300}}},
+        CallsCase{
+            "out of range", "channel=7\nfrequency=9\nbitrate=-1\n", {{44100, 2, 128, 0, 0, -1}}},
+        CallsCase{
+            "quality as 16 bits", "oggquality=1\nquality=65836\n", {{44100, 2, 0, 0, 0, 300}}},
         CallsCase{"hex quality", "oggquality=1\nquality=0x1F4\n", {{44100, 2, 0, 0, 0, 500}}}));
 
-TEST(OggCalls, NoSettingsFileMeansTheDefaults)
-{
+TEST(OggCalls, NoSettingsFileMeansTheDefaults) {
     EXPECT_EQ(oggFormatCalls(nullptr), (std::vector<OggFormatCall>{{44100, 2, 128, 0, 0, -1}}));
 }
 
@@ -102,12 +96,13 @@ struct EncoderCase {
     long upper;   // <= 0: none
     long lower;
 };
-void PrintTo(const EncoderCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EncoderCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OggEncoderReach : public ::testing::TestWithParam<EncoderCase> {};
 
-TEST_P(OggEncoderReach, ShowsInTheWrittenFile)
-{
+TEST_P(OggEncoderReach, ShowsInTheWrittenFile) {
     const auto& p = GetParam();
     QTemporaryDir dir;
     MainState state;
@@ -146,20 +141,18 @@ TEST_P(OggEncoderReach, ShowsInTheWrittenFile)
 
 INSTANTIATE_TEST_SUITE_P(
     Branches, OggEncoderReach,
-    ::testing::Values(
-        EncoderCase{"nominal", "bitrate=7\n", 44100, 2, 96000, 0, 0},
-        EncoderCase{"nominal mono 22050", "channel=0\nfrequency=4\nbitrate=4\n", 22050, 1, 48000,
-                    0, 0},
-        EncoderCase{"vbr", "oggvbr=1\nbitrate=9\nmin bitrate=6\nmax bitrate=11\n", 44100, 2,
-                    128000, 192000, 80000},
-        EncoderCase{"quality", "oggquality=1\nquality=900\n", 44100, 2, -2, 0, 0},
-        EncoderCase{"both flags end in vbr",
-                    "oggvbr=1\noggquality=1\nquality=900\nbitrate=9\nmin bitrate=6\n"
-                    "max bitrate=11\n",
-                    44100, 2, 128000, 192000, 80000}));
+    ::testing::Values(EncoderCase{"nominal", "bitrate=7\n", 44100, 2, 96000, 0, 0},
+                      EncoderCase{"nominal mono 22050", "channel=0\nfrequency=4\nbitrate=4\n",
+                                  22050, 1, 48000, 0, 0},
+                      EncoderCase{"vbr", "oggvbr=1\nbitrate=9\nmin bitrate=6\nmax bitrate=11\n",
+                                  44100, 2, 128000, 192000, 80000},
+                      EncoderCase{"quality", "oggquality=1\nquality=900\n", 44100, 2, -2, 0, 0},
+                      EncoderCase{"both flags end in vbr",
+                                  "oggvbr=1\noggquality=1\nquality=900\nbitrate=9\nmin bitrate=6\n"
+                                  "max bitrate=11\n",
+                                  44100, 2, 128000, 192000, 80000}));
 
-TEST(OggEncoderReach, QualityValueChangesTheEncoding)
-{
+TEST(OggEncoderReach, QualityValueChangesTheEncoding) {
     // The quality branch reaches the encoder with its value: a higher quality
     // gives a higher nominal bitrate in the header.
     long nominal[2] = {0, 0};
@@ -186,8 +179,7 @@ TEST(OggEncoderReach, QualityValueChangesTheEncoding)
     EXPECT_GT(nominal[1], nominal[0]);
 }
 
-TEST(OggEncoderReach, OnlyTheOggFormatIndexSetsTheEncoding)
-{
+TEST(OggEncoderReach, OnlyTheOggFormatIndexSetsTheEncoding) {
     // Format index 1 does not exist in the format box: the writer keeps the
     // encoding it had.
     QTemporaryDir dir;

@@ -10,15 +10,13 @@
 
 namespace {
 
-void touch(const QString& path, const QByteArray& content = "x")
-{
+void touch(const QString& path, const QByteArray& content = "x") {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     f.write(content);
 }
 
-QString dirWithSlash(const QTemporaryDir& dir)
-{
+QString dirWithSlash(const QTemporaryDir& dir) {
     return dir.path() + QLatin1Char('/');
 }
 
@@ -30,8 +28,7 @@ struct FirstNameCase {
 };
 class FirstPieceName : public ::testing::TestWithParam<FirstNameCase> {};
 
-TEST_P(FirstPieceName, ComesFromTheCaption)
-{
+TEST_P(FirstPieceName, ComesFromTheCaption) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path =
@@ -53,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FirstNameCase{"Кино.ogg", "Кино_1.ogg"},
                       FirstNameCase{"東京事変", "東京事変_1.ogg"}));
 
-TEST(OutputNaming, ThreePiecesOfSongLiveAreNumberedInTurn)
-{
+TEST(OutputNaming, ThreePiecesOfSongLiveAreNumberedInTurn) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     QStringList taken;
@@ -67,8 +63,7 @@ TEST(OutputNaming, ThreePiecesOfSongLiveAreNumberedInTurn)
                                   QStringLiteral("Song_3.ogg")}));
 }
 
-TEST(OutputNaming, AGapInTheNumbersIsFilledFirst)
-{
+TEST(OutputNaming, AGapInTheNumbersIsFilledFirst) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     touch(out + QStringLiteral("base_1.ogg"));
@@ -77,8 +72,7 @@ TEST(OutputNaming, AGapInTheNumbersIsFilledFirst)
               out + QStringLiteral("base_2.ogg"));
 }
 
-TEST(OutputNaming, NumberingGoesOnPastAHundred)
-{
+TEST(OutputNaming, NumberingGoesOnPastAHundred) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     for (int n = 1; n <= 100; ++n)
@@ -87,8 +81,7 @@ TEST(OutputNaming, NumberingGoesOnPastAHundred)
               out + QStringLiteral("base_101.ogg"));
 }
 
-TEST(OutputNaming, ACaptionWhoseNumberTheExtensionEatsStillFindsAFreeName)
-{
+TEST(OutputNaming, ACaptionWhoseNumberTheExtensionEatsStillFindsAFreeName) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     touch(out + QStringLiteral(".hidden.ogg"));
@@ -99,8 +92,7 @@ TEST(OutputNaming, ACaptionWhoseNumberTheExtensionEatsStillFindsAFreeName)
               out + QStringLiteral(".hidden.mp3_2.ogg"));
 }
 
-TEST(OutputNaming, NumberedNamesAreCleanedSoTheyStayInTheFolder)
-{
+TEST(OutputNaming, NumberedNamesAreCleanedSoTheyStayInTheFolder) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     ASSERT_TRUE(QDir(out).mkdir(QStringLiteral("AC")));
@@ -109,8 +101,7 @@ TEST(OutputNaming, NumberedNamesAreCleanedSoTheyStayInTheFolder)
               out + QStringLiteral("ACDC_2.ogg"));
 }
 
-TEST(OutputNaming, FoldersAndDanglingLinksCountAsTaken)
-{
+TEST(OutputNaming, FoldersAndDanglingLinksCountAsTaken) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     ASSERT_TRUE(QDir(out).mkdir(QStringLiteral("x_1.ogg")));
@@ -119,8 +110,7 @@ TEST(OutputNaming, FoldersAndDanglingLinksCountAsTaken)
               out + QStringLiteral("x_3.ogg"));
 }
 
-TEST(OutputNaming, FallbackNeverNamesAnExistingFileNotEvenTheSource)
-{
+TEST(OutputNaming, FallbackNeverNamesAnExistingFileNotEvenTheSource) {
     QTemporaryDir dir;
     const QString out = dirWithSlash(dir);
     EXPECT_EQ(OutputNaming::fallbackPath(out, QStringLiteral("/music/a.b.mp3")),
@@ -130,8 +120,7 @@ TEST(OutputNaming, FallbackNeverNamesAnExistingFileNotEvenTheSource)
     EXPECT_EQ(OutputNaming::fallbackPath(out, source), out + QStringLiteral("track_1.ogg"));
 }
 
-TEST(OutputNaming, FolderWithoutFinalSeparatorGetsOne)
-{
+TEST(OutputNaming, FolderWithoutFinalSeparatorGetsOne) {
     EXPECT_EQ(OutputNaming::inFolder(QStringLiteral("/tmp/out"), QStringLiteral("a.ogg")),
               QStringLiteral("/tmp/out/a.ogg"));
     EXPECT_EQ(OutputNaming::inFolder(QStringLiteral("/tmp/out/"), QStringLiteral("a.ogg")),

@@ -23,8 +23,7 @@ constexpr double ToneHz = 1500.0; // a shift of one frame shows clearly
 
 using Spans = std::vector<std::pair<int, int>>;
 
-double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count)
-{
+double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count) {
     double sum = 0;
     for (std::int64_t i = from; i < from + count; ++i)
         sum += double(v[size_t(i)]) * v[size_t(i)];
@@ -34,23 +33,21 @@ double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count)
 // RMS of the difference between a decoded piece and the decoded source from
 // frame `offset` on, over all of the piece.
 double differenceFromSource(const synth::Decoded& piece, const synth::Decoded& source,
-                            std::int64_t offset)
-{
+                            std::int64_t offset) {
     double sum = 0;
     const std::int64_t n = std::min<std::int64_t>(piece.samples.size(),
-                                                   source.samples.size() - offset * source.channels);
+                                                  source.samples.size() - offset * source.channels);
     for (std::int64_t i = 0; i < n; ++i) {
-        const double d = double(piece.samples[size_t(i)]) -
-                         source.samples[size_t(offset * source.channels + i)];
+        const double d =
+            double(piece.samples[size_t(i)]) - source.samples[size_t(offset * source.channels + i)];
         sum += d * d;
     }
     return n > 0 ? std::sqrt(sum / double(n)) : 0.0;
 }
 
 class SplitFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkpath(QStringLiteral("src"));
         QDir(dir.path()).mkpath(QStringLiteral("out"));
@@ -64,21 +61,18 @@ protected:
     }
 
     QString makeSource(const QString& name, std::int64_t frames, int rate = Rate,
-                       int channels = 2)
-    {
+                       int channels = 2) {
         const QString path = dir.filePath(QStringLiteral("src/") + name);
         synth::writeOgg(path, frames, rate, channels, ToneHz);
         return path;
     }
-    void add(const QString& path)
-    {
+    void add(const QString& path) {
         jobs.AdmitFile(path, state.lv.rowCount(), JobList::AddFilesFloor);
         jobs.selectRow(0);
         jobs.SelectFile();
     }
     // Confirmed spans plus the open span over the whole file, as marking leaves them.
-    void setSpans(int file, const Spans& spans)
-    {
+    void setSpans(int file, const Spans& spans) {
         listrecord& r = state.FileList[size_t(file)];
         r.BeginTimes.clear();
         r.EndTimes.clear();
@@ -90,8 +84,7 @@ protected:
         r.EndTimes.push_back(r.Seconds);
         r.SpanCount = std::int32_t(r.BeginTimes.size());
     }
-    QStringList filesInOutput() const
-    {
+    QStringList filesInOutput() const {
         return QDir(outDir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
@@ -106,8 +99,7 @@ protected:
 };
 
 // Frames of a piece as the run must cut it from a file of `frames` frames.
-std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end)
-{
+std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {
     const std::int64_t lengthMs = frames * 1000 / rate;
     return MulDiv(std::int64_t(end) * 1000, frames, lengthMs) -
            MulDiv(std::int64_t(begin) * 1000, frames, lengthMs);
@@ -125,15 +117,16 @@ struct ModeCase {
     int splitSeconds;
     int splitCount;
     std::vector<std::int64_t> fileFrames;
-    Spans spans;                     // Custom: on every file; Unification: on the first
-    std::vector<Spans> expected;     // pieces per file, in order
+    Spans spans;                 // Custom: on every file; Unification: on the first
+    std::vector<Spans> expected; // pieces per file, in order
 };
-void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SplitByMode : public SplitFixture, public ::testing::WithParamInterface<ModeCase> {};
 
-TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource)
-{
+TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
     const ModeCase& p = GetParam();
     state.settings.SplitMode = p.mode;
     state.settings.SplitSeconds = p.splitSeconds;
@@ -224,19 +217,17 @@ INSTANTIATE_TEST_SUITE_P(
 // Names, single spans, statuses
 // --------------------------------------------------------------------------
 
-TEST_F(SplitFixture, SongLiveWithThreeSpansGivesThreeNumberedFiles)
-{
+TEST_F(SplitFixture, SongLiveWithThreeSpansGivesThreeNumberedFiles) {
     add(makeSource(QStringLiteral("song.ogg"), 441000));
     state.lv.setData(state.lv.index(0, 0), QStringLiteral("Song.live"));
     setSpans(0, {{0, 2}, {2, 4}, {4, 6}});
     conversion.SplitRun();
-    EXPECT_EQ(filesInOutput(), (QStringList{QStringLiteral("Song_1.ogg"),
-                                            QStringLiteral("Song_2.ogg"),
-                                            QStringLiteral("Song_3.ogg")}));
+    EXPECT_EQ(filesInOutput(),
+              (QStringList{QStringLiteral("Song_1.ogg"), QStringLiteral("Song_2.ogg"),
+                           QStringLiteral("Song_3.ogg")}));
 }
 
-TEST_F(SplitFixture, ASingleCustomSpanIsConvertedAndKeepsSpanCountOne)
-{
+TEST_F(SplitFixture, ASingleCustomSpanIsConvertedAndKeepsSpanCountOne) {
     add(makeSource(QStringLiteral("one.ogg"), 100000));
     ASSERT_EQ(state.FileList[0].SpanCount, 1);
     conversion.SplitRun();
@@ -249,8 +240,7 @@ TEST_F(SplitFixture, ASingleCustomSpanIsConvertedAndKeepsSpanCountOne)
     EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Finish"));
 }
 
-TEST_F(SplitFixture, AllHundredNamesTakenGoesOnToTheNextAndReplacesNothing)
-{
+TEST_F(SplitFixture, AllHundredNamesTakenGoesOnToTheNextAndReplacesNothing) {
     for (int n = 1; n <= 100; ++n) {
         QFile f(outDir + QStringLiteral("base_%1.ogg").arg(n));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -268,8 +258,7 @@ TEST_F(SplitFixture, AllHundredNamesTakenGoesOnToTheNextAndReplacesNothing)
     }
 }
 
-TEST_F(SplitFixture, SplitCommandWithAnEmptyListDoesNothing)
-{
+TEST_F(SplitFixture, SplitCommandWithAnEmptyListDoesNothing) {
     conversion.SplitCommand();
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
     EXPECT_FALSE(state.Converting);
@@ -288,12 +277,13 @@ struct FadeCase {
     bool quietStart;
     bool quietEnd;
 };
-void PrintTo(const FadeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FadeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SplitFades : public SplitFixture, public ::testing::WithParamInterface<FadeCase> {};
 
-TEST_P(SplitFades, FadesStayWithinTheTwoSecondPiece)
-{
+TEST_P(SplitFades, FadesStayWithinTheTwoSecondPiece) {
     const FadeCase& p = GetParam();
     state.settings.FadeIn = p.fadeIn;
     state.settings.FadeOut = p.fadeOut;
@@ -320,22 +310,18 @@ TEST_P(SplitFades, FadesStayWithinTheTwoSecondPiece)
         EXPECT_GT(end, 0.8 * full);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fades, SplitFades,
-                         ::testing::Values(FadeCase{"in longer than piece", true, false, 5, true,
-                                                    false},
-                                           FadeCase{"out longer than piece", false, true, 5,
-                                                    false, true},
-                                           FadeCase{"both on one block", true, true, 5, true,
-                                                    true},
-                                           FadeCase{"in shorter than piece", true, false, 1,
-                                                    true, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Fades, SplitFades,
+    ::testing::Values(FadeCase{"in longer than piece", true, false, 5, true, false},
+                      FadeCase{"out longer than piece", false, true, 5, false, true},
+                      FadeCase{"both on one block", true, true, 5, true, true},
+                      FadeCase{"in shorter than piece", true, false, 1, true, false}));
 
 // --------------------------------------------------------------------------
 // Progress, pumping and Stop
 // --------------------------------------------------------------------------
 
-TEST_F(SplitFixture, EveryFilePieceAndBlockIsPrecededByAPump)
-{
+TEST_F(SplitFixture, EveryFilePieceAndBlockIsPrecededByAPump) {
     state.settings.SplitMode = Time;
     state.settings.SplitSeconds = 3;
     add(makeSource(QStringLiteral("a.ogg"), 463050));
@@ -353,8 +339,7 @@ TEST_F(SplitFixture, EveryFilePieceAndBlockIsPrecededByAPump)
     EXPECT_TRUE(log.startsWith(QLatin1Char('P')));
 }
 
-TEST_F(SplitFixture, ProgressReachesTheWholePieceAndIsEmptiedAtTheEnd)
-{
+TEST_F(SplitFixture, ProgressReachesTheWholePieceAndIsEmptiedAtTheEnd) {
     state.settings.SplitMode = Time;
     add(makeSource(QStringLiteral("p.ogg"), 300000));
     std::vector<std::int64_t> values;
@@ -372,8 +357,7 @@ TEST_F(SplitFixture, ProgressReachesTheWholePieceAndIsEmptiedAtTheEnd)
     EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
 }
 
-TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore)
-{
+TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore) {
     add(makeSource(QStringLiteral("long.ogg"), 20 * Rate));
     add(makeSource(QStringLiteral("next.ogg"), 5 * Rate));
     int pumps = 0;
@@ -413,12 +397,13 @@ struct FailureCase {
     bool unwritableFolder;
     bool deleteSecondSource;
 };
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SplitFailures : public SplitFixture, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack)
-{
+TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     const FailureCase& p = GetParam();
     const QString first = makeSource(QStringLiteral("first.ogg"), 4 * Rate);
     const QString second = makeSource(QStringLiteral("second.ogg"), 4 * Rate);
@@ -479,8 +464,7 @@ struct BarCase {
 };
 class ConversionBar : public SplitFixture, public ::testing::WithParamInterface<BarCase> {};
 
-TEST_P(ConversionBar, WidthFollowsTheValue)
-{
+TEST_P(ConversionBar, WidthFollowsTheValue) {
     convertpb.SetObjectRect(QRect(10, 5, 99, 8));
     state.settings.SkinOption = GetParam().skinOption;
     conversion.DrawConversionProgress(GetParam().value);
