@@ -168,7 +168,8 @@ bool CliSession::encodingAccepted() {
 bool CliSession::prepareOutputDir() {
     QString dir = opts.outputDir.isEmpty() ? state.settings.OutputDir : absolute(opts.outputDir);
     if (!makeFolder(dir)) {
-        prompt.say(QStringLiteral("cannot create the output folder %1").arg(shown(dir)));
+        prompt.say(
+            QStringLiteral("cannot create the output folder %1").arg(shown(QDir::cleanPath(dir))));
         return false;
     }
     dir = shown(QDir::cleanPath(dir));

@@ -1,0 +1,838 @@
+// cadelo-cli started as a process on synthesised files: the pieces and joins it
+// writes, what it prints, its exit statuses, refusals and Ctrl-C.
+#include "audio/MulDiv.h"
+#include "synth/Synth.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <tuple>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+namespace {
+
+constexpr int Rate = 44100;
+
+using Spans = std::vector<std::pair<int, int>>;
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+QString cliProgram() {
+    const QString build = qEnvironmentVariable("CADELO_BUILD_DIR");
+    if (!build.isEmpty())
+        return QDir(build).filePath(QStringLiteral("cadelo-cli"));
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../cadelo-cli"));
+}
+
+QByteArray hashOf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Frames of the piece begin..end (seconds) the split cuts from a file, by the
+// reader's length: MulDiv(seconds * 1000, LengthSamples, LengthMs).
+std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {
+    const std::int64_t lengthMs = frames * 1000 / rate;
+    return MulDiv(std::int64_t(end) * 1000, frames, lengthMs) -
+           MulDiv(std::int64_t(begin) * 1000, frames, lengthMs);
+}
+
+// Frames of the span begin..end the join takes, by the file's record:
+// MulDiv(seconds, Samples, Seconds).
+std::int64_t joinSpanFrames(std::int64_t frames, int rate, int begin, int end) {
+    const std::int64_t seconds = frames * 1000 / rate / 1000;
+    return MulDiv(end, frames, seconds) - MulDiv(begin, frames, seconds);
+}
+
+class CliFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QFileInfo::exists(cliProgram())) << cliProgram().toStdString();
+        QDir(dir.path()).mkpath(QStringLiteral("src"));
+        QDir(dir.path()).mkpath(QStringLiteral("out"));
+        QDir(dir.path()).mkpath(QStringLiteral("home/config"));
+        outDir = dir.filePath(QStringLiteral("out"));
+        settingsPath = dir.filePath(QStringLiteral("settings.ini"));
+        writeSettings({});
+    }
+
+    void writeSettings(const QString& extra) {
+        QFile f(settingsPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write((QStringLiteral("[Output]\nDir=") + outDir + QLatin1Char('\n') + extra).toUtf8());
+    }
+
+    QString makeSource(const QString& name, std::int64_t frames, int rate = Rate,
+                       int channels = 2) {
+        const QString path = dir.filePath(QStringLiteral("src/") + name);
+        synth::writeOgg(path, frames, rate, channels);
+        return path;
+    }
+
+    // The command, then --settings, then the rest: no test reads the user's settings.
+    QStringList withSettings(const QString& command, const QStringList& rest) const {
+        return QStringList{command, QStringLiteral("--settings"), settingsPath} + rest;
+    }
+
+    void prepare(QProcess& p) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("home/config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+    }
+
+    CliResult run(const QStringList& args) const {
+        QProcess p;
+        prepare(p);
+        p.start(cliProgram(), args);
+        CliResult r;
+        if (!p.waitForStarted() || !p.waitForFinished(600000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "cadelo-cli did not finish";
+            return r;
+        }
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        r.exitCode = p.exitCode();
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    QStringList outputFiles(const QString& folder) const {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QString out(const QString& name) const { return QDir(outDir).filePath(name); }
+
+    QTemporaryDir dir;
+    QString outDir;
+    QString settingsPath;
+};
+
+} // namespace
+
+// --------------------------------------------------------------------------
+// split: pieces of every mode
+// --------------------------------------------------------------------------
+
+struct SplitCase {
+    const char* name;
+    QStringList options;
+    QString settings; // added to the settings file
+    std::vector<std::int64_t> fileFrames;
+    std::vector<Spans> expected; // pieces per file, in order
+    bool byHand;                 // Custom and Unification end a piece up to 99 frames early
+    int rate = Rate;
+    int channels = 2;
+};
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliSplit : public CliFixture, public ::testing::WithParamInterface<SplitCase> {};
+
+TEST_P(CliSplit, WritesAndPrintsEveryPieceWithItsExactLength) {
+    const SplitCase& p = GetParam();
+    writeSettings(p.settings);
+    QStringList sources;
+    // The last file's name is not ASCII: names pass through the command line intact.
+    for (size_t i = 0; i < p.fileFrames.size(); ++i)
+        sources << makeSource(i + 1 == p.fileFrames.size() && i > 0
+                                  ? QStringLiteral("Café – Живо %1.ogg").arg(i)
+                                  : QStringLiteral("f%1.ogg").arg(i),
+                              p.fileFrames[i], p.rate, p.channels);
+    QList<QByteArray> before;
+    for (const QString& s : sources)
+        before << hashOf(s);
+
+    const CliResult r = run(withSettings(QStringLiteral("split"), p.options + sources));
+
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString(); // no bar when stderr is no terminal
+    QStringList expectedPaths;
+    for (size_t i = 0; i < p.expected.size(); ++i)
+        for (size_t n = 1; n <= p.expected[i].size(); ++n)
+            expectedPaths << QDir::toNativeSeparators(out(
+                QFileInfo(sources[int(i)]).completeBaseName() + QStringLiteral("_%1.ogg").arg(n)));
+    EXPECT_EQ(r.outLines(), expectedPaths);
+    EXPECT_EQ(outputFiles(outDir).size(), expectedPaths.size());
+
+    int k = 0;
+    for (size_t i = 0; i < p.expected.size(); ++i) {
+        for (const auto& [begin, end] : p.expected[i]) {
+            if (k >= expectedPaths.size())
+                break;
+            const QString path = expectedPaths[k++];
+            const synth::Decoded piece = synth::decodeOgg(path);
+            const std::int64_t exact = pieceFrames(p.fileFrames[i], p.rate, begin, end);
+            if (p.byHand) {
+                EXPECT_LE(piece.frames(), exact) << path.toStdString();
+                EXPECT_GT(piece.frames(), exact - 100) << path.toStdString();
+            } else {
+                EXPECT_EQ(piece.frames(), exact) << path.toStdString();
+            }
+            EXPECT_EQ(piece.rate, p.rate);
+            EXPECT_EQ(piece.channels, p.channels);
+        }
+    }
+    for (int i = 0; i < sources.size(); ++i)
+        EXPECT_EQ(hashOf(sources[i]), before[i]) << "source changed: " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CliSplit,
+    ::testing::Values(SplitCase{"every",
+                                {QStringLiteral("--every"), QStringLiteral("3")},
+                                {},
+                                {463050},
+                                {{{0, 3}, {3, 6}, {6, 9}, {9, 10}}},
+                                false},
+                      SplitCase{"pieces",
+                                {QStringLiteral("--pieces"), QStringLiteral("3")},
+                                {},
+                                {463050, 308700},
+                                {{{0, 3}, {3, 6}, {6, 9}}, {{0, 2}, {2, 4}, {4, 6}}},
+                                false},
+                      SplitCase{"mode from the settings file",
+                                {},
+                                QStringLiteral("[Function]\nChoice=1\n[Choice]\ntime=4\n"),
+                                {463050},
+                                {{{0, 4}, {4, 8}, {8, 10}}},
+                                false},
+                      SplitCase{"mode option over the settings file",
+                                {QStringLiteral("--mode"), QStringLiteral("count")},
+                                QStringLiteral("[Function]\nChoice=1\n[Choice]\nCount=2\n"),
+                                {463050},
+                                {{{0, 5}, {5, 10}}},
+                                false},
+                      SplitCase{"spans marked on every file in the order given",
+                                {QStringLiteral("--span"), QStringLiteral("5-8"),
+                                 QStringLiteral("--span"), QStringLiteral("00:00:01-00:00:04")},
+                                {},
+                                {463050, 441000},
+                                {{{5, 8}, {1, 4}}, {{5, 8}, {1, 4}}},
+                                true},
+                      SplitCase{"a span past the end is cut at the end",
+                                {QStringLiteral("--span"), QStringLiteral("2-30")},
+                                {},
+                                {220500},
+                                {{{2, 5}}},
+                                true},
+                      SplitCase{"custom without spans converts the whole file",
+                                {QStringLiteral("--mode"), QStringLiteral("custom")},
+                                {},
+                                {220500},
+                                {{{0, 5}}},
+                                true},
+                      SplitCase{"unification shares the first file's spans",
+                                {QStringLiteral("--mode"), QStringLiteral("unification"),
+                                 QStringLiteral("--span"), QStringLiteral("1-3"),
+                                 QStringLiteral("--span"), QStringLiteral("8-10")},
+                                {},
+                                {463050, 405720, 220500},
+                                {{{1, 3}, {8, 10}}, {{1, 3}, {8, 9}}, {{1, 3}}},
+                                true},
+                      // Ten minutes: the slider has more positions than the file has seconds
+                      // and the marks must still land on the exact seconds.
+                      SplitCase{"spans on a long file",
+                                {QStringLiteral("--span"), QStringLiteral("1-2"),
+                                 QStringLiteral("--span"), QStringLiteral("0:09:57-0:09:59"),
+                                 QStringLiteral("--rate"), QStringLiteral("8000"),
+                                 QStringLiteral("--channels"), QStringLiteral("1"),
+                                 QStringLiteral("--quality"), QStringLiteral("300")},
+                                {},
+                                {4800000},
+                                {{{1, 2}, {597, 599}}},
+                                true,
+                                8000,
+                                1}));
+
+// --------------------------------------------------------------------------
+// Fades and the encoding
+// --------------------------------------------------------------------------
+
+TEST_F(CliFixture, FadeOptionsSwitchTheFadesOn) {
+    const QString src = makeSource(QStringLiteral("fade.ogg"), 441000);
+    const CliResult r = run(withSettings(QStringLiteral("split"),
+                                         {QStringLiteral("--span"), QStringLiteral("2-6"),
+                                          QStringLiteral("--fade-in"), QStringLiteral("1"),
+                                          QStringLiteral("--fade-out"), QStringLiteral("1"), src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const synth::Decoded piece = synth::decodeOgg(out(QStringLiteral("fade_1.ogg")));
+    ASSERT_GT(piece.frames(), 4 * Rate - 100);
+    auto rms = [&](std::int64_t from, std::int64_t count) {
+        double sum = 0;
+        for (std::int64_t i = from; i < from + count; ++i)
+            sum += double(piece.samples[size_t(i)]) * piece.samples[size_t(i)];
+        return std::sqrt(sum / double(count));
+    };
+    const std::int64_t edge = 441 * 2; // 10 ms
+    const std::int64_t total = std::int64_t(piece.samples.size());
+    const double middle = rms(total / 2, edge);
+    EXPECT_GT(middle, 0.2);
+    EXPECT_LT(rms(0, edge), 0.05 * middle);
+    EXPECT_LT(rms(total - edge, edge), 0.05 * middle);
+}
+
+struct EncodingCase {
+    const char* name;
+    QStringList options;
+    int rate;
+    int channels;
+};
+void PrintTo(const EncodingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliEncoding : public CliFixture, public ::testing::WithParamInterface<EncodingCase> {};
+
+TEST_P(CliEncoding, OptionsReachTheWriterAndTheSettingsFileStaysAsItWas) {
+    const EncodingCase& p = GetParam();
+    // The settings file asks for quality mode; --bitrate must switch it off.
+    writeSettings(QStringLiteral("[ogg]\noggquality=1\nquality=100\n"));
+    const QByteArray settingsBefore = hashOf(settingsPath);
+    const QString src = makeSource(QStringLiteral("enc.ogg"), 220500);
+    const CliResult r = run(withSettings(QStringLiteral("split"), p.options + QStringList{src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const synth::Decoded piece = synth::decodeOgg(out(QStringLiteral("enc_1.ogg")));
+    EXPECT_EQ(piece.rate, p.rate);
+    EXPECT_EQ(piece.channels, p.channels);
+    EXPECT_EQ(hashOf(settingsPath), settingsBefore);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("settings.ini")});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, CliEncoding,
+    ::testing::Values(EncodingCase{"rate and mono",
+                                   {QStringLiteral("--rate"), QStringLiteral("22050"),
+                                    QStringLiteral("--channels"), QStringLiteral("1")},
+                                   22050,
+                                   1},
+                      EncodingCase{"nominal bitrate",
+                                   {QStringLiteral("--bitrate"), QStringLiteral("192")},
+                                   44100,
+                                   2},
+                      EncodingCase{"variable bitrate",
+                                   {QStringLiteral("--rate"), QStringLiteral("32000"),
+                                    QStringLiteral("--vbr"), QStringLiteral("64-160")},
+                                   32000,
+                                   2},
+                      EncodingCase{"quality",
+                                   {QStringLiteral("--quality"), QStringLiteral("800"),
+                                    QStringLiteral("--rate"), QStringLiteral("48000")},
+                                   48000,
+                                   2}));
+
+TEST_F(CliFixture, AnEncodingTheEncoderRefusesWritesNothing) {
+    const QString src = makeSource(QStringLiteral("enc.ogg"), 220500);
+    const CliResult r = run(withSettings(QStringLiteral("split"),
+                                         {QStringLiteral("--rate"), QStringLiteral("48000"),
+                                          QStringLiteral("--bitrate"), QStringLiteral("8"), src}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("cadelo-cli: This OGG format is not supported.")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Please adjust the frequency or bitrate.")));
+    EXPECT_FALSE(r.err.contains(QLatin1Char('\r')));
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(outputFiles(outDir).isEmpty());
+}
+
+// --------------------------------------------------------------------------
+// join
+// --------------------------------------------------------------------------
+
+struct JoinCase {
+    const char* name;
+    QStringList options;
+    std::vector<std::tuple<std::int64_t, int, int>> files; // frames, rate, channels
+    std::int64_t expectedFrames;
+    std::int64_t tolerance; // frames lost or gained in rate conversion
+};
+void PrintTo(const JoinCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliJoin : public CliFixture, public ::testing::WithParamInterface<JoinCase> {};
+
+TEST_P(CliJoin, WritesOneFileInTheFirstFilesFormat) {
+    const JoinCase& p = GetParam();
+    QStringList sources;
+    for (size_t i = 0; i < p.files.size(); ++i) {
+        const auto& [frames, rate, channels] = p.files[i];
+        sources << makeSource(QStringLiteral("j%1.ogg").arg(i), frames, rate, channels);
+    }
+    const CliResult r = run(withSettings(
+        QStringLiteral("join"),
+        p.options + QStringList{QStringLiteral("-o"), QStringLiteral("mix")} + sources));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString mix = dir.filePath(QStringLiteral("mix.ogg"));
+    EXPECT_EQ(r.out, QDir::toNativeSeparators(mix) + QLatin1Char('\n'));
+    const synth::Decoded joined = synth::decodeOgg(mix);
+    EXPECT_EQ(joined.rate, std::get<1>(p.files.front()));
+    EXPECT_EQ(joined.channels, std::get<2>(p.files.front()));
+    EXPECT_NEAR(double(joined.frames()), double(p.expectedFrames), double(p.tolerance));
+    EXPECT_TRUE(outputFiles(outDir).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Joins, CliJoin,
+    ::testing::Values(
+        JoinCase{"time mode takes every file whole",
+                 {QStringLiteral("--every"), QStringLiteral("2")},
+                 {{463050, Rate, 2}, {220500, Rate, 2}},
+                 463050 + 220500,
+                 0},
+        JoinCase{"spans of every file",
+                 {QStringLiteral("--span"), QStringLiteral("1-3"), QStringLiteral("--span"),
+                  QStringLiteral("6-7")},
+                 {{463050, Rate, 2}, {441000, Rate, 2}},
+                 joinSpanFrames(463050, Rate, 1, 3) + joinSpanFrames(463050, Rate, 6, 7) +
+                     joinSpanFrames(441000, Rate, 1, 3) + joinSpanFrames(441000, Rate, 6, 7),
+                 0},
+        // The second file comes out at the first file's rate and channels:
+        // 22050 Hz mono doubles its frame count.
+        JoinCase{"mixed rates and channels",
+                 {QStringLiteral("--mode"), QStringLiteral("count")},
+                 {{441000, Rate, 2}, {220500, 22050, 1}},
+                 441000 + 441000,
+                 200}));
+
+struct JoinNameCase {
+    const char* name;
+    QString output;
+    QString written; // relative to the working folder
+};
+void PrintTo(const JoinNameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliJoinName : public CliFixture, public ::testing::WithParamInterface<JoinNameCase> {};
+
+TEST_P(CliJoinName, AppendsOggAsTheWindowDoes) {
+    const JoinNameCase& p = GetParam();
+    const QString src = makeSource(QStringLiteral("n.ogg"), 100000);
+    const CliResult r =
+        run(withSettings(QStringLiteral("join"), {QStringLiteral("-o"), p.output, src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString written = QDir::cleanPath(dir.filePath(p.written));
+    EXPECT_EQ(r.out, QDir::toNativeSeparators(written) + QLatin1Char('\n'));
+    EXPECT_EQ(synth::decodeOgg(written).frames(), 100000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CliJoinName,
+    ::testing::Values(JoinNameCase{"bare name", QStringLiteral("mix"), QStringLiteral("mix.ogg")},
+                      JoinNameCase{"name with ogg", QStringLiteral("mix.ogg"),
+                                   QStringLiteral("mix.ogg.ogg")},
+                      JoinNameCase{"missing folders are created", QStringLiteral("a/b/mix"),
+                                   QStringLiteral("a/b/mix.ogg")}));
+
+TEST_F(CliFixture, JoinReplacesAnExistingOutputOnlyWithForce) {
+    const QString src = makeSource(QStringLiteral("r.ogg"), 100000);
+    const QString mix = dir.filePath(QStringLiteral("mix.ogg"));
+    {
+        QFile f(mix);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep");
+    }
+    const QStringList args =
+        withSettings(QStringLiteral("join"), {QStringLiteral("-o"), QStringLiteral("mix"), src});
+    const CliResult refused = run(args);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("already exists")))
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.out.isEmpty());
+    QFile f(mix);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("keep"));
+    f.close();
+
+    const CliResult forced = run(args + QStringList{QStringLiteral("--force")});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_EQ(synth::decodeOgg(mix).frames(), 100000);
+}
+
+TEST_F(CliFixture, JoinNeverWritesOverOneOfItsSources) {
+    const QString first = makeSource(QStringLiteral("first.ogg"), 100000);
+    const QString second = makeSource(QStringLiteral("second.ogg"), 100000);
+    const QByteArray before = hashOf(second);
+    // -o src/second gives src/second.ogg, the second source.
+    const CliResult r =
+        run(withSettings(QStringLiteral("join"), {QStringLiteral("--force"), QStringLiteral("-o"),
+                                                  QStringLiteral("src/second"), first, second}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is one of the files to join")))
+        << r.err.toStdString();
+    EXPECT_EQ(hashOf(second), before);
+}
+
+// --------------------------------------------------------------------------
+// info
+// --------------------------------------------------------------------------
+
+TEST_F(CliFixture, InfoPrintsTheLinesOfEveryFileSeparatedByABlankLine) {
+    const QString a = makeSource(QStringLiteral("a.ogg"), 463050);
+    const QString b = makeSource(QStringLiteral("Café – Live.ogg"), 99225, 22050, 1);
+    const CliResult r = run(withSettings(QStringLiteral("info"), {a, b}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty());
+    const QString tags = QStringLiteral("title: \nartist: \nalbum: \nyear: \ncomment: \ngenre: \n");
+    const QString expected =
+        QStringLiteral("path: %1\ncaption: a.ogg\nduration: 00:00:10 (10 s)\nrate: 44100\n"
+                       "channels: 2\nframes: 463050\n")
+            .arg(QDir::toNativeSeparators(a)) +
+        tags + QLatin1Char('\n') +
+        QStringLiteral("path: %1\ncaption: Café – Live.ogg\nduration: 00:00:04 (4 s)\n"
+                       "rate: 22050\nchannels: 1\nframes: 99225\n")
+            .arg(QDir::toNativeSeparators(b)) +
+        tags;
+    EXPECT_EQ(r.out, expected);
+}
+
+// --------------------------------------------------------------------------
+// Refused files
+// --------------------------------------------------------------------------
+
+struct BadFileCase {
+    const char* name;
+    QString file;
+    QByteArray content; // null: the file does not exist (or is synthesised)
+    QString message;
+    bool subSecond = false; // a real Ogg Vorbis file shorter than a second
+};
+void PrintTo(const BadFileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliBadFile : public CliFixture, public ::testing::WithParamInterface<BadFileCase> {};
+
+TEST_P(CliBadFile, IsRefusedWithTheDialogsMessageAndTheOthersAreStillWritten) {
+    const BadFileCase& p = GetParam();
+    const QString good1 = makeSource(QStringLiteral("good1.ogg"), 220500);
+    const QString good2 = makeSource(QStringLiteral("good2.ogg"), 220500);
+    const QString bad = dir.filePath(QStringLiteral("src/") + p.file);
+    if (p.subSecond)
+        synth::writeOgg(bad, 22050);
+    else if (!p.content.isNull()) {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(p.content);
+    }
+    const QByteArray badBefore = hashOf(bad);
+    const QByteArray good1Before = hashOf(good1);
+    const QByteArray good2Before = hashOf(good2);
+
+    const CliResult r =
+        run(withSettings(QStringLiteral("split"),
+                         {QStringLiteral("--pieces"), QStringLiteral("2"), good1, bad, good2}));
+
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QStringLiteral("cadelo-cli: ") + p.file + p.message + QLatin1Char('\n'));
+    EXPECT_EQ(r.outLines().size(), 4);
+    EXPECT_EQ(outputFiles(outDir),
+              (QStringList{QStringLiteral("good1_1.ogg"), QStringLiteral("good1_2.ogg"),
+                           QStringLiteral("good2_1.ogg"), QStringLiteral("good2_2.ogg")}));
+    for (const QString& name : outputFiles(outDir))
+        EXPECT_EQ(synth::decodeOgg(out(name)).frames(), pieceFrames(220500, Rate, 0, 2));
+    EXPECT_EQ(hashOf(good1), good1Before);
+    EXPECT_EQ(hashOf(good2), good2Before);
+    EXPECT_EQ(hashOf(bad), badBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadFiles, CliBadFile,
+    ::testing::Values(BadFileCase{"text", QStringLiteral("bad.ogg"),
+                                  QByteArray("not audio at all\n"),
+                                  QStringLiteral(" this File is not supported.")},
+                      BadFileCase{"empty", QStringLiteral("empty.ogg"), QByteArray(""),
+                                  QStringLiteral(" this File is not supported.")},
+                      BadFileCase{"missing", QStringLiteral("gone.ogg"), QByteArray(),
+                                  QStringLiteral(" this File is not supported.")},
+                      BadFileCase{"under a second", QStringLiteral("short.ogg"), QByteArray(),
+                                  QStringLiteral(" this File is Error or not supported."), true}));
+
+TEST_F(CliFixture, JoinOfGoodFilesAroundABadOneWritesTheGoodOnesAndFails) {
+    const QString good1 = makeSource(QStringLiteral("good1.ogg"), 100000);
+    const QString good2 = makeSource(QStringLiteral("good2.ogg"), 50000);
+    const CliResult r = run(withSettings(QStringLiteral("join"),
+                                         {QStringLiteral("--mode"), QStringLiteral("time"),
+                                          QStringLiteral("-o"), QStringLiteral("mix"), good1,
+                                          dir.filePath(QStringLiteral("src/none.ogg")), good2}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QStringLiteral("cadelo-cli: none.ogg this File is not supported.\n"));
+    EXPECT_EQ(synth::decodeOgg(dir.filePath(QStringLiteral("mix.ogg"))).frames(), 150000);
+}
+
+// --------------------------------------------------------------------------
+// Usage and output folders
+// --------------------------------------------------------------------------
+
+struct UsageCase {
+    const char* name;
+    QStringList args; // "$SRC" stands for a good source, "$SETTINGS" for the settings file
+    QString message;  // a part of the first line
+};
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliUsage : public CliFixture, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CliUsage, ExitsWithTwoAndAShortUsageText) {
+    const UsageCase& p = GetParam();
+    const QString src = makeSource(QStringLiteral("u.ogg"), 50000);
+    QStringList args;
+    for (const QString& a : p.args)
+        args << (a == QLatin1String("$SRC")        ? src
+                 : a == QLatin1String("$SETTINGS") ? settingsPath
+                                                   : a);
+    const CliResult r = run(args);
+    EXPECT_EQ(r.exitCode, 2);
+    const QString firstLine = r.err.section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(firstLine.startsWith(QStringLiteral("cadelo-cli: "))) << r.err.toStdString();
+    EXPECT_TRUE(firstLine.contains(p.message)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Usage: cadelo-cli info FILE...")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cadelo-cli join  [OPTIONS] -o OUTPUT FILE...")));
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(outputFiles(outDir).isEmpty());
+    EXPECT_TRUE(outputFiles(dir.path()).contains(QStringLiteral("settings.ini")));
+    EXPECT_EQ(outputFiles(dir.path()).size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Usage, CliUsage,
+    ::testing::Values(
+        UsageCase{"no command", {}, QStringLiteral("a command is needed")},
+        UsageCase{"unknown command",
+                  {QStringLiteral("cut"), QStringLiteral("$SRC")},
+                  QStringLiteral("unknown command")},
+        UsageCase{"no file",
+                  {QStringLiteral("split"), QStringLiteral("--every"), QStringLiteral("5")},
+                  QStringLiteral("no FILE")},
+        UsageCase{"join without output",
+                  {QStringLiteral("join"), QStringLiteral("$SRC")},
+                  QStringLiteral("-o OUTPUT")},
+        UsageCase{"unknown option",
+                  {QStringLiteral("split"), QStringLiteral("--speed"), QStringLiteral("$SRC")},
+                  QStringLiteral("unknown option --speed")},
+        UsageCase{"option without value",
+                  {QStringLiteral("split"), QStringLiteral("$SRC"), QStringLiteral("--every")},
+                  QStringLiteral("needs a value")},
+        UsageCase{"rate not in the list",
+                  {QStringLiteral("split"), QStringLiteral("--rate"), QStringLiteral("44000"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000")},
+        UsageCase{
+            "bitrate not in the list",
+            {QStringLiteral("split"), QStringLiteral("--bitrate"), QStringLiteral("100"),
+             QStringLiteral("$SRC")},
+            QStringLiteral("8, 16, 24, 32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320")},
+        UsageCase{"three channels",
+                  {QStringLiteral("split"), QStringLiteral("--channels"), QStringLiteral("3"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("1 (mono) and 2 (stereo)")},
+        UsageCase{
+            "quality above 1000",
+            {QStringLiteral("split"), QStringLiteral("--quality=1001"), QStringLiteral("$SRC")},
+            QStringLiteral("from 0 to 1000")},
+        UsageCase{"vbr and quality",
+                  {QStringLiteral("split"), QStringLiteral("--vbr"), QStringLiteral("64-128"),
+                   QStringLiteral("--quality"), QStringLiteral("500"), QStringLiteral("$SRC")},
+                  QStringLiteral("exclude each other")},
+        UsageCase{"fade of 21 seconds",
+                  {QStringLiteral("split"), QStringLiteral("--fade-out"), QStringLiteral("21"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("from 1 to 20")},
+        UsageCase{"every zero",
+                  {QStringLiteral("split"), QStringLiteral("--every"), QStringLiteral("0"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("--every")},
+        UsageCase{"span backwards",
+                  {QStringLiteral("split"), QStringLiteral("--span"), QStringLiteral("5-3"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("empty")},
+        UsageCase{"span not a time",
+                  {QStringLiteral("split"), QStringLiteral("--span"),
+                   QStringLiteral("1:2-00:00:61"), QStringLiteral("$SRC")},
+                  QStringLiteral("BEGIN-END")},
+        UsageCase{"two modes",
+                  {QStringLiteral("split"), QStringLiteral("--every"), QStringLiteral("5"),
+                   QStringLiteral("--pieces"), QStringLiteral("2"), QStringLiteral("$SRC")},
+                  QStringLiteral("cannot be combined")},
+        UsageCase{"mode against span",
+                  {QStringLiteral("split"), QStringLiteral("--mode"), QStringLiteral("count"),
+                   QStringLiteral("--span"), QStringLiteral("1-2"), QStringLiteral("$SRC")},
+                  QStringLiteral("contradicts")},
+        UsageCase{"unknown mode",
+                  {QStringLiteral("split"), QStringLiteral("--mode"), QStringLiteral("random"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("unknown")},
+        UsageCase{"force on split",
+                  {QStringLiteral("split"), QStringLiteral("--force"), QStringLiteral("$SRC")},
+                  QStringLiteral("not an option of split")},
+        UsageCase{"split options on info",
+                  {QStringLiteral("info"), QStringLiteral("--pieces"), QStringLiteral("2"),
+                   QStringLiteral("$SRC")},
+                  QStringLiteral("not an option of info")},
+        UsageCase{"missing settings file",
+                  {QStringLiteral("split"), QStringLiteral("--settings"),
+                   QStringLiteral("nowhere.ini"), QStringLiteral("$SRC")},
+                  QStringLiteral("cannot read the settings file")}));
+
+TEST_F(CliFixture, HelpAndVersionGoToStdoutWithStatusZero) {
+    const CliResult help = run({QStringLiteral("split"), QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: cadelo-cli info FILE...")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--span BEGIN-END")));
+    const CliResult version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("cadelo-cli %1\n").arg(QLatin1String(CADELO_VERSION)));
+}
+
+struct FolderCase {
+    const char* name;
+    bool byOption; // -o, or the settings file's folder
+};
+void PrintTo(const FolderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliFolder : public CliFixture, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(CliFolder, AnOutputFolderThatCannotBeCreatedFailsBeforeWriting) {
+    const QString src = makeSource(QStringLiteral("f.ogg"), 100000);
+    const QByteArray before = hashOf(src);
+    // A folder below a plain file can never be created.
+    const QString blocker = dir.filePath(QStringLiteral("blocker"));
+    {
+        QFile f(blocker);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    const QString target = blocker + QStringLiteral("/pieces");
+    QStringList args;
+    if (GetParam().byOption) {
+        args = withSettings(QStringLiteral("split"), {QStringLiteral("-o"), target, src});
+    } else {
+        QFile f(settingsPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write((QStringLiteral("[Output]\nDir=") + target + QLatin1Char('\n')).toUtf8());
+        f.close();
+        args = withSettings(QStringLiteral("split"), {src});
+    }
+    const CliResult r = run(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QStringLiteral("cadelo-cli: cannot create the output folder %1\n")
+                         .arg(QDir::toNativeSeparators(target)));
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_EQ(hashOf(src), before);
+    EXPECT_EQ(outputFiles(dir.filePath(QStringLiteral("src"))),
+              QStringList{QStringLiteral("f.ogg")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, CliFolder,
+                         ::testing::Values(FolderCase{"option", true},
+                                           FolderCase{"settings file", false}));
+
+TEST_F(CliFixture, OutputFolderOptionIsCreatedWithItsParents) {
+    const QString src = makeSource(QStringLiteral("p.ogg"), 100000);
+    const CliResult r = run(withSettings(
+        QStringLiteral("split"), {QStringLiteral("-o"), QStringLiteral("new/deeper"), src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString piece = dir.filePath(QStringLiteral("new/deeper/p_1.ogg"));
+    EXPECT_EQ(r.out, QDir::toNativeSeparators(piece) + QLatin1Char('\n'));
+    EXPECT_TRUE(QFileInfo::exists(piece));
+}
+
+TEST_F(CliFixture, SpansOutsideAFileLeaveThatFileOutAndFail) {
+    const QString longer = makeSource(QStringLiteral("long.ogg"), 441000);
+    const QString shorter = makeSource(QStringLiteral("short.ogg"), 88200);
+    const CliResult r =
+        run(withSettings(QStringLiteral("split"),
+                         {QStringLiteral("--span"), QStringLiteral("5-8"), longer, shorter}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("short.ogg: none of the spans lies within the file")))
+        << r.err.toStdString();
+    // The short file is not converted whole in place of the span.
+    EXPECT_EQ(outputFiles(outDir), QStringList{QStringLiteral("long_1.ogg")});
+}
+
+// --------------------------------------------------------------------------
+// Ctrl-C
+// --------------------------------------------------------------------------
+
+TEST_F(CliFixture, InterruptClosesTheCurrentPieceAndStartsNoOther) {
+#ifndef Q_OS_UNIX
+    GTEST_SKIP() << "needs POSIX signals";
+#else
+    constexpr int SourceRate = 22050;
+    constexpr std::int64_t Frames = std::int64_t(SourceRate) * 300;
+    const QString src = makeSource(QStringLiteral("long.ogg"), Frames, SourceRate, 1);
+    const QByteArray before = hashOf(src);
+
+    QProcess p;
+    prepare(p);
+    p.start(cliProgram(), withSettings(QStringLiteral("split"),
+                                       {QStringLiteral("--every"), QStringLiteral("30"),
+                                        QStringLiteral("--rate"), QStringLiteral("22050"),
+                                        QStringLiteral("--quality"), QStringLiteral("300"),
+                                        QStringLiteral("--channels"), QStringLiteral("1"), src}));
+    ASSERT_TRUE(p.waitForStarted());
+    QByteArray printed;
+    while (!printed.contains('\n') && p.state() == QProcess::Running) {
+        p.waitForReadyRead(1000);
+        printed += p.readAllStandardOutput();
+    }
+    ASSERT_TRUE(printed.contains('\n')) << "no piece was written";
+    ASSERT_EQ(::kill(pid_t(p.processId()), SIGINT), 0);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    printed += p.readAllStandardOutput();
+
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);
+    const QStringList lines =
+        QString::fromLocal8Bit(printed).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // Eleven pieces would be the whole file: the run was stopped before that.
+    ASSERT_GE(lines.size(), 1);
+    EXPECT_LT(lines.size(), 11);
+    QStringList names;
+    for (const QString& line : lines)
+        names << QFileInfo(line).fileName();
+    // Every piece printed is in the folder, nothing else is (no half-written file).
+    QStringList inFolder = outputFiles(outDir);
+    inFolder.sort();
+    names.sort();
+    EXPECT_EQ(inFolder, names);
+    for (int i = 0; i < lines.size(); ++i) {
+        const synth::Decoded piece = synth::decodeOgg(lines[i]);
+        const std::int64_t full = pieceFrames(Frames, SourceRate, 30 * i, 30 * (i + 1));
+        if (i + 1 < lines.size())
+            EXPECT_EQ(piece.frames(), full) << i;
+        else
+            EXPECT_LE(piece.frames(), full); // the piece under way when stopped, closed
+        EXPECT_EQ(piece.rate, SourceRate);
+    }
+    EXPECT_EQ(hashOf(src), before);
+#endif
+}
