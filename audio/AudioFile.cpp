@@ -412,8 +412,10 @@ void AudioFile::CreateWrite(const QString& path)
         encoder->setFormat(d->oggRate > 0 ? d->oggRate : pcmRate,
                            d->oggChannels > 0 ? d->oggChannels : pcmChannels, d->kbps, d->minKbps,
                            d->maxKbps, d->quality);
-    else
+    else if (OggEncoder::check(pcmRate, pcmChannels, 128, 0, 0))
         encoder->setFormat(pcmRate, pcmChannels, 128, 0, 0, -1);
+    else // low rates and mono stay below 128 kbps whatever one asks
+        encoder->setFormat(pcmRate, pcmChannels, 0, 0, 0, 500);
     encoder->open(path);
     d->encoder = std::move(encoder);
     d->writeConv.reset();

@@ -16,8 +16,8 @@ public:
     // information; from the container's duration otherwise).
     virtual std::int64_t length() const = 0;
 
-    // The next read starts at `frame` (0 <= frame <= length()). Throws
-    // AudioError when the stream cannot be positioned.
+    // The next read starts at `frame` (0 <= frame <= length()). Where damage
+    // keeps the stream from getting there, it reads as ended.
     virtual void seek(std::int64_t frame) = 0;
     // Decodes up to `frames` frames interleaved into `out`, which has room for
     // frames * channels() values. Returns fewer only at the end of the stream

@@ -136,10 +136,8 @@ void Mpg123Decoder::seek(std::int64_t frame)
         d->atEnd = true;
         return;
     }
-    if (mpg123_seek(d->handle.get(), off_t(frame + d->skip), SEEK_SET) < 0)
-        throw AudioError(failureText(d->file.fileName(),
-                                     QStringLiteral("cannot seek to frame %1").arg(frame)));
-    d->atEnd = false;
+    // Where libmpg123 cannot get to, the stream is damaged: it ends there.
+    d->atEnd = mpg123_seek(d->handle.get(), off_t(frame + d->skip), SEEK_SET) < 0;
 }
 
 std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames)

@@ -97,10 +97,32 @@ void VorbisDecoder::seek(std::int64_t frame)
         d->atEnd = true;
         return;
     }
-    if (ov_pcm_seek(&d->vf, frame) != 0)
-        throw AudioError(failureText(d->file.fileName(),
-                                     QStringLiteral("cannot seek to frame %1").arg(frame)));
     d->atEnd = false;
+    if (ov_pcm_seek(&d->vf, frame) == 0)
+        return;
+    // Damage confuses the bisection search; decoding on from the start still
+    // gets there (positions come from the granules, so a hole on the way does
+    // not shift them). Where even that fails the stream ends.
+    if (ov_raw_seek(&d->vf, 0) != 0) {
+        d->atEnd = true;
+        return;
+    }
+    for (;;) {
+        const ogg_int64_t at = ov_pcm_tell(&d->vf);
+        if (at < 0 || at >= frame) {
+            d->atEnd = at != frame;
+            return;
+        }
+        float** pcm = nullptr;
+        int link = 0;
+        const long n = ov_read_float(&d->vf, &pcm, int(std::min<std::int64_t>(frame - at, 4096)), &link);
+        if (n == OV_HOLE)
+            continue;
+        if (n <= 0) {
+            d->atEnd = true;
+            return;
+        }
+    }
 }
 
 std::int64_t VorbisDecoder::read(float* out, std::int64_t frames)
