@@ -384,9 +384,26 @@ int CliSession::split() {
         bar.clear();
         Terminal::writeOut(shown(path) + QLatin1Char('\n'));
     };
-    conversion.SplitRun();
+    // A failure ends the core's run at the file it happened in. The files before
+    // it are done, so they leave the list and the run starts again on the rest.
+    // Not in Unification, where the first row holds the spans every file uses.
+    bool failed = false;
+    for (;;) {
+        conversion.SplitRun();
+        if (!conversion.lastRunFailed() || Terminal::interruptRequested())
+            break;
+        failed = true;
+        const int failedRow = jobs.selectedRow();
+        if (state.settings.SplitMode == Unification || failedRow < 0 ||
+            failedRow >= jobs.rowCount() - 1)
+            break;
+        for (int row = failedRow; row >= 0; --row) {
+            jobs.selectRow(row);
+            jobs.RemoveFile();
+        }
+    }
     bar.clear();
-    return runResult(refused);
+    return failed && !Terminal::interruptRequested() ? ExitFailed : runResult(refused);
 }
 
 int CliSession::join() {
