@@ -17,7 +17,9 @@ constexpr std::int64_t kMaxBlockFrames = std::int64_t(1) << 22;
 constexpr std::int64_t kMinFeedFrames = 4096;
 constexpr std::int64_t kMaxFeedFrames = std::int64_t(1) << 16;
 
-AudioError disabled() { return AudioError(QStringLiteral("component disabled")); }
+AudioError disabled() {
+    return AudioError(QStringLiteral("component disabled"));
+}
 
 } // namespace
 
@@ -59,13 +61,11 @@ struct AudioFile::Impl {
     std::unique_ptr<Resampler> writeConv;
     std::vector<float> writeBuffer;
 
-    void requireEnabled() const
-    {
+    void requireEnabled() const {
         if (!enabled)
             throw disabled();
     }
-    void requireReader() const
-    {
+    void requireReader() const {
         requireEnabled();
         if (mode != Mode::Reading || !decoder)
             throw AudioError(QStringLiteral("no file is open for reading"));
@@ -78,8 +78,7 @@ struct AudioFile::Impl {
     void setUpConversion();
     SampleBlock readDirect(std::int64_t count);
     SampleBlock readConverted(std::int64_t count);
-    std::int64_t pendingFrames() const
-    {
+    std::int64_t pendingFrames() const {
         return std::int64_t(pending.size() - pendingAt) / readConv->outChannels();
     }
     void take(SampleBlock& block, std::int64_t frames);
@@ -87,12 +86,13 @@ struct AudioFile::Impl {
     void flushConverter();
 
     void writeFrames(const float* samples, std::int64_t frames, int rate, int channels);
+    void encodeBuffer(OggEncoder& enc);
+    void finishConversion(OggEncoder& enc);
     void closeWriter();
 };
 
 // Converter state starts afresh at `position`; the decoder must stand there.
-void AudioFile::Impl::restartConversion()
-{
+void AudioFile::Impl::restartConversion() {
     if (readConv)
         readConv->reset();
     pending.clear();
@@ -105,8 +105,7 @@ void AudioFile::Impl::restartConversion()
     flushed = false;
 }
 
-void AudioFile::Impl::setUpConversion()
-{
+void AudioFile::Impl::setUpConversion() {
     const int inRate = decoder->sampleRate();
     const int inChannels = decoder->channels();
     const int outRate = deliveredRate();
@@ -127,8 +126,7 @@ void AudioFile::Impl::setUpConversion()
     restartConversion();
 }
 
-SampleBlock AudioFile::Impl::readDirect(std::int64_t count)
-{
+SampleBlock AudioFile::Impl::readDirect(std::int64_t count) {
     SampleBlock block;
     block.rate = decoder->sampleRate();
     block.channels = decoder->channels();
@@ -146,8 +144,7 @@ SampleBlock AudioFile::Impl::readDirect(std::int64_t count)
     return block;
 }
 
-void AudioFile::Impl::take(SampleBlock& block, std::int64_t frames)
-{
+void AudioFile::Impl::take(SampleBlock& block, std::int64_t frames) {
     const size_t values = size_t(frames) * size_t(readConv->outChannels());
     if (pendingAt == 0 && values == pending.size()) {
         block.samples.swap(pending);
@@ -164,16 +161,14 @@ void AudioFile::Impl::take(SampleBlock& block, std::int64_t frames)
     delivered += frames;
 }
 
-void AudioFile::Impl::dropDelivered()
-{
+void AudioFile::Impl::dropDelivered() {
     if (pendingAt > 0) {
         pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(pendingAt));
         pendingAt = 0;
     }
 }
 
-void AudioFile::Impl::flushConverter()
-{
+void AudioFile::Impl::flushConverter() {
     if (flushed)
         return;
     dropDelivered();
@@ -181,8 +176,7 @@ void AudioFile::Impl::flushConverter()
     flushed = true;
 }
 
-SampleBlock AudioFile::Impl::readConverted(std::int64_t count)
-{
+SampleBlock AudioFile::Impl::readConverted(std::int64_t count) {
     SampleBlock block;
     block.rate = readConv->outRate();
     block.channels = readConv->outChannels();
@@ -235,53 +229,59 @@ SampleBlock AudioFile::Impl::readConverted(std::int64_t count)
     return block;
 }
 
-void AudioFile::Impl::writeFrames(const float* samples, std::int64_t frames, int rate, int channels)
-{
+// Hands the converted frames in `writeBuffer` to `enc`.
+void AudioFile::Impl::encodeBuffer(OggEncoder& enc) {
+    const std::int64_t frames = std::int64_t(writeBuffer.size()) / enc.channels();
+    if (frames > 0)
+        enc.write(writeBuffer.data(), frames);
+    writeBuffer.clear();
+}
+
+// Ends a run of converted blocks: the converter's tail goes to the file.
+void AudioFile::Impl::finishConversion(OggEncoder& enc) {
+    if (!writeConv)
+        return;
+    writeBuffer.clear();
+    writeConv->flush(writeBuffer);
+    writeConv.reset();
+    encodeBuffer(enc);
+}
+
+void AudioFile::Impl::writeFrames(const float* samples, std::int64_t frames, int rate,
+                                  int channels) {
     if (rate == encoder->rate() && channels == encoder->channels()) {
-        if (writeConv) {
-            // Blocks are back in the encoding's format: finish the converted run.
-            writeBuffer.clear();
-            writeConv->flush(writeBuffer);
-            writeConv.reset();
-            encoder->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / channels);
-        }
+        finishConversion(*encoder);
         encoder->write(samples, frames);
         return;
     }
-    if (writeConv && (writeConv->inRate() != rate || writeConv->inChannels() != channels)) {
-        writeBuffer.clear();
-        writeConv->flush(writeBuffer);
-        writeConv.reset();
-        encoder->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / encoder->channels());
-    }
+    if (writeConv && (writeConv->inRate() != rate || writeConv->inChannels() != channels))
+        finishConversion(*encoder);
     if (!writeConv)
-        writeConv = std::make_unique<Resampler>(rate, channels, encoder->rate(), encoder->channels());
+        writeConv =
+            std::make_unique<Resampler>(rate, channels, encoder->rate(), encoder->channels());
     writeBuffer.clear();
     writeConv->convert(samples, frames, writeBuffer);
-    encoder->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / encoder->channels());
+    encodeBuffer(*encoder);
 }
 
-void AudioFile::Impl::closeWriter()
-{
+void AudioFile::Impl::closeWriter() {
     // Whatever happens below, the object is closed afterwards; an encoder
     // destroyed without close() abandons its unfinished file.
     std::unique_ptr<OggEncoder> enc = std::move(encoder);
-    std::unique_ptr<Resampler> conv = std::move(writeConv);
     mode = Mode::Closed;
-    if (conv) {
-        writeBuffer.clear();
-        conv->flush(writeBuffer);
-        enc->write(writeBuffer.data(), std::int64_t(writeBuffer.size()) / enc->channels());
+    try {
+        finishConversion(*enc);
+    } catch (...) {
+        writeConv.reset();
+        throw;
     }
-    writeBuffer.clear();
     writeBuffer.shrink_to_fit();
     enc->close();
 }
 
 AudioFile::AudioFile() : d(std::make_unique<Impl>()) {}
 
-AudioFile::~AudioFile()
-{
+AudioFile::~AudioFile() {
     try {
         Close();
     } catch (...) {
@@ -289,8 +289,7 @@ AudioFile::~AudioFile()
     }
 }
 
-void AudioFile::OpenRead(const QString& path)
-{
+void AudioFile::OpenRead(const QString& path) {
     d->requireEnabled();
     if (IsOpen())
         Close();
@@ -307,8 +306,7 @@ void AudioFile::OpenRead(const QString& path)
     }
 }
 
-void AudioFile::Close()
-{
+void AudioFile::Close() {
     switch (d->mode) {
     case Impl::Mode::Closed:
         return;
@@ -327,31 +325,28 @@ void AudioFile::Close()
     }
 }
 
-bool AudioFile::IsOpen() const { return d->mode != Impl::Mode::Closed; }
+bool AudioFile::IsOpen() const {
+    return d->mode != Impl::Mode::Closed;
+}
 
-std::int64_t AudioFile::LengthSamples() const
-{
+std::int64_t AudioFile::LengthSamples() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->length() : 0;
 }
 
-std::int64_t AudioFile::LengthMs() const
-{
+std::int64_t AudioFile::LengthMs() const {
     const int rate = SampleRate();
     return rate > 0 ? LengthSamples() * 1000 / rate : 0;
 }
 
-int AudioFile::SampleRate() const
-{
+int AudioFile::SampleRate() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->sampleRate() : 0;
 }
 
-int AudioFile::Channels() const
-{
+int AudioFile::Channels() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->channels() : 0;
 }
 
-void AudioFile::Seek(std::int64_t frame)
-{
+void AudioFile::Seek(std::int64_t frame) {
     d->requireReader();
     frame = std::clamp<std::int64_t>(frame, 0, d->decoder->length());
     if (frame == d->position)
@@ -362,19 +357,16 @@ void AudioFile::Seek(std::int64_t frame)
     d->restartConversion();
 }
 
-SampleBlock AudioFile::ReadSamples(std::int64_t count)
-{
+SampleBlock AudioFile::ReadSamples(std::int64_t count) {
     d->requireReader();
     return d->readConv ? d->readConverted(count) : d->readDirect(count);
 }
 
-std::int64_t AudioFile::Position() const
-{
+std::int64_t AudioFile::Position() const {
     return d->mode == Impl::Mode::Reading ? d->position : 0;
 }
 
-void AudioFile::SetPcmFormat(int rate, int channels)
-{
+void AudioFile::SetPcmFormat(int rate, int channels) {
     d->requireEnabled();
     d->pcmRate = std::max(rate, 0);
     d->pcmChannels = std::max(channels, 0);
@@ -382,8 +374,8 @@ void AudioFile::SetPcmFormat(int rate, int channels)
         d->setUpConversion();
 }
 
-void AudioFile::SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality)
-{
+void AudioFile::SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps,
+                             int quality) {
     d->requireEnabled();
     d->oggSet = true;
     d->oggRate = rate;
@@ -394,13 +386,11 @@ void AudioFile::SetOggFormat(int rate, int channels, int kbps, int minKbps, int 
     d->quality = quality;
 }
 
-bool AudioFile::CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps)
-{
+bool AudioFile::CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps) {
     return OggEncoder::check(rate, channels, kbps, minKbps, maxKbps);
 }
 
-void AudioFile::CreateWrite(const QString& path)
-{
+void AudioFile::CreateWrite(const QString& path) {
     d->requireEnabled();
     if (IsOpen())
         Close();
@@ -422,8 +412,7 @@ void AudioFile::CreateWrite(const QString& path)
     d->mode = Impl::Mode::Writing;
 }
 
-void AudioFile::WriteSamples(const SampleBlock& block)
-{
+void AudioFile::WriteSamples(const SampleBlock& block) {
     d->requireEnabled();
     if (d->mode != Impl::Mode::Writing || !d->encoder)
         throw AudioError(QStringLiteral("no file is open for writing"));
@@ -431,7 +420,8 @@ void AudioFile::WriteSamples(const SampleBlock& block)
         return;
     // A block that says what it holds is taken at its word; otherwise it is in
     // the declared PCM format, or else in the encoding's.
-    const int rate = block.rate > 0 ? block.rate : (d->pcmRate > 0 ? d->pcmRate : d->encoder->rate());
+    const int rate =
+        block.rate > 0 ? block.rate : (d->pcmRate > 0 ? d->pcmRate : d->encoder->rate());
     const int channels = block.channels > 0
                              ? block.channels
                              : (d->pcmChannels > 0 ? d->pcmChannels : d->encoder->channels());
@@ -440,8 +430,7 @@ void AudioFile::WriteSamples(const SampleBlock& block)
         d->writeFrames(block.samples.data(), frames, rate, channels);
 }
 
-void AudioFile::SetEnabled(bool enabled)
-{
+void AudioFile::SetEnabled(bool enabled) {
     if (!enabled) {
         if (d->enabled) {
             try {
@@ -458,4 +447,6 @@ void AudioFile::SetEnabled(bool enabled)
         d = std::make_unique<Impl>(); // a fresh component: no file, no formats
 }
 
-bool AudioFile::Enabled() const { return d->enabled; }
+bool AudioFile::Enabled() const {
+    return d->enabled;
+}

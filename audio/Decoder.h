@@ -7,7 +7,7 @@
 #include <cstdint>
 
 class Decoder {
-public:
+  public:
     virtual ~Decoder() = default;
 
     virtual int sampleRate() const = 0;
@@ -25,12 +25,11 @@ public:
     virtual std::int64_t read(float* out, std::int64_t frames) = 0;
 
     // The text of every reader failure: the file's name, then why.
-    static QString failureText(const QString& path, const QString& reason)
-    {
+    static QString failureText(const QString& path, const QString& reason) {
         return QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
     }
 
-protected:
+  protected:
     Decoder() = default;
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;

@@ -16,8 +16,7 @@ constexpr qint64 kHeadBytes = 64 * 1024;
 // Zero padding or junk tolerated between an ID3v2 tag and the first frame.
 constexpr int kSyncWindow = 4096;
 
-bool isOggVorbis(const QByteArray& h)
-{
+bool isOggVorbis(const QByteArray& h) {
     // The first page's first packet is the Vorbis identification header.
     if (h.size() < 28 || !h.startsWith("OggS"))
         return false;
@@ -28,8 +27,7 @@ bool isOggVorbis(const QByteArray& h)
 
 // An MPEG audio frame header (layer I-III): the 11-bit sync, a valid version,
 // a layer (00 would be ADTS AAC), and bitrate and rate indexes in range.
-bool isMpegHeader(const unsigned char* p)
-{
+bool isMpegHeader(const unsigned char* p) {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
         return false;
     const int version = (p[1] >> 3) & 0x03;
@@ -40,8 +38,7 @@ bool isMpegHeader(const unsigned char* p)
 }
 
 // Bytes of the frame that starts with header `p`; 0 for free-format frames.
-int mpegFrameBytes(const unsigned char* p)
-{
+int mpegFrameBytes(const unsigned char* p) {
     static const int kbps[2][3][16] = {
         {// MPEG 1: layer I, II, III
          {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
@@ -51,8 +48,9 @@ int mpegFrameBytes(const unsigned char* p)
          {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
          {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
          {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
-    static const int rates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
-    const int version = (p[1] >> 3) & 0x03; // 3: MPEG 1, 2: MPEG 2, 0: MPEG 2.5
+    static const int rates[3][3] = {
+        {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+    const int version = (p[1] >> 3) & 0x03;     // 3: MPEG 1, 2: MPEG 2, 0: MPEG 2.5
     const int layer = 3 - ((p[1] >> 1) & 0x03); // 0: layer I .. 2: layer III
     const int mpeg1 = version == 3;
     const int bitrate = kbps[mpeg1 ? 0 : 1][layer][(p[2] >> 4) & 0x0F] * 1000;
@@ -69,8 +67,7 @@ int mpegFrameBytes(const unsigned char* p)
 
 // A frame header at `at` whose successor, where the data reaches it, is a
 // frame header of the same stream: one stray 0xFFE is not MPEG audio.
-bool mpegFrameAt(const QByteArray& h, qint64 at)
-{
+bool mpegFrameAt(const QByteArray& h, qint64 at) {
     const auto* p = reinterpret_cast<const unsigned char*>(h.constData());
     if (at + 4 > h.size() || !isMpegHeader(p + at))
         return false;
@@ -78,12 +75,11 @@ bool mpegFrameAt(const QByteArray& h, qint64 at)
     if (bytes == 0 || at + bytes + 4 > h.size())
         return true; // free format or a one-frame file: libmpg123 has the last word
     const unsigned char* next = p + at + bytes;
-    return isMpegHeader(next) && (next[1] & 0xFE) == (p[at + 1] & 0xFE)
-           && (next[2] & 0x0C) == (p[at + 2] & 0x0C);
+    return isMpegHeader(next) && (next[1] & 0xFE) == (p[at + 1] & 0xFE) &&
+           (next[2] & 0x0C) == (p[at + 2] & 0x0C);
 }
 
-bool mpegSyncNear(const QByteArray& h, qint64 from)
-{
+bool mpegSyncNear(const QByteArray& h, qint64 from) {
     const qint64 last = std::min<qint64>(h.size() - 4, from + kSyncWindow);
     for (qint64 i = from; i <= last; ++i)
         if (mpegFrameAt(h, i))
@@ -91,26 +87,23 @@ bool mpegSyncNear(const QByteArray& h, qint64 from)
     return false;
 }
 
-qint64 id3v2Size(const QByteArray& h)
-{
+qint64 id3v2Size(const QByteArray& h) {
     if (h.size() < 10 || !h.startsWith("ID3"))
         return -1;
     const auto* p = reinterpret_cast<const unsigned char*>(h.constData());
-    const qint64 size = (qint64(p[6] & 0x7F) << 21) | (qint64(p[7] & 0x7F) << 14)
-                        | (qint64(p[8] & 0x7F) << 7) | qint64(p[9] & 0x7F);
+    const qint64 size = (qint64(p[6] & 0x7F) << 21) | (qint64(p[7] & 0x7F) << 14) |
+                        (qint64(p[8] & 0x7F) << 7) | qint64(p[9] & 0x7F);
     const bool footer = p[5] & 0x10;
     return 10 + size + (footer ? 10 : 0);
 }
 
-QString failure(const QString& path, const char* reason)
-{
+QString failure(const QString& path, const char* reason) {
     return Decoder::failureText(path, QLatin1String(reason));
 }
 
 } // namespace
 
-DecoderFactory::Kind DecoderFactory::sniff(const QByteArray& head)
-{
+DecoderFactory::Kind DecoderFactory::sniff(const QByteArray& head) {
     if (isOggVorbis(head))
         return Kind::OggVorbis;
     if (mpegFrameAt(head, 0))
@@ -118,8 +111,7 @@ DecoderFactory::Kind DecoderFactory::sniff(const QByteArray& head)
     return Kind::Other;
 }
 
-std::unique_ptr<Decoder> DecoderFactory::open(const QString& path)
-{
+std::unique_ptr<Decoder> DecoderFactory::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         throw AudioError(failure(path, "file not found"));

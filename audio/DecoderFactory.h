@@ -7,7 +7,7 @@
 #include <memory>
 
 class DecoderFactory {
-public:
+  public:
     enum class Kind { OggVorbis, Mpeg, Other };
 
     // Opens `path` with the back end its content calls for, falling back to

@@ -17,8 +17,7 @@ extern "C" {
 namespace {
 
 struct IoDeleter {
-    void operator()(AVIOContext* io) const
-    {
+    void operator()(AVIOContext* io) const {
         // The context may have replaced its buffer; free the one it holds.
         av_freep(&io->buffer);
         avio_context_free(&io);
@@ -46,8 +45,7 @@ constexpr int kIoBufferSize = 64 * 1024;
 // Damaged packets in a row after which the stream is taken to end there.
 constexpr int kMaxBadPackets = 64;
 
-void keepQuiet()
-{
+void keepQuiet() {
     static const bool once = [] {
         av_log_set_level(AV_LOG_QUIET);
         return true;
@@ -57,14 +55,12 @@ void keepQuiet()
 
 // FFmpeg reads through QFile: every path QFile opens works, and the file is
 // only ever opened for reading. The content alone decides the format.
-int readPacket(void* source, uint8_t* buffer, int size)
-{
+int readPacket(void* source, uint8_t* buffer, int size) {
     const qint64 got = static_cast<QFile*>(source)->read(reinterpret_cast<char*>(buffer), size);
     return got > 0 ? int(got) : AVERROR_EOF;
 }
 
-int64_t seekPacket(void* source, int64_t offset, int whence)
-{
+int64_t seekPacket(void* source, int64_t offset, int whence) {
     auto* file = static_cast<QFile*>(source);
     if (whence & AVSEEK_SIZE)
         return file->size();
@@ -81,8 +77,7 @@ int64_t seekPacket(void* source, int64_t offset, int whence)
 
 template <typename T, typename Scale>
 void copySamples(const AVFrame* frame, bool planar, int offset, int count, float* out, int outCh,
-                 Scale scale)
-{
+                 Scale scale) {
     const int inCh = std::max(1, frame->ch_layout.nb_channels);
     for (int c = 0; c < outCh; ++c) {
         const int src = std::min(c, inCh - 1);
@@ -91,7 +86,8 @@ void copySamples(const AVFrame* frame, bool planar, int offset, int count, float
             for (int i = 0; i < count; ++i)
                 out[i * outCh + c] = scale(p[i]);
         } else {
-            const T* p = reinterpret_cast<const T*>(frame->data[0]) + std::int64_t(offset) * inCh + src;
+            const T* p =
+                reinterpret_cast<const T*>(frame->data[0]) + std::int64_t(offset) * inCh + src;
             for (int i = 0; i < count; ++i)
                 out[i * outCh + c] = scale(p[std::int64_t(i) * inCh]);
         }
@@ -99,8 +95,7 @@ void copySamples(const AVFrame* frame, bool planar, int offset, int count, float
 }
 
 // Any sample format a decoder hands out, as interleaved float.
-void convertSamples(const AVFrame* frame, int offset, int count, float* out, int outCh)
-{
+void convertSamples(const AVFrame* frame, int offset, int count, float* out, int outCh) {
     const auto format = AVSampleFormat(frame->format);
     const bool planar = av_sample_fmt_is_planar(format);
     switch (av_get_packed_sample_fmt(format)) {
@@ -158,8 +153,8 @@ struct FfmpegDecoder::State {
     // (rounded) timestamps are snapped to it.
     int grid = 0;
 
-    bool haveFrame = false;  // `frame` holds samples not yet delivered
-    int frameOffset = 0;     // of those, the first not delivered
+    bool haveFrame = false; // `frame` holds samples not yet delivered
+    int frameOffset = 0;    // of those, the first not delivered
     std::int64_t framePos = 0;
     std::int64_t nextPos = 0; // stream frame that follows the current frame
     bool needSync = false;    // the next frame's position comes from its timestamp
@@ -170,7 +165,9 @@ struct FfmpegDecoder::State {
     int packetsSeen = 0;
 
     QString text(const QString& reason) const { return Decoder::failureText(path, reason); }
-    QString notAudio() const { return text(QStringLiteral("not an audio file this program can read")); }
+    QString notAudio() const {
+        return text(QStringLiteral("not an audio file this program can read"));
+    }
 
     void openStream();
     bool receive();
@@ -180,8 +177,7 @@ struct FfmpegDecoder::State {
     std::int64_t position() const;
 };
 
-void FfmpegDecoder::State::openStream()
-{
+void FfmpegDecoder::State::openStream() {
     frame.reset();
     packet.reset();
     codec.reset();
@@ -193,7 +189,8 @@ void FfmpegDecoder::State::openStream()
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
     if (!buffer)
         throw AudioError(text(QStringLiteral("out of memory")));
-    AVIOContext* ctx = avio_alloc_context(buffer, kIoBufferSize, 0, &file, readPacket, nullptr, seekPacket);
+    AVIOContext* ctx =
+        avio_alloc_context(buffer, kIoBufferSize, 0, &file, readPacket, nullptr, seekPacket);
     if (!ctx) {
         av_free(buffer);
         throw AudioError(text(QStringLiteral("out of memory")));
@@ -244,8 +241,7 @@ void FfmpegDecoder::State::openStream()
     dropUntil = 0;
 }
 
-std::int64_t FfmpegDecoder::State::toFrames(std::int64_t pts) const
-{
+std::int64_t FfmpegDecoder::State::toFrames(std::int64_t pts) const {
     std::int64_t pos = av_rescale_q(pts - firstPts, timeBase, AVRational{1, rate});
     if (grid > 0)
         pos = std::llround(double(pos) / grid) * grid;
@@ -254,8 +250,7 @@ std::int64_t FfmpegDecoder::State::toFrames(std::int64_t pts) const
 
 // Takes the decoder's next frame, feeding it packets as needed. False at the
 // end of the stream (or where damage ends it).
-bool FfmpegDecoder::State::receive()
-{
+bool FfmpegDecoder::State::receive() {
     int badPackets = 0;
     for (;;) {
         const int r = avcodec_receive_frame(codec.get(), frame.get());
@@ -309,8 +304,7 @@ bool FfmpegDecoder::State::receive()
 
 // The end of the last packet of the stream, for containers that state no
 // duration. Leaves the demuxer at the end.
-std::int64_t FfmpegDecoder::State::scanEnd()
-{
+std::int64_t FfmpegDecoder::State::scanEnd() {
     std::int64_t end = AV_NOPTS_VALUE;
     while (av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == stream && packet->pts != AV_NOPTS_VALUE)
@@ -323,36 +317,34 @@ std::int64_t FfmpegDecoder::State::scanEnd()
 
 // Starts decoding again from the first frame and drops up to `target`: slow
 // for far targets, but exact and independent of the container's index.
-void FfmpegDecoder::State::rewindTo(std::int64_t target)
-{
+void FfmpegDecoder::State::rewindTo(std::int64_t target) {
     openStream();
     dropUntil = target;
 }
 
-std::int64_t FfmpegDecoder::State::position() const
-{
+std::int64_t FfmpegDecoder::State::position() const {
     if (needSync)
         return dropUntil;
     const std::int64_t p = haveFrame ? framePos + frameOffset : nextPos;
     return std::max(p, dropUntil);
 }
 
-FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
-{
+FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>()) {
     keepQuiet();
     d->path = path;
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
-        throw AudioError(d->text(QStringLiteral("cannot be opened for reading (%1)")
-                                     .arg(d->file.errorString())));
+        throw AudioError(d->text(
+            QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
     d->openStream();
     if (!d->receive())
-        throw AudioError(d->packetsSeen > 0 ? d->notAudio() : d->text(QStringLiteral("contains no audio")));
+        throw AudioError(d->packetsSeen > 0 ? d->notAudio()
+                                            : d->text(QStringLiteral("contains no audio")));
 
     const AVFrame* f = d->frame.get();
     d->rate = f->sample_rate > 0 ? f->sample_rate : d->codec->sample_rate;
-    d->channels = f->ch_layout.nb_channels > 0 ? f->ch_layout.nb_channels
-                                               : d->codec->ch_layout.nb_channels;
+    d->channels =
+        f->ch_layout.nb_channels > 0 ? f->ch_layout.nb_channels : d->codec->ch_layout.nb_channels;
     if (d->rate <= 0 || d->channels <= 0)
         throw AudioError(d->notAudio());
     d->firstPts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
@@ -384,12 +376,17 @@ FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
 
 FfmpegDecoder::~FfmpegDecoder() = default;
 
-int FfmpegDecoder::sampleRate() const { return d->rate; }
-int FfmpegDecoder::channels() const { return d->channels; }
-std::int64_t FfmpegDecoder::length() const { return d->length; }
+int FfmpegDecoder::sampleRate() const {
+    return d->rate;
+}
+int FfmpegDecoder::channels() const {
+    return d->channels;
+}
+std::int64_t FfmpegDecoder::length() const {
+    return d->length;
+}
 
-void FfmpegDecoder::seek(std::int64_t target)
-{
+void FfmpegDecoder::seek(std::int64_t target) {
     target = std::max<std::int64_t>(target, 0);
     const std::int64_t current = d->position();
     // Close ahead (the next piece of a split, say): decoding on is exact and
@@ -422,8 +419,7 @@ void FfmpegDecoder::seek(std::int64_t target)
     d->dropUntil = target;
 }
 
-std::int64_t FfmpegDecoder::read(float* out, std::int64_t frames)
-{
+std::int64_t FfmpegDecoder::read(float* out, std::int64_t frames) {
     std::int64_t got = 0;
     while (got < frames && !d->finished) {
         if (!d->haveFrame) {

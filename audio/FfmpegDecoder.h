@@ -7,7 +7,7 @@
 #include <memory>
 
 class FfmpegDecoder : public Decoder {
-public:
+  public:
     // Throws AudioError naming the file when FFmpeg finds no decodable audio
     // stream in it.
     explicit FfmpegDecoder(const QString& path);
@@ -21,7 +21,7 @@ public:
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d;
 };

@@ -10,29 +10,25 @@
 namespace {
 
 struct HandleDeleter {
-    void operator()(mpg123_handle* h) const
-    {
+    void operator()(mpg123_handle* h) const {
         mpg123_close(h);
         mpg123_delete(h);
     }
 };
 using HandlePtr = std::unique_ptr<mpg123_handle, HandleDeleter>;
 
-bool libraryReady()
-{
+bool libraryReady() {
     static const bool ready = mpg123_init() == MPG123_OK;
     return ready;
 }
 
 // libmpg123 reads through QFile: any path QFile opens works, read-only.
-mpg123_ssize_t readCallback(void* source, void* buffer, size_t bytes)
-{
+mpg123_ssize_t readCallback(void* source, void* buffer, size_t bytes) {
     const qint64 got = static_cast<QFile*>(source)->read(static_cast<char*>(buffer), qint64(bytes));
     return got < 0 ? -1 : mpg123_ssize_t(got);
 }
 
-off_t seekCallback(void* source, off_t offset, int whence)
-{
+off_t seekCallback(void* source, off_t offset, int whence) {
     auto* file = static_cast<QFile*>(source);
     qint64 target = offset;
     if (whence == SEEK_CUR)
@@ -56,15 +52,15 @@ struct Mpg123Decoder::State {
     bool atEnd = false;
 };
 
-Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
-{
-    const QString notMpeg = failureText(path, QStringLiteral("not an audio file this program can read"));
+Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>()) {
+    const QString notMpeg =
+        failureText(path, QStringLiteral("not an audio file this program can read"));
     if (!libraryReady())
         throw AudioError(failureText(path, QStringLiteral("the MP3 decoder cannot start")));
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
-        throw AudioError(failureText(path, QStringLiteral("cannot be opened for reading (%1)")
-                                               .arg(d->file.errorString())));
+        throw AudioError(failureText(
+            path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
     int err = MPG123_OK;
     d->handle.reset(mpg123_new(nullptr, &err));
     mpg123_handle* mh = d->handle.get();
@@ -84,14 +80,14 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
     for (size_t i = 0; i < rateCount; ++i)
         mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
 
-    if (mpg123_replace_reader_handle(mh, readCallback, seekCallback, nullptr) != MPG123_OK
-        || mpg123_open_handle(mh, &d->file) != MPG123_OK)
+    if (mpg123_replace_reader_handle(mh, readCallback, seekCallback, nullptr) != MPG123_OK ||
+        mpg123_open_handle(mh, &d->file) != MPG123_OK)
         throw AudioError(notMpeg);
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0
-        || channels <= 0 || encoding != MPG123_ENC_FLOAT_32)
+    if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        channels <= 0 || encoding != MPG123_ENC_FLOAT_32)
         throw AudioError(notMpeg);
     d->rate = int(rate);
     d->channels = channels;
@@ -111,8 +107,8 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
     mpg123_getstate(mh, MPG123_ENC_PADDING, &encoderPadding, &unused);
     mpg123_getstate(mh, MPG123_DEC_DELAY, &decoderDelay, &unused);
     const std::int64_t raw = std::int64_t(mpg123_framelength(mh)) * mpg123_spf(mh);
-    if (encoderDelay >= 0 && decoderDelay >= 0 && encoderDelay + std::max(encoderPadding, 0L) > 0
-        && total == raw) {
+    if (encoderDelay >= 0 && decoderDelay >= 0 && encoderDelay + std::max(encoderPadding, 0L) > 0 &&
+        total == raw) {
         d->skip = encoderDelay + decoderDelay;
         total -= d->skip;
     }
@@ -125,12 +121,17 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
 
 Mpg123Decoder::~Mpg123Decoder() = default;
 
-int Mpg123Decoder::sampleRate() const { return d->rate; }
-int Mpg123Decoder::channels() const { return d->channels; }
-std::int64_t Mpg123Decoder::length() const { return d->length; }
+int Mpg123Decoder::sampleRate() const {
+    return d->rate;
+}
+int Mpg123Decoder::channels() const {
+    return d->channels;
+}
+std::int64_t Mpg123Decoder::length() const {
+    return d->length;
+}
 
-void Mpg123Decoder::seek(std::int64_t frame)
-{
+void Mpg123Decoder::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, d->length);
     if (frame >= d->length) {
         d->atEnd = true;
@@ -140,16 +141,16 @@ void Mpg123Decoder::seek(std::int64_t frame)
     d->atEnd = mpg123_seek(d->handle.get(), off_t(frame + d->skip), SEEK_SET) < 0;
 }
 
-std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames)
-{
+std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames) {
     const size_t frameBytes = size_t(d->channels) * sizeof(float);
     std::int64_t got = 0;
     int idle = 0;
     while (!d->atEnd && got < frames) {
         size_t done = 0;
         const size_t want = size_t(frames - got) * frameBytes;
-        const int r = mpg123_read(d->handle.get(), reinterpret_cast<unsigned char*>(out + got * d->channels),
-                                  want, &done);
+        const int r =
+            mpg123_read(d->handle.get(), reinterpret_cast<unsigned char*>(out + got * d->channels),
+                        want, &done);
         got += std::int64_t(done / frameBytes);
         if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
             // Guard against a stream that keeps answering without audio.

@@ -7,7 +7,7 @@
 #include <memory>
 
 class Mpg123Decoder : public Decoder {
-public:
+  public:
     // Throws AudioError naming the file when libmpg123 finds no MPEG audio
     // stream in it or the stream holds no audio.
     explicit Mpg123Decoder(const QString& path);
@@ -19,7 +19,7 @@ public:
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d;
 };

@@ -20,8 +20,7 @@ struct SwrDeleter {
 // swr_convert counts in int; big inputs go through in slices.
 constexpr std::int64_t kSliceFrames = 1 << 20;
 
-AudioError refused(int inRate, int inCh, int outRate, int outCh)
-{
+AudioError refused(int inRate, int inCh, int outRate, int outCh) {
     return AudioError(QStringLiteral("cannot convert %1 Hz/%2 ch audio to %3 Hz/%4 ch")
                           .arg(inRate)
                           .arg(inCh)
@@ -37,8 +36,7 @@ struct Resampler::Context {
 
 Resampler::Resampler(int inRate, int inChannels, int outRate, int outChannels)
     : m_inRate(inRate), m_inChannels(inChannels), m_outRate(outRate), m_outChannels(outChannels),
-      m_ctx(std::make_unique<Context>())
-{
+      m_ctx(std::make_unique<Context>()) {
     if (inRate <= 0 || outRate <= 0 || inChannels <= 0 || outChannels <= 0)
         throw refused(inRate, inChannels, outRate, outChannels);
     create();
@@ -46,8 +44,7 @@ Resampler::Resampler(int inRate, int inChannels, int outRate, int outChannels)
 
 Resampler::~Resampler() = default;
 
-void Resampler::create()
-{
+void Resampler::create() {
     m_ctx->swr.reset();
     AVChannelLayout inLayout;
     AVChannelLayout outLayout;
@@ -56,8 +53,8 @@ void Resampler::create()
     SwrContext* s = nullptr;
     const int r = swr_alloc_set_opts2(&s, &outLayout, AV_SAMPLE_FMT_FLT, m_outRate, &inLayout,
                                       AV_SAMPLE_FMT_FLT, m_inRate, 0, nullptr);
-    const bool native = inLayout.order == AV_CHANNEL_ORDER_NATIVE
-                        && outLayout.order == AV_CHANNEL_ORDER_NATIVE;
+    const bool native =
+        inLayout.order == AV_CHANNEL_ORDER_NATIVE && outLayout.order == AV_CHANNEL_ORDER_NATIVE;
     av_channel_layout_uninit(&inLayout);
     av_channel_layout_uninit(&outLayout);
     if (r < 0 || !s)
@@ -87,8 +84,7 @@ void Resampler::create()
         throw refused(m_inRate, m_inChannels, m_outRate, m_outChannels);
 }
 
-void Resampler::convert(const float* in, std::int64_t frames, std::vector<float>& out)
-{
+void Resampler::convert(const float* in, std::int64_t frames, std::vector<float>& out) {
     SwrContext* s = m_ctx->swr.get();
     while (frames > 0) {
         const int slice = int(std::min(frames, kSliceFrames));
@@ -110,8 +106,7 @@ void Resampler::convert(const float* in, std::int64_t frames, std::vector<float>
     }
 }
 
-void Resampler::flush(std::vector<float>& out)
-{
+void Resampler::flush(std::vector<float>& out) {
     SwrContext* s = m_ctx->swr.get();
     for (;;) {
         const int room = std::max(swr_get_out_samples(s, 0), 0) + 256;
@@ -126,7 +121,6 @@ void Resampler::flush(std::vector<float>& out)
     create();
 }
 
-void Resampler::reset()
-{
+void Resampler::reset() {
     create();
 }

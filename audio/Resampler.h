@@ -8,7 +8,7 @@
 #include <vector>
 
 class Resampler {
-public:
+  public:
     // Throws AudioError when libswresample refuses the conversion.
     Resampler(int inRate, int inChannels, int outRate, int outChannels);
     ~Resampler();
@@ -28,7 +28,7 @@ public:
     // Forgets everything held (after a seek, for instance).
     void reset();
 
-private:
+  private:
     void create();
 
     int m_inRate;

@@ -12,8 +12,7 @@ namespace {
 
 // libvorbisfile reads through these so that every path QFile can open works
 // (non-ASCII names included) and the file is never opened for writing.
-size_t readCallback(void* ptr, size_t size, size_t count, void* source)
-{
+size_t readCallback(void* ptr, size_t size, size_t count, void* source) {
     auto* file = static_cast<QFile*>(source);
     if (size == 0 || count == 0)
         return 0;
@@ -21,8 +20,7 @@ size_t readCallback(void* ptr, size_t size, size_t count, void* source)
     return got > 0 ? size_t(got) / size : 0;
 }
 
-int seekCallback(void* source, ogg_int64_t offset, int whence)
-{
+int seekCallback(void* source, ogg_int64_t offset, int whence) {
     auto* file = static_cast<QFile*>(source);
     qint64 target = offset;
     if (whence == SEEK_CUR)
@@ -34,8 +32,7 @@ int seekCallback(void* source, ogg_int64_t offset, int whence)
     return 0;
 }
 
-long tellCallback(void* source)
-{
+long tellCallback(void* source) {
     return long(static_cast<QFile*>(source)->pos());
 }
 
@@ -53,22 +50,21 @@ struct VorbisDecoder::State {
     std::int64_t length = 0;
     bool atEnd = false;
 
-    ~State()
-    {
+    ~State() {
         if (vfOpen)
             ov_clear(&vf);
     }
 };
 
-VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
-{
+VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>()) {
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw AudioError(failureText(path, QStringLiteral("cannot be opened for reading (%1)")
-                                               .arg(d->file.errorString())));
+        throw AudioError(failureText(
+            path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
     // On failure libvorbisfile clears the structure itself.
     if (ov_open_callbacks(&d->file, &d->vf, nullptr, 0, kCallbacks) != 0)
-        throw AudioError(failureText(path, QStringLiteral("not an audio file this program can read")));
+        throw AudioError(
+            failureText(path, QStringLiteral("not an audio file this program can read")));
     d->vfOpen = true;
 
     const vorbis_info* info = ov_info(&d->vf, -1);
@@ -84,12 +80,17 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
 
 VorbisDecoder::~VorbisDecoder() = default;
 
-int VorbisDecoder::sampleRate() const { return d->rate; }
-int VorbisDecoder::channels() const { return d->channels; }
-std::int64_t VorbisDecoder::length() const { return d->length; }
+int VorbisDecoder::sampleRate() const {
+    return d->rate;
+}
+int VorbisDecoder::channels() const {
+    return d->channels;
+}
+std::int64_t VorbisDecoder::length() const {
+    return d->length;
+}
 
-void VorbisDecoder::seek(std::int64_t frame)
-{
+void VorbisDecoder::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, d->length);
     // libvorbisfile refuses a position at the very end; there is nothing to
     // decode there anyway.
@@ -115,7 +116,8 @@ void VorbisDecoder::seek(std::int64_t frame)
         }
         float** pcm = nullptr;
         int link = 0;
-        const long n = ov_read_float(&d->vf, &pcm, int(std::min<std::int64_t>(frame - at, 4096)), &link);
+        const long n =
+            ov_read_float(&d->vf, &pcm, int(std::min<std::int64_t>(frame - at, 4096)), &link);
         if (n == OV_HOLE)
             continue;
         if (n <= 0) {
@@ -125,8 +127,7 @@ void VorbisDecoder::seek(std::int64_t frame)
     }
 }
 
-std::int64_t VorbisDecoder::read(float* out, std::int64_t frames)
-{
+std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
     const int ch = d->channels;
     std::int64_t got = 0;
     while (!d->atEnd && got < frames) {

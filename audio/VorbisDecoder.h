@@ -7,7 +7,7 @@
 #include <memory>
 
 class VorbisDecoder : public Decoder {
-public:
+  public:
     // Throws AudioError naming the file when it is not a readable Ogg Vorbis
     // stream or holds no audio.
     explicit VorbisDecoder(const QString& path);
@@ -19,7 +19,7 @@ public:
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d;
 };

@@ -17,21 +17,18 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
+QByteArray readBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
+void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-QByteArray randomBytes(int size, quint32 seed)
-{
+QByteArray randomBytes(int size, quint32 seed) {
     QRandomGenerator gen(seed);
     QByteArray b(size, '\0');
     for (int i = 0; i < size; ++i)
@@ -41,8 +38,7 @@ QByteArray randomBytes(int size, quint32 seed)
 
 // The Ogg pages of a stream up to and including the last one with granule 0:
 // the three Vorbis headers and no audio.
-QByteArray oggHeadersOnly(const QByteArray& ogg)
-{
+QByteArray oggHeadersOnly(const QByteArray& ogg) {
     qsizetype at = 0;
     qsizetype end = 0;
     while (at + 27 <= ogg.size() && ogg.mid(at, 4) == "OggS") {
@@ -70,8 +66,7 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
-Snapshot snapshot(const QString& dir)
-{
+Snapshot snapshot(const QString& dir) {
     Snapshot s;
     const QFileInfoList entries =
         QDir(dir).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -84,13 +79,12 @@ Snapshot snapshot(const QString& dir)
 }
 
 class BadInputTest : public ::testing::Test {
-public:
+  public:
     QTemporaryDir dir;
     QString path(const QString& name) const { return dir.filePath(name); }
 
     // A good Ogg Vorbis file to cut pieces from.
-    QByteArray goodOgg()
-    {
+    QByteArray goodOgg() {
         const QString p = path(QStringLiteral("good.ogg"));
         if (!QFile::exists(p))
             synth::writeOgg(p, 30000);
@@ -108,8 +102,7 @@ struct BadCase {
 
 class Refused : public BadInputTest, public ::testing::WithParamInterface<BadCase> {};
 
-TEST_P(Refused, NamesTheFileAndTheReasonAndChangesNothing)
-{
+TEST_P(Refused, NamesTheFileAndTheReasonAndChangesNothing) {
     const BadCase& c = GetParam();
     const QString file = path(QString::fromUtf8(c.fileName));
     c.make(*this, file);
@@ -141,12 +134,16 @@ TEST_P(Refused, NamesTheFileAndTheReasonAndChangesNothing)
 
 const BadCase kBadCases[] = {
     {"missing file", "missing.ogg", [](BadInputTest&, const QString&) {}, "not found"},
-    {"empty file", "empty.ogg", [](BadInputTest&, const QString& p) { writeBytes(p, {}); }, "empty"},
-    {"one byte", "one.mp3", [](BadInputTest&, const QString& p) { writeBytes(p, "O"); }, "not an audio"},
+    {"empty file", "empty.ogg", [](BadInputTest&, const QString& p) { writeBytes(p, {}); },
+     "empty"},
+    {"one byte", "one.mp3", [](BadInputTest&, const QString& p) { writeBytes(p, "O"); },
+     "not an audio"},
     {"random bytes named .ogg", "Café – Live.ogg",
-     [](BadInputTest&, const QString& p) { writeBytes(p, randomBytes(100000, 7)); }, "not an audio"},
+     [](BadInputTest&, const QString& p) { writeBytes(p, randomBytes(100000, 7)); },
+     "not an audio"},
     {"random bytes named .wma", "шум.wma",
-     [](BadInputTest&, const QString& p) { writeBytes(p, randomBytes(50000, 11)); }, "not an audio"},
+     [](BadInputTest&, const QString& p) { writeBytes(p, randomBytes(50000, 11)); },
+     "not an audio"},
     {"text named .mp3", "readme.mp3",
      [](BadInputTest&, const QString& p) {
          QByteArray text;
@@ -181,7 +178,9 @@ const BadCase kBadCases[] = {
      },
      "not an audio"},
     {"RIFF header without data", "hollow.wav",
-     [](BadInputTest&, const QString& p) { writeBytes(p, QByteArray("RIFF\x04\x00\x00\x00WAVE", 12)); },
+     [](BadInputTest&, const QString& p) {
+         writeBytes(p, QByteArray("RIFF\x04\x00\x00\x00WAVE", 12));
+     },
      "not an audio"},
     {"a folder", "folder.ogg", [](BadInputTest&, const QString& p) { QDir().mkdir(p); }, "folder"},
 };
@@ -194,8 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Files, Refused, ::testing::ValuesIn(kBadCases),
                              return name;
                          });
 
-TEST_F(BadInputTest, AFailedOpenLeavesTheReaderClosed)
-{
+TEST_F(BadInputTest, AFailedOpenLeavesTheReaderClosed) {
     goodOgg();
     AudioFile reader;
     reader.OpenRead(path(QStringLiteral("good.ogg")));
@@ -216,8 +214,7 @@ struct DamageCase {
 
 class Damaged : public BadInputTest, public ::testing::WithParamInterface<DamageCase> {};
 
-TEST_P(Damaged, OpensAndEndsOrIsRefused)
-{
+TEST_P(Damaged, OpensAndEndsOrIsRefused) {
     const DamageCase c = GetParam();
     const QString format = QLatin1String(c.format);
     const QString source = path(QStringLiteral("source.") + format);
@@ -227,7 +224,7 @@ TEST_P(Damaged, OpensAndEndsOrIsRefused)
         const QString wav = path(QStringLiteral("source.wav"));
         synth::writeWav(wav, synth::tone(3 * 44100, 44100, 2), 44100, 2);
         const bool made = format == QLatin1String("mp3") ? synth::makeMp3(wav, source)
-                                                          : synth::makeWma(wav, source);
+                                                         : synth::makeWma(wav, source);
         if (!made)
             GTEST_SKIP() << "the outside encoder for " << c.format << " is not installed";
     }
@@ -271,16 +268,14 @@ TEST_P(Damaged, OpensAndEndsOrIsRefused)
     EXPECT_GT(opened, c.damage == Damage::Cut ? 8 : 16);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Damaged,
-                         ::testing::Values(DamageCase{"ogg", Damage::Cut},
-                                           DamageCase{"ogg", Damage::Scramble},
-                                           DamageCase{"mp3", Damage::Cut},
-                                           DamageCase{"mp3", Damage::Scramble},
-                                           DamageCase{"wma", Damage::Cut},
-                                           DamageCase{"wma", Damage::Scramble}),
-                         [](const ::testing::TestParamInfo<DamageCase>& info) {
-                             return std::string(info.param.format) +
-                                    (info.param.damage == Damage::Cut ? "_cut" : "_scrambled");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Damaged,
+    ::testing::Values(DamageCase{"ogg", Damage::Cut}, DamageCase{"ogg", Damage::Scramble},
+                      DamageCase{"mp3", Damage::Cut}, DamageCase{"mp3", Damage::Scramble},
+                      DamageCase{"wma", Damage::Cut}, DamageCase{"wma", Damage::Scramble}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) {
+        return std::string(info.param.format) +
+               (info.param.damage == Damage::Cut ? "_cut" : "_scrambled");
+    });
 
 } // namespace

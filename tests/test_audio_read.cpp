@@ -20,8 +20,7 @@ constexpr std::int64_t kFrames = 100003; // not a multiple of any codec frame
 
 enum class Format { Ogg, Mp3, Wma };
 
-const char* formatName(Format f)
-{
+const char* formatName(Format f) {
     switch (f) {
     case Format::Ogg:
         return "Ogg";
@@ -35,9 +34,8 @@ const char* formatName(Format f)
 
 // Test files are made once per program: lame and ffmpeg take their time.
 class Files {
-public:
-    static Files& instance()
-    {
+  public:
+    static Files& instance() {
         static Files files;
         return files;
     }
@@ -46,8 +44,7 @@ public:
     // A file of `frames` frames of the test tone; empty when the outside
     // encoder it needs is missing.
     QString make(Format format, std::int64_t frames = kFrames, int rate = 44100, int channels = 2,
-                 const QString& baseName = QString())
-    {
+                 const QString& baseName = QString()) {
         const QString key = QStringLiteral("%1-%2-%3-%4-%5")
                                 .arg(QLatin1String(formatName(format)))
                                 .arg(frames)
@@ -68,10 +65,10 @@ public:
         case Format::Wma: {
             const QString wav = m_dir.filePath(key + QStringLiteral(".wav"));
             synth::writeWav(wav, synth::tone(frames, rate, channels), rate, channels);
-            path = m_dir.filePath(base + (format == Format::Mp3 ? QStringLiteral(".mp3")
-                                                               : QStringLiteral(".wma")));
-            const bool ok = format == Format::Mp3 ? synth::makeMp3(wav, path)
-                                                  : synth::makeWma(wav, path);
+            path = m_dir.filePath(
+                base + (format == Format::Mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wma")));
+            const bool ok =
+                format == Format::Mp3 ? synth::makeMp3(wav, path) : synth::makeWma(wav, path);
             if (!ok)
                 path.clear();
             break;
@@ -81,7 +78,7 @@ public:
         return path;
     }
 
-private:
+  private:
     QTemporaryDir m_dir;
     std::map<QString, QString> m_made;
 };
@@ -101,8 +98,7 @@ struct Read {
 
 // Reads blocks of `count` until the first empty one; checks the block format
 // on the way and that the end stays the end.
-Read readToEnd(AudioFile& file, std::int64_t count)
-{
+Read readToEnd(AudioFile& file, std::int64_t count) {
     Read r;
     for (int guard = 0; guard < 10000000; ++guard) {
         const SampleBlock b = file.ReadSamples(count);
@@ -119,8 +115,7 @@ Read readToEnd(AudioFile& file, std::int64_t count)
     return r;
 }
 
-Read readAll(const QString& path, std::int64_t count = 4096)
-{
+Read readAll(const QString& path, std::int64_t count = 4096) {
     AudioFile f;
     f.OpenRead(path);
     return readToEnd(f, count);
@@ -129,8 +124,7 @@ Read readAll(const QString& path, std::int64_t count = 4096)
 // Largest difference between `a` from frame `aFrom` and `b` from frame `bFrom`
 // over `frames` frames.
 double maxDiff(const std::vector<float>& a, std::int64_t aFrom, const std::vector<float>& b,
-               std::int64_t bFrom, std::int64_t frames, int channels)
-{
+               std::int64_t bFrom, std::int64_t frames, int channels) {
     double worst = 0.0;
     for (std::int64_t i = 0; i < frames * channels; ++i)
         worst = std::max(worst, double(std::fabs(a[size_t(aFrom * channels + i)] -
@@ -142,8 +136,7 @@ double maxDiff(const std::vector<float>& a, std::int64_t aFrom, const std::vecto
 // frame `at`, best matches `whole`. The tone's channels differ in frequency,
 // so together they leave one best match.
 std::int64_t bestOffset(const std::vector<float>& whole, const std::vector<float>& window,
-                        std::int64_t at, std::int64_t frames, int channels, std::int64_t range)
-{
+                        std::int64_t at, std::int64_t frames, int channels, std::int64_t range) {
     std::int64_t best = 0;
     double bestErr = 1e300;
     const std::int64_t total = std::int64_t(whole.size()) / channels;
@@ -173,8 +166,7 @@ struct OggShape {
 
 class OggLength : public ::testing::TestWithParam<OggShape> {};
 
-TEST_P(OggLength, IsExactAndReadsThatManyFrames)
-{
+TEST_P(OggLength, IsExactAndReadsThatManyFrames) {
     const OggShape s = GetParam();
     const QString path = Files::instance().make(Format::Ogg, s.frames, s.rate, s.channels);
     AudioFile f;
@@ -200,8 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, OggLength,
                                            OggShape{44100, 44100, 2}, OggShape{66157, 22050, 1},
                                            OggShape{48001, 48000, 1}, OggShape{8191, 8000, 2}));
 
-TEST(Mp3Length, GaplessHeaderGivesTheSourceFrameCount)
-{
+TEST(Mp3Length, GaplessHeaderGivesTheSourceFrameCount) {
     for (const OggShape s : {OggShape{kFrames, 44100, 2}, OggShape{33333, 22050, 1}}) {
         const QString path = Files::instance().make(Format::Mp3, s.frames, s.rate, s.channels);
         REQUIRE_FILE(path);
@@ -215,8 +206,7 @@ TEST(Mp3Length, GaplessHeaderGivesTheSourceFrameCount)
     }
 }
 
-TEST(Mp3Length, DecodedAudioIsAlignedWithTheSource)
-{
+TEST(Mp3Length, DecodedAudioIsAlignedWithTheSource) {
     // Gapless decoding removes the encoder's delay: the tone lines up with
     // the source to the frame.
     const QString path = Files::instance().make(Format::Mp3);
@@ -228,8 +218,7 @@ TEST(Mp3Length, DecodedAudioIsAlignedWithTheSource)
     EXPECT_EQ(bestOffset(r.samples, window, 20000, 20000, 2, 300), 0);
 }
 
-TEST(WmaLength, WithinOneCodecFrame)
-{
+TEST(WmaLength, WithinOneCodecFrame) {
     const QString path = Files::instance().make(Format::Wma);
     REQUIRE_FILE(path);
     AudioFile f;
@@ -252,8 +241,7 @@ struct SeekCase {
 
 class SeekThenRead : public ::testing::TestWithParam<SeekCase> {};
 
-TEST_P(SeekThenRead, MatchesAStraightDecode)
-{
+TEST_P(SeekThenRead, MatchesAStraightDecode) {
     const SeekCase c = GetParam();
     const QString path = Files::instance().make(c.format);
     REQUIRE_FILE(path);
@@ -279,11 +267,12 @@ TEST_P(SeekThenRead, MatchesAStraightDecode)
             return;
         }
         EXPECT_NEAR(double(after.frames()), double(expected), double(kWmaFrame));
-        const std::int64_t window = std::min<std::int64_t>(4096, std::min(after.frames(), total - c.frame) - 1);
+        const std::int64_t window =
+            std::min<std::int64_t>(4096, std::min(after.frames(), total - c.frame) - 1);
         if (window > 256) {
-            EXPECT_LE(std::llabs(bestOffset(whole.samples, after.samples, c.frame, window, 2,
-                                            kWmaFrame)),
-                      kWmaFrame);
+            EXPECT_LE(
+                std::llabs(bestOffset(whole.samples, after.samples, c.frame, window, 2, kWmaFrame)),
+                kWmaFrame);
         }
         return;
     }
@@ -291,13 +280,12 @@ TEST_P(SeekThenRead, MatchesAStraightDecode)
     EXPECT_EQ(maxDiff(whole.samples, c.frame, after.samples, 0, expected, whole.channels), 0.0);
 }
 
-std::vector<SeekCase> seekCases()
-{
+std::vector<SeekCase> seekCases() {
     std::vector<SeekCase> cases;
     for (Format f : {Format::Ogg, Format::Mp3, Format::Wma}) {
-        for (std::int64_t frame : {std::int64_t(0), std::int64_t(1), std::int64_t(1151),
-                                   std::int64_t(4096), std::int64_t(44100), std::int64_t(77777),
-                                   kFrames - 1, kFrames})
+        for (std::int64_t frame :
+             {std::int64_t(0), std::int64_t(1), std::int64_t(1151), std::int64_t(4096),
+              std::int64_t(44100), std::int64_t(77777), kFrames - 1, kFrames})
             cases.push_back({f, frame, false});
         for (std::int64_t frame : {std::int64_t(0), std::int64_t(8000), std::int64_t(30001),
                                    std::int64_t(65536), std::int64_t(90000)})
@@ -313,8 +301,7 @@ INSTANTIATE_TEST_SUITE_P(Points, SeekThenRead, ::testing::ValuesIn(seekCases()),
                                     std::to_string(info.param.frame);
                          });
 
-TEST(Seek, BackwardsAndPastTheEnd)
-{
+TEST(Seek, BackwardsAndPastTheEnd) {
     const QString path = Files::instance().make(Format::Ogg);
     const Read whole = readAll(path);
     AudioFile f;
@@ -343,8 +330,7 @@ struct BlockCase {
 
 class BlockReading : public ::testing::TestWithParam<BlockCase> {};
 
-TEST_P(BlockReading, AnySizeEndsWithAnEmptyBlock)
-{
+TEST_P(BlockReading, AnySizeEndsWithAnEmptyBlock) {
     const BlockCase c = GetParam();
     // Block size 1 takes its time: a shorter file for it.
     const std::int64_t frames = c.count < 10 ? 12345 : kFrames;
@@ -368,8 +354,7 @@ TEST_P(BlockReading, AnySizeEndsWithAnEmptyBlock)
     EXPECT_EQ(r.samples, reference.samples);
 }
 
-std::vector<BlockCase> blockCases()
-{
+std::vector<BlockCase> blockCases() {
     std::vector<BlockCase> cases;
     for (Format f : {Format::Ogg, Format::Mp3, Format::Wma})
         for (std::int64_t n : {std::int64_t(1), std::int64_t(7), std::int64_t(1000),
@@ -386,8 +371,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BlockReading, ::testing::ValuesIn(blockCases()),
 
 class Truncated : public ::testing::TestWithParam<Format> {};
 
-TEST_P(Truncated, ReadsWhatIsThereThenEnds)
-{
+TEST_P(Truncated, ReadsWhatIsThereThenEnds) {
     // Long enough for many Ogg pages: a tone compresses well.
     const std::int64_t frames = 10 * 44100 + 17;
     const QString full = Files::instance().make(GetParam(), frames);
@@ -415,7 +399,8 @@ TEST_P(Truncated, ReadsWhatIsThereThenEnds)
     EXPECT_LT(maxDiff(whole.samples, 0, r.samples, 0, common, 2), 1e-6);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Truncated, ::testing::Values(Format::Ogg, Format::Mp3, Format::Wma),
+INSTANTIATE_TEST_SUITE_P(Formats, Truncated,
+                         ::testing::Values(Format::Ogg, Format::Mp3, Format::Wma),
                          [](const ::testing::TestParamInfo<Format>& info) {
                              return std::string(formatName(info.param));
                          });
@@ -432,16 +417,14 @@ class ConvertedReading : public ::testing::TestWithParam<ConvertCase> {};
 // The test tone as the converted output should hold it, evaluated at the
 // output frame's instant: the mean of the source's two channels, or the mono
 // source on every channel.
-float expectedSample(std::int64_t outFrame, const ConvertCase& c)
-{
+float expectedSample(std::int64_t outFrame, const ConvertCase& c) {
     const double t = double(outFrame) / c.outRate;
     if (c.inChannels == 2)
         return float(0.25 * std::sin(2 * M_PI * 440.0 * t) + 0.25 * std::sin(2 * M_PI * 660.0 * t));
     return float(0.5 * std::sin(2 * M_PI * 440.0 * t));
 }
 
-TEST_P(ConvertedReading, DeliversTheAskedFormatAndDuration)
-{
+TEST_P(ConvertedReading, DeliversTheAskedFormatAndDuration) {
     const ConvertCase c = GetParam();
     const std::int64_t frames = 88211;
     const QString path = Files::instance().make(Format::Ogg, frames, c.inRate, c.inChannels);
@@ -492,8 +475,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ConvertCase{22050, 1, 44100, 2, 1}, ConvertCase{44100, 2, 44100, 1, 1000},
                       ConvertCase{22050, 1, 48000, 2, 10000}));
 
-TEST(ConvertedReading, SameOutputWhateverTheBlockSize)
-{
+TEST(ConvertedReading, SameOutputWhateverTheBlockSize) {
     const QString path = Files::instance().make(Format::Ogg, 50000, 44100, 2);
     auto convert = [&](std::int64_t count) {
         AudioFile f;
@@ -506,8 +488,7 @@ TEST(ConvertedReading, SameOutputWhateverTheBlockSize)
     EXPECT_EQ(convert(777), big);
 }
 
-TEST(ConvertedReading, SeekRestartsAtTheSourceFrame)
-{
+TEST(ConvertedReading, SeekRestartsAtTheSourceFrame) {
     const QString path = Files::instance().make(Format::Ogg, kFrames, 44100, 2);
     AudioFile f;
     f.OpenRead(path);
@@ -538,10 +519,10 @@ struct NameCase {
 
 class Names : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(Names, OpenAndReadLikeAnyOther)
-{
+TEST_P(Names, OpenAndReadLikeAnyOther) {
     const NameCase c = GetParam();
-    const QString path = Files::instance().make(c.format, 30011, 44100, 2, QString::fromUtf8(c.name));
+    const QString path =
+        Files::instance().make(c.format, 30011, 44100, 2, QString::fromUtf8(c.name));
     REQUIRE_FILE(path);
     AudioFile f;
     f.OpenRead(path);
@@ -553,25 +534,29 @@ TEST_P(Names, OpenAndReadLikeAnyOther)
     EXPECT_GT(readToEnd(f, 4096).frames(), 30011 - kWmaFrame);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Unicode, Names,
-    ::testing::Values(NameCase{Format::Ogg, "Café – Live"}, NameCase{Format::Ogg, "Кино — Группа крови"},
-                      NameCase{Format::Ogg, "日本語の曲 (ライブ)"}, NameCase{Format::Mp3, "Café – Live"},
-                      NameCase{Format::Wma, "Ария №1"}, NameCase{Format::Ogg, "a:b;c'd\"e"}));
+INSTANTIATE_TEST_SUITE_P(Unicode, Names,
+                         ::testing::Values(NameCase{Format::Ogg, "Café – Live"},
+                                           NameCase{Format::Ogg, "Кино — Группа крови"},
+                                           NameCase{Format::Ogg, "日本語の曲 (ライブ)"},
+                                           NameCase{Format::Mp3, "Café – Live"},
+                                           NameCase{Format::Wma, "Ария №1"},
+                                           NameCase{Format::Ogg, "a:b;c'd\"e"}));
 
-TEST(Content, DecidesTheDecoderNotTheName)
-{
+TEST(Content, DecidesTheDecoderNotTheName) {
     // Each file under another format's extension.
     const struct {
         Format format;
         const char* misnamed;
-    } cases[] = {{Format::Ogg, "ogg-as.mp3"}, {Format::Mp3, "mp3-as.ogg"}, {Format::Wma, "wma-as.mp3"},
+    } cases[] = {{Format::Ogg, "ogg-as.mp3"},
+                 {Format::Mp3, "mp3-as.ogg"},
+                 {Format::Wma, "wma-as.mp3"},
                  {Format::Mp3, "mp3-as.wma"}};
     for (const auto& c : cases) {
         const QString path = Files::instance().make(c.format);
         if (path.isEmpty())
             continue;
-        const QString misnamed = Files::instance().dir() + QLatin1Char('/') + QLatin1String(c.misnamed);
+        const QString misnamed =
+            Files::instance().dir() + QLatin1Char('/') + QLatin1String(c.misnamed);
         QFile::remove(misnamed);
         ASSERT_TRUE(QFile::copy(path, misnamed));
         AudioFile f;
@@ -584,8 +569,7 @@ TEST(Content, DecidesTheDecoderNotTheName)
 
 // --- component state -----------------------------------------------------------------
 
-TEST(Component, DisabledRefusesAndEnablingResets)
-{
+TEST(Component, DisabledRefusesAndEnablingResets) {
     const QString path = Files::instance().make(Format::Ogg);
     AudioFile f;
     f.SetPcmFormat(22050, 1);
@@ -609,8 +593,7 @@ TEST(Component, DisabledRefusesAndEnablingResets)
     EXPECT_EQ(b.channels, 2);
 }
 
-TEST(Component, ReadingWithoutAFileIsAnError)
-{
+TEST(Component, ReadingWithoutAFileIsAnError) {
     AudioFile f;
     EXPECT_FALSE(f.IsOpen());
     EXPECT_THROW(f.ReadSamples(10), AudioError);

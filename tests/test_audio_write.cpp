@@ -12,8 +12,7 @@
 
 namespace {
 
-SampleBlock toneBlock(std::int64_t from, std::int64_t frames, int rate, int channels)
-{
+SampleBlock toneBlock(std::int64_t from, std::int64_t frames, int rate, int channels) {
     SampleBlock b;
     b.rate = rate;
     b.channels = channels;
@@ -26,8 +25,7 @@ SampleBlock toneBlock(std::int64_t from, std::int64_t frames, int rate, int chan
 
 // Writes `frames` frames of the tone in blocks of `blockFrames`.
 void writeTone(AudioFile& w, std::int64_t frames, int rate, int channels, std::int64_t blockFrames,
-               bool declareFormat = true)
-{
+               bool declareFormat = true) {
     for (std::int64_t at = 0; at < frames; at += blockFrames) {
         SampleBlock b = toneBlock(at, std::min(blockFrames, frames - at), rate, channels);
         if (!declareFormat)
@@ -38,8 +36,7 @@ void writeTone(AudioFile& w, std::int64_t frames, int rate, int channels, std::i
 
 // Largest distance of channel `ch` of a decoded file from a tone of `freq`
 // Hz at amplitude `level`, away from the edges.
-double toneError(const synth::Decoded& d, int ch, double freq, double level)
-{
+double toneError(const synth::Decoded& d, int ch, double freq, double level) {
     double worst = 0.0;
     for (std::int64_t i = 300; i < d.frames() - 300; ++i) {
         const double want = level * std::sin(2 * M_PI * freq * double(i) / d.rate);
@@ -57,8 +54,7 @@ struct WriteCase {
 
 class Converted : public ::testing::TestWithParam<WriteCase> {};
 
-TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat)
-{
+TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat) {
     const WriteCase c = GetParam();
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
@@ -98,17 +94,17 @@ TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, Converted,
-    ::testing::Values(WriteCase{"same", 44100, 2, 44100, 2, 4096},
-                      WriteCase{"down_to_mono", 44100, 2, 22050, 1, 44100},
-                      WriteCase{"up_to_stereo", 22050, 1, 44100, 2, 1000},
-                      WriteCase{"rate_only", 48000, 2, 44100, 2, 777},
-                      WriteCase{"channels_only", 44100, 1, 44100, 2, 4096}),
-    [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Formats, Converted,
+                         ::testing::Values(WriteCase{"same", 44100, 2, 44100, 2, 4096},
+                                           WriteCase{"down_to_mono", 44100, 2, 22050, 1, 44100},
+                                           WriteCase{"up_to_stereo", 22050, 1, 44100, 2, 1000},
+                                           WriteCase{"rate_only", 48000, 2, 44100, 2, 777},
+                                           WriteCase{"channels_only", 44100, 1, 44100, 2, 4096}),
+                         [](const ::testing::TestParamInfo<WriteCase>& info) {
+                             return std::string(info.param.label);
+                         });
 
-TEST(Writer, SameFormatKeepsTheExactFrameCount)
-{
+TEST(Writer, SameFormatKeepsTheExactFrameCount) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("exact.ogg"));
     AudioFile w;
@@ -120,8 +116,7 @@ TEST(Writer, SameFormatKeepsTheExactFrameCount)
     EXPECT_EQ(synth::decodeOgg(out).frames(), 100003);
 }
 
-TEST(Writer, BlocksInTheirOwnFormatAreConvertedFromIt)
-{
+TEST(Writer, BlocksInTheirOwnFormatAreConvertedFromIt) {
     // Declared 44100 stereo, but the blocks say 22050 mono: they are taken
     // at their word, as are undeclared blocks in the declared format after.
     QTemporaryDir dir;
@@ -146,8 +141,7 @@ struct DefaultCase {
 
 class DefaultEncoding : public ::testing::TestWithParam<DefaultCase> {};
 
-TEST_P(DefaultEncoding, IsThePcmFormatAt128Kbps)
-{
+TEST_P(DefaultEncoding, IsThePcmFormatAt128Kbps) {
     const DefaultCase c = GetParam();
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("default.ogg"));
@@ -169,11 +163,11 @@ TEST_P(DefaultEncoding, IsThePcmFormatAt128Kbps)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DefaultEncoding,
-                         ::testing::Values(DefaultCase{44100, 2, 128000}, DefaultCase{48000, 2, 128000},
-                                           DefaultCase{22050, 1, 0}, DefaultCase{8000, 1, 0}));
+                         ::testing::Values(DefaultCase{44100, 2, 128000},
+                                           DefaultCase{48000, 2, 128000}, DefaultCase{22050, 1, 0},
+                                           DefaultCase{8000, 1, 0}));
 
-TEST(Writer, ReplacesAFileUnderAnAwkwardName)
-{
+TEST(Writer, ReplacesAFileUnderAnAwkwardName) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("Café – Live Кино 日本.ogg"));
     {
@@ -193,8 +187,7 @@ TEST(Writer, ReplacesAFileUnderAnAwkwardName)
     EXPECT_EQ(r.LengthSamples(), 5000);
 }
 
-TEST(Writer, RefusesWritingWithoutAnOpenFile)
-{
+TEST(Writer, RefusesWritingWithoutAnOpenFile) {
     AudioFile w;
     EXPECT_THROW(w.WriteSamples(toneBlock(0, 10, 44100, 2)), AudioError);
     QTemporaryDir dir;
@@ -203,8 +196,7 @@ TEST(Writer, RefusesWritingWithoutAnOpenFile)
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.ogg"))));
 }
 
-TEST(Writer, ReaderToWriterJoinsAtTheFirstSourcesFormat)
-{
+TEST(Writer, ReaderToWriterJoinsAtTheFirstSourcesFormat) {
     // A 22050 mono source read as 44100 stereo and written as such: what the
     // join run does with a second source of another format.
     QTemporaryDir dir;

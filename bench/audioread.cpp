@@ -1,0 +1,138 @@
+// Measures the reader: decoding speed of each back end through AudioFile, the
+// Ogg Vorbis path against plain libvorbisfile, PCM conversion, and the cost of
+// a seek followed by a short read.
+#include "audio/AudioFile.h"
+#include "synth/Synth.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+#include <vorbis/vorbisfile.h>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr std::int64_t kSeconds = 120;
+constexpr std::int64_t kBlock = 4096;
+
+double seconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Best of three, so that a busy machine disturbs the figure less.
+double best(const std::function<void()>& work) {
+    double t = 1e300;
+    for (int i = 0; i < 3; ++i)
+        t = std::min(t, seconds(work));
+    return t;
+}
+
+std::int64_t readThrough(const QString& path, int rate = 0, int channels = 0) {
+    AudioFile f;
+    f.OpenRead(path);
+    f.SetPcmFormat(rate, channels);
+    std::int64_t frames = 0;
+    for (;;) {
+        const SampleBlock b = f.ReadSamples(kBlock);
+        if (b.empty())
+            break;
+        frames += b.frames();
+    }
+    return frames;
+}
+
+// What any program using libvorbisfile does at the least: decode and
+// interleave into a reused buffer.
+std::int64_t plainVorbis(const QString& path) {
+    OggVorbis_File vf;
+    if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
+        return 0;
+    const int ch = ov_info(&vf, -1)->channels;
+    std::vector<float> buffer(size_t(kBlock * ch));
+    std::int64_t frames = 0;
+    int section = 0;
+    for (;;) {
+        float** pcm = nullptr;
+        const long n = ov_read_float(&vf, &pcm, int(kBlock), &section);
+        if (n <= 0)
+            break;
+        for (long i = 0; i < n; ++i)
+            for (int c = 0; c < ch; ++c)
+                buffer[size_t(i * ch + c)] = pcm[c][i];
+        frames += n;
+    }
+    ov_clear(&vf);
+    return frames;
+}
+
+void report(const char* what, double t, std::int64_t frames) {
+    std::printf("%-44s %8.3f s  %7.1fx real time  (%lld frames)\n", what, t,
+                double(frames) / kRate / t, static_cast<long long>(frames));
+}
+
+void seekCost(const char* what, const QString& path) {
+    AudioFile f;
+    f.OpenRead(path);
+    QRandomGenerator gen(42);
+    const int seeks = 200;
+    const double t = seconds([&] {
+        for (int i = 0; i < seeks; ++i) {
+            f.Seek(std::int64_t(gen.bounded(quint32(f.LengthSamples() - kBlock))));
+            f.ReadSamples(kBlock);
+        }
+    });
+    std::printf("%-44s %8.3f ms per seek and %lld-frame read\n", what, t * 1000.0 / seeks,
+                static_cast<long long>(kBlock));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const std::int64_t frames = kSeconds * kRate;
+    std::printf("Synthesising %lld s of a %d Hz stereo tone...\n", static_cast<long long>(kSeconds),
+                kRate);
+    const QString ogg = dir.filePath(QStringLiteral("bench.ogg"));
+    synth::writeOgg(ogg, frames, kRate, kChannels);
+    const QString wav = dir.filePath(QStringLiteral("bench.wav"));
+    synth::writeWav(wav, synth::tone(frames, kRate, kChannels), kRate, kChannels);
+    const QString mp3 = dir.filePath(QStringLiteral("bench.mp3"));
+    const QString wma = dir.filePath(QStringLiteral("bench.wma"));
+    const bool haveMp3 = synth::makeMp3(wav, mp3);
+    const bool haveWma = synth::makeWma(wav, wma);
+
+    std::int64_t n = 0;
+    const double plain = best([&] { n = plainVorbis(ogg); });
+    report("Ogg Vorbis, plain libvorbisfile", plain, n);
+    const double ours = best([&] { n = readThrough(ogg); });
+    report("Ogg Vorbis, AudioFile", ours, n);
+    std::printf("%-44s %8.3f\n", "AudioFile / plain", ours / plain);
+    const double down = best([&] { n = readThrough(ogg, 22050, 1); });
+    report("Ogg Vorbis, AudioFile as 22050 Hz mono", down, n * 2);
+    const double rate = best([&] { n = readThrough(ogg, 48000, 2); });
+    report("Ogg Vorbis, AudioFile as 48000 Hz stereo", rate, n * kRate / 48000);
+    if (haveMp3) {
+        const double t = best([&] { n = readThrough(mp3); });
+        report("MP3, AudioFile", t, n);
+    }
+    if (haveWma) {
+        const double t = best([&] { n = readThrough(wma); });
+        report("WMA, AudioFile", t, n);
+    }
+
+    seekCost("Ogg Vorbis seek", ogg);
+    if (haveMp3)
+        seekCost("MP3 seek", mp3);
+    if (haveWma)
+        seekCost("WMA seek", wma);
+    return 0;
+}
