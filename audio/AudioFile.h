@@ -34,8 +34,11 @@ public:
     void Seek(std::int64_t frame);
     // Reads at most `count` frames of the SOURCE and returns them, converted to
     // the asked PCM format when SetPcmFormat was given on the reader (so the
-    // block may hold more or fewer frames than it consumed). An empty block
-    // means the end, and stays so on further calls.
+    // block may hold more or fewer frames than it consumed). A converted block
+    // holds the conversion of exactly the source frames consumed so far minus
+    // what earlier blocks held, and the converter's tail comes with the last
+    // one; a `count` too small to make one output frame consumes up to the
+    // next one. An empty block means the end, and stays so on further calls.
     SampleBlock ReadSamples(std::int64_t count);
     // The source frame the next read starts at (advances by what ReadSamples
     // consumed; set by Seek).
