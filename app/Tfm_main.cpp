@@ -80,7 +80,7 @@ Tfm_main::Tfm_main(MainState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      s(state), m_jobs(state), m_commands(state, m_jobs), m_skinPath(defaultSkinPath()) {
+      s(state), m_jobs(state), m_conversion(state, m_jobs), m_commands(state, m_jobs), m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(QStringLiteral("Cadelo"));
     setFixedSize(ClientWidth, ClientHeight);
@@ -281,6 +281,11 @@ void Tfm_main::wireHooks() {
         m_fmAbout->activateWindow();
     };
     h.closeWindow = [this] { close(); };
+
+    h.splitRun = [this] { m_conversion.SplitRun(); };
+    h.chooseJoinOutput = [this] { return m_conversion.ChooseJoinOutput(); };
+    h.joinRun = [this] { m_conversion.JoinRun(); };
+    h.stopConversion = [this] { m_conversion.StopConversion(); };
 }
 
 void Tfm_main::setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3) {

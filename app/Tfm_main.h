@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/CommandTable.h"
+#include "convert/Conversion.h"
 #include "app/SkinEngine.h"
 #include "joblist/JobList.h"
 
@@ -43,6 +44,7 @@ class Tfm_main : public QWidget {
 
     JobList& jobList() { return m_jobs; }
     CommandTable& commands() { return m_commands; }
+    Conversion& conversion() { return m_conversion; }
     SkinEngine& skinEngine() { return m_engine; }
     MainState& state() { return s; }
 
@@ -86,6 +88,7 @@ class Tfm_main : public QWidget {
     std::unique_ptr<UiPrompt> m_ownPrompt;
     SkinEngine m_engine;
     JobList m_jobs;
+    Conversion m_conversion;
     CommandTable m_commands;
     QString m_skinPath;
     bool m_formShown = false;
