@@ -43,22 +43,19 @@ class Files {
 
     // A file of `frames` frames of the test tone; empty when the outside
     // encoder it needs is missing.
-    QString make(Format format, std::int64_t frames = kFrames, int rate = 44100, int channels = 2,
-                 const QString& baseName = QString()) {
-        const QString key = QStringLiteral("%1-%2-%3-%4-%5")
+    QString make(Format format, std::int64_t frames = kFrames, int rate = 44100, int channels = 2) {
+        const QString key = QStringLiteral("%1-%2-%3-%4")
                                 .arg(QLatin1String(formatName(format)))
                                 .arg(frames)
                                 .arg(rate)
-                                .arg(channels)
-                                .arg(baseName);
+                                .arg(channels);
         auto it = m_made.find(key);
         if (it != m_made.end())
             return it->second;
-        const QString base = baseName.isEmpty() ? key : baseName;
         QString path;
         switch (format) {
         case Format::Ogg:
-            path = m_dir.filePath(base + QStringLiteral(".ogg"));
+            path = m_dir.filePath(key + QStringLiteral(".ogg"));
             synth::writeOgg(path, frames, rate, channels);
             break;
         case Format::Mp3:
@@ -66,7 +63,7 @@ class Files {
             const QString wav = m_dir.filePath(key + QStringLiteral(".wav"));
             synth::writeWav(wav, synth::tone(frames, rate, channels), rate, channels);
             path = m_dir.filePath(
-                base + (format == Format::Mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wma")));
+                key + (format == Format::Mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wma")));
             const bool ok =
                 format == Format::Mp3 ? synth::makeMp3(wav, path) : synth::makeWma(wav, path);
             if (!ok)
@@ -158,78 +155,63 @@ std::int64_t bestOffset(const std::vector<float>& whole, const std::vector<float
 
 // --- length -----------------------------------------------------------------
 
-struct OggShape {
+struct LengthCase {
+    Format format;
     std::int64_t frames;
     int rate;
     int channels;
 };
 
-class OggLength : public ::testing::TestWithParam<OggShape> {};
+class Length : public ::testing::TestWithParam<LengthCase> {};
 
-TEST_P(OggLength, IsExactAndReadsThatManyFrames) {
-    const OggShape s = GetParam();
-    const QString path = Files::instance().make(Format::Ogg, s.frames, s.rate, s.channels);
+TEST_P(Length, IsTheSourceFrameCountAndThatManyFramesRead) {
+    const LengthCase c = GetParam();
+    const QString path = Files::instance().make(c.format, c.frames, c.rate, c.channels);
+    REQUIRE_FILE(path);
+    // Ogg Vorbis and MP3 with gapless information are exact; WMA is as
+    // exact as its container's timing.
+    const double slack = c.format == Format::Wma ? double(kWmaFrame) : 0.0;
     AudioFile f;
     f.OpenRead(path);
-    EXPECT_EQ(f.LengthSamples(), s.frames);
-    EXPECT_EQ(f.LengthMs(), s.frames * 1000 / s.rate);
-    EXPECT_EQ(f.SampleRate(), s.rate);
-    EXPECT_EQ(f.Channels(), s.channels);
+    EXPECT_NEAR(double(f.LengthSamples()), double(c.frames), slack);
+    EXPECT_EQ(f.LengthMs(), f.LengthSamples() * 1000 / c.rate);
+    EXPECT_EQ(f.SampleRate(), c.rate);
+    EXPECT_EQ(f.Channels(), c.channels);
 
     const Read r = readToEnd(f, 4096);
-    EXPECT_EQ(r.frames(), s.frames);
-    EXPECT_EQ(r.rate, s.rate);
-    EXPECT_EQ(r.channels, s.channels);
-    EXPECT_EQ(f.Position(), s.frames);
-    // The same audio libvorbisfile gives on its own.
-    const synth::Decoded ref = synth::decodeOgg(path);
-    ASSERT_EQ(ref.samples.size(), r.samples.size());
-    EXPECT_EQ(maxDiff(ref.samples, 0, r.samples, 0, s.frames, s.channels), 0.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Shapes, OggLength,
-                         ::testing::Values(OggShape{kFrames, 44100, 2}, OggShape{1, 44100, 2},
-                                           OggShape{44100, 44100, 2}, OggShape{66157, 22050, 1},
-                                           OggShape{48001, 48000, 1}, OggShape{8191, 8000, 2}));
-
-TEST(Mp3Length, GaplessHeaderGivesTheSourceFrameCount) {
-    for (const OggShape s : {OggShape{kFrames, 44100, 2}, OggShape{33333, 22050, 1}}) {
-        const QString path = Files::instance().make(Format::Mp3, s.frames, s.rate, s.channels);
-        REQUIRE_FILE(path);
-        AudioFile f;
-        f.OpenRead(path);
-        EXPECT_EQ(f.LengthSamples(), s.frames) << s.rate;
-        EXPECT_EQ(f.LengthMs(), s.frames * 1000 / s.rate);
-        EXPECT_EQ(f.SampleRate(), s.rate);
-        EXPECT_EQ(f.Channels(), s.channels);
-        EXPECT_EQ(readToEnd(f, 1000).frames(), s.frames);
+    EXPECT_NEAR(double(r.frames()), double(c.frames), slack);
+    EXPECT_EQ(r.rate, c.rate);
+    EXPECT_EQ(r.channels, c.channels);
+    EXPECT_EQ(f.Position(), r.frames());
+    if (c.format == Format::Ogg) {
+        // The very audio libvorbisfile gives on its own.
+        const synth::Decoded ref = synth::decodeOgg(path);
+        EXPECT_EQ(ref.samples, r.samples);
+    } else if (c.format == Format::Mp3 && c.channels == 2 && c.frames > 40000) {
+        // Gapless decoding removed the encoder's delay: the tone lines up with
+        // the source to the frame.
+        const std::vector<float> src = synth::tone(40000, c.rate, 2);
+        const std::vector<float> window(src.begin() + 2 * 20000, src.end());
+        EXPECT_EQ(bestOffset(r.samples, window, 20000, 20000, 2, 300), 0);
     }
 }
 
-TEST(Mp3Length, DecodedAudioIsAlignedWithTheSource) {
-    // Gapless decoding removes the encoder's delay: the tone lines up with
-    // the source to the frame.
-    const QString path = Files::instance().make(Format::Mp3);
-    REQUIRE_FILE(path);
-    const Read r = readAll(path);
-    const std::vector<float> src = synth::tone(kFrames, 44100, 2);
-    ASSERT_EQ(r.frames(), kFrames);
-    const std::vector<float> window(src.begin() + 2 * 20000, src.begin() + 2 * 40000);
-    EXPECT_EQ(bestOffset(r.samples, window, 20000, 20000, 2, 300), 0);
-}
-
-TEST(WmaLength, WithinOneCodecFrame) {
-    const QString path = Files::instance().make(Format::Wma);
-    REQUIRE_FILE(path);
-    AudioFile f;
-    f.OpenRead(path);
-    EXPECT_NEAR(double(f.LengthSamples()), double(kFrames), double(kWmaFrame));
-    EXPECT_EQ(f.LengthMs(), f.LengthSamples() * 1000 / 44100);
-    EXPECT_EQ(f.SampleRate(), 44100);
-    EXPECT_EQ(f.Channels(), 2);
-    const Read r = readToEnd(f, 4096);
-    EXPECT_NEAR(double(r.frames()), double(kFrames), double(kWmaFrame));
-}
+INSTANTIATE_TEST_SUITE_P(Shapes, Length,
+                         ::testing::Values(LengthCase{Format::Ogg, kFrames, 44100, 2},
+                                           LengthCase{Format::Ogg, 1, 44100, 2},
+                                           LengthCase{Format::Ogg, 44100, 44100, 2},
+                                           LengthCase{Format::Ogg, 66157, 22050, 1},
+                                           LengthCase{Format::Ogg, 48001, 48000, 1},
+                                           LengthCase{Format::Ogg, 8191, 8000, 2},
+                                           LengthCase{Format::Mp3, kFrames, 44100, 2},
+                                           LengthCase{Format::Mp3, 33333, 22050, 1},
+                                           LengthCase{Format::Wma, kFrames, 44100, 2}),
+                         [](const ::testing::TestParamInfo<LengthCase>& info) {
+                             return std::string(formatName(info.param.format)) + "_" +
+                                    std::to_string(info.param.frames) + "_" +
+                                    std::to_string(info.param.rate) + "_" +
+                                    std::to_string(info.param.channels);
+                         });
 
 // --- seeking ------------------------------------------------------------------
 
@@ -301,20 +283,12 @@ INSTANTIATE_TEST_SUITE_P(Points, SeekThenRead, ::testing::ValuesIn(seekCases()),
                                     std::to_string(info.param.frame);
                          });
 
-TEST(Seek, BackwardsAndPastTheEnd) {
+TEST(Seek, OutsideTheFileIsClampedToIt) {
     const QString path = Files::instance().make(Format::Ogg);
-    const Read whole = readAll(path);
     AudioFile f;
     f.OpenRead(path);
-    readToEnd(f, 8192);
-    // After the end, a seek back reads again.
-    f.Seek(500);
-    const SampleBlock b = f.ReadSamples(100);
-    ASSERT_EQ(b.frames(), 100);
-    EXPECT_EQ(maxDiff(whole.samples, 500, b.samples, 0, 100, 2), 0.0);
-    EXPECT_EQ(f.Position(), 600);
-    // Beyond the end is the end.
     f.Seek(kFrames + 1000);
+    EXPECT_EQ(f.Position(), kFrames);
     EXPECT_TRUE(f.ReadSamples(100).empty());
     f.Seek(-5);
     EXPECT_EQ(f.Position(), 0);
@@ -520,58 +494,38 @@ TEST(ConvertedReading, SeekRestartsAtTheSourceFrame) {
 
 struct NameCase {
     Format format;
-    const char* name; // UTF-8
+    const char* name; // UTF-8, extension included
 };
 
 class Names : public ::testing::TestWithParam<NameCase> {};
 
+// Paths with spaces and any characters open like any other, and the content
+// picks the decoder whatever the extension says.
 TEST_P(Names, OpenAndReadLikeAnyOther) {
     const NameCase c = GetParam();
-    const QString path =
-        Files::instance().make(c.format, 30011, 44100, 2, QString::fromUtf8(c.name));
-    REQUIRE_FILE(path);
+    const QString made = Files::instance().make(c.format, 30011);
+    REQUIRE_FILE(made);
+    const QString path = Files::instance().dir() + QLatin1Char('/') + QString::fromUtf8(c.name);
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::copy(made, path));
     AudioFile f;
     f.OpenRead(path);
-    if (c.format == Format::Wma) {
-        EXPECT_NEAR(double(f.LengthSamples()), 30011.0, double(kWmaFrame));
-    } else {
-        EXPECT_EQ(f.LengthSamples(), 30011);
-    }
-    EXPECT_GT(readToEnd(f, 4096).frames(), 30011 - kWmaFrame);
+    const double slack = c.format == Format::Wma ? double(kWmaFrame) : 0.0;
+    EXPECT_NEAR(double(f.LengthSamples()), 30011.0, slack);
+    EXPECT_NEAR(double(readToEnd(f, 4096).frames()), 30011.0, slack);
 }
 
 INSTANTIATE_TEST_SUITE_P(Unicode, Names,
-                         ::testing::Values(NameCase{Format::Ogg, "Café – Live"},
-                                           NameCase{Format::Ogg, "Кино — Группа крови"},
-                                           NameCase{Format::Ogg, "日本語の曲 (ライブ)"},
-                                           NameCase{Format::Mp3, "Café – Live"},
-                                           NameCase{Format::Wma, "Ария №1"},
-                                           NameCase{Format::Ogg, "a:b;c'd\"e"}));
-
-TEST(Content, DecidesTheDecoderNotTheName) {
-    // Each file under another format's extension.
-    const struct {
-        Format format;
-        const char* misnamed;
-    } cases[] = {{Format::Ogg, "ogg-as.mp3"},
-                 {Format::Mp3, "mp3-as.ogg"},
-                 {Format::Wma, "wma-as.mp3"},
-                 {Format::Mp3, "mp3-as.wma"}};
-    for (const auto& c : cases) {
-        const QString path = Files::instance().make(c.format);
-        if (path.isEmpty())
-            continue;
-        const QString misnamed =
-            Files::instance().dir() + QLatin1Char('/') + QLatin1String(c.misnamed);
-        QFile::remove(misnamed);
-        ASSERT_TRUE(QFile::copy(path, misnamed));
-        AudioFile f;
-        f.OpenRead(misnamed);
-        EXPECT_NEAR(double(f.LengthSamples()), double(kFrames),
-                    c.format == Format::Wma ? double(kWmaFrame) : 0.0)
-            << c.misnamed;
-    }
-}
+                         ::testing::Values(NameCase{Format::Ogg, "Café – Live.ogg"},
+                                           NameCase{Format::Ogg, "Кино — Группа крови.ogg"},
+                                           NameCase{Format::Ogg, "日本語の曲 (ライブ).ogg"},
+                                           NameCase{Format::Mp3, "Café – Live.mp3"},
+                                           NameCase{Format::Wma, "Ария №1.wma"},
+                                           NameCase{Format::Ogg, "a:b;c'd\"e.ogg"},
+                                           NameCase{Format::Ogg, "ogg named.mp3"},
+                                           NameCase{Format::Mp3, "mp3 named.ogg"},
+                                           NameCase{Format::Wma, "wma named.mp3"},
+                                           NameCase{Format::Mp3, "no extension"}));
 
 // --- component state -----------------------------------------------------------------
 

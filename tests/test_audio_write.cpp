@@ -73,8 +73,10 @@ TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat) {
     const synth::Decoded d = synth::decodeOgg(out);
     EXPECT_EQ(d.rate, c.outRate);
     EXPECT_EQ(d.channels, c.outChannels);
-    // Nothing lost at the end: the converter's tail reached the file.
-    EXPECT_NEAR(double(d.frames()), double(frames) * c.outRate / c.inRate, 2.0);
+    // Nothing lost at the end: the converter's tail reached the file. Without
+    // conversion the count is exact.
+    const bool same = c.inRate == c.outRate && c.inChannels == c.outChannels;
+    EXPECT_NEAR(double(d.frames()), double(frames) * c.outRate / c.inRate, same ? 0.0 : 2.0);
     // In time and at level: mono from stereo is the mean of the two tones,
     // stereo from mono carries the tone on both sides.
     for (int ch = 0; ch < c.outChannels; ++ch) {
@@ -103,18 +105,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, Converted,
                          [](const ::testing::TestParamInfo<WriteCase>& info) {
                              return std::string(info.param.label);
                          });
-
-TEST(Writer, SameFormatKeepsTheExactFrameCount) {
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("exact.ogg"));
-    AudioFile w;
-    w.SetPcmFormat(44100, 2);
-    w.SetOggFormat(44100, 2, 128, 0, 0, -1);
-    w.CreateWrite(out);
-    writeTone(w, 100003, 44100, 2, 4410);
-    w.Close();
-    EXPECT_EQ(synth::decodeOgg(out).frames(), 100003);
-}
 
 TEST(Writer, BlocksInTheirOwnFormatAreConvertedFromIt) {
     // Declared 44100 stereo, but the blocks say 22050 mono: they are taken
