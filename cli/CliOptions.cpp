@@ -112,16 +112,16 @@ constexpr OptionSpec Specs[] = {
 };
 
 const OptionSpec* findLong(const QString& name) {
-    for (const OptionSpec& spec : Specs)
-        if (name == QLatin1String(spec.longName))
-            return &spec;
+    for (const OptionSpec& option : Specs)
+        if (name == QLatin1String(option.longName))
+            return &option;
     return nullptr;
 }
 
 const OptionSpec* findShort(QChar c) {
-    for (const OptionSpec& spec : Specs)
-        if (spec.shortName && c == QLatin1Char(spec.shortName))
-            return &spec;
+    for (const OptionSpec& option : Specs)
+        if (option.shortName && c == QLatin1Char(option.shortName))
+            return &option;
     return nullptr;
 }
 
@@ -219,7 +219,7 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             continue;
         }
 
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         QString name;
         std::optional<QString> value;
         if (a.startsWith(QLatin1String("--"))) {
@@ -229,24 +229,24 @@ CliOptions parseCliOptions(const QStringList& arguments) {
                 value = name.mid(eq + 1);
                 name = name.left(eq);
             }
-            spec = findLong(name);
+            option = findLong(name);
         } else {
             if (a.size() == 2 && a[1] == QLatin1Char('o')) {
                 // -o names the output folder of a split and the output file of a join.
                 name = o.command == CliCommand::Join ? QStringLiteral("output")
                                                      : QStringLiteral("output-dir");
-                spec = findLong(name);
+                option = findLong(name);
             } else if (a.size() == 2) {
-                spec = findShort(a[1]);
-                if (spec)
-                    name = QLatin1String(spec->longName);
+                option = findShort(a[1]);
+                if (option)
+                    name = QLatin1String(option->longName);
             }
         }
-        if (!spec)
+        if (!option)
             throw UsageError(QStringLiteral("unknown option %1").arg(a));
         if (!allowed(o.command, name))
             throw UsageError(QStringLiteral("%1 is not an option of %2").arg(a, command));
-        if (spec->arg == Arg::None) {
+        if (option->arg == Arg::None) {
             if (value)
                 throw UsageError(QStringLiteral("--%1 takes no value").arg(name));
         } else if (!value) {
