@@ -527,6 +527,39 @@ INSTANTIATE_TEST_SUITE_P(Unicode, Names,
                                            NameCase{Format::Wma, "wma named.mp3"},
                                            NameCase{Format::Mp3, "no extension"}));
 
+class TaggedMp3 : public ::testing::TestWithParam<int> {};
+
+// An ID3v2 tag in front (a large one holds cover art) hides the first frame
+// from a look at the first bytes; the decoder must still be the exact one.
+TEST_P(TaggedMp3, ReadsLikeTheUntaggedFile) {
+    const QString plain = Files::instance().make(Format::Mp3, 30011);
+    REQUIRE_FILE(plain);
+    QFile in(plain);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray audio = in.readAll();
+    const int padding = GetParam();
+    QByteArray frame =
+        "TIT2" + QByteArray(4, '\0') + QByteArray(2, '\0') + QByteArray("\0Title", 6);
+    frame[7] = 6;
+    const int size = int(frame.size()) + padding;
+    QByteArray tag("ID3\x03\x00\x00", 6);
+    for (int shift : {21, 14, 7, 0})
+        tag += char((size >> shift) & 0x7F);
+    tag += frame + QByteArray(padding, '\0');
+    const QString tagged = Files::instance().dir() + QStringLiteral("/tagged-%1.mp3").arg(padding);
+    {
+        QFile out(tagged);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(tag + audio);
+    }
+    AudioFile f;
+    f.OpenRead(tagged);
+    EXPECT_EQ(f.LengthSamples(), 30011);
+    EXPECT_EQ(readToEnd(f, 4096).samples, readAll(plain).samples);
+}
+
+INSTANTIATE_TEST_SUITE_P(TagSizes, TaggedMp3, ::testing::Values(100, 3000, 300000));
+
 // --- component state -----------------------------------------------------------------
 
 TEST(Component, DisabledRefusesAndEnablingResets) {
