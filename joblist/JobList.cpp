@@ -84,6 +84,17 @@ class AddingGuard {
     bool m_previous;
 };
 
+// The topmost selected row, -1 when none is selected.
+int firstSelectedRow(const QItemSelectionModel& selection) {
+    const QModelIndexList rows = selection.selectedRows(0);
+    if (rows.isEmpty())
+        return -1;
+    int row = rows.first().row();
+    for (const QModelIndex& index : rows)
+        row = std::min(row, index.row());
+    return row;
+}
+
 } // namespace
 
 JobList::JobList(MainState& state) : s(state) {}
@@ -97,13 +108,7 @@ int JobList::rowCount() const {
 }
 
 int JobList::selectedRow() const {
-    const QModelIndexList rows = s.lvSelection.selectedRows(0);
-    if (rows.isEmpty())
-        return -1;
-    int row = rows.first().row();
-    for (const QModelIndex& index : rows)
-        row = std::min(row, index.row());
-    return row;
+    return firstSelectedRow(s.lvSelection);
 }
 
 void JobList::selectRow(int row) {
@@ -343,13 +348,7 @@ int JobList::spanRowCount() const {
 }
 
 int JobList::selectedSpanRow() const {
-    const QModelIndexList rows = s.lvTimeSelection.selectedRows(0);
-    if (rows.isEmpty())
-        return -1;
-    int row = rows.first().row();
-    for (const QModelIndex& index : rows)
-        row = std::min(row, index.row());
-    return row;
+    return firstSelectedRow(s.lvTimeSelection);
 }
 
 QString JobList::spanStatus(int row) const {
