@@ -29,8 +29,11 @@ QString UiPrompt::saveFile(const QString& dir, const QStringList& filters, int& 
     QString selected;
     if (filterIndex >= 1 && filterIndex <= filters.size())
         selected = filters.at(filterIndex - 1);
-    const QString path = QFileDialog::getSaveFileName(
-        m_parent, QString(), dir, filters.join(QStringLiteral(";;")), &selected);
+    // The run appends ".ogg" to what is typed and asks about that final name
+    // itself, so the dialog must not ask about the typed one.
+    const QString path =
+        QFileDialog::getSaveFileName(m_parent, QString(), dir, filters.join(QStringLiteral(";;")),
+                                     &selected, QFileDialog::DontConfirmOverwrite);
     const qsizetype index = filters.indexOf(selected);
     if (!path.isEmpty() && index >= 0)
         filterIndex = int(index) + 1;
