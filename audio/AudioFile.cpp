@@ -7,6 +7,7 @@
 #include "audio/Resampler.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -51,13 +52,7 @@ struct AudioFile::Impl {
 
     // --- writer ---
     std::unique_ptr<OggEncoder> encoder;
-    bool oggSet = false;
-    int oggRate = 0;
-    int oggChannels = 0;
-    int kbps = 128;
-    int minKbps = 0;
-    int maxKbps = 0;
-    int quality = -1;
+    std::optional<OggFormat> ogg; // rate or channels 0: those of the blocks
     std::unique_ptr<Resampler> writeConv;
     std::vector<float> writeBuffer;
 
@@ -377,13 +372,7 @@ void AudioFile::SetPcmFormat(int rate, int channels) {
 void AudioFile::SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps,
                              int quality) {
     d->requireEnabled();
-    d->oggSet = true;
-    d->oggRate = rate;
-    d->oggChannels = channels;
-    d->kbps = kbps;
-    d->minKbps = minKbps;
-    d->maxKbps = maxKbps;
-    d->quality = quality;
+    d->ogg = OggFormat{rate, channels, kbps, minKbps, maxKbps, quality};
 }
 
 bool AudioFile::CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps) {
@@ -398,14 +387,18 @@ void AudioFile::CreateWrite(const QString& path) {
     const int pcmRate = d->pcmRate > 0 ? d->pcmRate : 44100;
     const int pcmChannels = d->pcmChannels > 0 ? d->pcmChannels : 2;
     auto encoder = std::make_unique<OggEncoder>();
-    if (d->oggSet)
-        encoder->setFormat(d->oggRate > 0 ? d->oggRate : pcmRate,
-                           d->oggChannels > 0 ? d->oggChannels : pcmChannels, d->kbps, d->minKbps,
-                           d->maxKbps, d->quality);
-    else if (OggEncoder::check(pcmRate, pcmChannels, 128, 0, 0))
-        encoder->setFormat(pcmRate, pcmChannels, 128, 0, 0, -1);
-    else // low rates and mono stay below 128 kbps whatever one asks
-        encoder->setFormat(pcmRate, pcmChannels, 0, 0, 0, 500);
+    if (d->ogg) {
+        OggFormat f = *d->ogg;
+        if (f.rate <= 0)
+            f.rate = pcmRate;
+        if (f.channels <= 0)
+            f.channels = pcmChannels;
+        encoder->setFormat(f);
+    } else if (OggEncoder::check(pcmRate, pcmChannels, 128, 0, 0)) {
+        encoder->setFormat({pcmRate, pcmChannels, 128, 0, 0, -1});
+    } else { // low rates and mono stay below 128 kbps whatever one asks
+        encoder->setFormat({pcmRate, pcmChannels, 0, 0, 0, 500});
+    }
     encoder->open(path);
     d->encoder = std::move(encoder);
     d->writeConv.reset();

@@ -12,23 +12,14 @@ namespace {
 
 enum class Shape { Nominal, Managed, Quality, Invalid };
 
-struct Format {
-    int rate = 44100;
-    int channels = 2;
-    int kbps = 128;
-    int minKbps = 0;
-    int maxKbps = 0;
-    int quality = -1;
-
-    Shape shape() const
-    {
-        if (rate <= 0 || channels <= 0 || kbps < 0 || minKbps < 0 || maxKbps < 0)
-            return Shape::Invalid;
-        if (kbps > 0 || minKbps > 0 || maxKbps > 0)
-            return (minKbps > 0 || maxKbps > 0) ? Shape::Managed : Shape::Nominal;
-        return quality >= 0 ? Shape::Quality : Shape::Invalid;
-    }
-};
+Shape shapeOf(const OggFormat& f)
+{
+    if (f.rate <= 0 || f.channels <= 0 || f.kbps < 0 || f.minKbps < 0 || f.maxKbps < 0)
+        return Shape::Invalid;
+    if (f.kbps > 0 || f.minKbps > 0 || f.maxKbps > 0)
+        return (f.minKbps > 0 || f.maxKbps > 0) ? Shape::Managed : Shape::Nominal;
+    return f.quality >= 0 ? Shape::Quality : Shape::Invalid;
+}
 
 // libvorbisenc takes bits per second and -1 for "no limit".
 long bitsOrUnset(int kbps) { return kbps > 0 ? long(kbps) * 1000 : -1; }
@@ -43,9 +34,9 @@ struct VorbisInfo {
 };
 
 // Runs libvorbisenc's set-up for `f` on `vi`; true when it was accepted.
-bool setUp(vorbis_info* vi, const Format& f)
+bool setUp(vorbis_info* vi, const OggFormat& f)
 {
-    switch (f.shape()) {
+    switch (shapeOf(f)) {
     case Shape::Nominal:
         // A nominal bitrate alone is an average target, as oggenc -b does it:
         // with management on, libvorbis would hold every second to the bitrate
@@ -72,10 +63,10 @@ bool setUp(vorbis_info* vi, const Format& f)
     return false;
 }
 
-QString describe(const Format& f)
+QString describe(const OggFormat& f)
 {
     QString text = QStringLiteral("%1 Hz, %2 channel(s)").arg(f.rate).arg(f.channels);
-    switch (f.shape()) {
+    switch (shapeOf(f)) {
     case Shape::Nominal:
         return text + QStringLiteral(", %1 kbps").arg(f.kbps);
     case Shape::Managed:
@@ -96,7 +87,7 @@ constexpr std::int64_t kChunkFrames = 4096;
 } // namespace
 
 struct OggEncoder::Impl {
-    Format format;
+    OggFormat format;
 
     // State of one open file. Members are declared in the order they are set
     // up, and torn down by ~Stream in reverse.
@@ -176,15 +167,15 @@ OggEncoder::OggEncoder() : d(std::make_unique<Impl>()) {}
 
 OggEncoder::~OggEncoder() = default;
 
-void OggEncoder::setFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality)
+void OggEncoder::setFormat(const OggFormat& format)
 {
-    d->format = Format{rate, channels, kbps, minKbps, maxKbps, quality};
+    d->format = format;
 }
 
 bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbps)
 {
-    Format f{rate, channels, kbps, minKbps, maxKbps, -1};
-    if (f.shape() == Shape::Nominal) {
+    OggFormat f{rate, channels, kbps, minKbps, maxKbps, -1};
+    if (shapeOf(f) == Shape::Nominal) {
         // Asked as a managed set-up, the same template choice as encoding uses.
         VorbisInfo info;
         return vorbis_encode_setup_managed(&info.vi, channels, rate, -1, bitsOrUnset(kbps), -1) == 0

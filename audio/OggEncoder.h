@@ -2,6 +2,8 @@
 // and libogg; the writer side of AudioFile sits on it.
 #pragma once
 
+#include "audio/OggFormat.h"
+
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -13,10 +15,9 @@ public:
     OggEncoder(const OggEncoder&) = delete;
     OggEncoder& operator=(const OggEncoder&) = delete;
 
-    // Shapes: (kbps, 0, 0, -1) nominal bitrate, rate management off;
-    // (kbps, min, max, -1) managed between min and max; (0, 0, 0, q) quality
-    // driven with q in 0..1000. Takes effect at the next open().
-    void setFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality);
+    // A nominal bitrate alone is encoded with rate management off. Takes
+    // effect at the next open().
+    void setFormat(const OggFormat& format);
     // Whether libvorbisenc accepts this encoding (managed when kbps > 0).
     static bool check(int rate, int channels, int kbps, int minKbps, int maxKbps);
 

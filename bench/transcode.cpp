@@ -161,7 +161,7 @@ void transcodeEncoder(const QString& in, const QString& out)
     if (ov_fopen(QFile::encodeName(in).constData(), &vf) != 0)
         throw std::runtime_error("cannot open the source");
     OggEncoder enc;
-    enc.setFormat(kRate, kChannels, kKbps, 0, 0, -1);
+    enc.setFormat({kRate, kChannels, kKbps, 0, 0, -1});
     enc.open(out);
     std::vector<float> interleaved;
     for (;;) {

@@ -152,7 +152,7 @@ void CliSession::applyOptions() {
 bool CliSession::encodingAccepted() {
     // Asked of exactly the set-up the run will hand the writer; a quality-driven
     // one is not asked about, as the settings dialog does not ask either.
-    for (const OggFormatCall& c : oggFormatCalls(state.ini.get())) {
+    for (const OggFormat& c : oggFormatCalls(state.ini.get())) {
         if (c.quality >= 0)
             continue;
         if (!AudioFile::CheckOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps)) {

@@ -104,7 +104,7 @@ bool Conversion::ChooseJoinOutput() {
 void Conversion::ApplyOggSettings(int formatIndex) {
     if (formatIndex != 0)
         return;
-    for (const OggFormatCall& c : oggFormatCalls(s.ini.get()))
+    for (const OggFormat& c : oggFormatCalls(s.ini.get()))
         s.AudioFile2write.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
 }
 

@@ -29,7 +29,7 @@ template <size_t N> int lookUp(const std::array<int, N>& table, int index, int d
 
 } // namespace
 
-std::vector<OggFormatCall> oggFormatCalls(const IniFile* ini) {
+std::vector<OggFormat> oggFormatCalls(const IniFile* ini) {
     const int channelIndex = readInt(ini, "channel", 1);
     const int rate = lookUp(SampleRateTable, readInt(ini, "frequency", 7), 7);
     const int channels = (channelIndex == 0 || channelIndex == 1) ? channelIndex + 1 : 2;
@@ -42,7 +42,7 @@ std::vector<OggFormatCall> oggFormatCalls(const IniFile* ini) {
     const bool vbr = readBool(ini, "oggvbr", false);
     const bool byQuality = readBool(ini, "oggquality", false);
 
-    std::vector<OggFormatCall> calls;
+    std::vector<OggFormat> calls;
     if (!vbr && !byQuality)
         calls.push_back({rate, channels, kbps, 0, 0, -1});
     if (byQuality)

@@ -141,14 +141,14 @@ TEST_P(EncoderFormats, WritesReadableExactFiles)
     OggEncoder enc;
     switch (p.mode) {
     case Mode::Nominal:
-        enc.setFormat(p.rate, p.channels, kbps, 0, 0, -1);
+        enc.setFormat({p.rate, p.channels, kbps, 0, 0, -1});
         break;
     case Mode::Managed:
         ASSERT_TRUE(OggEncoder::check(p.rate, p.channels, kbps, minKbps, maxKbps));
-        enc.setFormat(p.rate, p.channels, kbps, minKbps, maxKbps, -1);
+        enc.setFormat({p.rate, p.channels, kbps, minKbps, maxKbps, -1});
         break;
     case Mode::Quality:
-        enc.setFormat(p.rate, p.channels, 0, 0, 0, 400);
+        enc.setFormat({p.rate, p.channels, 0, 0, 0, 400});
         break;
     }
     const std::int64_t frames = p.rate / 2 + 17;
@@ -204,7 +204,7 @@ TEST_P(EncoderLengths, FrameCountIsExact)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("len.ogg"));
     OggEncoder enc;
-    enc.setFormat(44100, 2, 128, 0, 0, -1);
+    enc.setFormat({44100, 2, 128, 0, 0, -1});
     enc.open(path);
     encodeTone(enc, p.frames, p.chunk);
     enc.close();
@@ -226,7 +226,7 @@ TEST(OggEncoder, EmptyFileIsValid)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("empty.ogg"));
     OggEncoder enc;
-    enc.setFormat(22050, 1, 64, 0, 0, -1);
+    enc.setFormat({22050, 1, 64, 0, 0, -1});
     enc.open(path);
     enc.write(nullptr, 0);
     enc.close();
@@ -255,7 +255,7 @@ TEST_P(EncoderCheck, AnswersLikeTheEncoder)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("c.ogg"));
     OggEncoder enc;
-    enc.setFormat(p.rate, p.channels, p.kbps, p.minKbps, p.maxKbps, -1);
+    enc.setFormat({p.rate, p.channels, p.kbps, p.minKbps, p.maxKbps, -1});
     if (p.accepted) {
         EXPECT_NO_THROW(enc.open(path));
         enc.close();
@@ -280,7 +280,7 @@ TEST(OggEncoder, QualityAboveTheScaleIsHeldAtTheTop)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("q.ogg"));
     OggEncoder enc;
-    enc.setFormat(44100, 2, 0, 0, 0, 5000);
+    enc.setFormat({44100, 2, 0, 0, 0, 5000});
     enc.open(path);
     encodeTone(enc, 4410);
     enc.close();
@@ -297,7 +297,7 @@ TEST_P(EncoderNames, WritesUnderThatName)
     QTemporaryDir dir;
     const QString path = dir.filePath(QString::fromUtf8(GetParam()));
     OggEncoder enc;
-    enc.setFormat(44100, 2, 128, 0, 0, -1);
+    enc.setFormat({44100, 2, 128, 0, 0, -1});
     enc.open(path);
     encodeTone(enc, 1000);
     enc.close();
@@ -315,7 +315,7 @@ TEST(OggEncoder, MissingFolderRaisesNamingTheFile)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("missing/out.ogg"));
     OggEncoder enc;
-    enc.setFormat(44100, 2, 128, 0, 0, -1);
+    enc.setFormat({44100, 2, 128, 0, 0, -1});
     try {
         enc.open(path);
         FAIL() << "open() into a missing folder succeeded";
@@ -334,7 +334,7 @@ TEST(OggEncoder, ExistingFileIsReplacedOnlyAtClose)
     synth::writeOgg(path, 3000, 44100, 2);
 
     OggEncoder enc;
-    enc.setFormat(32000, 1, 64, 0, 0, -1);
+    enc.setFormat({32000, 1, 64, 0, 0, -1});
     enc.open(path);
     encodeTone(enc, 7000);
     EXPECT_EQ(synth::decodeOgg(path).frames(), 3000) << "replaced before close";
@@ -352,7 +352,7 @@ TEST(OggEncoder, AbandonedFileLeavesTheOldOneAndNoTemporary)
     synth::writeOgg(path, 3000, 44100, 2);
     {
         OggEncoder enc;
-        enc.setFormat(44100, 2, 128, 0, 0, -1);
+        enc.setFormat({44100, 2, 128, 0, 0, -1});
         enc.open(path);
         encodeTone(enc, 20000);
     }
@@ -361,7 +361,7 @@ TEST(OggEncoder, AbandonedFileLeavesTheOldOneAndNoTemporary)
 
     {
         OggEncoder enc;
-        enc.setFormat(44100, 2, 128, 0, 0, -1);
+        enc.setFormat({44100, 2, 128, 0, 0, -1});
         enc.open(dir.filePath(QStringLiteral("new.ogg")));
         encodeTone(enc, 20000);
     }
@@ -377,7 +377,7 @@ TEST(OggEncoder, WritingOverAFileBeingReadIsSafe)
     OggVorbis_File vf;
     ASSERT_EQ(ov_fopen(QFile::encodeName(path).constData(), &vf), 0);
     OggEncoder enc;
-    enc.setFormat(44100, 2, 128, 0, 0, -1);
+    enc.setFormat({44100, 2, 128, 0, 0, -1});
     enc.open(path);
     // Copy the source into its own replacement, block by block.
     std::int64_t copied = 0;
@@ -409,7 +409,7 @@ TEST(OggEncoder, EachFileGetsItsOwnSerialNumber)
     for (int i = 0; i < 4; ++i) {
         const QString path = dir.filePath(QStringLiteral("s%1.ogg").arg(i));
         OggEncoder enc;
-        enc.setFormat(8000, 1, 16, 0, 0, -1);
+        enc.setFormat({8000, 1, 16, 0, 0, -1});
         enc.open(path);
         encodeTone(enc, 100);
         enc.close();

@@ -46,7 +46,7 @@ IdHeader readIdHeader(const QString& path) {
 struct CallsCase {
     const char* name;
     const char* keys;
-    std::vector<OggFormatCall> expected;
+    std::vector<OggFormat> expected;
 };
 void PrintTo(const CallsCase& c, std::ostream* os) {
     *os << c.name;
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         CallsCase{"hex quality", "oggquality=1\nquality=0x1F4\n", {{44100, 2, 0, 0, 0, 500}}}));
 
 TEST(OggCalls, NoSettingsFileMeansTheDefaults) {
-    EXPECT_EQ(oggFormatCalls(nullptr), (std::vector<OggFormatCall>{{44100, 2, 128, 0, 0, -1}}));
+    EXPECT_EQ(oggFormatCalls(nullptr), (std::vector<OggFormat>{{44100, 2, 128, 0, 0, -1}}));
 }
 
 // What each branch leaves in the identification header of a file written
