@@ -2,13 +2,13 @@
 // Ogg Vorbis path against plain libvorbisfile, PCM conversion, and the cost of
 // a seek followed by a short read.
 #include "audio/AudioFile.h"
+#include "bench/BenchSupport.h"
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -21,17 +21,11 @@ constexpr int kChannels = 2;
 constexpr std::int64_t kSeconds = 120;
 constexpr std::int64_t kBlock = 4096;
 
-double seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // Best of three, so that a busy machine disturbs the figure less.
 double best(const std::function<void()>& work) {
     double t = 1e300;
     for (int i = 0; i < 3; ++i)
-        t = std::min(t, seconds(work));
+        t = std::min(t, bench::wallSeconds(work));
     return t;
 }
 
@@ -83,7 +77,7 @@ void seekCost(const char* what, const QString& path) {
     f.OpenRead(path);
     QRandomGenerator gen(42);
     const int seeks = 200;
-    const double t = seconds([&] {
+    const double t = bench::wallSeconds([&] {
         for (int i = 0; i < seeks; ++i) {
             f.Seek(std::int64_t(gen.bounded(quint32(f.LengthSamples() - kBlock))));
             f.ReadSamples(kBlock);

@@ -1,26 +1,16 @@
 // Measures Ogg Vorbis to Ogg Vorbis transcoding through AudioFile against a
 // plain libvorbisfile + libvorbisenc loop, for time and peak memory.
-#include "audio/AudioError.h"
 #include "audio/AudioFile.h"
 #include "audio/OggEncoder.h"
+#include "bench/BenchSupport.h"
 #include "synth/Synth.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <exception>
-#include <fstream>
-#include <malloc.h>
-#include <time.h>
-#include <functional>
-#include <memory>
 #include <stdexcept>
-#include <string>
 #include <vector>
-#include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
 namespace {
@@ -28,34 +18,6 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 constexpr int kKbps = 128;
-
-// Peak resident memory since the last reset, in kB (Linux; 0 elsewhere).
-long peakKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    return 0;
-}
-
-long residentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return 0;
-}
-
-// Lets the next peakKb() report only what the coming phase uses.
-void resetPeak()
-{
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
 
 // Through the program's own reader and writer, as a split or join run does.
 void transcodeAudioFile(const QString& in, const QString& out)
@@ -75,82 +37,6 @@ void transcodeAudioFile(const QString& in, const QString& out)
     }
     writer.Close();
     reader.Close();
-}
-
-void writePage(FILE* f, const ogg_page& page)
-{
-    std::fwrite(page.header, 1, size_t(page.header_len), f);
-    std::fwrite(page.body, 1, size_t(page.body_len), f);
-}
-
-// The bound: the same decoder and the same encoder set-up in one loop.
-void transcodeBound(const QString& in, const QString& out)
-{
-    OggVorbis_File vf;
-    if (ov_fopen(QFile::encodeName(in).constData(), &vf) != 0)
-        throw std::runtime_error("cannot open the source");
-    FILE* f = std::fopen(QFile::encodeName(out).constData(), "wb");
-    if (!f) {
-        ov_clear(&vf);
-        throw std::runtime_error("cannot create the output");
-    }
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    vorbis_encode_setup_managed(&vi, kChannels, kRate, -1, kKbps * 1000, -1);
-    vorbis_encode_ctl(&vi, OV_ECTL_RATEMANAGE2_SET, nullptr);
-    vorbis_encode_setup_init(&vi);
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, 1);
-    ogg_packet h0, h1, h2;
-    vorbis_analysis_headerout(&vd, &vc, &h0, &h1, &h2);
-    ogg_stream_packetin(&os, &h0);
-    ogg_stream_packetin(&os, &h1);
-    ogg_stream_packetin(&os, &h2);
-    ogg_page og;
-    while (ogg_stream_flush(&os, &og))
-        writePage(f, og);
-
-    auto drain = [&] {
-        ogg_packet op;
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            while (vorbis_bitrate_flushpacket(&vd, &op)) {
-                ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og))
-                    writePage(f, og);
-            }
-        }
-    };
-    for (;;) {
-        float** pcm = nullptr;
-        int section = 0;
-        const long n = ov_read_float(&vf, &pcm, 4096, &section);
-        if (n <= 0)
-            break;
-        float** buf = vorbis_analysis_buffer(&vd, int(n));
-        for (int c = 0; c < kChannels; ++c)
-            std::memcpy(buf[c], pcm[c], size_t(n) * sizeof(float));
-        vorbis_analysis_wrote(&vd, int(n));
-        drain();
-    }
-    vorbis_analysis_wrote(&vd, 0);
-    drain();
-    while (ogg_stream_flush(&os, &og))
-        writePage(f, og);
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    std::fclose(f);
-    ov_clear(&vf);
 }
 
 // The bound's decoding with the program's encoder: shows what the encoder
@@ -180,49 +66,7 @@ void transcodeEncoder(const QString& in, const QString& out)
     ov_clear(&vf);
 }
 
-struct Measure {
-    double wall = 1e300; // seconds, the faster run
-    double cpu = 1e300;  // seconds of this process's processor time, the faster run
-    long peakKb = 0;     // peak resident memory during the phase, the larger run
-    long growthKb = 0;   // of which above the resident memory at its start
-    bool failed = false;
-    std::string error;
-};
-
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// One run of a phase. The heap is trimmed first so that memory freed by an
-// earlier phase does not hide what this one needs.
-void runOnce(Measure& m, const std::function<void()>& phase)
-{
-    if (m.failed)
-        return;
-    malloc_trim(0);
-    resetPeak();
-    const long base = residentKb();
-    const double cpu0 = cpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    try {
-        phase();
-    } catch (const std::exception& e) {
-        m.failed = true;
-        m.error = e.what();
-        return;
-    }
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    m.wall = std::min(m.wall, took.count());
-    m.cpu = std::min(m.cpu, cpuSeconds() - cpu0);
-    const long peak = peakKb();
-    m.peakKb = std::max(m.peakKb, peak);
-    m.growthKb = std::max(m.growthKb, peak - base);
-}
-
-void print(int minutes, const char* what, const Measure& m)
+void print(int minutes, const char* what, const bench::Measure& m)
 {
     if (m.failed)
         std::printf("%2d min  %-10s failed: %s\n", minutes, what, m.error.c_str());
@@ -248,7 +92,7 @@ int main(int argc, char** argv)
         return 1;
     }
     double ratio = 0;
-    Measure first, last;
+    bench::Measure first, last;
     bool audioFileWorks = true;
     for (int minutes : lengths) {
         const QString src = dir.filePath(QStringLiteral("src%1.ogg").arg(minutes));
@@ -259,11 +103,11 @@ int main(int argc, char** argv)
 
         // The runs alternate so that a busy spell of the machine hits all
         // three alike; processor time is less disturbed by it than wall time.
-        Measure bound, viaEncoder, viaFile;
+        bench::Measure bound, viaEncoder, viaFile;
         for (int run = 0; run < 2; ++run) {
-            runOnce(bound, [&] { transcodeBound(src, out); });
-            runOnce(viaEncoder, [&] { transcodeEncoder(src, out); });
-            runOnce(viaFile, [&] { transcodeAudioFile(src, out); });
+            bench::runOnce(bound, [&] { bench::transcodeBound({src}, out, kRate, kChannels, kKbps); });
+            bench::runOnce(viaEncoder, [&] { transcodeEncoder(src, out); });
+            bench::runOnce(viaFile, [&] { transcodeAudioFile(src, out); });
         }
         print(minutes, "bound", bound);
         print(minutes, "OggEncoder", viaEncoder);

@@ -27,86 +27,116 @@ std::vector<float> tone(std::int64_t frames, int rate, int channels, double freq
     return out;
 }
 
-namespace {
-void writePage(FILE* f, const ogg_page& page)
-{
-    std::fwrite(page.header, 1, size_t(page.header_len), f);
-    std::fwrite(page.body, 1, size_t(page.body_len), f);
-}
-} // namespace
-
-void writeOgg(const QString& path, std::int64_t frames, int rate, int channels, double freq)
-{
-    FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!f)
-        throw std::runtime_error("cannot create " + path.toStdString());
+struct VorbisWriter::State {
+    FILE* file = nullptr;
     vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.5f) != 0) {
-        std::fclose(f);
-        throw std::runtime_error("vorbis_encode_init_vbr refused");
-    }
     vorbis_comment vc;
-    vorbis_comment_init(&vc);
     vorbis_dsp_state vd;
     vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 12345);
-    ogg_packet h, hc, hcode;
-    vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-    ogg_stream_packetin(&os, &h);
-    ogg_stream_packetin(&os, &hc);
-    ogg_stream_packetin(&os, &hcode);
-    ogg_page og;
-    while (ogg_stream_flush(&os, &og))
-        writePage(f, og);
+    bool finished = false;
 
-    const std::int64_t chunk = 4096;
-    std::int64_t done = 0;
-    bool eos = false;
-    while (!eos) {
-        const std::int64_t n = std::min(chunk, frames - done);
-        if (n > 0) {
-            float** buf = vorbis_analysis_buffer(&vd, int(n));
-            for (std::int64_t i = 0; i < n; ++i)
-                for (int c = 0; c < channels; ++c)
-                    buf[c][i] = toneSample(done + i, c, rate, freq);
-            vorbis_analysis_wrote(&vd, int(n));
-            done += n;
-        } else {
-            vorbis_analysis_wrote(&vd, 0);
-        }
+    void writePage(const ogg_page& page)
+    {
+        std::fwrite(page.header, 1, size_t(page.header_len), file);
+        std::fwrite(page.body, 1, size_t(page.body_len), file);
+    }
+
+    // Moves every finished block through analysis into pages on disk.
+    void drain()
+    {
+        ogg_packet op;
+        ogg_page og;
         while (vorbis_analysis_blockout(&vd, &vb) == 1) {
             vorbis_analysis(&vb, nullptr);
             vorbis_bitrate_addblock(&vb);
-            ogg_packet op;
             while (vorbis_bitrate_flushpacket(&vd, &op)) {
                 ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og)) {
-                    writePage(f, og);
-                    if (ogg_page_eos(&og))
-                        eos = true;
-                }
+                while (ogg_stream_pageout(&os, &og))
+                    writePage(og);
             }
-        }
-        if (n <= 0 && !eos) {
-            // Nothing more to analyse: flush what remains.
-            while (ogg_stream_flush(&os, &og)) {
-                writePage(f, og);
-                if (ogg_page_eos(&og))
-                    eos = true;
-            }
-            eos = true;
         }
     }
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    std::fclose(f);
+
+    void flush()
+    {
+        ogg_page og;
+        while (ogg_stream_flush(&os, &og))
+            writePage(og);
+    }
+};
+
+VorbisWriter::VorbisWriter(const QString& path, int rate, int channels, int kbps, float quality)
+    : d(std::make_unique<State>())
+{
+    vorbis_info_init(&d->vi);
+    const bool accepted = kbps > 0
+        ? vorbis_encode_setup_managed(&d->vi, channels, rate, -1, long(kbps) * 1000, -1) == 0
+            && vorbis_encode_ctl(&d->vi, OV_ECTL_RATEMANAGE2_SET, nullptr) == 0
+            && vorbis_encode_setup_init(&d->vi) == 0
+        : vorbis_encode_init_vbr(&d->vi, channels, rate, quality) == 0;
+    if (!accepted) {
+        vorbis_info_clear(&d->vi);
+        throw std::runtime_error("libvorbisenc refused the encoding");
+    }
+    d->file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!d->file) {
+        vorbis_info_clear(&d->vi);
+        throw std::runtime_error("cannot create " + path.toStdString());
+    }
+    vorbis_comment_init(&d->vc);
+    vorbis_analysis_init(&d->vd, &d->vi);
+    vorbis_block_init(&d->vd, &d->vb);
+    ogg_stream_init(&d->os, 12345);
+    ogg_packet h, hc, hcode;
+    vorbis_analysis_headerout(&d->vd, &d->vc, &h, &hc, &hcode);
+    ogg_stream_packetin(&d->os, &h);
+    ogg_stream_packetin(&d->os, &hc);
+    ogg_stream_packetin(&d->os, &hcode);
+    d->flush();
+}
+
+VorbisWriter::~VorbisWriter()
+{
+    ogg_stream_clear(&d->os);
+    vorbis_block_clear(&d->vb);
+    vorbis_dsp_clear(&d->vd);
+    vorbis_comment_clear(&d->vc);
+    vorbis_info_clear(&d->vi);
+    std::fclose(d->file);
+}
+
+float** VorbisWriter::buffer(int frames) { return vorbis_analysis_buffer(&d->vd, frames); }
+
+void VorbisWriter::wrote(int frames)
+{
+    vorbis_analysis_wrote(&d->vd, frames);
+    d->drain();
+}
+
+void VorbisWriter::finish()
+{
+    if (d->finished)
+        return;
+    d->finished = true;
+    wrote(0);
+    d->flush();
+}
+
+void writeOgg(const QString& path, std::int64_t frames, int rate, int channels, double freq)
+{
+    VorbisWriter writer(path, rate, channels);
+    const std::int64_t chunk = 4096;
+    for (std::int64_t done = 0; done < frames;) {
+        const std::int64_t n = std::min(chunk, frames - done);
+        float** buf = writer.buffer(int(n));
+        for (std::int64_t i = 0; i < n; ++i)
+            for (int c = 0; c < channels; ++c)
+                buf[c][i] = toneSample(done + i, c, rate, freq);
+        writer.wrote(int(n));
+        done += n;
+    }
+    writer.finish();
 }
 
 void writeWav(const QString& path, const std::vector<float>& samples, int rate, int channels)

@@ -5,9 +5,34 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace synth {
+
+// Encodes planar float frames into an Ogg Vorbis file straight through
+// libvorbisenc and libogg, independent of the program's own encoder: it makes
+// the test files and is the benchmarks' bound. Throws std::runtime_error when
+// the file cannot be created or the encoding is refused.
+class VorbisWriter {
+public:
+    // kbps > 0: that average bitrate with rate management off (the program's
+    // default encoding); otherwise quality-driven at `quality` (0..1).
+    VorbisWriter(const QString& path, int rate, int channels, int kbps = 0, float quality = 0.5f);
+    ~VorbisWriter(); // without finish(): the stream is left unfinished
+    VorbisWriter(const VorbisWriter&) = delete;
+    VorbisWriter& operator=(const VorbisWriter&) = delete;
+
+    // Room for `frames` frames per channel; wrote() hands them to the encoder.
+    float** buffer(int frames);
+    void wrote(int frames);
+    // Ends the stream and writes its last pages.
+    void finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
 
 // The sample of channel `ch` at frame `i` of the test tone: a sine whose
 // frequency differs per channel, so swapped or shifted audio is noticed.

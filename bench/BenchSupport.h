@@ -1,0 +1,155 @@
+// What the benchmarks share: measuring one phase (wall and processor time,
+// peak memory) and the plain libvorbisfile + libvorbisenc bound they compare with.
+#pragma once
+
+#include "synth/Synth.h"
+
+#include <QFile>
+#include <QString>
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <exception>
+#include <fstream>
+#include <functional>
+#include <malloc.h>
+#include <stdexcept>
+#include <string>
+#include <vorbis/vorbisfile.h>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+namespace bench {
+
+// A "Key:  value kB" line of /proc/self/status (Linux; 0 elsewhere).
+inline long procStatusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string k(key);
+    while (std::getline(status, line))
+        if (line.rfind(k, 0) == 0)
+            return std::stol(line.substr(k.size()));
+    return 0;
+}
+
+// Lets the next peak reading cover only the phase that follows.
+inline void resetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+// This process's processor time.
+inline double cpuSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+inline double wallSeconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The best of several runs of one phase. The machine may be shared: callers
+// alternate the phases they compare so that a busy spell hits all alike.
+struct Measure {
+    double wall = 1e300; // seconds, the faster run
+    double cpu = 1e300;  // seconds of this process's processor time, the faster run
+    long peakKb = 0;     // peak resident memory during the phase, the larger run
+    long growthKb = 0;   // of which above the resident memory at its start
+    bool failed = false;
+    std::string error;
+};
+
+// One run of a phase; a failure is kept in `m` and ends its measuring. The heap
+// is trimmed first so that memory freed by an earlier phase does not hide what
+// this one needs.
+inline void runOnce(Measure& m, const std::function<void()>& phase) {
+    if (m.failed)
+        return;
+    malloc_trim(0);
+    resetPeak();
+    const long base = procStatusKb("VmRSS:");
+    const double cpu0 = cpuSeconds();
+    double wall = 0;
+    try {
+        wall = wallSeconds(phase);
+    } catch (const std::exception& e) {
+        m.failed = true;
+        m.error = e.what();
+        return;
+    }
+    m.wall = std::min(m.wall, wall);
+    m.cpu = std::min(m.cpu, cpuSeconds() - cpu0);
+    const long peak = procStatusKb("VmHWM:");
+    m.peakKb = std::max(m.peakKb, peak);
+    m.growthKb = std::max(m.growthKb, peak - base);
+}
+
+// Decodes `in` with libvorbisfile into `out`; a source in another rate or
+// channel count goes through libswresample straight into the encoder's buffer.
+inline void appendDecoded(synth::VorbisWriter& out, const QString& in, int rate, int channels) {
+    OggVorbis_File vf;
+    if (ov_fopen(QFile::encodeName(in).constData(), &vf) != 0)
+        throw std::runtime_error("cannot open the source");
+    const vorbis_info* info = ov_info(&vf, -1);
+    SwrContext* swr = nullptr;
+    if (info->rate != rate || info->channels != channels) {
+        AVChannelLayout inLayout, outLayout;
+        av_channel_layout_default(&inLayout, info->channels);
+        av_channel_layout_default(&outLayout, channels);
+        swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_FLTP, rate, &inLayout,
+                            AV_SAMPLE_FMT_FLTP, int(info->rate), 0, nullptr);
+        if (swr && info->channels == 1 && channels == 2) {
+            const double matrix[2] = {1.0, 1.0};
+            swr_set_matrix(swr, matrix, 1);
+        }
+        if (!swr || swr_init(swr) < 0) {
+            swr_free(&swr);
+            ov_clear(&vf);
+            throw std::runtime_error("cannot set up the resampler");
+        }
+    }
+    int section = 0;
+    for (;;) {
+        float** pcm = nullptr;
+        const long n = ov_read_float(&vf, &pcm, 4096, &section);
+        if (n <= 0)
+            break;
+        if (!swr) {
+            float** buf = out.buffer(int(n));
+            for (int c = 0; c < channels; ++c)
+                std::copy(pcm[c], pcm[c] + n, buf[c]);
+            out.wrote(int(n));
+            continue;
+        }
+        const int room = swr_get_out_samples(swr, int(n));
+        float** buf = out.buffer(room);
+        const int got =
+            swr_convert(swr, reinterpret_cast<uint8_t**>(buf), room,
+                        const_cast<const uint8_t**>(reinterpret_cast<uint8_t**>(pcm)), int(n));
+        out.wrote(std::max(0, got));
+    }
+    if (swr) {
+        const int room = swr_get_out_samples(swr, 0) + 64;
+        float** buf = out.buffer(room);
+        const int got = swr_convert(swr, reinterpret_cast<uint8_t**>(buf), room, nullptr, 0);
+        out.wrote(std::max(0, got));
+        swr_free(&swr);
+    }
+    ov_clear(&vf);
+}
+
+// The bound of a run: the sources decoded and encoded in one plain loop at
+// the program's default encoding (`kbps` nominal, rate management off).
+inline void transcodeBound(const QStringList& sources, const QString& out, int rate, int channels,
+                           int kbps = 128) {
+    synth::VorbisWriter writer(out, rate, channels, kbps);
+    for (const QString& in : sources)
+        appendDecoded(writer, in, rate, channels);
+    writer.finish();
+}
+
+} // namespace bench
