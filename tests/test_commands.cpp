@@ -6,7 +6,7 @@
 #include "app/SkinEngine.h"
 #include "app/SkinSetup.h"
 #include "joblist/JobList.h"
-#include "joblist/TimeText.h"
+#include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QDir>
@@ -89,18 +89,7 @@ class CommandTest : public ::testing::Test {
 
     // A row as adding a file makes it, without measuring a real file.
     void addRow(const QString& caption, std::int32_t seconds) {
-        const int row = s.lv.rowCount();
-        s.lv.appendRow({new QStandardItem(caption), new QStandardItem(FormatTime(seconds))});
-        listrecord r;
-        r.Path = QDir(dir.path()).filePath(caption);
-        r.Seconds = seconds;
-        r.BeginTimes = {0};
-        r.EndTimes = {seconds};
-        r.SliderRange = std::max(seconds * 2, JobList::AddFilesFloor);
-        r.Samples = std::int64_t(seconds) * 44100;
-        s.FileList.resize(size_t(row) + 1);
-        s.TagList.resize(size_t(row) + 1);
-        s.FileList[size_t(row)] = r;
+        appendFileRow(s, QDir(dir.path()).filePath(caption), seconds);
     }
     void addThreeAndSelectFirst() {
         addRow(QStringLiteral("a.ogg"), 30);

@@ -1,28 +1,14 @@
 // IniFile: reading and writing like the classic private-profile functions, and
 // keeping everything else in a file written by another program.
 #include "app/IniFile.h"
+#include "support/IniFixture.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class IniFileTest : public ::testing::Test {
-  protected:
-    QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
-
-    void writeRaw(const QByteArray& bytes) const {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray readRaw() const {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-};
+using IniFileTest = IniFixture;
 
 // --- integers -----------------------------------------------------------------
 

@@ -1,13 +1,8 @@
 // The join runs end to end on synthesised files: the output file question,
 // exact spans in every mode, conversion to the first file's format, fades,
 // pumping, Stop, and what a failure leaves.
-#include "app/IniFile.h"
-#include "app/MainState.h"
-#include "app/SkinObject.h"
 #include "audio/MulDiv.h"
-#include "convert/Conversion.h"
-#include "joblist/JobList.h"
-#include "support/ScriptedPrompt.h"
+#include "support/RunFixture.h"
 #include "synth/Synth.h"
 
 #include <QDir>
@@ -18,17 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr double ToneHz = 1500.0;
-
-using Spans = std::vector<std::pair<int, int>>;
-
-double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count) {
-    double sum = 0;
-    for (std::int64_t i = from; i < from + count; ++i)
-        sum += double(v[size_t(i)]) * v[size_t(i)];
-    return count > 0 ? std::sqrt(sum / double(count)) : 0.0;
-}
 
 // RMS difference between `frames` frames of two decoded streams of one format.
 double difference(const synth::Decoded& a, std::int64_t fromA, const synth::Decoded& b,
@@ -49,55 +33,19 @@ struct Source {
     int channels = 2;
 };
 
-class JoinFixture : public ::testing::Test {
+class JoinFixture : public RunFixture {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkpath(QStringLiteral("src"));
-        QDir(dir.path()).mkpath(QStringLiteral("out"));
-        outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
-        state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("VAZOzojoin.ini")));
-        state.prompt = &prompt;
-        state.settings.OutputDir = outDir;
-        state.pbpos = &pbpos;
-        state.convertpb = &convertpb;
-        state.convertpbHome = convertpb.GetObjectRect();
-    }
-
+    using RunFixture::add;
     QString add(const QString& name, const Source& src) {
-        const QString path = dir.filePath(QStringLiteral("src/") + name);
-        synth::writeOgg(path, src.frames, src.rate, src.channels, ToneHz);
-        jobs.AdmitFile(path, state.lv.rowCount(), JobList::AddFilesFloor);
-        jobs.selectRow(0);
-        jobs.SelectFile();
+        const QString path = makeSource(name, src.frames, src.rate, src.channels);
+        add(path);
         return path;
-    }
-    void setSpans(int file, const Spans& spans) {
-        listrecord& r = state.FileList[size_t(file)];
-        r.BeginTimes.clear();
-        r.EndTimes.clear();
-        for (const auto& [b, e] : spans) {
-            r.BeginTimes.push_back(b);
-            r.EndTimes.push_back(e);
-        }
-        r.BeginTimes.push_back(0);
-        r.EndTimes.push_back(r.Seconds);
-        r.SpanCount = std::int32_t(r.BeginTimes.size());
     }
     QString joinTo(const QString& name) {
         const QString path = outDir + name;
         conversion.setJoinOutput(path);
         return path;
     }
-
-    QTemporaryDir dir;
-    QString outDir;
-    MainState state;
-    ScriptedPrompt prompt;
-    JobList jobs{state};
-    Conversion conversion{state, jobs};
-    SkinObject pbpos{QStringLiteral("pbpos"), SkinObject::Text, QRect(0, 0, 40, 12)};
-    SkinObject convertpb{QStringLiteral("convertpb"), SkinObject::Bar, QRect(10, 5, 335, 8)};
 };
 
 // The frames a join takes of a span: by the file's record, never past its end.

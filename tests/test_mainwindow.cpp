@@ -9,7 +9,7 @@
 #include "app/SkinSetup.h"
 #include "app/Tfm_main.h"
 #include "dialogs/Tfm_about.h"
-#include "joblist/TimeText.h"
+#include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QAction>
@@ -79,17 +79,7 @@ class MainWindowTest : public ::testing::Test {
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     }
     void addRow(const QString& caption, std::int32_t seconds) {
-        const int row = s.lv.rowCount();
-        s.lv.appendRow({new QStandardItem(caption), new QStandardItem(FormatTime(seconds))});
-        listrecord r;
-        r.Path = QDir(dir.path()).filePath(caption);
-        r.Seconds = seconds;
-        r.BeginTimes = {0};
-        r.EndTimes = {seconds};
-        r.SliderRange = JobList::AddFilesFloor;
-        s.FileList.resize(size_t(row) + 1);
-        s.TagList.resize(size_t(row) + 1);
-        s.FileList[size_t(row)] = r;
+        appendFileRow(s, QDir(dir.path()).filePath(caption), seconds);
     }
 };
 

@@ -2,27 +2,16 @@
 // of hand-edited files, the output folder, and a classic file kept intact.
 #include "app/IniFile.h"
 #include "app/Settings.h"
+#include "support/IniFixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public IniFixture {
   protected:
-    QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
-    void writeRaw(const QByteArray& bytes) const {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray readRaw() const {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     CachedSettings load() const {
         CachedSettings s;
         s.SplitMode = -99; // loading must overwrite every field

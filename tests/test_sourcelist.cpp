@@ -1,11 +1,8 @@
 // The source list: adding through the open dialog (refusals and their
 // messages), measuring, moving, removing and clearing rows, and the rule that
 // rows, FileList and TagList always match.
-#include "app/MainState.h"
-#include "app/SkinObject.h"
-#include "joblist/JobList.h"
 #include "joblist/TimeText.h"
-#include "support/ScriptedPrompt.h"
+#include "support/JobFixture.h"
 #include "synth/Synth.h"
 
 #include <QDir>
@@ -17,21 +14,9 @@
 
 namespace {
 
-// Remembers where and with which filters the open dialog was shown.
-class RecordingPrompt : public ScriptedPrompt {
-  public:
-    QString lastDir;
-    QStringList lastFilters;
-    QStringList openFiles(const QString& dir, const QStringList& filters) override {
-        lastDir = dir;
-        lastFilters = filters;
-        return ScriptedPrompt::openFiles(dir, filters);
-    }
-};
-
 constexpr int Rate = 8000;
 
-class SourceListTest : public ::testing::Test {
+class SourceListTest : public JobFixture {
   protected:
     static inline std::unique_ptr<QTemporaryDir> dir;
 
@@ -53,20 +38,8 @@ class SourceListTest : public ::testing::Test {
     }
     static void TearDownTestSuite() { dir.reset(); }
 
-    MainState state;
-    RecordingPrompt prompt;
-    JobList list{state};
-    SkinObject pb{QStringLiteral("pb"), SkinObject::Slider, QRect(0, 0, 300, 10)};
-    SkinObject timecaption{QStringLiteral("timecaption"), SkinObject::Text, QRect()};
-    SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
-    SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
-
     void SetUp() override {
-        state.prompt = &prompt;
-        state.pb = &pb;
-        state.timecaption = &timecaption;
-        state.tataltime = &tataltime;
-        state.nm = &nm;
+        JobFixture::SetUp();
         state.settings.OutputDir = QDir::homePath() + QLatin1Char('/');
     }
 
@@ -161,10 +134,10 @@ INSTANTIATE_TEST_SUITE_P(Files, MeasureTest,
 
 TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder) {
     add({});
-    EXPECT_EQ(prompt.lastFilters,
+    EXPECT_EQ(prompt.lastOpenFilters,
               (QStringList{QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
                            QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")}));
-    EXPECT_EQ(prompt.lastDir, state.settings.OutputDir);
+    EXPECT_EQ(prompt.lastOpenDir, state.settings.OutputDir);
     // Cancelled: nothing changed.
     expectRows({});
     EXPECT_TRUE(prompt.messages.isEmpty());
@@ -172,7 +145,7 @@ TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder) {
 
     add({QStringLiteral("f0.ogg")});
     add({});
-    EXPECT_EQ(QDir(prompt.lastDir), QDir(dir->path()));
+    EXPECT_EQ(QDir(prompt.lastOpenDir), QDir(dir->path()));
 }
 
 TEST_F(SourceListTest, NameColumnNarrowsFromThirteenRows) {

@@ -1,11 +1,8 @@
 // Span planning and marking: the rows each planner builds, the total length,
 // the slider-to-time rule and the hand commands Begin, End, Ok, Remove, Clear.
 // Records are set up directly so that no audio file is needed.
-#include "app/MainState.h"
-#include "app/SkinObject.h"
-#include "joblist/JobList.h"
 #include "joblist/TimeText.h"
-#include "support/ScriptedPrompt.h"
+#include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
 #include <ostream>
@@ -17,36 +14,10 @@ struct Span {
     int end;
 };
 
-class SpanFixture : public ::testing::Test {
+class SpanFixture : public JobFixture {
   protected:
-    MainState state;
-    ScriptedPrompt prompt;
-    JobList list{state};
-    SkinObject pb{QStringLiteral("pb"), SkinObject::Slider, QRect(0, 0, 300, 10)};
-    SkinObject timecaption{QStringLiteral("timecaption"), SkinObject::Text, QRect()};
-    SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
-    SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
-
-    void SetUp() override {
-        state.prompt = &prompt;
-        state.pb = &pb;
-        state.timecaption = &timecaption;
-        state.tataltime = &tataltime;
-        state.nm = &nm;
-    }
-
-    // A row as the open dialog leaves it: one span over the whole file.
     void addFile(int seconds, const QString& name = QStringLiteral("a.ogg")) {
-        state.lv.appendRow({new QStandardItem(name), new QStandardItem(FormatTime(seconds))});
-        listrecord r;
-        r.Path = QStringLiteral("/music/") + name;
-        r.Seconds = seconds;
-        r.SliderRange = std::max(seconds * 2, JobList::AddFilesFloor);
-        r.Samples = std::int64_t(seconds) * 44100;
-        r.BeginTimes = {0};
-        r.EndTimes = {seconds};
-        state.FileList.push_back(r);
-        state.TagList.push_back({});
+        appendFileRow(state, QStringLiteral("/music/") + name, seconds);
     }
 
     void clickFile(int row) {

@@ -1,12 +1,7 @@
 // The split runs end to end on synthesised files: exact pieces in every mode,
 // names, statuses, fades, progress, pumping, Stop, and what a failure leaves.
-#include "app/IniFile.h"
-#include "app/MainState.h"
-#include "app/SkinObject.h"
 #include "audio/MulDiv.h"
-#include "convert/Conversion.h"
-#include "joblist/JobList.h"
-#include "support/ScriptedPrompt.h"
+#include "support/RunFixture.h"
 #include "synth/Synth.h"
 
 #include <QDir>
@@ -19,16 +14,6 @@
 namespace {
 
 constexpr int Rate = 44100;
-constexpr double ToneHz = 1500.0; // a shift of one frame shows clearly
-
-using Spans = std::vector<std::pair<int, int>>;
-
-double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count) {
-    double sum = 0;
-    for (std::int64_t i = from; i < from + count; ++i)
-        sum += double(v[size_t(i)]) * v[size_t(i)];
-    return count > 0 ? std::sqrt(sum / double(count)) : 0.0;
-}
 
 // RMS of the difference between a decoded piece and the decoded source from
 // frame `offset` on, over all of the piece.
@@ -45,58 +30,7 @@ double differenceFromSource(const synth::Decoded& piece, const synth::Decoded& s
     return n > 0 ? std::sqrt(sum / double(n)) : 0.0;
 }
 
-class SplitFixture : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkpath(QStringLiteral("src"));
-        QDir(dir.path()).mkpath(QStringLiteral("out"));
-        outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
-        state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("VAZOzojoin.ini")));
-        state.prompt = &prompt;
-        state.settings.OutputDir = outDir;
-        state.pbpos = &pbpos;
-        state.convertpb = &convertpb;
-        state.convertpbHome = convertpb.GetObjectRect();
-    }
-
-    QString makeSource(const QString& name, std::int64_t frames, int rate = Rate,
-                       int channels = 2) {
-        const QString path = dir.filePath(QStringLiteral("src/") + name);
-        synth::writeOgg(path, frames, rate, channels, ToneHz);
-        return path;
-    }
-    void add(const QString& path) {
-        jobs.AdmitFile(path, state.lv.rowCount(), JobList::AddFilesFloor);
-        jobs.selectRow(0);
-        jobs.SelectFile();
-    }
-    // Confirmed spans plus the open span over the whole file, as marking leaves them.
-    void setSpans(int file, const Spans& spans) {
-        listrecord& r = state.FileList[size_t(file)];
-        r.BeginTimes.clear();
-        r.EndTimes.clear();
-        for (const auto& [b, e] : spans) {
-            r.BeginTimes.push_back(b);
-            r.EndTimes.push_back(e);
-        }
-        r.BeginTimes.push_back(0);
-        r.EndTimes.push_back(r.Seconds);
-        r.SpanCount = std::int32_t(r.BeginTimes.size());
-    }
-    QStringList filesInOutput() const {
-        return QDir(outDir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-
-    QTemporaryDir dir;
-    QString outDir;
-    MainState state;
-    ScriptedPrompt prompt;
-    JobList jobs{state};
-    Conversion conversion{state, jobs};
-    SkinObject pbpos{QStringLiteral("pbpos"), SkinObject::Text, QRect(0, 0, 40, 12)};
-    SkinObject convertpb{QStringLiteral("convertpb"), SkinObject::Bar, QRect(10, 5, 335, 8)};
-};
+using SplitFixture = RunFixture;
 
 // Frames of a piece as the run must cut it from a file of `frames` frames.
 std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {

@@ -19,6 +19,8 @@ public:
     std::deque<int> saveFilterAnswers;        // filter index returned (default 1)
     std::deque<QString> folderAnswers;
     std::deque<bool> questionAnswers;         // default: false (No)
+    QString lastOpenDir;                      // where the open dialog was last shown
+    QStringList lastOpenFilters;              // and with which filters
 
     void information(const QString& text) override { messages << text; }
     bool question(const QString& text) override
@@ -30,8 +32,10 @@ public:
         questionAnswers.pop_front();
         return a;
     }
-    QStringList openFiles(const QString&, const QStringList&) override
+    QStringList openFiles(const QString& dir, const QStringList& filters) override
     {
+        lastOpenDir = dir;
+        lastOpenFilters = filters;
         if (openFilesAnswers.empty())
             return {};
         QStringList a = openFilesAnswers.front();

@@ -1,0 +1,48 @@
+// A split or join run on synthesised files: a temporary folder with "src" and
+// "out", a settings file, the state with a scripted prompt and the two objects
+// a run draws on (position text, progress bar), the job list and the runs.
+#pragma once
+
+#include "app/MainState.h"
+#include "app/SkinObject.h"
+#include "convert/Conversion.h"
+#include "joblist/JobList.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
+
+// Spans of a file as (begin, end) seconds.
+using Spans = std::vector<std::pair<int, int>>;
+
+class RunFixture : public ::testing::Test {
+  protected:
+    static constexpr double ToneHz = 1500.0; // a shift of one frame shows clearly
+
+    void SetUp() override;
+
+    // Synthesises a tone of exactly `frames` frames as src/<name>.
+    QString makeSource(const QString& name, std::int64_t frames, int rate = 44100,
+                       int channels = 2);
+    // Admits the file as the last row and selects the first row.
+    void add(const QString& path);
+    // Confirmed spans plus the open span over the whole file, as marking leaves them.
+    void setSpans(int file, const Spans& spans);
+    QStringList filesInOutput() const;
+
+    QTemporaryDir dir;
+    QString outDir;
+    MainState state;
+    ScriptedPrompt prompt;
+    JobList jobs{state};
+    Conversion conversion{state, jobs};
+    SkinObject pbpos{QStringLiteral("pbpos"), SkinObject::Text, QRect(0, 0, 40, 12)};
+    SkinObject convertpb{QStringLiteral("convertpb"), SkinObject::Bar, QRect(10, 5, 335, 8)};
+};
+
+// Root mean square of `count` values of `v` from `from` on.
+double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count);
