@@ -10,11 +10,11 @@ class Decoder {
   public:
     virtual ~Decoder() = default;
 
-    virtual int sampleRate() const = 0;
-    virtual int channels() const = 0;
+    int sampleRate() const { return m_rate; }
+    int channels() const { return m_channels; }
     // Frames of the whole stream (exact for Ogg Vorbis and MP3 with gapless
     // information; from the container's duration otherwise).
-    virtual std::int64_t length() const = 0;
+    std::int64_t length() const { return m_length; }
 
     // The next read starts at `frame` (0 <= frame <= length()). Where damage
     // keeps the stream from getting there, it reads as ended.
@@ -33,4 +33,9 @@ class Decoder {
     Decoder() = default;
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
+
+    // Set by each back end while it opens its stream.
+    int m_rate = 0;
+    int m_channels = 0;
+    std::int64_t m_length = 0;
 };

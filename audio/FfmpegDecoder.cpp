@@ -1,6 +1,7 @@
 #include "audio/FfmpegDecoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/FileSeek.h"
 
 #include <QFile>
 #include <algorithm>
@@ -64,15 +65,7 @@ int64_t seekPacket(void* source, int64_t offset, int whence) {
     auto* file = static_cast<QFile*>(source);
     if (whence & AVSEEK_SIZE)
         return file->size();
-    whence &= ~AVSEEK_FORCE;
-    qint64 target = offset;
-    if (whence == SEEK_CUR)
-        target += file->pos();
-    else if (whence == SEEK_END)
-        target += file->size();
-    if (target < 0 || !file->seek(target))
-        return -1;
-    return target;
+    return seekFile(*file, offset, whence & ~AVSEEK_FORCE);
 }
 
 template <typename T, typename Scale>
@@ -144,9 +137,7 @@ struct FfmpegDecoder::State {
 
     int stream = -1;
     AVRational timeBase{1, 1};
-    int rate = 0;
-    int channels = 0;
-    std::int64_t length = 0;
+    AVRational sampleBase{1, 1}; // one frame of the stream, once its rate is known
     // Timestamp of the first decoded frame: frame 0 of the stream.
     std::int64_t firstPts = AV_NOPTS_VALUE;
     // When every codec frame has this many samples, positions taken from
@@ -242,7 +233,7 @@ void FfmpegDecoder::State::openStream() {
 }
 
 std::int64_t FfmpegDecoder::State::toFrames(std::int64_t pts) const {
-    std::int64_t pos = av_rescale_q(pts - firstPts, timeBase, AVRational{1, rate});
+    std::int64_t pos = av_rescale_q(pts - firstPts, timeBase, sampleBase);
     if (grid > 0)
         pos = std::llround(double(pos) / grid) * grid;
     return pos;
@@ -342,11 +333,12 @@ FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
                                             : d->text(QStringLiteral("contains no audio")));
 
     const AVFrame* f = d->frame.get();
-    d->rate = f->sample_rate > 0 ? f->sample_rate : d->codec->sample_rate;
-    d->channels =
+    m_rate = f->sample_rate > 0 ? f->sample_rate : d->codec->sample_rate;
+    m_channels =
         f->ch_layout.nb_channels > 0 ? f->ch_layout.nb_channels : d->codec->ch_layout.nb_channels;
-    if (d->rate <= 0 || d->channels <= 0)
+    if (m_rate <= 0 || m_channels <= 0)
         throw AudioError(d->notAudio());
+    d->sampleBase = AVRational{1, m_rate};
     d->firstPts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
     if (d->codec->frame_size > 0 && f->nb_samples % d->codec->frame_size == 0)
         d->grid = d->codec->frame_size;
@@ -354,18 +346,18 @@ FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
     const AVStream* st = d->format->streams[d->stream];
     const bool guessed = d->format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
     if (!guessed && st->duration != AV_NOPTS_VALUE && st->duration > 0) {
-        d->length = av_rescale_q(st->duration, st->time_base, AVRational{1, d->rate});
+        m_length = av_rescale_q(st->duration, st->time_base, d->sampleBase);
     } else if (!guessed && d->format->duration != AV_NOPTS_VALUE && d->format->duration > 0) {
-        d->length = av_rescale(d->format->duration, d->rate, AV_TIME_BASE);
+        m_length = av_rescale(d->format->duration, m_rate, AV_TIME_BASE);
     } else {
         const std::int64_t end = d->scanEnd();
         if (end != AV_NOPTS_VALUE && d->firstPts != AV_NOPTS_VALUE)
-            d->length = av_rescale_q(end - d->firstPts, d->timeBase, AVRational{1, d->rate});
+            m_length = av_rescale_q(end - d->firstPts, d->timeBase, d->sampleBase);
         d->openStream();
         if (!d->receive())
             throw AudioError(d->notAudio());
     }
-    if (d->length <= 0)
+    if (m_length <= 0)
         throw AudioError(d->text(QStringLiteral("contains no audio")));
 
     d->haveFrame = true;
@@ -376,35 +368,25 @@ FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
 
 FfmpegDecoder::~FfmpegDecoder() = default;
 
-int FfmpegDecoder::sampleRate() const {
-    return d->rate;
-}
-int FfmpegDecoder::channels() const {
-    return d->channels;
-}
-std::int64_t FfmpegDecoder::length() const {
-    return d->length;
-}
-
 void FfmpegDecoder::seek(std::int64_t target) {
     target = std::max<std::int64_t>(target, 0);
     const std::int64_t current = d->position();
     // Close ahead (the next piece of a split, say): decoding on is exact and
     // cheaper than a seek.
-    const std::int64_t nearAhead = std::int64_t(d->rate) * 3;
+    const std::int64_t nearAhead = std::int64_t(m_rate) * 3;
     if (!d->finished && target >= current && target - current <= nearAhead) {
         d->dropUntil = target;
         return;
     }
     // Land a little before the target so that the decoder has settled (overlap,
     // bit reservoir) when the wanted frame comes out.
-    const std::int64_t preroll = std::max<std::int64_t>(d->rate / 5, 2 * std::max(d->grid, 1));
+    const std::int64_t preroll = std::max<std::int64_t>(m_rate / 5, 2 * std::max(d->grid, 1));
     const std::int64_t start = target - preroll;
     if (start <= 0 || d->firstPts == AV_NOPTS_VALUE) {
         d->rewindTo(target);
         return;
     }
-    const std::int64_t ts = d->firstPts + av_rescale_q(start, AVRational{1, d->rate}, d->timeBase);
+    const std::int64_t ts = d->firstPts + av_rescale_q(start, d->sampleBase, d->timeBase);
     if (av_seek_frame(d->format.get(), d->stream, ts, AVSEEK_FLAG_BACKWARD) < 0) {
         d->rewindTo(target);
         return;
@@ -447,7 +429,7 @@ std::int64_t FfmpegDecoder::read(float* out, std::int64_t frames) {
             continue;
         }
         const int n = int(std::min<std::int64_t>(available, frames - got));
-        convertSamples(d->frame.get(), d->frameOffset, n, out + got * d->channels, d->channels);
+        convertSamples(d->frame.get(), d->frameOffset, n, out + got * m_channels, m_channels);
         got += n;
         d->frameOffset += n;
         if (d->frameOffset >= d->frame->nb_samples)

@@ -9,15 +9,12 @@
 class FfmpegDecoder : public Decoder {
   public:
     // Throws AudioError naming the file when FFmpeg finds no decodable audio
-    // stream in it.
+    // stream in it. The length comes from the container's duration (or, lacking
+    // one, from the last packet's end): within one codec frame of what decoding
+    // delivers.
     explicit FfmpegDecoder(const QString& path);
     ~FfmpegDecoder() override;
 
-    int sampleRate() const override;
-    int channels() const override;
-    // From the container's duration (or, lacking one, from the last packet's
-    // end): within one codec frame of what decoding delivers.
-    std::int64_t length() const override;
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
 

@@ -1,6 +1,7 @@
 #include "audio/Mpg123Decoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/FileSeek.h"
 
 #include <QFile>
 #include <algorithm>
@@ -29,15 +30,7 @@ mpg123_ssize_t readCallback(void* source, void* buffer, size_t bytes) {
 }
 
 off_t seekCallback(void* source, off_t offset, int whence) {
-    auto* file = static_cast<QFile*>(source);
-    qint64 target = offset;
-    if (whence == SEEK_CUR)
-        target += file->pos();
-    else if (whence == SEEK_END)
-        target += file->size();
-    if (target < 0 || !file->seek(target))
-        return -1;
-    return off_t(target);
+    return off_t(seekFile(*static_cast<QFile*>(source), offset, whence));
 }
 
 } // namespace
@@ -45,9 +38,6 @@ off_t seekCallback(void* source, off_t offset, int whence) {
 struct Mpg123Decoder::State {
     QFile file; // declared first: the handle reads from it until it is gone
     HandlePtr handle;
-    int rate = 0;
-    int channels = 0;
-    std::int64_t length = 0;
     std::int64_t skip = 0; // decoder frames before frame 0 when gapless is off
     bool atEnd = false;
 };
@@ -89,8 +79,8 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
     if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
         channels <= 0 || encoding != MPG123_ENC_FLOAT_32)
         throw AudioError(notMpeg);
-    d->rate = int(rate);
-    d->channels = channels;
+    m_rate = int(rate);
+    m_channels = channels;
 
     if (mpg123_scan(mh) != MPG123_OK)
         throw AudioError(notMpeg);
@@ -114,26 +104,16 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
     }
     if (total <= 0)
         throw AudioError(failureText(path, QStringLiteral("contains no audio")));
-    d->length = total;
+    m_length = total;
     if (mpg123_seek(mh, off_t(d->skip), SEEK_SET) < 0)
         throw AudioError(notMpeg);
 }
 
 Mpg123Decoder::~Mpg123Decoder() = default;
 
-int Mpg123Decoder::sampleRate() const {
-    return d->rate;
-}
-int Mpg123Decoder::channels() const {
-    return d->channels;
-}
-std::int64_t Mpg123Decoder::length() const {
-    return d->length;
-}
-
 void Mpg123Decoder::seek(std::int64_t frame) {
-    frame = std::clamp<std::int64_t>(frame, 0, d->length);
-    if (frame >= d->length) {
+    frame = std::clamp<std::int64_t>(frame, 0, m_length);
+    if (frame >= m_length) {
         d->atEnd = true;
         return;
     }
@@ -142,15 +122,14 @@ void Mpg123Decoder::seek(std::int64_t frame) {
 }
 
 std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames) {
-    const size_t frameBytes = size_t(d->channels) * sizeof(float);
+    const size_t frameBytes = size_t(m_channels) * sizeof(float);
     std::int64_t got = 0;
     int idle = 0;
     while (!d->atEnd && got < frames) {
         size_t done = 0;
         const size_t want = size_t(frames - got) * frameBytes;
-        const int r =
-            mpg123_read(d->handle.get(), reinterpret_cast<unsigned char*>(out + got * d->channels),
-                        want, &done);
+        const int r = mpg123_read(
+            d->handle.get(), reinterpret_cast<unsigned char*>(out + got * m_channels), want, &done);
         got += std::int64_t(done / frameBytes);
         if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
             // Guard against a stream that keeps answering without audio.

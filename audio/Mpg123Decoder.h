@@ -13,9 +13,6 @@ class Mpg123Decoder : public Decoder {
     explicit Mpg123Decoder(const QString& path);
     ~Mpg123Decoder() override;
 
-    int sampleRate() const override;
-    int channels() const override;
-    std::int64_t length() const override;
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
 

@@ -1,11 +1,11 @@
 #include "audio/VorbisDecoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/FileSeek.h"
 
 #include <QFile>
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <vorbis/vorbisfile.h>
 
 namespace {
@@ -21,15 +21,7 @@ size_t readCallback(void* ptr, size_t size, size_t count, void* source) {
 }
 
 int seekCallback(void* source, ogg_int64_t offset, int whence) {
-    auto* file = static_cast<QFile*>(source);
-    qint64 target = offset;
-    if (whence == SEEK_CUR)
-        target += file->pos();
-    else if (whence == SEEK_END)
-        target += file->size();
-    if (target < 0 || !file->seek(target))
-        return -1;
-    return 0;
+    return seekFile(*static_cast<QFile*>(source), offset, whence) < 0 ? -1 : 0;
 }
 
 long tellCallback(void* source) {
@@ -45,9 +37,6 @@ struct VorbisDecoder::State {
     QFile file;
     OggVorbis_File vf{};
     bool vfOpen = false;
-    int rate = 0;
-    int channels = 0;
-    std::int64_t length = 0;
     bool atEnd = false;
 
     ~State() {
@@ -70,31 +59,21 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
     const vorbis_info* info = ov_info(&d->vf, -1);
     if (!info || info->channels <= 0 || info->rate <= 0)
         throw AudioError(failureText(path, QStringLiteral("damaged Ogg Vorbis header")));
-    d->rate = int(info->rate);
-    d->channels = info->channels;
+    m_rate = int(info->rate);
+    m_channels = info->channels;
     const ogg_int64_t total = ov_pcm_total(&d->vf, -1);
     if (total <= 0)
         throw AudioError(failureText(path, QStringLiteral("contains no audio")));
-    d->length = total;
+    m_length = total;
 }
 
 VorbisDecoder::~VorbisDecoder() = default;
 
-int VorbisDecoder::sampleRate() const {
-    return d->rate;
-}
-int VorbisDecoder::channels() const {
-    return d->channels;
-}
-std::int64_t VorbisDecoder::length() const {
-    return d->length;
-}
-
 void VorbisDecoder::seek(std::int64_t frame) {
-    frame = std::clamp<std::int64_t>(frame, 0, d->length);
+    frame = std::clamp<std::int64_t>(frame, 0, m_length);
     // libvorbisfile refuses a position at the very end; there is nothing to
     // decode there anyway.
-    if (frame >= d->length) {
+    if (frame >= m_length) {
         d->atEnd = true;
         return;
     }
@@ -128,7 +107,7 @@ void VorbisDecoder::seek(std::int64_t frame) {
 }
 
 std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
-    const int ch = d->channels;
+    const int ch = m_channels;
     std::int64_t got = 0;
     while (!d->atEnd && got < frames) {
         float** pcm = nullptr;
