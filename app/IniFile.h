@@ -8,13 +8,13 @@
 
 // A write the platform refused; message "Unable to write to <file>".
 class IniWriteError : public std::runtime_error {
-public:
+  public:
     explicit IniWriteError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString message() const { return QString::fromStdString(what()); }
 };
 
 class IniFile {
-public:
+  public:
     explicit IniFile(const QString& path);
 
     QString path() const { return m_path; }
@@ -23,13 +23,14 @@ public:
     int readInteger(const QString& section, const QString& key, int defaultValue) const;
     bool readBool(const QString& section, const QString& key, bool defaultValue) const;
     // At most 2047 characters; missing key: the default.
-    QString readString(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
 
     // Each write updates the file at once; throws IniWriteError when refused.
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
     void writeString(const QString& section, const QString& key, const QString& value);
 
-private:
+  private:
     QString m_path;
 };

@@ -2,8 +2,7 @@
 
 #include "app/IniFile.h"
 
-MainState::MainState(QObject* parent) : QObject(parent)
-{
+MainState::MainState(QObject* parent) : QObject(parent) {
     lv.setHorizontalHeaderLabels({QStringLiteral("File name"), QStringLiteral("Time")});
     lv_time.setHorizontalHeaderLabels(
         {QStringLiteral("Begin Time - End"), QStringLiteral("Length"), QStringLiteral("Status")});
@@ -11,16 +10,14 @@ MainState::MainState(QObject* parent) : QObject(parent)
 
 MainState::~MainState() = default;
 
-void MainState::setInstructionsVisible(bool visible)
-{
+void MainState::setInstructionsVisible(bool visible) {
     if (instructionsVisible == visible)
         return;
     instructionsVisible = visible;
     emit instructionsVisibleChanged(visible);
 }
 
-void MainState::setNameColumnWidth(int width)
-{
+void MainState::setNameColumnWidth(int width) {
     if (nameColumnWidth == width)
         return;
     nameColumnWidth = width;

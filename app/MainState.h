@@ -23,7 +23,7 @@ class SkinObject;
 
 class MainState : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit MainState(QObject* parent = nullptr);
     ~MainState() override;
 
@@ -36,11 +36,11 @@ public:
     std::vector<AudioFileinfo> TagList; // element i holds the tags of row i
     QStandardItemModel lv;              // columns "File name", "Time"
     QItemSelectionModel lvSelection{&lv};
-    QStandardItemModel lv_time;         // columns "Begin Time - End", "Length", "Status"
+    QStandardItemModel lv_time; // columns "Begin Time - End", "Length", "Status"
     QItemSelectionModel lvTimeSelection{&lv_time};
-    int nameColumnWidth = 120;          // width of lv's "File name" column
-    bool instructionsVisible = true;    // the memo `sm` over both lists
-    int formatIndex = 0;                // cb_format: 0 is "OGG"
+    int nameColumnWidth = 120;       // width of lv's "File name" column
+    bool instructionsVisible = true; // the memo `sm` over both lists
+    int formatIndex = 0;             // cb_format: 0 is "OGG"
 
     // --- run state ---------------------------------------------------------
     bool Converting = false;
@@ -72,11 +72,10 @@ public:
     AudioPlayer AudioPlayer21;
 
     // --- the outside world ---------------------------------------------------
-    Prompt* prompt = nullptr;      // never null once the window or a test set it up
-    std::function<void()> pump;    // lets pending events run; may be empty
+    Prompt* prompt = nullptr;   // never null once the window or a test set it up
+    std::function<void()> pump; // lets pending events run; may be empty
 
-    void pumpEvents()
-    {
+    void pumpEvents() {
         if (pump)
             pump();
     }
@@ -85,7 +84,7 @@ public:
     // Asks the window to give the file list the keyboard focus.
     void focusFileList() { emit fileListFocusRequested(); }
 
-signals:
+  signals:
     void instructionsVisibleChanged(bool visible);
     void nameColumnWidthChanged(int width);
     void fileListFocusRequested();

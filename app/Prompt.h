@@ -7,7 +7,7 @@
 #include <QUrl>
 
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
 
     // An information box with one OK button, title "Cadelo".

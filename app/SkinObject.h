@@ -8,7 +8,7 @@
 
 class SkinObject : public QObject {
     Q_OBJECT
-public:
+  public:
     enum Kind { Button, Slider, Text, Bar };
 
     SkinObject(const QString& name, Kind kind, const QRect& rect, QObject* parent = nullptr);
@@ -37,10 +37,10 @@ public:
     QString icon;
     QString style; // the drawing role: "header", "tool", "transport", "primary", ...
 
-signals:
+  signals:
     void redrawn(SkinObject* object);
 
-private:
+  private:
     QString m_name;
     Kind m_kind;
     QRect m_rect;

@@ -80,7 +80,8 @@ Tfm_main::Tfm_main(MainState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      s(state), m_jobs(state), m_conversion(state, m_jobs), m_commands(state, m_jobs), m_skinPath(defaultSkinPath()) {
+      s(state), m_jobs(state), m_conversion(state, m_jobs), m_commands(state, m_jobs),
+      m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(QStringLiteral("Cadelo"));
     setFixedSize(ClientWidth, ClientHeight);

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "app/CommandTable.h"
-#include "convert/Conversion.h"
 #include "app/SkinEngine.h"
+#include "convert/Conversion.h"
 #include "joblist/JobList.h"
 
 #include <QPointer>

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 class AudioError : public std::runtime_error {
-public:
+  public:
     explicit AudioError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString message() const { return QString::fromStdString(what()); }
 };

@@ -10,7 +10,7 @@
 #include <memory>
 
 class AudioFile {
-public:
+  public:
     AudioFile();
     ~AudioFile();
     AudioFile(const AudioFile&) = delete;
@@ -64,7 +64,7 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };

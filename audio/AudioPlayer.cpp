@@ -11,7 +11,9 @@ namespace {
 // Short enough for a smooth slider, long enough to cost nothing.
 constexpr int kTimerMs = 25;
 
-QString sdlError() { return QString::fromUtf8(SDL_GetError()); }
+QString sdlError() {
+    return QString::fromUtf8(SDL_GetError());
+}
 
 } // namespace
 
@@ -38,13 +40,11 @@ struct AudioPlayer::Impl {
 
     std::int64_t frameBytes() const { return std::int64_t(channels) * std::int64_t(sizeof(float)); }
 
-    std::int64_t remaining() const
-    {
+    std::int64_t remaining() const {
         return device ? std::int64_t(SDL_GetQueuedAudioSize(device)) / frameBytes() : 0;
     }
 
-    void clearQueue()
-    {
+    void clearQueue() {
         if (device)
             SDL_ClearQueuedAudio(device);
         queued = 0;
@@ -54,8 +54,7 @@ struct AudioPlayer::Impl {
         requestSeen = false;
     }
 
-    void closeDevice()
-    {
+    void closeDevice() {
         if (device) {
             SDL_CloseAudioDevice(device);
             device = 0;
@@ -66,8 +65,7 @@ struct AudioPlayer::Impl {
     }
 };
 
-AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>())
-{
+AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {
     // No sound system is touched here: the program's state holds a player
     // from the start, also where there is no sound output at all.
     d->timer.setInterval(kTimerMs);
@@ -111,18 +109,18 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
     });
 }
 
-AudioPlayer::~AudioPlayer()
-{
+AudioPlayer::~AudioPlayer() {
     d->closeDevice();
     if (d->sdlAudio)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void AudioPlayer::OpenDevice(int rate, int channels)
-{
+void AudioPlayer::OpenDevice(int rate, int channels) {
     if (rate <= 0 || channels <= 0)
         throw AudioError(
-            QStringLiteral("No sound output device: cannot play %1 Hz with %2 channel(s)").arg(rate).arg(channels));
+            QStringLiteral("No sound output device: cannot play %1 Hz with %2 channel(s)")
+                .arg(rate)
+                .arg(channels));
     if (!d->sdlAudio) {
         // SDL must not take over the program's Ctrl+C and termination handling.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -150,17 +148,17 @@ void AudioPlayer::OpenDevice(int rate, int channels)
     d->channels = channels;
 }
 
-void AudioPlayer::QueueSamples(const SampleBlock& block)
-{
+void AudioPlayer::QueueSamples(const SampleBlock& block) {
     if (!d->device)
         throw AudioError(QStringLiteral("No sound output device: the device is not open"));
     const std::int64_t frames = block.frames();
     if (frames <= 0)
         return; // nothing to play; an open request stays unanswered
     if (block.channels != d->channels)
-        throw AudioError(QStringLiteral("Cannot play a block of %1 channel(s) on a device opened for %2")
-                             .arg(block.channels)
-                             .arg(d->channels));
+        throw AudioError(
+            QStringLiteral("Cannot play a block of %1 channel(s) on a device opened for %2")
+                .arg(block.channels)
+                .arg(d->channels));
     const std::int64_t bytes = frames * d->frameBytes();
     if (SDL_QueueAudio(d->device, block.samples.data(), Uint32(bytes)) != 0)
         throw AudioError(QStringLiteral("Cannot play: ") + sdlError());
@@ -171,8 +169,7 @@ void AudioPlayer::QueueSamples(const SampleBlock& block)
     d->requestSeen = false;
 }
 
-void AudioPlayer::Play()
-{
+void AudioPlayer::Play() {
     if (!d->device)
         throw AudioError(QStringLiteral("No sound output device: the device is not open"));
     d->playBase = d->queued - d->remaining();
@@ -181,8 +178,7 @@ void AudioPlayer::Play()
     d->timer.start();
 }
 
-void AudioPlayer::Stop()
-{
+void AudioPlayer::Stop() {
     d->playing = false;
     d->timer.stop();
     if (d->device)
@@ -190,10 +186,11 @@ void AudioPlayer::Stop()
     d->clearQueue();
 }
 
-void AudioPlayer::Restart()
-{
+void AudioPlayer::Restart() {
     // The caller moved its reader; what is queued belongs to the old place.
     d->clearQueue();
 }
 
-bool AudioPlayer::isOpen() const { return d->device != 0; }
+bool AudioPlayer::isOpen() const {
+    return d->device != 0;
+}

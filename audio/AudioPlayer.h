@@ -10,7 +10,7 @@
 
 class AudioPlayer : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit AudioPlayer(QObject* parent = nullptr);
     ~AudioPlayer() override;
 
@@ -23,13 +23,13 @@ public:
     void Restart(); // drops what is queued, counts played frames from 0 again
     bool isOpen() const;
 
-signals:
+  signals:
     void OnRequestOnLoadArray(); // the queue runs low: give the next block
     void OnEndArrayPlay();       // a queued block has been played
     void OnEndPlay();            // everything queued has been played
     void OnTimer(int unused1, int unused2, std::int64_t framesPlayed);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };

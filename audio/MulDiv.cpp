@@ -1,7 +1,6 @@
 #include "audio/MulDiv.h"
 
-std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
-{
+std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
     if (c == 0)
         return -1;
     // 128-bit product: frames times milliseconds of long files overflows 64 bits.

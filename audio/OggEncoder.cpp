@@ -12,8 +12,7 @@ namespace {
 
 enum class Shape { Nominal, Managed, Quality, Invalid };
 
-Shape shapeOf(const OggFormat& f)
-{
+Shape shapeOf(const OggFormat& f) {
     if (f.rate <= 0 || f.channels <= 0 || f.kbps < 0 || f.minKbps < 0 || f.maxKbps < 0)
         return Shape::Invalid;
     if (f.kbps > 0 || f.minKbps > 0 || f.maxKbps > 0)
@@ -22,7 +21,9 @@ Shape shapeOf(const OggFormat& f)
 }
 
 // libvorbisenc takes bits per second and -1 for "no limit".
-long bitsOrUnset(int kbps) { return kbps > 0 ? long(kbps) * 1000 : -1; }
+long bitsOrUnset(int kbps) {
+    return kbps > 0 ? long(kbps) * 1000 : -1;
+}
 
 // The vorbis_info that every set-up path fills; cleared on every exit.
 struct VorbisInfo {
@@ -34,8 +35,7 @@ struct VorbisInfo {
 };
 
 // Runs libvorbisenc's set-up for `f` on `vi`; true when it was accepted.
-bool setUp(vorbis_info* vi, const OggFormat& f)
-{
+bool setUp(vorbis_info* vi, const OggFormat& f) {
     switch (shapeOf(f)) {
     case Shape::Nominal:
         // A nominal bitrate alone is an average target, as oggenc -b does it:
@@ -48,30 +48,29 @@ bool setUp(vorbis_info* vi, const OggFormat& f)
         return vorbis_encode_setup_init(vi) == 0;
     case Shape::Managed:
         if (vorbis_encode_setup_managed(vi, f.channels, f.rate, bitsOrUnset(f.maxKbps),
-                                        bitsOrUnset(f.kbps), bitsOrUnset(f.minKbps))
-            != 0)
+                                        bitsOrUnset(f.kbps), bitsOrUnset(f.minKbps)) != 0)
             return false;
         return vorbis_encode_setup_init(vi) == 0;
     case Shape::Quality:
         // Settings files may hold anything; libvorbis's scale ends at 1.0.
         return vorbis_encode_init_vbr(vi, f.channels, f.rate,
-                                      float(std::min(f.quality, 1000)) / 1000.0f)
-            == 0;
+                                      float(std::min(f.quality, 1000)) / 1000.0f) == 0;
     case Shape::Invalid:
         break;
     }
     return false;
 }
 
-QString describe(const OggFormat& f)
-{
+QString describe(const OggFormat& f) {
     QString text = QStringLiteral("%1 Hz, %2 channel(s)").arg(f.rate).arg(f.channels);
     switch (shapeOf(f)) {
     case Shape::Nominal:
         return text + QStringLiteral(", %1 kbps").arg(f.kbps);
     case Shape::Managed:
-        return text
-            + QStringLiteral(", %1 kbps between %2 and %3 kbps").arg(f.kbps).arg(f.minKbps).arg(f.maxKbps);
+        return text + QStringLiteral(", %1 kbps between %2 and %3 kbps")
+                          .arg(f.kbps)
+                          .arg(f.minKbps)
+                          .arg(f.maxKbps);
     case Shape::Quality:
         return text + QStringLiteral(", quality %1").arg(f.quality);
     case Shape::Invalid:
@@ -107,8 +106,7 @@ struct OggEncoder::Impl {
         int channels = 0;
 
         Stream() { vorbis_comment_init(&vc); }
-        ~Stream()
-        {
+        ~Stream() {
             if (osReady)
                 ogg_stream_clear(&os);
             if (dspReady) {
@@ -119,12 +117,11 @@ struct OggEncoder::Impl {
             // An uncommitted QSaveFile removes its temporary on destruction.
         }
 
-        void writePage(const ogg_page& page)
-        {
-            if (file.write(reinterpret_cast<const char*>(page.header), page.header_len)
-                    != page.header_len
-                || file.write(reinterpret_cast<const char*>(page.body), page.body_len)
-                    != page.body_len)
+        void writePage(const ogg_page& page) {
+            if (file.write(reinterpret_cast<const char*>(page.header), page.header_len) !=
+                    page.header_len ||
+                file.write(reinterpret_cast<const char*>(page.body), page.body_len) !=
+                    page.body_len)
                 throw AudioError(
                     QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
         }
@@ -132,8 +129,7 @@ struct OggEncoder::Impl {
         // Puts the headers on their own pages: audio has to begin on a fresh
         // page. An empty stream ends with its last header, as a last audio
         // packet at granule position 0 would be invalid.
-        void finishHeaders(bool endOfStream)
-        {
+        void finishHeaders(bool endOfStream) {
             if (headersOut)
                 return;
             headersOut = true;
@@ -145,8 +141,7 @@ struct OggEncoder::Impl {
         }
 
         // Moves every finished block through analysis into pages on disk.
-        void drain()
-        {
+        void drain() {
             ogg_packet packet;
             ogg_page page;
             while (vorbis_analysis_blockout(&vd, &vb) == 1) {
@@ -167,19 +162,18 @@ OggEncoder::OggEncoder() : d(std::make_unique<Impl>()) {}
 
 OggEncoder::~OggEncoder() = default;
 
-void OggEncoder::setFormat(const OggFormat& format)
-{
+void OggEncoder::setFormat(const OggFormat& format) {
     d->format = format;
 }
 
-bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbps)
-{
+bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbps) {
     OggFormat f{rate, channels, kbps, minKbps, maxKbps, -1};
     if (shapeOf(f) == Shape::Nominal) {
         // Asked as a managed set-up, the same template choice as encoding uses.
         VorbisInfo info;
-        return vorbis_encode_setup_managed(&info.vi, channels, rate, -1, bitsOrUnset(kbps), -1) == 0
-            && vorbis_encode_setup_init(&info.vi) == 0;
+        return vorbis_encode_setup_managed(&info.vi, channels, rate, -1, bitsOrUnset(kbps), -1) ==
+                   0 &&
+               vorbis_encode_setup_init(&info.vi) == 0;
     }
     if (kbps == 0 && minKbps == 0 && maxKbps == 0) {
         // No bitrate at all: only the rate and channel count are in question,
@@ -190,18 +184,19 @@ bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbp
     return setUp(&info.vi, f);
 }
 
-void OggEncoder::open(const QString& path)
-{
+void OggEncoder::open(const QString& path) {
     if (d->stream)
-        throw AudioError(QStringLiteral("Cannot create %1: a file is already being written").arg(path));
+        throw AudioError(
+            QStringLiteral("Cannot create %1: a file is already being written").arg(path));
 
     auto s = std::make_unique<Impl::Stream>();
     s->path = path;
     s->rate = d->format.rate;
     s->channels = d->format.channels;
     if (!setUp(&s->info.vi, d->format))
-        throw AudioError(QStringLiteral("Cannot create %1: the Ogg Vorbis encoder does not accept %2")
-                             .arg(path, describe(d->format)));
+        throw AudioError(
+            QStringLiteral("Cannot create %1: the Ogg Vorbis encoder does not accept %2")
+                .arg(path, describe(d->format)));
 
     // Written beside the target and renamed over it at close: a failure never
     // leaves half a file, and a source being read from the same path stays
@@ -226,8 +221,7 @@ void OggEncoder::open(const QString& path)
     d->stream = std::move(s);
 }
 
-void OggEncoder::write(const float* interleaved, std::int64_t frames)
-{
+void OggEncoder::write(const float* interleaved, std::int64_t frames) {
     Impl::Stream* s = d->stream.get();
     if (!s)
         throw AudioError(QStringLiteral("Cannot write: no Ogg Vorbis file is open"));
@@ -266,8 +260,7 @@ void OggEncoder::write(const float* interleaved, std::int64_t frames)
     }
 }
 
-void OggEncoder::close()
-{
+void OggEncoder::close() {
     if (!d->stream)
         return;
     std::unique_ptr<Impl::Stream> s = std::move(d->stream);
@@ -284,8 +277,14 @@ void OggEncoder::close()
         throw AudioError(QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
 }
 
-bool OggEncoder::isOpen() const { return d->stream != nullptr; }
+bool OggEncoder::isOpen() const {
+    return d->stream != nullptr;
+}
 
-int OggEncoder::rate() const { return d->stream ? d->stream->rate : d->format.rate; }
+int OggEncoder::rate() const {
+    return d->stream ? d->stream->rate : d->format.rate;
+}
 
-int OggEncoder::channels() const { return d->stream ? d->stream->channels : d->format.channels; }
+int OggEncoder::channels() const {
+    return d->stream ? d->stream->channels : d->format.channels;
+}

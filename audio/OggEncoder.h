@@ -9,7 +9,7 @@
 #include <memory>
 
 class OggEncoder {
-public:
+  public:
     OggEncoder();
     ~OggEncoder(); // without close(): the unfinished file is abandoned
     OggEncoder(const OggEncoder&) = delete;
@@ -33,7 +33,7 @@ public:
     int rate() const;
     int channels() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -10,8 +10,7 @@ struct SampleBlock {
     int channels = 0;
     int rate = 0;
 
-    std::int64_t frames() const
-    {
+    std::int64_t frames() const {
         return channels > 0 ? static_cast<std::int64_t>(samples.size()) / channels : 0;
     }
     bool empty() const { return samples.empty(); }

@@ -20,8 +20,7 @@ constexpr int kChannels = 2;
 constexpr int kKbps = 128;
 
 // Through the program's own reader and writer, as a split or join run does.
-void transcodeAudioFile(const QString& in, const QString& out)
-{
+void transcodeAudioFile(const QString& in, const QString& out) {
     AudioFile reader;
     reader.OpenRead(in);
     AudioFile writer;
@@ -41,8 +40,7 @@ void transcodeAudioFile(const QString& in, const QString& out)
 
 // The bound's decoding with the program's encoder: shows what the encoder
 // alone adds, apart from the reader.
-void transcodeEncoder(const QString& in, const QString& out)
-{
+void transcodeEncoder(const QString& in, const QString& out) {
     OggVorbis_File vf;
     if (ov_fopen(QFile::encodeName(in).constData(), &vf) != 0)
         throw std::runtime_error("cannot open the source");
@@ -66,19 +64,18 @@ void transcodeEncoder(const QString& in, const QString& out)
     ov_clear(&vf);
 }
 
-void print(int minutes, const char* what, const bench::Measure& m)
-{
+void print(int minutes, const char* what, const bench::Measure& m) {
     if (m.failed)
         std::printf("%2d min  %-10s failed: %s\n", minutes, what, m.error.c_str());
     else
-        std::printf("%2d min  %-10s wall %7.2f s  cpu %7.2f s  %6.1f x real time  peak %7ld kB (+%ld kB)\n",
-                    minutes, what, m.wall, m.cpu, minutes * 60.0 / m.cpu, m.peakKb, m.growthKb);
+        std::printf(
+            "%2d min  %-10s wall %7.2f s  cpu %7.2f s  %6.1f x real time  peak %7ld kB (+%ld kB)\n",
+            minutes, what, m.wall, m.cpu, minutes * 60.0 / m.cpu, m.peakKb, m.growthKb);
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Lengths in minutes; the first is the one the ratio is given for.
     std::vector<int> lengths;
     for (int i = 1; i < argc; ++i)
@@ -105,7 +102,8 @@ int main(int argc, char** argv)
         // three alike; processor time is less disturbed by it than wall time.
         bench::Measure bound, viaEncoder, viaFile;
         for (int run = 0; run < 2; ++run) {
-            bench::runOnce(bound, [&] { bench::transcodeBound({src}, out, kRate, kChannels, kKbps); });
+            bench::runOnce(bound,
+                           [&] { bench::transcodeBound({src}, out, kRate, kChannels, kKbps); });
             bench::runOnce(viaEncoder, [&] { transcodeEncoder(src, out); });
             bench::runOnce(viaFile, [&] { transcodeAudioFile(src, out); });
         }
@@ -128,7 +126,8 @@ int main(int argc, char** argv)
     }
     if (audioFileWorks && lengths.size() > 1 && first.peakKb > 0)
         std::printf("AudioFile peak memory, %d min against %d min: %+.1f %%\n", lengths.back(),
-                    lengths.front(), 100.0 * double(last.peakKb - first.peakKb) / double(first.peakKb));
+                    lengths.front(),
+                    100.0 * double(last.peakKb - first.peakKb) / double(first.peakKb));
     std::printf("transcode/bound ratio: %.2f\n", ratio);
     return audioFileWorks ? 0 : 1;
 }

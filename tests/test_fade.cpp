@@ -4,8 +4,7 @@
 
 namespace {
 
-SampleBlock constantBlock(std::int64_t frames, int channels, float value = 1.0f)
-{
+SampleBlock constantBlock(std::int64_t frames, int channels, float value = 1.0f) {
     SampleBlock b;
     b.channels = channels;
     b.rate = 44100;
@@ -21,8 +20,7 @@ struct FadeCase {
 
 class FadeRamp : public ::testing::TestWithParam<FadeCase> {};
 
-TEST_P(FadeRamp, RampsLinearlyBetweenTheEnds)
-{
+TEST_P(FadeRamp, RampsLinearlyBetweenTheEnds) {
     const FadeCase p = GetParam();
     SampleBlock b = constantBlock(p.frames, p.channels);
     AudioTransform::Fade(b, p.from, p.to);
@@ -37,7 +35,8 @@ TEST_P(FadeRamp, RampsLinearlyBetweenTheEnds)
         EXPECT_EQ(last[c], float(p.to / 100.0));
     }
     for (std::int64_t i = 0; i < p.frames; ++i) {
-        const double expected = p.from / 100.0 + (p.to - p.from) / 100.0 * double(i) / double(p.frames - 1);
+        const double expected =
+            p.from / 100.0 + (p.to - p.from) / 100.0 * double(i) / double(p.frames - 1);
         for (int c = 0; c < p.channels; ++c)
             ASSERT_NEAR(b.samples[size_t(i * p.channels + c)], expected, 1e-6)
                 << "frame " << i << " channel " << c;
@@ -47,12 +46,10 @@ TEST_P(FadeRamp, RampsLinearlyBetweenTheEnds)
 INSTANTIATE_TEST_SUITE_P(Ramps, FadeRamp,
                          ::testing::Values(FadeCase{0, 100, 441, 2}, FadeCase{100, 0, 441, 2},
                                            FadeCase{0, 100, 2, 1}, FadeCase{100, 0, 2, 1},
-                                           FadeCase{0, 100, 88200, 2},
-                                           FadeCase{100, 0, 100003, 1},
+                                           FadeCase{0, 100, 88200, 2}, FadeCase{100, 0, 100003, 1},
                                            FadeCase{25, 75, 1000, 6}, FadeCase{50, 50, 10, 2}));
 
-TEST(Fade, ScalesTheSignalNotReplacesIt)
-{
+TEST(Fade, ScalesTheSignalNotReplacesIt) {
     SampleBlock b = constantBlock(5, 2);
     for (size_t i = 0; i < b.samples.size(); ++i)
         b.samples[i] = (i % 2 ? -0.5f : 0.8f);
@@ -65,8 +62,7 @@ TEST(Fade, ScalesTheSignalNotReplacesIt)
     EXPECT_EQ(b.samples[9], 0.0f);
 }
 
-TEST(Fade, DegenerateBlocksAreSafe)
-{
+TEST(Fade, DegenerateBlocksAreSafe) {
     SampleBlock empty;
     AudioTransform::Fade(empty, 0, 100);
     EXPECT_TRUE(empty.empty());

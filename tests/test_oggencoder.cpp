@@ -23,8 +23,7 @@ struct OggInfo {
     QString output;
 };
 
-OggInfo runOggInfo(const QString& path)
-{
+OggInfo runOggInfo(const QString& path) {
     OggInfo info;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -38,8 +37,7 @@ OggInfo runOggInfo(const QString& path)
     return info;
 }
 
-void expectCleanOggInfo(const QString& path)
-{
+void expectCleanOggInfo(const QString& path) {
     const OggInfo info = runOggInfo(path);
     if (!info.ran)
         GTEST_SKIP() << "ogginfo is not installed";
@@ -52,8 +50,7 @@ struct Bitrates {
     long nominal = 0, upper = 0, lower = 0;
 };
 
-Bitrates headerBitrates(const QString& path)
-{
+Bitrates headerBitrates(const QString& path) {
     OggVorbis_File vf;
     if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
         return {};
@@ -64,8 +61,7 @@ Bitrates headerBitrates(const QString& path)
 }
 
 // Writes `frames` frames of the test tone in pieces of `chunk` frames.
-void encodeTone(OggEncoder& enc, std::int64_t frames, std::int64_t chunk = 3000)
-{
+void encodeTone(OggEncoder& enc, std::int64_t frames, std::int64_t chunk = 3000) {
     const auto samples = synth::tone(frames, enc.rate(), enc.channels());
     for (std::int64_t done = 0; done < frames; done += chunk)
         enc.write(samples.data() + done * enc.channels(), std::min(chunk, frames - done));
@@ -73,8 +69,7 @@ void encodeTone(OggEncoder& enc, std::int64_t frames, std::int64_t chunk = 3000)
 
 // Correlation of a decoded channel with the tone it came from: near 1 when
 // the channel holds its own signal, near 0 for the other channel's tone.
-double correlation(const synth::Decoded& dec, int ch)
-{
+double correlation(const synth::Decoded& dec, int ch) {
     double sxy = 0, sxx = 0, syy = 0;
     for (std::int64_t i = 0; i < dec.frames(); ++i) {
         const double x = dec.samples[size_t(i * dec.channels + ch)];
@@ -86,8 +81,7 @@ double correlation(const synth::Decoded& dec, int ch)
     return sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : 0.0;
 }
 
-QStringList filesIn(const QString& dir)
-{
+QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 
@@ -102,15 +96,13 @@ struct FormatCase {
     Mode mode;
 };
 
-std::string caseName(const ::testing::TestParamInfo<FormatCase>& info)
-{
+std::string caseName(const ::testing::TestParamInfo<FormatCase>& info) {
     static const char* names[] = {"Nominal", "Managed", "Quality"};
-    return std::to_string(info.param.rate) + (info.param.channels == 1 ? "Mono" : "Stereo")
-        + names[int(info.param.mode)];
+    return std::to_string(info.param.rate) + (info.param.channels == 1 ? "Mono" : "Stereo") +
+           names[int(info.param.mode)];
 }
 
-std::vector<FormatCase> allFormats()
-{
+std::vector<FormatCase> allFormats() {
     std::vector<FormatCase> cases;
     for (int rate : kRates)
         for (int ch : {1, 2})
@@ -121,8 +113,7 @@ std::vector<FormatCase> allFormats()
 
 class EncoderFormats : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(EncoderFormats, WritesReadableExactFiles)
-{
+TEST_P(EncoderFormats, WritesReadableExactFiles) {
     const FormatCase p = GetParam();
     std::vector<int> accepted;
     for (int kbps : kBitrates)
@@ -198,8 +189,7 @@ struct LengthCase {
 
 class EncoderLengths : public ::testing::TestWithParam<LengthCase> {};
 
-TEST_P(EncoderLengths, FrameCountIsExact)
-{
+TEST_P(EncoderLengths, FrameCountIsExact) {
     const LengthCase p = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("len.ogg"));
@@ -221,8 +211,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, EncoderLengths,
                                            LengthCase{44100, 44100}, LengthCase{100000, 88200},
                                            LengthCase{100000, 333}));
 
-TEST(OggEncoder, EmptyFileIsValid)
-{
+TEST(OggEncoder, EmptyFileIsValid) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("empty.ogg"));
     OggEncoder enc;
@@ -246,8 +235,7 @@ struct CheckCase {
 
 class EncoderCheck : public ::testing::TestWithParam<CheckCase> {};
 
-TEST_P(EncoderCheck, AnswersLikeTheEncoder)
-{
+TEST_P(EncoderCheck, AnswersLikeTheEncoder) {
     const CheckCase p = GetParam();
     EXPECT_EQ(OggEncoder::check(p.rate, p.channels, p.kbps, p.minKbps, p.maxKbps), p.accepted);
 
@@ -275,8 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{-44100, 2, 128, 0, 0, false}, CheckCase{44100, 2, -5, 0, 0, false},
                       CheckCase{44100, 2, 128, -1, 0, false}));
 
-TEST(OggEncoder, QualityAboveTheScaleIsHeldAtTheTop)
-{
+TEST(OggEncoder, QualityAboveTheScaleIsHeldAtTheTop) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("q.ogg"));
     OggEncoder enc;
@@ -292,8 +279,7 @@ TEST(OggEncoder, QualityAboveTheScaleIsHeldAtTheTop)
 
 class EncoderNames : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(EncoderNames, WritesUnderThatName)
-{
+TEST_P(EncoderNames, WritesUnderThatName) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QString::fromUtf8(GetParam()));
     OggEncoder enc;
@@ -307,11 +293,9 @@ TEST_P(EncoderNames, WritesUnderThatName)
 
 INSTANTIATE_TEST_SUITE_P(Unicode, EncoderNames,
                          ::testing::Values("Café – Live.ogg", "Кино — Группа крови.ogg",
-                                           "坂本龍一 戦場のメリークリスマス.ogg",
-                                           "no extension"));
+                                           "坂本龍一 戦場のメリークリスマス.ogg", "no extension"));
 
-TEST(OggEncoder, MissingFolderRaisesNamingTheFile)
-{
+TEST(OggEncoder, MissingFolderRaisesNamingTheFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("missing/out.ogg"));
     OggEncoder enc;
@@ -320,15 +304,15 @@ TEST(OggEncoder, MissingFolderRaisesNamingTheFile)
         enc.open(path);
         FAIL() << "open() into a missing folder succeeded";
     } catch (const AudioError& e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create ") + path + QStringLiteral(": ")))
+        EXPECT_TRUE(
+            e.message().startsWith(QStringLiteral("Cannot create ") + path + QStringLiteral(": ")))
             << e.what();
     }
     EXPECT_FALSE(enc.isOpen());
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
 }
 
-TEST(OggEncoder, ExistingFileIsReplacedOnlyAtClose)
-{
+TEST(OggEncoder, ExistingFileIsReplacedOnlyAtClose) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("song.ogg"));
     synth::writeOgg(path, 3000, 44100, 2);
@@ -345,8 +329,7 @@ TEST(OggEncoder, ExistingFileIsReplacedOnlyAtClose)
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("song.ogg")});
 }
 
-TEST(OggEncoder, AbandonedFileLeavesTheOldOneAndNoTemporary)
-{
+TEST(OggEncoder, AbandonedFileLeavesTheOldOneAndNoTemporary) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.ogg"));
     synth::writeOgg(path, 3000, 44100, 2);
@@ -368,8 +351,7 @@ TEST(OggEncoder, AbandonedFileLeavesTheOldOneAndNoTemporary)
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("keep.ogg")});
 }
 
-TEST(OggEncoder, WritingOverAFileBeingReadIsSafe)
-{
+TEST(OggEncoder, WritingOverAFileBeingReadIsSafe) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("same.ogg"));
     synth::writeOgg(path, 50000, 44100, 2);
@@ -402,8 +384,7 @@ TEST(OggEncoder, WritingOverAFileBeingReadIsSafe)
     EXPECT_EQ(synth::decodeOgg(path).frames(), 50000);
 }
 
-TEST(OggEncoder, EachFileGetsItsOwnSerialNumber)
-{
+TEST(OggEncoder, EachFileGetsItsOwnSerialNumber) {
     QTemporaryDir dir;
     QSet<quint32> serials;
     for (int i = 0; i < 4; ++i) {
@@ -428,15 +409,14 @@ TEST(OggEncoder, EachFileGetsItsOwnSerialNumber)
 // Through AudioFile's writer, as the runs use it.
 
 struct RoundTripCase {
-    int blockRate, blockChannels; // what the blocks hold
+    int blockRate, blockChannels;      // what the blocks hold
     int rate, channels, kbps, quality; // the encoding
     std::int64_t frames;
 };
 
 class AudioFileRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
-TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven)
-{
+TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven) {
     const RoundTripCase p = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Café – Live.ogg"));
@@ -481,12 +461,11 @@ TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven)
     expectCleanOggInfo(path);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, AudioFileRoundTrip,
-    ::testing::Values(RoundTripCase{44100, 2, 44100, 2, 128, -1, 100000},
-                      RoundTripCase{22050, 1, 22050, 1, 0, 300, 30001},
-                      RoundTripCase{48000, 2, 48000, 2, 0, 700, 48000},
-                      RoundTripCase{44100, 2, 22050, 1, 64, -1, 88200},
-                      RoundTripCase{22050, 1, 44100, 2, 128, -1, 22050}));
+INSTANTIATE_TEST_SUITE_P(Formats, AudioFileRoundTrip,
+                         ::testing::Values(RoundTripCase{44100, 2, 44100, 2, 128, -1, 100000},
+                                           RoundTripCase{22050, 1, 22050, 1, 0, 300, 30001},
+                                           RoundTripCase{48000, 2, 48000, 2, 0, 700, 48000},
+                                           RoundTripCase{44100, 2, 22050, 1, 64, -1, 88200},
+                                           RoundTripCase{22050, 1, 44100, 2, 128, -1, 22050}));
 
 } // namespace

@@ -12,8 +12,7 @@ namespace {
 
 // Processes events until `done` holds; false when it never does. The limit
 // only guards against hanging, it measures nothing.
-bool waitFor(const std::function<bool()>& done, int limitMs = 10000)
-{
+bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
@@ -26,8 +25,7 @@ bool waitFor(const std::function<bool()>& done, int limitMs = 10000)
 }
 
 // Lets the player run for a while with nothing expected to happen.
-void idle(int ms)
-{
+void idle(int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) {
@@ -36,8 +34,7 @@ void idle(int ms)
     }
 }
 
-SampleBlock silence(std::int64_t frames, int rate, int channels)
-{
+SampleBlock silence(std::int64_t frames, int rate, int channels) {
     SampleBlock b;
     b.rate = rate;
     b.channels = channels;
@@ -52,9 +49,9 @@ struct Recorder {
     int blockEnds = 0;
     int ends = 0;
 
-    explicit Recorder(AudioPlayer& p)
-    {
-        QObject::connect(&p, &AudioPlayer::OnTimer, [this](int, int, std::int64_t f) { played.push_back(f); });
+    explicit Recorder(AudioPlayer& p) {
+        QObject::connect(&p, &AudioPlayer::OnTimer,
+                         [this](int, int, std::int64_t f) { played.push_back(f); });
         QObject::connect(&p, &AudioPlayer::OnRequestOnLoadArray, [this] { ++requests; });
         QObject::connect(&p, &AudioPlayer::OnEndArrayPlay, [this] { ++blockEnds; });
         QObject::connect(&p, &AudioPlayer::OnEndPlay, [this] { ++ends; });
@@ -63,20 +60,18 @@ struct Recorder {
 };
 
 class EnvGuard {
-public:
-    EnvGuard(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name))
-    {
+  public:
+    EnvGuard(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)) {
         qputenv(name, value);
     }
     ~EnvGuard() { qputenv(m_name, m_old); }
 
-private:
+  private:
     const char* m_name;
     QByteArray m_old;
 };
 
-TEST(AudioPlayer, ConstructsWithoutTouchingTheSoundSystem)
-{
+TEST(AudioPlayer, ConstructsWithoutTouchingTheSoundSystem) {
     AudioPlayer player;
     EXPECT_FALSE(player.isOpen());
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
@@ -86,8 +81,7 @@ TEST(AudioPlayer, ConstructsWithoutTouchingTheSoundSystem)
     EXPECT_FALSE(player.isOpen());
 }
 
-TEST(AudioPlayer, NoWorkingDriverRaisesAndNothingBreaks)
-{
+TEST(AudioPlayer, NoWorkingDriverRaisesAndNothingBreaks) {
     EnvGuard driver("SDL_AUDIODRIVER", "nosuchdriver");
     AudioPlayer player;
     try {
@@ -115,8 +109,7 @@ class PlayerFormats : public ::testing::TestWithParam<FormatCase> {};
 
 // One block played to the end: counts grow, stay within what was queued,
 // end exactly on it, and the end is reported once.
-TEST_P(PlayerFormats, PlaysOneBlockToTheEnd)
-{
+TEST_P(PlayerFormats, PlaysOneBlockToTheEnd) {
     const FormatCase p = GetParam();
     AudioPlayer player;
     player.OpenDevice(p.rate, p.channels);
@@ -142,8 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, PlayerFormats,
                          ::testing::Values(FormatCase{8000, 1}, FormatCase{22050, 2},
                                            FormatCase{44100, 2}, FormatCase{48000, 1}));
 
-TEST(AudioPlayer, AsksForBlocksUntilTheSourceRunsDry)
-{
+TEST(AudioPlayer, AsksForBlocksUntilTheSourceRunsDry) {
     const int rate = 16000;
     const std::int64_t block = rate / 10;
     const int blocks = 4;
@@ -176,8 +168,7 @@ TEST(AudioPlayer, AsksForBlocksUntilTheSourceRunsDry)
     EXPECT_EQ(rec.played.back(), blocks * block);
 }
 
-TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio)
-{
+TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio) {
     const int rate = 8000;
     AudioPlayer player;
     player.OpenDevice(rate, 1);
@@ -202,8 +193,7 @@ TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio)
     EXPECT_EQ(rec.blockEnds, 1) << "the dropped block must not be reported as played";
 }
 
-TEST(AudioPlayer, StopSilencesEverything)
-{
+TEST(AudioPlayer, StopSilencesEverything) {
     const int rate = 8000;
     AudioPlayer player;
     player.OpenDevice(rate, 2);
@@ -227,8 +217,7 @@ TEST(AudioPlayer, StopSilencesEverything)
     EXPECT_EQ(rec.blockEnds, 0);
 }
 
-TEST(AudioPlayer, HandlerMayStopFromTheTimer)
-{
+TEST(AudioPlayer, HandlerMayStopFromTheTimer) {
     const int rate = 8000;
     AudioPlayer player;
     player.OpenDevice(rate, 1);
@@ -247,8 +236,7 @@ TEST(AudioPlayer, HandlerMayStopFromTheTimer)
     EXPECT_EQ(rec.blockEnds, 0);
 }
 
-TEST(AudioPlayer, ReopensForAnotherFormatAndRefusesForeignBlocks)
-{
+TEST(AudioPlayer, ReopensForAnotherFormatAndRefusesForeignBlocks) {
     AudioPlayer player;
     player.OpenDevice(44100, 2);
     EXPECT_THROW(player.QueueSamples(silence(100, 44100, 1)), AudioError);

@@ -8,8 +8,7 @@ struct MulDivCase {
 };
 class MulDivTest : public ::testing::TestWithParam<MulDivCase> {};
 
-TEST_P(MulDivTest, RoundsHalvesAwayFromZero)
-{
+TEST_P(MulDivTest, RoundsHalvesAwayFromZero) {
     const auto& p = GetParam();
     EXPECT_EQ(MulDiv(p.a, p.b, p.c), p.expected);
 }
@@ -30,8 +29,7 @@ struct FormatCase {
 };
 class FormatTimeTest : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(FormatTimeTest, Formats)
-{
+TEST_P(FormatTimeTest, Formats) {
     EXPECT_EQ(FormatTime(GetParam().seconds), QString::fromLatin1(GetParam().text));
 }
 
@@ -42,8 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatTimeTest,
                                            FormatCase{-3725, "-01:-02:-05"},
                                            FormatCase{59, "00:00:59"}));
 
-TEST(CleanFileName, RemovesOnlyTheNineCharacters)
-{
+TEST(CleanFileName, RemovesOnlyTheNineCharacters) {
     EXPECT_EQ(CleanFileName(QStringLiteral("a*b?c|d:e\"f/g\\h<i>j")), QStringLiteral("abcdefghij"));
-    EXPECT_EQ(CleanFileName(QStringLiteral("Café – Live. 東京 (1)")), QStringLiteral("Café – Live. 東京 (1)"));
+    EXPECT_EQ(CleanFileName(QStringLiteral("Café – Live. 東京 (1)")),
+              QStringLiteral("Café – Live. 東京 (1)"));
 }

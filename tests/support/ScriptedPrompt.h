@@ -10,21 +10,20 @@
 #include <deque>
 
 class ScriptedPrompt : public Prompt {
-public:
-    QStringList messages;              // every information text, in order
-    QStringList questions;             // every question asked
-    QList<QUrl> openedUrls;            // every folder or page opened
+  public:
+    QStringList messages;                     // every information text, in order
+    QStringList questions;                    // every question asked
+    QList<QUrl> openedUrls;                   // every folder or page opened
     std::deque<QStringList> openFilesAnswers; // empty list = cancel
     std::deque<QString> saveFileAnswers;      // empty = cancel
     std::deque<int> saveFilterAnswers;        // filter index returned (default 1)
     std::deque<QString> folderAnswers;
-    std::deque<bool> questionAnswers;         // default: false (No)
-    QString lastOpenDir;                      // where the open dialog was last shown
-    QStringList lastOpenFilters;              // and with which filters
+    std::deque<bool> questionAnswers; // default: false (No)
+    QString lastOpenDir;              // where the open dialog was last shown
+    QStringList lastOpenFilters;      // and with which filters
 
     void information(const QString& text) override { messages << text; }
-    bool question(const QString& text) override
-    {
+    bool question(const QString& text) override {
         questions << text;
         if (questionAnswers.empty())
             return false;
@@ -32,8 +31,7 @@ public:
         questionAnswers.pop_front();
         return a;
     }
-    QStringList openFiles(const QString& dir, const QStringList& filters) override
-    {
+    QStringList openFiles(const QString& dir, const QStringList& filters) override {
         lastOpenDir = dir;
         lastOpenFilters = filters;
         if (openFilesAnswers.empty())
@@ -42,8 +40,7 @@ public:
         openFilesAnswers.pop_front();
         return a;
     }
-    QString saveFile(const QString&, const QStringList&, int& filterIndex) override
-    {
+    QString saveFile(const QString&, const QStringList&, int& filterIndex) override {
         if (saveFileAnswers.empty())
             return {};
         QString a = saveFileAnswers.front();
@@ -54,8 +51,7 @@ public:
         }
         return a;
     }
-    QString pickFolder(const QString&) override
-    {
+    QString pickFolder(const QString&) override {
         if (folderAnswers.empty())
             return {};
         QString a = folderAnswers.front();

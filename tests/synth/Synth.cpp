@@ -12,14 +12,12 @@
 
 namespace synth {
 
-float toneSample(std::int64_t i, int ch, int rate, double freq)
-{
+float toneSample(std::int64_t i, int ch, int rate, double freq) {
     const double f = freq * (1.0 + 0.5 * ch);
     return static_cast<float>(0.5 * std::sin(2.0 * M_PI * f * double(i) / double(rate)));
 }
 
-std::vector<float> tone(std::int64_t frames, int rate, int channels, double freq)
-{
+std::vector<float> tone(std::int64_t frames, int rate, int channels, double freq) {
     std::vector<float> out(static_cast<size_t>(frames * channels));
     for (std::int64_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
@@ -36,15 +34,13 @@ struct VorbisWriter::State {
     ogg_stream_state os;
     bool finished = false;
 
-    void writePage(const ogg_page& page)
-    {
+    void writePage(const ogg_page& page) {
         std::fwrite(page.header, 1, size_t(page.header_len), file);
         std::fwrite(page.body, 1, size_t(page.body_len), file);
     }
 
     // Moves every finished block through analysis into pages on disk.
-    void drain()
-    {
+    void drain() {
         ogg_packet op;
         ogg_page og;
         while (vorbis_analysis_blockout(&vd, &vb) == 1) {
@@ -58,8 +54,7 @@ struct VorbisWriter::State {
         }
     }
 
-    void flush()
-    {
+    void flush() {
         ogg_page og;
         while (ogg_stream_flush(&os, &og))
             writePage(og);
@@ -67,14 +62,14 @@ struct VorbisWriter::State {
 };
 
 VorbisWriter::VorbisWriter(const QString& path, int rate, int channels, int kbps, float quality)
-    : d(std::make_unique<State>())
-{
+    : d(std::make_unique<State>()) {
     vorbis_info_init(&d->vi);
-    const bool accepted = kbps > 0
-        ? vorbis_encode_setup_managed(&d->vi, channels, rate, -1, long(kbps) * 1000, -1) == 0
-            && vorbis_encode_ctl(&d->vi, OV_ECTL_RATEMANAGE2_SET, nullptr) == 0
-            && vorbis_encode_setup_init(&d->vi) == 0
-        : vorbis_encode_init_vbr(&d->vi, channels, rate, quality) == 0;
+    const bool accepted =
+        kbps > 0
+            ? vorbis_encode_setup_managed(&d->vi, channels, rate, -1, long(kbps) * 1000, -1) == 0 &&
+                  vorbis_encode_ctl(&d->vi, OV_ECTL_RATEMANAGE2_SET, nullptr) == 0 &&
+                  vorbis_encode_setup_init(&d->vi) == 0
+            : vorbis_encode_init_vbr(&d->vi, channels, rate, quality) == 0;
     if (!accepted) {
         vorbis_info_clear(&d->vi);
         throw std::runtime_error("libvorbisenc refused the encoding");
@@ -96,8 +91,7 @@ VorbisWriter::VorbisWriter(const QString& path, int rate, int channels, int kbps
     d->flush();
 }
 
-VorbisWriter::~VorbisWriter()
-{
+VorbisWriter::~VorbisWriter() {
     ogg_stream_clear(&d->os);
     vorbis_block_clear(&d->vb);
     vorbis_dsp_clear(&d->vd);
@@ -106,16 +100,16 @@ VorbisWriter::~VorbisWriter()
     std::fclose(d->file);
 }
 
-float** VorbisWriter::buffer(int frames) { return vorbis_analysis_buffer(&d->vd, frames); }
+float** VorbisWriter::buffer(int frames) {
+    return vorbis_analysis_buffer(&d->vd, frames);
+}
 
-void VorbisWriter::wrote(int frames)
-{
+void VorbisWriter::wrote(int frames) {
     vorbis_analysis_wrote(&d->vd, frames);
     d->drain();
 }
 
-void VorbisWriter::finish()
-{
+void VorbisWriter::finish() {
     if (d->finished)
         return;
     d->finished = true;
@@ -123,8 +117,7 @@ void VorbisWriter::finish()
     d->flush();
 }
 
-void writeOgg(const QString& path, std::int64_t frames, int rate, int channels, double freq)
-{
+void writeOgg(const QString& path, std::int64_t frames, int rate, int channels, double freq) {
     VorbisWriter writer(path, rate, channels);
     const std::int64_t chunk = 4096;
     for (std::int64_t done = 0; done < frames;) {
@@ -139,8 +132,7 @@ void writeOgg(const QString& path, std::int64_t frames, int rate, int channels, 
     writer.finish();
 }
 
-void writeWav(const QString& path, const std::vector<float>& samples, int rate, int channels)
-{
+void writeWav(const QString& path, const std::vector<float>& samples, int rate, int channels) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw std::runtime_error("cannot create " + path.toStdString());
@@ -165,8 +157,7 @@ void writeWav(const QString& path, const std::vector<float>& samples, int rate, 
     f.write(reinterpret_cast<const char*>(pcm.data()), qint64(pcm.size() * 2));
 }
 
-bool run(const QString& program, const QStringList& args, int timeoutMs)
-{
+bool run(const QString& program, const QStringList& args, int timeoutMs) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
@@ -180,23 +171,20 @@ bool run(const QString& program, const QStringList& args, int timeoutMs)
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool makeMp3(const QString& wavPath, const QString& mp3Path, int kbps)
-{
+bool makeMp3(const QString& wavPath, const QString& mp3Path, int kbps) {
     return run(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-b"),
                                         QString::number(kbps), wavPath, mp3Path});
 }
 
-bool makeWma(const QString& wavPath, const QString& wmaPath, int kbps)
-{
+bool makeWma(const QString& wavPath, const QString& wmaPath, int kbps) {
     return run(QStringLiteral("ffmpeg"),
                {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                 QStringLiteral("-y"), QStringLiteral("-i"), wavPath, QStringLiteral("-c:a"),
-                QStringLiteral("wmav2"), QStringLiteral("-b:a"), QString::number(kbps) + QLatin1Char('k'),
-                wmaPath});
+                QStringLiteral("wmav2"), QStringLiteral("-b:a"),
+                QString::number(kbps) + QLatin1Char('k'), wmaPath});
 }
 
-Decoded decodeOgg(const QString& path)
-{
+Decoded decodeOgg(const QString& path) {
     OggVorbis_File vf;
     if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
         throw std::runtime_error("cannot decode " + path.toStdString());

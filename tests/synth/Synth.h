@@ -15,7 +15,7 @@ namespace synth {
 // the test files and is the benchmarks' bound. Throws std::runtime_error when
 // the file cannot be created or the encoding is refused.
 class VorbisWriter {
-public:
+  public:
     // kbps > 0: that average bitrate with rate management off (the program's
     // default encoding); otherwise quality-driven at `quality` (0..1).
     VorbisWriter(const QString& path, int rate, int channels, int kbps = 0, float quality = 0.5f);
@@ -29,7 +29,7 @@ public:
     // Ends the stream and writes its last pages.
     void finish();
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d;
 };
