@@ -357,17 +357,24 @@ int CliSession::info() {
     return failed ? ExitFailed : ExitOk;
 }
 
-int CliSession::split() {
-    int exitCode = ExitOk;
+bool CliSession::prepareRun(int& exitCode) {
     if (!loadSettings(exitCode))
-        return exitCode;
+        return false;
     applyOptions();
     if (state.settings.SplitMode < Custom || state.settings.SplitMode > Unification) {
         prompt.say(QStringLiteral("the settings file names split mode %1, which does not exist; "
                                   "give --mode")
                        .arg(state.settings.SplitMode));
-        return ExitFailed;
+        exitCode = ExitFailed;
+        return false;
     }
+    return true;
+}
+
+int CliSession::split() {
+    int exitCode = ExitOk;
+    if (!prepareRun(exitCode))
+        return exitCode;
     if (!encodingAccepted() || !prepareOutputDir())
         return ExitFailed;
 
@@ -408,15 +415,8 @@ int CliSession::split() {
 
 int CliSession::join() {
     int exitCode = ExitOk;
-    if (!loadSettings(exitCode))
+    if (!prepareRun(exitCode))
         return exitCode;
-    applyOptions();
-    if (state.settings.SplitMode < Custom || state.settings.SplitMode > Unification) {
-        prompt.say(QStringLiteral("the settings file names split mode %1, which does not exist; "
-                                  "give --mode")
-                       .arg(state.settings.SplitMode));
-        return ExitFailed;
-    }
     if (!encodingAccepted())
         return ExitFailed;
 

@@ -30,6 +30,8 @@ class CliSession {
     // for the encoding keys. False after a message; `exitCode` says which.
     bool loadSettings(int& exitCode);
     void applyOptions();
+    // Settings loaded, options applied and a known split mode; false with the exit code set.
+    bool prepareRun(int& exitCode);
     // The settings dialog's test of the encoding, before anything is written.
     bool encodingAccepted();
     bool prepareOutputDir();
