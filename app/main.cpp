@@ -1,14 +1,14 @@
 // The program's entry: one copy per user and display, the windows created
 // once in their order, the main window shown, the event loop run.
-#include "app/AppInfo.h"
-#include "app/MainState.h"
-#include "app/Resources.h"
-#include "app/SingleInstance.h"
-#include "app/Tfm_main.h"
-#include "dialogs/Tfm_about.h"
-#include "dialogs/Tfm_dir.h"
-#include "dialogs/Tfm_set.h"
-#include "tags/Tfm_id3.h"
+#include "core/AppInfo.h"
+#include "core/MainState.h"
+#include "core/Resources.h"
+#include "core/SingleInstance.h"
+#include "ui/MainWindow.h"
+#include "ui/AboutDialog.h"
+#include "ui/FolderDialog.h"
+#include "ui/SettingsDialog.h"
+#include "ui/TagEditDialog.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,16 +33,16 @@ int main(int argc, char** argv) {
     MainState state;
     state.pump = [] { QCoreApplication::processEvents(); };
 
-    Tfm_main fm_main(state);
-    Tfm_set fm_set(state, &fm_main);
-    Tfm_dir fm_dir(state, &fm_main);
-    Tfm_about fm_about(state, &fm_main);
-    Tfm_id3 fm_id3(state, &fm_main);
+    MainWindow fm_main(state);
+    SettingsDialog fm_set(state, &fm_main);
+    FolderDialog fm_dir(state, &fm_main);
+    AboutDialog fm_about(state, &fm_main);
+    TagEditDialog fm_id3(state, &fm_main);
     fm_main.setDialogs(&fm_set, &fm_dir, &fm_about, &fm_id3);
 
     // An open dialog must not keep the program running once the main window
     // has closed.
-    QObject::connect(&fm_main, &Tfm_main::closed, &app, &QCoreApplication::quit,
+    QObject::connect(&fm_main, &MainWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
     try {

@@ -1,6 +1,6 @@
 // Benchmark: admitting 100 five-minute files of each readable format into the
 // job list (opening, measuring, filling the row) and the milliseconds per file.
-#include "app/MainState.h"
+#include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 

@@ -1,6 +1,6 @@
 // Measures the Time split of a 30-minute file into pieces of 60 s through the
 // real split run, against decoding and encoding the same audio directly.
-#include "app/MainState.h"
+#include "core/MainState.h"
 #include "bench/BenchSupport.h"
 #include "convert/Conversion.h"
 #include "joblist/JobList.h"

@@ -2,7 +2,7 @@
 // file is touched, so that a typing mistake never starts half a run.
 #include "cli/CliOptions.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <QRegularExpression>
 #include <algorithm>

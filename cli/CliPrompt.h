@@ -2,7 +2,7 @@
 // dialogs are answered from the command line, and nothing opens on the desktop.
 #pragma once
 
-#include "app/Prompt.h"
+#include "core/Prompt.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #include "cli/CliSession.h"
 
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "audio/MulDiv.h"
 #include "cli/Terminal.h"
 #include "convert/OggSettings.h"
@@ -318,7 +318,7 @@ int CliSession::info() {
     if (Terminal::interruptRequested())
         return ExitInterrupted;
 
-    AudioFile& reader = state.AudioFileRead;
+    AudioFile& reader = state.reader;
     bool first = true;
     for (int row = 0; row < jobs.rowCount() && size_t(row) < state.FileList.size(); ++row) {
         const listrecord& r = state.FileList[size_t(row)];

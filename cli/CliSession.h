@@ -3,8 +3,8 @@
 // split or join run, or prints what the job list holds about each file.
 #pragma once
 
-#include "app/MainState.h"
-#include "app/SkinObject.h"
+#include "core/MainState.h"
+#include "skin/SkinObject.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPrompt.h"
 #include "cli/ProgressBar.h"

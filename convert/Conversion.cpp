@@ -1,8 +1,8 @@
 #include "convert/Conversion.h"
 
-#include "app/MainState.h"
-#include "app/Prompt.h"
-#include "app/SkinObject.h"
+#include "core/MainState.h"
+#include "core/Prompt.h"
+#include "skin/SkinObject.h"
 #include "audio/AudioTransform.h"
 #include "audio/MulDiv.h"
 #include "convert/OggSettings.h"
@@ -105,7 +105,7 @@ void Conversion::ApplyOggSettings(int formatIndex) {
     if (formatIndex != 0)
         return;
     for (const OggFormat& c : oggFormatCalls(s.ini.get()))
-        s.AudioFile2write.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+        s.writer.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
 }
 
 void Conversion::DrawConversionProgress(std::int64_t value) {
@@ -152,7 +152,7 @@ void Conversion::beginRun() {
 }
 
 void Conversion::closeOutput() {
-    AudioFile& writer = s.AudioFile2write;
+    AudioFile& writer = s.writer;
     const QString path = m_openOutput;
     m_currentFile = path;
     m_openOutput.clear();
@@ -170,15 +170,15 @@ void Conversion::closeOutput() {
 // took away are given back.
 void Conversion::endRun() {
     try {
-        if (s.AudioFile2write.IsOpen() || !m_openOutput.isEmpty())
+        if (s.writer.IsOpen() || !m_openOutput.isEmpty())
             closeOutput();
     } catch (const std::exception& e) {
         if (!m_failed)
             fail(m_currentFile, errorText(e));
     }
     try {
-        if (s.AudioFileRead.IsOpen())
-            s.AudioFileRead.Close();
+        if (s.reader.IsOpen())
+            s.reader.Close();
     } catch (const std::exception&) {
         // Nothing of the output depends on closing the source.
     }
@@ -277,7 +277,7 @@ void Conversion::splitFile(int mode, int file) {
     }
     s.focusFileList();
 
-    AudioFile& reader = s.AudioFileRead;
+    AudioFile& reader = s.reader;
     if (reader.IsOpen())
         reader.Close();
     const QString source = s.FileList[size_t(file)].Path;
@@ -308,8 +308,8 @@ void Conversion::splitFile(int mode, int file) {
 
 void Conversion::splitPiece(int mode, int file, int piece, std::int32_t begin, std::int32_t end,
                             std::int64_t fadeOutFrames) {
-    AudioFile& reader = s.AudioFileRead;
-    AudioFile& writer = s.AudioFile2write;
+    AudioFile& reader = s.reader;
+    AudioFile& writer = s.writer;
     const QString source = s.FileList[size_t(file)].Path;
 
     const std::int64_t beginFrame =
@@ -412,8 +412,8 @@ void Conversion::JoinRun() {
             mode, std::vector<listrecord>(s.FileList.begin(), s.FileList.begin() + files));
         m_joinProgress = 0;
 
-        AudioFile& reader = s.AudioFileRead;
-        AudioFile& writer = s.AudioFile2write;
+        AudioFile& reader = s.reader;
+        AudioFile& writer = s.writer;
         if (reader.IsOpen())
             reader.Close();
         m_currentFile = s.FileList.front().Path;
@@ -468,7 +468,7 @@ void Conversion::joinFile(int mode, int file, const JoinTarget& target) {
     }
     s.focusFileList();
 
-    AudioFile& reader = s.AudioFileRead;
+    AudioFile& reader = s.reader;
     if (reader.IsOpen())
         reader.Close();
     m_currentFile = rec.Path;
@@ -509,8 +509,8 @@ void Conversion::joinFile(int mode, int file, const JoinTarget& target) {
 // whole output, as the total does.
 void Conversion::joinBlocks(const listrecord& rec, const JoinTarget& target, bool bounded,
                             std::int64_t& position, std::int64_t end, std::int64_t fadeOutFrames) {
-    AudioFile& reader = s.AudioFileRead;
-    AudioFile& writer = s.AudioFile2write;
+    AudioFile& reader = s.reader;
+    AudioFile& writer = s.writer;
     const std::int64_t blockFrames =
         std::max<std::int64_t>(1, std::int64_t(target.rate) * target.channels);
     while (!bounded || position < end) {

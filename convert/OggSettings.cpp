@@ -1,7 +1,7 @@
 #include "convert/OggSettings.h"
 
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 
 #include <QString>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "convert/PieceMath.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "audio/MulDiv.h"
 #include "joblist/JobRecords.h"
 

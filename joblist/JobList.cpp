@@ -2,9 +2,9 @@
 // their FileList and TagList elements, and the span rows of lv_time.
 #include "joblist/JobList.h"
 
-#include "app/MainState.h"
-#include "app/Prompt.h"
-#include "app/SkinObject.h"
+#include "core/MainState.h"
+#include "core/Prompt.h"
+#include "skin/SkinObject.h"
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
 #include "joblist/TimeText.h"
@@ -162,7 +162,7 @@ void JobList::AdmitFile(const QString& path, int index, int floor) {
 
     ReadTagsOnAdmit(path, row);
 
-    AudioFile& reader = s.AudioFileRead;
+    AudioFile& reader = s.reader;
     if (reader.IsOpen())
         reader.Close();
     reader.OpenRead(path);
@@ -201,7 +201,7 @@ void JobList::AddFiles() {
         if (stopPreview) {
             stopPreview();
         } else {
-            s.AudioPlayer21.Stop();
+            s.player.Stop();
             s.Previewing = false;
         }
     }
@@ -227,7 +227,7 @@ void JobList::AddFiles() {
         } catch (const std::exception&) {
             // AudioError is a std::runtime_error: one handler covers the reader
             // and anything else that failed while the file was measured.
-            AudioFile& reader = s.AudioFileRead;
+            AudioFile& reader = s.reader;
             if (reader.IsOpen())
                 reader.Close();
             reader.SetEnabled(false);

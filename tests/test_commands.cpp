@@ -1,10 +1,10 @@
 // The command table: every skin object's command, the guards while a run is
 // under way, the shared Play/Split/Join/Stop commands, the slider's press,
 // release and drag, and the pop-up menu items.
-#include "app/CommandTable.h"
-#include "app/MainState.h"
-#include "app/SkinEngine.h"
-#include "app/SkinSetup.h"
+#include "commands/CommandTable.h"
+#include "core/MainState.h"
+#include "skin/SkinEngine.h"
+#include "skin/SkinSetup.h"
 #include "joblist/JobList.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
@@ -393,9 +393,9 @@ TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
     EXPECT_FALSE(s.Previewing);
     EXPECT_FALSE(s.Converting);
 
-    table.Skin1MouseDown(s.pb);
+    table.onPress(s.pb);
     EXPECT_TRUE(s.Seeking);
-    table.Skin1MouseUp(s.pb);
+    table.onRelease(s.pb);
     EXPECT_FALSE(s.Seeking);
     // Nothing else may happen without hooks.
     for (const QString& name : CommandTable::commandNames())
@@ -408,17 +408,17 @@ TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
 TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
     SkinObject* other = engine.GetSkinForm(&window)->FindObject(QStringLiteral("Split"));
     ASSERT_NE(other, nullptr);
-    table.Skin1MouseDown(other);
-    table.Skin1ScrollTrack(other, 5);
-    table.Skin1MouseUp(other);
-    table.Skin1MouseDown(nullptr);
+    table.onPress(other);
+    table.onSliderTrack(other, 5);
+    table.onRelease(other);
+    table.onPress(nullptr);
     EXPECT_FALSE(s.Seeking);
     EXPECT_TRUE(calls.isEmpty());
 
-    table.Skin1MouseDown(s.pb);
+    table.onPress(s.pb);
     EXPECT_TRUE(s.Seeking);
-    table.Skin1ScrollTrack(s.pb, 321);
-    table.Skin1MouseUp(s.pb);
+    table.onSliderTrack(s.pb, 321);
+    table.onRelease(s.pb);
     EXPECT_EQ(calls,
               (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
     EXPECT_FALSE(s.Seeking);
@@ -427,11 +427,11 @@ TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
 // --- the pop-up menus ---------------------------------------------------------------------
 
 TEST_F(CommandTest, MenuSplitRunsWithoutOpeningTheFolder) {
-    table.Start1Click(); // empty list: nothing
+    table.splitItem(); // empty list: nothing
     EXPECT_TRUE(calls.isEmpty());
     addThreeAndSelectFirst();
     calls.clear();
-    table.Start1Click();
+    table.splitItem();
     EXPECT_EQ(calls, QStringList{QStringLiteral("split")});
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
 }
@@ -440,17 +440,17 @@ TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun) {
     addThreeAndSelectFirst();
     s.Converting = true;
     calls.clear();
-    table.AddFolder1Click();
-    table.Play1Click();
-    table.Start1Click();
-    table.Join1Click();
-    table.Clear1Click();
-    table.Remove1Click();
+    table.addFolderItem();
+    table.playItem();
+    table.splitItem();
+    table.joinItem();
+    table.clearItem();
+    table.removeItem();
     EXPECT_TRUE(calls.isEmpty());
     EXPECT_EQ(s.lv.rowCount(), 3);
 
-    table.ID3info1Click();
-    table.Stop1Click();
+    table.tagsItem();
+    table.stopItem();
     EXPECT_EQ(calls, (QStringList{QStringLiteral("tags"), QStringLiteral("stopConversion")}));
 }
 
@@ -458,24 +458,24 @@ TEST_F(CommandTest, MenuClearAndRemoveFollowTheActiveList) {
     addThreeAndSelectFirst();
     table.click(QStringLiteral("Ok"));
     jobs.SelectSpan();
-    table.Remove1Click(); // refused while the span list is active
+    table.removeItem(); // refused while the span list is active
     EXPECT_EQ(s.lv.rowCount(), 3);
-    table.Clear1Click(); // resets the spans instead of emptying the list
+    table.clearItem(); // resets the spans instead of emptying the list
     EXPECT_EQ(s.lv.rowCount(), 3);
     EXPECT_EQ(s.FileList[0].SpanCount, 1);
 
     jobs.SelectFile();
-    table.Remove1Click();
+    table.removeItem();
     EXPECT_EQ(s.lv.rowCount(), 2);
-    table.Clear1Click();
+    table.clearItem();
     EXPECT_EQ(s.lv.rowCount(), 0);
 }
 
 TEST_F(CommandTest, HelpMenuOpensPagesAndAbout) {
-    table.Content1Click();
-    table.HomePage1Click();
-    table.About1Click();
-    table.Exit1Click();
+    table.helpItem();
+    table.homePageItem();
+    table.aboutItem();
+    table.exitItem();
     ASSERT_EQ(prompt.openedUrls.size(), 2);
     EXPECT_TRUE(prompt.openedUrls.at(0).isLocalFile());
     EXPECT_EQ(prompt.openedUrls.at(1).scheme(), QStringLiteral("https"));

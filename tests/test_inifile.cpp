@@ -1,6 +1,6 @@
 // IniFile: reading and writing like the classic private-profile functions, and
 // keeping everything else in a file written by another program.
-#include "app/IniFile.h"
+#include "core/IniFile.h"
 #include "support/IniFixture.h"
 
 #include <QFile>

@@ -1,11 +1,11 @@
 // The job list in the real main window, used as a new user would: add files
 // through the open dialog, click a file, mark a span with the slider and the
 // Begin, End and Ok buttons, then read the span rows and the total.
-#include "app/MainState.h"
-#include "app/Skin1.h"
-#include "app/SkinEngine.h"
-#include "app/SkinObject.h"
-#include "app/Tfm_main.h"
+#include "core/MainState.h"
+#include "ui/SkinView.h"
+#include "skin/SkinEngine.h"
+#include "skin/SkinObject.h"
+#include "ui/MainWindow.h"
 #include "audio/MulDiv.h"
 #include "joblist/TimeText.h"
 #include "support/ScriptedPrompt.h"
@@ -33,12 +33,12 @@ class JobListWindowTest : public ::testing::Test {
     QTemporaryDir dir;
     MainState state;
     ScriptedPrompt prompt;
-    std::unique_ptr<Tfm_main> window;
+    std::unique_ptr<MainWindow> window;
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         state.prompt = &prompt;
-        window = std::make_unique<Tfm_main>(state);
+        window = std::make_unique<MainWindow>(state);
         window->show();
         QApplication::processEvents();
         ASSERT_NE(state.pb, nullptr);

@@ -363,7 +363,7 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
     EXPECT_FALSE(state.Converting);
-    EXPECT_FALSE(state.AudioFile2write.IsOpen());
+    EXPECT_FALSE(state.writer.IsOpen());
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
     EXPECT_EQ(state.FileList[0].SpanCount, 2);
     EXPECT_EQ(state.FileList[1].SpanCount, 2);

@@ -1,14 +1,14 @@
 // The main window under the offscreen platform: its size and places, the
 // instructions, the lists and menus, the skin with its six objects, the skin
 // view's mouse handling, the skin engine's refusals, and the close sequence.
-#include "app/IniFile.h"
-#include "app/MainState.h"
-#include "app/Skin1.h"
-#include "app/SkinEngine.h"
-#include "app/SkinIcons.h"
-#include "app/SkinSetup.h"
-#include "app/Tfm_main.h"
-#include "dialogs/Tfm_about.h"
+#include "core/IniFile.h"
+#include "core/MainState.h"
+#include "ui/SkinView.h"
+#include "skin/SkinEngine.h"
+#include "ui/SkinIcons.h"
+#include "skin/SkinSetup.h"
+#include "ui/MainWindow.h"
+#include "ui/AboutDialog.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 
@@ -57,7 +57,7 @@ class MainWindowTest : public ::testing::Test {
     QTemporaryDir dir;
     MainState s;
     ScriptedPrompt prompt;
-    std::unique_ptr<Tfm_main> w;
+    std::unique_ptr<MainWindow> w;
 
     QString iniPath() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
     QString outDir() const { return dir.filePath(QStringLiteral("out")); }
@@ -66,7 +66,7 @@ class MainWindowTest : public ::testing::Test {
         s.prompt = &prompt;
         s.ini = std::make_unique<IniFile>(iniPath());
         s.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir());
-        w = std::make_unique<Tfm_main>(s);
+        w = std::make_unique<MainWindow>(s);
     }
     void TearDown() override { w.reset(); }
 
@@ -344,7 +344,7 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
 }
 
 TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
-    Tfm_about about(s, w.get());
+    AboutDialog about(s, w.get());
     w->setDialogs(nullptr, nullptr, &about, nullptr);
     showWindow();
     w->findChild<QAction*>(QStringLiteral("About1"))->trigger();
@@ -393,7 +393,7 @@ TEST_F(MainWindowTest, RefusedSaveKeepsTheWindowOpen) {
 TEST_F(MainWindowTest, ExitItemClosesTheWindow) {
     showWindow();
     bool closed = false;
-    QObject::connect(w.get(), &Tfm_main::closed, [&] { closed = true; });
+    QObject::connect(w.get(), &MainWindow::closed, [&] { closed = true; });
     w->findChild<QAction*>(QStringLiteral("Exit1"))->trigger();
     EXPECT_TRUE(closed);
     EXPECT_FALSE(w->isVisible());

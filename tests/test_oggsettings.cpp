@@ -1,7 +1,7 @@
 // The encoder set-up from the "ogg" keys of the settings file: which calls the
 // writer gets, and that each of them shows in the written file.
-#include "app/IniFile.h"
-#include "app/MainState.h"
+#include "core/IniFile.h"
+#include "core/MainState.h"
 #include "convert/Conversion.h"
 #include "convert/OggSettings.h"
 #include "joblist/JobList.h"
@@ -108,7 +108,7 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     state.ini = iniWith(dir, keys);
     JobList jobs(state);
     Conversion conversion(state, jobs);
-    AudioFile& w = state.AudioFile2write;
+    AudioFile& w = state.writer;
     if (presetKbps > 0)
         w.SetOggFormat(44100, 2, presetKbps, 0, 0, -1);
     conversion.ApplyOggSettings(formatIndex);

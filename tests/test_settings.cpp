@@ -1,7 +1,7 @@
 // LoadSettings / SaveSettings of the nine cached settings: defaults, odd values
 // of hand-edited files, the output folder, and a classic file kept intact.
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "support/IniFixture.h"
 
 #include <QDir>

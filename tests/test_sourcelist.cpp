@@ -83,8 +83,8 @@ TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut) {
     EXPECT_EQ(list.selectedRow(), 0);
     EXPECT_EQ(state.SelectedFile, 0);
     EXPECT_EQ(tataltime.text(), FormatTime(4));
-    EXPECT_FALSE(state.AudioFileRead.IsOpen());
-    EXPECT_TRUE(state.AudioFileRead.Enabled());
+    EXPECT_FALSE(state.reader.IsOpen());
+    EXPECT_TRUE(state.reader.Enabled());
     EXPECT_FALSE(state.Adding);
 }
 

@@ -360,8 +360,8 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
     EXPECT_EQ(state.FileList[0].SpanCount, 3);
     EXPECT_EQ(state.FileList[1].SpanCount, 3);
-    EXPECT_FALSE(state.AudioFile2write.IsOpen());
-    EXPECT_FALSE(state.AudioFileRead.IsOpen());
+    EXPECT_FALSE(state.writer.IsOpen());
+    EXPECT_FALSE(state.reader.IsOpen());
     if (p.unwritableFolder) {
         EXPECT_TRUE(conversion.lastOutputs().isEmpty());
         EXPECT_TRUE(prompt.openedUrls.isEmpty());

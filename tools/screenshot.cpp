@@ -2,11 +2,11 @@
 //   screenshot [output.png] [--scale N] [--empty]
 // With a few synthesised files in the list unless --empty is given. Touches
 // nothing of the user's: settings and audio live in a temporary folder.
-#include "app/IniFile.h"
-#include "app/MainState.h"
-#include "app/Prompt.h"
-#include "app/Resources.h"
-#include "app/Tfm_main.h"
+#include "core/IniFile.h"
+#include "core/MainState.h"
+#include "core/Prompt.h"
+#include "core/Resources.h"
+#include "ui/MainWindow.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         std::make_unique<IniFile>(QDir(temp.path()).filePath(QStringLiteral("VAZOzojoin.ini")));
     state.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir);
 
-    Tfm_main window(state);
+    MainWindow window(state);
     window.FormShow();
     if (!empty) {
         try {

@@ -2,8 +2,8 @@
 // writes to (slider, position, total, name), for tests of the job list itself.
 #pragma once
 
-#include "app/MainState.h"
-#include "app/SkinObject.h"
+#include "core/MainState.h"
+#include "skin/SkinObject.h"
 #include "joblist/JobList.h"
 #include "support/ScriptedPrompt.h"
 

@@ -1,6 +1,6 @@
 #include "support/RunFixture.h"
 
-#include "app/IniFile.h"
+#include "core/IniFile.h"
 #include "synth/Synth.h"
 
 #include <QDir>

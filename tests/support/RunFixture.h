@@ -3,8 +3,8 @@
 // a run draws on (position text, progress bar), the job list and the runs.
 #pragma once
 
-#include "app/MainState.h"
-#include "app/SkinObject.h"
+#include "core/MainState.h"
+#include "skin/SkinObject.h"
 #include "convert/Conversion.h"
 #include "joblist/JobList.h"
 #include "support/ScriptedPrompt.h"

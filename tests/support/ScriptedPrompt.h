@@ -2,7 +2,7 @@
 // that the test fills beforehand. Never blocks.
 #pragma once
 
-#include "app/Prompt.h"
+#include "core/Prompt.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,0 +1,210 @@
+// The skin engine (see SkinEngine.h). The description is JSON:
+//   { "forms": [ { "name", "size": [w, h], "colors": { role: "#rrggbb" },
+//                  "decorations": [ { "type", "rect": [x, y, w, h], "text", "style" } ],
+//                  "objects": [ { "name", "kind", "rect", "label", "icon", "tooltip",
+//                                 "style", "text", "max", "page", "position" } ] } ] }
+// Anything malformed is refused as a whole, so a form never comes half loaded.
+#include "skin/SkinEngine.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <memory>
+
+namespace {
+
+struct Invalid {
+    QString reason;
+};
+
+QRect rectOf(const QJsonValue& value, const QString& what) {
+    const QJsonArray a = value.toArray();
+    if (a.size() != 4)
+        throw Invalid{QStringLiteral("%1 needs a rectangle [x, y, width, height]").arg(what)};
+    for (const QJsonValue& v : a) {
+        if (!v.isDouble())
+            throw Invalid{QStringLiteral("%1 has a rectangle that is not four numbers").arg(what)};
+    }
+    const QRect r(a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt(), a.at(3).toInt());
+    if (r.width() < 0 || r.height() < 0)
+        throw Invalid{QStringLiteral("%1 has a negative size").arg(what)};
+    return r;
+}
+
+SkinObject::Kind kindOf(const QString& text, const QString& what) {
+    if (text == QLatin1String("button"))
+        return SkinObject::Button;
+    if (text == QLatin1String("slider"))
+        return SkinObject::Slider;
+    if (text == QLatin1String("text"))
+        return SkinObject::Text;
+    if (text == QLatin1String("bar"))
+        return SkinObject::Bar;
+    throw Invalid{QStringLiteral("%1 has the unknown kind \"%2\"").arg(what, text)};
+}
+
+std::unique_ptr<SkinForm> formOf(const QJsonObject& json) {
+    const QString name = json.value(QLatin1String("name")).toString();
+    if (name.isEmpty())
+        throw Invalid{QStringLiteral("a form has no name")};
+    const QString formWhat = QStringLiteral("form \"%1\"").arg(name);
+    const QJsonArray size = json.value(QLatin1String("size")).toArray();
+    if (size.size() != 2 || !size.at(0).isDouble() || !size.at(1).isDouble())
+        throw Invalid{QStringLiteral("%1 needs a size [width, height]").arg(formWhat)};
+
+    auto form = std::make_unique<SkinForm>(name, QSize(size.at(0).toInt(), size.at(1).toInt()));
+
+    const QJsonObject colors = json.value(QLatin1String("colors")).toObject();
+    for (auto it = colors.constBegin(); it != colors.constEnd(); ++it) {
+        const QColor c = QColor::fromString(it.value().toString());
+        if (!c.isValid())
+            throw Invalid{
+                QStringLiteral("%1 has an invalid colour for \"%2\"").arg(formWhat, it.key())};
+        form->colors.insert(it.key(), c);
+    }
+
+    for (const QJsonValue& v : json.value(QLatin1String("decorations")).toArray()) {
+        const QJsonObject d = v.toObject();
+        SkinDecoration deco;
+        deco.type = d.value(QLatin1String("type")).toString();
+        if (deco.type.isEmpty())
+            throw Invalid{QStringLiteral("%1 has a decoration without a type").arg(formWhat)};
+        deco.rect = rectOf(d.value(QLatin1String("rect")),
+                           QStringLiteral("a decoration of %1").arg(formWhat));
+        deco.text = d.value(QLatin1String("text")).toString();
+        deco.style = d.value(QLatin1String("style")).toString();
+        form->decorations.append(deco);
+    }
+
+    const QJsonArray objects = json.value(QLatin1String("objects")).toArray();
+    for (const QJsonValue& v : objects) {
+        const QJsonObject o = v.toObject();
+        const QString objName = o.value(QLatin1String("name")).toString();
+        if (objName.isEmpty())
+            throw Invalid{QStringLiteral("%1 has an object without a name").arg(formWhat)};
+        const QString what = QStringLiteral("object \"%1\"").arg(objName);
+        if (form->FindObject(objName))
+            throw Invalid{QStringLiteral("%1 appears twice in %2").arg(what, formWhat)};
+        auto* object =
+            new SkinObject(objName, kindOf(o.value(QLatin1String("kind")).toString(), what),
+                           rectOf(o.value(QLatin1String("rect")), what));
+        form->addObject(object);
+        object->label = o.value(QLatin1String("label")).toString();
+        object->icon = o.value(QLatin1String("icon")).toString();
+        object->tooltip = o.value(QLatin1String("tooltip")).toString();
+        object->style = o.value(QLatin1String("style")).toString();
+        object->SetObjectText(o.value(QLatin1String("text")).toString());
+        object->SetSliderMax(o.value(QLatin1String("max")).toInt(100));
+        object->SetSliderPage(o.value(QLatin1String("page")).toInt(0));
+        object->SetSliderPosition(o.value(QLatin1String("position")).toInt(0));
+    }
+    return form;
+}
+
+} // namespace
+
+SkinEngine::SkinEngine(QObject* parent) : QObject(parent) {}
+
+SkinEngine::~SkinEngine() {
+    qDeleteAll(m_forms);
+}
+
+void SkinEngine::LoadSkin(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw SkinError(
+            QStringLiteral("Unable to read the skin file %1: %2").arg(path, file.errorString()));
+    const QByteArray data = file.readAll();
+
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &parseError);
+    const auto refuse = [&path](const QString& reason) {
+        throw SkinError(QStringLiteral("The skin file %1 is not a valid skin description: %2")
+                            .arg(path, reason));
+    };
+    if (parseError.error != QJsonParseError::NoError)
+        refuse(
+            QStringLiteral("%1 at offset %2").arg(parseError.errorString()).arg(parseError.offset));
+    if (!doc.isObject())
+        refuse(QStringLiteral("no description object"));
+
+    std::vector<std::unique_ptr<SkinForm>> forms;
+    try {
+        const QJsonArray jsonForms = doc.object().value(QLatin1String("forms")).toArray();
+        for (const QJsonValue& v : jsonForms) {
+            auto form = formOf(v.toObject());
+            for (const auto& f : forms) {
+                if (f->name() == form->name())
+                    throw Invalid{QStringLiteral("form \"%1\" appears twice").arg(form->name())};
+            }
+            forms.push_back(std::move(form));
+        }
+    } catch (const Invalid& e) {
+        refuse(e.reason);
+    }
+    if (forms.empty())
+        refuse(QStringLiteral("it holds no form"));
+
+    // Windows drawn with the old forms lose them; their views draw nothing.
+    const QList<QObject*> windows = m_applied.keys();
+    m_applied.clear();
+    for (QObject* window : windows)
+        emit formApplied(window, nullptr);
+    qDeleteAll(m_forms);
+    m_forms.clear();
+    for (auto& f : forms) {
+        f->setParent(this);
+        m_forms.append(f.release());
+    }
+    m_path = path;
+}
+
+void SkinEngine::ApplySkin(QObject* window) {
+    if (!window)
+        return;
+    if (m_forms.isEmpty())
+        throw SkinError(QStringLiteral("No skin is loaded"));
+    if (!m_applied.contains(window))
+        connect(window, &QObject::destroyed, this, [this, window] { forget(window); });
+    m_applied.insert(window, m_forms.constFirst());
+    emit formApplied(window, m_forms.constFirst());
+}
+
+void SkinEngine::ApplyFormSkin(QObject* window, const QString& formName) {
+    if (!window)
+        return;
+    SkinForm* form = formNamed(formName);
+    if (!form)
+        throw SkinError(
+            QStringLiteral("The skin file %1 has no form \"%2\"").arg(m_path, formName));
+    if (!m_applied.contains(window))
+        connect(window, &QObject::destroyed, this, [this, window] { forget(window); });
+    m_applied.insert(window, form);
+    emit formApplied(window, form);
+}
+
+SkinForm* SkinEngine::GetSkinForm(QObject* window) const {
+    return m_applied.value(window, nullptr);
+}
+
+QStringList SkinEngine::formNames() const {
+    QStringList names;
+    for (const SkinForm* f : m_forms)
+        names << f->name();
+    return names;
+}
+
+SkinForm* SkinEngine::formNamed(const QString& name) const {
+    for (SkinForm* f : m_forms) {
+        if (f->name() == name)
+            return f;
+    }
+    return nullptr;
+}
+
+void SkinEngine::forget(QObject* window) {
+    m_applied.remove(window);
+}

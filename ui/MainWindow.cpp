@@ -1,0 +1,413 @@
+// The main window (see MainWindow.h).
+#include "ui/MainWindow.h"
+
+#include "core/IniFile.h"
+#include "core/MainState.h"
+#include "core/Settings.h"
+#include "ui/SkinView.h"
+#include "ui/SkinIcons.h"
+#include "skin/SkinSetup.h"
+#include "ui/WidgetPrompt.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTableView>
+
+namespace {
+
+constexpr int ClientWidth = 480;
+constexpr int ClientHeight = 418;
+constexpr int ListTop = 92;
+constexpr int ListHeight = 180;
+
+// Arial at a pixel size, narrowed by `stretch` percent. The window's texts are
+// laid out for Arial's widths; where the desktop has neither Arial nor a face
+// of the same widths (Liberation Sans, Arimo), the stand-in (wider, as DejaVu
+// Sans is) is narrowed a further eighth so that the lines still fit.
+QFont arialFont(int pixelSize, bool italic, int stretch = 100) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    font.setItalic(italic);
+    const QString used = QFontInfo(font).family();
+    static const QStringList sameWidths = {QStringLiteral("Arial"),
+                                           QStringLiteral("Liberation Sans"),
+                                           QStringLiteral("Arimo"), QStringLiteral("Helvetica")};
+    if (!sameWidths.contains(used, Qt::CaseInsensitive))
+        stretch = stretch * 87 / 100;
+    if (stretch != 100)
+        font.setStretch(stretch);
+    return font;
+}
+
+void styleList(QTableView* view) {
+    view->setShowGrid(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(20);
+    view->horizontalHeader()->setSectionsClickable(false);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setStretchLastSection(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->horizontalHeader()->setFixedHeight(22);
+    view->setStyleSheet(QStringLiteral(
+        "QTableView { background: #ffffff; border: 1px solid #d3dae5; gridline-color: #e5e9f0;"
+        " selection-background-color: #2563eb; selection-color: #ffffff; }"
+        "QHeaderView::section { background: #f4f6fa; color: #475569; border: none;"
+        " border-right: 1px solid #e5e9f0; border-bottom: 1px solid #d3dae5; padding-left: 3px; "
+        "}"));
+    // "00:00:00 - 00:00:00" must fit the fixed 100 pixels of its column.
+    view->setFont(arialFont(11, false, 92));
+    QFont headerFont = arialFont(11, false, 88);
+    headerFont.setWeight(QFont::DemiBold);
+    view->horizontalHeader()->setFont(headerFont);
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      s(state), m_jobs(state), m_conversion(state, m_jobs), m_commands(state, m_jobs),
+      m_skinPath(defaultSkinPath()) {
+    setObjectName(QStringLiteral("fm_main"));
+    setWindowTitle(QStringLiteral("Cadelo"));
+    setFixedSize(ClientWidth, ClientHeight);
+    move(261, 171);
+
+    if (!s.prompt) {
+        m_ownPrompt = std::make_unique<WidgetPrompt>(this);
+        s.prompt = m_ownPrompt.get();
+    }
+
+    // Created first so that it lies behind every control.
+    skin1 = new SkinView(m_engine, this, this);
+    skin1->setGeometry(0, 0, ClientWidth, ClientHeight);
+
+    createLists();
+    createInstructions();
+
+    cb_format = new QComboBox(this);
+    cb_format->setObjectName(QStringLiteral("cb_format"));
+    cb_format->addItem(QStringLiteral("OGG"));
+    cb_format->setCurrentIndex(s.formatIndex);
+    cb_format->setGeometry(12, 304, 100, 24);
+    cb_format->setToolTip(QStringLiteral("Output format"));
+    connect(cb_format, &QComboBox::currentIndexChanged, this,
+            [this](int index) { s.formatIndex = index; });
+
+    createMenus();
+    wireHooks();
+
+    connect(skin1, &SkinView::Click, this,
+            [this](SkinObject* o) { guarded([&] { m_commands.onClick(o); }); });
+    connect(skin1, &SkinView::MouseDown, this,
+            [this](SkinObject* o) { guarded([&] { m_commands.onPress(o); }); });
+    connect(skin1, &SkinView::MouseUp, this,
+            [this](SkinObject* o) { guarded([&] { m_commands.onRelease(o); }); });
+    connect(skin1, &SkinView::ScrollTrack, this, [this](SkinObject* o, int position) {
+        guarded([&] { m_commands.onSliderTrack(o, position); });
+    });
+
+    connect(&s, &MainState::instructionsVisibleChanged, sm, &QWidget::setVisible);
+    connect(&s, &MainState::nameColumnWidthChanged, this,
+            [this](int width) { lv->setColumnWidth(0, width); });
+    connect(&s, &MainState::fileListFocusRequested, this, [this] { lv->setFocus(); });
+}
+
+MainWindow::~MainWindow() {
+    if (m_ownPrompt && s.prompt == m_ownPrompt.get())
+        s.prompt = nullptr;
+    // The views go before the state's models and selection models do, and the
+    // skin objects go with the engine: the state must not keep them.
+    delete lv;
+    lv = nullptr;
+    delete lv_time;
+    lv_time = nullptr;
+    s.pb = s.timecaption = s.tataltime = s.nm = s.pbpos = s.convertpb = nullptr;
+}
+
+void MainWindow::createLists() {
+    lv = new QTableView(this);
+    lv->setObjectName(QStringLiteral("lv"));
+    styleList(lv);
+    lv->setModel(&s.lv);
+    lv->setSelectionModel(&s.lvSelection);
+    lv->setGeometry(120, ListTop, 122, ListHeight);
+
+    lv_time = new QTableView(this);
+    lv_time->setObjectName(QStringLiteral("lv_time"));
+    styleList(lv_time);
+    lv_time->setModel(&s.lv_time);
+    lv_time->setSelectionModel(&s.lvTimeSelection);
+    lv_time->setGeometry(243, ListTop, 227, ListHeight);
+
+    applyListColumns();
+    // A model that is rebuilt from scratch forgets the views' column set-up.
+    for (QStandardItemModel* model : {&s.lv, &s.lv_time}) {
+        connect(model, &QAbstractItemModel::modelReset, this, &MainWindow::applyListColumns);
+        connect(model, &QAbstractItemModel::columnsInserted, this, &MainWindow::applyListColumns);
+    }
+
+    // A click counts also on the empty space below the rows, so the viewports
+    // are watched rather than the views' clicked signal.
+    lv->viewport()->installEventFilter(this);
+    lv_time->viewport()->installEventFilter(this);
+    for (QTableView* view : {lv, lv_time}) {
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            p_lv->popup(view->viewport()->mapToGlobal(pos));
+        });
+    }
+}
+
+void MainWindow::applyListColumns() {
+    lv->setColumnWidth(0, s.nameColumnWidth);
+    lv->setColumnHidden(1, true);
+    lv_time->setColumnWidth(0, 100);
+    lv_time->setColumnWidth(1, 55);
+    lv_time->setColumnWidth(2, 60);
+}
+
+QStringList MainWindow::instructionLines() {
+    return {
+        QString(),
+        QStringLiteral(" "),
+        QStringLiteral("    1. Click \"Add\" to add files you want to convert"),
+        QStringLiteral("    2. Set begin-time/end-time for every file."),
+        QStringLiteral("    3. Click \"OK\" button to notarize."),
+        QStringLiteral("    4. Set Output Format"),
+        QStringLiteral("    5. To cut piece from one big audio file, Click \"Split\""),
+        QStringLiteral("    6. To marge multiple files into one big file, Click "),
+        QStringLiteral("\"Join\""),
+        QStringLiteral("    7. To terminate the conversion, click \"Stop\" button."),
+    };
+}
+
+void MainWindow::createInstructions() {
+    sm = new QPlainTextEdit(this);
+    sm->setObjectName(QStringLiteral("sm"));
+    sm->setReadOnly(true);
+    sm->setPlainText(instructionLines().join(u'\n'));
+    sm->setFont(arialFont(13, true));
+    sm->setGeometry(120, ListTop, 350, ListHeight);
+    sm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Disabled so that it takes no focus or clicks, but kept readable.
+    QPalette pal = sm->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Text, QColor(0x33, 0x41, 0x55));
+    pal.setColor(QPalette::Disabled, QPalette::Base, QColor(0xf8, 0xfa, 0xfc));
+    sm->setPalette(pal);
+    sm->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
+    sm->setEnabled(false);
+    sm->setVisible(s.instructionsVisible);
+}
+
+void MainWindow::createMenus() {
+    struct Item {
+        const char* name;
+        const char* caption;
+        const char* icon;
+        void (CommandTable::*command)();
+    };
+    const auto build = [this](const char* menuName, std::initializer_list<Item> items) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QString::fromLatin1(menuName));
+        for (const Item& item : items) {
+            if (!item.name) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(skinIcon(QString::fromLatin1(item.icon)),
+                                              QString::fromLatin1(item.caption));
+            action->setObjectName(QString::fromLatin1(item.name));
+            const auto command = item.command;
+            connect(action, &QAction::triggered, this,
+                    [this, command] { guarded([&] { (m_commands.*command)(); }); });
+        }
+        return menu;
+    };
+    using C = CommandTable;
+    const Item separator{nullptr, nullptr, nullptr, nullptr};
+
+    p_lv = build("p_lv", {{"AddFile1", "Add File", "add", &C::addFilesItem},
+                          {"AddFolder1", "Add Path", "folder", &C::addFolderItem},
+                          {"Clear1", "Clear", "clear", &C::clearItem},
+                          {"Remove1", "Remove", "remove", &C::removeItem},
+                          {"ID3info1", "ID3 info", "tag", &C::tagsItem},
+                          {"UP1", "UP", "up", &C::moveUpItem},
+                          {"Down1", "Down", "down", &C::moveDownItem},
+                          {"Play1", "Play", "play", &C::playItem},
+                          {"Stop1", "Stop", "stop", &C::stopItem}});
+    p_file = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
+                              {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
+                              {"Remove2", "Remove", "remove", &C::removeItem},
+                              {"Exit1", "Exit", "exit", &C::exitItem}});
+    p_action = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUpItem},
+                                  {"FileDown1", "File Down", "down", &C::moveDownItem},
+                                  {"Remove3", "Remove", "remove", &C::removeItem},
+                                  {"Clear2", "Clear", "clear", &C::clearItem},
+                                  {"ID31", "ID3 info", "tag", &C::tagsItem},
+                                  {"Start1", "Split", "split", &C::splitItem},
+                                  {"Join1", "Join", "join", &C::joinItem},
+                                  {"Stop2", "Stop", "stopall", &C::stopItem}});
+    p_help = build("p_help", {{"Content1", "Content", "guide", &C::helpItem},
+                              separator,
+                              {"HomePage1", "HomePage", "home", &C::homePageItem},
+                              separator,
+                              {"About1", "About", "about", &C::aboutItem}});
+}
+
+void MainWindow::wireHooks() {
+    CommandHooks& h = m_commands.hooks;
+    h.openMenu = [this](const QString& menu, const QPoint& offset) { popupMenu(menu, offset); };
+    h.showSettings = [this] { showModal(m_fmSet); };
+    h.showTagDialog = [this] { showModal(m_fmId3); };
+    h.showAbout = [this] {
+        if (!m_fmAbout)
+            return;
+        m_fmAbout->show();
+        m_fmAbout->raise();
+        m_fmAbout->activateWindow();
+    };
+    h.closeWindow = [this] { close(); };
+
+    h.splitRun = [this] { m_conversion.SplitRun(); };
+    h.chooseJoinOutput = [this] { return m_conversion.ChooseJoinOutput(); };
+    h.joinRun = [this] { m_conversion.JoinRun(); };
+    h.stopConversion = [this] { m_conversion.StopConversion(); };
+}
+
+void MainWindow::setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3) {
+    m_fmSet = fm_set;
+    m_fmDir = fm_dir;
+    m_fmAbout = fm_about;
+    m_fmId3 = fm_id3;
+}
+
+void MainWindow::popupMenu(const QString& name, const QPoint& offset) {
+    QMenu* menu = findChild<QMenu*>(name, Qt::FindDirectChildrenOnly);
+    if (menu)
+        menu->popup(frameGeometry().topLeft() + offset);
+}
+
+void MainWindow::showModal(QDialog* dialog) {
+    if (!dialog)
+        return;
+    dialog->move(frameGeometry().topLeft());
+    dialog->exec();
+}
+
+template <typename F> void MainWindow::guarded(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        reportError(e);
+    }
+}
+
+void MainWindow::reportError(const std::exception& error) {
+    if (s.prompt)
+        s.prompt->information(QString::fromUtf8(error.what()));
+}
+
+void MainWindow::FormShow() {
+    if (m_formShown)
+        return;
+    m_formShown = true;
+
+    if (!s.ini)
+        s.ini = std::make_unique<IniFile>(settingsFilePath());
+    LoadSettings(*s.ini, s.settings);
+    m_settingsLoaded = true;
+
+    SetUpSkin(s, m_engine, this, m_skinPath, [this] { m_jobs.RefreshTotal(); });
+
+    lv->move(120, ListTop);
+    lv_time->move(243, ListTop);
+    sm->move(120, ListTop);
+
+    s.reader.SetEnabled(true);
+    s.writer.SetEnabled(true);
+
+    s.SelectedSpan = 0;
+    s.Converting = false;
+    s.Previewing = false;
+    s.Seeking = false;
+    s.SpanListActive = false;
+
+    if (s.pb) {
+        s.pb->SetSliderPosition(0);
+        s.pb->RedrawObject();
+    }
+}
+
+bool MainWindow::FormCloseQuery() {
+    if (s.Converting)
+        m_commands.stopConversion();
+    // Settings never loaded (the first show failed early) are not written over
+    // the user's file.
+    if (!m_settingsLoaded)
+        return true;
+    try {
+        SaveSettings(*s.ini, s.settings);
+    } catch (const IniWriteError& e) {
+        if (s.prompt)
+            s.prompt->information(e.message());
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!m_formShown)
+        guarded([this] { FormShow(); });
+    QWidget::showEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    bool allowed = true;
+    guarded([&] { allowed = FormCloseQuery(); });
+    if (!allowed) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const bool onLv = lv && watched == lv->viewport();
+    const bool onLvTime = lv_time && watched == lv_time->viewport();
+    if ((onLv || onLvTime) && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (onLv)
+            guarded([this] { lvClick(); });
+        else
+            guarded([this] { lv_timeClick(); });
+    } else if (onLvTime && event->type() == QEvent::MouseButtonDblClick) {
+        guarded([this] { lv_timeClick(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The selection has already moved with the press; SelectFile and SelectSpan
+// read it (and put it back where a run or a preview holds it).
+void MainWindow::lvClick() {
+    m_jobs.SelectFile();
+}
+
+void MainWindow::lv_timeClick() {
+    m_jobs.SelectSpan();
+}

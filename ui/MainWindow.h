@@ -1,0 +1,101 @@
+// The main window fm_main: the skin with its buttons, slider and texts, the
+// file and span lists over it, the instructions panel, the format box and the
+// four pop-up menus; its first show, its close and the routing of commands.
+#pragma once
+
+#include "commands/CommandTable.h"
+#include "skin/SkinEngine.h"
+#include "convert/Conversion.h"
+#include "joblist/JobList.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <exception>
+#include <memory>
+
+class MainState;
+class QComboBox;
+class QDialog;
+class QMenu;
+class QPlainTextEdit;
+class QTableView;
+class SkinView;
+class WidgetPrompt;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+  public:
+    // Uses the state's prompt when it has one (tests), otherwise real dialogs.
+    explicit MainWindow(MainState& state, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The dialogs created after the window; the commands open them.
+    void setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3);
+    // The skin description read at the first show (the shipped one by default).
+    void setSkinPath(const QString& path) { m_skinPath = path; }
+
+    // The show sequence: settings, skin, list places, components, run state.
+    // Runs once; throws what the skin set-up throws (SkinError).
+    void FormShow();
+    // The close sequence; false keeps the window open (settings not written).
+    bool FormCloseQuery();
+    // The program's error display for a failure nobody else handled.
+    void reportError(const std::exception& error);
+
+    JobList& jobList() { return m_jobs; }
+    CommandTable& commands() { return m_commands; }
+    Conversion& conversion() { return m_conversion; }
+    SkinEngine& skinEngine() { return m_engine; }
+    MainState& state() { return s; }
+
+    // Controls, named as the rest of the program knows them.
+    SkinView* skin1 = nullptr;
+    QTableView* lv = nullptr;
+    QTableView* lv_time = nullptr;
+    QPlainTextEdit* sm = nullptr;
+    QComboBox* cb_format = nullptr;
+    QMenu* p_lv = nullptr;
+    QMenu* p_file = nullptr;
+    QMenu* p_action = nullptr;
+    QMenu* p_help = nullptr;
+
+    // The lines of the instructions panel.
+    static QStringList instructionLines();
+
+  signals:
+    // The close was allowed; the program ends its event loop on it.
+    void closed();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void createLists();
+    void createInstructions();
+    void createMenus();
+    void wireHooks();
+    void applyListColumns();
+    void popupMenu(const QString& name, const QPoint& offset);
+    void showModal(QDialog* dialog);
+    template <typename F> void guarded(F&& f);
+
+    void lvClick();
+    void lv_timeClick();
+
+    MainState& s;
+    std::unique_ptr<WidgetPrompt> m_ownPrompt;
+    SkinEngine m_engine;
+    JobList m_jobs;
+    Conversion m_conversion;
+    CommandTable m_commands;
+    QString m_skinPath;
+    bool m_formShown = false;
+    bool m_settingsLoaded = false;
+
+    QPointer<QDialog> m_fmSet;
+    QPointer<QWidget> m_fmDir;
+    QPointer<QWidget> m_fmAbout;
+    QPointer<QDialog> m_fmId3;
+};
