@@ -1,7 +1,8 @@
 // INI settings file with the manners of the classic private-profile functions.
 // Lines are kept as raw bytes so that a file written by another program (ANSI
 // text, comments, foreign sections, CRLF ends) survives our writes untouched;
-// only the line we change is rewritten.
+// only the line we change is rewritten. Every line keeps its own line end, so a
+// file of LF, CRLF or bare CR ends (or a mix of them) keeps its style.
 #include "core/IniFile.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -17,31 +19,43 @@ namespace {
 
 constexpr int MaxStringLength = 2047;
 
-struct Lines {
-    QList<QByteArray> lines; // without their line ends
-    QByteArray eol = "\n";   // the file's own line end, kept on rewrite
-    bool finalEol = true;    // whether the last line had a line end
+struct Line {
+    QByteArray text; // without its line end
+    QByteArray end;  // "\r\n", "\n", "\r", or empty for a last line without one
 };
 
+struct Lines {
+    QList<Line> lines;
+    QByteArray eol = "\n"; // the file's first line end, given to the lines we add
+};
+
+// CRLF, LF and a bare CR (old Mac editors) each end a line, so a file of any of
+// these styles reads line by line and no stray CR ends up inside a value.
 Lines readLines(const QString& path) {
     Lines result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
     const QByteArray data = file.readAll();
-    if (data.isEmpty())
-        return result;
-    const qsizetype firstLf = data.indexOf('\n');
-    if (firstLf > 0 && data.at(firstLf - 1) == '\r')
-        result.eol = "\r\n";
-    result.lines = data.split('\n');
-    result.finalEol = data.endsWith('\n');
-    if (result.finalEol)
-        result.lines.removeLast(); // the empty piece after the last line end
-    for (QByteArray& line : result.lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
+    bool eolSeen = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const char c = data.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        const qsizetype endSize =
+            (c == '\r' && i + 1 < data.size() && data.at(i + 1) == '\n') ? 2 : 1;
+        Line line{data.mid(start, i - start), data.mid(i, endSize)};
+        if (!eolSeen) {
+            result.eol = line.end;
+            eolSeen = true;
+        }
+        result.lines.append(std::move(line));
+        i += endSize - 1;
+        start = i + 1;
     }
+    if (start < data.size())
+        result.lines.append(Line{data.mid(start), QByteArray()});
     return result;
 }
 
@@ -103,11 +117,11 @@ struct Location {
     qsizetype lastEntry = -1; // last non-blank line of the section
 };
 
-Location locate(const QList<QByteArray>& lines, const QString& section, const QString& key) {
+Location locate(const QList<Line>& lines, const QString& section, const QString& key) {
     Location loc;
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArray& line = lines.at(i);
+        const QByteArray& line = lines.at(i).text;
         if (const auto name = sectionName(line)) {
             if (loc.section >= 0 && inSection)
                 break; // only the first section of that name counts
@@ -135,7 +149,12 @@ std::optional<QString> lookup(const QString& path, const QString& section, const
     const Location loc = locate(file.lines, section, key);
     if (loc.key < 0)
         return std::nullopt;
-    return valueOf(file.lines.at(loc.key));
+    return valueOf(file.lines.at(loc.key).text);
+}
+
+int saturated(qint64 value) {
+    return static_cast<int>(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
+                                               std::numeric_limits<int>::max()));
 }
 
 // Decimal, or hexadecimal after "0x"/"0X"; nullopt for anything else.
@@ -149,30 +168,41 @@ std::optional<int> parseInteger(QString text) {
         text.remove(0, 1);
     }
     bool ok = false;
-    qint64 magnitude = 0;
     if (text.size() > 2 &&
         (text.startsWith(QLatin1String("0x")) || text.startsWith(QLatin1String("0X")))) {
         const QString digits = text.mid(2);
         if (digits.size() > 8 || digits.front() == u'+' || digits.front() == u'-')
             return std::nullopt;
-        // Eight hex digits wrap into the signed range, as 0xFFFFFFFF is -1.
+        // Eight hex digits wrap into the signed range, as 0xFFFFFFFF is -1. The
+        // sign applies after the wrap, so "-0x80000000" would be 2^31: it
+        // saturates rather than overflowing.
         const quint32 bits = digits.toUInt(&ok, 16);
         if (!ok)
             return std::nullopt;
-        const qint32 value = static_cast<qint32>(bits);
-        return negative ? -value : value;
+        const qint64 value = static_cast<qint32>(bits);
+        return saturated(negative ? -value : value);
     }
     for (const QChar c : std::as_const(text)) {
         if (!c.isDigit() || c.unicode() > 127)
             return std::nullopt;
     }
-    magnitude = text.toLongLong(&ok);
+    // Written numbers beyond the int range are no value at all, unlike the hex
+    // wrap above; at most 19 digits fit the 64-bit parse, more fail it.
+    const qint64 magnitude = text.toLongLong(&ok);
     if (!ok)
         return std::nullopt;
     const qint64 value = negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    if (value != saturated(value))
         return std::nullopt;
     return static_cast<int>(value);
+}
+
+// NUL and the other control characters cannot be part of a meaningful value: a
+// NUL cuts a file name short once it reaches the file system, and our writes
+// never store a line break. Such a value is damage, read as a missing key.
+bool hasControlCharacter(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 // A value with a line break would split into lines of its own and could forge
@@ -205,7 +235,8 @@ QString IniFile::readString(const QString& section, const QString& key,
     const std::optional<QString> text = lookup(m_path, section, key);
     if (!text)
         return defaultValue;
-    return text->left(MaxStringLength);
+    const QString value = text->left(MaxStringLength);
+    return hasControlCharacter(value) ? defaultValue : value;
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {
@@ -221,20 +252,26 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     const Location loc = locate(file.lines, section, key);
     const QByteArray entry = key.toUtf8() + '=' + encodeValue(value);
 
+    // A last line without a line end gets one before anything follows it.
+    const auto insertLine = [&file](qsizetype at, const QByteArray& text) {
+        if (at > 0 && file.lines.at(at - 1).end.isEmpty())
+            file.lines[at - 1].end = file.eol;
+        file.lines.insert(at, Line{text, file.eol});
+    };
     if (loc.key >= 0) {
-        file.lines[loc.key] = entry;
+        file.lines[loc.key].text = entry;
     } else if (loc.section >= 0) {
-        file.lines.insert(loc.lastEntry + 1, entry);
+        insertLine(loc.lastEntry + 1, entry);
     } else {
-        if (!file.lines.isEmpty() && !file.lines.constLast().trimmed().isEmpty())
-            file.lines.append(QByteArray());
-        file.lines.append('[' + section.toUtf8() + ']');
-        file.lines.append(entry);
+        if (!file.lines.isEmpty() && !file.lines.constLast().text.trimmed().isEmpty())
+            insertLine(file.lines.size(), QByteArray());
+        insertLine(file.lines.size(), '[' + section.toUtf8() + ']');
+        insertLine(file.lines.size(), entry);
     }
 
-    QByteArray data = file.lines.join(file.eol);
-    if (file.finalEol || loc.key < 0)
-        data += file.eol;
+    QByteArray data;
+    for (const Line& line : std::as_const(file.lines))
+        data += line.text + line.end;
 
     const auto refuse = [this] {
         throw IniWriteError(

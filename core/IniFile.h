@@ -1,6 +1,7 @@
 // An INI settings file read and written like the classic private-profile
 // functions: case-insensitive names, every other line kept, each write goes
-// to the file at once.
+// to the file at once. LF, CRLF and bare CR line ends all read, and writes keep
+// the file's own.
 #pragma once
 
 #include <QString>
@@ -22,7 +23,8 @@ class IniFile {
     // Missing key, empty or non-numeric value: the default. "0x..." is hex.
     int readInteger(const QString& section, const QString& key, int defaultValue) const;
     bool readBool(const QString& section, const QString& key, bool defaultValue) const;
-    // At most 2047 characters; missing key: the default.
+    // At most 2047 characters; missing key, or a value holding a control
+    // character such as NUL: the default.
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
 

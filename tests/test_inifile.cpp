@@ -6,9 +6,19 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 using IniFileTest = IniFixture;
+
+constexpr int IntMin = std::numeric_limits<int>::min();
+constexpr int IntMax = std::numeric_limits<int>::max();
+
+// A literal's bytes including any NUL inside it.
+template <std::size_t N> QByteArray bytes(const char (&text)[N]) {
+    return QByteArray(text, N - 1);
+}
 
 // --- integers -----------------------------------------------------------------
 
@@ -27,14 +37,21 @@ TEST_P(IniIntegerTest, ReadsDecimalHexOrDefault) {
         << "stored: \"" << GetParam().stored << '"';
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, IniIntegerTest,
-                         ::testing::Values(IntCase{"12", 12}, IntCase{"-4", -4}, IntCase{" 7 ", 7},
-                                           IntCase{"0x3", 3}, IntCase{"0X1f", 31},
-                                           IntCase{"0xFFFFFFFF", -1}, IntCase{"", 77},
-                                           IntCase{"abc", 77}, IntCase{"12abc", 77},
-                                           IntCase{"0x", 77}, IntCase{"0xZZ", 77},
-                                           IntCase{"1.5", 77}, IntCase{"99999999999", 77},
-                                           IntCase{"0x123456789", 77}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniIntegerTest,
+    ::testing::Values(IntCase{"12", 12}, IntCase{"-4", -4}, IntCase{" 7 ", 7}, IntCase{"0x3", 3},
+                      IntCase{"0X1f", 31}, IntCase{"0xFFFFFFFF", -1}, IntCase{"", 77},
+                      IntCase{"abc", 77}, IntCase{"12abc", 77}, IntCase{"0x", 77},
+                      IntCase{"0xZZ", 77}, IntCase{"1.5", 77}, IntCase{"99999999999", 77},
+                      IntCase{"0x123456789", 77},
+                      // The int range's ends, and one past them.
+                      IntCase{"-2147483648", IntMin}, IntCase{"2147483647", IntMax},
+                      IntCase{"2147483648", 77}, IntCase{"-2147483649", 77},
+                      IntCase{"0x80000000", IntMin}, IntCase{"-0x7FFFFFFF", -IntMax},
+                      IntCase{"-0xFFFFFFFF", 1},
+                      // The sign after the wrap leaves the range.
+                      IntCase{"-0x80000000", IntMax}, IntCase{"9223372036854775808", 77},
+                      IntCase{"-9223372036854775808", 77}));
 
 TEST_F(IniFileTest, BooleansAreAnyNonZeroAndWriteAsOneOrZero) {
     writeRaw("[Fade]\nIn=2\nOut=0\nBad=yes\n");
@@ -88,6 +105,38 @@ TEST_F(IniFileTest, StringsAreCutAt2047AndQuotesStripped) {
               QString());
 }
 
+struct StringCase {
+    QByteArray stored;
+    QString expected; // with default "d"
+};
+
+class IniStringTest : public IniFileTest, public ::testing::WithParamInterface<StringCase> {};
+
+TEST_P(IniStringTest, ControlCharactersMakeTheValueMissing) {
+    writeRaw("[Output]\nDir=" + GetParam().stored + "\n");
+    const IniFile ini(path());
+    EXPECT_EQ(ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), QStringLiteral("d")),
+              GetParam().expected)
+        << "stored: " << GetParam().stored.toHex(' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniStringTest,
+    ::testing::Values(StringCase{"/music/out", QStringLiteral("/music/out")},
+                      StringCase{"  /a b/c  ", QStringLiteral("/a b/c")},
+                      StringCase{"x=y;z#", QStringLiteral("x=y;z#")},
+                      StringCase{"Caf\xc3\xa9 \xe2\x80\x93", QStringLiteral("Café –")},
+                      StringCase{bytes("/music/out\0/evil"), QStringLiteral("d")},
+                      StringCase{bytes("\0"), QStringLiteral("d")},
+                      StringCase{"/music/\x01out", QStringLiteral("d")},
+                      StringCase{"/music\tout", QStringLiteral("d")},
+                      StringCase{"/music/\x1b[31mout", QStringLiteral("d")},
+                      StringCase{"/music/out\x7f", QStringLiteral("d")},
+                      StringCase{"/music/\xc2\x85out", QStringLiteral("d")}, // U+0085 in UTF-8
+                      // Leading and trailing control characters are trimmed
+                      // away as white space before the check, as before.
+                      StringCase{"\t/music/out\x0b", QStringLiteral("/music/out")}));
+
 TEST_F(IniFileTest, UnicodeValuesRoundTripAndAnsiBytesStillRead) {
     IniFile ini(path());
     const QString name = QStringLiteral("/music/Café – Live/Ж/音楽");
@@ -129,6 +178,59 @@ TEST_F(IniFileTest, WritesKeepEveryOtherByteOfAForeignFile) {
     ini.writeString(QStringLiteral("Fade"), QStringLiteral("In"), QStringLiteral("1"));
     expected += "\r\n[Fade]\r\nIn=1\r\n";
     EXPECT_EQ(readRaw(), expected);
+}
+
+// --- line ends ----------------------------------------------------------------
+
+struct LineEndCase {
+    const char* name;
+    QByteArray eol;
+    bool finalEol;
+};
+
+class IniLineEndTest : public IniFileTest, public ::testing::WithParamInterface<LineEndCase> {
+  protected:
+    // The text with each '\n' replaced by the case's line end.
+    QByteArray styled(QByteArray text) const { return text.replace("\n", GetParam().eol); }
+};
+
+TEST_P(IniLineEndTest, ReadsLineByLineAndWritesKeepTheStyle) {
+    QByteArray before = styled("; by hand\n[Choice]\ntime=30\nCount=4\n\n[Output]\nDir=/m\n");
+    if (!GetParam().finalEol)
+        before.chop(GetParam().eol.size());
+    writeRaw(before);
+    IniFile ini(path());
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 0), 30);
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("Count"), 0), 4);
+    EXPECT_EQ(ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), {}),
+              QStringLiteral("/m"));
+
+    // An update in place, a key added to the last section and a new section.
+    ini.writeInteger(QStringLiteral("choice"), QStringLiteral("TIME"), 31);
+    ini.writeString(QStringLiteral("Output"), QStringLiteral("Name"), QStringLiteral("n"));
+    ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), true);
+    EXPECT_EQ(readRaw(), styled("; by hand\n[Choice]\nTIME=31\nCount=4\n\n[Output]\nDir=/m\n"
+                                "Name=n\n\n[PLM]\nSkin=1\n"));
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 0), 31);
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, IniLineEndTest,
+                         ::testing::Values(LineEndCase{"Lf", "\n", true},
+                                           LineEndCase{"CrLf", "\r\n", true},
+                                           LineEndCase{"Cr", "\r", true},
+                                           LineEndCase{"CrNoFinal", "\r", false},
+                                           LineEndCase{"LfNoFinal", "\n", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IniFileTest, MixedLineEndsEachStayAsTheyWere) {
+    writeRaw("[A]\r\nk=1\rm=2\n[B]\rx=3");
+    IniFile ini(path());
+    EXPECT_EQ(ini.readInteger(QStringLiteral("A"), QStringLiteral("m"), 0), 2);
+    EXPECT_EQ(ini.readInteger(QStringLiteral("B"), QStringLiteral("x"), 0), 3);
+    ini.writeInteger(QStringLiteral("A"), QStringLiteral("k"), 5);
+    ini.writeInteger(QStringLiteral("B"), QStringLiteral("y"), 6);
+    // Added lines take the file's first line end.
+    EXPECT_EQ(readRaw(), QByteArray("[A]\r\nk=5\rm=2\n[B]\rx=3\r\ny=6\r\n"));
 }
 
 TEST_F(IniFileTest, FirstWriteCreatesFileAndFolder) {

@@ -55,6 +55,30 @@ TEST_F(SettingsTest, SettingsFileLivesInTheConfigurationFolder) {
     EXPECT_TRUE(QDir::isAbsolutePath(settingsFilePath()));
 }
 
+// A "Dir" that names no usable folder counts as missing. A NUL would cut the
+// name short on its way to the file system and create a folder nobody asked for.
+struct DirCase {
+    const char* name;
+    QByteArray suffix; // after the temporary folder's path
+};
+
+class SettingsDirTest : public SettingsTest, public ::testing::WithParamInterface<DirCase> {};
+
+TEST_P(SettingsDirTest, DamagedDirFallsBackToTheDefaultAndCreatesNothing) {
+    const QByteArray base = QDir::toNativeSeparators(dir.path()).toUtf8();
+    writeRaw("[Output]\nDir=" + base + GetParam().suffix + "\n");
+    expectDefaults(load());
+    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("Out"))).exists());
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SettingsDirTest,
+                         ::testing::Values(DirCase{"Nul", QByteArray("/Out\0Sub", 8)},
+                                           DirCase{"NulAtEnd", QByteArray("/Out\0", 5)},
+                                           DirCase{"Escape", "/Out\x1b[0m"},
+                                           DirCase{"Tab", "/Out\tSub"},
+                                           DirCase{"Bell", "/Out\x07"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // --- single values of a hand-edited file ----------------------------------------
 
 struct ValueCase {
