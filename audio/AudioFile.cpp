@@ -7,6 +7,7 @@
 #include "audio/Resampler.h"
 
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 namespace {
@@ -34,8 +35,9 @@ struct AudioFile::Impl {
 
     // --- reader ---
     std::unique_ptr<Decoder> decoder;
-    std::int64_t position = 0; // source frames consumed
-    bool endReached = false;   // direct reading only
+    std::int64_t position = 0;    // source frames consumed
+    bool endReached = false;      // direct reading only
+    std::int64_t decodedEnd = -1; // where reading last found the end
     // Conversion to the asked PCM format. The converter is fed ahead of
     // `position` so that every block holds exactly the conversion of the source
     // frames it consumed (counted from `origin`), filter delay included.
@@ -134,8 +136,10 @@ SampleBlock AudioFile::Impl::readDirect(std::int64_t count) {
     const std::int64_t got = decoder->read(block.samples.data(), frames);
     block.samples.resize(size_t(got * block.channels));
     position += got;
-    if (got < frames)
+    if (got < frames) {
         endReached = true;
+        decodedEnd = position;
+    }
     return block;
 }
 
@@ -218,6 +222,7 @@ SampleBlock AudioFile::Impl::readConverted(std::int64_t count) {
         if (got < feed) {
             sourceEnded = true;
             sourceEnd = fed;
+            decodedEnd = fed;
         }
     }
     position = want;
@@ -292,6 +297,7 @@ void AudioFile::OpenRead(const QString& path) {
     d->mode = Impl::Mode::Reading;
     d->position = 0;
     d->endReached = false;
+    d->decodedEnd = -1;
     d->readConv.reset();
     try {
         d->setUpConversion();
@@ -313,11 +319,23 @@ void AudioFile::Close() {
         d->scratch = {};
         d->pendingAt = 0;
         d->position = 0;
+        d->decodedEnd = -1;
         return;
     case Impl::Mode::Writing:
         d->closeWriter();
         return;
     }
+}
+
+void AudioFile::AbandonWrite() {
+    if (d->mode != Impl::Mode::Writing) {
+        Close();
+        return;
+    }
+    // An encoder destroyed without close() removes its temporary file.
+    d->mode = Impl::Mode::Closed;
+    d->writeConv.reset();
+    d->encoder.reset();
 }
 
 bool AudioFile::IsOpen() const {
@@ -330,7 +348,11 @@ std::int64_t AudioFile::LengthSamples() const {
 
 std::int64_t AudioFile::LengthMs() const {
     const int rate = SampleRate();
-    return rate > 0 ? LengthSamples() * 1000 / rate : 0;
+    if (rate <= 0)
+        return 0;
+    // 128 bits: a length near the 64-bit limit times 1000 would overflow.
+    const __int128 ms = static_cast<__int128>(LengthSamples()) * 1000 / rate;
+    return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
 }
 
 int AudioFile::SampleRate() const {
@@ -359,6 +381,10 @@ SampleBlock AudioFile::ReadSamples(std::int64_t count) {
 
 std::int64_t AudioFile::Position() const {
     return d->mode == Impl::Mode::Reading ? d->position : 0;
+}
+
+std::int64_t AudioFile::DecodedEnd() const {
+    return d->mode == Impl::Mode::Reading ? d->decodedEnd : -1;
 }
 
 void AudioFile::SetPcmFormat(int rate, int channels) {

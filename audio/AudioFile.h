@@ -43,6 +43,10 @@ class AudioFile {
     // The source frame the next read starts at (advances by what ReadSamples
     // consumed; set by Seek).
     std::int64_t Position() const;
+    // The source frame at which reading last met the end of the stream; -1
+    // until it has. Shorter than LengthSamples() where the stream ends early
+    // (damage, or a container that states more than its packets hold).
+    std::int64_t DecodedEnd() const;
 
     // Reader: the format blocks are delivered in. Writer: the format of the
     // blocks it will be given. Stays in force until changed or the object is
@@ -59,6 +63,9 @@ class AudioFile {
     // Creates (or replaces) an output file. Throws AudioError on failure.
     void CreateWrite(const QString& path);
     void WriteSamples(const SampleBlock& block);
+    // Drops the file being written: nothing is left under its name, and a file
+    // it was to replace stays as it was. A reader is just closed.
+    void AbandonWrite();
 
     // A disabled component refuses every operation; toggling resets it.
     void SetEnabled(bool enabled);

@@ -8,6 +8,12 @@
 
 class Decoder {
   public:
+    // What the reader and the converter behind it accept. A rate outside this
+    // range is a damaged header, and a converted file of it would be absurd.
+    static constexpr int kMinRate = 1000;
+    static constexpr int kMaxRate = 384000;
+    static constexpr int kMaxChannels = 8;
+
     virtual ~Decoder() = default;
 
     int sampleRate() const { return m_rate; }
@@ -30,6 +36,8 @@ class Decoder {
     }
 
   protected:
+    friend class DecoderFactory; // replaces a stated length the file cannot hold
+
     Decoder() = default;
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;

@@ -7,6 +7,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -101,6 +103,31 @@ QString failure(const QString& path, const char* reason) {
     return Decoder::failureText(path, QLatin1String(reason));
 }
 
+// No audio file holds less than this per second, whatever its codec: a stated
+// length that needs less is made up.
+constexpr double kMinBytesPerSecond = 1.0;
+// Up to this size a file whose stated length is made up is decoded to count
+// its frames; a larger one is refused.
+constexpr qint64 kMaxCountedBytes = 64 * 1024 * 1024;
+constexpr std::int64_t kCountBlock = 16384;
+
+bool plausibleLength(std::int64_t frames, int rate, qint64 bytes) {
+    return double(frames) / rate <= double(bytes) / kMinBytesPerSecond + 1.0;
+}
+
+// The frames decoding delivers, at most `limit`; leaves the decoder at frame 0.
+std::int64_t countFrames(Decoder& decoder, std::int64_t limit) {
+    std::vector<float> buffer(size_t(kCountBlock * decoder.channels()));
+    std::int64_t total = 0;
+    while (total <= limit) {
+        const std::int64_t got = decoder.read(buffer.data(), kCountBlock);
+        if (got <= 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
 } // namespace
 
 DecoderFactory::Kind DecoderFactory::sniff(const QByteArray& head) {
@@ -112,11 +139,43 @@ DecoderFactory::Kind DecoderFactory::sniff(const QByteArray& head) {
 }
 
 std::unique_ptr<Decoder> DecoderFactory::open(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    std::unique_ptr<Decoder> decoder = openDecoder(path);
+    const int rate = decoder->sampleRate();
+    const int channels = decoder->channels();
+    if (rate < Decoder::kMinRate || rate > Decoder::kMaxRate)
+        throw AudioError(Decoder::failureText(
+            path, QStringLiteral("unsupported sample rate of %1 Hz").arg(rate)));
+    if (channels < 1 || channels > Decoder::kMaxChannels)
+        throw AudioError(Decoder::failureText(
+            path, QStringLiteral("unsupported number of channels (%1)").arg(channels)));
+
+    const qint64 bytes = QFileInfo(path).size();
+    if (!plausibleLength(decoder->length(), rate, bytes)) {
+        // A length the file's size cannot hold: what decoding delivers stands.
+        if (bytes > kMaxCountedBytes)
+            throw AudioError(failure(path, "states a length its size cannot hold"));
+        const std::int64_t limit = std::int64_t(double(bytes) / kMinBytesPerSecond + 1.0) * rate;
+        const std::int64_t counted = countFrames(*decoder, limit);
+        if (counted <= 0)
+            throw AudioError(failure(path, "contains no audio"));
+        if (counted > limit)
+            throw AudioError(failure(path, "states a length its size cannot hold"));
+        decoder->m_length = counted;
+        decoder->seek(0);
+    }
+    return decoder;
+}
+
+std::unique_ptr<Decoder> DecoderFactory::openDecoder(const QString& path) {
+    // Only a regular file: opening a pipe would wait for a writer for ever,
+    // and a device or socket holds no file to read.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         throw AudioError(failure(path, "file not found"));
-    if (info.isDir())
+    if (S_ISDIR(st.st_mode))
         throw AudioError(failure(path, "is a folder, not an audio file"));
+    if (!S_ISREG(st.st_mode))
+        throw AudioError(failure(path, "is not a regular file (a pipe, device or socket)"));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -4,8 +4,11 @@
 #include "audio/FileSeek.h"
 
 #include <QFile>
+#include <QtGlobal>
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -46,12 +49,23 @@ constexpr int kIoBufferSize = 64 * 1024;
 // Damaged packets in a row after which the stream is taken to end there.
 constexpr int kMaxBadPackets = 64;
 
-void keepQuiet() {
-    static const bool once = [] {
-        av_log_set_level(AV_LOG_QUIET);
-        return true;
-    }();
-    (void)once;
+// What the demuxer may read and decode to find the streams: enough for any
+// audio file, and no more however its headers describe it.
+constexpr std::int64_t kProbeBytes = 1 << 20;
+constexpr std::int64_t kAnalyzeMicroseconds = 2 * std::int64_t(AV_TIME_BASE);
+// A codec frame larger than this is damage, not audio.
+constexpr int kMaxFrameSamples = 1 << 20;
+// No single buffer FFmpeg allocates for us needs more than this; a chunk length
+// far past the file's end asks for more and is refused instead of allocated.
+constexpr size_t kMaxAllocation = 64 * 1024 * 1024;
+// Packets in a row without the demuxer moving on in the file, after which the
+// stream is taken to end there.
+constexpr int kMaxStalledPackets = 1024;
+
+void logLine(void* context, int level, const char* format, va_list args) {
+    static const bool wanted = qEnvironmentVariableIsSet("CADELO_FFMPEG_LOG");
+    if (wanted)
+        av_log_default_callback(context, level, format, args);
 }
 
 // FFmpeg reads through QFile: every path QFile opens works, and the file is
@@ -65,7 +79,8 @@ int64_t seekPacket(void* source, int64_t offset, int whence) {
     auto* file = static_cast<QFile*>(source);
     if (whence & AVSEEK_SIZE)
         return file->size();
-    return seekFile(*file, offset, whence & ~AVSEEK_FORCE);
+    const qint64 at = seekFile(*file, offset, whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(EINVAL) : at;
 }
 
 template <typename T, typename Scale>
@@ -193,6 +208,10 @@ void FfmpegDecoder::State::openStream() {
         throw AudioError(text(QStringLiteral("out of memory")));
     fc->pb = io.get();
     fc->flags |= AVFMT_FLAG_CUSTOM_IO;
+    fc->probesize = kProbeBytes;
+    fc->format_probesize = int(kProbeBytes);
+    fc->max_analyze_duration = kAnalyzeMicroseconds;
+    fc->max_streams = 64;
     // On failure FFmpeg frees the context itself.
     if (avformat_open_input(&fc, "", nullptr, nullptr) < 0)
         throw AudioError(notAudio());
@@ -214,6 +233,7 @@ void FfmpegDecoder::State::openStream() {
     if (!codec || avcodec_parameters_to_context(codec.get(), st->codecpar) < 0)
         throw AudioError(notAudio());
     codec->pkt_timebase = st->time_base;
+    codec->max_samples = kMaxFrameSamples;
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
         throw AudioError(notAudio());
     packet.reset(av_packet_alloc());
@@ -243,6 +263,8 @@ std::int64_t FfmpegDecoder::State::toFrames(std::int64_t pts) const {
 // end of the stream (or where damage ends it).
 bool FfmpegDecoder::State::receive() {
     int badPackets = 0;
+    int stalled = 0;
+    std::int64_t lastAt = -1;
     for (;;) {
         const int r = avcodec_receive_frame(codec.get(), frame.get());
         if (r == 0) {
@@ -270,6 +292,15 @@ bool FfmpegDecoder::State::receive() {
         const int got = av_read_frame(format.get(), packet.get());
         if (got < 0) {
             // End of input: drain what the decoder still holds.
+            inputDone = true;
+            avcodec_send_packet(codec.get(), nullptr);
+            continue;
+        }
+        const std::int64_t at = avio_tell(format->pb);
+        stalled = at == lastAt ? stalled + 1 : 0;
+        lastAt = at;
+        if (stalled > kMaxStalledPackets) {
+            av_packet_unref(packet.get());
             inputDone = true;
             avcodec_send_packet(codec.get(), nullptr);
             continue;
@@ -320,8 +351,16 @@ std::int64_t FfmpegDecoder::State::position() const {
     return std::max(p, dropUntil);
 }
 
+void FfmpegDecoder::setUpLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        av_log_set_callback(logLine);
+        av_max_alloc(kMaxAllocation);
+    });
+}
+
 FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>()) {
-    keepQuiet();
+    setUpLibraries();
     d->path = path;
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
@@ -338,6 +377,11 @@ FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
         f->ch_layout.nb_channels > 0 ? f->ch_layout.nb_channels : d->codec->ch_layout.nb_channels;
     if (m_rate <= 0 || m_channels <= 0)
         throw AudioError(d->notAudio());
+    if (m_rate < kMinRate || m_rate > kMaxRate)
+        throw AudioError(d->text(QStringLiteral("unsupported sample rate of %1 Hz").arg(m_rate)));
+    if (m_channels > kMaxChannels)
+        throw AudioError(
+            d->text(QStringLiteral("unsupported number of channels (%1)").arg(m_channels)));
     d->sampleBase = AVRational{1, m_rate};
     d->firstPts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
     if (d->codec->frame_size > 0 && f->nb_samples % d->codec->frame_size == 0)

@@ -15,6 +15,11 @@ class FfmpegDecoder : public Decoder {
     explicit FfmpegDecoder(const QString& path);
     ~FfmpegDecoder() override;
 
+    // FFmpeg's process-wide settings, made once whoever calls first: its log
+    // lines go nowhere unless CADELO_FFMPEG_LOG is set, and no single buffer of
+    // its libraries may grow past a bound.
+    static void setUpLibraries();
+
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
 

@@ -1,6 +1,7 @@
 #include "audio/Resampler.h"
 
 #include "audio/AudioError.h"
+#include "audio/FfmpegDecoder.h"
 
 #include <algorithm>
 #include <climits>
@@ -17,8 +18,9 @@ struct SwrDeleter {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
 
-// swr_convert counts in int; big inputs go through in slices.
-constexpr std::int64_t kSliceFrames = 1 << 20;
+// Big inputs go through in slices, so that libswresample's own buffers stay
+// small (its allocations are bounded, see FfmpegDecoder::setUpLibraries).
+constexpr std::int64_t kSliceFrames = 1 << 16;
 
 AudioError refused(int inRate, int inCh, int outRate, int outCh) {
     return AudioError(QStringLiteral("cannot convert %1 Hz/%2 ch audio to %3 Hz/%4 ch")
@@ -37,6 +39,7 @@ struct Resampler::Context {
 Resampler::Resampler(int inRate, int inChannels, int outRate, int outChannels)
     : m_inRate(inRate), m_inChannels(inChannels), m_outRate(outRate), m_outChannels(outChannels),
       m_ctx(std::make_unique<Context>()) {
+    FfmpegDecoder::setUpLibraries();
     if (inRate <= 0 || outRate <= 0 || inChannels <= 0 || outChannels <= 0)
         throw refused(inRate, inChannels, outRate, outChannels);
     create();

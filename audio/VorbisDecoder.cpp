@@ -2,11 +2,19 @@
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
+#include "audio/MulDiv.h"
+#include "audio/Resampler.h"
+#include "audio/VorbisHeaderCheck.h"
 
 #include <QFile>
 #include <algorithm>
 #include <climits>
+#include <vector>
 #include <vorbis/vorbisfile.h>
+
+// The header check is built with the decoder, its only user, for as long as the
+// audio layer's file list does not name it.
+#include "audio/VorbisHeaderCheck.cpp"
 
 namespace {
 
@@ -31,6 +39,37 @@ long tellCallback(void* source) {
 // The file belongs to the decoder's state; libvorbisfile must not close it.
 const ov_callbacks kCallbacks = {readCallback, seekCallback, nullptr, tellCallback};
 
+// Gaps in the page sequence in a row after which the stream is taken to end:
+// each one costs a page, so this only guards against a decoder that stops
+// consuming its input.
+constexpr int kMaxHoles = 100000;
+// A converted link may come out a few frames off its computed length; up to
+// this many missing frames are made up with silence.
+constexpr std::int64_t kMaxPadFrames = 256;
+
+void interleave(float* const* pcm, long n, int channels, float* dst) {
+    if (channels == 1) {
+        std::copy(pcm[0], pcm[0] + n, dst);
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        const float* src = pcm[c];
+        for (long i = 0; i < n; ++i)
+            dst[i * channels + c] = src[i];
+    }
+}
+
+// One link of a chained stream: where it lies in libvorbisfile's frame count
+// (its own rate) and in ours (the decoder's rate).
+struct Link {
+    std::int64_t pcmStart = 0;
+    std::int64_t pcmLength = 0;
+    int rate = 0;
+    int channels = 0;
+    std::int64_t outStart = 0;
+    std::int64_t outLength = 0;
+};
+
 } // namespace
 
 struct VorbisDecoder::State {
@@ -39,38 +78,132 @@ struct VorbisDecoder::State {
     bool vfOpen = false;
     bool atEnd = false;
 
+    std::vector<Link> links;
+    int link = 0;                    // the link being decoded
+    std::unique_ptr<Resampler> conv; // for a link in another format than ours
+    std::int64_t produced = 0;       // frames of ours made of the link so far
+    std::int64_t drop = 0;           // frames still to drop to reach a seek target
+    std::vector<float> pending;      // frames of ours not handed out yet
+    size_t pendingAt = 0;
+    std::vector<float> scratch;
+
     ~State() {
         if (vfOpen)
             ov_clear(&vf);
     }
+
+    bool sameFormat(int index, int rate, int channels) const {
+        return links[size_t(index)].rate == rate && links[size_t(index)].channels == channels;
+    }
+    void startLink(int index, std::int64_t producedAlready, int rate, int channels);
+    void append(const float* frames, std::int64_t n, int channels);
+    void finishLink(int channels);
 };
+
+// From here on frames of link `index` come; `producedAlready` of ours stand
+// before the first of them.
+void VorbisDecoder::State::startLink(int index, std::int64_t producedAlready, int rate,
+                                     int channels) {
+    link = std::clamp(index, 0, int(links.size()) - 1);
+    produced = producedAlready;
+    conv.reset();
+    const Link& l = links[size_t(link)];
+    if (!sameFormat(link, rate, channels))
+        conv = std::make_unique<Resampler>(l.rate, l.channels, rate, channels);
+}
+
+// Queues frames of ours, cut to the link's length and past what a seek drops.
+void VorbisDecoder::State::append(const float* frames, std::int64_t n, int channels) {
+    n = std::min(n, links[size_t(link)].outLength - produced);
+    if (n <= 0)
+        return;
+    produced += n;
+    const std::int64_t skipped = std::min(drop, n);
+    drop -= skipped;
+    pending.insert(pending.end(), frames + skipped * channels, frames + n * channels);
+}
+
+// The link's converter hands over its tail; a converted link comes out at
+// exactly its computed length.
+void VorbisDecoder::State::finishLink(int channels) {
+    if (!conv)
+        return;
+    std::vector<float> tail;
+    conv->flush(tail);
+    append(tail.data(), std::int64_t(tail.size()) / channels, channels);
+    const std::int64_t missing = links[size_t(link)].outLength - produced;
+    if (missing > 0 && missing <= kMaxPadFrames) {
+        tail.assign(size_t(missing * channels), 0.0f);
+        append(tail.data(), missing, channels);
+    }
+    conv.reset();
+}
 
 VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>()) {
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw AudioError(failureText(
             path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
+    // libvorbis divides by and loops on header values it does not check, and
+    // libvorbisfile leaks when a later link's headers are damaged: neither may
+    // see such a file.
+    const QString problem = VorbisHeaderCheck::fileProblem(d->file);
+    if (!problem.isEmpty())
+        throw AudioError(failureText(
+            path, QStringLiteral("not an audio file this program can read (damaged Ogg Vorbis: %1)")
+                      .arg(problem)));
+    if (!d->file.seek(0))
+        throw AudioError(failureText(path, QStringLiteral("cannot be read")));
     // On failure libvorbisfile clears the structure itself.
     if (ov_open_callbacks(&d->file, &d->vf, nullptr, 0, kCallbacks) != 0)
         throw AudioError(
             failureText(path, QStringLiteral("not an audio file this program can read")));
     d->vfOpen = true;
 
-    const vorbis_info* info = ov_info(&d->vf, -1);
-    if (!info || info->channels <= 0 || info->rate <= 0)
-        throw AudioError(failureText(path, QStringLiteral("damaged Ogg Vorbis header")));
-    m_rate = int(info->rate);
-    m_channels = info->channels;
-    const ogg_int64_t total = ov_pcm_total(&d->vf, -1);
-    if (total <= 0)
+    // Every link in its own format; ours is the richest of them, so that no
+    // link loses rate or channels.
+    const int count = std::max(1, int(ov_streams(&d->vf)));
+    std::int64_t pcmAt = 0;
+    for (int i = 0; i < count; ++i) {
+        const vorbis_info* info = ov_info(&d->vf, i);
+        if (!info || info->channels <= 0 || info->rate <= 0)
+            throw AudioError(failureText(path, QStringLiteral("damaged Ogg Vorbis header")));
+        if (info->rate < kMinRate || info->rate > kMaxRate)
+            throw AudioError(failureText(
+                path, QStringLiteral("unsupported sample rate of %1 Hz").arg(info->rate)));
+        if (info->channels > kMaxChannels)
+            throw AudioError(failureText(
+                path, QStringLiteral("unsupported number of channels (%1)").arg(info->channels)));
+        const ogg_int64_t total = ov_pcm_total(&d->vf, i);
+        Link l;
+        l.pcmStart = pcmAt;
+        l.pcmLength = std::max<ogg_int64_t>(total, 0);
+        l.rate = int(info->rate);
+        l.channels = info->channels;
+        pcmAt += l.pcmLength;
+        d->links.push_back(l);
+        m_rate = std::max(m_rate, l.rate);
+        m_channels = std::max(m_channels, l.channels);
+    }
+    std::int64_t outAt = 0;
+    for (Link& l : d->links) {
+        l.outStart = outAt;
+        l.outLength = l.rate == m_rate ? l.pcmLength : MulDiv(l.pcmLength, m_rate, l.rate);
+        outAt += l.outLength;
+    }
+    if (outAt <= 0)
         throw AudioError(failureText(path, QStringLiteral("contains no audio")));
-    m_length = total;
+    m_length = outAt;
+    d->startLink(0, 0, m_rate, m_channels);
 }
 
 VorbisDecoder::~VorbisDecoder() = default;
 
 void VorbisDecoder::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, m_length);
+    d->pending.clear();
+    d->pendingAt = 0;
+    d->drop = 0;
     // libvorbisfile refuses a position at the very end; there is nothing to
     // decode there anyway.
     if (frame >= m_length) {
@@ -78,7 +211,19 @@ void VorbisDecoder::seek(std::int64_t frame) {
         return;
     }
     d->atEnd = false;
-    if (ov_pcm_seek(&d->vf, frame) == 0)
+    size_t index = 0;
+    while (index + 1 < d->links.size() && d->links[index + 1].outStart <= frame)
+        ++index;
+    const Link& l = d->links[index];
+    // In a converted link: the link's frame at or before the target, and the
+    // rest dropped from what the converter makes of it.
+    const std::int64_t inLink = std::min((frame - l.outStart) * l.rate / m_rate,
+                                         std::max<std::int64_t>(l.pcmLength - 1, 0));
+    const std::int64_t outAt = (inLink * m_rate + l.rate - 1) / l.rate;
+    d->startLink(int(index), outAt, m_rate, m_channels);
+    d->drop = std::max<std::int64_t>(frame - l.outStart - outAt, 0);
+    const std::int64_t raw = l.pcmStart + inLink;
+    if (ov_pcm_seek(&d->vf, raw) == 0)
         return;
     // Damage confuses the bisection search; decoding on from the start still
     // gets there (positions come from the granules, so a hole on the way does
@@ -87,62 +232,80 @@ void VorbisDecoder::seek(std::int64_t frame) {
         d->atEnd = true;
         return;
     }
-    for (;;) {
+    for (int holes = 0;;) {
         const ogg_int64_t at = ov_pcm_tell(&d->vf);
-        if (at < 0 || at >= frame) {
-            d->atEnd = at != frame;
+        if (at < 0 || at >= raw) {
+            d->atEnd = at != raw;
             return;
         }
         float** pcm = nullptr;
-        int link = 0;
+        int bitstream = 0;
         const long n =
-            ov_read_float(&d->vf, &pcm, int(std::min<std::int64_t>(frame - at, 4096)), &link);
-        if (n == OV_HOLE)
+            ov_read_float(&d->vf, &pcm, int(std::min<std::int64_t>(raw - at, 4096)), &bitstream);
+        if (n == OV_HOLE && ++holes < kMaxHoles)
             continue;
         if (n <= 0) {
             d->atEnd = true;
             return;
         }
+        holes = 0;
     }
 }
 
 std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
     const int ch = m_channels;
     std::int64_t got = 0;
-    while (!d->atEnd && got < frames) {
+    int holes = 0;
+    while (got < frames) {
+        const std::int64_t waiting = std::int64_t(d->pending.size() - d->pendingAt) / ch;
+        if (waiting > 0) {
+            const std::int64_t n = std::min(waiting, frames - got);
+            const auto from = d->pending.begin() + std::ptrdiff_t(d->pendingAt);
+            std::copy(from, from + std::ptrdiff_t(n * ch), out + got * ch);
+            d->pendingAt += size_t(n * ch);
+            if (d->pendingAt == d->pending.size()) {
+                d->pending.clear();
+                d->pendingAt = 0;
+            }
+            got += n;
+            continue;
+        }
+        if (d->atEnd)
+            break;
         float** pcm = nullptr;
-        int link = 0;
-        const int want = int(std::min<std::int64_t>(frames - got, INT_MAX));
-        const long n = ov_read_float(&d->vf, &pcm, want, &link);
-        if (n == OV_HOLE)
+        int bitstream = 0;
+        const int want = int(std::min<std::int64_t>(frames - got, INT_MAX / 4));
+        const long n = ov_read_float(&d->vf, &pcm, want, &bitstream);
+        if (n == OV_HOLE && ++holes < kMaxHoles)
             continue; // a gap in the page sequence: go on with what follows
         if (n <= 0) {
             // The end, or damage we cannot get past: what was read stands.
+            d->finishLink(ch);
             d->atEnd = true;
-            break;
+            continue;
         }
-        float* dst = out + got * ch;
-        // A chained stream may change its channel count between links; keep
-        // the first link's layout and repeat the last channel when fewer come.
-        const vorbis_info* info = ov_info(&d->vf, link);
-        const int linkCh = info ? info->channels : ch;
-        if (linkCh == ch && ch == 2) {
-            const float* l = pcm[0];
-            const float* r = pcm[1];
-            for (long i = 0; i < n; ++i) {
-                dst[2 * i] = l[i];
-                dst[2 * i + 1] = r[i];
-            }
-        } else if (linkCh == ch && ch == 1) {
-            std::copy(pcm[0], pcm[0] + n, dst);
+        holes = 0;
+        if (bitstream != d->link && bitstream >= 0 && bitstream < int(d->links.size())) {
+            d->finishLink(ch);
+            d->startLink(bitstream, 0, m_rate, ch);
+        }
+        const Link& l = d->links[size_t(d->link)];
+        if (!d->conv && d->drop == 0 && d->produced + n <= l.outLength) {
+            // Our own format: straight into the caller's buffer.
+            interleave(pcm, n, ch, out + got * ch);
+            d->produced += n;
+            got += n;
+            continue;
+        }
+        d->scratch.resize(size_t(n) * size_t(l.channels));
+        interleave(pcm, n, l.channels, d->scratch.data());
+        if (d->conv) {
+            std::vector<float> converted;
+            d->conv->convert(d->scratch.data(), n, converted);
+            d->append(converted.data(), std::int64_t(converted.size()) / ch, ch);
         } else {
-            for (int c = 0; c < ch; ++c) {
-                const float* src = pcm[std::min(c, linkCh - 1)];
-                for (long i = 0; i < n; ++i)
-                    dst[i * ch + c] = src[i];
-            }
+            d->append(d->scratch.data(), n, ch);
         }
-        got += n;
     }
     return got;
 }
