@@ -194,6 +194,9 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
     if (outAt <= 0)
         throw AudioError(failureText(path, QStringLiteral("contains no audio")));
     m_length = outAt;
+    // Where the first link is a single page, libvorbisfile's opening leaves it
+    // past that page's audio; from the start its first frames come too.
+    ov_raw_seek(&d->vf, 0);
     d->startLink(0, 0, m_rate, m_channels);
 }
 
@@ -290,8 +293,9 @@ std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
             d->startLink(bitstream, 0, m_rate, ch);
         }
         const Link& l = d->links[size_t(d->link)];
-        if (!d->conv && d->drop == 0 && d->produced + n <= l.outLength) {
-            // Our own format: straight into the caller's buffer.
+        if (!d->conv && d->drop == 0 && d->pending.empty() && d->produced + n <= l.outLength) {
+            // Our own format, nothing queued before it: straight into the
+            // caller's buffer.
             interleave(pcm, n, ch, out + got * ch);
             d->produced += n;
             got += n;
