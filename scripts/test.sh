@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds everything and runs every test.
+# Installs the dependencies, builds everything and runs every test; then the
+# core's tests again under AddressSanitizer and UBSan (scripts/sanitize.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-cd build
-QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure --parallel "$(nproc)"
+(
+  cd build
+  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure --parallel "$(nproc)"
+)
+scripts/sanitize.sh
