@@ -112,7 +112,21 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"[Fade]\nOuttime=-3\n", &CachedSettings::FadeOutSeconds, nullptr, -3},
         ValueCase{"[Fade]\nIn=2\n", nullptr, &CachedSettings::FadeIn, 1},
         ValueCase{"[Fade]\nOut=x\n", nullptr, &CachedSettings::FadeOut, 0},
-        ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::SkinOption, 1}));
+        ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::SkinOption, 1},
+        // Bare CR line ends, with and without a final one, and mixed with LF.
+        ValueCase{"[Choice]\rtime=30\rCount=4\r", &CachedSettings::SplitSeconds, nullptr, 30},
+        ValueCase{"[Choice]\rtime=30\rCount=4", &CachedSettings::SplitCount, nullptr, 4},
+        ValueCase{"[Fade]\rIn=1\nIntime=9\r\n", &CachedSettings::FadeInSeconds, nullptr, 9}));
+
+TEST_F(SettingsTest, BareCrFileKeepsItsLineEndsThroughLoadAndSave) {
+    writeRaw("[Choice]\rtime=30\r[Someone Else]\rk=v\r");
+    IniFile ini(path());
+    SaveSettings(ini, load());
+    const QByteArray after = readRaw();
+    EXPECT_FALSE(after.contains('\n'));
+    EXPECT_TRUE(after.contains("[Choice]\rtime=30\rCount=6\r[Someone Else]\rk=v\r"));
+    EXPECT_TRUE(after.contains("[PLM]\rSkin=0\r"));
+}
 
 // --- the output folder ----------------------------------------------------------
 
