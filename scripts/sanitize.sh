@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCADELO_SANITIZE=ON \
-  -DCADELO_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+  -DCADELO_SANITIZE=ON -DCADELO_BUILD_BENCH=OFF >/dev/null
 # cadelo_core_tests and core-tests.txt come from CORE_TESTS in tests/CMakeLists.txt.
 cmake --build build-asan --parallel "$(nproc)" --target cadelo_core cadelo-cli cadelo_core_tests
 
