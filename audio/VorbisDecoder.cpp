@@ -12,10 +12,6 @@
 #include <vector>
 #include <vorbis/vorbisfile.h>
 
-// The header check is built with the decoder, its only user, for as long as the
-// audio layer's file list does not name it.
-#include "audio/VorbisHeaderCheck.cpp"
-
 namespace {
 
 // libvorbisfile reads through these so that every path QFile can open works

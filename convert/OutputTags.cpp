@@ -1,6 +1,6 @@
 #include "convert/OutputTags.h"
 
-#include "joblist/JobRecords.h"
+#include "core/JobRecords.h"
 
 void CopyTagsToOutput(const QString& path, const AudioFileinfo& tags) {
     // Filled in once the tag units exist; the split run already calls it at

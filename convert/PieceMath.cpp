@@ -2,7 +2,7 @@
 
 #include "core/Settings.h"
 #include "audio/MulDiv.h"
-#include "joblist/JobRecords.h"
+#include "core/JobRecords.h"
 
 #include <algorithm>
 #include <cmath>

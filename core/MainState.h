@@ -6,7 +6,7 @@
 #include "core/Settings.h"
 #include "audio/AudioFile.h"
 #include "audio/AudioPlayer.h"
-#include "joblist/JobRecords.h"
+#include "core/JobRecords.h"
 
 #include <QItemSelectionModel>
 #include <QObject>

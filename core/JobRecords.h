@@ -1,4 +1,5 @@
 // The records of the job list: one listrecord and one AudioFileinfo per source row.
+// Plain data that the shared state holds and every layer above it reads.
 #pragma once
 
 #include <QString>
