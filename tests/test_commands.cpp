@@ -3,14 +3,15 @@
 // release and drag, and the pop-up menu items.
 #include "commands/CommandTable.h"
 #include "core/MainState.h"
+#include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
-#include "joblist/JobList.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -33,12 +34,26 @@ class CommandTest : public ::testing::Test {
     SkinEngine engine;
     JobList jobs{s};
     CommandTable table{s, jobs};
-    QStringList calls; // hooks run, in order
+    SkinParts skin;
+    bool instructionsVisible = true;
+    QStringList calls;        // hooks run, in order
+    QString joinedPath;       // what the join run was given
+    bool worthShowing = true; // what the runs answer
 
     void SetUp() override {
         s.prompt = &prompt;
-        s.settings.OutputDir = QDir::toNativeSeparators(dir.path()) + QDir::separator();
-        SetUpSkin(s, engine, &window, defaultSkinPath(), [this] { jobs.RefreshTotal(); });
+        s.settings.outputDir = QDir::toNativeSeparators(dir.path()) + QDir::separator();
+        skin = setUpSkin(engine, &window, defaultSkinPath());
+        ASSERT_NE(skin.pb, nullptr);
+        ASSERT_NE(skin.timecaption, nullptr);
+        ASSERT_NE(skin.tataltime, nullptr);
+        ASSERT_NE(skin.nm, nullptr);
+        // Wired as the window wires them.
+        showJobListOn(jobs, *skin.pb, *skin.timecaption, *skin.tataltime, *skin.nm);
+        QObject::connect(&jobs, &JobList::instructionsVisibleChanged,
+                         [this](bool visible) { instructionsVisible = visible; });
+        table.slider = skin.pb;
+        jobs.refreshTotal();
 
         CommandHooks& h = table.hooks;
         h.openMenu = [this](const QString& menu, const QPoint& at) {
@@ -56,54 +71,56 @@ class CommandTest : public ::testing::Test {
         h.startSpanPreview = record("spanPreview");
         h.stopPreview = [this] {
             calls << QStringLiteral("stopPreview");
-            s.Previewing = false;
+            s.previewing = false;
         };
         h.stepBack = record("stepBack");
         h.stepForward = record("stepForward");
         h.sliderRelease = [this] {
             calls << QStringLiteral("sliderRelease");
-            s.Seeking = false;
+            s.seeking = false;
         };
         h.sliderTrack = [this](int position) {
             calls << QStringLiteral("sliderTrack %1").arg(position);
         };
         h.splitRun = [this] {
             calls << QStringLiteral("split");
-            s.Converting = false;
+            s.converting = false;
+            return worthShowing;
         };
         h.chooseJoinOutput = [this] {
             calls << QStringLiteral("chooseJoin");
             return joinAnswer;
         };
-        h.joinRun = [this] {
+        h.joinRun = [this](const QString& path) {
             calls << QStringLiteral("join");
-            s.Converting = true; // the command must clear it after the run
+            joinedPath = path;
+            s.converting = true; // the command must clear it after the run
+            return worthShowing;
         };
         h.stopConversion = [this] {
             calls << QStringLiteral("stopConversion");
-            s.Converting = false;
+            s.converting = false;
         };
     }
 
-    bool joinAnswer = true;
+    QString joinAnswer = QDir(dir.path()).filePath(QStringLiteral("joined.ogg")); // empty: cancel
 
     // A row as adding a file makes it, without measuring a real file.
     void addRow(const QString& caption, std::int32_t seconds) {
-        appendFileRow(s, QDir(dir.path()).filePath(caption), seconds);
+        appendFileRow(jobs, QDir(dir.path()).filePath(caption), seconds);
     }
     void addThreeAndSelectFirst() {
         addRow(QStringLiteral("a.ogg"), 30);
         addRow(QStringLiteral("b.ogg"), 40);
         addRow(QStringLiteral("c.ogg"), 50);
-        s.setInstructionsVisible(false);
         jobs.selectRow(0);
-        jobs.SelectFile();
-        jobs.RefreshTotal();
+        jobs.selectFile();
+        jobs.refreshTotal();
     }
     QStringList captions() const {
         QStringList out;
-        for (int i = 0; i < s.lv.rowCount(); ++i)
-            out << s.lv.item(i, 0)->text();
+        for (int i = 0; i < jobs.fileModel().rowCount(); ++i)
+            out << cellText(jobs.fileModel(), i, 0);
         return out;
     }
     QString openedFolder() const {
@@ -122,9 +139,9 @@ class CommandTest : public ::testing::Test {
                 prompt.messages,
                 captions(),
                 int(prompt.openedUrls.size()),
-                s.lv_time.rowCount(),
-                s.FileList.empty() ? 0 : s.FileList[0].SpanCount,
-                s.tataltime ? s.tataltime->text() : QString()};
+                jobs.spanModel().rowCount(),
+                jobs.rowCount() == 0 ? 0 : jobs.file(0).spanCount,
+                skin.tataltime->text()};
     }
 };
 
@@ -175,22 +192,22 @@ const NameCase NameCases[] = {
     {"Remove", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
          EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("c.ogg")}));
-         EXPECT_EQ(t.s.tataltime->text(), QStringLiteral("00:01:30"));
+         EXPECT_EQ(t.skin.tataltime->text(), QStringLiteral("00:01:30"));
      }},
     {"Clear", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
-         EXPECT_EQ(t.s.lv.rowCount(), 0);
-         EXPECT_EQ(t.s.tataltime->text(), QStringLiteral("00:00:00"));
-         EXPECT_TRUE(t.s.instructionsVisible);
+         EXPECT_EQ(t.jobs.rowCount(), 0);
+         EXPECT_EQ(t.skin.tataltime->text(), QStringLiteral("00:00:00"));
+         EXPECT_TRUE(t.instructionsVisible);
      }},
     {"Set", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
     {"play", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("filePreview")}); }},
-    {"stop", [](CommandTest& t) { t.s.Previewing = true; },
+    {"stop", [](CommandTest& t) { t.s.previewing = true; },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls, QStringList{QStringLiteral("stopPreview")});
-         EXPECT_FALSE(t.s.Previewing);
+         EXPECT_FALSE(t.s.previewing);
      }},
     {"hou", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepBack")}); }},
@@ -199,40 +216,41 @@ const NameCase NameCases[] = {
     {"Split", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls, QStringList{QStringLiteral("split")});
-         EXPECT_EQ(QDir(t.openedFolder()), QDir(t.s.settings.OutputDir));
+         EXPECT_EQ(QDir(t.openedFolder()), QDir(t.s.settings.outputDir));
      }},
     {"Join", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls, (QStringList{QStringLiteral("chooseJoin"), QStringLiteral("join")}));
-         EXPECT_FALSE(t.s.Converting);
-         EXPECT_EQ(QDir(t.openedFolder()), QDir(t.s.settings.OutputDir));
+         EXPECT_EQ(t.joinedPath, t.joinAnswer);
+         EXPECT_FALSE(t.s.converting);
+         EXPECT_EQ(QDir(t.openedFolder()), QDir(t.s.settings.outputDir));
      }},
     {"Begin",
      [](CommandTest& t) {
          t.addThreeAndSelectFirst();
-         t.s.pb->SetSliderPosition(t.jobs.UsableRange() / 3); // a third of 30 s
+         t.skin.pb->SetSliderPosition(t.jobs.usableRange() / 3); // a third of 30 s
      },
-     [](CommandTest& t) { EXPECT_EQ(t.s.FileList[0].BeginTimes.back(), 10); }},
+     [](CommandTest& t) { EXPECT_EQ(t.jobs.file(0).spans.back().begin, 10); }},
     {"End",
      [](CommandTest& t) {
          t.addThreeAndSelectFirst();
-         t.s.pb->SetSliderPosition(t.jobs.UsableRange() / 2);
+         t.skin.pb->SetSliderPosition(t.jobs.usableRange() / 2);
      },
-     [](CommandTest& t) { EXPECT_EQ(t.s.FileList[0].EndTimes.back(), 15); }},
+     [](CommandTest& t) { EXPECT_EQ(t.jobs.file(0).spans.back().end, 15); }},
     {"Ok", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
-         EXPECT_EQ(t.s.FileList[0].SpanCount, 2);
-         EXPECT_EQ(t.s.lv_time.rowCount(), 2);
+         EXPECT_EQ(t.jobs.file(0).spanCount, 2);
+         EXPECT_EQ(t.jobs.spanModel().rowCount(), 2);
      }},
     {"Stop",
      [](CommandTest& t) {
-         t.s.Previewing = true;
-         t.s.Converting = true;
+         t.s.previewing = true;
+         t.s.converting = true;
      },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls,
                    (QStringList{QStringLiteral("stopPreview"), QStringLiteral("stopConversion")}));
-         EXPECT_FALSE(t.s.Converting);
+         EXPECT_FALSE(t.s.converting);
      }},
     {"helpfile", noPreparation,
      [](CommandTest& t) {
@@ -275,8 +293,8 @@ class ConvertingGuardTest : public CommandTest, public ::testing::WithParamInter
 
 TEST_P(ConvertingGuardTest, OnlyTheSafeCommandsRunDuringARun) {
     GetParam().prepare(*this);
-    s.Converting = true;
-    s.Previewing = true; // so that "stop" and "Stop" have something to do
+    s.converting = true;
+    s.previewing = true; // so that "stop" and "Stop" have something to do
     calls.clear();
     const Snapshot before = snapshot();
     table.click(QString::fromLatin1(GetParam().name));
@@ -302,12 +320,12 @@ class UnknownNameTest : public CommandTest, public ::testing::WithParamInterface
 
 TEST_P(UnknownNameTest, DoesNothing) {
     addThreeAndSelectFirst();
-    s.Previewing = true;
+    s.previewing = true;
     calls.clear();
     const Snapshot before = snapshot();
     EXPECT_FALSE(table.click(QString::fromUtf8(GetParam())));
     EXPECT_TRUE(snapshot() == before);
-    EXPECT_TRUE(s.Previewing);
+    EXPECT_TRUE(s.previewing);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, UnknownNameTest,
@@ -324,12 +342,13 @@ TEST_F(CommandTest, SplitWithEmptyListOpensNoFolder) {
 
 TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun) {
     addThreeAndSelectFirst();
-    s.Previewing = true;
+    s.previewing = true;
     calls.clear();
     table.hooks.splitRun = [this] {
         calls << QStringLiteral("split");
-        s.Converting = true;
+        s.converting = true;
         table.click(QStringLiteral("Stop")); // the user stops the run midway
+        return true;                         // what was written so far is worth showing
     };
     table.click(QStringLiteral("Split"));
     EXPECT_EQ(calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("split"),
@@ -337,10 +356,47 @@ TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun) 
     EXPECT_EQ(prompt.openedUrls.size(), 1);
 }
 
+// The run's answer decides whether the output folder is shown.
+struct FolderCase {
+    const char* name;
+    bool worthShowing;
+};
+
+void PrintTo(const FolderCase& c, std::ostream* os) {
+    *os << c.name << (c.worthShowing ? " worth showing" : " nothing to show");
+}
+
+class OutputFolderTest : public CommandTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(OutputFolderTest, OpensOnlyWhenTheRunSaysItIsWorthIt) {
+    addThreeAndSelectFirst();
+    worthShowing = GetParam().worthShowing;
+    table.click(QString::fromLatin1(GetParam().name));
+    ASSERT_FALSE(calls.isEmpty()) << "the run did not start";
+    EXPECT_EQ(prompt.openedUrls.size(), GetParam().worthShowing ? 1 : 0);
+    EXPECT_FALSE(s.converting);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, OutputFolderTest,
+                         ::testing::Values(FolderCase{"Split", true}, FolderCase{"Split", false},
+                                           FolderCase{"Join", true}, FolderCase{"Join", false}));
+
+TEST_F(CommandTest, JoinWithoutAChooserAsksTheSaveDialog) {
+    table.hooks.chooseJoinOutput = nullptr;
+    addThreeAndSelectFirst();
+    table.click(QStringLiteral("Join")); // cancelled dialog: no run
+    EXPECT_TRUE(calls.isEmpty());
+    prompt.saveFileAnswers.push_back(QStringLiteral("all"));
+    table.click(QStringLiteral("Join"));
+    EXPECT_EQ(calls, QStringList{QStringLiteral("join")});
+    EXPECT_EQ(QFileInfo(joinedPath),
+              QFileInfo(QDir(dir.path()).filePath(QStringLiteral("all.ogg"))));
+}
+
 TEST_F(CommandTest, CancelledJoinOpensNoFolder) {
     addThreeAndSelectFirst();
-    s.Previewing = true;
-    joinAnswer = false;
+    s.previewing = true;
+    joinAnswer.clear();
     calls.clear();
     table.click(QStringLiteral("Join"));
     EXPECT_EQ(calls, (QStringList{QStringLiteral("stopPreview"), QStringLiteral("chooseJoin")}));
@@ -349,54 +405,54 @@ TEST_F(CommandTest, CancelledJoinOpensNoFolder) {
 
 struct PlayCase {
     bool spanListActive;
-    int mode;
+    SplitMode mode;
     const char* expected;
 };
 
 class PlayTest : public CommandTest, public ::testing::WithParamInterface<PlayCase> {};
 
 TEST_P(PlayTest, PlaysSpanOnlyWhenSpanListActiveInHandMarkedModes) {
-    s.SpanListActive = GetParam().spanListActive;
-    s.settings.SplitMode = GetParam().mode;
+    s.spanListActive = GetParam().spanListActive;
+    s.settings.splitMode = GetParam().mode;
     table.click(QStringLiteral("play"));
     EXPECT_EQ(calls, QStringList{QString::fromLatin1(GetParam().expected)});
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PlayTest,
-                         ::testing::Values(PlayCase{true, Custom, "spanPreview"},
-                                           PlayCase{true, Unification, "spanPreview"},
-                                           PlayCase{true, Time, "filePreview"},
-                                           PlayCase{true, Count, "filePreview"},
-                                           PlayCase{false, Custom, "filePreview"},
-                                           PlayCase{false, Unification, "filePreview"}));
+                         ::testing::Values(PlayCase{true, SplitMode::Custom, "spanPreview"},
+                                           PlayCase{true, SplitMode::Unification, "spanPreview"},
+                                           PlayCase{true, SplitMode::Time, "filePreview"},
+                                           PlayCase{true, SplitMode::Count, "filePreview"},
+                                           PlayCase{false, SplitMode::Custom, "filePreview"},
+                                           PlayCase{false, SplitMode::Unification, "filePreview"}));
 
 TEST_F(CommandTest, RemoveActsOnTheListClickedLast) {
     addThreeAndSelectFirst();
     table.click(QStringLiteral("Ok")); // a confirmed span and a new open one
-    ASSERT_EQ(s.lv_time.rowCount(), 2);
-    s.SelectedSpan = 0;
-    jobs.SelectSpan();
-    ASSERT_TRUE(s.SpanListActive);
+    ASSERT_EQ(jobs.spanModel().rowCount(), 2);
+    s.selectedSpan = 0;
+    jobs.selectSpan();
+    ASSERT_TRUE(s.spanListActive);
     table.click(QStringLiteral("Remove"));
-    EXPECT_EQ(s.lv.rowCount(), 3) << "a file was removed instead of the span";
-    EXPECT_EQ(s.FileList[0].SpanCount, 1);
+    EXPECT_EQ(jobs.rowCount(), 3) << "a file was removed instead of the span";
+    EXPECT_EQ(jobs.file(0).spanCount, 1);
 
-    jobs.SelectFile(); // the file list clicked last
+    jobs.selectFile(); // the file list clicked last
     table.click(QStringLiteral("Remove"));
-    EXPECT_EQ(s.lv.rowCount(), 2);
+    EXPECT_EQ(jobs.rowCount(), 2);
 }
 
 TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
     table.hooks = CommandHooks();
-    s.Previewing = s.Converting = true;
+    s.previewing = s.converting = true;
     table.click(QStringLiteral("Stop"));
-    EXPECT_FALSE(s.Previewing);
-    EXPECT_FALSE(s.Converting);
+    EXPECT_FALSE(s.previewing);
+    EXPECT_FALSE(s.converting);
 
-    table.onPress(s.pb);
-    EXPECT_TRUE(s.Seeking);
-    table.onRelease(s.pb);
-    EXPECT_FALSE(s.Seeking);
+    table.onPress(skin.pb);
+    EXPECT_TRUE(s.seeking);
+    table.onRelease(skin.pb);
+    EXPECT_FALSE(s.seeking);
     // Nothing else may happen without hooks.
     for (const QString& name : CommandTable::commandNames())
         table.click(name);
@@ -412,16 +468,16 @@ TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
     table.onSliderTrack(other, 5);
     table.onRelease(other);
     table.onPress(nullptr);
-    EXPECT_FALSE(s.Seeking);
+    EXPECT_FALSE(s.seeking);
     EXPECT_TRUE(calls.isEmpty());
 
-    table.onPress(s.pb);
-    EXPECT_TRUE(s.Seeking);
-    table.onSliderTrack(s.pb, 321);
-    table.onRelease(s.pb);
+    table.onPress(skin.pb);
+    EXPECT_TRUE(s.seeking);
+    table.onSliderTrack(skin.pb, 321);
+    table.onRelease(skin.pb);
     EXPECT_EQ(calls,
               (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
-    EXPECT_FALSE(s.Seeking);
+    EXPECT_FALSE(s.seeking);
 }
 
 // --- the pop-up menus ---------------------------------------------------------------------
@@ -438,7 +494,7 @@ TEST_F(CommandTest, MenuSplitRunsWithoutOpeningTheFolder) {
 
 TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun) {
     addThreeAndSelectFirst();
-    s.Converting = true;
+    s.converting = true;
     calls.clear();
     table.addFolderItem();
     table.playItem();
@@ -447,33 +503,33 @@ TEST_F(CommandTest, MenuItemsKeepTheirGuardsDuringARun) {
     table.clearItem();
     table.removeItem();
     EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(s.lv.rowCount(), 3);
+    EXPECT_EQ(jobs.rowCount(), 3);
 
     table.tagsItem();
-    table.stopItem();
+    table.stop();
     EXPECT_EQ(calls, (QStringList{QStringLiteral("tags"), QStringLiteral("stopConversion")}));
 }
 
 TEST_F(CommandTest, MenuClearAndRemoveFollowTheActiveList) {
     addThreeAndSelectFirst();
     table.click(QStringLiteral("Ok"));
-    jobs.SelectSpan();
+    jobs.selectSpan();
     table.removeItem(); // refused while the span list is active
-    EXPECT_EQ(s.lv.rowCount(), 3);
+    EXPECT_EQ(jobs.rowCount(), 3);
     table.clearItem(); // resets the spans instead of emptying the list
-    EXPECT_EQ(s.lv.rowCount(), 3);
-    EXPECT_EQ(s.FileList[0].SpanCount, 1);
+    EXPECT_EQ(jobs.rowCount(), 3);
+    EXPECT_EQ(jobs.file(0).spanCount, 1);
 
-    jobs.SelectFile();
+    jobs.selectFile();
     table.removeItem();
-    EXPECT_EQ(s.lv.rowCount(), 2);
+    EXPECT_EQ(jobs.rowCount(), 2);
     table.clearItem();
-    EXPECT_EQ(s.lv.rowCount(), 0);
+    EXPECT_EQ(jobs.rowCount(), 0);
 }
 
 TEST_F(CommandTest, HelpMenuOpensPagesAndAbout) {
-    table.helpItem();
-    table.homePageItem();
+    table.help();
+    table.homePage();
     table.aboutItem();
     table.exitItem();
     ASSERT_EQ(prompt.openedUrls.size(), 2);

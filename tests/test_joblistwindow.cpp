@@ -1,15 +1,16 @@
 // The job list in the real main window, used as a new user would: add files
 // through the open dialog, click a file, mark a span with the slider and the
 // Begin, End and Ok buttons, then read the span rows and the total.
+#include "audio/MulDiv.h"
 #include "core/MainState.h"
-#include "ui/SkinView.h"
+#include "joblist/TimeText.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinObject.h"
-#include "ui/MainWindow.h"
-#include "audio/MulDiv.h"
-#include "joblist/TimeText.h"
+#include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 #include "synth/Synth.h"
+#include "ui/MainWindow.h"
+#include "ui/SkinView.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -41,7 +42,9 @@ class JobListWindowTest : public ::testing::Test {
         window = std::make_unique<MainWindow>(state);
         window->show();
         QApplication::processEvents();
-        ASSERT_NE(state.pb, nullptr);
+        ASSERT_NE(skin().pb, nullptr);
+        ASSERT_NE(skin().tataltime, nullptr);
+        ASSERT_NE(skin().nm, nullptr);
     }
 
     void TearDown() override {
@@ -61,6 +64,9 @@ class JobListWindowTest : public ::testing::Test {
         QApplication::processEvents();
     }
 
+    const SkinParts& skin() const { return window->skinParts(); }
+    JobList& jobs() { return window->jobList(); }
+
     SkinObject* object(const char* name) {
         SkinForm* form = window->skinEngine().GetSkinForm(window.get());
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
@@ -68,20 +74,20 @@ class JobListWindowTest : public ::testing::Test {
     void clickSkin(const char* name) {
         SkinObject* o = object(name);
         ASSERT_NE(o, nullptr) << name;
-        click(window->skin1, o->GetObjectRect().center());
+        click(window->skinView, o->GetObjectRect().center());
     }
     // Presses the slider at a fraction of its width and lets go.
     int slideTo(double fraction) {
-        const QRect r = state.pb->GetObjectRect();
-        click(window->skin1, QPoint(r.left() + int(fraction * r.width()), r.center().y()));
-        return state.pb->GetSliderPosition();
+        const QRect r = skin().pb->GetObjectRect();
+        click(window->skinView, QPoint(r.left() + int(fraction * r.width()), r.center().y()));
+        return skin().pb->GetSliderPosition();
     }
     void clickRow(QTableView* view, int row) {
         const QRect r = view->visualRect(view->model()->index(row, 0));
         click(view->viewport(), r.center());
     }
     QString spanCell(int row, int column) const {
-        return state.lv_time.data(state.lv_time.index(row, column)).toString();
+        return cellText(window->jobList().spanModel(), row, column);
     }
 };
 
@@ -93,19 +99,18 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     prompt.openFilesAnswers.push_back({first, second});
 
     clickSkin("addfile");
-    ASSERT_EQ(state.lv.rowCount(), 2);
-    EXPECT_EQ(window->lv->model()->data(window->lv->model()->index(1, 0)).toString(),
-              QStringLiteral("Лекция 2.ogg"));
-    EXPECT_EQ(state.tataltime->text(), QStringLiteral("00:03:00"));
+    ASSERT_EQ(jobs().rowCount(), 2);
+    EXPECT_EQ(cellText(*window->fileView->model(), 1, 0), QStringLiteral("Лекция 2.ogg"));
+    EXPECT_EQ(skin().tataltime->text(), QStringLiteral("00:03:00"));
     EXPECT_FALSE(window->sm->isVisible());
 
-    clickRow(window->lv, 1);
-    EXPECT_EQ(state.SelectedFile, 1);
-    EXPECT_EQ(state.nm->text(), second);
-    ASSERT_EQ(state.lv_time.rowCount(), 1);
+    clickRow(window->fileView, 1);
+    EXPECT_EQ(state.selectedFile, 1);
+    EXPECT_EQ(skin().nm->text(), second);
+    ASSERT_EQ(jobs().spanModel().rowCount(), 1);
     EXPECT_EQ(spanCell(0, 0), QStringLiteral("00:00:00 - 00:02:00"));
 
-    const int usable = state.pb->GetSliderMax() - state.pb->GetSliderPage();
+    const int usable = skin().pb->GetSliderMax() - skin().pb->GetSliderPage();
     const int beginPos = slideTo(0.25);
     clickSkin("Begin");
     const int endPos = slideTo(0.75);
@@ -117,29 +122,54 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     const auto end = std::int32_t(MulDiv(endPos, 120, usable));
     ASSERT_GT(begin, 20);
     ASSERT_LT(end, 110);
-    ASSERT_EQ(state.lv_time.rowCount(), 2);
-    EXPECT_EQ(spanCell(0, 0), FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end));
-    EXPECT_EQ(spanCell(0, 1), FormatTime(end - begin));
+    ASSERT_EQ(jobs().spanModel().rowCount(), 2);
+    EXPECT_EQ(spanCell(0, 0), formatTime(begin) + QStringLiteral(" - ") + formatTime(end));
+    EXPECT_EQ(spanCell(0, 1), formatTime(end - begin));
     EXPECT_EQ(spanCell(0, 2), QStringLiteral("Ok"));
     EXPECT_EQ(spanCell(1, 0), QStringLiteral("00:00:00 - 00:02:00"));
     EXPECT_EQ(spanCell(1, 2), QStringLiteral("Uncertain"));
     // The first file still counts whole; the second only its confirmed span.
-    EXPECT_EQ(state.tataltime->text(), FormatTime(60 + end - begin));
-    EXPECT_EQ(state.FileList[1].SpanCount, 2);
-    EXPECT_EQ(state.FileList[0].SpanCount, 1);
+    EXPECT_EQ(skin().tataltime->text(), formatTime(60 + end - begin));
+    EXPECT_EQ(jobs().file(1).spanCount, 2);
+    EXPECT_EQ(jobs().file(0).spanCount, 1);
 
     // The span list clicked last: "Remove" works on spans, the open one refused.
-    clickRow(window->lv_time, 1);
-    EXPECT_TRUE(state.SpanListActive);
+    clickRow(window->spanView, 1);
+    EXPECT_TRUE(state.spanListActive);
     clickSkin("Remove");
     EXPECT_EQ(prompt.messages,
               QStringList{QStringLiteral(
                   "This item, the procedure will automatically process. Need not delete.")});
-    clickRow(window->lv_time, 0);
+    clickRow(window->spanView, 0);
     clickSkin("Remove");
-    EXPECT_EQ(state.lv_time.rowCount(), 1);
+    EXPECT_EQ(jobs().spanModel().rowCount(), 1);
     // Back to the open span alone, which counts whole again.
-    EXPECT_EQ(state.tataltime->text(), QStringLiteral("00:03:00"));
+    EXPECT_EQ(skin().tataltime->text(), QStringLiteral("00:03:00"));
+}
+
+// Narrower once the list scrolls, so that the scroll bar leaves the names readable.
+TEST_F(JobListWindowTest, NameColumnNarrowsFromThirteenRows) {
+    QStringList paths;
+    for (int i = 0; i < 13; ++i) {
+        paths << dir.filePath(QStringLiteral("f%1.ogg").arg(i));
+        synth::writeOgg(paths.last(), Rate, Rate, 1);
+    }
+    prompt.openFilesAnswers.push_back(paths.mid(0, 12));
+    clickSkin("addfile");
+    ASSERT_EQ(jobs().rowCount(), 12);
+    EXPECT_EQ(window->fileView->columnWidth(0), 120);
+
+    prompt.openFilesAnswers.push_back(paths.mid(12));
+    clickSkin("addfile");
+    ASSERT_EQ(jobs().rowCount(), 13);
+    EXPECT_EQ(window->fileView->columnWidth(0), 113);
+
+    clickRow(window->fileView, 4);
+    EXPECT_FALSE(state.spanListActive);
+    clickSkin("Remove");
+    ASSERT_EQ(jobs().rowCount(), 12);
+    EXPECT_EQ(window->fileView->columnWidth(0), 120);
+    EXPECT_TRUE(prompt.messages.isEmpty());
 }
 
 } // namespace

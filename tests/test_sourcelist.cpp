@@ -1,6 +1,7 @@
-// The source list: adding through the open dialog (refusals and their
-// messages), measuring, moving, removing and clearing rows, and the rule that
-// rows, FileList and TagList always match.
+// The source list: adding (the refusals, and their messages through the open
+// dialog), measuring, moving, removing and clearing rows, and the rule that a
+// row's caption, path, length and tags always travel together.
+#include "commands/CommandTable.h"
 #include "joblist/TimeText.h"
 #include "support/JobFixture.h"
 #include "synth/Synth.h"
@@ -16,9 +17,24 @@ namespace {
 
 constexpr int Rate = 8000;
 
+std::vector<std::int32_t> begins(const FileRow& r) {
+    std::vector<std::int32_t> out;
+    for (const Span& span : r.spans)
+        out.push_back(span.begin);
+    return out;
+}
+
+std::vector<std::int32_t> ends(const FileRow& r) {
+    std::vector<std::int32_t> out;
+    for (const Span& span : r.spans)
+        out.push_back(span.end);
+    return out;
+}
+
 class SourceListTest : public JobFixture {
   protected:
     static inline std::unique_ptr<QTemporaryDir> dir;
+    CommandTable table{state, list}; // the open dialog and its messages
 
     static QString path(const QString& name) { return dir->filePath(name); }
 
@@ -40,7 +56,7 @@ class SourceListTest : public JobFixture {
 
     void SetUp() override {
         JobFixture::SetUp();
-        state.settings.OutputDir = QDir::homePath() + QLatin1Char('/');
+        state.settings.outputDir = QDir::homePath() + QLatin1Char('/');
     }
 
     void add(const QStringList& names) {
@@ -48,7 +64,7 @@ class SourceListTest : public JobFixture {
         for (const QString& n : names)
             paths << path(n);
         prompt.openFilesAnswers.push_back(paths);
-        list.AddFiles();
+        table.addFilesFromDialog();
     }
 
     static QStringList numbered(int from, int count) {
@@ -58,16 +74,15 @@ class SourceListTest : public JobFixture {
         return names;
     }
 
-    // Every row, its FileList element and its TagList element name one file.
+    // Every row shows the caption and the length of the file it names.
     void expectRows(const QStringList& names) {
-        ASSERT_EQ(state.lv.rowCount(), names.size());
-        ASSERT_EQ(state.FileList.size(), size_t(names.size()));
-        ASSERT_EQ(state.TagList.size(), size_t(names.size()));
+        ASSERT_EQ(list.fileModel().rowCount(), names.size());
+        ASSERT_EQ(list.rowCount(), names.size());
         for (int i = 0; i < names.size(); ++i) {
             EXPECT_EQ(list.caption(i), names[i]) << "row " << i;
-            EXPECT_EQ(state.FileList[size_t(i)].Path, path(names[i])) << "row " << i;
-            EXPECT_EQ(state.lv.data(state.lv.index(i, 1)).toString(),
-                      FormatTime(state.FileList[size_t(i)].Seconds));
+            EXPECT_EQ(cellText(list.fileModel(), i, 0), names[i]) << "row " << i;
+            EXPECT_EQ(list.file(i).path, path(names[i])) << "row " << i;
+            EXPECT_EQ(cellText(list.fileModel(), i, 1), formatTime(list.file(i).seconds));
         }
     }
 };
@@ -78,14 +93,14 @@ TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut) {
     expectRows({QStringLiteral("f0.ogg"), QStringLiteral("Café – Live.ogg")});
     EXPECT_EQ(prompt.messages,
               QStringList{QStringLiteral("broken.ogg this File is not supported.")});
-    EXPECT_EQ(state.FileList[1].Seconds, 3);
-    EXPECT_EQ(state.FileList[1].Samples, Rate * 3);
+    EXPECT_EQ(list.file(1).seconds, 3);
+    EXPECT_EQ(list.file(1).samples, Rate * 3);
     EXPECT_EQ(list.selectedRow(), 0);
-    EXPECT_EQ(state.SelectedFile, 0);
-    EXPECT_EQ(tataltime.text(), FormatTime(4));
+    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(tataltime.text(), formatTime(4));
     EXPECT_FALSE(state.reader.IsOpen());
     EXPECT_TRUE(state.reader.Enabled());
-    EXPECT_FALSE(state.Adding);
+    EXPECT_FALSE(state.adding);
 }
 
 TEST_F(SourceListTest, FileUnderASecondIsRefused) {
@@ -97,7 +112,7 @@ TEST_F(SourceListTest, FileUnderASecondIsRefused) {
 
     add({QStringLiteral("f0.ogg"), QStringLiteral("short.ogg"), QStringLiteral("Кино 東京.ogg")});
     expectRows({QStringLiteral("f0.ogg"), QStringLiteral("Кино 東京.ogg")});
-    EXPECT_EQ(state.FileList[1].Seconds, 4);
+    EXPECT_EQ(list.file(1).seconds, 4);
 }
 
 struct LengthCase {
@@ -116,14 +131,15 @@ class MeasureTest : public SourceListTest, public ::testing::WithParamInterface<
 TEST_P(MeasureTest, SecondsTimeTextAndSliderRange) {
     const LengthCase& c = GetParam();
     add({QString::fromUtf8(c.name)});
-    ASSERT_EQ(state.lv.rowCount(), 1);
-    const listrecord& r = state.FileList[0];
-    EXPECT_EQ(r.Seconds, c.seconds);
-    EXPECT_EQ(state.lv.data(state.lv.index(0, 1)).toString(), QString::fromLatin1(c.shown));
-    EXPECT_EQ(r.SliderRange, c.sliderRange);
-    EXPECT_EQ(r.SpanCount, 1);
-    EXPECT_EQ(r.BeginTimes, std::vector<std::int32_t>{0});
-    EXPECT_EQ(r.EndTimes, std::vector<std::int32_t>{c.seconds});
+    ASSERT_EQ(list.rowCount(), 1);
+    const FileRow& r = list.file(0);
+    EXPECT_EQ(r.seconds, c.seconds);
+    EXPECT_EQ(cellText(list.fileModel(), 0, 1), QString::fromLatin1(c.shown));
+    EXPECT_EQ(r.sliderRange, c.sliderRange);
+    EXPECT_EQ(r.spanCount, 1);
+    EXPECT_EQ(begins(r), std::vector<std::int32_t>{0});
+    EXPECT_EQ(ends(r), std::vector<std::int32_t>{c.seconds});
+    EXPECT_EQ(list.sliderMax(), c.sliderRange);
     EXPECT_EQ(pb.GetSliderMax(), c.sliderRange);
 }
 
@@ -137,7 +153,7 @@ TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder) {
     EXPECT_EQ(prompt.lastOpenFilters,
               (QStringList{QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
                            QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")}));
-    EXPECT_EQ(prompt.lastOpenDir, state.settings.OutputDir);
+    EXPECT_EQ(prompt.lastOpenDir, state.settings.outputDir);
     // Cancelled: nothing changed.
     expectRows({});
     EXPECT_TRUE(prompt.messages.isEmpty());
@@ -146,16 +162,6 @@ TEST_F(SourceListTest, OpenDialogOffersOggFirstAndStartsInTheOutputFolder) {
     add({QStringLiteral("f0.ogg")});
     add({});
     EXPECT_EQ(QDir(prompt.lastOpenDir), QDir(dir->path()));
-}
-
-TEST_F(SourceListTest, NameColumnNarrowsFromThirteenRows) {
-    add(numbered(0, 12));
-    EXPECT_EQ(state.nameColumnWidth, 120);
-    add(numbered(12, 1));
-    EXPECT_EQ(state.nameColumnWidth, 113);
-    list.selectRow(4);
-    list.RemoveFile();
-    EXPECT_EQ(state.nameColumnWidth, 120);
 }
 
 struct RemoveCase {
@@ -175,20 +181,20 @@ TEST_P(RemoveFileTest, SelectsTheRowTheRulesName) {
     QStringList names = numbered(0, c.rows);
     add(names);
     list.selectRow(c.removed);
-    list.SelectFile();
-    list.RemoveFile();
+    list.selectFile();
+    list.removeFile();
 
     names.removeAt(c.removed);
     expectRows(names);
     EXPECT_EQ(list.selectedRow(), c.selectedAfter);
-    EXPECT_EQ(state.SelectedFile, c.selectedAfter);
+    EXPECT_EQ(state.selectedFile, c.selectedAfter);
     // The span rows and the path label follow the newly selected file.
     EXPECT_EQ(nm.text(), path(names[c.selectedAfter]));
-    EXPECT_EQ(state.lv_time.rowCount(), 1);
+    EXPECT_EQ(list.spanModel().rowCount(), 1);
     std::int64_t total = 0;
-    for (const listrecord& r : state.FileList)
-        total += r.Seconds;
-    EXPECT_EQ(tataltime.text(), FormatTime(std::int32_t(total)));
+    for (const FileRow& r : list.fileModel().rows())
+        total += r.seconds;
+    EXPECT_EQ(tataltime.text(), formatTime(std::int32_t(total)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, RemoveFileTest,
@@ -198,11 +204,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, RemoveFileTest,
 
 TEST_F(SourceListTest, RemovingTheLastFileEmptiesEverything) {
     add({QStringLiteral("f0.ogg")});
-    list.RemoveFile();
+    list.removeFile();
     expectRows({});
-    EXPECT_EQ(state.lv_time.rowCount(), 0);
+    EXPECT_EQ(list.spanModel().rowCount(), 0);
     EXPECT_EQ(tataltime.text(), QStringLiteral("00:00:00"));
-    list.RemoveFile(); // nothing selected, nothing happens
+    list.removeFile(); // nothing selected, nothing happens
     expectRows({});
 }
 
@@ -224,18 +230,18 @@ TEST_P(MoveTest, RowsArraysAndPreviewMoveTogether) {
     const MoveCase& c = GetParam();
     QStringList names = numbered(0, 3);
     add(names);
-    state.TagList[size_t(c.from)].Title = QStringLiteral("moved");
+    list.file(c.from).tags.title = QStringLiteral("moved");
     list.selectRow(c.from);
-    state.PreviewFile = c.previewBefore;
-    c.up ? list.MoveUp() : list.MoveDown();
+    state.previewFile = c.previewBefore;
+    c.up ? list.moveFile(-1) : list.moveFile(1);
 
     if (c.selectedAfter != c.from)
         names.swapItemsAt(c.from, c.selectedAfter);
     expectRows(names);
     EXPECT_EQ(list.selectedRow(), c.selectedAfter);
-    EXPECT_EQ(state.SelectedFile, c.selectedAfter);
-    EXPECT_EQ(state.TagList[size_t(c.selectedAfter)].Title, QStringLiteral("moved"));
-    EXPECT_EQ(state.PreviewFile, c.previewAfter);
+    EXPECT_EQ(state.selectedFile, c.selectedAfter);
+    EXPECT_EQ(list.file(c.selectedAfter).tags.title, QStringLiteral("moved"));
+    EXPECT_EQ(state.previewFile, c.previewAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -250,20 +256,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SourceListTest, MovesAndRemovalNeedASelectedRow) {
     add(numbered(0, 3));
-    state.lvSelection.clearSelection();
-    list.MoveUp();
-    list.MoveDown();
-    list.RemoveFile();
+    list.fileSelection().clearSelection();
+    list.moveFile(-1);
+    list.moveFile(1);
+    list.removeFile();
     expectRows(numbered(0, 3));
 }
 
 TEST_F(SourceListTest, ClearShowsTheInstructionsAndZeroTotal) {
     add(numbered(0, 3));
-    EXPECT_FALSE(state.instructionsVisible);
-    list.ClearList();
+    EXPECT_FALSE(instructionsVisible);
+    list.clearList();
     expectRows({});
-    EXPECT_EQ(state.lv_time.rowCount(), 0);
-    EXPECT_TRUE(state.instructionsVisible);
+    EXPECT_EQ(list.spanModel().rowCount(), 0);
+    EXPECT_TRUE(instructionsVisible);
     EXPECT_EQ(tataltime.text(), QStringLiteral("00:00:00"));
     add(numbered(3, 2));
     expectRows(numbered(3, 2));
@@ -272,11 +278,11 @@ TEST_F(SourceListTest, ClearShowsTheInstructionsAndZeroTotal) {
 TEST_F(SourceListTest, LaterAddKeepsEarlierRowsAndTheSelection) {
     add(numbered(0, 3));
     list.selectRow(2);
-    list.SelectFile();
+    list.selectFile();
     add({QStringLiteral("broken.ogg"), QStringLiteral("f3.ogg")});
     expectRows(numbered(0, 4));
     EXPECT_EQ(list.selectedRow(), 2);
-    EXPECT_EQ(state.SelectedFile, 2);
+    EXPECT_EQ(state.selectedFile, 2);
 }
 
 TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps) {
@@ -285,38 +291,82 @@ TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps) {
     int pumps = 0;
     state.pump = [&] {
         ++pumps;
-        EXPECT_TRUE(state.Adding);
-        list.ClearList();
-        list.RemoveFile();
-        list.MoveUp();
-        list.MoveDown();
-        list.ResetSpans();
-        list.MarkBegin();
-        list.ConfirmSpan();
+        EXPECT_TRUE(state.adding);
+        // A refusal is told once the loop is over, not while it still runs.
+        EXPECT_TRUE(prompt.messages.isEmpty()) << "pump " << pumps;
+        list.clearList();
+        list.removeFile();
+        list.moveFile(-1);
+        list.moveFile(1);
+        list.resetSpans();
+        list.markBegin();
+        list.confirmSpan();
         prompt.openFilesAnswers.push_front({path(QStringLiteral("f5.ogg"))});
-        list.AddFiles(); // a nested add is refused before its dialog
-        prompt.openFilesAnswers.pop_front();
+        table.addFilesFromDialog(); // a nested add is refused before its dialog
+        EXPECT_EQ(prompt.openFilesAnswers.size(), 1u) << "the nested open dialog was shown";
+        prompt.openFilesAnswers.clear();
+        const QList<JobList::Refusal> nested = list.addFiles({path(QStringLiteral("f6.ogg"))});
+        ASSERT_EQ(nested.size(), 1);
+        EXPECT_EQ(nested[0].path, path(QStringLiteral("f6.ogg")));
+        EXPECT_TRUE(nested[0].message.isEmpty());
     };
     add({QStringLiteral("f2.ogg"), QStringLiteral("broken.ogg"), QStringLiteral("f3.ogg")});
     EXPECT_EQ(pumps, 3);
     expectRows(numbered(0, 4));
-    EXPECT_FALSE(state.Adding);
-    EXPECT_EQ(state.FileList[1].SpanCount, 1);
+    EXPECT_FALSE(state.adding);
+    EXPECT_EQ(list.file(1).spanCount, 1);
+    EXPECT_EQ(prompt.messages,
+              QStringList{QStringLiteral("broken.ogg this File is not supported.")});
+}
+
+TEST_F(SourceListTest, AddFilesReturnsTheRefusalsInOrderAndTellsNobody) {
+    const QList<JobList::Refusal> refused =
+        list.addFiles({path(QStringLiteral("broken.ogg")), path(QStringLiteral("f0.ogg")),
+                       path(QStringLiteral("short.ogg"))});
+    expectRows({QStringLiteral("f0.ogg")});
+    EXPECT_TRUE(prompt.messages.isEmpty());
+    ASSERT_EQ(refused.size(), 2);
+    EXPECT_EQ(refused[0].path, path(QStringLiteral("broken.ogg")));
+    EXPECT_EQ(refused[0].message, QStringLiteral("broken.ogg this File is not supported."));
+    EXPECT_EQ(refused[1].path, path(QStringLiteral("short.ogg")));
+    EXPECT_EQ(refused[1].message, QStringLiteral("short.ogg this File is Error or not supported."));
+    EXPECT_EQ(list.selectedRow(), 0);
+}
+
+TEST_F(SourceListTest, AddFilesTakesTheFloorItIsGiven) {
+    EXPECT_TRUE(
+        list.addFiles({path(QStringLiteral("hundred.ogg")), path(QStringLiteral("long.ogg"))},
+                      JobList::AddFolderFloor)
+            .isEmpty());
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(list.file(0).sliderRange, 1014);
+    EXPECT_EQ(list.file(1).sliderRange, 7450); // a long file is above either floor
+}
+
+TEST_F(SourceListTest, AddFilesDuringARunRefusesEveryFileSilently) {
+    state.converting = true;
+    const QList<JobList::Refusal> refused =
+        list.addFiles({path(QStringLiteral("f0.ogg")), path(QStringLiteral("f1.ogg"))});
+    ASSERT_EQ(refused.size(), 2);
+    for (const JobList::Refusal& r : refused)
+        EXPECT_TRUE(r.message.isEmpty()) << r.path.toStdString();
+    expectRows({});
+    EXPECT_TRUE(prompt.messages.isEmpty());
 }
 
 TEST_F(SourceListTest, AddStopsAPlayingPreview) {
     int stops = 0;
     list.stopPreview = [&] {
         ++stops;
-        state.Previewing = false;
+        state.previewing = false;
     };
-    state.Previewing = true;
+    state.previewing = true;
     add({});
     EXPECT_EQ(stops, 0); // cancelled: nothing changes
     add({QStringLiteral("f0.ogg")});
     EXPECT_EQ(stops, 1);
     expectRows({QStringLiteral("f0.ogg")});
-    EXPECT_EQ(state.lv_time.rowCount(), 1);
+    EXPECT_EQ(list.spanModel().rowCount(), 1);
 }
 
 TEST_F(SourceListTest, EveryFileFailingLeavesAnEmptyListWithoutSelection) {
@@ -326,7 +376,7 @@ TEST_F(SourceListTest, EveryFileFailingLeavesAnEmptyListWithoutSelection) {
     EXPECT_EQ(prompt.messages.size(), 3);
     EXPECT_EQ(prompt.messages[2], QStringLiteral("does-not-exist.ogg this File is not supported."));
     EXPECT_EQ(list.selectedRow(), -1);
-    EXPECT_TRUE(state.instructionsVisible);
+    EXPECT_TRUE(instructionsVisible);
 }
 
 } // namespace
