@@ -11,7 +11,6 @@
 #include "ui/TagEditDialog.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 int main(int argc, char** argv) {
     // Before anything is shown: a second copy ends silently and leaves the
@@ -33,23 +32,24 @@ int main(int argc, char** argv) {
     MainState state;
     state.pump = [] { QCoreApplication::processEvents(); };
 
-    MainWindow fm_main(state);
-    SettingsDialog fm_set(state, &fm_main);
-    FolderDialog fm_dir(state, &fm_main);
-    AboutDialog fm_about(state, &fm_main);
-    TagEditDialog fm_id3(state, &fm_main);
-    fm_main.setDialogs(&fm_set, &fm_dir, &fm_about, &fm_id3);
+    MainWindow mainWindow(state);
+    SettingsDialog settingsDialog(state, &mainWindow);
+    FolderDialog folderDialog(state, &mainWindow);
+    AboutDialog aboutDialog(state, &mainWindow);
+    TagEditDialog tagEditDialog(state, &mainWindow);
+    mainWindow.setDialogs(&settingsDialog, &folderDialog, &aboutDialog, &tagEditDialog);
 
     // An open dialog must not keep the program running once the main window
     // has closed.
-    QObject::connect(&fm_main, &MainWindow::closed, &app, &QCoreApplication::quit,
+    QObject::connect(&mainWindow, &MainWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
     try {
-        fm_main.FormShow();
+        mainWindow.formShow();
     } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, AppInfo::productName(), QString::fromUtf8(e.what()));
+        // A skin that cannot be read is told like every other failure.
+        mainWindow.reportError(e);
     }
-    fm_main.show();
+    mainWindow.show();
     return app.exec();
 }

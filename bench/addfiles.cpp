@@ -44,7 +44,7 @@ void measure(const char* format, const QStringList& paths) {
     int failed = 0;
     for (int i = 0; i < paths.size(); ++i) {
         try {
-            list.AdmitFile(paths[i], list.rowCount(), JobList::AddFilesFloor);
+            list.admitFile(paths[i], JobList::AddFilesFloor);
         } catch (const std::exception& e) {
             if (failed++ == 0)
                 std::printf("%-4s  failure: %s\n", format, e.what());
@@ -54,7 +54,7 @@ void measure(const char* format, const QStringList& paths) {
     const int admitted = list.rowCount() - failed;
     std::printf("%-4s  %3d files  %9.1f ms total  %7.2f ms per file  (Seconds of the first: %d)\n",
                 format, admitted, ms, ms / paths.size(),
-                state.FileList.empty() ? -1 : state.FileList.front().Seconds);
+                list.rowCount() == 0 ? -1 : list.file(0).seconds);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/MainState.h"
 #include "bench/BenchSupport.h"
 #include "convert/Conversion.h"
+#include "convert/RunOptions.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -47,17 +48,17 @@ int main(int argc, char** argv) {
         MainState state;
         JobList jobs(state);
         Conversion conversion(state, jobs);
-        state.settings.SplitMode = Time;
-        state.settings.OutputDir = dir.path() + QLatin1Char('/');
+        state.settings.splitMode = SplitMode::Time;
+        state.settings.outputDir = dir.path() + QLatin1Char('/');
         state.pump = [] {};
         for (const QString& s : sources)
-            jobs.AdmitFile(s, state.lv.rowCount(), JobList::AddFilesFloor);
+            jobs.admitFile(s, JobList::AddFilesFloor);
         jobs.selectRow(0);
         const QString joined = dir.filePath(QStringLiteral("joined.ogg"));
         QFile::remove(joined);
-        conversion.setJoinOutput(joined);
+        conversion.setOptions(RunOptions::fromSettings(state.settings, nullptr, 0));
 
-        bench::runOnce(run, [&] { conversion.JoinRun(); });
+        bench::runOnce(run, [&] { conversion.joinRun(joined); });
         if (conversion.lastRunFailed()) {
             std::printf("join failed: %s\n", qPrintable(conversion.lastError()));
             return 1;

@@ -3,6 +3,7 @@
 #include "core/MainState.h"
 #include "bench/BenchSupport.h"
 #include "convert/Conversion.h"
+#include "convert/RunOptions.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -48,14 +49,15 @@ int main(int argc, char** argv) {
         MainState state;
         JobList jobs(state);
         Conversion conversion(state, jobs);
-        state.settings.SplitMode = Time;
-        state.settings.SplitSeconds = 60;
-        state.settings.OutputDir = outDir;
+        state.settings.splitMode = SplitMode::Time;
+        state.settings.splitSeconds = 60;
+        state.settings.outputDir = outDir;
         state.pump = [] {};
-        jobs.AdmitFile(source, 0, JobList::AddFilesFloor);
+        jobs.admitFile(source, JobList::AddFilesFloor);
         jobs.selectRow(0);
+        conversion.setOptions(RunOptions::fromSettings(state.settings, nullptr, 0));
 
-        bench::runOnce(run, [&] { conversion.SplitRun(); });
+        bench::runOnce(run, [&] { conversion.splitRun(); });
         if (conversion.lastRunFailed()) {
             std::printf("split failed: %s\n", qPrintable(conversion.lastError()));
             return 1;

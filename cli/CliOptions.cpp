@@ -54,13 +54,13 @@ int indexIn(const QString& option, const QString& text, const std::array<int, N>
 int modeNamed(const QString& text) {
     const QString name = text.toLower();
     if (name == QLatin1String("custom"))
-        return Custom;
+        return int(SplitMode::Custom);
     if (name == QLatin1String("time"))
-        return Time;
+        return int(SplitMode::Time);
     if (name == QLatin1String("count"))
-        return Count;
+        return int(SplitMode::Count);
     if (name == QLatin1String("unification"))
-        return Unification;
+        return int(SplitMode::Unification);
     throw UsageError(QStringLiteral("--mode %1 is unknown; the modes are custom, time, count and "
                                     "unification")
                          .arg(text));
@@ -68,11 +68,11 @@ int modeNamed(const QString& text) {
 
 QString modeName(int mode) {
     switch (mode) {
-    case Time:
+    case int(SplitMode::Time):
         return QStringLiteral("time");
-    case Count:
+    case int(SplitMode::Count):
         return QStringLiteral("count");
-    case Unification:
+    case int(SplitMode::Unification):
         return QStringLiteral("unification");
     default:
         return QStringLiteral("custom");
@@ -259,13 +259,13 @@ CliOptions parseCliOptions(const QStringList& arguments) {
         if (name == QLatin1String("mode")) {
             explicitMode = modeNamed(*value);
         } else if (name == QLatin1String("every")) {
-            impliesMode(impliedMode, impliedBy, Time, opt);
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Time), opt);
             o.splitSeconds = numberIn(opt, *value, 1, std::numeric_limits<int>::max());
         } else if (name == QLatin1String("pieces")) {
-            impliesMode(impliedMode, impliedBy, Count, opt);
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Count), opt);
             o.splitCount = numberIn(opt, *value, 1, std::numeric_limits<int>::max());
         } else if (name == QLatin1String("span")) {
-            impliesMode(impliedMode, impliedBy, Custom, opt);
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
             o.spans.push_back(spanFrom(*value));
         } else if (name == QLatin1String("output-dir") || name == QLatin1String("output")) {
             if (value->isEmpty())
@@ -318,7 +318,7 @@ CliOptions parseCliOptions(const QStringList& arguments) {
 
     if (explicitMode && impliedMode && *explicitMode != *impliedMode) {
         // Spans marked by hand are what Unification shares among the files.
-        const bool sharedSpans = *explicitMode == Unification && *impliedMode == Custom;
+        const bool sharedSpans = *explicitMode == int(SplitMode::Unification) && *impliedMode == int(SplitMode::Custom);
         if (!sharedSpans)
             throw UsageError(QStringLiteral("--mode %1 contradicts the other options")
                                  .arg(modeName(*explicitMode)));

@@ -19,16 +19,17 @@ void CliPrompt::information(const QString& text) {
 }
 
 bool CliPrompt::question(const QString& text) {
-    m_questions << text;
-    return replaceAnswer;
+    // Nobody is there to answer: a question is said and taken as No.
+    say(text);
+    return false;
 }
 
 QStringList CliPrompt::openFiles(const QString&, const QStringList&) {
-    return files;
+    return {};
 }
 
 QString CliPrompt::saveFile(const QString&, const QStringList&, int&) {
-    return saveAnswer;
+    return {};
 }
 
 QString CliPrompt::pickFolder(const QString&) {

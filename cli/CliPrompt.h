@@ -1,5 +1,5 @@
-// The Prompt of cadelo-cli: messages go to stderr as "cadelo-cli: <message>",
-// dialogs are answered from the command line, and nothing opens on the desktop.
+// The Prompt of cadelo-cli: messages go to stderr as "cadelo-cli: <message>";
+// the command line replaces every dialog, and nothing opens on the desktop.
 #pragma once
 
 #include "core/Prompt.h"
@@ -8,16 +8,10 @@
 
 class CliPrompt : public Prompt {
   public:
-    // What the dialogs answer.
-    QStringList files;          // the open dialog: the FILE arguments
-    QString saveAnswer;         // the save dialog: the join's -o
-    bool replaceAnswer = false; // "replace it?": --force
-
     // Called before a message is printed (the progress bar clears its line).
     std::function<void()> beforeMessage;
 
     int messageCount() const { return m_messages; }
-    QStringList questionsAsked() const { return m_questions; }
 
     void information(const QString& text) override;
     bool question(const QString& text) override;
@@ -31,5 +25,4 @@ class CliPrompt : public Prompt {
 
   private:
     int m_messages = 0;
-    QStringList m_questions;
 };

@@ -2,9 +2,9 @@
 
 #include "core/IniFile.h"
 #include "core/Settings.h"
-#include "audio/MulDiv.h"
 #include "cli/Terminal.h"
-#include "convert/OggSettings.h"
+#include "convert/OutputNaming.h"
+#include "convert/RunOptions.h"
 #include "joblist/TimeText.h"
 
 #include <QDir>
@@ -14,8 +14,6 @@
 #include <exception>
 
 namespace {
-
-const QString Ogg = QStringLiteral("ogg");
 
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -41,7 +39,6 @@ bool makeFolder(const QString& dir) {
 CliSession::CliSession(const CliOptions& options, bool progressOnStderr)
     : opts(options), bar(progressOnStderr && !options.quiet) {
     state.prompt = &prompt;
-    state.pb = &pb;
     prompt.beforeMessage = [this] { bar.clear(); };
 }
 
@@ -80,79 +77,69 @@ bool CliSession::loadSettings(int& exitCode) {
             exitCode = ExitUsage;
             return false;
         }
-    }
-    if (!privateDir.isValid()) {
-        prompt.say(
-            QStringLiteral("cannot create a temporary folder: %1").arg(privateDir.errorString()));
+    } else if (QFileInfo::exists(path) && !QFileInfo(path).isReadable()) {
+        prompt.say(QStringLiteral("cannot read the settings file %1").arg(shown(path)));
         exitCode = ExitFailed;
         return false;
     }
-
-    // The runs read the encoding keys from the settings file at each use; they
-    // get a private copy, so that the options can be written into it and the
-    // user's file is never touched, whatever any part of the run writes.
-    const QString copy = privateDir.filePath(QStringLiteral("VAZOzojoin.ini"));
-    if (QFileInfo(path).isFile()) {
-        if (!QFile::copy(path, copy)) {
-            prompt.say(QStringLiteral("cannot read the settings file %1").arg(shown(path)));
-            exitCode = opts.settingsFile.isEmpty() ? ExitFailed : ExitUsage;
-            return false;
-        }
-        // A read-only original gives a read-only copy.
-        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
-    }
-    state.ini = std::make_unique<IniFile>(copy);
+    // Only read: nothing of a run writes the settings.
+    state.ini = std::make_unique<IniFile>(path);
     LoadSettings(*state.ini, state.settings);
+    oggKeys = OggKeys::read(state.ini.get());
     return true;
 }
 
 void CliSession::applyOptions() {
     CachedSettings& s = state.settings;
     if (opts.mode)
-        s.SplitMode = *opts.mode;
+        s.splitMode = SplitMode(*opts.mode);
     if (opts.splitSeconds)
-        s.SplitSeconds = *opts.splitSeconds;
+        s.splitSeconds = *opts.splitSeconds;
     if (opts.splitCount)
-        s.SplitCount = *opts.splitCount;
+        s.splitCount = *opts.splitCount;
     if (opts.fadeInSeconds) {
-        s.FadeIn = true;
-        s.FadeInSeconds = *opts.fadeInSeconds;
+        s.fadeIn = true;
+        s.fadeInSeconds = *opts.fadeInSeconds;
     }
     if (opts.fadeOutSeconds) {
-        s.FadeOut = true;
-        s.FadeOutSeconds = *opts.fadeOutSeconds;
+        s.fadeOut = true;
+        s.fadeOutSeconds = *opts.fadeOutSeconds;
     }
 
-    IniFile& ini = *state.ini;
+    OggKeys& k = oggKeys;
     if (opts.frequencyIndex)
-        ini.writeInteger(Ogg, QStringLiteral("frequency"), *opts.frequencyIndex);
+        k.frequency = *opts.frequencyIndex;
     if (opts.channelIndex)
-        ini.writeInteger(Ogg, QStringLiteral("channel"), *opts.channelIndex);
+        k.channel = *opts.channelIndex;
     if (opts.bitrateIndex)
-        ini.writeInteger(Ogg, QStringLiteral("bitrate"), *opts.bitrateIndex);
+        k.bitrate = *opts.bitrateIndex;
     // A bitrate alone means the nominal bitrate: a variable-bitrate or quality
     // set-up from the settings file would otherwise quietly ignore it.
-    if (opts.bitrateIndex && !opts.vbrIndices) {
-        ini.writeBool(Ogg, QStringLiteral("oggvbr"), false);
-        ini.writeBool(Ogg, QStringLiteral("oggquality"), false);
-    }
+    if (opts.bitrateIndex && !opts.vbrIndices)
+        k.vbr = k.byQuality = false;
     if (opts.vbrIndices) {
-        ini.writeInteger(Ogg, QStringLiteral("min bitrate"), opts.vbrIndices->first);
-        ini.writeInteger(Ogg, QStringLiteral("max bitrate"), opts.vbrIndices->second);
-        ini.writeBool(Ogg, QStringLiteral("oggvbr"), true);
-        ini.writeBool(Ogg, QStringLiteral("oggquality"), false);
+        k.minBitrate = opts.vbrIndices->first;
+        k.maxBitrate = opts.vbrIndices->second;
+        k.vbr = true;
+        k.byQuality = false;
     }
     if (opts.quality) {
-        ini.writeInteger(Ogg, QStringLiteral("quality"), *opts.quality);
-        ini.writeBool(Ogg, QStringLiteral("oggquality"), true);
-        ini.writeBool(Ogg, QStringLiteral("oggvbr"), false);
+        k.quality = *opts.quality;
+        k.byQuality = true;
+        k.vbr = false;
     }
+}
+
+RunOptions CliSession::runOptions() const {
+    RunOptions o = RunOptions::fromSettings(state.settings, nullptr, state.formatIndex);
+    o.encoding = oggFormatCalls(oggKeys);
+    return o;
 }
 
 bool CliSession::encodingAccepted() {
     // Asked of exactly the set-up the run will hand the writer; a quality-driven
     // one is not asked about, as the settings dialog does not ask either.
-    for (const OggFormat& c : oggFormatCalls(state.ini.get())) {
+    for (const OggFormat& c : oggFormatCalls(oggKeys)) {
         if (c.quality >= 0)
             continue;
         if (!AudioFile::CheckOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps)) {
@@ -166,7 +153,7 @@ bool CliSession::encodingAccepted() {
 }
 
 bool CliSession::prepareOutputDir() {
-    QString dir = opts.outputDir.isEmpty() ? state.settings.OutputDir : absolute(opts.outputDir);
+    QString dir = opts.outputDir.isEmpty() ? state.settings.outputDir : absolute(opts.outputDir);
     if (!makeFolder(dir)) {
         prompt.say(
             QStringLiteral("cannot create the output folder %1").arg(shown(QDir::cleanPath(dir))));
@@ -175,7 +162,7 @@ bool CliSession::prepareOutputDir() {
     dir = shown(QDir::cleanPath(dir));
     if (!dir.endsWith(QDir::separator()))
         dir += QDir::separator();
-    state.settings.OutputDir = dir;
+    state.settings.outputDir = dir;
     return true;
 }
 
@@ -184,69 +171,32 @@ bool CliSession::prepareOutputDir() {
 // ---------------------------------------------------------------------------
 
 int CliSession::admitFiles() {
-    prompt.files.clear();
+    QStringList paths;
     for (const QString& file : opts.files)
-        prompt.files << absolute(file);
-    const int before = jobs.rowCount();
-    // The open dialog's own path: the same refusals and the same messages.
-    jobs.AddFiles();
-    return int(opts.files.size()) - (jobs.rowCount() - before);
-}
-
-listrecord& CliSession::markedRecord() {
-    const int row = state.settings.SplitMode == Unification ? 0 : std::max(0, jobs.selectedRow());
-    return state.FileList[size_t(row)];
-}
-
-bool CliSession::moveSliderTo(std::int32_t seconds) {
-    const int usable = jobs.UsableRange();
-    const std::int32_t length = markedRecord().Seconds;
-    if (usable <= 0 || length <= 0)
-        return false;
-    // The slider's time is MulDiv(position, Seconds, usable range); the nearest
-    // position to the inverse is tried with its neighbours, since rounding can
-    // land either side.
-    const std::int64_t guess = MulDiv(seconds, usable, length);
-    for (const std::int64_t position : {guess, guess - 1, guess + 1, guess - 2, guess + 2}) {
-        if (position < 0 || position > usable)
-            continue;
-        state.SliderPosition = int(position);
-        if (jobs.TimeAtSlider() == seconds) {
-            pb.SetSliderPosition(int(position));
-            return true;
-        }
-    }
-    pb.SetSliderPosition(int(std::clamp<std::int64_t>(guess, 0, usable)));
-    return false;
+        paths << absolute(file);
+    const QList<JobList::Refusal> refused = jobs.addFiles(paths);
+    for (const JobList::Refusal& refusal : refused)
+        prompt.information(refusal.message);
+    return int(refused.size());
 }
 
 bool CliSession::markOn(int row, const CliSpan& span) {
-    listrecord& r = markedRecord();
-    if (span.begin >= r.Seconds) {
+    const int marked = state.settings.splitMode == SplitMode::Unification ? 0 : row;
+    const std::int32_t seconds = jobs.file(marked).seconds;
+    if (span.begin >= seconds) {
         prompt.say(
             QStringLiteral("%1: the span %2 - %3 begins at or after the end of the file (%4)")
-                .arg(jobs.caption(row), FormatTime(span.begin), FormatTime(span.end),
-                     FormatTime(r.Seconds)));
+                .arg(jobs.caption(row), formatTime(span.begin), formatTime(span.end),
+                     formatTime(seconds)));
         return false;
     }
     // As on the slider, an end past the file's end is the file's end.
-    const std::int32_t end = std::min(span.end, r.Seconds);
-
-    // Marked as by hand: the slider is put where its time is the bound, then
-    // Begin, End and Ok. Where the slider has no position for that exact second
-    // (a file so long that a step spans more than a second), the bound goes
-    // into the open span of the same record the marking just wrote, which is
-    // what Ok confirms and what the run reads.
-    const bool beginOnSlider = moveSliderTo(span.begin);
-    jobs.MarkBegin();
-    const size_t open = size_t(std::max(0, r.SpanCount - 1));
-    if (!beginOnSlider && open < r.BeginTimes.size())
-        r.BeginTimes[open] = span.begin;
-    const bool endOnSlider = moveSliderTo(end);
-    jobs.MarkEnd();
-    if (!endOnSlider && open < r.EndTimes.size())
-        r.EndTimes[open] = end;
-    jobs.ConfirmSpan();
+    QString message;
+    if (!jobs.addSpan(row, Span{span.begin, std::min(span.end, seconds)}, &message)) {
+        if (!message.isEmpty())
+            prompt.say(message);
+        return false;
+    }
     return true;
 }
 
@@ -254,14 +204,14 @@ bool CliSession::markSpans(int& leftOut) {
     leftOut = 0;
     if (opts.spans.empty())
         return true;
-    const bool shared = state.settings.SplitMode == Unification;
+    const bool shared = state.settings.splitMode == SplitMode::Unification;
     // In Unification every file uses the first file's spans, so they are
     // marked once, there.
     const int rows = shared ? std::min(1, jobs.rowCount()) : jobs.rowCount();
     QList<int> nothingMarked;
     for (int row = 0; row < rows; ++row) {
         jobs.selectRow(row);
-        jobs.SelectFile();
+        jobs.selectFile();
         int marked = 0;
         for (const CliSpan& span : opts.spans)
             if (markOn(row, span))
@@ -283,7 +233,7 @@ bool CliSession::markSpans(int& leftOut) {
         prompt.say(QStringLiteral("%1: none of the spans lies within the file; it is left out")
                        .arg(jobs.caption(*it)));
         jobs.selectRow(*it);
-        jobs.RemoveFile();
+        jobs.removeFile();
         ++leftOut;
     }
     return jobs.rowCount() > 0;
@@ -295,13 +245,14 @@ bool CliSession::markSpans(int& leftOut) {
 
 void CliSession::connectRun() {
     state.pump = [this] {
-        if (Terminal::interruptRequested() && state.Converting)
-            conversion.StopConversion();
+        if (Terminal::interruptRequested() && state.converting)
+            conversion.stopConversion();
     };
     conversion.onOutputStarted = [this](const QString& path) {
         bar.start(QFileInfo(path).fileName());
     };
-    conversion.onProgress = [this](std::int64_t value) { bar.update(value); };
+    conversion.onProgress = [this](int value) { bar.update(value); };
+    conversion.setOptions(runOptions());
 }
 
 int CliSession::runResult(int refused) const {
@@ -320,14 +271,14 @@ int CliSession::info() {
 
     AudioFile& reader = state.reader;
     bool first = true;
-    for (int row = 0; row < jobs.rowCount() && size_t(row) < state.FileList.size(); ++row) {
-        const listrecord& r = state.FileList[size_t(row)];
+    for (int row = 0; row < jobs.rowCount(); ++row) {
+        const FileRow& r = jobs.file(row);
         int rate = 0;
         int channels = 0;
         try {
             if (reader.IsOpen())
                 reader.Close();
-            reader.OpenRead(r.Path);
+            reader.OpenRead(r.path);
             rate = reader.SampleRate();
             channels = reader.Channels();
             reader.Close();
@@ -336,22 +287,21 @@ int CliSession::info() {
             failed = true;
             continue;
         }
-        const AudioFileinfo tags =
-            size_t(row) < state.TagList.size() ? state.TagList[size_t(row)] : AudioFileinfo{};
+        const FileTags& tags = r.tags;
         QString text = first ? QString() : QStringLiteral("\n");
         first = false;
-        text += QStringLiteral("path: %1\n").arg(shown(r.Path));
+        text += QStringLiteral("path: %1\n").arg(shown(r.path));
         text += QStringLiteral("caption: %1\n").arg(jobs.caption(row));
-        text += QStringLiteral("duration: %1 (%2 s)\n").arg(FormatTime(r.Seconds)).arg(r.Seconds);
+        text += QStringLiteral("duration: %1 (%2 s)\n").arg(formatTime(r.seconds)).arg(r.seconds);
         text += QStringLiteral("rate: %1\n").arg(rate);
         text += QStringLiteral("channels: %1\n").arg(channels);
-        text += QStringLiteral("frames: %1\n").arg(r.Samples);
-        text += QStringLiteral("title: %1\n").arg(tags.Title);
-        text += QStringLiteral("artist: %1\n").arg(tags.Artist);
-        text += QStringLiteral("album: %1\n").arg(tags.Album);
-        text += QStringLiteral("year: %1\n").arg(tags.Year);
-        text += QStringLiteral("comment: %1\n").arg(tags.Comment);
-        text += QStringLiteral("genre: %1\n").arg(tags.Genre);
+        text += QStringLiteral("frames: %1\n").arg(r.samples);
+        text += QStringLiteral("title: %1\n").arg(tags.title);
+        text += QStringLiteral("artist: %1\n").arg(tags.artist);
+        text += QStringLiteral("album: %1\n").arg(tags.album);
+        text += QStringLiteral("year: %1\n").arg(tags.year);
+        text += QStringLiteral("comment: %1\n").arg(tags.comment);
+        text += QStringLiteral("genre: %1\n").arg(tags.genre);
         Terminal::writeOut(text);
     }
     return failed ? ExitFailed : ExitOk;
@@ -361,10 +311,10 @@ bool CliSession::prepareRun(int& exitCode) {
     if (!loadSettings(exitCode))
         return false;
     applyOptions();
-    if (state.settings.SplitMode < Custom || state.settings.SplitMode > Unification) {
+    if (!isKnownSplitMode(state.settings.splitMode)) {
         prompt.say(QStringLiteral("the settings file names split mode %1, which does not exist; "
                                   "give --mode")
-                       .arg(state.settings.SplitMode));
+                       .arg(int(state.settings.splitMode)));
         exitCode = ExitFailed;
         return false;
     }
@@ -396,17 +346,17 @@ int CliSession::split() {
     // Not in Unification, where the first row holds the spans every file uses.
     bool failed = false;
     for (;;) {
-        conversion.SplitRun();
+        conversion.splitRun();
         if (!conversion.lastRunFailed() || Terminal::interruptRequested())
             break;
         failed = true;
         const int failedRow = jobs.selectedRow();
-        if (state.settings.SplitMode == Unification || failedRow < 0 ||
+        if (state.settings.splitMode == SplitMode::Unification || failedRow < 0 ||
             failedRow >= jobs.rowCount() - 1)
             break;
         for (int row = failedRow; row >= 0; --row) {
             jobs.selectRow(row);
-            jobs.RemoveFile();
+            jobs.removeFile();
         }
     }
     bar.clear();
@@ -428,20 +378,16 @@ int CliSession::join() {
         return ExitFailed;
     refused += leftOut;
 
-    // The save dialog's answer is the -o text, taken from the current folder;
-    // ".ogg" is appended by the core as it is for the window.
-    prompt.saveAnswer = absolute(opts.output);
-    prompt.replaceAnswer = opts.force;
-    if (!conversion.ChooseJoinOutput()) {
-        if (!prompt.questionsAsked().isEmpty())
-            prompt.say(prompt.questionsAsked().constLast() +
-                       QStringLiteral(" Not without --force."));
+    // The name is taken from the current folder and gets ".ogg" appended, as
+    // the window's save dialog does.
+    const QString output = OutputNaming::joinOutputPath(QDir::currentPath(), absolute(opts.output));
+    if (OutputNaming::taken(output) && !opts.force) {
+        prompt.say(OutputNaming::replaceQuestion(output) + QStringLiteral(" Not without --force."));
         return ExitFailed;
     }
-    const QString output = conversion.joinOutput();
     // Replacing a source while it is being read would lose it, --force or not.
-    for (int row = 0; row < jobs.rowCount() && size_t(row) < state.FileList.size(); ++row) {
-        if (sameFile(output, state.FileList[size_t(row)].Path)) {
+    for (int row = 0; row < jobs.rowCount(); ++row) {
+        if (sameFile(output, jobs.file(row).path)) {
             prompt.say(QStringLiteral("%1 is one of the files to join; it is not replaced")
                            .arg(shown(output)));
             return ExitFailed;
@@ -454,7 +400,7 @@ int CliSession::join() {
     }
 
     connectRun();
-    conversion.JoinRun();
+    conversion.joinRun(output);
     bar.clear();
     if (conversion.lastOutputs().contains(output))
         Terminal::writeOut(shown(output) + QLatin1Char('\n'));

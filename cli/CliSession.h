@@ -1,17 +1,16 @@
-// One run of cadelo-cli: loads the settings, admits the files through the job
-// list as the open dialog does, marks the spans by hand and starts the core's
-// split or join run, or prints what the job list holds about each file.
+// One run of cadelo-cli: reads the settings, admits the files to the job list,
+// adds the spans by time and starts the core's split or join run with the
+// asked options, or prints what the job list holds about each file.
 #pragma once
 
 #include "core/MainState.h"
-#include "skin/SkinObject.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPrompt.h"
 #include "cli/ProgressBar.h"
 #include "convert/Conversion.h"
+#include "convert/OggSettings.h"
 #include "joblist/JobList.h"
 
-#include <QTemporaryDir>
 #include <cstdint>
 
 class CliSession {
@@ -26,23 +25,22 @@ class CliSession {
     int split();
     int join();
 
-    // The settings file read into the cached settings, and a private copy of it
-    // for the encoding keys. False after a message; `exitCode` says which.
+    // The settings file read into the cached settings and the encoding; it is
+    // never written. False after a message; `exitCode` says which.
     bool loadSettings(int& exitCode);
     void applyOptions();
+    RunOptions runOptions() const;
     // Settings loaded, options applied and a known split mode; false with the exit code set.
     bool prepareRun(int& exitCode);
     // The settings dialog's test of the encoding, before anything is written.
     bool encodingAccepted();
     bool prepareOutputDir();
-    // Admits the FILE arguments as the open dialog does; the number refused.
+    // Admits the FILE arguments, with the window's messages; the number refused.
     int admitFiles();
-    // Marks and confirms the --span spans. A file none of them lies in is left
-    // out (counted in `leftOut`); false when nothing is left to run.
+    // Adds the --span spans. A file none of them lies in is left out (counted
+    // in `leftOut`); false when nothing is left to run.
     bool markSpans(int& leftOut);
     bool markOn(int row, const CliSpan& span);
-    bool moveSliderTo(std::int32_t seconds);
-    listrecord& markedRecord();
     void connectRun();
     int runResult(int refused) const;
 
@@ -51,7 +49,6 @@ class CliSession {
     CliPrompt prompt;
     JobList jobs{state};
     Conversion conversion{state, jobs};
-    SkinObject pb{QStringLiteral("pb"), SkinObject::Slider, QRect(0, 0, 400, 12)};
     ProgressBar bar;
-    QTemporaryDir privateDir; // holds the settings copy the run reads
+    OggKeys oggKeys; // the settings file's encoding with the options applied
 };

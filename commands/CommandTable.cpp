@@ -1,12 +1,19 @@
 // The command surface (see CommandTable.h).
 #include "commands/CommandTable.h"
 
+#include "convert/Conversion.h"
+#include "convert/OutputNaming.h"
+#include "convert/RunOptions.h"
 #include "core/AppInfo.h"
 #include "core/HelpPage.h"
 #include "core/MainState.h"
 #include "core/Prompt.h"
-#include "skin/SkinObject.h"
 #include "joblist/JobList.h"
+#include "skin/SkinObject.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <array>
 
@@ -14,7 +21,7 @@ namespace {
 
 // How a row meets a run under way.
 enum Guard {
-    Refused,  // the table refuses it while Converting
+    Refused,  // the table refuses it while converting
     OwnGuard, // the operation refuses itself (the job list's moves)
     Allowed,  // runs also during a run
 };
@@ -44,46 +51,46 @@ const std::array<Row, 21> Table = {{
      [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
     {"Help", Allowed,
      [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help", 276, 80); }},
-    {"addfile", Refused, [](CommandTable&, MainState&, JobList& j) { j.AddFiles(); }},
-    {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.MoveUp(); }},
-    {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.MoveDown(); }},
+    {"addfile", Refused, [](CommandTable& t, MainState&, JobList&) { t.addFilesFromDialog(); }},
+    {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(-1); }},
+    {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(1); }},
     {"Remove", Refused,
      [](CommandTable&, MainState& s, JobList& j) {
-         if (s.SpanListActive)
-             j.RemoveSpan();
+         if (s.spanListActive)
+             j.removeSelectedSpan();
          else
-             j.RemoveFile();
-         j.RefreshTotal();
+             j.removeFile();
+         j.refreshTotal();
      }},
     {"Clear", Refused,
      [](CommandTable&, MainState& s, JobList& j) {
-         if (s.SpanListActive)
-             j.ResetSpans();
+         if (s.spanListActive)
+             j.resetSpans();
          else
-             j.ClearList();
-         j.RefreshTotal();
+             j.clearList();
+         j.refreshTotal();
      }},
     {"Set", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
     {"play", Refused, [](CommandTable& t, MainState&, JobList&) { t.play(); }},
     {"stop", Allowed,
      [](CommandTable& t, MainState& s, JobList&) {
-         if (s.Previewing)
+         if (s.previewing)
              t.stopPreview();
      }},
     {"hou", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepBack); }},
     {"qian", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepForward); }},
     {"Split", Refused,
-     [](CommandTable& t, MainState& s, JobList&) {
-         if (s.lv.rowCount() == 0 || s.Adding)
+     [](CommandTable& t, MainState& s, JobList& j) {
+         if (j.rowCount() == 0 || s.adding)
              return;
-         t.split();
          // Also after a stopped run: what was written so far is there.
-         t.openOutputFolder();
+         if (t.split())
+             t.openOutputFolder();
      }},
     {"Join", Refused, [](CommandTable& t, MainState&, JobList&) { t.join(); }},
-    {"Begin", Refused, [](CommandTable&, MainState&, JobList& j) { j.MarkBegin(); }},
-    {"End", Refused, [](CommandTable&, MainState&, JobList& j) { j.MarkEnd(); }},
-    {"Ok", Refused, [](CommandTable&, MainState&, JobList& j) { j.ConfirmSpan(); }},
+    {"Begin", Refused, [](CommandTable& t, MainState&, JobList& j) { t.markBound(j, true); }},
+    {"End", Refused, [](CommandTable& t, MainState&, JobList& j) { t.markBound(j, false); }},
+    {"Ok", Refused, [](CommandTable&, MainState&, JobList& j) { j.confirmSpan(); }},
     {"Stop", Allowed, [](CommandTable& t, MainState&, JobList&) { t.stop(); }},
     {"helpfile", Allowed, [](CommandTable& t, MainState&, JobList&) { t.help(); }},
 }};
@@ -113,7 +120,7 @@ QStringList CommandTable::namesAllowedWhileConverting() {
 }
 
 bool CommandTable::busy() const {
-    return s.Converting || s.Adding;
+    return s.converting || s.adding;
 }
 
 // --- skin notifications ---------------------------------------------------------
@@ -127,7 +134,7 @@ bool CommandTable::click(const QString& name) {
     for (const Row& row : Table) {
         if (name != QLatin1String(row.name))
             continue;
-        if (!(row.guard == Refused && s.Converting))
+        if (!(row.guard == Refused && s.converting))
             row.run(*this, s, jobs);
         return true;
     }
@@ -136,7 +143,7 @@ bool CommandTable::click(const QString& name) {
 
 void CommandTable::onPress(SkinObject* object) {
     if (isSlider(object))
-        s.Seeking = true;
+        s.seeking = true;
 }
 
 void CommandTable::onRelease(SkinObject* object) {
@@ -145,7 +152,7 @@ void CommandTable::onRelease(SkinObject* object) {
     if (hooks.sliderRelease)
         hooks.sliderRelease();
     else
-        s.Seeking = false;
+        s.seeking = false;
 }
 
 void CommandTable::onSliderTrack(SkinObject* object, int position) {
@@ -155,36 +162,83 @@ void CommandTable::onSliderTrack(SkinObject* object, int position) {
 
 // --- shared commands ----------------------------------------------------------------
 
+void CommandTable::connectConversion(Conversion& conversion) {
+    const auto worthShowing = [&conversion] {
+        return !conversion.lastRunFailed() || !conversion.lastOutputs().isEmpty();
+    };
+    hooks.splitRun = [this, &conversion, worthShowing] {
+        conversion.setOptions(RunOptions::fromSettings(s.settings, s.ini.get(), s.formatIndex));
+        conversion.splitRun();
+        return worthShowing();
+    };
+    hooks.joinRun = [this, &conversion, worthShowing](const QString& path) {
+        conversion.setOptions(RunOptions::fromSettings(s.settings, s.ini.get(), s.formatIndex));
+        conversion.joinRun(path);
+        return worthShowing();
+    };
+    hooks.stopConversion = [&conversion] { conversion.stopConversion(); };
+}
+
+void CommandTable::takeSliderPosition() {
+    if (slider)
+        jobs.setSliderPosition(slider->GetSliderPosition());
+}
+
+void CommandTable::markBound(JobList& list, bool begin) {
+    takeSliderPosition();
+    if (begin)
+        list.markBegin();
+    else
+        list.markEnd();
+}
+
 void CommandTable::play() {
-    const int mode = s.settings.SplitMode;
-    if (s.SpanListActive && (mode == Custom || mode == Unification))
+    const SplitMode mode = s.settings.splitMode;
+    if (s.spanListActive && (mode == SplitMode::Custom || mode == SplitMode::Unification))
         call(hooks.startSpanPreview);
     else
         call(hooks.startFilePreview);
 }
 
-void CommandTable::split() {
-    if (s.Previewing)
+bool CommandTable::split() {
+    if (s.previewing)
         stopPreview();
-    call(hooks.splitRun);
+    return hooks.splitRun && hooks.splitRun();
 }
 
 void CommandTable::join() {
     if (busy())
         return;
-    if (s.Previewing)
+    if (s.previewing)
         stopPreview();
-    if (!hooks.chooseJoinOutput || !hooks.chooseJoinOutput())
+    const QString path = hooks.chooseJoinOutput ? hooks.chooseJoinOutput() : chooseJoinOutput();
+    if (path.isEmpty())
         return;
-    call(hooks.joinRun);
-    s.Converting = false;
-    openOutputFolder();
+    const bool show = hooks.joinRun && hooks.joinRun(path);
+    s.converting = false;
+    if (show)
+        openOutputFolder();
+}
+
+QString CommandTable::chooseJoinOutput() {
+    if (jobs.rowCount() == 0 || !s.prompt)
+        return {};
+    int filterIndex = s.formatIndex + 1;
+    const QString chosen =
+        s.prompt->saveFile(s.settings.outputDir, {QStringLiteral("OGG Files(*.ogg)")}, filterIndex);
+    if (chosen.isEmpty())
+        return {};
+    s.formatIndex = std::max(0, filterIndex - 1);
+    const QString path = OutputNaming::joinOutputPath(s.settings.outputDir, chosen);
+    if (OutputNaming::taken(path) && !s.prompt->question(OutputNaming::replaceQuestion(path)))
+        return {};
+    return path;
 }
 
 void CommandTable::stop() {
-    if (s.Previewing)
+    if (s.previewing)
         stopPreview();
-    if (s.Converting)
+    if (s.converting)
         stopConversion();
 }
 
@@ -192,19 +246,19 @@ void CommandTable::stopPreview() {
     if (hooks.stopPreview)
         hooks.stopPreview();
     else
-        s.Previewing = false;
+        s.previewing = false;
 }
 
 void CommandTable::stopConversion() {
     if (hooks.stopConversion)
         hooks.stopConversion();
     else
-        s.Converting = false;
+        s.converting = false;
 }
 
 void CommandTable::openOutputFolder() {
-    if (s.prompt && !s.settings.OutputDir.isEmpty())
-        s.prompt->openUrl(QUrl::fromLocalFile(s.settings.OutputDir));
+    if (s.prompt && !s.settings.outputDir.isEmpty())
+        s.prompt->openUrl(QUrl::fromLocalFile(s.settings.outputDir));
 }
 
 void CommandTable::help() {
@@ -218,11 +272,27 @@ void CommandTable::homePage() {
         s.prompt->openUrl(QUrl(AppInfo::homePage()));
 }
 
+void CommandTable::addFilesFromDialog() {
+    if (busy() || !s.prompt)
+        return;
+    const QStringList filters = {
+        QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
+        QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")};
+    const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
+    const QStringList files = s.prompt->openFiles(dir, filters);
+    if (files.isEmpty())
+        return;
+    m_lastFolder = QFileInfo(files.first()).absolutePath();
+    for (const JobList::Refusal& refusal : jobs.addFiles(files))
+        if (!refusal.message.isEmpty())
+            s.inform(refusal.message);
+}
+
 // --- pop-up menu items -------------------------------------------------------------
 
 void CommandTable::addFilesItem() {
-    if (!s.Converting)
-        jobs.AddFiles();
+    if (!s.converting)
+        addFilesFromDialog();
 }
 
 void CommandTable::addFolderItem() {
@@ -231,38 +301,34 @@ void CommandTable::addFolderItem() {
 }
 
 void CommandTable::clearItem() {
-    if (s.Converting)
+    if (s.converting)
         return;
-    if (s.SpanListActive)
-        jobs.ResetSpans();
+    if (s.spanListActive)
+        jobs.resetSpans();
     else
-        jobs.ClearList();
+        jobs.clearList();
 }
 
 void CommandTable::removeItem() {
-    if (!s.Converting && !s.SpanListActive)
-        jobs.RemoveFile();
+    if (!s.converting && !s.spanListActive)
+        jobs.removeFile();
 }
 
 void CommandTable::tagsItem() {
     call(hooks.showTagDialog);
 }
 
-void CommandTable::moveUpItem() {
-    jobs.MoveUp();
+void CommandTable::moveUp() {
+    jobs.moveFile(-1);
 }
 
-void CommandTable::moveDownItem() {
-    jobs.MoveDown();
+void CommandTable::moveDown() {
+    jobs.moveFile(1);
 }
 
 void CommandTable::playItem() {
-    if (!s.Converting)
+    if (!s.converting)
         play();
-}
-
-void CommandTable::stopItem() {
-    stop();
 }
 
 void CommandTable::exitItem() {
@@ -270,23 +336,14 @@ void CommandTable::exitItem() {
 }
 
 void CommandTable::splitItem() {
-    // The menu's Split leaves the output folder closed; only the skin's opens it.
-    if (busy() || s.lv.rowCount() == 0)
+    if (busy() || jobs.rowCount() == 0)
         return;
     split();
 }
 
 void CommandTable::joinItem() {
-    if (!s.Converting)
+    if (!s.converting)
         join();
-}
-
-void CommandTable::helpItem() {
-    help();
-}
-
-void CommandTable::homePageItem() {
-    homePage();
 }
 
 void CommandTable::aboutItem() {

@@ -1,15 +1,15 @@
 // The command surface of the main window: clicks on named skin objects, the
 // slider's press, release and drag, and the pop-up menu items, each turned into
-// its command with the guards that keep a run safe. Needs no window: what only
-// a window or a later unit can do is reached through hooks.
+// its domain call with the guards that keep a run safe. Needs no window: what
+// only a window or a later unit can do is reached through hooks.
 #pragma once
 
 #include <QPoint>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 #include <functional>
 
+class Conversion;
 class JobList;
 class MainState;
 class SkinObject;
@@ -27,16 +27,19 @@ struct CommandHooks {
 
     std::function<void()> startFilePreview;
     std::function<void()> startSpanPreview;
-    std::function<void()> stopPreview; // without it Previewing is just cleared
+    std::function<void()> stopPreview; // without it previewing is just cleared
     std::function<void()> stepBack;
     std::function<void()> stepForward;
-    std::function<void()> sliderRelease; // without it Seeking is just cleared
+    std::function<void()> sliderRelease; // without it seeking is just cleared
     std::function<void(int position)> sliderTrack;
 
-    std::function<void()> splitRun; // the split run of the current SplitMode
-    std::function<bool()> chooseJoinOutput;
-    std::function<void()> joinRun;        // the join run of the current SplitMode
-    std::function<void()> stopConversion; // without it Converting is just cleared
+    // The runs (connectConversion sets them to the real ones). Each answers
+    // whether the output folder is worth showing afterwards: the run ended
+    // well or was stopped, or it wrote something before it failed.
+    std::function<bool()> splitRun;
+    std::function<QString()> chooseJoinOutput; // empty: the save dialog through the prompt
+    std::function<bool(const QString& path)> joinRun;
+    std::function<void()> stopConversion; // without it converting is just cleared
 };
 
 class CommandTable {
@@ -44,6 +47,12 @@ class CommandTable {
     CommandTable(MainState& state, JobList& jobs);
 
     CommandHooks hooks;
+    // The slider whose position Begin and End take (null: the job list's own).
+    const SkinObject* slider = nullptr;
+
+    // Sets the run hooks to `conversion`, which takes the settings in force
+    // when a run starts.
+    void connectConversion(Conversion& conversion);
 
     // The names of the skin objects that run a command, in table order.
     static QStringList commandNames();
@@ -61,14 +70,21 @@ class CommandTable {
 
     // --- shared commands ---------------------------------------------------------
     void play();
-    void split(); // stops a preview and runs the split; no folder opened here
-    void join();  // stops a preview, asks for the output, joins, opens the folder
+    // Stops a preview and runs the split; true when the folder is worth showing.
+    bool split();
+    void join(); // stops a preview, asks for the output, joins, opens the folder
     void stop();
     void stopPreview();
     void stopConversion();
     void openOutputFolder();
     void help();
     void homePage();
+    // The open dialog, then the chosen files added; a message for each refused one.
+    void addFilesFromDialog();
+    // The save dialog for the join's output, with the question before an
+    // existing file is replaced; empty when there is nothing to join, the
+    // dialog is cancelled or the file is not to be replaced.
+    QString chooseJoinOutput();
 
     // --- pop-up menu items (p_lv, p_file, p_action, p_help) ----------------------
     void addFilesItem();
@@ -76,21 +92,26 @@ class CommandTable {
     void clearItem();
     void removeItem();
     void tagsItem();
-    void moveUpItem();
-    void moveDownItem();
+    void moveUp();
+    void moveDown();
     void playItem();
-    void stopItem();
     void exitItem();
-    void splitItem();
+    void splitItem(); // the menu's Split leaves the output folder closed
     void joinItem();
-    void helpItem();
-    void homePageItem();
     void aboutItem();
 
   private:
     // A run or an add loop is pumping events: nothing may start or change the list.
     bool busy() const;
+    void takeSliderPosition();
+
+  public:
+    // Begin and End: the open span's bound at the slider's time.
+    void markBound(JobList& list, bool begin);
+
+  private:
 
     MainState& s;
     JobList& jobs;
+    QString m_lastFolder; // where the open dialog was last left
 };

@@ -1,22 +1,16 @@
 #include "convert/Conversion.h"
 
-#include "core/MainState.h"
-#include "core/Prompt.h"
-#include "skin/SkinObject.h"
 #include "audio/AudioTransform.h"
 #include "audio/MulDiv.h"
-#include "convert/OggSettings.h"
 #include "convert/OutputNaming.h"
 #include "convert/OutputTags.h"
 #include "convert/PieceMath.h"
+#include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "joblist/TimeText.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QList>
-#include <QStandardItem>
-#include <QUrl>
 #include <algorithm>
 #include <exception>
 
@@ -26,129 +20,77 @@ const QString StatusOK = QStringLiteral("OK");
 const QString StatusConverting = QStringLiteral("Converting");
 const QString StatusFinish = QStringLiteral("Finish");
 
-// Width of the conversion bar at 100 %.
-constexpr int BarWidth = 335;
-
 QString errorText(const std::exception& e) {
     return QString::fromStdString(e.what());
 }
 
+// A source whose decoding ends this far (a second) before its stated length
+// is damaged rather than rounded.
+bool endsEarly(std::int64_t endFrame, std::int64_t statedFrames, int rate) {
+    return statedFrames - endFrame > std::max(1, rate);
+}
+
+QString damagedText(const FileRow& source, std::int64_t endFrame, int rate) {
+    return QStringLiteral("%1 is damaged: it ends at %2 of %3")
+        .arg(QDir::toNativeSeparators(source.path),
+             formatTime(std::int32_t(endFrame / std::max(1, rate))), formatTime(source.seconds));
+}
+
+// The envelope's gain at source frame `p` of the output, in percent; fade-in
+// and fade-out are separate ramps so that overlapping fades multiply.
+double fadeInGain(std::int64_t p, std::int64_t frames) {
+    return frames > 0 ? 100.0 * std::clamp(double(p) / double(frames), 0.0, 1.0) : 100.0;
+}
+
+double fadeOutGain(std::int64_t p, std::int64_t total, std::int64_t frames) {
+    return frames > 0 ? 100.0 * std::clamp(double(total - p) / double(frames), 0.0, 1.0) : 100.0;
+}
+
 } // namespace
 
-// What every block of a join is converted to: the first file's format.
-struct Conversion::JoinTarget {
-    int rate = 0;
-    int channels = 0;
-};
-
 Conversion::Conversion(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
-
-// ---------------------------------------------------------------------------
-// Commands
-// ---------------------------------------------------------------------------
-
-void Conversion::SplitCommand() {
-    if (s.Converting || s.FileList.empty() || s.lv.rowCount() == 0)
-        return;
-    if (s.Previewing && stopPreview)
-        stopPreview();
-    SplitRun();
-    // After a failure the folder is worth showing only when it got something.
-    if (!m_failed || !m_outputs.isEmpty())
-        openOutputFolder();
-}
-
-void Conversion::JoinCommand() {
-    if (s.Converting)
-        return;
-    if (s.Previewing && stopPreview)
-        stopPreview();
-    if (!ChooseJoinOutput())
-        return;
-    JoinRun();
-    s.Converting = false;
-    if (!m_failed || !m_outputs.isEmpty())
-        openOutputFolder();
-}
-
-void Conversion::openOutputFolder() {
-    if (s.prompt && !s.settings.OutputDir.isEmpty())
-        s.prompt->openUrl(QUrl::fromLocalFile(s.settings.OutputDir));
-}
-
-bool Conversion::ChooseJoinOutput() {
-    if (s.FileList.empty() || s.lv.rowCount() == 0 || !s.prompt)
-        return false;
-    int filterIndex = s.formatIndex + 1;
-    const QString chosen =
-        s.prompt->saveFile(s.settings.OutputDir, {QStringLiteral("OGG Files(*.ogg)")}, filterIndex);
-    if (chosen.isEmpty())
-        return false;
-    s.formatIndex = std::max(0, filterIndex - 1);
-
-    // The extension is appended whatever was typed: mix.ogg becomes mix.ogg.ogg.
-    const QString path =
-        QDir(s.settings.OutputDir).absoluteFilePath(chosen) + QStringLiteral(".ogg");
-    if (OutputNaming::taken(path) &&
-        !s.prompt->question(QDir::toNativeSeparators(path) +
-                            QStringLiteral(" already exists. Do you want to replace it?")))
-        return false;
-    m_joinPath = path;
-    return true;
-}
 
 // ---------------------------------------------------------------------------
 // Shared pieces of both runs
 // ---------------------------------------------------------------------------
 
-void Conversion::ApplyOggSettings(int formatIndex) {
-    if (formatIndex != 0)
-        return;
-    for (const OggFormat& c : oggFormatCalls(s.ini.get()))
-        s.writer.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
-}
-
-void Conversion::DrawConversionProgress(std::int64_t value) {
-    if (value == 10000)
-        value = 0;
-    const std::int64_t width = MulDiv(value, BarWidth, 10000);
-    if (!s.settings.SkinOption && width > BarWidth)
-        return;
-    if (!s.convertpb)
-        return;
-    QRect r = s.convertpb->GetObjectRect();
-    r.setLeft(s.convertpbHome.left());
-    r.setWidth(int(std::max<std::int64_t>(0, width)));
-    s.convertpb->SetObjectRect(r);
-    s.convertpb->RedrawObject();
-}
-
-void Conversion::StopConversion() {
-    s.Converting = false;
-    DrawConversionProgress(0);
+void Conversion::stopConversion() {
+    s.converting = false;
 }
 
 void Conversion::showProgress(std::int64_t progress, std::int64_t total) {
-    const std::int64_t value = total > 0 ? MulDiv(progress, 10000, total) : 0;
-    if (s.pbpos) {
-        s.pbpos->SetObjectText(QString::number(value / 100) + QLatin1Char('%'));
-        s.pbpos->RedrawObject();
-    }
-    DrawConversionProgress(value);
+    const std::int64_t value = total > 0 ? MulDiv(progress, ProgressScale, total) : 0;
     if (onProgress)
-        onProgress(value);
+        onProgress(int(std::clamp<std::int64_t>(value, 0, ProgressScale)));
 }
 
 void Conversion::beginRun() {
-    s.Converting = true;
+    s.converting = true;
     m_failed = false;
     m_error.clear();
     m_outputs.clear();
     m_openOutput.clear();
+    m_openFrames = 0;
+    m_writerFailed = false;
     m_currentFile.clear();
     m_dropped.clear();
-    m_joinTotal = 0;
-    m_joinProgress = 0;
+    m_joinPosition = 0;
+}
+
+void Conversion::openOutput(const QString& path, int rate, int channels) {
+    AudioFile& writer = s.writer;
+    if (writer.IsOpen())
+        writer.Close();
+    for (const OggFormat& c : m_options.encoding)
+        writer.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+    writer.SetPcmFormat(rate, channels);
+    m_currentFile = path;
+    writer.CreateWrite(path);
+    m_openOutput = path;
+    m_openFrames = 0;
+    m_writerFailed = false;
+    if (onOutputStarted)
+        onOutputStarted(path);
 }
 
 void Conversion::closeOutput() {
@@ -156,9 +98,14 @@ void Conversion::closeOutput() {
     const QString path = m_openOutput;
     m_currentFile = path;
     m_openOutput.clear();
+    if (m_writerFailed) {
+        // What the writer took before it failed cannot be completed.
+        writer.AbandonWrite();
+        return;
+    }
     if (writer.IsOpen())
         writer.Close();
-    if (!path.isEmpty()) {
+    if (!path.isEmpty() && QFileInfo(path).isFile()) {
         m_outputs << path;
         if (onOutputClosed)
             onOutputClosed(path);
@@ -166,9 +113,12 @@ void Conversion::closeOutput() {
 }
 
 // The end of every run, stopped, finished or failed: what is written stays
-// and is complete, the progress display is empty and the open spans the run
-// took away are given back.
+// and is complete, an output that got nothing before a failure is removed,
+// the progress display is emptied and the open spans the run took away are
+// given back.
 void Conversion::endRun() {
+    if (m_failed && m_openFrames == 0)
+        m_writerFailed = true;
     try {
         if (s.writer.IsOpen() || !m_openOutput.isEmpty())
             closeOutput();
@@ -183,20 +133,17 @@ void Conversion::endRun() {
         // Nothing of the output depends on closing the source.
     }
 
-    s.Converting = false;
-    if (s.pbpos) {
-        s.pbpos->SetObjectText(QString());
-        s.pbpos->RedrawObject();
-    }
-    DrawConversionProgress(0);
+    s.converting = false;
+    if (onRunEnded)
+        onRunEnded();
 
     for (int file : m_dropped)
-        if (size_t(file) < s.FileList.size())
-            ++s.FileList[size_t(file)].SpanCount;
+        if (jobs.fileModel().contains(file))
+            ++jobs.file(file).spanCount;
     m_dropped.clear();
 
-    if (m_failed && s.prompt)
-        s.prompt->information(m_error);
+    if (m_failed)
+        s.inform(m_error);
 }
 
 void Conversion::fail(const QString& file, const QString& reason) {
@@ -209,9 +156,9 @@ void Conversion::fail(const QString& file, const QString& reason) {
         m_error = shown + QLatin1Char('\n') + reason;
 }
 
-// Leaves only the spans a run converts in lv_time: a lone span is converted
-// (and marked "OK"), otherwise the open span's row goes. A split also lowers
-// the record's SpanCount for as long as it runs; a join leaves it alone.
+// Leaves only the spans a run converts in the span rows: a lone span is
+// converted (and marked "OK"), otherwise the open span's row goes. A split
+// also lowers the row's span count for as long as it runs; a join leaves it.
 void Conversion::dropOpenSpan(int file, bool giveBack) {
     const int rows = jobs.spanRowCount();
     if (rows == 1) {
@@ -221,34 +168,134 @@ void Conversion::dropOpenSpan(int file, bool giveBack) {
     if (rows < 1)
         return;
     jobs.removeSpanRow(rows - 1);
-    if (giveBack && size_t(file) < s.FileList.size()) {
-        s.FileList[size_t(file)].SpanCount = rows - 1;
+    if (giveBack && jobs.fileModel().contains(file)) {
+        jobs.file(file).spanCount = rows - 1;
         m_dropped.push_back(file);
     }
+}
+
+bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
+                            std::int64_t& outputPos, std::int64_t total,
+                            std::int64_t stopShortBy) {
+    AudioFile& reader = s.reader;
+    AudioFile& writer = s.writer;
+    const bool bounded = frames >= 0;
+    // Blocks of as many frames as the source has samples a second: at most two
+    // seconds of stereo.
+    const std::int64_t blockFrames =
+        std::max<std::int64_t>(1, std::int64_t(reader.SampleRate()) * reader.Channels());
+    const std::int64_t fadeOutStart = envelope.total - envelope.fadeOutFrames;
+    std::int64_t copied = 0;
+    while (!bounded || copied < frames) {
+        s.pumpEvents();
+        if (!s.converting)
+            break;
+        std::int64_t count = bounded ? std::min(blockFrames, frames - copied) : blockFrames;
+        // A block never straddles the end of the fade-in or the start of the
+        // fade-out, so that each ramp is linear within its blocks.
+        if (outputPos < envelope.fadeInFrames)
+            count = std::min(count, envelope.fadeInFrames - outputPos);
+        if (envelope.fadeOutFrames > 0 && outputPos < fadeOutStart)
+            count = std::min(count, fadeOutStart - outputPos);
+        count = std::max<std::int64_t>(1, count);
+
+        const std::int64_t before = reader.Position();
+        m_currentFile = source.path;
+        SampleBlock block = reader.ReadSamples(count);
+        if (block.empty()) {
+            if (endsEarly(reader.Position(), reader.LengthSamples(), reader.SampleRate())) {
+                fail(source.path, damagedText(source, reader.Position(), reader.SampleRate()));
+                return false;
+            }
+            break;
+        }
+        if (block.frames() > count)
+            block.samples.resize(size_t(count * block.channels));
+        // A converted block holds other frames than it consumed; the position
+        // counts source frames, as the total does.
+        std::int64_t consumed = reader.Position() - before;
+        if (consumed <= 0 || consumed > count)
+            consumed = std::min<std::int64_t>(count, block.frames());
+
+        const std::int64_t end = outputPos + consumed;
+        if (outputPos < envelope.fadeInFrames)
+            AudioTransform::Fade(block, fadeInGain(outputPos, envelope.fadeInFrames),
+                                 fadeInGain(end, envelope.fadeInFrames));
+        if (envelope.fadeOutFrames > 0 && end > fadeOutStart)
+            AudioTransform::Fade(
+                block, fadeOutGain(outputPos, envelope.total, envelope.fadeOutFrames),
+                fadeOutGain(end, envelope.total, envelope.fadeOutFrames));
+
+        copied += consumed;
+        outputPos = end;
+        showProgress(std::min(outputPos, total), total);
+        m_currentFile = m_openOutput;
+        try {
+            writer.WriteSamples(block);
+        } catch (...) {
+            m_writerFailed = true;
+            throw;
+        }
+        m_openFrames += block.frames();
+
+        if (bounded && frames - copied < stopShortBy)
+            break;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------
 // Split
 // ---------------------------------------------------------------------------
 
-void Conversion::SplitRun() {
-    const int mode = s.settings.SplitMode;
-    if (mode < Custom || mode > Unification || s.FileList.empty() || s.lv.rowCount() == 0)
+// What makes a split impossible before anything is written: an open span
+// marked the wrong way round that would be converted, or more pieces than
+// any person asks for.
+bool Conversion::refuseBeforeSplit() {
+    const SplitMode mode = m_options.mode;
+    const FileModel& files = jobs.fileModel();
+    for (int i = 0; i < files.rowCount(); ++i) {
+        const FileRow& r = files.row(i);
+        const FileRow& spansOf = mode == SplitMode::Unification ? files.row(0) : r;
+        if ((mode == SplitMode::Custom || (mode == SplitMode::Unification && i == 0)) &&
+            spansOf.usableSpanCount() == 1 && spansOf.spans[0].end < spansOf.spans[0].begin) {
+            fail(QString(), QStringLiteral("Start-time must not be larger than end-time."));
+            return true;
+        }
+        const std::int64_t pieces =
+            PieceMath::splitPieceCount(mode, r, files.row(0), m_options.effectiveSplitSeconds(),
+                                       m_options.effectiveSplitCount());
+        if (pieces > PieceMath::MaxPieces) {
+            fail(r.path, QStringLiteral("%1 would be cut into %2 pieces; at most %3 are made of "
+                                        "one file.")
+                             .arg(QDir::toNativeSeparators(r.path))
+                             .arg(pieces)
+                             .arg(PieceMath::MaxPieces));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Conversion::splitRun() {
+    const SplitMode mode = m_options.mode;
+    if (!isKnownSplitMode(mode) || jobs.rowCount() == 0)
         return;
     beginRun();
     try {
-        if (mode == Unification) {
-            // The shared spans are dropped once, on the list every file uses.
-            jobs.selectRow(0);
-            jobs.PlanUnification();
-            dropOpenSpan(0, true);
-        }
-        for (int i = 0; i < int(std::min<size_t>(s.FileList.size(), size_t(s.lv.rowCount())));
-             ++i) {
-            s.pumpEvents();
-            if (!s.Converting)
-                break;
-            splitFile(mode, i);
+        if (!refuseBeforeSplit()) {
+            if (mode == SplitMode::Unification) {
+                // The shared spans are dropped once, on the list every file uses.
+                jobs.selectRow(0);
+                jobs.planUnification();
+                dropOpenSpan(0, true);
+            }
+            for (int i = 0; i < jobs.rowCount() && !m_failed; ++i) {
+                s.pumpEvents();
+                if (!s.converting)
+                    break;
+                splitFile(i);
+            }
         }
     } catch (const std::exception& e) {
         fail(m_currentFile, errorText(e));
@@ -256,186 +303,134 @@ void Conversion::SplitRun() {
     endRun();
 }
 
-void Conversion::splitFile(int mode, int file) {
-    const listrecord& rec = s.FileList[size_t(file)];
-    const std::int64_t fadeOutFrames = PieceMath::recordFrames(s.settings.FadeOutSeconds, rec);
-
+void Conversion::splitFile(int file) {
+    const SplitMode mode = m_options.mode;
     jobs.selectRow(file);
     switch (mode) {
-    case Custom:
-        jobs.PlanCustom();
+    case SplitMode::Custom:
+        jobs.planCustom();
         dropOpenSpan(file, true);
         break;
-    case Time:
-        jobs.PlanTime();
+    case SplitMode::Time:
+        jobs.planTime();
         break;
-    case Count:
-        jobs.PlanCount();
+    case SplitMode::Count:
+        jobs.planCount();
         break;
     default:
         break;
     }
-    s.focusFileList();
+    emit jobs.fileListFocusRequested();
 
     AudioFile& reader = s.reader;
     if (reader.IsOpen())
         reader.Close();
-    const QString source = s.FileList[size_t(file)].Path;
+    const QString source = jobs.file(file).path;
     m_currentFile = source;
     reader.OpenRead(source);
     // A join or a preview may have asked for another format; pieces keep the source's.
     reader.SetPcmFormat(0, 0);
 
-    const int pieces =
-        PieceMath::splitPieceCount(mode, s.FileList[size_t(file)], s.FileList.front(),
-                                   jobs.effectiveSplitSeconds(), jobs.effectiveSplitCount());
-    // Count's piece length is fixed with the file; Time takes a SplitSeconds
+    // Count's piece length is fixed with the file; Time takes a piece length
     // changed mid-run for the bounds of the following pieces.
-    const int splitCount = jobs.effectiveSplitCount();
-    for (int j = 0; j < pieces; ++j) {
+    const int splitCount = m_options.effectiveSplitCount();
+    const std::int64_t pieces =
+        PieceMath::splitPieceCount(mode, jobs.file(file), jobs.file(0),
+                                   m_options.effectiveSplitSeconds(), splitCount);
+    for (std::int64_t j = 0; j < pieces && !m_failed; ++j) {
         s.pumpEvents();
-        if (!s.Converting)
+        if (!s.converting)
             break;
-        PieceMath::Span span;
-        if (!PieceMath::splitPiece(mode, j, s.FileList[size_t(file)], s.FileList.front(),
-                                   jobs.effectiveSplitSeconds(), splitCount, span))
+        Span span;
+        if (!PieceMath::splitPiece(mode, j, jobs.file(file), jobs.file(0),
+                                   m_options.effectiveSplitSeconds(), splitCount, span))
             break;
-        splitPiece(mode, file, j, span.begin, span.end, fadeOutFrames);
+        splitPiece(file, j, span);
     }
     m_currentFile = source;
     reader.Close();
 }
 
-void Conversion::splitPiece(int mode, int file, int piece, std::int32_t begin, std::int32_t end,
-                            std::int64_t fadeOutFrames) {
+void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     AudioFile& reader = s.reader;
-    AudioFile& writer = s.writer;
-    const QString source = s.FileList[size_t(file)].Path;
+    const FileRow row = jobs.file(file);
+    const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
 
     const std::int64_t beginFrame =
-        PieceMath::readerFrames(begin, reader.LengthSamples(), reader.LengthMs());
-    const std::int64_t length =
-        PieceMath::readerFrames(end, reader.LengthSamples(), reader.LengthMs()) - beginFrame;
-    m_currentFile = source;
+        PieceMath::readerFrames(span.begin, reader.LengthSamples(), reader.LengthMs());
+    const std::int64_t endFrame =
+        span.toEnd ? reader.LengthSamples()
+                   : PieceMath::readerFrames(span.end, reader.LengthSamples(), reader.LengthMs());
+    const std::int64_t length = endFrame - beginFrame;
+    m_currentFile = row.path;
     reader.Seek(std::max<std::int64_t>(0, beginFrame));
-
-    if (writer.IsOpen())
-        writer.Close();
-    ApplyOggSettings(s.formatIndex);
 
     const int rate = reader.SampleRate();
     const int channels = reader.Channels();
-    QString path = OutputNaming::choosePiecePath(s.settings.OutputDir, jobs.caption(file));
-    writer.SetPcmFormat(rate, channels);
-    if (writer.IsOpen())
-        writer.Close();
-    m_currentFile = path;
+    QString path = OutputNaming::choosePiecePath(m_options.outputDir, row.caption);
     try {
-        writer.CreateWrite(path);
+        openOutput(path, rate, channels);
     } catch (const std::exception&) {
         // A caption can make a name the file system refuses; the source's own
         // name is the second try. A second failure ends the run.
-        if (writer.IsOpen())
-            writer.Close();
-        path = OutputNaming::fallbackPath(s.settings.OutputDir, source);
-        m_currentFile = path;
-        writer.CreateWrite(path);
+        s.writer.AbandonWrite();
+        path = OutputNaming::fallbackPath(m_options.outputDir, row.path);
+        openOutput(path, rate, channels);
     }
-    m_openOutput = path;
-    if (onOutputStarted)
-        onOutputStarted(path);
-    jobs.setSpanStatus(piece, StatusConverting);
-    writer.SetPcmFormat(rate, channels);
+    jobs.setSpanStatus(status, StatusConverting);
 
-    // Blocks of at most two seconds of stereo, as many frames as the source
-    // has samples per second times channels.
-    const std::int64_t blockFrames = std::max<std::int64_t>(1, std::int64_t(rate) * channels);
-    std::int64_t progress = 0;
-    while (progress < length) {
-        s.pumpEvents();
-        if (!s.Converting)
-            break;
-        const std::int64_t remaining = length - progress;
-        const bool fadeIn = s.settings.FadeIn && progress == 0;
-        const bool fadeOut = s.settings.FadeOut && remaining <= fadeOutFrames;
-        std::int64_t count = std::min(remaining, blockFrames);
-        if (fadeIn) // the fade-in block never reaches past the piece
-            count = std::clamp<std::int64_t>(
-                PieceMath::recordFrames(s.settings.FadeInSeconds, s.FileList[size_t(file)]), 1,
-                remaining);
-        if (fadeOut)
-            count = remaining;
+    // Fades are cut to the piece.
+    const std::int64_t pieceFrames = std::max<std::int64_t>(0, length);
+    Envelope envelope{pieceFrames, 0, 0};
+    if (m_options.fadeIn)
+        envelope.fadeInFrames = std::clamp<std::int64_t>(
+            PieceMath::recordFrames(m_options.fadeInSeconds, row), 1, std::max<std::int64_t>(1, pieceFrames));
+    if (m_options.fadeOut)
+        envelope.fadeOutFrames =
+            std::clamp<std::int64_t>(PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0,
+                                     pieceFrames);
+    std::int64_t position = 0;
+    // Custom leaves out a tail under 100 frames.
+    const std::int64_t stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
+    if (!copyBlocks(row, pieceFrames, envelope, position, pieceFrames, stopShortBy))
+        return;
 
-        m_currentFile = source;
-        SampleBlock block = reader.ReadSamples(count);
-        if (block.empty())
-            break;
-        if (block.frames() > count)
-            block.samples.resize(size_t(count * block.channels));
-        if (fadeIn)
-            AudioTransform::Fade(block, 0.0, 100.0);
-        if (fadeOut)
-            AudioTransform::Fade(block, 100.0, 0.0);
-
-        progress += block.frames();
-        showProgress(progress, length);
-        m_currentFile = path;
-        writer.WriteSamples(block);
-
-        if (mode == Custom && length - progress < 100)
-            break;
-    }
-
-    if (mode == Count)
-        jobs.setSpanStatus(piece, StatusFinish);
+    if (m_options.mode == SplitMode::Count)
+        jobs.setSpanStatus(status, StatusFinish);
     closeOutput();
-    CopyTagsToOutput(path,
-                     s.TagList.size() > size_t(file) ? s.TagList[size_t(file)] : AudioFileinfo{});
-    if (mode != Count)
-        jobs.setSpanStatus(piece, StatusFinish);
+    if (m_outputs.isEmpty() || m_outputs.constLast() != path)
+        return;
+    copyTagsToOutput(path, row.tags);
+    if (m_options.mode != SplitMode::Count)
+        jobs.setSpanStatus(status, StatusFinish);
 }
 
 // ---------------------------------------------------------------------------
 // Join
 // ---------------------------------------------------------------------------
 
-void Conversion::JoinRun() {
-    const int mode = s.settings.SplitMode;
-    if (mode < Custom || mode > Unification || s.FileList.empty() || s.lv.rowCount() == 0 ||
-        m_joinPath.isEmpty())
+void Conversion::joinRun(const QString& path) {
+    const SplitMode mode = m_options.mode;
+    if (!isKnownSplitMode(mode) || jobs.rowCount() == 0 || path.isEmpty())
         return;
     beginRun();
     try {
-        ApplyOggSettings(s.formatIndex);
-        const size_t files = std::min<size_t>(s.FileList.size(), size_t(s.lv.rowCount()));
-        m_joinTotal = PieceMath::joinTotal(
-            mode, std::vector<listrecord>(s.FileList.begin(), s.FileList.begin() + files));
-        m_joinProgress = 0;
-
         AudioFile& reader = s.reader;
-        AudioFile& writer = s.writer;
         if (reader.IsOpen())
             reader.Close();
-        m_currentFile = s.FileList.front().Path;
+        // Every block is converted to the first file's format.
+        m_currentFile = jobs.file(0).path;
         reader.OpenRead(m_currentFile);
-        JoinTarget target{reader.SampleRate(), reader.Channels()};
+        const int rate = reader.SampleRate();
+        const int channels = reader.Channels();
         reader.Close();
 
-        writer.SetPcmFormat(target.rate, target.channels);
-        if (writer.IsOpen())
-            writer.Close();
-        m_currentFile = m_joinPath;
-        writer.CreateWrite(m_joinPath);
-        m_openOutput = m_joinPath;
-        if (onOutputStarted)
-            onOutputStarted(m_joinPath);
-        writer.SetPcmFormat(target.rate, target.channels);
-
-        for (size_t i = 0; i < std::min<size_t>(s.FileList.size(), size_t(s.lv.rowCount())); ++i) {
+        openOutput(path, rate, channels);
+        for (int i = 0; i < jobs.rowCount() && !m_failed; ++i) {
             s.pumpEvents();
-            if (!s.Converting)
+            if (!s.converting)
                 break;
-            joinFile(mode, int(i), target);
+            joinFile(i, rate, channels);
         }
     } catch (const std::exception& e) {
         fail(m_currentFile, errorText(e));
@@ -443,116 +438,70 @@ void Conversion::JoinRun() {
     endRun();
 }
 
-void Conversion::joinFile(int mode, int file, const JoinTarget& target) {
-    const listrecord rec = s.FileList[size_t(file)];
-    const std::int64_t fadeOutFrames = PieceMath::recordFrames(s.settings.FadeOutSeconds, rec);
+void Conversion::joinFile(int file, int rate, int channels) {
+    const SplitMode mode = m_options.mode;
+    const FileRow row = jobs.file(file);
+    const std::int64_t total = PieceMath::joinTotal(mode, jobs.fileModel().rows());
+
+    // The fades belong to the whole output and follow the position over every
+    // file and span: the fade-in measured in the first file's frames, the
+    // fade-out in the last's.
+    const FileRow& first = jobs.file(0);
+    const FileRow& last = jobs.file(jobs.rowCount() - 1);
+    Envelope envelope{total, 0, 0};
+    if (m_options.fadeIn)
+        envelope.fadeInFrames = std::clamp<std::int64_t>(
+            PieceMath::recordFrames(m_options.fadeInSeconds, first), 0, total);
+    if (m_options.fadeOut)
+        envelope.fadeOutFrames = std::clamp<std::int64_t>(
+            PieceMath::recordFrames(m_options.fadeOutSeconds, last), 0, total);
 
     jobs.selectRow(file);
-    const bool whole = mode == Time || mode == Count;
-    if (mode == Custom) {
-        jobs.PlanCustom();
+    const bool whole = mode == SplitMode::Time || mode == SplitMode::Count;
+    if (mode == SplitMode::Custom) {
+        jobs.planCustom();
         dropOpenSpan(file, false);
-    } else if (mode == Unification) {
-        jobs.PlanUnification();
+    } else if (mode == SplitMode::Unification) {
+        jobs.planUnification();
         dropOpenSpan(file, false);
     } else {
-        s.lv_time.removeRows(0, s.lv_time.rowCount());
-        QList<QStandardItem*> row;
-        for (const QString& text : {FormatTime(0) + QStringLiteral(" - ") + FormatTime(rec.Seconds),
-                                    FormatTime(rec.Seconds), StatusConverting}) {
-            auto* item = new QStandardItem(text);
-            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-            row << item;
-        }
-        s.lv_time.appendRow(row);
+        jobs.showWholeFileSpan(file, StatusConverting);
     }
-    s.focusFileList();
+    emit jobs.fileListFocusRequested();
 
     AudioFile& reader = s.reader;
     if (reader.IsOpen())
         reader.Close();
-    m_currentFile = rec.Path;
-    reader.OpenRead(rec.Path);
-    reader.SetPcmFormat(target.rate, target.channels);
+    m_currentFile = row.path;
+    reader.OpenRead(row.path);
+    reader.SetPcmFormat(rate, channels);
 
+    std::int64_t& position = m_joinPosition;
     if (whole) {
-        std::int64_t position = 0;
-        joinBlocks(rec, target, false, position, 0, fadeOutFrames);
+        if (!copyBlocks(row, -1, envelope, position, total, 0))
+            return;
         jobs.setSpanStatus(0, StatusFinish);
     } else {
-        const std::vector<PieceMath::Span> spans =
-            PieceMath::joinSpans(mode, rec, s.FileList.front());
+        const std::vector<Span> spans = PieceMath::joinSpans(mode, row, jobs.file(0));
         for (size_t j = 0; j < spans.size(); ++j) {
             s.pumpEvents();
-            if (!s.Converting)
+            if (!s.converting)
                 break;
             jobs.setSpanStatus(int(j), StatusConverting);
-            std::int64_t position =
-                std::max<std::int64_t>(0, PieceMath::recordFrames(spans[j].begin, rec));
-            const std::int64_t end = PieceMath::recordFrames(spans[j].end, rec);
+            const std::int64_t begin =
+                std::max<std::int64_t>(0, PieceMath::recordFrames(spans[j].begin, row));
+            const std::int64_t end = PieceMath::spanEndFrames(spans[j], row);
             // A span that begins past the file's end (spans are marked on
             // another file in Unification) has nothing to give.
-            if (position < reader.LengthSamples()) {
-                m_currentFile = rec.Path;
-                reader.Seek(position);
-                joinBlocks(rec, target, true, position, end, fadeOutFrames);
+            if (begin < reader.LengthSamples() && end > begin) {
+                m_currentFile = row.path;
+                reader.Seek(begin);
+                if (!copyBlocks(row, end - begin, envelope, position, total, 0))
+                    return;
             }
             jobs.setSpanStatus(int(j), StatusFinish);
         }
     }
-    m_currentFile = rec.Path;
+    m_currentFile = row.path;
     reader.Close();
-}
-
-// One span of a join (bounded) or a whole file: blocks of source frames,
-// delivered in the target format. The progress counts source frames over the
-// whole output, as the total does.
-void Conversion::joinBlocks(const listrecord& rec, const JoinTarget& target, bool bounded,
-                            std::int64_t& position, std::int64_t end, std::int64_t fadeOutFrames) {
-    AudioFile& reader = s.reader;
-    AudioFile& writer = s.writer;
-    const std::int64_t blockFrames =
-        std::max<std::int64_t>(1, std::int64_t(target.rate) * target.channels);
-    while (!bounded || position < end) {
-        s.pumpEvents();
-        if (!s.Converting)
-            break;
-        const std::int64_t spanLeft = bounded ? end - position : blockFrames;
-        const std::int64_t outputLeft = m_joinTotal - m_joinProgress;
-        const bool fadeIn = s.settings.FadeIn && m_joinProgress == 0;
-        const bool fadeOut = s.settings.FadeOut && outputLeft <= fadeOutFrames;
-        std::int64_t count = std::min(blockFrames, spanLeft);
-        if (fadeIn)
-            count = PieceMath::recordFrames(s.settings.FadeInSeconds, rec);
-        if (fadeOut)
-            count = outputLeft;
-        // A fade block never reaches past the span.
-        if (bounded)
-            count = std::min(count, spanLeft);
-        if (count <= 0)
-            count = std::min(blockFrames, spanLeft);
-
-        const std::int64_t before = reader.Position();
-        m_currentFile = rec.Path;
-        SampleBlock block = reader.ReadSamples(count);
-        if (block.empty())
-            break;
-        std::int64_t consumed = reader.Position() - before;
-        if (consumed <= 0) {
-            // A reader that cannot tell: the delivered frames at the source's rate.
-            const int sourceRate = reader.SampleRate();
-            consumed = PieceMath::roundHalfEven(double(block.frames()) * sourceRate /
-                                                std::max(1, target.rate));
-        }
-        if (fadeIn)
-            AudioTransform::Fade(block, 0.0, 100.0);
-        if (fadeOut)
-            AudioTransform::Fade(block, 100.0, 0.0);
-
-        m_joinProgress = std::min(m_joinProgress + consumed, m_joinTotal);
-        showProgress(m_joinProgress, m_joinTotal);
-        m_currentFile = m_joinPath;
-        writer.WriteSamples(block);
-        position += consumed;
-    }
 }

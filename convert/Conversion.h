@@ -1,6 +1,10 @@
 // The split and join runs: block-wise copying from the listed sources into Ogg
-// Vorbis outputs, with the encoder set-up, fades, row statuses, progress and stop.
+// Vorbis outputs, with fades, row statuses, progress and stop. Takes what to
+// do as RunOptions; reports progress and outputs through callbacks.
 #pragma once
+
+#include "convert/RunOptions.h"
+#include "joblist/JobRecords.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,84 +14,78 @@
 
 class MainState;
 class JobList;
-struct listrecord;
 
 class Conversion {
   public:
+    // A run's progress runs from 0 to this.
+    static constexpr int ProgressScale = 10000;
+
     Conversion(MainState& state, JobList& jobs);
 
-    // --- commands (what the skin's "Split" and "Join" do) ---------------------
-    // Refused while Converting or with an empty list. Stops a preview, runs the
-    // split of the current SplitMode, then opens the output folder (also after
-    // Stop; after a failed run only when some output was written).
-    void SplitCommand();
-    // Refused while Converting. Stops a preview, asks for the output file, runs
-    // the join of the current SplitMode, then opens the output folder.
-    void JoinCommand();
+    // May change during a run (the settings dialog stays open to it): each
+    // piece takes the encoding and the piece length in force when it starts.
+    void setOptions(const RunOptions& options) { m_options = options; }
+    const RunOptions& options() const { return m_options; }
 
-    // --- runs ------------------------------------------------------------------
-    // The split run of the current SplitMode (Custom, Time, Count, Unification);
-    // any other value starts nothing. Never throws: a failure ends the run as
-    // Stop does and is shown through the prompt.
-    void SplitRun();
-    // The join run of the current SplitMode into the file chosen before
-    // (ChooseJoinOutput or setJoinOutput). Never throws, like SplitRun.
-    void JoinRun();
-    // The save dialog for the join's output. False when the list is empty, the
-    // dialog is cancelled or the user will not replace an existing file.
-    bool ChooseJoinOutput();
-    // Sets the join's output file as it will be written (no ".ogg" appended,
-    // no question asked): for callers that chose it without the dialog.
-    void setJoinOutput(const QString& path) { m_joinPath = path; }
-    QString joinOutput() const { return m_joinPath; }
-
-    // The writer's Ogg Vorbis encoding from the eight "ogg" keys of the
-    // settings file, read at each call; only format index 0 ("OGG") does anything.
-    void ApplyOggSettings(int formatIndex);
-    // Draws the bar "convertpb" for a value of 0 to 10000 (10000 draws as 0).
-    void DrawConversionProgress(std::int64_t value);
-    // Ends a run at its next test of Converting and empties the bar.
-    void StopConversion();
+    // The split of the options' mode over every listed file. Never throws: a
+    // failure ends the run as Stop does and is shown through the prompt.
+    void splitRun();
+    // The join of the options' mode into `path` (written as given). Never
+    // throws, like splitRun.
+    void joinRun(const QString& path);
+    // Ends a run at its next test of the run flag.
+    void stopConversion();
 
     // --- what the last run did -------------------------------------------------
     bool lastRunFailed() const { return m_failed; }
     QString lastError() const { return m_error; }         // the text shown to the user
-    QStringList lastOutputs() const { return m_outputs; } // closed outputs, in order
+    QStringList lastOutputs() const { return m_outputs; } // complete outputs, in order
 
-    // --- hooks (all optional) ----------------------------------------------------
-    std::function<void()> stopPreview;                        // used when Previewing
-    std::function<void(std::int64_t value)> onProgress;       // 0 to 10000, per block
+    // --- callbacks (all optional) ------------------------------------------------
+    std::function<void()> stopPreview;                        // used when previewing
+    std::function<void(int value)> onProgress;                // 0 to ProgressScale, per block
+    std::function<void()> onRunEnded;                         // stopped, finished or failed
     std::function<void(const QString& path)> onOutputStarted; // an output was created
     std::function<void(const QString& path)> onOutputClosed;  // an output is complete
 
   private:
-    struct JoinTarget;
+    // The gain of an output at each frame: fades over its first and last frames.
+    struct Envelope {
+        std::int64_t total = 0;
+        std::int64_t fadeInFrames = 0;
+        std::int64_t fadeOutFrames = 0;
+    };
 
     void beginRun();
     void endRun();
     void fail(const QString& file, const QString& reason);
+    bool refuseBeforeSplit();
+    void openOutput(const QString& path, int rate, int channels);
     void closeOutput();
-    void openOutputFolder();
     void showProgress(std::int64_t progress, std::int64_t total);
     void dropOpenSpan(int file, bool giveBack);
-    void splitFile(int mode, int file);
-    void splitPiece(int mode, int file, int piece, std::int32_t begin, std::int32_t end,
-                    std::int64_t fadeOutFrames);
-    void joinFile(int mode, int file, const JoinTarget& target);
-    void joinBlocks(const listrecord& rec, const JoinTarget& target, bool bounded,
-                    std::int64_t& position, std::int64_t end, std::int64_t fadeOutFrames);
+    void splitFile(int file);
+    void splitPiece(int file, std::int64_t piece, const Span& span);
+    void joinFile(int file, int rate, int channels);
+    // Copies source frames from the reader's position to the writer, `frames`
+    // of them or (-1) to the source's end. `outputPos` counts source frames
+    // into the output, whose gain the envelope gives; `total` is the progress
+    // scale. False when the source ended far before its stated length.
+    bool copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
+                    std::int64_t& outputPos, std::int64_t total, std::int64_t stopShortBy);
 
     MainState& s;
     JobList& jobs;
-    QString m_joinPath;
+    RunOptions m_options;
 
     // Run state.
     bool m_failed = false;
     QString m_error;
     QStringList m_outputs;
-    QString m_openOutput;       // the output the writer is writing, empty when none
-    QString m_currentFile;      // the file the component call under way works on
-    std::vector<int> m_dropped; // files whose open span this run took away
-    std::int64_t m_joinTotal = 0;
-    std::int64_t m_joinProgress = 0;
+    QString m_openOutput;        // the output the writer is writing, empty when none
+    std::int64_t m_openFrames = 0; // frames written into it
+    bool m_writerFailed = false; // the writer refused a write: the output is lost
+    QString m_currentFile;       // the file the component call under way works on
+    std::vector<int> m_dropped;  // files whose open span this run took away
+    std::int64_t m_joinPosition = 0; // source frames a join has written
 };

@@ -29,25 +29,38 @@ template <size_t N> int lookUp(const std::array<int, N>& table, int index, int d
 
 } // namespace
 
-std::vector<OggFormat> oggFormatCalls(const IniFile* ini) {
-    const int channelIndex = readInt(ini, "channel", 1);
-    const int rate = lookUp(SampleRateTable, readInt(ini, "frequency", 7), 7);
-    const int channels = (channelIndex == 0 || channelIndex == 1) ? channelIndex + 1 : 2;
-    const int kbps = lookUp(BitrateTable, readInt(ini, "bitrate", 9), 9);
-    const int minKbps = lookUp(BitrateTable, readInt(ini, "min bitrate", 9), 9);
-    const int maxKbps = lookUp(BitrateTable, readInt(ini, "max bitrate", 9), 9);
+OggKeys OggKeys::read(const IniFile* ini) {
+    OggKeys k;
+    k.channel = readInt(ini, "channel", k.channel);
+    k.frequency = readInt(ini, "frequency", k.frequency);
+    k.bitrate = readInt(ini, "bitrate", k.bitrate);
+    k.minBitrate = readInt(ini, "min bitrate", k.minBitrate);
+    k.maxBitrate = readInt(ini, "max bitrate", k.maxBitrate);
+    k.quality = readInt(ini, "quality", k.quality);
+    k.vbr = readBool(ini, "oggvbr", k.vbr);
+    k.byQuality = readBool(ini, "oggquality", k.byQuality);
+    return k;
+}
+
+std::vector<OggFormat> oggFormatCalls(const OggKeys& k) {
+    const int rate = lookUp(SampleRateTable, k.frequency, 7);
+    const int channels = (k.channel == 0 || k.channel == 1) ? k.channel + 1 : 2;
+    const int kbps = lookUp(BitrateTable, k.bitrate, 9);
+    const int minKbps = lookUp(BitrateTable, k.minBitrate, 9);
+    const int maxKbps = lookUp(BitrateTable, k.maxBitrate, 9);
     // Stored as a signed 16-bit value; the encoder takes 0 to 1000.
-    const int quality =
-        std::clamp<int>(static_cast<std::int16_t>(readInt(ini, "quality", 300)), 0, 1000);
-    const bool vbr = readBool(ini, "oggvbr", false);
-    const bool byQuality = readBool(ini, "oggquality", false);
+    const int quality = std::clamp<int>(static_cast<std::int16_t>(k.quality), 0, 1000);
 
     std::vector<OggFormat> calls;
-    if (!vbr && !byQuality)
+    if (!k.vbr && !k.byQuality)
         calls.push_back({rate, channels, kbps, 0, 0, -1});
-    if (byQuality)
+    if (k.byQuality)
         calls.push_back({rate, channels, 0, 0, 0, quality});
-    if (vbr)
+    if (k.vbr)
         calls.push_back({rate, channels, kbps, minKbps, maxKbps, -1});
     return calls;
+}
+
+std::vector<OggFormat> oggFormatCalls(const IniFile* ini) {
+    return oggFormatCalls(OggKeys::read(ini));
 }

@@ -8,9 +8,24 @@
 
 class IniFile;
 
-// Reads the keys now (the settings dialog may have changed them since the last
-// call). Nominal bitrate when neither "oggvbr" nor "oggquality" is set; the
-// quality call when "oggquality" is; then the variable-bitrate call when
-// "oggvbr" is, so a file holding both ends in the variable-bitrate set-up.
-// Without a settings file every key takes its default.
+// The eight keys as stored: indices into the settings dialog's tables.
+struct OggKeys {
+    int frequency = 7;
+    int channel = 1;
+    int bitrate = 9;
+    int minBitrate = 9;
+    int maxBitrate = 9;
+    int quality = 300;
+    bool vbr = false;
+    bool byQuality = false;
+
+    // Without a settings file every key takes its default.
+    static OggKeys read(const IniFile* ini);
+};
+
+// Nominal bitrate when neither "oggvbr" nor "oggquality" is set; the quality
+// call when "oggquality" is; then the variable-bitrate call when "oggvbr" is,
+// so a file holding both ends in the variable-bitrate set-up.
+std::vector<OggFormat> oggFormatCalls(const OggKeys& keys);
+// The calls the settings file describes now.
 std::vector<OggFormat> oggFormatCalls(const IniFile* ini);

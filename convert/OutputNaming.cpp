@@ -39,7 +39,7 @@ namespace {
 // number and every candidate would be the same name, so the number is kept
 // and ".ogg" appended instead.
 QString numbered(const QString& dir, const QString& base, qint64 n) {
-    const QString name = CleanFileName(base + QLatin1Char('_') + QString::number(n));
+    const QString name = cleanFileName(base + QLatin1Char('_') + QString::number(n));
     if (base.contains(QLatin1Char('.')))
         return inFolder(dir, name + QStringLiteral(".ogg"));
     return inFolder(dir, withOggExtension(name));
@@ -58,18 +58,27 @@ QString firstFreeNumbered(const QString& dir, const QString& base) {
 QString choosePiecePath(const QString& dir, const QString& caption) {
     const QString base = baseOf(caption);
     const QString first =
-        inFolder(dir, withOggExtension(CleanFileName(base + QStringLiteral("_1"))));
+        inFolder(dir, withOggExtension(cleanFileName(base + QStringLiteral("_1"))));
     if (!taken(first))
         return first;
     return firstFreeNumbered(dir, base);
 }
 
 QString fallbackPath(const QString& dir, const QString& sourcePath) {
-    const QString name = withOggExtension(CleanFileName(QFileInfo(sourcePath).fileName()));
+    const QString name = withOggExtension(cleanFileName(QFileInfo(sourcePath).fileName()));
     const QString first = inFolder(dir, name);
     if (!taken(first))
         return first;
     return firstFreeNumbered(dir, name.left(name.size() - 4));
+}
+
+QString joinOutputPath(const QString& dir, const QString& chosen) {
+    return QDir(dir).absoluteFilePath(chosen) + QStringLiteral(".ogg");
+}
+
+QString replaceQuestion(const QString& path) {
+    return QDir::toNativeSeparators(path) +
+           QStringLiteral(" already exists. Do you want to replace it?");
 }
 
 } // namespace OutputNaming

@@ -26,4 +26,10 @@ QString choosePiecePath(const QString& dir, const QString& caption);
 // may be the source itself).
 QString fallbackPath(const QString& dir, const QString& sourcePath);
 
+// The join's output for the name chosen in the save dialog, relative to
+// `dir`: ".ogg" is appended whatever was typed, so mix.ogg becomes mix.ogg.ogg.
+QString joinOutputPath(const QString& dir, const QString& chosen);
+// The question asked before an existing join output is replaced.
+QString replaceQuestion(const QString& path);
+
 } // namespace OutputNaming

@@ -1,8 +1,8 @@
 #include "convert/OutputTags.h"
 
-#include "core/JobRecords.h"
+#include "joblist/JobRecords.h"
 
-void CopyTagsToOutput(const QString& path, const AudioFileinfo& tags) {
+void copyTagsToOutput(const QString& path, const FileTags& tags) {
     // Filled in once the tag units exist; the split run already calls it at
     // the one place where a closed piece gets its source's tags.
     Q_UNUSED(path);

@@ -4,8 +4,8 @@
 
 #include <QString>
 
-struct AudioFileinfo;
+struct FileTags;
 
 // Chooses the tag format by the output's lower-cased extension; an output of
 // any other extension gets nothing.
-void CopyTagsToOutput(const QString& path, const AudioFileinfo& tags);
+void copyTagsToOutput(const QString& path, const FileTags& tags);

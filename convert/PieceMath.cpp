@@ -1,8 +1,6 @@
 #include "convert/PieceMath.h"
 
-#include "core/Settings.h"
 #include "audio/MulDiv.h"
-#include "core/JobRecords.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,101 +13,111 @@ std::int64_t readerFrames(std::int32_t seconds, std::int64_t lengthSamples, std:
     return MulDiv(std::int64_t(seconds) * 1000, lengthSamples, lengthMs);
 }
 
-std::int64_t recordFrames(std::int32_t seconds, const listrecord& r) {
-    if (r.Seconds <= 0)
-        return seconds > 0 ? r.Samples : 0;
-    return MulDiv(seconds, r.Samples, r.Seconds);
+std::int64_t recordFrames(std::int32_t seconds, const FileRow& r) {
+    if (r.seconds <= 0)
+        return seconds > 0 ? r.samples : 0;
+    return MulDiv(seconds, r.samples, r.seconds);
 }
 
-int storedSpanCount(const listrecord& r) {
-    const auto stored = std::min(r.BeginTimes.size(), r.EndTimes.size());
-    return std::clamp<int>(r.SpanCount, 0, int(stored));
+std::int64_t spanEndFrames(const Span& span, const FileRow& r) {
+    return span.toEnd ? r.samples : recordFrames(span.end, r);
 }
 
-int keptSpanCount(const listrecord& r) {
-    const int count = storedSpanCount(r);
+int keptSpanCount(const FileRow& r) {
+    const int count = r.usableSpanCount();
     return count <= 1 ? count : count - 1;
 }
 
-int splitPieceCount(int mode, const listrecord& file, const listrecord& first, int splitSeconds,
-                    int splitCount) {
-    const std::int32_t seconds = std::max<std::int32_t>(0, file.Seconds);
+// A marked span that ends where the file's whole seconds end takes the
+// fraction of a second after them too.
+static Span marked(Span span, const FileRow& file) {
+    span.toEnd = span.end >= file.seconds && span.begin <= span.end;
+    return span;
+}
+
+std::int64_t splitPieceCount(SplitMode mode, const FileRow& file, const FileRow& first,
+                             int splitSeconds, int splitCount) {
+    const std::int64_t seconds = std::max<std::int32_t>(0, file.seconds);
     switch (mode) {
-    case Custom:
-        return storedSpanCount(file);
-    case Time:
+    case SplitMode::Custom:
+        return file.usableSpanCount();
+    case SplitMode::Time:
         return seconds / std::max(1, splitSeconds) + 1;
-    case Count:
+    case SplitMode::Count:
         return std::max(1, splitCount);
-    case Unification:
-        return storedSpanCount(first);
+    case SplitMode::Unification:
+        return first.usableSpanCount();
     default:
         return 0;
     }
 }
 
-bool splitPiece(int mode, int j, const listrecord& file, const listrecord& first, int splitSeconds,
-                int splitCount, Span& out) {
-    const std::int64_t seconds = std::max<std::int32_t>(0, file.Seconds);
+bool splitPiece(SplitMode mode, std::int64_t j, const FileRow& file, const FileRow& first,
+                int splitSeconds, int splitCount, Span& out) {
+    const std::int64_t seconds = std::max<std::int32_t>(0, file.seconds);
     switch (mode) {
-    case Custom:
-        if (j < 0 || j >= storedSpanCount(file))
+    case SplitMode::Custom:
+        if (j < 0 || j >= file.usableSpanCount())
             return false;
-        out = {file.BeginTimes[size_t(j)], file.EndTimes[size_t(j)]};
+        out = marked(file.spans[size_t(j)], file);
         return true;
-    case Time: {
+    case SplitMode::Time: {
         const std::int64_t n = std::max(1, splitSeconds);
         out = {std::int32_t(std::min<std::int64_t>(j * n, seconds)),
-               std::int32_t(std::min<std::int64_t>((j + 1) * n, seconds))};
+               std::int32_t(std::min<std::int64_t>((j + 1) * n, seconds)), j == seconds / n};
         return true;
     }
-    case Count: {
-        const std::int64_t p = seconds / std::max(1, splitCount);
-        out = {std::int32_t(j * p), std::int32_t(std::min<std::int64_t>((j + 1) * p, seconds))};
+    case SplitMode::Count: {
+        const std::int64_t c = std::max(1, splitCount);
+        const std::int64_t p = seconds / c;
+        const bool last = j == c - 1;
+        out = {std::int32_t(j * p), std::int32_t(last ? seconds : (j + 1) * p), last};
         return true;
     }
-    case Unification:
-        if (j < 0 || j >= storedSpanCount(first))
+    case SplitMode::Unification: {
+        if (j < 0 || j >= first.usableSpanCount())
             return false;
-        if (first.BeginTimes[size_t(j)] > file.Seconds)
+        const Span& span = first.spans[size_t(j)];
+        if (span.begin > file.seconds)
             return false;
-        out = {first.BeginTimes[size_t(j)], std::min(first.EndTimes[size_t(j)], file.Seconds)};
+        out = marked({span.begin, std::min(span.end, file.seconds)}, file);
         return true;
+    }
     default:
         return false;
     }
 }
 
-std::vector<Span> joinSpans(int mode, const listrecord& file, const listrecord& first) {
+std::vector<Span> joinSpans(SplitMode mode, const FileRow& file, const FileRow& first) {
     std::vector<Span> spans;
-    if (mode == Custom) {
+    if (mode == SplitMode::Custom) {
         const int kept = keptSpanCount(file);
         for (int j = 0; j < kept; ++j)
-            spans.push_back({file.BeginTimes[size_t(j)], file.EndTimes[size_t(j)]});
-    } else if (mode == Unification) {
+            spans.push_back(marked(file.spans[size_t(j)], file));
+    } else if (mode == SplitMode::Unification) {
         const int kept = keptSpanCount(first);
         for (int j = 0; j < kept; ++j) {
-            if (first.BeginTimes[size_t(j)] > file.Seconds)
+            const Span& span = first.spans[size_t(j)];
+            if (span.begin > file.seconds)
                 break;
-            spans.push_back({first.BeginTimes[size_t(j)], first.EndTimes[size_t(j)]});
+            spans.push_back(marked(span, file));
         }
     }
     return spans;
 }
 
-std::int64_t joinSpanFrames(const Span& span, const listrecord& file) {
+std::int64_t joinSpanFrames(const Span& span, const FileRow& file) {
     const std::int64_t begin =
-        std::clamp<std::int64_t>(recordFrames(span.begin, file), 0, file.Samples);
-    const std::int64_t end =
-        std::clamp<std::int64_t>(recordFrames(span.end, file), 0, file.Samples);
+        std::clamp<std::int64_t>(recordFrames(span.begin, file), 0, file.samples);
+    const std::int64_t end = std::clamp<std::int64_t>(spanEndFrames(span, file), 0, file.samples);
     return std::max<std::int64_t>(0, end - begin);
 }
 
-std::int64_t joinTotal(int mode, const std::vector<listrecord>& files) {
+std::int64_t joinTotal(SplitMode mode, const std::vector<FileRow>& files) {
     std::int64_t total = 0;
-    for (const listrecord& file : files) {
-        if (mode == Time || mode == Count) {
-            total += std::max<std::int64_t>(0, file.Samples);
+    for (const FileRow& file : files) {
+        if (mode == SplitMode::Time || mode == SplitMode::Count) {
+            total += std::max<std::int64_t>(0, file.samples);
             continue;
         }
         for (const Span& span : joinSpans(mode, file, files.front()))

@@ -1,25 +1,13 @@
 #include "core/MainState.h"
 
 #include "core/IniFile.h"
+#include "core/Prompt.h"
 
-MainState::MainState(QObject* parent) : QObject(parent) {
-    lv.setHorizontalHeaderLabels({QStringLiteral("File name"), QStringLiteral("Time")});
-    lv_time.setHorizontalHeaderLabels(
-        {QStringLiteral("Begin Time - End"), QStringLiteral("Length"), QStringLiteral("Status")});
-}
+MainState::MainState(QObject* parent) : QObject(parent) {}
 
 MainState::~MainState() = default;
 
-void MainState::setInstructionsVisible(bool visible) {
-    if (instructionsVisible == visible)
-        return;
-    instructionsVisible = visible;
-    emit instructionsVisibleChanged(visible);
-}
-
-void MainState::setNameColumnWidth(int width) {
-    if (nameColumnWidth == width)
-        return;
-    nameColumnWidth = width;
-    emit nameColumnWidthChanged(width);
+void MainState::inform(const QString& text) {
+    if (prompt)
+        prompt->information(text);
 }

@@ -34,37 +34,37 @@ QString defaultOutputDir() {
 }
 
 void LoadSettings(const IniFile& ini, CachedSettings& s) {
-    s.SplitMode = ini.readInteger(QStringLiteral("Function"), QStringLiteral("Choice"), Custom);
-    s.OutputDir = ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), QString());
+    s.splitMode = SplitMode(ini.readInteger(QStringLiteral("Function"), QStringLiteral("Choice"), int(SplitMode::Custom)));
+    s.outputDir = ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), QString());
     // An empty value names no folder, and a relative one would name a folder
     // beside wherever the program happened to start (a classic file's
     // "C:\My Music\" on this platform): both count as a missing key.
-    if (s.OutputDir.trimmed().isEmpty() || !QDir::isAbsolutePath(s.OutputDir))
-        s.OutputDir = defaultOutputDir();
-    s.SplitSeconds = ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 60);
-    s.SplitCount = ini.readInteger(QStringLiteral("Choice"), QStringLiteral("Count"), 6);
-    s.FadeIn = ini.readBool(QStringLiteral("Fade"), QStringLiteral("In"), false);
-    s.FadeOut = ini.readBool(QStringLiteral("Fade"), QStringLiteral("Out"), false);
-    s.FadeInSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), 5);
-    s.FadeOutSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), 5);
-    s.SkinOption = ini.readBool(QStringLiteral("PLM"), QStringLiteral("Skin"), false);
+    if (s.outputDir.trimmed().isEmpty() || !QDir::isAbsolutePath(s.outputDir))
+        s.outputDir = defaultOutputDir();
+    s.splitSeconds = ini.readInteger(QStringLiteral("Choice"), QStringLiteral("time"), 60);
+    s.splitCount = ini.readInteger(QStringLiteral("Choice"), QStringLiteral("Count"), 6);
+    s.fadeIn = ini.readBool(QStringLiteral("Fade"), QStringLiteral("In"), false);
+    s.fadeOut = ini.readBool(QStringLiteral("Fade"), QStringLiteral("Out"), false);
+    s.fadeInSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), 5);
+    s.fadeOutSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), 5);
+    s.skinOption = ini.readBool(QStringLiteral("PLM"), QStringLiteral("Skin"), false);
 
     // One level only: a folder whose parent is missing stays missing, and the
     // runs report it when they cannot write there. The result is not checked.
-    if (!QDir(s.OutputDir).exists())
-        QDir().mkdir(s.OutputDir);
-    if (!endsWithSeparator(s.OutputDir))
-        s.OutputDir += QDir::separator();
+    if (!QDir(s.outputDir).exists())
+        QDir().mkdir(s.outputDir);
+    if (!endsWithSeparator(s.outputDir))
+        s.outputDir += QDir::separator();
 }
 
 void SaveSettings(IniFile& ini, const CachedSettings& s) {
-    ini.writeInteger(QStringLiteral("Function"), QStringLiteral("Choice"), s.SplitMode);
-    ini.writeString(QStringLiteral("Output"), QStringLiteral("Dir"), s.OutputDir);
-    ini.writeInteger(QStringLiteral("Choice"), QStringLiteral("time"), s.SplitSeconds);
-    ini.writeInteger(QStringLiteral("Choice"), QStringLiteral("Count"), s.SplitCount);
-    ini.writeBool(QStringLiteral("Fade"), QStringLiteral("In"), s.FadeIn);
-    ini.writeBool(QStringLiteral("Fade"), QStringLiteral("Out"), s.FadeOut);
-    ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), s.FadeInSeconds);
-    ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), s.FadeOutSeconds);
-    ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), s.SkinOption);
+    ini.writeInteger(QStringLiteral("Function"), QStringLiteral("Choice"), int(s.splitMode));
+    ini.writeString(QStringLiteral("Output"), QStringLiteral("Dir"), s.outputDir);
+    ini.writeInteger(QStringLiteral("Choice"), QStringLiteral("time"), s.splitSeconds);
+    ini.writeInteger(QStringLiteral("Choice"), QStringLiteral("Count"), s.splitCount);
+    ini.writeBool(QStringLiteral("Fade"), QStringLiteral("In"), s.fadeIn);
+    ini.writeBool(QStringLiteral("Fade"), QStringLiteral("Out"), s.fadeOut);
+    ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), s.fadeInSeconds);
+    ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), s.fadeOutSeconds);
+    ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), s.skinOption);
 }

@@ -7,7 +7,15 @@
 
 class IniFile;
 
-enum SplitModes { Custom = 0, Time = 1, Count = 2, Unification = 3 };
+// How the job list plans and a run cuts: spans marked by hand, pieces of a
+// fixed length, a fixed number of pieces, or one span list shared by all files.
+// The settings file may hold any number; a value outside these four plans and
+// runs nothing.
+enum class SplitMode : int { Custom = 0, Time = 1, Count = 2, Unification = 3 };
+
+inline bool isKnownSplitMode(SplitMode mode) {
+    return int(mode) >= int(SplitMode::Custom) && int(mode) <= int(SplitMode::Unification);
+}
 
 inline constexpr std::array<int, 9> SampleRateTable = {8000,  11025, 12000, 16000, 22050,
                                                        24000, 32000, 44100, 48000};
@@ -15,15 +23,15 @@ inline constexpr std::array<int, 15> BitrateTable = {8,   16,  24,  32,  48,  64
                                                      112, 128, 160, 192, 224, 256, 320};
 
 struct CachedSettings {
-    int SplitMode = Custom;
-    QString OutputDir; // ends with the native separator once loaded
-    int SplitSeconds = 60;
-    int SplitCount = 6;
-    bool FadeIn = false;
-    bool FadeOut = false;
-    int FadeInSeconds = 5;
-    int FadeOutSeconds = 5;
-    bool SkinOption = false;
+    SplitMode splitMode = SplitMode::Custom;
+    QString outputDir; // ends with the native separator once loaded
+    int splitSeconds = 60;
+    int splitCount = 6;
+    bool fadeIn = false;
+    bool fadeOut = false;
+    int fadeInSeconds = 5;
+    int fadeOutSeconds = 5;
+    bool skinOption = false;
 };
 
 // The settings file's full path: VAZOzojoin.ini in the user's configuration folder.

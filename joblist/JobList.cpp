@@ -1,17 +1,12 @@
-// The job list's operations over the shared MainState: the source rows of lv with
-// their FileList and TagList elements, and the span rows of lv_time.
+// The job list's operations over its two models.
 #include "joblist/JobList.h"
 
-#include "core/MainState.h"
-#include "core/Prompt.h"
-#include "skin/SkinObject.h"
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
+#include "core/MainState.h"
 #include "joblist/TimeText.h"
 
 #include <QFileInfo>
-#include <QList>
-#include <QStandardItem>
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -28,11 +23,12 @@ QString modeRefusedText() {
         "Only chose \"Custom\" or \"unification\" function, this button is usable.");
 }
 
-QStandardItem* makeItem(const QString& text) {
-    auto* item = new QStandardItem(text);
-    // The lists are read-only: a row is changed only through the commands.
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    return item;
+QString reversedSpanText() {
+    return QStringLiteral("Start-time must not be larger than end-time.");
+}
+
+QString openSpanText() {
+    return QStringLiteral("This item, the procedure will automatically process. Need not delete.");
 }
 
 std::int32_t toInt32(std::int64_t v) {
@@ -40,42 +36,24 @@ std::int32_t toInt32(std::int64_t v) {
         v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-QString spanCaption(std::int32_t begin, std::int32_t end) {
-    return FormatTime(begin) + QStringLiteral(" - ") + FormatTime(end);
-}
-
-// A span whose end lies before its begin (marked in the wrong order) shows an
-// empty length until it is corrected.
-QString spanLength(std::int32_t begin, std::int32_t end) {
-    const std::int64_t len = std::int64_t(end) - begin;
-    return len < 0 ? FormatTime(0) : FormatTime(toInt32(len));
-}
-
 // What one span adds to the total; a span marked in the wrong order adds nothing.
 std::int64_t spanSeconds(std::int64_t begin, std::int64_t end) {
     return std::max<std::int64_t>(0, end - begin);
 }
 
-// The spans a record really holds: SpanCount, but never past its arrays.
-int usableSpanCount(const listrecord& r) {
-    const auto stored = std::min(r.BeginTimes.size(), r.EndTimes.size());
-    return std::clamp<int>(r.SpanCount, 0, static_cast<int>(stored));
-}
-
-void setLabel(SkinObject* label, const QString& text) {
-    if (!label)
-        return;
-    label->SetObjectText(text);
-    label->RedrawObject();
+// With confirmed spans the open one does not count.
+int countedSpans(const FileRow& r) {
+    const int stored = r.usableSpanCount();
+    return stored > 1 ? stored - 1 : stored;
 }
 
 // Marks the add loop as running for as long as it lives, on every way out.
 class AddingGuard {
   public:
-    explicit AddingGuard(MainState& state) : m_state(state), m_previous(state.Adding) {
-        m_state.Adding = true;
+    explicit AddingGuard(MainState& state) : m_state(state), m_previous(state.adding) {
+        m_state.adding = true;
     }
-    ~AddingGuard() { m_state.Adding = m_previous; }
+    ~AddingGuard() { m_state.adding = m_previous; }
     AddingGuard(const AddingGuard&) = delete;
     AddingGuard& operator=(const AddingGuard&) = delete;
 
@@ -95,134 +73,96 @@ int firstSelectedRow(const QItemSelectionModel& selection) {
     return row;
 }
 
-} // namespace
-
-JobList::JobList(MainState& state) : s(state) {}
-
-// ---------------------------------------------------------------------------
-// Source list
-// ---------------------------------------------------------------------------
-
-int JobList::rowCount() const {
-    return s.lv.rowCount();
+void selectOnly(QItemSelectionModel& selection, const QModelIndex& index) {
+    selection.setCurrentIndex(index,
+                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+} // namespace
+
+JobList::JobList(MainState& state, QObject* parent) : QObject(parent), s(state) {}
+
+// ---------------------------------------------------------------------------
+// Source rows
+// ---------------------------------------------------------------------------
+
 int JobList::selectedRow() const {
-    return firstSelectedRow(s.lvSelection);
+    return firstSelectedRow(m_fileSelection);
 }
 
 void JobList::selectRow(int row) {
-    if (row < 0 || row >= s.lv.rowCount())
+    if (!m_files.contains(row))
         return;
-    const QModelIndex index = s.lv.index(row, 0);
-    s.lvSelection.setCurrentIndex(index,
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    s.SelectedFile = row;
+    selectOnly(m_fileSelection, m_files.index(row, 0));
+    s.selectedFile = row;
 }
 
 QString JobList::caption(int row) const {
-    if (row < 0 || row >= s.lv.rowCount())
-        return {};
-    return s.lv.data(s.lv.index(row, 0)).toString();
+    return m_files.contains(row) ? m_files.row(row).caption : QString();
 }
 
-void JobList::matchArraysToRows() {
-    const size_t rows = size_t(s.lv.rowCount());
-    s.FileList.resize(rows);
-    s.TagList.resize(rows);
-}
-
-void JobList::FitNameColumn() {
-    s.setNameColumnWidth(s.lv.rowCount() < 13 ? 120 : 113);
-}
-
-void JobList::ReadTagsOnAdmit(const QString& path, int row) {
-    // The tag units fill TagList[row] and may replace the caption by the title.
-    // Until then the row keeps its file name and an empty tag record.
+void JobList::readTagsOnAdmit(const QString& path, int row) {
     Q_UNUSED(path);
     Q_UNUSED(row);
 }
 
-void JobList::AdmitFile(const QString& path, int index, int floor) {
-    // The callers pass the row count as `index`; the new row's own index is
-    // used, so that the arrays follow the rows even if the two ever differed.
-    Q_UNUSED(index);
+void JobList::admitFile(const QString& path, int floor) {
     s.pumpEvents();
 
-    const int row = s.lv.rowCount();
-    s.lv.appendRow(QList<QStandardItem*>{makeItem(QFileInfo(path).fileName()), makeItem({})});
-    FitNameColumn();
+    FileRow r;
+    r.path = path;
+    r.caption = QFileInfo(path).fileName();
+    m_files.append(r);
+    const int row = m_files.rowCount() - 1;
+    try {
+        readTagsOnAdmit(path, row);
 
-    const size_t entry = size_t(row);
-    if (s.FileList.size() <= entry)
-        s.FileList.resize(entry + 1);
-    if (s.TagList.size() <= entry)
-        s.TagList.resize(entry + 1);
-    s.TagList[entry] = AudioFileinfo{};
-
-    ReadTagsOnAdmit(path, row);
-
-    AudioFile& reader = s.reader;
-    if (reader.IsOpen())
+        AudioFile& reader = s.reader;
+        if (reader.IsOpen())
+            reader.Close();
+        reader.OpenRead(path);
+        const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.LengthMs());
+        FileRow& added = m_files.row(row);
+        added.seconds = toInt32(lengthMs / 1000);
+        added.sliderRange = std::max(toInt32(lengthMs / 500), floor);
+        added.samples = reader.LengthSamples();
+        added.spans = {Span{0, added.seconds}};
+        added.spanCount = 1;
         reader.Close();
-    reader.OpenRead(path);
-
-    const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.LengthMs());
-    listrecord& r = s.FileList[entry];
-    r = listrecord{};
-    r.Path = path;
-    r.Seconds = toInt32(lengthMs / 1000);
-    r.SliderRange = std::max(toInt32(lengthMs / 500), floor);
-    r.Samples = reader.LengthSamples();
-    r.BeginTimes = {0};
-    r.EndTimes = {r.Seconds};
-    r.SpanCount = 1;
-
-    s.lv.setData(s.lv.index(row, 1), FormatTime(r.Seconds));
-    reader.Close();
+    } catch (...) {
+        m_files.remove(row);
+        throw;
+    }
+    m_files.updateRow(row);
 }
 
-void JobList::AddFiles() {
-    if (s.Adding || s.Converting)
-        return;
+QList<JobList::Refusal> JobList::addFiles(const QStringList& paths, int floor) {
+    QList<Refusal> refused;
+    if (s.adding || s.converting) {
+        for (const QString& path : paths)
+            refused.append({path, QString()});
+        return refused;
+    }
+    if (paths.isEmpty())
+        return refused;
 
-    const QStringList filters = {
-        QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
-        QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")};
-    const QString dir = m_lastFolder.isEmpty() ? s.settings.OutputDir : m_lastFolder;
-    if (!s.prompt)
-        return;
-    const QStringList files = s.prompt->openFiles(dir, filters);
-    if (files.isEmpty())
-        return;
-    m_lastFolder = QFileInfo(files.first()).absolutePath();
-
-    if (s.Previewing) {
+    if (s.previewing) {
         if (stopPreview) {
             stopPreview();
         } else {
             s.player.Stop();
-            s.Previewing = false;
+            s.previewing = false;
         }
     }
 
     AddingGuard adding(s);
-    const int base = s.lv.rowCount();
-    s.FileList.resize(size_t(base + files.size()));
-    s.TagList.resize(size_t(base + files.size()));
-
-    for (const QString& path : files) {
+    for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
-        // A refused file gives its slot to the next one.
-        const int index = s.lv.rowCount();
         try {
-            AdmitFile(path, index, AddFilesFloor);
-            if (s.FileList[size_t(index)].Seconds == 0) {
-                s.prompt->information(name +
-                                      QStringLiteral(" this File is Error or not supported."));
-                if (s.lv.rowCount() > index)
-                    s.lv.removeRow(index);
-                FitNameColumn();
+            admitFile(path, floor);
+            if (m_files.row(m_files.rowCount() - 1).seconds == 0) {
+                m_files.remove(m_files.rowCount() - 1);
+                refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});
             }
         } catch (const std::exception&) {
             // AudioError is a std::runtime_error: one handler covers the reader
@@ -232,483 +172,444 @@ void JobList::AddFiles() {
                 reader.Close();
             reader.SetEnabled(false);
             reader.SetEnabled(true);
-            s.prompt->information(name + QStringLiteral(" this File is not supported."));
-            if (s.lv.rowCount() > index)
-                s.lv.removeRow(index);
-            FitNameColumn();
+            refused.append({path, name + QStringLiteral(" this File is not supported.")});
         }
     }
 
-    // Refused files leave no element behind: the arrays match the rows exactly.
-    matchArraysToRows();
-
-    if (s.lv.rowCount() > 0) {
+    if (m_files.rowCount() > 0) {
         if (selectedRow() < 0)
             selectRow(0);
-        SelectFile();
-        s.focusFileList();
-        s.SelectedFile = std::max(0, selectedRow());
+        selectFile();
+        emit fileListFocusRequested();
+        s.selectedFile = std::max(0, selectedRow());
     }
-    RefreshTotal();
+    refreshTotal();
+    return refused;
 }
 
-void JobList::MoveUp() {
-    const int i = selectedRow();
-    if (i <= 0 || s.Converting || s.Adding)
+void JobList::moveFile(int step) {
+    const int from = selectedRow();
+    const int to = from + step;
+    if (from < 0 || !m_files.contains(to) || (step != -1 && step != 1) || s.converting ||
+        s.adding)
         return;
-    matchArraysToRows();
     // The previewed file stays the previewed file wherever it moves.
-    if (i == s.PreviewFile)
-        s.PreviewFile = i - 1;
-    else if (i - 1 == s.PreviewFile)
-        s.PreviewFile = i;
-    const QList<QStandardItem*> items = s.lv.takeRow(i);
-    s.lv.insertRow(i - 1, items);
-    std::swap(s.FileList[size_t(i)], s.FileList[size_t(i - 1)]);
-    std::swap(s.TagList[size_t(i)], s.TagList[size_t(i - 1)]);
-    selectRow(i - 1);
-    s.focusFileList();
+    if (from == s.previewFile)
+        s.previewFile = to;
+    else if (to == s.previewFile)
+        s.previewFile = from;
+    m_files.move(from, to);
+    selectRow(to);
+    // Unification shows and counts the spans of whichever file is first.
+    if (s.settings.splitMode == SplitMode::Unification && (from == 0 || to == 0)) {
+        plan();
+        refreshTotal();
+    }
+    emit fileListFocusRequested();
 }
 
-void JobList::MoveDown() {
-    const int i = selectedRow();
-    if (i < 0 || i >= s.lv.rowCount() - 1 || s.Converting || s.Adding)
-        return;
-    matchArraysToRows();
-    if (i == s.PreviewFile)
-        s.PreviewFile = i + 1;
-    else if (i + 1 == s.PreviewFile)
-        s.PreviewFile = i;
-    const QList<QStandardItem*> items = s.lv.takeRow(i);
-    s.lv.insertRow(i + 1, items);
-    std::swap(s.FileList[size_t(i)], s.FileList[size_t(i + 1)]);
-    std::swap(s.TagList[size_t(i)], s.TagList[size_t(i + 1)]);
-    selectRow(i + 1);
-    s.focusFileList();
-}
-
-void JobList::RemoveFile() {
-    if (s.Adding || s.Converting)
+void JobList::removeFile() {
+    if (s.adding || s.converting)
         return;
     const int i = selectedRow();
     if (i < 0)
         return;
-    const int n = s.lv.rowCount();
+    const int n = m_files.rowCount();
 
-    matchArraysToRows();
-    s.FileList.erase(s.FileList.begin() + i);
-    s.TagList.erase(s.TagList.begin() + i);
-    s.lv.removeRow(i);
-    FitNameColumn();
-    if (i < s.PreviewFile)
-        --s.PreviewFile;
+    m_files.remove(i);
+    if (i < s.previewFile)
+        --s.previewFile;
 
-    if (s.lv.rowCount() == 0) {
-        s.lv_time.removeRows(0, s.lv_time.rowCount());
-        RefreshTotal();
+    if (m_files.rowCount() == 0) {
+        m_spans.clear();
+        refreshTotal();
         return;
     }
 
-    if (s.SelectedFile >= 0 && s.SelectedFile < n - 2) {
-        selectRow(s.SelectedFile);
+    if (s.selectedFile >= 0 && s.selectedFile < n - 2) {
+        selectRow(s.selectedFile);
     } else {
-        s.SelectedFile = 0;
+        s.selectedFile = 0;
         selectRow(0);
     }
-    SelectFile();
-    RefreshTotal();
+    selectFile();
+    refreshTotal();
 }
 
-void JobList::ClearList() {
-    if (s.Adding || s.Converting)
+void JobList::clearList() {
+    if (s.adding || s.converting)
         return;
-    s.lv.removeRows(0, s.lv.rowCount());
-    s.lv_time.removeRows(0, s.lv_time.rowCount());
-    s.FileList.clear();
-    s.TagList.clear();
-    FitNameColumn();
-    s.setInstructionsVisible(true);
-    RefreshTotal();
+    m_files.clear();
+    m_spans.clear();
+    emit instructionsVisibleChanged(true);
+    refreshTotal();
 }
 
 // ---------------------------------------------------------------------------
-// Spans
+// The current file and its span rows
 // ---------------------------------------------------------------------------
 
 int JobList::effectiveSplitSeconds() const {
-    return s.settings.SplitSeconds < 1 ? 60 : s.settings.SplitSeconds;
+    return s.settings.splitSeconds < 1 ? 60 : s.settings.splitSeconds;
 }
 
 int JobList::effectiveSplitCount() const {
-    return s.settings.SplitCount < 1 ? 1 : s.settings.SplitCount;
-}
-
-int JobList::spanRowCount() const {
-    return s.lv_time.rowCount();
+    return s.settings.splitCount < 1 ? 1 : s.settings.splitCount;
 }
 
 int JobList::selectedSpanRow() const {
-    return firstSelectedRow(s.lvTimeSelection);
+    return firstSelectedRow(m_spanSelection);
 }
 
-QString JobList::spanStatus(int row) const {
-    if (row < 0 || row >= s.lv_time.rowCount())
-        return {};
-    return s.lv_time.data(s.lv_time.index(row, 2)).toString();
-}
-
-void JobList::setSpanStatus(int row, const QString& status) {
-    if (row < 0 || row >= s.lv_time.rowCount())
-        return;
-    s.lv_time.setData(s.lv_time.index(row, 2), status);
-}
-
-void JobList::removeSpanRow(int row) {
-    if (row < 0 || row >= s.lv_time.rowCount())
-        return;
-    s.lv_time.removeRow(row);
-}
-
-void JobList::SetSliderRange() {
+void JobList::setSliderRange() {
     const int row = selectedRow();
-    if (!s.pb || row < 0 || size_t(row) >= s.FileList.size())
+    if (!m_files.contains(row))
         return;
-    const std::int32_t range = s.FileList[size_t(row)].SliderRange;
-    s.pb->SetSliderMax(range);
-    s.pb->SetSliderPage(toInt32(MulDiv(52, range, 1100)));
-    s.pb->RedrawObject();
+    m_sliderMax = m_files.row(row).sliderRange;
+    m_sliderPage = toInt32(MulDiv(52, m_sliderMax, 1100));
+    emit sliderRangeChanged(m_sliderMax, m_sliderPage);
 }
 
-int JobList::UsableRange() const {
-    if (!s.pb)
+std::int32_t JobList::timeAtSlider() const {
+    const int fileIndex = s.settings.splitMode == SplitMode::Unification ? 0 : selectedRow();
+    if (!m_files.contains(fileIndex))
         return 0;
-    return s.pb->GetSliderMax() - s.pb->GetSliderPage();
-}
-
-std::int32_t JobList::TimeAtSlider() const {
-    int fileIndex = s.settings.SplitMode == Unification ? 0 : selectedRow();
-    if (fileIndex < 0 || size_t(fileIndex) >= s.FileList.size() || fileIndex >= s.lv.rowCount())
-        return 0;
-    const std::int32_t seconds = s.FileList[size_t(fileIndex)].Seconds;
-    const int usable = UsableRange();
+    const std::int32_t seconds = m_files.row(fileIndex).seconds;
+    const int usable = usableRange();
     if (usable <= 0)
         return 0;
     // A thumb beyond the usable range still names a time inside the file.
-    const std::int64_t t = MulDiv(s.SliderPosition, seconds, usable);
+    const std::int64_t t = MulDiv(m_sliderPosition, seconds, usable);
     return toInt32(std::clamp<std::int64_t>(t, 0, std::max<std::int32_t>(seconds, 0)));
 }
 
-void JobList::SelectFile() {
-    s.SpanListActive = false;
-    const int count = s.lv.rowCount();
+void JobList::setPositionText(const QString& text) {
+    m_positionText = text;
+    emit positionTextChanged(text);
+}
+
+void JobList::selectFile() {
+    s.spanListActive = false;
+    const int count = m_files.rowCount();
     if (count == 0)
         return;
-    if (s.SelectedFile > count - 1)
-        s.SelectedFile = count - 1;
-    if (s.SelectedFile < 0)
-        s.SelectedFile = 0;
-    if (s.Converting) {
+    s.selectedFile = std::clamp(s.selectedFile, 0, count - 1);
+    if (s.converting) {
         // The selection cannot move during a run.
-        const int keep = s.SelectedFile;
-        selectRow(keep);
+        selectRow(s.selectedFile);
         return;
     }
-    if (s.Previewing) {
-        if (s.PreviewFile >= 0 && s.PreviewFile <= count - 1) {
-            const int keep = s.SelectedFile;
-            selectRow(s.PreviewFile);
-            s.SelectedFile = keep;
+    if (s.previewing) {
+        if (s.previewFile >= 0 && s.previewFile <= count - 1) {
+            const int keep = s.selectedFile;
+            selectRow(s.previewFile);
+            s.selectedFile = keep;
         }
         return;
     }
     if (selectedRow() < 0)
-        selectRow(s.SelectedFile);
-    s.SelectedFile = selectedRow();
-    if (s.SelectedFile < 0 || size_t(s.SelectedFile) >= s.FileList.size())
+        selectRow(s.selectedFile);
+    s.selectedFile = selectedRow();
+    if (!m_files.contains(s.selectedFile))
         return;
 
-    SetSliderRange();
-    PlanBySplitMode();
-    setLabel(s.nm, s.FileList[size_t(s.SelectedFile)].Path);
-    s.setInstructionsVisible(false);
+    setSliderRange();
+    plan();
+    emit currentFileChanged(m_files.row(s.selectedFile).path);
+    emit instructionsVisibleChanged(false);
 }
 
-void JobList::PlanBySplitMode() {
-    switch (s.settings.SplitMode) {
-    case Time:
-        PlanTime();
+void JobList::plan() {
+    switch (s.settings.splitMode) {
+    case SplitMode::Time:
+        planTime();
         break;
-    case Count:
-        PlanCount();
+    case SplitMode::Count:
+        planCount();
         break;
-    case Unification:
-        PlanUnification();
+    case SplitMode::Unification:
+        planUnification();
         break;
     default:
-        PlanCustom();
+        planCustom();
         break;
     }
 }
 
-namespace {
-
-void appendSpanRow(QStandardItemModel& model, std::int32_t begin, std::int32_t end,
-                   const QString& status) {
-    model.appendRow(QList<QStandardItem*>{makeItem(spanCaption(begin, end)),
-                                          makeItem(spanLength(begin, end)), makeItem(status)});
-}
-
-} // namespace
-
-// The start every planner shares; false when there is no file to plan.
-static bool beginPlanning(JobList& list, MainState& s) {
-    const int row = list.selectedRow();
-    if (row < 0 || size_t(row) >= s.FileList.size() || s.lv.rowCount() == 0)
+bool JobList::beginPlanning() {
+    if (!m_files.contains(selectedRow()))
         return false;
-    s.lv_time.removeRows(0, s.lv_time.rowCount());
-    s.PositionText = FormatTime(list.TimeAtSlider());
-    setLabel(s.timecaption, s.PositionText);
+    m_spans.clear();
+    setPositionText(formatTime(timeAtSlider()));
     return true;
 }
 
-static void planStored(QStandardItemModel& model, const listrecord& r) {
-    const int count = usableSpanCount(r);
+void JobList::planStored(const FileRow& r) {
+    const int count = r.usableSpanCount();
     for (int j = 0; j < count; ++j)
-        appendSpanRow(model, r.BeginTimes[size_t(j)], r.EndTimes[size_t(j)],
-                      j == count - 1 ? StatusUncertain : StatusOKPlanned);
+        m_spans.append(r.spans[size_t(j)], j == count - 1 ? StatusUncertain : StatusOKPlanned);
 }
 
-void JobList::PlanCustom() {
-    if (!beginPlanning(*this, s))
-        return;
-    planStored(s.lv_time, s.FileList[size_t(selectedRow())]);
+void JobList::planCustom() {
+    if (beginPlanning())
+        planStored(m_files.row(selectedRow()));
 }
 
-void JobList::PlanUnification() {
-    if (!beginPlanning(*this, s) || s.FileList.empty())
-        return;
-    planStored(s.lv_time, s.FileList[0]);
+void JobList::planUnification() {
+    if (beginPlanning())
+        planStored(m_files.row(0));
 }
 
-void JobList::PlanTime() {
-    if (!beginPlanning(*this, s))
+void JobList::planTime() {
+    if (!beginPlanning())
         return;
     const std::int64_t n = effectiveSplitSeconds();
-    const std::int64_t seconds =
-        std::max<std::int32_t>(0, s.FileList[size_t(selectedRow())].Seconds);
+    const std::int64_t seconds = std::max<std::int32_t>(0, m_files.row(selectedRow()).seconds);
     for (std::int64_t k = 0; k <= seconds / n; ++k)
-        appendSpanRow(s.lv_time, toInt32(k * n), toInt32(std::min((k + 1) * n, seconds)),
-                      StatusUnconvert);
+        m_spans.append({toInt32(k * n), toInt32(std::min((k + 1) * n, seconds))}, StatusUnconvert);
 }
 
-void JobList::PlanCount() {
-    if (!beginPlanning(*this, s))
+void JobList::planCount() {
+    if (!beginPlanning())
         return;
     const std::int64_t c = effectiveSplitCount();
-    const std::int64_t seconds =
-        std::max<std::int32_t>(0, s.FileList[size_t(selectedRow())].Seconds);
+    const std::int64_t seconds = std::max<std::int32_t>(0, m_files.row(selectedRow()).seconds);
     const std::int64_t piece = seconds / c;
+    // The last piece takes the seconds the division leaves over.
     for (std::int64_t k = 0; k < c; ++k)
-        appendSpanRow(s.lv_time, toInt32(k * piece), toInt32(std::min((k + 1) * piece, seconds)),
-                      StatusUnconvert);
+        m_spans.append({toInt32(k * piece), toInt32(k == c - 1 ? seconds : (k + 1) * piece)},
+                       StatusUnconvert);
 }
 
-std::int64_t JobList::TotalSeconds() const {
-    const size_t files = std::min(size_t(s.lv.rowCount()), s.FileList.size());
+std::int64_t JobList::totalSeconds() const {
+    const std::vector<FileRow>& files = m_files.rows();
     std::int64_t total = 0;
-    switch (s.settings.SplitMode) {
-    case Time:
-    case Count:
-        for (size_t i = 0; i < files; ++i)
-            total += std::max<std::int32_t>(0, s.FileList[i].Seconds);
+    switch (s.settings.splitMode) {
+    case SplitMode::Time:
+    case SplitMode::Count:
+        for (const FileRow& r : files)
+            total += std::max<std::int32_t>(0, r.seconds);
         break;
-    case Unification: {
-        if (files == 0)
+    case SplitMode::Unification: {
+        if (files.empty())
             break;
-        const listrecord& first = s.FileList[0];
-        const int stored = usableSpanCount(first);
-        // With confirmed spans the open one does not count.
-        const int counted = stored > 1 ? stored - 1 : stored;
-        for (size_t i = 0; i < files; ++i) {
-            const std::int64_t len = s.FileList[i].Seconds;
+        const FileRow& first = files.front();
+        const int counted = countedSpans(first);
+        for (const FileRow& r : files) {
             for (int j = 0; j < counted; ++j) {
-                const std::int64_t begin = first.BeginTimes[size_t(j)];
-                if (len >= begin)
-                    total +=
-                        spanSeconds(begin, std::min<std::int64_t>(first.EndTimes[size_t(j)], len));
+                const Span& span = first.spans[size_t(j)];
+                if (r.seconds >= span.begin)
+                    total += spanSeconds(span.begin, std::min(span.end, r.seconds));
             }
         }
         break;
     }
     default:
-        for (size_t i = 0; i < files; ++i) {
-            const listrecord& r = s.FileList[i];
-            const int stored = usableSpanCount(r);
-            const int counted = stored > 1 ? stored - 1 : stored;
+        for (const FileRow& r : files) {
+            const int counted = countedSpans(r);
             for (int j = 0; j < counted; ++j)
-                total += spanSeconds(r.BeginTimes[size_t(j)], r.EndTimes[size_t(j)]);
+                total += spanSeconds(r.spans[size_t(j)].begin, r.spans[size_t(j)].end);
         }
         break;
     }
     return total;
 }
 
-void JobList::RefreshTotal() {
-    setLabel(s.tataltime, FormatTime(toInt32(TotalSeconds())));
+void JobList::refreshTotal() {
+    emit totalTextChanged(formatTime(toInt32(totalSeconds())));
 }
 
-void JobList::SelectSpan() {
-    const int count = s.lv_time.rowCount();
+// ---------------------------------------------------------------------------
+// Spans by time
+// ---------------------------------------------------------------------------
+
+int JobList::editedRow(int row) const {
+    return s.settings.splitMode == SplitMode::Unification ? 0 : row;
+}
+
+bool JobList::addSpan(int row, Span span, QString* message) {
+    const int edited = editedRow(row);
+    const auto refuse = [&](const QString& text) {
+        if (message)
+            *message = text;
+        return false;
+    };
+    if (s.settings.splitMode != SplitMode::Custom &&
+        s.settings.splitMode != SplitMode::Unification)
+        return refuse(modeRefusedText());
+    if (!m_files.contains(edited) || m_files.row(edited).usableSpanCount() < 1)
+        return refuse(QString());
+    if (span.end < span.begin)
+        return refuse(reversedSpanText());
+
+    FileRow& r = m_files.row(edited);
+    const bool shown = editedRow(selectedRow()) == edited &&
+                       m_spans.rowCount() == r.usableSpanCount();
+    const int open = r.usableSpanCount() - 1;
+    r.spans.resize(size_t(open + 1));
+    r.spans[size_t(open)] = span;
+    r.spans.push_back(Span{0, r.seconds});
+    r.spanCount = std::int32_t(r.spans.size());
+    if (shown) {
+        m_spans.setSpan(open, span);
+        m_spans.setStatus(open, StatusOkConfirmed);
+        m_spans.append(r.spans.back(), StatusUncertain);
+    }
+    refreshTotal();
+    return true;
+}
+
+bool JobList::setSpan(int row, int index, Span span) {
+    const int edited = editedRow(row);
+    if (!m_files.contains(edited))
+        return false;
+    FileRow& r = m_files.row(edited);
+    if (index < 0 || index >= r.usableSpanCount())
+        return false;
+    const bool shown = editedRow(selectedRow()) == edited &&
+                       m_spans.rowCount() == r.usableSpanCount();
+    r.spans[size_t(index)] = span;
+    if (shown)
+        m_spans.setSpan(index, span);
+    refreshTotal();
+    return true;
+}
+
+bool JobList::removeSpan(int row, int index, QString* message) {
+    const int edited = editedRow(row);
+    if (!m_files.contains(edited))
+        return false;
+    FileRow& r = m_files.row(edited);
+    const int n = r.usableSpanCount();
+    if (index < 0 || index >= n)
+        return false;
+    if (index == n - 1) {
+        if (message)
+            *message = openSpanText();
+        return false;
+    }
+    const bool shown = editedRow(selectedRow()) == edited && m_spans.rowCount() == n;
+    r.spans.erase(r.spans.begin() + index);
+    r.spans.resize(size_t(n - 1));
+    r.spanCount = n - 1;
+    if (shown)
+        m_spans.remove(index);
+    refreshTotal();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The hand commands
+// ---------------------------------------------------------------------------
+
+void JobList::selectSpan() {
+    const int count = m_spans.rowCount();
     if (count == 0)
         return;
-    if (s.SelectedSpan > count - 1)
-        s.SelectedSpan = count - 1;
-    if (s.SelectedSpan < 0)
-        s.SelectedSpan = 0;
+    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
     if (selectedSpanRow() < 0)
-        s.lvTimeSelection.setCurrentIndex(s.lv_time.index(s.SelectedSpan, 0),
-                                          QItemSelectionModel::ClearAndSelect |
-                                              QItemSelectionModel::Rows);
-    s.SelectedSpan = selectedSpanRow();
-    s.SpanListActive = true;
+        selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
+    s.selectedSpan = selectedSpanRow();
+    s.spanListActive = true;
 }
 
-namespace {
-enum class Bound { Begin, End };
-}
-
-// The record whose spans the hand commands edit, or null; also makes sure the
-// rows of lv_time are that record's rows (a mode switch may have left others).
-static listrecord* editedRecord(JobList& list, MainState& s) {
-    const int row = list.selectedRow();
-    if (row < 0 || size_t(row) >= s.FileList.size())
-        return nullptr;
-    listrecord* r = s.settings.SplitMode == Unification ? &s.FileList[0] : &s.FileList[size_t(row)];
-    if (usableSpanCount(*r) < 1)
-        return nullptr;
-    if (s.lv_time.rowCount() != usableSpanCount(*r))
-        list.PlanBySplitMode();
-    if (s.lv_time.rowCount() != usableSpanCount(*r))
-        return nullptr;
-    return r;
-}
-
-static void markBound(JobList& list, MainState& s, Bound bound) {
-    if (s.Adding || s.Converting || list.selectedRow() < 0)
-        return;
-    if (s.settings.SplitMode == Time || s.settings.SplitMode == Count) {
-        if (s.prompt)
-            s.prompt->information(modeRefusedText());
-        return;
+bool JobList::refuseOutsideHandModes() {
+    if (s.settings.splitMode == SplitMode::Time || s.settings.splitMode == SplitMode::Count) {
+        s.inform(modeRefusedText());
+        return true;
     }
-    if (s.pb)
-        s.SliderPosition = s.pb->GetSliderPosition();
-    listrecord* r = editedRecord(list, s);
+    return false;
+}
+
+FileRow* JobList::handEditedRow() {
+    const int row = editedRow(selectedRow());
+    if (!m_files.contains(selectedRow()) || !m_files.contains(row))
+        return nullptr;
+    FileRow* r = &m_files.row(row);
+    const int stored = r->usableSpanCount();
+    if (stored < 1)
+        return nullptr;
+    // A mode switch may have left another file's or another mode's rows.
+    if (m_spans.rowCount() != stored)
+        plan();
+    return m_spans.rowCount() == stored ? r : nullptr;
+}
+
+void JobList::markBound(bool begin) {
+    if (s.adding || s.converting || selectedRow() < 0 || refuseOutsideHandModes())
+        return;
+    FileRow* r = handEditedRow();
     if (!r)
         return;
-    const int last = s.lv_time.rowCount() - 1;
-    const std::int32_t t = list.TimeAtSlider();
-    if (bound == Bound::Begin)
-        r->BeginTimes[size_t(last)] = t;
-    else
-        r->EndTimes[size_t(last)] = t;
-    const std::int32_t begin = r->BeginTimes[size_t(last)];
-    const std::int32_t end = r->EndTimes[size_t(last)];
-    s.lv_time.setData(s.lv_time.index(last, 0), spanCaption(begin, end));
-    s.lv_time.setData(s.lv_time.index(last, 1), spanLength(begin, end));
-    list.RefreshTotal();
+    const int last = m_spans.rowCount() - 1;
+    Span& span = r->spans[size_t(last)];
+    (begin ? span.begin : span.end) = timeAtSlider();
+    m_spans.setSpan(last, span);
+    refreshTotal();
 }
 
-void JobList::MarkBegin() {
-    markBound(*this, s, Bound::Begin);
+void JobList::markBegin() {
+    markBound(true);
 }
 
-void JobList::MarkEnd() {
-    markBound(*this, s, Bound::End);
+void JobList::markEnd() {
+    markBound(false);
 }
 
-void JobList::ConfirmSpan() {
-    if (s.Adding || s.Converting || selectedRow() < 0)
+void JobList::confirmSpan() {
+    if (s.adding || s.converting || selectedRow() < 0 || refuseOutsideHandModes())
         return;
-    if (s.settings.SplitMode == Time || s.settings.SplitMode == Count) {
-        if (s.prompt)
-            s.prompt->information(modeRefusedText());
-        return;
-    }
-    listrecord* r = editedRecord(*this, s);
+    FileRow* r = handEditedRow();
     if (!r)
         return;
-    const int last = s.lv_time.rowCount() - 1;
-    if (std::int64_t(r->EndTimes[size_t(last)]) - r->BeginTimes[size_t(last)] < 0) {
-        if (s.prompt)
-            s.prompt->information(QStringLiteral("Start-time must not be larger than end-time."));
-        return;
-    }
-    setSpanStatus(last, StatusOkConfirmed);
-    appendSpanRow(s.lv_time, 0, r->Seconds, StatusUncertain);
-    const int count = s.lv_time.rowCount();
-    r->BeginTimes.resize(size_t(count));
-    r->EndTimes.resize(size_t(count));
-    r->BeginTimes[size_t(count - 1)] = 0;
-    r->EndTimes[size_t(count - 1)] = r->Seconds;
-    r->SpanCount = count;
-    RefreshTotal();
+    const Span open = r->spans[size_t(m_spans.rowCount() - 1)];
+    QString message;
+    if (!addSpan(selectedRow(), open, &message) && !message.isEmpty())
+        s.inform(message);
 }
 
-void JobList::RemoveSpan() {
-    if (s.Adding || s.Converting)
+void JobList::removeSelectedSpan() {
+    if (s.adding || s.converting)
         return;
-    if (s.settings.SplitMode != Custom && s.settings.SplitMode != Unification)
-        return;
-    if (selectedRow() < 0 || selectedSpanRow() < 0)
+    if (s.settings.splitMode != SplitMode::Custom &&
+        s.settings.splitMode != SplitMode::Unification)
         return;
     const int i = selectedSpanRow();
-    const int n = s.lv_time.rowCount();
+    if (selectedRow() < 0 || i < 0)
+        return;
+    const int n = m_spans.rowCount();
     // The open span is always the last row, also while its status reads
     // "Playing" during a preview.
     if (spanStatus(i) == StatusUncertain || i == n - 1) {
-        if (s.prompt)
-            s.prompt->information(QStringLiteral(
-                "This item, the procedure will automatically process. Need not delete."));
+        s.inform(openSpanText());
         return;
     }
-    listrecord* r = editedRecord(*this, s);
-    if (!r || s.lv_time.rowCount() != n)
+    if (!handEditedRow() || m_spans.rowCount() != n)
         return;
-    for (int j = i; j <= n - 2; ++j) {
-        r->BeginTimes[size_t(j)] = r->BeginTimes[size_t(j + 1)];
-        r->EndTimes[size_t(j)] = r->EndTimes[size_t(j + 1)];
-    }
-    s.lv_time.removeRow(i);
-    const int count = s.lv_time.rowCount();
-    if (s.SelectedSpan > count - 1)
-        s.SelectedSpan = count - 1;
-    if (s.SelectedSpan < 0)
-        s.SelectedSpan = 0;
-    s.lvTimeSelection.setCurrentIndex(s.lv_time.index(s.SelectedSpan, 0),
-                                      QItemSelectionModel::ClearAndSelect |
-                                          QItemSelectionModel::Rows);
-    r->BeginTimes.resize(size_t(count));
-    r->EndTimes.resize(size_t(count));
-    r->SpanCount = count;
-    RefreshTotal();
+    if (!removeSpan(selectedRow(), i))
+        return;
+    const int count = m_spans.rowCount();
+    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
+    selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
 }
 
-void JobList::ResetSpans() {
-    if (s.Adding || s.Converting)
+void JobList::resetSpans() {
+    if (s.adding || s.converting)
         return;
     const int row = selectedRow();
-    if (row < 0 || size_t(row) >= s.FileList.size())
+    if (!m_files.contains(row))
         return;
-    s.lv_time.removeRows(0, s.lv_time.rowCount());
-    listrecord& r = s.FileList[size_t(row)];
-    r.SpanCount = 1;
-    if (r.BeginTimes.empty())
-        r.BeginTimes.resize(1);
-    if (r.EndTimes.empty())
-        r.EndTimes.resize(1);
-    r.BeginTimes[0] = 0;
-    r.EndTimes[0] = r.Seconds;
-    SelectFile();
-    RefreshTotal();
+    m_spans.clear();
+    FileRow& r = m_files.row(row);
+    r.spans = {Span{0, r.seconds}};
+    r.spanCount = 1;
+    selectFile();
+    refreshTotal();
+}
+
+void JobList::showWholeFileSpan(int row, const QString& status) {
+    if (!m_files.contains(row))
+        return;
+    m_spans.clear();
+    m_spans.append({0, m_files.row(row).seconds}, status);
 }

@@ -1,84 +1,148 @@
-// The job list's operations: adding, moving, removing and clearing source rows,
-// selecting a file, planning its span rows by split mode, marking spans by hand
-// and the total length display. Works on the shared MainState; needs no window.
+// The job list: the source rows and the span rows of the current file as Qt
+// models, adding files, moving and removing them, planning spans by split mode,
+// editing spans by time, and the slider's time axis. Needs no window: what it
+// shows (the position, the total, the current file) it announces by signals.
 #pragma once
 
+#include "joblist/FileModel.h"
+#include "joblist/SpanModel.h"
+
+#include <QItemSelectionModel>
+#include <QList>
+#include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
 class MainState;
 
-class JobList {
+class JobList : public QObject {
+    Q_OBJECT
   public:
-    // Floors of SliderRange for entries made by the open dialog and by a folder.
+    // Floors of the slider's range for files added one by one and by a folder.
     static constexpr int AddFilesFloor = 1084;
     static constexpr int AddFolderFloor = 1014;
 
-    explicit JobList(MainState& state);
+    explicit JobList(MainState& state, QObject* parent = nullptr);
+
+    FileModel& fileModel() { return m_files; }
+    const FileModel& fileModel() const { return m_files; }
+    SpanModel& spanModel() { return m_spans; }
+    const SpanModel& spanModel() const { return m_spans; }
+    QItemSelectionModel& fileSelection() { return m_fileSelection; }
+    QItemSelectionModel& spanSelection() { return m_spanSelection; }
 
     // Stops a playing preview before an add; set by whoever owns the preview.
-    // Without it an add clears Previewing after stopping the player itself.
+    // Without it an add stops the player itself.
     std::function<void()> stopPreview;
 
-    // --- source list ---------------------------------------------------------
-    void FitNameColumn();
-    // Shows the open dialog and admits each chosen file (messages for refused ones).
-    void AddFiles();
-    // Appends a row for `path` at entry `index` and measures the file. Throws
-    // (AudioError or std::runtime_error) when the file cannot be opened; the
-    // caller then deletes the row. Leaves Seconds 0 for a file under a second.
-    void AdmitFile(const QString& path, int index, int floor);
-    void MoveUp();
-    void MoveDown();
-    void RemoveFile();
-    void ClearList();
-    // The tag step of adding: reads the file's tags into TagList[row] and may
-    // set the row's caption from the title. Empty until the tag units exist.
-    void ReadTagsOnAdmit(const QString& path, int row);
+    // --- source rows -----------------------------------------------------------
+    struct Refusal {
+        QString path;
+        QString message; // the text the person is shown
+    };
+    // Admits each file as a new row, in order; a file that cannot be read or is
+    // shorter than a second is refused. Refused while adding or converting
+    // (then every file comes back refused with an empty message).
+    QList<Refusal> addFiles(const QStringList& paths, int floor = AddFilesFloor);
+    // Appends a row for `path` and measures the file. Throws (AudioError or
+    // std::runtime_error) when the file cannot be opened; the row is then gone.
+    void admitFile(const QString& path, int floor);
+    // The tag step of adding: fills the row's tags and may set its caption
+    // from the title. Nothing yet: the row keeps its file name.
+    void readTagsOnAdmit(const QString& path, int row);
 
-    int rowCount() const;
-    int selectedRow() const; // -1 when no row of lv is selected
-    void selectRow(int row); // selects row `row` of lv (only), SelectedFile := row
+    // Moves the selected row one place up (-1) or down (+1).
+    void moveFile(int step);
+    void removeFile();
+    void clearList();
+
+    int rowCount() const { return m_files.rowCount(); }
+    const FileRow& file(int row) const { return m_files.row(row); }
+    FileRow& file(int row) { return m_files.row(row); }
+    int selectedRow() const; // -1 when no source row is selected
+    void selectRow(int row); // selects row `row` (only); selectedFile := row
     QString caption(int row) const;
 
-    // --- spans ---------------------------------------------------------------
-    void SelectFile();
-    void SetSliderRange();
-    int UsableRange() const;
-    // MulDiv(SliderPosition, F.Seconds, UsableRange) of the file the mode uses.
-    std::int32_t TimeAtSlider() const;
-    void PlanCustom();
-    void PlanTime();
-    void PlanCount();
-    void PlanUnification();
-    // The planner of the current SplitMode.
-    void PlanBySplitMode();
-    void RefreshTotal();
-    // The total length a run would produce, in seconds (what RefreshTotal shows).
-    std::int64_t TotalSeconds() const;
-    void SelectSpan();
-    void MarkBegin();
-    void MarkEnd();
-    void ConfirmSpan();
-    void RemoveSpan();
-    void ResetSpans();
+    // --- the current file, its span rows and the slider --------------------------
+    void selectFile();
+    // The slider's range of the selected file and its page.
+    int sliderMax() const { return m_sliderMax; }
+    int sliderPage() const { return m_sliderPage; }
+    int usableRange() const { return m_sliderMax - m_sliderPage; }
+    int sliderPosition() const { return m_sliderPosition; }
+    void setSliderPosition(int position) { m_sliderPosition = position; }
+    // The time at the slider in whole seconds, within the file the mode uses.
+    std::int32_t timeAtSlider() const;
+    QString positionText() const { return m_positionText; }
+    void setPositionText(const QString& text);
 
-    // Span rows of lv_time.
-    int spanRowCount() const;
+    void planCustom();
+    void planTime();
+    void planCount();
+    void planUnification();
+    // The planner of the current split mode.
+    void plan();
+    void refreshTotal();
+    // The total length a run would produce, in whole seconds.
+    std::int64_t totalSeconds() const;
+
+    // --- spans by time (Custom and Unification: the row's own or row 0's list) --
+    // A confirmed span before the open one; false (and `message`) when refused.
+    bool addSpan(int row, Span span, QString* message = nullptr);
+    // Sets stored span `index` of the row's list.
+    bool setSpan(int row, int index, Span span);
+    // Removes confirmed span `index`; the open span cannot be removed.
+    bool removeSpan(int row, int index, QString* message = nullptr);
+
+    // --- the hand commands over the span list ------------------------------------
+    void selectSpan();
+    void markBegin(); // the open span begins at the slider's time
+    void markEnd();
+    void confirmSpan();
+    void removeSelectedSpan();
+    void resetSpans();
+
+    int spanRowCount() const { return m_spans.rowCount(); }
     int selectedSpanRow() const; // -1 when none
-    QString spanStatus(int row) const;
-    void setSpanStatus(int row, const QString& status);
-    void removeSpanRow(int row);
+    QString spanStatus(int row) const { return m_spans.status(row); }
+    void setSpanStatus(int row, const QString& status) { m_spans.setStatus(row, status); }
+    void removeSpanRow(int row) { m_spans.remove(row); }
+    // The whole-file row a join in Time or Count mode shows.
+    void showWholeFileSpan(int row, const QString& status);
 
     // SplitSeconds and SplitCount as the planners use them (below 1 -> 60 and 1).
     int effectiveSplitSeconds() const;
     int effectiveSplitCount() const;
 
+  signals:
+    void positionTextChanged(const QString& text);
+    void totalTextChanged(const QString& text);
+    void currentFileChanged(const QString& path);
+    void sliderRangeChanged(int max, int page);
+    void instructionsVisibleChanged(bool visible);
+    void fileListFocusRequested();
+
   private:
-    // FileList and TagList get exactly one element per row of lv.
-    void matchArraysToRows();
+    bool beginPlanning();
+    void planStored(const FileRow& r);
+    // The row whose span list the hand commands and span edits use for `row`.
+    int editedRow(int row) const;
+    // The row whose spans the hand commands edit, planned into the span rows;
+    // null when there is none.
+    FileRow* handEditedRow();
+    void markBound(bool begin);
+    bool refuseOutsideHandModes();
+    void setSliderRange();
 
     MainState& s;
-    QString m_lastFolder; // where the open dialog was last left
+    FileModel m_files;
+    SpanModel m_spans;
+    QItemSelectionModel m_fileSelection{&m_files};
+    QItemSelectionModel m_spanSelection{&m_spans};
+    int m_sliderMax = 100;
+    int m_sliderPage = 0;
+    int m_sliderPosition = 0;
+    QString m_positionText;
 };

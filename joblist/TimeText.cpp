@@ -1,6 +1,6 @@
 #include "joblist/TimeText.h"
 
-QString FormatTime(std::int32_t s) {
+QString formatTime(std::int32_t s) {
     const std::int32_t hours = s / 3600;
     const std::int32_t minutes = (s - hours * 3600) / 60;
     const std::int32_t seconds = s % 60;
@@ -8,7 +8,7 @@ QString FormatTime(std::int32_t s) {
     return part(hours) + QLatin1Char(':') + part(minutes) + QLatin1Char(':') + part(seconds);
 }
 
-QString CleanFileName(const QString& text) {
+QString cleanFileName(const QString& text) {
     static const QString forbidden = QStringLiteral("*?|:\"/\\<>");
     QString out;
     out.reserve(text.size());

@@ -6,6 +6,6 @@
 
 // Whole seconds as HH:MM:SS, each part "%.2d"; hours may take three or more
 // digits; a negative value puts the sign inside the parts (-5 -> 00:00:-05).
-QString FormatTime(std::int32_t seconds);
+QString formatTime(std::int32_t seconds);
 // Removes every * ? | : " / \ < > from the text; nothing else changes.
-QString CleanFileName(const QString& text);
+QString cleanFileName(const QString& text);

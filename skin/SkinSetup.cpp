@@ -1,7 +1,6 @@
 // The skin set-up (see SkinSetup.h).
 #include "skin/SkinSetup.h"
 
-#include "core/MainState.h"
 #include "core/Resources.h"
 #include "skin/SkinEngine.h"
 
@@ -9,8 +8,7 @@ QString defaultSkinPath() {
     return QStringLiteral(":/skin/pelmora.json");
 }
 
-void SetUpSkin(MainState& s, SkinEngine& engine, QObject* window, const QString& skinPath,
-               const std::function<void()>& refreshTotal) {
+SkinParts setUpSkin(SkinEngine& engine, QObject* window, const QString& skinPath) {
     initCadeloResources();
     engine.LoadSkin(skinPath);
     engine.ApplySkin(window);
@@ -20,31 +18,30 @@ void SetUpSkin(MainState& s, SkinEngine& engine, QObject* window, const QString&
         SkinForm* form = engine.GetSkinForm(window);
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     };
-    s.pb = find("pb");
-    s.timecaption = find("timecaption");
-    s.tataltime = find("tataltime");
-    s.nm = find("nm");
-    s.pbpos = find("pbpos");
-    s.convertpb = find("convertpb");
+    SkinParts parts;
+    parts.pb = find("pb");
+    parts.timecaption = find("timecaption");
+    parts.tataltime = find("tataltime");
+    parts.nm = find("nm");
+    parts.pbpos = find("pbpos");
+    parts.convertpb = find("convertpb");
 
     // A skin without one of the objects is still shown; the parts that write
     // to an object test for it rather than crash.
-    if (s.convertpb)
-        s.convertpbHome = s.convertpb->GetObjectRect();
-    if (s.pb) {
-        s.pb->SetSliderPosition(0);
-        s.pb->RedrawObject();
-    }
-    if (s.convertpb) {
-        QRect empty = s.convertpbHome;
+    if (parts.convertpb) {
+        parts.convertpbHome = parts.convertpb->GetObjectRect();
+        QRect empty = parts.convertpbHome;
         empty.setWidth(0);
-        s.convertpb->SetObjectRect(empty);
-        s.convertpb->RedrawObject();
+        parts.convertpb->SetObjectRect(empty);
+        parts.convertpb->RedrawObject();
     }
-    if (s.pbpos) {
-        s.pbpos->SetObjectText(QString());
-        s.pbpos->RedrawObject();
+    if (parts.pb) {
+        parts.pb->SetSliderPosition(0);
+        parts.pb->RedrawObject();
     }
-    if (refreshTotal)
-        refreshTotal();
+    if (parts.pbpos) {
+        parts.pbpos->SetObjectText(QString());
+        parts.pbpos->RedrawObject();
+    }
+    return parts;
 }

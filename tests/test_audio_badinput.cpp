@@ -260,7 +260,7 @@ TEST_P(Damaged, OpensAndEndsOrIsRefused) {
         }
         EXPECT_TRUE(reader.ReadSamples(4096).empty());
         EXPECT_LE(frames, 3 * 44100 + 4096) << "step " << step;
-        // Seeking into the damage is no reason to fail either.
+        // seeking into the damage is no reason to fail either.
         reader.Seek(reader.LengthSamples() / 2);
         reader.ReadSamples(4096);
     }

@@ -142,7 +142,7 @@ struct SplitCase {
     QString settings; // added to the settings file
     std::vector<std::int64_t> fileFrames;
     std::vector<Spans> expected; // pieces per file, in order
-    bool byHand;                 // Custom and Unification end a piece up to 99 frames early
+    bool byHand;                 // SplitMode::Custom and SplitMode::Unification end a piece up to 99 frames early
     int rate = Rate;
     int channels = 2;
 };

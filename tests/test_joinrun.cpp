@@ -50,8 +50,8 @@ class JoinFixture : public RunFixture {
 
 // The frames a join takes of a span: by the file's record, never past its end.
 std::int64_t spanFrames(const listrecord& r, int begin, int end) {
-    const std::int64_t b = MulDiv(begin, r.Samples, r.Seconds);
-    const std::int64_t e = std::min(MulDiv(end, r.Samples, r.Seconds), r.Samples);
+    const std::int64_t b = MulDiv(begin, r.samples, r.seconds);
+    const std::int64_t e = std::min(MulDiv(end, r.samples, r.seconds), r.samples);
     return std::max<std::int64_t>(0, e - b);
 }
 
@@ -143,7 +143,7 @@ struct JoinCase {
     const char* name;
     int mode;
     std::vector<Source> sources;
-    Spans spans;                 // Custom: every file; Unification: the first
+    Spans spans;                 // SplitMode::Custom: every file; SplitMode::Unification: the first
     std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
 };
 void PrintTo(const JoinCase& c, std::ostream* os) {
@@ -154,18 +154,18 @@ class JoinByMode : public JoinFixture, public ::testing::WithParamInterface<Join
 
 TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
     const JoinCase& p = GetParam();
-    state.settings.SplitMode = p.mode;
+    state.settings.splitMode = p.mode;
     std::vector<QString> paths;
     for (size_t i = 0; i < p.sources.size(); ++i)
         paths.push_back(add(QStringLiteral("s%1.ogg").arg(i), p.sources[i]));
-    if (p.mode == Custom)
+    if (p.mode == SplitMode::Custom)
         for (size_t i = 0; i < paths.size(); ++i)
             setSpans(int(i), p.spans);
-    if (p.mode == Unification)
+    if (p.mode == SplitMode::Unification)
         setSpans(0, p.spans);
     std::vector<std::int32_t> spanCounts;
     for (const listrecord& r : state.FileList)
-        spanCounts.push_back(r.SpanCount);
+        spanCounts.push_back(r.spanCount);
     const QString out = joinTo(QStringLiteral("mix.ogg"));
 
     conversion.JoinRun();
@@ -183,8 +183,8 @@ TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
         const bool sameFormat = src.rate == joined.rate && src.channels == joined.channels;
         const Spans whole{{0, -1}};
         for (const auto& [begin, end] : p.expected[i].empty() ? whole : p.expected[i]) {
-            const std::int64_t from = end < 0 ? 0 : MulDiv(begin, r.Samples, r.Seconds);
-            const std::int64_t frames = end < 0 ? r.Samples : spanFrames(r, begin, end);
+            const std::int64_t from = end < 0 ? 0 : MulDiv(begin, r.samples, r.seconds);
+            const std::int64_t frames = end < 0 ? r.samples : spanFrames(r, begin, end);
             // Another rate arrives converted: its frames scale by the rate ratio.
             const std::int64_t written = frames * joined.rate / src.rate;
             ASSERT_LE(at + written, joined.frames()) << "file " << i;
@@ -207,15 +207,15 @@ TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
     EXPECT_EQ(joined.frames(), at);
 
     for (size_t i = 0; i < state.FileList.size(); ++i)
-        EXPECT_EQ(state.FileList[i].SpanCount, spanCounts[i]) << "a join never changes it";
+        EXPECT_EQ(state.FileList[i].spanCount, spanCounts[i]) << "a join never changes it";
     // The last file's rows it took are written (a shared span it does not
     // reach keeps its "OK").
     const size_t taken =
-        p.mode == Unification ? p.expected.back().size() : size_t(jobs.spanRowCount());
+        p.mode == SplitMode::Unification ? p.expected.back().size() : size_t(jobs.spanRowCount());
     for (int row = 0; row < jobs.spanRowCount(); ++row)
         EXPECT_EQ(jobs.spanStatus(row),
                   size_t(row) < taken ? QStringLiteral("Finish") : QStringLiteral("OK"));
-    EXPECT_FALSE(state.Converting);
+    EXPECT_FALSE(state.converting);
     EXPECT_TRUE(pbpos.text().isEmpty());
     EXPECT_EQ(conversion.lastOutputs(), QStringList{out});
 }
@@ -232,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
         JoinCase{"custom past the last second", Custom, {{480690}}, {{5, 10}}, {{{5, 10}}}},
         JoinCase{"custom single span", Custom, {{100000}}, {}, {{{0, 2}}}},
         JoinCase{"unification",
-                 Unification,
+                 SplitMode::Unification,
                  {{264600}, {154350}},
                  {{1, 2}, {4, 6}},
                  {{{1, 2}, {4, 6}}, {{1, 2}}}}));
@@ -242,9 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
 // --------------------------------------------------------------------------
 
 TEST_F(JoinFixture, FadeInTouchesOnlyTheFirstBlockOfTheOutput) {
-    state.settings.SplitMode = Time;
-    state.settings.FadeIn = true;
-    state.settings.FadeInSeconds = 1;
+    state.settings.splitMode = SplitMode::Time;
+    state.settings.fadeIn = true;
+    state.settings.fadeInSeconds = 1;
     add(QStringLiteral("a.ogg"), {132300});
     add(QStringLiteral("b.ogg"), {132300});
     const QString out = joinTo(QStringLiteral("fade.ogg"));
@@ -270,10 +270,10 @@ void PrintTo(const SpanFadeCase& c, std::ostream* os) {
 class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
 
 TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {
-    state.settings.FadeIn = GetParam().fadeIn;
-    state.settings.FadeOut = GetParam().fadeOut;
-    state.settings.FadeInSeconds = 5;
-    state.settings.FadeOutSeconds = 5;
+    state.settings.fadeIn = GetParam().fadeIn;
+    state.settings.fadeOut = GetParam().fadeOut;
+    state.settings.fadeInSeconds = 5;
+    state.settings.fadeOutSeconds = 5;
     add(QStringLiteral("a.ogg"), {441000});
     add(QStringLiteral("b.ogg"), {441000});
     setSpans(0, {{2, 4}});
@@ -327,7 +327,7 @@ TEST_F(JoinFixture, EveryFileSpanAndBlockIsPrecededByAPumpAndProgressEndsFull) {
 }
 
 TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
-    state.settings.SplitMode = Time;
+    state.settings.splitMode = SplitMode::Time;
     add(QStringLiteral("long.ogg"), {20 * 44100});
     add(QStringLiteral("next.ogg"), {5 * 44100});
     prompt.saveFileAnswers.push_back(outDir + QStringLiteral("stopped"));
@@ -341,15 +341,15 @@ TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
     const synth::Decoded joined = synth::decodeOgg(outDir + QStringLiteral("stopped.ogg"));
     EXPECT_GT(joined.frames(), 0);
     EXPECT_LT(joined.frames(), 20 * 44100);
-    EXPECT_EQ(state.SelectedFile, 0);
-    EXPECT_FALSE(state.Converting);
+    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_FALSE(state.converting);
     EXPECT_TRUE(pbpos.text().isEmpty());
     EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
     EXPECT_EQ(prompt.openedUrls, QList<QUrl>{QUrl::fromLocalFile(outDir)});
 }
 
 TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
-    state.settings.SplitMode = Custom;
+    state.settings.splitMode = SplitMode::Custom;
     add(QStringLiteral("a.ogg"), {176400});
     const QString gone = add(QStringLiteral("gone.ogg"), {176400});
     setSpans(0, {{0, 2}});
@@ -362,11 +362,11 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     EXPECT_TRUE(conversion.lastRunFailed());
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
-    EXPECT_FALSE(state.Converting);
+    EXPECT_FALSE(state.converting);
     EXPECT_FALSE(state.writer.IsOpen());
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
-    EXPECT_EQ(state.FileList[0].SpanCount, 2);
-    EXPECT_EQ(state.FileList[1].SpanCount, 2);
+    EXPECT_EQ(state.FileList[0].spanCount, 2);
+    EXPECT_EQ(state.FileList[1].spanCount, 2);
     EXPECT_EQ(prompt.openedUrls.size(), 1);
 }
 
@@ -381,7 +381,7 @@ TEST_F(JoinFixture, AnOutputThatCannotBeCreatedIsReportedAndNothingOpens) {
     EXPECT_TRUE(conversion.lastRunFailed());
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(blocker.fileName())));
-    EXPECT_FALSE(state.Converting);
+    EXPECT_FALSE(state.converting);
     EXPECT_TRUE(conversion.lastOutputs().isEmpty());
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
 }

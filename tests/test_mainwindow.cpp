@@ -247,22 +247,22 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
     EXPECT_GT(s.convertpbHome.width(), 0);
     EXPECT_EQ(s.convertpb->GetObjectRect().left(), s.convertpbHome.left());
     EXPECT_EQ(s.convertpb->GetObjectRect().width(), 0);
-    EXPECT_EQ(s.settings.OutputDir, QDir::toNativeSeparators(outDir()) + QDir::separator());
+    EXPECT_EQ(s.settings.outputDir, QDir::toNativeSeparators(outDir()) + QDir::separator());
     EXPECT_TRUE(QDir(outDir()).exists());
-    EXPECT_FALSE(s.Converting || s.Previewing || s.Seeking || s.SpanListActive);
-    EXPECT_EQ(w->skin1->form(), w->skinEngine().GetSkinForm(w.get()));
-    EXPECT_EQ(w->skin1->form()->name(), QStringLiteral("Pelmora"));
+    EXPECT_FALSE(s.converting || s.previewing || s.seeking || s.spanListActive);
+    EXPECT_EQ(w->skinView->form(), w->skinEngine().GetSkinForm(w.get()));
+    EXPECT_EQ(w->skinView->form()->name(), QStringLiteral("Pelmora"));
 }
 
 TEST_F(MainWindowTest, WritingAnObjectRedrawsTheSkin) {
     showWindow();
-    const QImage before = w->skin1->grab().toImage();
+    const QImage before = w->skinView->grab().toImage();
     s.nm->SetObjectText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
     s.nm->RedrawObject();
     s.convertpb->SetObjectRect(
         QRect(s.convertpbHome.topLeft(), QSize(200, s.convertpbHome.height())));
     s.convertpb->RedrawObject();
-    const QImage after = w->skin1->grab().toImage();
+    const QImage after = w->skinView->grab().toImage();
     EXPECT_NE(before.copy(s.nm->GetObjectRect()), after.copy(s.nm->GetObjectRect()));
     EXPECT_NE(before.copy(s.convertpbHome), after.copy(s.convertpbHome));
 }
@@ -274,47 +274,47 @@ TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
     w->commands().hooks.sliderTrack = [&](int p) { calls << QStringLiteral("track %1").arg(p); };
     w->commands().hooks.sliderRelease = [&] {
         calls << QStringLiteral("release");
-        s.Seeking = false;
+        s.seeking = false;
     };
 
     const QRect settings = object("Settings")->GetObjectRect();
-    click(w->skin1, settings.center());
+    click(w->skinView, settings.center());
     EXPECT_EQ(calls, QStringList{QStringLiteral("settings")});
 
     // Pressed on the button, released elsewhere: no click.
     calls.clear();
-    sendMouse(w->skin1, QEvent::MouseButtonPress, settings.center());
-    sendMouse(w->skin1, QEvent::MouseButtonRelease, QPoint(240, 200), Qt::NoButton);
+    sendMouse(w->skinView, QEvent::MouseButtonPress, settings.center());
+    sendMouse(w->skinView, QEvent::MouseButtonRelease, QPoint(240, 200), Qt::NoButton);
     EXPECT_TRUE(calls.isEmpty());
 
-    // The slider: press sets Seeking, a drag to the right end tracks, release ends.
+    // The slider: press sets seeking, a drag to the right end tracks, release ends.
     const QRect pb = s.pb->GetObjectRect();
     s.pb->SetSliderMax(1000);
-    sendMouse(w->skin1, QEvent::MouseButtonPress, QPoint(pb.left() + 2, pb.center().y()));
-    EXPECT_TRUE(s.Seeking);
-    sendMouse(w->skin1, QEvent::MouseMove, QPoint(pb.right() + 40, pb.center().y()));
+    sendMouse(w->skinView, QEvent::MouseButtonPress, QPoint(pb.left() + 2, pb.center().y()));
+    EXPECT_TRUE(s.seeking);
+    sendMouse(w->skinView, QEvent::MouseMove, QPoint(pb.right() + 40, pb.center().y()));
     EXPECT_EQ(s.pb->GetSliderPosition(), 1000);
-    sendMouse(w->skin1, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()),
+    sendMouse(w->skinView, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()),
               Qt::NoButton);
-    EXPECT_FALSE(s.Seeking);
+    EXPECT_FALSE(s.seeking);
     EXPECT_EQ(calls, (QStringList{QStringLiteral("track 0"), QStringLiteral("track 1000"),
                                   QStringLiteral("release")}));
 }
 
 TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands) {
     showWindow();
-    click(w->skin1, object("file")->GetObjectRect().center());
+    click(w->skinView, object("file")->GetObjectRect().center());
     EXPECT_TRUE(w->p_file->isVisible());
     EXPECT_EQ(w->p_file->pos(), w->frameGeometry().topLeft() + QPoint(19, 80));
     w->p_file->hide();
 
-    s.Converting = true; // "file" is refused during a run, "Help" is not
-    click(w->skin1, object("file")->GetObjectRect().center());
+    s.converting = true; // "file" is refused during a run, "Help" is not
+    click(w->skinView, object("file")->GetObjectRect().center());
     EXPECT_FALSE(w->p_file->isVisible());
-    click(w->skin1, object("Help")->GetObjectRect().center());
+    click(w->skinView, object("Help")->GetObjectRect().center());
     EXPECT_TRUE(w->p_help->isVisible());
     w->p_help->hide();
-    s.Converting = false;
+    s.converting = false;
 
     w->findChild<QAction*>(QStringLiteral("HomePage1"))->trigger();
     ASSERT_EQ(prompt.openedUrls.size(), 1);
@@ -328,19 +328,19 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     QApplication::processEvents();
 
     click(w->lv->viewport(), w->lv->visualRect(s.lv.index(1, 0)).center());
-    EXPECT_EQ(s.SelectedFile, 1);
-    EXPECT_EQ(s.nm->text(), s.FileList[1].Path);
+    EXPECT_EQ(s.selectedFile, 1);
+    EXPECT_EQ(s.nm->text(), s.FileList[1].path);
     EXPECT_FALSE(w->sm->isVisible());
-    EXPECT_FALSE(s.SpanListActive);
+    EXPECT_FALSE(s.spanListActive);
     ASSERT_GT(s.lv_time.rowCount(), 0);
 
     QApplication::processEvents();
     click(w->lv_time->viewport(), w->lv_time->visualRect(s.lv_time.index(0, 0)).center());
-    EXPECT_TRUE(s.SpanListActive);
+    EXPECT_TRUE(s.spanListActive);
 
     // A click on the empty space under the rows still counts as a file click.
     click(w->lv->viewport(), QPoint(10, w->lv->viewport()->height() - 5));
-    EXPECT_FALSE(s.SpanListActive);
+    EXPECT_FALSE(s.spanListActive);
 }
 
 TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
@@ -366,10 +366,10 @@ TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey) {
     QStringList calls;
     w->commands().hooks.stopConversion = [&] {
         calls << QStringLiteral("stop");
-        s.Converting = false;
+        s.converting = false;
     };
-    s.Converting = true;
-    s.settings.FadeIn = true;
+    s.converting = true;
+    s.settings.fadeIn = true;
     EXPECT_TRUE(w->close());
     EXPECT_EQ(calls, QStringList{QStringLiteral("stop")});
     const QByteArray text = readAll(iniPath());
@@ -408,7 +408,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
     EXPECT_TRUE(prompt.messages.first().contains(QStringLiteral("missing.json")))
         << prompt.messages.first().toStdString();
     EXPECT_EQ(s.pb, nullptr);
-    EXPECT_EQ(w->skin1->form(), nullptr);
+    EXPECT_EQ(w->skinView->form(), nullptr);
     // The settings were loaded before the skin: the close still saves them.
     EXPECT_TRUE(w->close());
     EXPECT_TRUE(readAll(iniPath()).contains("[PLM]"));
@@ -416,7 +416,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
 
 TEST_F(MainWindowTest, FormShowThrowsTheSkinError) {
     w->setSkinPath(dir.filePath(QStringLiteral("missing.json")));
-    EXPECT_THROW(w->FormShow(), SkinError);
+    EXPECT_THROW(w->formShow(), SkinError);
 }
 
 struct BadSkin {

@@ -4,6 +4,7 @@
 #include "core/MainState.h"
 #include "convert/Conversion.h"
 #include "convert/OggSettings.h"
+#include "convert/RunOptions.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -111,7 +112,8 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     AudioFile& w = state.writer;
     if (presetKbps > 0)
         w.SetOggFormat(44100, 2, presetKbps, 0, 0, -1);
-    conversion.ApplyOggSettings(formatIndex);
+    for (const OggFormat& c : RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)
+        w.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
     w.SetPcmFormat(44100, 2);
     w.CreateWrite(out);

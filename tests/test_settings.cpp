@@ -14,9 +14,9 @@ class SettingsTest : public IniFixture {
   protected:
     CachedSettings load() const {
         CachedSettings s;
-        s.SplitMode = -99; // loading must overwrite every field
-        s.SplitSeconds = s.SplitCount = s.FadeInSeconds = s.FadeOutSeconds = -99;
-        s.FadeIn = s.FadeOut = s.SkinOption = true;
+        s.splitMode = SplitMode(-99); // loading must overwrite every field
+        s.splitSeconds = s.splitCount = s.fadeInSeconds = s.fadeOutSeconds = -99;
+        s.fadeIn = s.fadeOut = s.skinOption = true;
         LoadSettings(IniFile(path()), s);
         return s;
     }
@@ -24,22 +24,22 @@ class SettingsTest : public IniFixture {
 };
 
 void expectDefaults(const CachedSettings& s) {
-    EXPECT_EQ(s.SplitMode, 0);
-    EXPECT_EQ(s.OutputDir, defaultOutputDir());
-    EXPECT_EQ(s.SplitSeconds, 60);
-    EXPECT_EQ(s.SplitCount, 6);
-    EXPECT_FALSE(s.FadeIn);
-    EXPECT_FALSE(s.FadeOut);
-    EXPECT_EQ(s.FadeInSeconds, 5);
-    EXPECT_EQ(s.FadeOutSeconds, 5);
-    EXPECT_FALSE(s.SkinOption);
+    EXPECT_EQ(int(s.splitMode), 0);
+    EXPECT_EQ(s.outputDir, defaultOutputDir());
+    EXPECT_EQ(s.splitSeconds, 60);
+    EXPECT_EQ(s.splitCount, 6);
+    EXPECT_FALSE(s.fadeIn);
+    EXPECT_FALSE(s.fadeOut);
+    EXPECT_EQ(s.fadeInSeconds, 5);
+    EXPECT_EQ(s.fadeOutSeconds, 5);
+    EXPECT_FALSE(s.skinOption);
 }
 
 TEST_F(SettingsTest, MissingFileGivesDefaultsCreatesMusicFolderButNotTheFile) {
     const CachedSettings s = load();
     expectDefaults(s);
-    EXPECT_TRUE(s.OutputDir.endsWith(QDir::separator()));
-    EXPECT_TRUE(QDir(s.OutputDir).exists());
+    EXPECT_TRUE(s.outputDir.endsWith(QDir::separator()));
+    EXPECT_TRUE(QDir(s.outputDir).exists());
     EXPECT_FALSE(QFile::exists(path()));
 }
 
@@ -101,22 +101,27 @@ TEST_P(SettingsValueTest, LoadsAsStored) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, SettingsValueTest,
-    ::testing::Values(
-        ValueCase{"[Function]\nChoice=0x3\n", &CachedSettings::SplitMode, nullptr, 3},
-        ValueCase{"[function]\r\nchoice=2\r\n", &CachedSettings::SplitMode, nullptr, 2},
-        ValueCase{"[Choice]\ntime=abc\n", &CachedSettings::SplitSeconds, nullptr, 60},
-        ValueCase{"[Choice]\ntime=\n", &CachedSettings::SplitSeconds, nullptr, 60},
-        ValueCase{"[Choice]\nCount=0x10\n", &CachedSettings::SplitCount, nullptr, 16},
-        // No range test on load: consumers get the value as stored.
-        ValueCase{"[Fade]\nIntime=99\n", &CachedSettings::FadeInSeconds, nullptr, 99},
-        ValueCase{"[Fade]\nOuttime=-3\n", &CachedSettings::FadeOutSeconds, nullptr, -3},
-        ValueCase{"[Fade]\nIn=2\n", nullptr, &CachedSettings::FadeIn, 1},
-        ValueCase{"[Fade]\nOut=x\n", nullptr, &CachedSettings::FadeOut, 0},
-        ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::SkinOption, 1},
-        // Bare CR line ends, with and without a final one, and mixed with LF.
-        ValueCase{"[Choice]\rtime=30\rCount=4\r", &CachedSettings::SplitSeconds, nullptr, 30},
-        ValueCase{"[Choice]\rtime=30\rCount=4", &CachedSettings::SplitCount, nullptr, 4},
-        ValueCase{"[Fade]\rIn=1\nIntime=9\r\n", &CachedSettings::FadeInSeconds, nullptr, 9}));
+    ::testing::Values(ValueCase{"[Choice]\ntime=abc\n", &CachedSettings::splitSeconds, nullptr, 60},
+                      ValueCase{"[Choice]\ntime=\n", &CachedSettings::splitSeconds, nullptr, 60},
+                      ValueCase{"[Choice]\nCount=0x10\n", &CachedSettings::splitCount, nullptr, 16},
+                      // No range test on load: consumers get the value as stored.
+                      ValueCase{"[Fade]\nIntime=99\n", &CachedSettings::fadeInSeconds, nullptr, 99},
+                      ValueCase{"[Fade]\nOuttime=-3\n", &CachedSettings::fadeOutSeconds, nullptr,
+                                -3},
+                      ValueCase{"[Fade]\nIn=2\n", nullptr, &CachedSettings::fadeIn, 1},
+                      ValueCase{"[Fade]\nOut=x\n", nullptr, &CachedSettings::fadeOut, 0},
+                      ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::skinOption, 1},
+                      // Bare CR line ends, with and without a final one, and mixed with LF.
+                      ValueCase{"[Choice]\rtime=30\rCount=4\r", &CachedSettings::splitSeconds, nullptr, 30},
+                      ValueCase{"[Choice]\rtime=30\rCount=4", &CachedSettings::splitCount, nullptr, 4},
+                      ValueCase{"[Fade]\rIn=1\nIntime=9\r\n", &CachedSettings::fadeInSeconds, nullptr, 9}));
+
+TEST_F(SettingsTest, SplitModeLoadsAsStored) {
+    writeRaw("[Function]\nChoice=0x3\n");
+    EXPECT_EQ(load().splitMode, SplitMode::Unification);
+    writeRaw("[function]\r\nchoice=2\r\n");
+    EXPECT_EQ(load().splitMode, SplitMode::Count);
+}
 
 TEST_F(SettingsTest, BareCrFileKeepsItsLineEndsThroughLoadAndSave) {
     writeRaw("[Choice]\rtime=30\r[Someone Else]\rk=v\r");
@@ -134,20 +139,20 @@ TEST_F(SettingsTest, OutputFolderIsCreatedOneLevelDeepOnly) {
     const QString oneLevel = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Out Café")));
     writeRaw("[Output]\nDir=" + oneLevel.toUtf8() + "\n");
     CachedSettings s = load();
-    EXPECT_EQ(s.OutputDir, oneLevel + sep());
+    EXPECT_EQ(s.outputDir, oneLevel + sep());
     EXPECT_TRUE(QDir(oneLevel).exists());
 
     const QString deep = QDir::toNativeSeparators(dir.filePath(QStringLiteral("a/b/c")));
     writeRaw("[Output]\nDir=" + deep.toUtf8() + "\n");
     s = load();
-    EXPECT_EQ(s.OutputDir, deep + sep());
+    EXPECT_EQ(s.outputDir, deep + sep());
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("a"))).exists());
 }
 
 TEST_F(SettingsTest, OutputFolderWithFinalSeparatorIsKeptAsIs) {
     const QString withSep = QDir::toNativeSeparators(dir.path()) + sep();
     writeRaw("[Output]\nDir=" + withSep.toUtf8() + "\n");
-    EXPECT_EQ(load().OutputDir, withSep);
+    EXPECT_EQ(load().outputDir, withSep);
 }
 
 TEST_F(SettingsTest, RelativeFolderOfAnotherPlatformFallsBackToMusic) {
@@ -155,7 +160,7 @@ TEST_F(SettingsTest, RelativeFolderOfAnotherPlatformFallsBackToMusic) {
     // current folder.
     writeRaw("[Output]\r\nDir=C:\\My Music\\\r\n");
     const CachedSettings s = load();
-    EXPECT_EQ(s.OutputDir, defaultOutputDir());
+    EXPECT_EQ(s.outputDir, defaultOutputDir());
     EXPECT_FALSE(QDir(QStringLiteral("C:\\My Music\\")).exists());
 }
 
@@ -172,12 +177,12 @@ TEST_F(SettingsTest, SaveWritesEveryKeyIncludingSkinAndBooleansAsOneOrZero) {
                              "[Fade]\nIn=1\nOut=0\nIntime=5\nOuttime=5\n", "[PLM]\nSkin=0\n"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\nin\n"
                                                             << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("[Output]\nDir=") + s.OutputDir + u'\n'));
+    EXPECT_TRUE(text.contains(QStringLiteral("[Output]\nDir=") + s.outputDir + u'\n'));
 
     CachedSettings again;
     LoadSettings(ini, again);
-    EXPECT_EQ(again.OutputDir, s.OutputDir);
-    EXPECT_TRUE(again.FadeIn);
+    EXPECT_EQ(again.outputDir, s.outputDir);
+    EXPECT_TRUE(again.fadeIn);
 }
 
 TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave) {
@@ -204,9 +209,9 @@ TEST_F(SettingsTest, ClassicFileKeepsEverythingThroughLoadAndSave) {
     writeRaw(classic);
 
     CachedSettings s = load();
-    EXPECT_EQ(s.SplitMode, 1);
-    EXPECT_TRUE(s.FadeIn);
-    EXPECT_EQ(s.FadeInSeconds, 7);
+    EXPECT_EQ(int(s.splitMode), 1);
+    EXPECT_TRUE(s.fadeIn);
+    EXPECT_EQ(s.fadeInSeconds, 7);
     IniFile ini(path());
     SaveSettings(ini, s);
 

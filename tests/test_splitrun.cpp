@@ -32,11 +32,13 @@ double differenceFromSource(const synth::Decoded& piece, const synth::Decoded& s
 
 using SplitFixture = RunFixture;
 
-// Frames of a piece as the run must cut it from a file of `frames` frames.
+// Frames of a piece as the run must cut it from a file of `frames` frames; an
+// end of ToEnd is the file's last frame.
+constexpr int ToEnd = -1;
 std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {
     const std::int64_t lengthMs = frames * 1000 / rate;
-    return MulDiv(std::int64_t(end) * 1000, frames, lengthMs) -
-           MulDiv(std::int64_t(begin) * 1000, frames, lengthMs);
+    const std::int64_t last = end == ToEnd ? frames : MulDiv(std::int64_t(end) * 1000, frames, lengthMs);
+    return last - MulDiv(std::int64_t(begin) * 1000, frames, lengthMs);
 }
 
 } // namespace
@@ -47,11 +49,11 @@ std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {
 
 struct ModeCase {
     const char* name;
-    int mode;
+    SplitMode mode;
     int splitSeconds;
     int splitCount;
     std::vector<std::int64_t> fileFrames;
-    Spans spans;                 // Custom: on every file; Unification: on the first
+    Spans spans;                 // SplitMode::Custom: on every file; SplitMode::Unification: on the first
     std::vector<Spans> expected; // pieces per file, in order
 };
 void PrintTo(const ModeCase& c, std::ostream* os) {
@@ -62,24 +64,24 @@ class SplitByMode : public SplitFixture, public ::testing::WithParamInterface<Mo
 
 TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
     const ModeCase& p = GetParam();
-    state.settings.SplitMode = p.mode;
-    state.settings.SplitSeconds = p.splitSeconds;
-    state.settings.SplitCount = p.splitCount;
+    state.settings.splitMode = p.mode;
+    state.settings.splitSeconds = p.splitSeconds;
+    state.settings.splitCount = p.splitCount;
     std::vector<QString> sources;
     for (size_t i = 0; i < p.fileFrames.size(); ++i) {
         sources.push_back(makeSource(QStringLiteral("f%1.ogg").arg(i), p.fileFrames[i]));
         add(sources.back());
     }
-    if (p.mode == Custom)
+    if (p.mode == SplitMode::Custom)
         for (size_t i = 0; i < sources.size(); ++i)
             setSpans(int(i), p.spans);
-    if (p.mode == Unification)
+    if (p.mode == SplitMode::Unification)
         setSpans(0, p.spans);
     std::vector<std::int32_t> spanCountsBefore;
-    for (const listrecord& r : state.FileList)
-        spanCountsBefore.push_back(r.SpanCount);
+    for (const FileRow& r : jobs.fileModel().rows())
+        spanCountsBefore.push_back(r.spanCount);
 
-    conversion.SplitRun();
+    split();
 
     ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
     EXPECT_TRUE(prompt.messages.isEmpty());
@@ -99,8 +101,8 @@ TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
             EXPECT_EQ(QFileInfo(out).fileName(), QStringLiteral("f%1_%2.ogg").arg(i).arg(++n));
             const synth::Decoded piece = synth::decodeOgg(out);
             const std::int64_t exact = pieceFrames(p.fileFrames[i], Rate, begin, end);
-            if (p.mode == Custom) {
-                // Custom leaves a piece once fewer than 100 frames remain.
+            if (p.mode == SplitMode::Custom) {
+                // SplitMode::Custom leaves a piece once fewer than 100 frames remain.
                 EXPECT_LE(piece.frames(), exact) << out.toStdString();
                 EXPECT_GT(piece.frames(), exact - 100) << out.toStdString();
             } else {
@@ -116,36 +118,40 @@ TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
         }
     }
 
-    // The last file's rows all end as written (in Unification the rows are the
+    // The last file's rows all end as written (in SplitMode::Unification the rows are the
     // shared spans); the open spans are back.
     EXPECT_EQ(size_t(jobs.spanRowCount()),
-              p.mode == Unification ? p.spans.size() : p.expected.back().size());
+              p.mode == SplitMode::Unification ? p.spans.size() : p.expected.back().size());
     for (int row = 0; row < jobs.spanRowCount(); ++row)
         EXPECT_EQ(jobs.spanStatus(row), QStringLiteral("Finish"));
-    for (size_t i = 0; i < state.FileList.size(); ++i)
-        EXPECT_EQ(state.FileList[i].SpanCount, spanCountsBefore[i]);
-    EXPECT_FALSE(state.Converting);
-    EXPECT_TRUE(pbpos.text().isEmpty());
+    for (int i = 0; i < jobs.rowCount(); ++i)
+        EXPECT_EQ(jobs.file(i).spanCount, spanCountsBefore[size_t(i)]);
+    EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, SplitByMode,
     ::testing::Values(
-        ModeCase{"time", Time, 3, 6, {463050}, {}, {{{0, 3}, {3, 6}, {6, 9}, {9, 10}}}},
+        // The last piece takes the half second after the last whole one.
+        ModeCase{"time", SplitMode::Time, 3, 6, {463050}, {}, {{{0, 3}, {3, 6}, {6, 9}, {9, ToEnd}}}},
         // An exact multiple of SplitSeconds ends in an empty piece.
-        ModeCase{"time exact multiple", Time, 3, 6, {264600}, {}, {{{0, 3}, {3, 6}, {6, 6}}}},
-        ModeCase{"count", Count, 60, 3, {463050}, {}, {{{0, 3}, {3, 6}, {6, 9}}}},
-        // A file shorter than SplitCount seconds gives SplitCount empty pieces.
-        ModeCase{"count short file", Count, 60, 3, {110250}, {}, {{{0, 0}, {0, 0}, {0, 0}}}},
-        ModeCase{"custom", Custom, 60, 6, {463050}, {{1, 4}, {5, 8}}, {{{1, 4}, {5, 8}}}},
-        ModeCase{"custom single span", Custom, 60, 6, {463050}, {}, {{{0, 10}}}},
+        ModeCase{"time exact multiple", SplitMode::Time, 3, 6, {264600}, {}, {{{0, 3}, {3, 6}, {6, ToEnd}}}},
+        ModeCase{"time shorter than a piece", SplitMode::Time, 60, 6, {66150}, {}, {{{0, ToEnd}}}},
+        // The last piece takes what the division leaves over.
+        ModeCase{"count", SplitMode::Count, 60, 3, {463050}, {}, {{{0, 3}, {3, 6}, {6, ToEnd}}}},
+        // A file shorter than SplitCount seconds: empty pieces, the last holds it all.
+        ModeCase{"count short file", SplitMode::Count, 60, 3, {110250}, {}, {{{0, 0}, {0, 0}, {0, ToEnd}}}},
+        ModeCase{"custom", SplitMode::Custom, 60, 6, {463050}, {{1, 4}, {5, 8}}, {{{1, 4}, {5, 8}}}},
+        ModeCase{"custom to the end", SplitMode::Custom, 60, 6, {463050}, {{1, 4}, {5, 10}}, {{{1, 4}, {5, ToEnd}}}},
+        ModeCase{"custom single span", SplitMode::Custom, 60, 6, {463050}, {}, {{{0, ToEnd}}}},
         ModeCase{"unification",
-                 Unification,
+                 SplitMode::Unification,
                  60,
                  6,
                  {463050, 405720, 220500},
                  {{1, 3}, {8, 10}},
-                 {{{1, 3}, {8, 10}}, {{1, 3}, {8, 9}}, {{1, 3}}}}));
+                 {{{1, 3}, {8, ToEnd}}, {{1, 3}, {8, ToEnd}}, {{1, 3}}}}));
 
 // --------------------------------------------------------------------------
 // Names, single spans, statuses
@@ -153,9 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SplitFixture, SongLiveWithThreeSpansGivesThreeNumberedFiles) {
     add(makeSource(QStringLiteral("song.ogg"), 441000));
-    state.lv.setData(state.lv.index(0, 0), QStringLiteral("Song.live"));
+    jobs.fileModel().setCaption(0, QStringLiteral("Song.live"));
     setSpans(0, {{0, 2}, {2, 4}, {4, 6}});
-    conversion.SplitRun();
+    split();
     EXPECT_EQ(filesInOutput(),
               (QStringList{QStringLiteral("Song_1.ogg"), QStringLiteral("Song_2.ogg"),
                            QStringLiteral("Song_3.ogg")}));
@@ -163,13 +169,12 @@ TEST_F(SplitFixture, SongLiveWithThreeSpansGivesThreeNumberedFiles) {
 
 TEST_F(SplitFixture, ASingleCustomSpanIsConvertedAndKeepsSpanCountOne) {
     add(makeSource(QStringLiteral("one.ogg"), 100000));
-    ASSERT_EQ(state.FileList[0].SpanCount, 1);
-    conversion.SplitRun();
+    ASSERT_EQ(jobs.file(0).spanCount, 1);
+    split();
     ASSERT_EQ(conversion.lastOutputs().size(), 1);
-    EXPECT_EQ(state.FileList[0].SpanCount, 1);
-    // 88222 frames: two blocks of 88200 and 22, and Custom leaves the piece
-    // when fewer than 100 frames remain.
-    EXPECT_EQ(synth::decodeOgg(conversion.lastOutputs().front()).frames(), 88200);
+    EXPECT_EQ(jobs.file(0).spanCount, 1);
+    // The lone span is the whole file, to its last frame.
+    EXPECT_EQ(synth::decodeOgg(conversion.lastOutputs().front()).frames(), 100000);
     EXPECT_EQ(jobs.spanRowCount(), 1);
     EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Finish"));
 }
@@ -181,10 +186,10 @@ TEST_F(SplitFixture, AllHundredNamesTakenGoesOnToTheNextAndReplacesNothing) {
         f.write("keep");
     }
     add(makeSource(QStringLiteral("base.ogg"), 50000));
-    conversion.SplitRun();
+    split();
     ASSERT_EQ(conversion.lastOutputs(), QStringList{outDir + QStringLiteral("base_101.ogg")});
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("base_101.ogg")).frames(),
-              pieceFrames(50000, Rate, 0, 1));
+              50000);
     for (int n = 1; n <= 100; ++n) {
         QFile f(outDir + QStringLiteral("base_%1.ogg").arg(n));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -193,9 +198,9 @@ TEST_F(SplitFixture, AllHundredNamesTakenGoesOnToTheNextAndReplacesNothing) {
 }
 
 TEST_F(SplitFixture, SplitCommandWithAnEmptyListDoesNothing) {
-    conversion.SplitCommand();
+    commands.click(QStringLiteral("Split"));
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
-    EXPECT_FALSE(state.Converting);
+    EXPECT_FALSE(state.converting);
     EXPECT_TRUE(filesInOutput().isEmpty());
 }
 
@@ -219,13 +224,13 @@ class SplitFades : public SplitFixture, public ::testing::WithParamInterface<Fad
 
 TEST_P(SplitFades, FadesStayWithinTheTwoSecondPiece) {
     const FadeCase& p = GetParam();
-    state.settings.FadeIn = p.fadeIn;
-    state.settings.FadeOut = p.fadeOut;
-    state.settings.FadeInSeconds = p.fadeSeconds;
-    state.settings.FadeOutSeconds = p.fadeSeconds;
+    state.settings.fadeIn = p.fadeIn;
+    state.settings.fadeOut = p.fadeOut;
+    state.settings.fadeInSeconds = p.fadeSeconds;
+    state.settings.fadeOutSeconds = p.fadeSeconds;
     add(makeSource(QStringLiteral("fade.ogg"), 441000));
     setSpans(0, {{2, 4}});
-    conversion.SplitRun();
+    split();
     ASSERT_EQ(conversion.lastOutputs().size(), 1);
     const synth::Decoded piece = synth::decodeOgg(conversion.lastOutputs().front());
     // A fade-in longer than the piece is cut to the piece.
@@ -256,19 +261,19 @@ INSTANTIATE_TEST_SUITE_P(
 // --------------------------------------------------------------------------
 
 TEST_F(SplitFixture, EveryFilePieceAndBlockIsPrecededByAPump) {
-    state.settings.SplitMode = Time;
-    state.settings.SplitSeconds = 3;
+    state.settings.splitMode = SplitMode::Time;
+    state.settings.splitSeconds = 3;
     add(makeSource(QStringLiteral("a.ogg"), 463050));
     add(makeSource(QStringLiteral("b.ogg"), 300000));
     QString log;
     state.pump = [&] { log += QLatin1Char('P'); };
-    QStringList percents;
-    conversion.onProgress = [&](std::int64_t) {
+    QList<int> values;
+    conversion.onProgress = [&](int value) {
         log += QLatin1Char('B');
-        percents << pbpos.text();
+        values << value;
     };
     conversion.onOutputStarted = [&](const QString&) { log += QLatin1Char('O'); };
-    conversion.SplitRun();
+    split();
     ASSERT_EQ(conversion.lastOutputs().size(), 4 + 3);
     // Pieces of 3 s are a block of 2 s and one of 1 s: 7 blocks of a, 4 of b.
     EXPECT_EQ(log.count(QLatin1Char('B')), 11);
@@ -277,23 +282,22 @@ TEST_F(SplitFixture, EveryFilePieceAndBlockIsPrecededByAPump) {
     EXPECT_TRUE(log.startsWith(QLatin1Char('P')));
     // Each piece's percentage ends at 100 (the empty last piece of b has none);
     // afterwards the display is empty.
-    EXPECT_EQ(percents.count(QStringLiteral("100%")), 6);
-    EXPECT_TRUE(pbpos.text().isEmpty());
-    EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
+    EXPECT_EQ(values.count(Conversion::ProgressScale), 6);
+    EXPECT_EQ(runsEnded, 1);
 }
 
 TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore) {
     add(makeSource(QStringLiteral("long.ogg"), 20 * Rate));
     add(makeSource(QStringLiteral("next.ogg"), 5 * Rate));
     int pumps = 0;
-    int widthAtStop = -1;
+    int progressAtStop = -1;
     state.pump = [&] {
         if (++pumps == 6) {
-            widthAtStop = convertpb.GetObjectRect().width();
-            conversion.StopConversion();
+            progressAtStop = progress.isEmpty() ? -1 : progress.last();
+            commands.click(QStringLiteral("Stop"));
         }
     };
-    conversion.SplitCommand();
+    commands.click(QStringLiteral("Split"));
 
     ASSERT_EQ(conversion.lastOutputs().size(), 1);
     EXPECT_EQ(filesInOutput(), QStringList{QStringLiteral("long_1.ogg")});
@@ -301,12 +305,11 @@ TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore) {
     EXPECT_GT(piece.frames(), 0);
     EXPECT_LT(piece.frames(), 20 * Rate);
     EXPECT_EQ(piece.frames() % (2 * Rate), 0); // whole blocks only
-    EXPECT_GT(widthAtStop, 0);
+    EXPECT_GT(progressAtStop, 0);
     EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Finish"));
-    EXPECT_EQ(state.SelectedFile, 0);
-    EXPECT_FALSE(state.Converting);
-    EXPECT_TRUE(pbpos.text().isEmpty());
-    EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
+    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(conversion.lastRunFailed());
     // The Split command opens the output folder after a stopped run too.
     ASSERT_EQ(prompt.openedUrls.size(), 1);
@@ -341,7 +344,7 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
         // A folder below a plain file cannot be created, whoever runs the test.
         QFile blocker(dir.filePath(QStringLiteral("blocker")));
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        state.settings.OutputDir = blocker.fileName() + QStringLiteral("/out/");
+        state.settings.outputDir = blocker.fileName() + QStringLiteral("/out/");
         expectedFile = QDir::toNativeSeparators(blocker.fileName());
     }
     if (p.deleteSecondSource) {
@@ -349,17 +352,16 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
         expectedFile = QDir::toNativeSeparators(second);
     }
 
-    conversion.SplitCommand();
+    commands.click(QStringLiteral("Split"));
 
     EXPECT_TRUE(conversion.lastRunFailed());
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.front().contains(expectedFile))
         << prompt.messages.front().toStdString();
-    EXPECT_FALSE(state.Converting);
-    EXPECT_TRUE(pbpos.text().isEmpty());
-    EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
-    EXPECT_EQ(state.FileList[0].SpanCount, 3);
-    EXPECT_EQ(state.FileList[1].SpanCount, 3);
+    EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
+    EXPECT_EQ(jobs.file(0).spanCount, 3);
+    EXPECT_EQ(jobs.file(1).spanCount, 3);
     EXPECT_FALSE(state.writer.IsOpen());
     EXPECT_FALSE(state.reader.IsOpen());
     if (p.unwritableFolder) {
@@ -379,26 +381,52 @@ INSTANTIATE_TEST_SUITE_P(Failures, SplitFailures,
                                            FailureCase{"source deleted", false, true}));
 
 // --------------------------------------------------------------------------
-// The conversion bar
+// Refused before anything is written
 // --------------------------------------------------------------------------
 
-struct BarCase {
-    std::int64_t value;
-    bool skinOption;
-    int width; // -1: not drawn
+struct RefusalCase {
+    const char* name;
+    SplitMode mode;
+    int splitSeconds;
+    int splitCount;
+    Spans spans;             // confirmed spans of the first file
+    std::pair<int, int> open; // its open span
+    const char* message;     // a part of the one message
 };
-class ConversionBar : public SplitFixture, public ::testing::WithParamInterface<BarCase> {};
-
-TEST_P(ConversionBar, WidthFollowsTheValue) {
-    convertpb.SetObjectRect(QRect(10, 5, 99, 8));
-    state.settings.SkinOption = GetParam().skinOption;
-    conversion.DrawConversionProgress(GetParam().value);
-    const QRect r = convertpb.GetObjectRect();
-    EXPECT_EQ(r.left(), 10);
-    EXPECT_EQ(r.width(), GetParam().width == -1 ? 99 : GetParam().width);
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, ConversionBar,
-                         ::testing::Values(BarCase{0, false, 0}, BarCase{5000, false, 168},
-                                           BarCase{9999, false, 335}, BarCase{10000, false, 0},
-                                           BarCase{10200, false, -1}, BarCase{10200, true, 342}));
+class SplitRefusals : public SplitFixture, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(SplitRefusals, SayWhyAndWriteNothing) {
+    const RefusalCase& p = GetParam();
+    state.settings.splitMode = p.mode;
+    state.settings.splitSeconds = p.splitSeconds;
+    state.settings.splitCount = p.splitCount;
+    add(makeSource(QStringLiteral("a.ogg"), 4 * Rate));
+    add(makeSource(QStringLiteral("b.ogg"), 4 * Rate));
+    setSpans(0, p.spans);
+    FileRow& first = jobs.file(0);
+    first.spans.back() = Span{p.open.first, p.open.second};
+
+    commands.click(QStringLiteral("Split"));
+
+    EXPECT_TRUE(conversion.lastRunFailed());
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages.front().contains(QString::fromUtf8(p.message)))
+        << prompt.messages.front().toStdString();
+    EXPECT_TRUE(filesInOutput().isEmpty());
+    EXPECT_TRUE(prompt.openedUrls.isEmpty());
+    EXPECT_FALSE(state.converting);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, SplitRefusals,
+    ::testing::Values(
+        RefusalCase{"custom open span reversed", SplitMode::Custom, 60, 6, {}, {3, 1},
+                    "Start-time must not be larger than end-time."},
+        RefusalCase{"unification open span reversed", SplitMode::Unification, 60, 6, {}, {3, 1},
+                    "Start-time must not be larger than end-time."},
+        RefusalCase{"more pieces than allowed", SplitMode::Count, 60, 100001, {}, {0, 4},
+                    "a.ogg would be cut into 100001 pieces"}));

@@ -30,7 +30,7 @@ struct FormatCase {
 class FormatTimeTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(FormatTimeTest, Formats) {
-    EXPECT_EQ(FormatTime(GetParam().seconds), QString::fromLatin1(GetParam().text));
+    EXPECT_EQ(formatTime(GetParam().seconds), QString::fromLatin1(GetParam().text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FormatTimeTest,
@@ -40,8 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatTimeTest,
                                            FormatCase{-3725, "-01:-02:-05"},
                                            FormatCase{59, "00:00:59"}));
 
-TEST(CleanFileName, RemovesOnlyTheNineCharacters) {
-    EXPECT_EQ(CleanFileName(QStringLiteral("a*b?c|d:e\"f/g\\h<i>j")), QStringLiteral("abcdefghij"));
-    EXPECT_EQ(CleanFileName(QStringLiteral("Café – Live. 東京 (1)")),
+TEST(cleanFileName, RemovesOnlyTheNineCharacters) {
+    EXPECT_EQ(cleanFileName(QStringLiteral("a*b?c|d:e\"f/g\\h<i>j")), QStringLiteral("abcdefghij"));
+    EXPECT_EQ(cleanFileName(QStringLiteral("Café – Live. 東京 (1)")),
               QStringLiteral("Café – Live. 東京 (1)"));
 }

@@ -6,6 +6,7 @@
 #include "core/MainState.h"
 #include "core/Prompt.h"
 #include "core/Resources.h"
+#include "skin/SkinObject.h"
 #include "ui/MainWindow.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
@@ -32,44 +33,30 @@ class SilentPrompt : public Prompt {
     void openUrl(const QUrl&) override {}
 };
 
-void fillDemoList(MainState& state, JobList& jobs, const QString& folder) {
+void fillDemoList(MainWindow& window, const QString& folder) {
     struct Demo {
         const char* name;
         int seconds;
     };
     const Demo demos[] = {
         {"Morning Walk.ogg", 14}, {"Café – Live.ogg", 9}, {"Interview Part 2.ogg", 6}};
-    int index = 0;
+    QStringList paths;
     for (const Demo& d : demos) {
-        const QString path = QDir(folder).filePath(QString::fromUtf8(d.name));
-        synth::writeOgg(path, std::int64_t(d.seconds) * 22050, 22050, 1);
-        state.FileList.resize(size_t(index) + 1);
-        state.TagList.resize(size_t(index) + 1);
-        jobs.AdmitFile(path, index, JobList::AddFilesFloor);
-        ++index;
+        paths << QDir(folder).filePath(QString::fromUtf8(d.name));
+        synth::writeOgg(paths.last(), std::int64_t(d.seconds) * 22050, 22050, 1);
     }
+    JobList& jobs = window.jobList();
+    jobs.addFiles(paths);
     jobs.selectRow(0);
-    jobs.SelectFile();
-    // Two pieces marked by hand on the first file.
-    const int range = jobs.UsableRange();
-    const auto mark = [&](int from, int to) {
-        state.SliderPosition = range * from / 14;
-        state.pb->SetSliderPosition(state.SliderPosition);
-        jobs.MarkBegin();
-        state.SliderPosition = range * to / 14;
-        state.pb->SetSliderPosition(state.SliderPosition);
-        jobs.MarkEnd();
-        jobs.ConfirmSpan();
-    };
-    mark(1, 5);
-    mark(6, 12);
-    state.SliderPosition = 0;
-    state.pb->SetSliderPosition(0);
-    state.pb->RedrawObject();
+    jobs.selectFile();
+    // Two pieces marked on the first file.
+    jobs.addSpan(0, Span{1, 5});
+    jobs.addSpan(0, Span{6, 12});
     // The temporary folder's name says nothing; show where such a file lives.
-    state.nm->SetObjectText(QStringLiteral("~/Music/Morning Walk.ogg"));
-    state.nm->RedrawObject();
-    jobs.RefreshTotal();
+    if (SkinObject* nm = window.skinParts().nm) {
+        nm->SetObjectText(QStringLiteral("~/Music/Morning Walk.ogg"));
+        nm->RedrawObject();
+    }
 }
 
 } // namespace
@@ -103,10 +90,10 @@ int main(int argc, char** argv) {
     state.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir);
 
     MainWindow window(state);
-    window.FormShow();
+    window.formShow();
     if (!empty) {
         try {
-            fillDemoList(state, window.jobList(), temp.path());
+            fillDemoList(window, temp.path());
         } catch (const std::exception& e) {
             std::fprintf(stderr, "demo list left empty: %s\n", e.what());
         }

@@ -4,9 +4,10 @@
 #include "core/IniFile.h"
 #include "core/MainState.h"
 #include "core/Settings.h"
-#include "ui/SkinView.h"
+#include "audio/MulDiv.h"
+#include "skin/SkinObject.h"
 #include "ui/SkinIcons.h"
-#include "skin/SkinSetup.h"
+#include "ui/SkinView.h"
 #include "ui/WidgetPrompt.h"
 
 #include <QCloseEvent>
@@ -93,8 +94,8 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
     }
 
     // Created first so that it lies behind every control.
-    skin1 = new SkinView(m_engine, this, this);
-    skin1->setGeometry(0, 0, ClientWidth, ClientHeight);
+    skinView = new SkinView(m_engine, this, this);
+    skinView->setGeometry(0, 0, ClientWidth, ClientHeight);
 
     createLists();
     createInstructions();
@@ -111,61 +112,110 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
     createMenus();
     wireHooks();
 
-    connect(skin1, &SkinView::Click, this,
+    connect(skinView, &SkinView::Click, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onClick(o); }); });
-    connect(skin1, &SkinView::MouseDown, this,
+    connect(skinView, &SkinView::MouseDown, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onPress(o); }); });
-    connect(skin1, &SkinView::MouseUp, this,
+    connect(skinView, &SkinView::MouseUp, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onRelease(o); }); });
-    connect(skin1, &SkinView::ScrollTrack, this, [this](SkinObject* o, int position) {
+    connect(skinView, &SkinView::ScrollTrack, this, [this](SkinObject* o, int position) {
         guarded([&] { m_commands.onSliderTrack(o, position); });
     });
 
-    connect(&s, &MainState::instructionsVisibleChanged, sm, &QWidget::setVisible);
-    connect(&s, &MainState::nameColumnWidthChanged, this,
-            [this](int width) { lv->setColumnWidth(0, width); });
-    connect(&s, &MainState::fileListFocusRequested, this, [this] { lv->setFocus(); });
+    connect(&m_jobs, &JobList::instructionsVisibleChanged, sm, &QWidget::setVisible);
+    connect(&m_jobs, &JobList::fileListFocusRequested, this, [this] { fileView->setFocus(); });
+    connect(&m_jobs, &JobList::positionTextChanged, this,
+            [this](const QString& text) { setSkinText(m_skin.timecaption, text); });
+    connect(&m_jobs, &JobList::totalTextChanged, this,
+            [this](const QString& text) { setSkinText(m_skin.tataltime, text); });
+    connect(&m_jobs, &JobList::currentFileChanged, this,
+            [this](const QString& path) { setSkinText(m_skin.nm, path); });
+    connect(&m_jobs, &JobList::sliderRangeChanged, this, [this](int max, int page) {
+        if (!m_skin.pb)
+            return;
+        m_skin.pb->SetSliderMax(max);
+        m_skin.pb->SetSliderPage(page);
+        m_skin.pb->RedrawObject();
+    });
+    m_conversion.onProgress = [this](int value) {
+        setSkinText(m_skin.pbpos, QString::number(value / 100) + QLatin1Char('%'));
+        drawConversionProgress(value);
+    };
+    m_conversion.onRunEnded = [this] {
+        setSkinText(m_skin.pbpos, QString());
+        drawConversionProgress(0);
+    };
+}
+
+void MainWindow::setSkinText(SkinObject* object, const QString& text) {
+    if (!object)
+        return;
+    object->SetObjectText(text);
+    object->RedrawObject();
+}
+
+void MainWindow::drawConversionProgress(int value) {
+    constexpr int BarWidth = 335; // the bar at 100 %
+    if (value == Conversion::ProgressScale)
+        value = 0;
+    const std::int64_t width = MulDiv(value, BarWidth, Conversion::ProgressScale);
+    if ((!s.settings.skinOption && width > BarWidth) || !m_skin.convertpb)
+        return;
+    QRect r = m_skin.convertpb->GetObjectRect();
+    r.setLeft(m_skin.convertpbHome.left());
+    r.setWidth(int(std::max<std::int64_t>(0, width)));
+    m_skin.convertpb->SetObjectRect(r);
+    m_skin.convertpb->RedrawObject();
+}
+
+void MainWindow::fitNameColumn() {
+    // Narrower once the list scrolls, so that the scroll bar does not cover it.
+    fileView->setColumnWidth(0, m_jobs.rowCount() < 13 ? 120 : 113);
 }
 
 MainWindow::~MainWindow() {
     if (m_ownPrompt && s.prompt == m_ownPrompt.get())
         s.prompt = nullptr;
-    // The views go before the state's models and selection models do, and the
-    // skin objects go with the engine: the state must not keep them.
-    delete lv;
-    lv = nullptr;
-    delete lv_time;
-    lv_time = nullptr;
-    s.pb = s.timecaption = s.tataltime = s.nm = s.pbpos = s.convertpb = nullptr;
+    // The viewports stop reporting to this half-destroyed window before the
+    // views go, and the views go before the job list's models do.
+    fileView->viewport()->removeEventFilter(this);
+    spanView->viewport()->removeEventFilter(this);
+    delete fileView;
+    fileView = nullptr;
+    delete spanView;
+    spanView = nullptr;
+    m_skin = {};
 }
 
 void MainWindow::createLists() {
-    lv = new QTableView(this);
-    lv->setObjectName(QStringLiteral("lv"));
-    styleList(lv);
-    lv->setModel(&s.lv);
-    lv->setSelectionModel(&s.lvSelection);
-    lv->setGeometry(120, ListTop, 122, ListHeight);
+    fileView = new QTableView(this);
+    fileView->setObjectName(QStringLiteral("lv"));
+    styleList(fileView);
+    fileView->setModel(&m_jobs.fileModel());
+    fileView->setSelectionModel(&m_jobs.fileSelection());
+    fileView->setGeometry(120, ListTop, 122, ListHeight);
 
-    lv_time = new QTableView(this);
-    lv_time->setObjectName(QStringLiteral("lv_time"));
-    styleList(lv_time);
-    lv_time->setModel(&s.lv_time);
-    lv_time->setSelectionModel(&s.lvTimeSelection);
-    lv_time->setGeometry(243, ListTop, 227, ListHeight);
+    spanView = new QTableView(this);
+    spanView->setObjectName(QStringLiteral("lv_time"));
+    styleList(spanView);
+    spanView->setModel(&m_jobs.spanModel());
+    spanView->setSelectionModel(&m_jobs.spanSelection());
+    spanView->setGeometry(243, ListTop, 227, ListHeight);
 
     applyListColumns();
     // A model that is rebuilt from scratch forgets the views' column set-up.
-    for (QStandardItemModel* model : {&s.lv, &s.lv_time}) {
+    for (QAbstractItemModel* model :
+         {static_cast<QAbstractItemModel*>(&m_jobs.fileModel()),
+          static_cast<QAbstractItemModel*>(&m_jobs.spanModel())})
         connect(model, &QAbstractItemModel::modelReset, this, &MainWindow::applyListColumns);
-        connect(model, &QAbstractItemModel::columnsInserted, this, &MainWindow::applyListColumns);
-    }
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_jobs.fileModel(), signal, this, &MainWindow::fitNameColumn);
 
     // A click counts also on the empty space below the rows, so the viewports
     // are watched rather than the views' clicked signal.
-    lv->viewport()->installEventFilter(this);
-    lv_time->viewport()->installEventFilter(this);
-    for (QTableView* view : {lv, lv_time}) {
+    fileView->viewport()->installEventFilter(this);
+    spanView->viewport()->installEventFilter(this);
+    for (QTableView* view : {fileView, spanView}) {
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
             p_lv->popup(view->viewport()->mapToGlobal(pos));
         });
@@ -173,11 +223,11 @@ void MainWindow::createLists() {
 }
 
 void MainWindow::applyListColumns() {
-    lv->setColumnWidth(0, s.nameColumnWidth);
-    lv->setColumnHidden(1, true);
-    lv_time->setColumnWidth(0, 100);
-    lv_time->setColumnWidth(1, 55);
-    lv_time->setColumnWidth(2, 60);
+    fitNameColumn();
+    fileView->setColumnHidden(1, true);
+    spanView->setColumnWidth(0, 100);
+    spanView->setColumnWidth(1, 55);
+    spanView->setColumnWidth(2, 60);
 }
 
 QStringList MainWindow::instructionLines() {
@@ -211,7 +261,6 @@ void MainWindow::createInstructions() {
     sm->setPalette(pal);
     sm->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
     sm->setEnabled(false);
-    sm->setVisible(s.instructionsVisible);
 }
 
 void MainWindow::createMenus() {
@@ -246,25 +295,25 @@ void MainWindow::createMenus() {
                           {"Clear1", "Clear", "clear", &C::clearItem},
                           {"Remove1", "Remove", "remove", &C::removeItem},
                           {"ID3info1", "ID3 info", "tag", &C::tagsItem},
-                          {"UP1", "UP", "up", &C::moveUpItem},
-                          {"Down1", "Down", "down", &C::moveDownItem},
+                          {"UP1", "UP", "up", &C::moveUp},
+                          {"Down1", "Down", "down", &C::moveDown},
                           {"Play1", "Play", "play", &C::playItem},
-                          {"Stop1", "Stop", "stop", &C::stopItem}});
+                          {"Stop1", "Stop", "stop", &C::stop}});
     p_file = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
                               {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
                               {"Remove2", "Remove", "remove", &C::removeItem},
                               {"Exit1", "Exit", "exit", &C::exitItem}});
-    p_action = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUpItem},
-                                  {"FileDown1", "File Down", "down", &C::moveDownItem},
+    p_action = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
+                                  {"FileDown1", "File Down", "down", &C::moveDown},
                                   {"Remove3", "Remove", "remove", &C::removeItem},
                                   {"Clear2", "Clear", "clear", &C::clearItem},
                                   {"ID31", "ID3 info", "tag", &C::tagsItem},
                                   {"Start1", "Split", "split", &C::splitItem},
                                   {"Join1", "Join", "join", &C::joinItem},
-                                  {"Stop2", "Stop", "stopall", &C::stopItem}});
-    p_help = build("p_help", {{"Content1", "Content", "guide", &C::helpItem},
+                                  {"Stop2", "Stop", "stopall", &C::stop}});
+    p_help = build("p_help", {{"Content1", "Content", "guide", &C::help},
                               separator,
-                              {"HomePage1", "HomePage", "home", &C::homePageItem},
+                              {"HomePage1", "HomePage", "home", &C::homePage},
                               separator,
                               {"About1", "About", "about", &C::aboutItem}});
 }
@@ -283,10 +332,7 @@ void MainWindow::wireHooks() {
     };
     h.closeWindow = [this] { close(); };
 
-    h.splitRun = [this] { m_conversion.SplitRun(); };
-    h.chooseJoinOutput = [this] { return m_conversion.ChooseJoinOutput(); };
-    h.joinRun = [this] { m_conversion.JoinRun(); };
-    h.stopConversion = [this] { m_conversion.StopConversion(); };
+    m_commands.connectConversion(m_conversion);
 }
 
 void MainWindow::setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3) {
@@ -322,7 +368,7 @@ void MainWindow::reportError(const std::exception& error) {
         s.prompt->information(QString::fromUtf8(error.what()));
 }
 
-void MainWindow::FormShow() {
+void MainWindow::formShow() {
     if (m_formShown)
         return;
     m_formShown = true;
@@ -332,29 +378,31 @@ void MainWindow::FormShow() {
     LoadSettings(*s.ini, s.settings);
     m_settingsLoaded = true;
 
-    SetUpSkin(s, m_engine, this, m_skinPath, [this] { m_jobs.RefreshTotal(); });
+    m_skin = setUpSkin(m_engine, this, m_skinPath);
+    m_commands.slider = m_skin.pb;
+    m_jobs.refreshTotal();
 
-    lv->move(120, ListTop);
-    lv_time->move(243, ListTop);
+    fileView->move(120, ListTop);
+    spanView->move(243, ListTop);
     sm->move(120, ListTop);
 
     s.reader.SetEnabled(true);
     s.writer.SetEnabled(true);
 
-    s.SelectedSpan = 0;
-    s.Converting = false;
-    s.Previewing = false;
-    s.Seeking = false;
-    s.SpanListActive = false;
+    s.selectedSpan = 0;
+    s.converting = false;
+    s.previewing = false;
+    s.seeking = false;
+    s.spanListActive = false;
 
-    if (s.pb) {
-        s.pb->SetSliderPosition(0);
-        s.pb->RedrawObject();
+    if (m_skin.pb) {
+        m_skin.pb->SetSliderPosition(0);
+        m_skin.pb->RedrawObject();
     }
 }
 
-bool MainWindow::FormCloseQuery() {
-    if (s.Converting)
+bool MainWindow::formCloseQuery() {
+    if (s.converting)
         m_commands.stopConversion();
     // Settings never loaded (the first show failed early) are not written over
     // the user's file.
@@ -372,13 +420,13 @@ bool MainWindow::FormCloseQuery() {
 
 void MainWindow::showEvent(QShowEvent* event) {
     if (!m_formShown)
-        guarded([this] { FormShow(); });
+        guarded([this] { formShow(); });
     QWidget::showEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     bool allowed = true;
-    guarded([&] { allowed = FormCloseQuery(); });
+    guarded([&] { allowed = formCloseQuery(); });
     if (!allowed) {
         event->ignore();
         return;
@@ -388,26 +436,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    const bool onLv = lv && watched == lv->viewport();
-    const bool onLvTime = lv_time && watched == lv_time->viewport();
-    if ((onLv || onLvTime) && event->type() == QEvent::MouseButtonRelease &&
+    const bool onFiles = fileView && watched == fileView->viewport();
+    const bool onSpans = spanView && watched == spanView->viewport();
+    if ((onFiles || onSpans) && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (onLv)
-            guarded([this] { lvClick(); });
+        if (onFiles)
+            guarded([this] { m_jobs.selectFile(); });
         else
-            guarded([this] { lv_timeClick(); });
-    } else if (onLvTime && event->type() == QEvent::MouseButtonDblClick) {
-        guarded([this] { lv_timeClick(); });
+            guarded([this] { m_jobs.selectSpan(); });
+    } else if (onSpans && event->type() == QEvent::MouseButtonDblClick) {
+        guarded([this] { m_jobs.selectSpan(); });
     }
     return QWidget::eventFilter(watched, event);
-}
-
-// The selection has already moved with the press; SelectFile and SelectSpan
-// read it (and put it back where a run or a preview holds it).
-void MainWindow::lvClick() {
-    m_jobs.SelectFile();
-}
-
-void MainWindow::lv_timeClick() {
-    m_jobs.SelectSpan();
 }

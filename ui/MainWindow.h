@@ -5,6 +5,7 @@
 
 #include "commands/CommandTable.h"
 #include "skin/SkinEngine.h"
+#include "skin/SkinSetup.h"
 #include "convert/Conversion.h"
 #include "joblist/JobList.h"
 
@@ -19,6 +20,7 @@ class QDialog;
 class QMenu;
 class QPlainTextEdit;
 class QTableView;
+class SkinObject;
 class SkinView;
 class WidgetPrompt;
 
@@ -36,9 +38,9 @@ class MainWindow : public QWidget {
 
     // The show sequence: settings, skin, list places, components, run state.
     // Runs once; throws what the skin set-up throws (SkinError).
-    void FormShow();
+    void formShow();
     // The close sequence; false keeps the window open (settings not written).
-    bool FormCloseQuery();
+    bool formCloseQuery();
     // The program's error display for a failure nobody else handled.
     void reportError(const std::exception& error);
 
@@ -46,12 +48,13 @@ class MainWindow : public QWidget {
     CommandTable& commands() { return m_commands; }
     Conversion& conversion() { return m_conversion; }
     SkinEngine& skinEngine() { return m_engine; }
+    const SkinParts& skinParts() const { return m_skin; }
     MainState& state() { return s; }
 
     // Controls, named as the rest of the program knows them.
-    SkinView* skin1 = nullptr;
-    QTableView* lv = nullptr;
-    QTableView* lv_time = nullptr;
+    SkinView* skinView = nullptr;
+    QTableView* fileView = nullptr; // object name "lv"
+    QTableView* spanView = nullptr; // object name "lv_time"
     QPlainTextEdit* sm = nullptr;
     QComboBox* cb_format = nullptr;
     QMenu* p_lv = nullptr;
@@ -81,8 +84,10 @@ class MainWindow : public QWidget {
     void showModal(QDialog* dialog);
     template <typename F> void guarded(F&& f);
 
-    void lvClick();
-    void lv_timeClick();
+    void fitNameColumn();
+    void setSkinText(SkinObject* object, const QString& text);
+    // Draws the bar "convertpb" for a value of 0 to 10000 (10000 draws as 0).
+    void drawConversionProgress(int value);
 
     MainState& s;
     std::unique_ptr<WidgetPrompt> m_ownPrompt;
@@ -91,6 +96,7 @@ class MainWindow : public QWidget {
     Conversion m_conversion;
     CommandTable m_commands;
     QString m_skinPath;
+    SkinParts m_skin;
     bool m_formShown = false;
     bool m_settingsLoaded = false;
 

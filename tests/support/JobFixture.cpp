@@ -1,28 +1,40 @@
 #include "support/JobFixture.h"
 
-#include "joblist/TimeText.h"
-
 #include <QFileInfo>
 #include <algorithm>
 
 void JobFixture::SetUp() {
     state.prompt = &prompt;
-    state.pb = &pb;
-    state.timecaption = &timecaption;
-    state.tataltime = &tataltime;
-    state.nm = &nm;
+    showJobListOn(list, pb, timecaption, tataltime, nm);
+    QObject::connect(&list, &JobList::instructionsVisibleChanged,
+                     [this](bool visible) { instructionsVisible = visible; });
 }
 
-void appendFileRow(MainState& state, const QString& path, int seconds) {
-    state.lv.appendRow(
-        {new QStandardItem(QFileInfo(path).fileName()), new QStandardItem(FormatTime(seconds))});
-    listrecord r;
-    r.Path = path;
-    r.Seconds = seconds;
-    r.SliderRange = std::max(seconds * 2, JobList::AddFilesFloor);
-    r.Samples = std::int64_t(seconds) * 44100;
-    r.BeginTimes = {0};
-    r.EndTimes = {seconds};
-    state.FileList.push_back(r);
-    state.TagList.push_back({});
+void showJobListOn(JobList& list, SkinObject& pb, SkinObject& timecaption, SkinObject& tataltime,
+                   SkinObject& nm) {
+    QObject::connect(&list, &JobList::positionTextChanged,
+                     [&timecaption](const QString& text) { timecaption.SetObjectText(text); });
+    QObject::connect(&list, &JobList::totalTextChanged,
+                     [&tataltime](const QString& text) { tataltime.SetObjectText(text); });
+    QObject::connect(&list, &JobList::currentFileChanged,
+                     [&nm](const QString& path) { nm.SetObjectText(path); });
+    QObject::connect(&list, &JobList::sliderRangeChanged, [&pb](int max, int page) {
+        pb.SetSliderMax(max);
+        pb.SetSliderPage(page);
+    });
+}
+
+void appendFileRow(JobList& list, const QString& path, int seconds) {
+    FileRow r;
+    r.path = path;
+    r.caption = QFileInfo(path).fileName();
+    r.seconds = seconds;
+    r.sliderRange = std::max(seconds * 2, JobList::AddFilesFloor);
+    r.samples = std::int64_t(seconds) * 44100;
+    r.spans = {Span{0, seconds}};
+    list.fileModel().append(r);
+}
+
+QString cellText(const QAbstractItemModel& model, int row, int column) {
+    return model.data(model.index(row, column)).toString();
 }

@@ -1,12 +1,13 @@
-// A job list with its state, a scripted prompt and the skin objects the list
-// writes to (slider, position, total, name), for tests of the job list itself.
+// A job list with its state, a scripted prompt and the skin objects a window
+// shows the list on (slider, position, total, name), for tests of the job list.
 #pragma once
 
 #include "core/MainState.h"
-#include "skin/SkinObject.h"
 #include "joblist/JobList.h"
+#include "skin/SkinObject.h"
 #include "support/ScriptedPrompt.h"
 
+#include <QAbstractItemModel>
 #include <gtest/gtest.h>
 
 class JobFixture : public ::testing::Test {
@@ -20,8 +21,16 @@ class JobFixture : public ::testing::Test {
     SkinObject timecaption{QStringLiteral("timecaption"), SkinObject::Text, QRect()};
     SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
     SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
+    bool instructionsVisible = true;
 };
+
+// Shows what the job list announces on the objects, as the window does.
+void showJobListOn(JobList& list, SkinObject& pb, SkinObject& timecaption, SkinObject& tataltime,
+                   SkinObject& nm);
 
 // A row as adding `path` makes it, one span over the whole file, without
 // measuring a real file (44100 frames a second).
-void appendFileRow(MainState& state, const QString& path, int seconds);
+void appendFileRow(JobList& list, const QString& path, int seconds);
+
+// The text a model shows in a cell.
+QString cellText(const QAbstractItemModel& model, int row, int column);

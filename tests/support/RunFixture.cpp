@@ -13,10 +13,20 @@ void RunFixture::SetUp() {
     outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
     state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("VAZOzojoin.ini")));
     state.prompt = &prompt;
-    state.settings.OutputDir = outDir;
-    state.pbpos = &pbpos;
-    state.convertpb = &convertpb;
-    state.convertpbHome = convertpb.GetObjectRect();
+    state.settings.outputDir = outDir;
+    conversion.onProgress = [this](int value) { progress << value; };
+    conversion.onRunEnded = [this] { ++runsEnded; };
+    commands.connectConversion(conversion);
+}
+
+void RunFixture::split() {
+    conversion.setOptions(RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex));
+    conversion.splitRun();
+}
+
+void RunFixture::join(const QString& path) {
+    conversion.setOptions(RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex));
+    conversion.joinRun(path);
 }
 
 QString RunFixture::makeSource(const QString& name, std::int64_t frames, int rate, int channels) {
@@ -26,22 +36,18 @@ QString RunFixture::makeSource(const QString& name, std::int64_t frames, int rat
 }
 
 void RunFixture::add(const QString& path) {
-    jobs.AdmitFile(path, state.lv.rowCount(), JobList::AddFilesFloor);
+    jobs.admitFile(path, JobList::AddFilesFloor);
     jobs.selectRow(0);
-    jobs.SelectFile();
+    jobs.selectFile();
 }
 
 void RunFixture::setSpans(int file, const Spans& spans) {
-    listrecord& r = state.FileList[size_t(file)];
-    r.BeginTimes.clear();
-    r.EndTimes.clear();
-    for (const auto& [b, e] : spans) {
-        r.BeginTimes.push_back(b);
-        r.EndTimes.push_back(e);
-    }
-    r.BeginTimes.push_back(0);
-    r.EndTimes.push_back(r.Seconds);
-    r.SpanCount = std::int32_t(r.BeginTimes.size());
+    FileRow& r = jobs.file(file);
+    r.spans.clear();
+    for (const auto& [b, e] : spans)
+        r.spans.push_back(Span{b, e});
+    r.spans.push_back(Span{0, r.seconds});
+    r.spanCount = std::int32_t(r.spans.size());
 }
 
 QStringList RunFixture::filesInOutput() const {

@@ -4,11 +4,12 @@
 #pragma once
 
 #include "core/MainState.h"
-#include "skin/SkinObject.h"
+#include "commands/CommandTable.h"
 #include "convert/Conversion.h"
 #include "joblist/JobList.h"
 #include "support/ScriptedPrompt.h"
 
+#include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -30,6 +31,9 @@ class RunFixture : public ::testing::Test {
                        int channels = 2);
     // Admits the file as the last row and selects the first row.
     void add(const QString& path);
+    // The split or join of the settings in force, as the window starts them.
+    void split();
+    void join(const QString& path);
     // Confirmed spans plus the open span over the whole file, as marking leaves them.
     void setSpans(int file, const Spans& spans);
     QStringList filesInOutput() const;
@@ -40,8 +44,9 @@ class RunFixture : public ::testing::Test {
     ScriptedPrompt prompt;
     JobList jobs{state};
     Conversion conversion{state, jobs};
-    SkinObject pbpos{QStringLiteral("pbpos"), SkinObject::Text, QRect(0, 0, 40, 12)};
-    SkinObject convertpb{QStringLiteral("convertpb"), SkinObject::Bar, QRect(10, 5, 335, 8)};
+    CommandTable commands{state, jobs}; // the window's commands, on the real runs
+    QList<int> progress; // every value reported, 0 to 10000
+    int runsEnded = 0;
 };
 
 // Root mean square of `count` values of `v` from `from` on.

@@ -1,0 +1,33 @@
+// What a split or join run is asked to do, as values: the mode, the piece
+// length or count, the fades, the output folder and the encoding.
+#pragma once
+
+#include "audio/OggFormat.h"
+#include "core/Settings.h"
+
+#include <QString>
+#include <vector>
+
+class IniFile;
+
+struct RunOptions {
+    SplitMode mode = SplitMode::Custom;
+    int splitSeconds = 60; // below 1: 60
+    int splitCount = 6;    // below 1: 1
+    bool fadeIn = false;
+    bool fadeOut = false;
+    int fadeInSeconds = 5;
+    int fadeOutSeconds = 5;
+    QString outputDir;
+    // The encoder calls in their order; empty leaves the writer's encoding as
+    // it is (an output format other than Ogg Vorbis).
+    std::vector<OggFormat> encoding;
+
+    int effectiveSplitSeconds() const { return splitSeconds < 1 ? 60 : splitSeconds; }
+    int effectiveSplitCount() const { return splitCount < 1 ? 1 : splitCount; }
+
+    // The options the settings describe now: the cached settings and the
+    // eight "ogg" keys of the settings file (only for format index 0, "OGG").
+    static RunOptions fromSettings(const CachedSettings& settings, const IniFile* ini,
+                                   int formatIndex);
+};

@@ -1,0 +1,39 @@
+// The records of the job list: a source file with its spans and tags.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+// A span of a source in whole seconds.
+struct Span {
+    std::int32_t begin = 0;
+    std::int32_t end = 0;
+    // Runs to the source's last frame instead of its last whole second: the
+    // span ends where the file does.
+    bool toEnd = false;
+};
+
+// The tags a source carries and its outputs get.
+struct FileTags {
+    QString title;
+    QString artist;
+    QString year;
+    QString album;
+    QString comment;
+    QString genre;
+};
+
+struct FileRow {
+    QString path;                    // full path of the source file
+    QString caption;                 // what the list shows: the file name or the title
+    std::int32_t seconds = 0;        // the length in whole seconds
+    std::int32_t sliderRange = 0;    // half-second steps, with a floor
+    std::int64_t samples = 0;        // the length in frames
+    std::vector<Span> spans{Span{}}; // marked spans; the last is the open span
+    std::int32_t spanCount = 1;      // spans in use (a split holds the open one back)
+    FileTags tags;
+
+    // The spans in use, never past the stored ones.
+    int usableSpanCount() const;
+};
