@@ -275,14 +275,14 @@ TEST_F(SplitFixture, EveryFilePieceAndBlockIsPrecededByAPump) {
     conversion.onOutputStarted = [&](const QString&) { log += QLatin1Char('O'); };
     split();
     ASSERT_EQ(conversion.lastOutputs().size(), 4 + 3);
-    // Pieces of 3 s are a block of 2 s and one of 1 s: 7 blocks of a, 4 of b.
-    EXPECT_EQ(log.count(QLatin1Char('B')), 11);
+    // Pieces of 3 s are a block of 2 s and one of 1 s; each last piece runs to
+    // its file's end in one block: 7 blocks of a, 5 of b.
+    EXPECT_EQ(log.count(QLatin1Char('B')), 12);
     EXPECT_FALSE(log.contains(QStringLiteral("BB"))) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("BO"))) << log.toStdString();
     EXPECT_TRUE(log.startsWith(QLatin1Char('P')));
-    // Each piece's percentage ends at 100 (the empty last piece of b has none);
-    // afterwards the display is empty.
-    EXPECT_EQ(values.count(Conversion::ProgressScale), 6);
+    // Each piece's percentage ends at 100.
+    EXPECT_EQ(values.count(Conversion::ProgressScale), 7);
     EXPECT_EQ(runsEnded, 1);
 }
 
