@@ -209,13 +209,15 @@ bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const En
             }
             break;
         }
-        if (block.frames() > count)
-            block.samples.resize(size_t(count * block.channels));
         // A converted block holds other frames than it consumed; the position
-        // counts source frames, as the total does.
+        // counts source frames, as the total does. Only where the reader cannot
+        // tell what it consumed is the block taken as that many source frames.
         std::int64_t consumed = reader.Position() - before;
-        if (consumed <= 0 || consumed > count)
+        if (consumed <= 0 || consumed > count) {
+            if (block.frames() > count)
+                block.samples.resize(size_t(count * block.channels));
             consumed = std::min<std::int64_t>(count, block.frames());
+        }
 
         const std::int64_t end = outputPos + consumed;
         if (outputPos < envelope.fadeInFrames)

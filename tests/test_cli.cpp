@@ -48,10 +48,13 @@ QByteArray hashOf(const QString& path) {
 
 // Frames of the piece begin..end (seconds) the split cuts from a file, by the
 // reader's length: MulDiv(seconds * 1000, LengthSamples, LengthMs).
+// A piece's end that is the file's own end, not a whole second.
+constexpr int ToEnd = -1;
+
+// Frames from second `begin` to second `end` (or to the file's end) of a file
+// of `frames` frames at `rate`.
 std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {
-    const std::int64_t lengthMs = frames * 1000 / rate;
-    return MulDiv(std::int64_t(end) * 1000, frames, lengthMs) -
-           MulDiv(std::int64_t(begin) * 1000, frames, lengthMs);
+    return (end == ToEnd ? frames : std::int64_t(end) * rate) - std::int64_t(begin) * rate;
 }
 
 // Frames of the span begin..end the join takes, by the file's record:
@@ -142,7 +145,6 @@ struct SplitCase {
     QString settings; // added to the settings file
     std::vector<std::int64_t> fileFrames;
     std::vector<Spans> expected; // pieces per file, in order
-    bool byHand;                 // SplitMode::Custom and SplitMode::Unification end a piece up to 99 frames early
     int rate = Rate;
     int channels = 2;
 };
@@ -186,12 +188,7 @@ TEST_P(CliSplit, WritesAndPrintsEveryPieceWithItsExactLength) {
             const QString path = expectedPaths[k++];
             const synth::Decoded piece = synth::decodeOgg(path);
             const std::int64_t exact = pieceFrames(p.fileFrames[i], p.rate, begin, end);
-            if (p.byHand) {
-                EXPECT_LE(piece.frames(), exact) << path.toStdString();
-                EXPECT_GT(piece.frames(), exact - 100) << path.toStdString();
-            } else {
-                EXPECT_EQ(piece.frames(), exact) << path.toStdString();
-            }
+            EXPECT_EQ(piece.frames(), exact) << path.toStdString();
             EXPECT_EQ(piece.rate, p.rate);
             EXPECT_EQ(piece.channels, p.channels);
         }
@@ -206,53 +203,45 @@ INSTANTIATE_TEST_SUITE_P(
                                 {QStringLiteral("--every"), QStringLiteral("3")},
                                 {},
                                 {463050},
-                                {{{0, 3}, {3, 6}, {6, 9}, {9, 10}}},
-                                false},
+                                {{{0, 3}, {3, 6}, {6, 9}, {9, ToEnd}}}},
                       SplitCase{"pieces",
                                 {QStringLiteral("--pieces"), QStringLiteral("3")},
                                 {},
                                 {463050, 308700},
-                                {{{0, 3}, {3, 6}, {6, 9}}, {{0, 2}, {2, 4}, {4, 6}}},
-                                false},
+                                {{{0, 3}, {3, 6}, {6, ToEnd}}, {{0, 2}, {2, 4}, {4, ToEnd}}}},
                       SplitCase{"mode from the settings file",
                                 {},
                                 QStringLiteral("[Function]\nChoice=1\n[Choice]\ntime=4\n"),
                                 {463050},
-                                {{{0, 4}, {4, 8}, {8, 10}}},
-                                false},
+                                {{{0, 4}, {4, 8}, {8, ToEnd}}}},
                       SplitCase{"mode option over the settings file",
                                 {QStringLiteral("--mode"), QStringLiteral("count")},
                                 QStringLiteral("[Function]\nChoice=1\n[Choice]\nCount=2\n"),
                                 {463050},
-                                {{{0, 5}, {5, 10}}},
-                                false},
+                                {{{0, 5}, {5, ToEnd}}}},
                       SplitCase{"spans marked on every file in the order given",
                                 {QStringLiteral("--span"), QStringLiteral("5-8"),
                                  QStringLiteral("--span"), QStringLiteral("00:00:01-00:00:04")},
                                 {},
                                 {463050, 441000},
-                                {{{5, 8}, {1, 4}}, {{5, 8}, {1, 4}}},
-                                true},
+                                {{{5, 8}, {1, 4}}, {{5, 8}, {1, 4}}}},
                       SplitCase{"a span past the end is cut at the end",
                                 {QStringLiteral("--span"), QStringLiteral("2-30")},
                                 {},
                                 {220500},
-                                {{{2, 5}}},
-                                true},
+                                {{{2, ToEnd}}}},
                       SplitCase{"custom without spans converts the whole file",
                                 {QStringLiteral("--mode"), QStringLiteral("custom")},
                                 {},
                                 {220500},
-                                {{{0, 5}}},
-                                true},
+                                {{{0, ToEnd}}}},
                       SplitCase{"unification shares the first file's spans",
                                 {QStringLiteral("--mode"), QStringLiteral("unification"),
                                  QStringLiteral("--span"), QStringLiteral("1-3"),
                                  QStringLiteral("--span"), QStringLiteral("8-10")},
                                 {},
                                 {463050, 405720, 220500},
-                                {{{1, 3}, {8, 10}}, {{1, 3}, {8, 9}}, {{1, 3}}},
-                                true},
+                                {{{1, 3}, {8, ToEnd}}, {{1, 3}, {8, ToEnd}}, {{1, 3}}}},
                       // Ten minutes: the slider has more positions than the file has seconds
                       // and the marks must still land on the exact seconds.
                       SplitCase{"spans on a long file",
@@ -264,7 +253,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 {},
                                 {4800000},
                                 {{{1, 2}, {597, 599}}},
-                                true,
                                 8000,
                                 1}));
 
@@ -553,8 +541,10 @@ TEST_P(CliBadFile, IsRefusedWithTheDialogsMessageAndTheOthersAreStillWritten) {
     EXPECT_EQ(outputFiles(outDir),
               (QStringList{QStringLiteral("good1_1.ogg"), QStringLiteral("good1_2.ogg"),
                            QStringLiteral("good2_1.ogg"), QStringLiteral("good2_2.ogg")}));
+    // Two pieces of five seconds: two, then the three to the end.
     for (const QString& name : outputFiles(outDir))
-        EXPECT_EQ(synth::decodeOgg(out(name)).frames(), pieceFrames(220500, Rate, 0, 2));
+        EXPECT_EQ(synth::decodeOgg(out(name)).frames(),
+                  (name.endsWith(QStringLiteral("_1.ogg")) ? 2 : 3) * Rate);
     EXPECT_EQ(hashOf(good1), good1Before);
     EXPECT_EQ(hashOf(good2), good2Before);
     EXPECT_EQ(hashOf(bad), badBefore);
@@ -601,8 +591,7 @@ TEST_F(CliFixture, AFileWhosePiecesCannotBeWrittenFailsAndTheFilesAfterItAreStil
                          QLatin1Char('\n') +
                          QDir::toNativeSeparators(dir.filePath(QStringLiteral("src/last_1.ogg"))) +
                          QLatin1Char('\n'));
-    EXPECT_EQ(synth::decodeOgg(dir.filePath(QStringLiteral("src/last_1.ogg"))).frames(),
-              pieceFrames(100000, Rate, 0, 2));
+    EXPECT_EQ(synth::decodeOgg(dir.filePath(QStringLiteral("src/last_1.ogg"))).frames(), 100000);
     EXPECT_EQ(outputFiles(folder).size(), 5);
 }
 
