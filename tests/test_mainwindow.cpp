@@ -1,16 +1,20 @@
 // The main window under the offscreen platform: its size and places, the
 // instructions, the lists and menus, the skin with its six objects, the skin
-// view's mouse handling, the skin engine's refusals, and the close sequence.
+// view's mouse handling, the run's progress on the skin, when the Split
+// command shows the output folder, the skin engine's refusals, and the close.
+#include "convert/Conversion.h"
 #include "core/IniFile.h"
 #include "core/MainState.h"
-#include "ui/SkinView.h"
+#include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
-#include "ui/SkinIcons.h"
 #include "skin/SkinSetup.h"
-#include "ui/MainWindow.h"
-#include "ui/AboutDialog.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
+#include "synth/Synth.h"
+#include "ui/AboutDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/SkinIcons.h"
+#include "ui/SkinView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -74,12 +79,19 @@ class MainWindowTest : public ::testing::Test {
         w->show();
         QApplication::processEvents();
     }
+    JobList& jobs() { return w->jobList(); }
+    const SkinParts& skin() const { return w->skinParts(); }
     SkinObject* object(const char* name) const {
         SkinForm* form = w->skinEngine().GetSkinForm(w.get());
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     }
+    void clickSkin(const char* name) {
+        SkinObject* o = object(name);
+        ASSERT_NE(o, nullptr) << name;
+        click(w->skinView, o->GetObjectRect().center());
+    }
     void addRow(const QString& caption, std::int32_t seconds) {
-        appendFileRow(s, QDir(dir.path()).filePath(caption), seconds);
+        appendFileRow(jobs(), QDir(dir.path()).filePath(caption), seconds);
     }
 };
 
@@ -99,11 +111,12 @@ TEST_F(MainWindowTest, FixedClientAreaCaptionPlaceAndNoMaximize) {
 
 TEST_F(MainWindowTest, ListsAndPanelSitAtTheirPlaces) {
     showWindow();
-    EXPECT_EQ(w->lv->pos(), QPoint(120, 92));
-    EXPECT_EQ(w->lv_time->pos(), QPoint(243, 92));
+    EXPECT_EQ(w->fileView->pos(), QPoint(120, 92));
+    EXPECT_EQ(w->spanView->pos(), QPoint(243, 92));
     EXPECT_EQ(w->sm->pos(), QPoint(120, 92));
     // Every control lies inside the client area and in front of the skin.
-    for (QWidget* c : std::initializer_list<QWidget*>{w->lv, w->lv_time, w->sm, w->cb_format})
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{w->fileView, w->spanView, w->sm, w->cb_format})
         EXPECT_TRUE(QRect(0, 0, 480, 418).contains(c->geometry())) << c->objectName().toStdString();
     EXPECT_EQ(w->childAt(125, 200), w->sm->viewport()) << "the panel lies over the lists";
 }
@@ -142,20 +155,24 @@ INSTANTIATE_TEST_SUITE_P(Columns, ListColumnTest,
                                            ColumnCase{"lv_time", 1, "Length", 55},
                                            ColumnCase{"lv_time", 2, "Status", 60}));
 
-TEST_F(MainWindowTest, ViewsShowTheStateModelsAndFollowItsSignals) {
+TEST_F(MainWindowTest, ViewsShowTheJobListsModelsAndFollowItsSignals) {
     showWindow();
-    EXPECT_EQ(w->lv->model(), &s.lv);
-    EXPECT_EQ(w->lv->selectionModel(), &s.lvSelection);
-    EXPECT_EQ(w->lv_time->model(), &s.lv_time);
-    EXPECT_EQ(w->lv_time->selectionModel(), &s.lvTimeSelection);
+    EXPECT_EQ(w->fileView->model(), &jobs().fileModel());
+    EXPECT_EQ(w->fileView->selectionModel(), &jobs().fileSelection());
+    EXPECT_EQ(w->spanView->model(), &jobs().spanModel());
+    EXPECT_EQ(w->spanView->selectionModel(), &jobs().spanSelection());
 
-    s.setNameColumnWidth(113);
-    EXPECT_EQ(w->lv->columnWidth(0), 113);
+    // The name column makes room for the scroll bar once the rows need one.
+    for (int i = 0; i < 13; ++i)
+        addRow(QStringLiteral("f%1.ogg").arg(i), 10);
+    EXPECT_EQ(w->fileView->columnWidth(0), 113);
     EXPECT_TRUE(w->sm->isVisible());
-    s.setInstructionsVisible(false);
+    jobs().selectRow(0);
+    jobs().selectFile();
     EXPECT_FALSE(w->sm->isVisible());
-    s.setInstructionsVisible(true);
+    jobs().clearList();
     EXPECT_TRUE(w->sm->isVisible());
+    EXPECT_EQ(w->fileView->columnWidth(0), 120);
 }
 
 TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic) {
@@ -230,23 +247,23 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
         SkinObject* held;
         const char* name;
         SkinObject::Kind kind;
-    } six[] = {{s.pb, "pb", SkinObject::Slider},
-               {s.timecaption, "timecaption", SkinObject::Text},
-               {s.tataltime, "tataltime", SkinObject::Text},
-               {s.nm, "nm", SkinObject::Text},
-               {s.pbpos, "pbpos", SkinObject::Text},
-               {s.convertpb, "convertpb", SkinObject::Bar}};
+    } six[] = {{skin().pb, "pb", SkinObject::Slider},
+               {skin().timecaption, "timecaption", SkinObject::Text},
+               {skin().tataltime, "tataltime", SkinObject::Text},
+               {skin().nm, "nm", SkinObject::Text},
+               {skin().pbpos, "pbpos", SkinObject::Text},
+               {skin().convertpb, "convertpb", SkinObject::Bar}};
     for (const auto& o : six) {
         ASSERT_NE(o.held, nullptr) << o.name;
         EXPECT_EQ(o.held, object(o.name));
         EXPECT_EQ(o.held->kind(), o.kind) << o.name;
     }
-    EXPECT_EQ(s.pb->GetSliderPosition(), 0);
-    EXPECT_EQ(s.pbpos->text(), QString());
-    EXPECT_EQ(s.tataltime->text(), QStringLiteral("00:00:00"));
-    EXPECT_GT(s.convertpbHome.width(), 0);
-    EXPECT_EQ(s.convertpb->GetObjectRect().left(), s.convertpbHome.left());
-    EXPECT_EQ(s.convertpb->GetObjectRect().width(), 0);
+    EXPECT_EQ(skin().pb->GetSliderPosition(), 0);
+    EXPECT_EQ(skin().pbpos->text(), QString());
+    EXPECT_EQ(skin().tataltime->text(), QStringLiteral("00:00:00"));
+    EXPECT_GT(skin().convertpbHome.width(), 0);
+    EXPECT_EQ(skin().convertpb->GetObjectRect().left(), skin().convertpbHome.left());
+    EXPECT_EQ(skin().convertpb->GetObjectRect().width(), 0);
     EXPECT_EQ(s.settings.outputDir, QDir::toNativeSeparators(outDir()) + QDir::separator());
     EXPECT_TRUE(QDir(outDir()).exists());
     EXPECT_FALSE(s.converting || s.previewing || s.seeking || s.spanListActive);
@@ -257,14 +274,14 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
 TEST_F(MainWindowTest, WritingAnObjectRedrawsTheSkin) {
     showWindow();
     const QImage before = w->skinView->grab().toImage();
-    s.nm->SetObjectText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
-    s.nm->RedrawObject();
-    s.convertpb->SetObjectRect(
-        QRect(s.convertpbHome.topLeft(), QSize(200, s.convertpbHome.height())));
-    s.convertpb->RedrawObject();
+    skin().nm->SetObjectText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
+    skin().nm->RedrawObject();
+    skin().convertpb->SetObjectRect(
+        QRect(skin().convertpbHome.topLeft(), QSize(200, skin().convertpbHome.height())));
+    skin().convertpb->RedrawObject();
     const QImage after = w->skinView->grab().toImage();
-    EXPECT_NE(before.copy(s.nm->GetObjectRect()), after.copy(s.nm->GetObjectRect()));
-    EXPECT_NE(before.copy(s.convertpbHome), after.copy(s.convertpbHome));
+    EXPECT_NE(before.copy(skin().nm->GetObjectRect()), after.copy(skin().nm->GetObjectRect()));
+    EXPECT_NE(before.copy(skin().convertpbHome), after.copy(skin().convertpbHome));
 }
 
 TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
@@ -288,12 +305,12 @@ TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
     EXPECT_TRUE(calls.isEmpty());
 
     // The slider: press sets seeking, a drag to the right end tracks, release ends.
-    const QRect pb = s.pb->GetObjectRect();
-    s.pb->SetSliderMax(1000);
+    const QRect pb = skin().pb->GetObjectRect();
+    skin().pb->SetSliderMax(1000);
     sendMouse(w->skinView, QEvent::MouseButtonPress, QPoint(pb.left() + 2, pb.center().y()));
     EXPECT_TRUE(s.seeking);
     sendMouse(w->skinView, QEvent::MouseMove, QPoint(pb.right() + 40, pb.center().y()));
-    EXPECT_EQ(s.pb->GetSliderPosition(), 1000);
+    EXPECT_EQ(skin().pb->GetSliderPosition(), 1000);
     sendMouse(w->skinView, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()),
               Qt::NoButton);
     EXPECT_FALSE(s.seeking);
@@ -327,19 +344,21 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     addRow(QStringLiteral("second.ogg"), 40);
     QApplication::processEvents();
 
-    click(w->lv->viewport(), w->lv->visualRect(s.lv.index(1, 0)).center());
+    click(w->fileView->viewport(),
+          w->fileView->visualRect(jobs().fileModel().index(1, 0)).center());
     EXPECT_EQ(s.selectedFile, 1);
-    EXPECT_EQ(s.nm->text(), s.FileList[1].path);
+    EXPECT_EQ(skin().nm->text(), jobs().file(1).path);
     EXPECT_FALSE(w->sm->isVisible());
     EXPECT_FALSE(s.spanListActive);
-    ASSERT_GT(s.lv_time.rowCount(), 0);
+    ASSERT_GT(jobs().spanModel().rowCount(), 0);
 
     QApplication::processEvents();
-    click(w->lv_time->viewport(), w->lv_time->visualRect(s.lv_time.index(0, 0)).center());
+    click(w->spanView->viewport(),
+          w->spanView->visualRect(jobs().spanModel().index(0, 0)).center());
     EXPECT_TRUE(s.spanListActive);
 
     // A click on the empty space under the rows still counts as a file click.
-    click(w->lv->viewport(), QPoint(10, w->lv->viewport()->height() - 5));
+    click(w->fileView->viewport(), QPoint(10, w->fileView->viewport()->height() - 5));
     EXPECT_FALSE(s.spanListActive);
 }
 
@@ -358,6 +377,141 @@ TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
     EXPECT_EQ(prompt.openedUrls.first().scheme(), QStringLiteral("mailto"));
     about.hide();
 }
+
+// --- a run on the skin: its progress and the output folder ---------------------------------
+
+struct ProgressCase {
+    const char* label;
+    int value;
+    bool skinOption;
+    double fraction; // of the bar's full width; below 0: the bar keeps what it showed
+};
+
+class ProgressBarTest : public MainWindowTest,
+                        public ::testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(ProgressBarTest, BarGrowsFromItsHomeWithTheRunsProgress) {
+    const ProgressCase& p = GetParam();
+    showWindow();
+    ASSERT_NE(skin().convertpb, nullptr);
+    const QRect home = skin().convertpbHome;
+    ASSERT_GT(home.width(), 0);
+    s.settings.skinOption = p.skinOption;
+    // Something drawn first, so that a value left undrawn shows.
+    w->conversion().onProgress(Conversion::ProgressScale / 4);
+    const int before = skin().convertpb->GetObjectRect().width();
+    ASSERT_GT(before, 0);
+
+    w->conversion().onProgress(p.value);
+    const QRect bar = skin().convertpb->GetObjectRect();
+    EXPECT_EQ(bar.topLeft(), home.topLeft());
+    EXPECT_EQ(bar.height(), home.height());
+    if (p.fraction < 0) {
+        EXPECT_EQ(bar.width(), before);
+    } else {
+        EXPECT_NEAR(bar.width(), p.fraction * home.width(), 1.0);
+    }
+
+    // However a run ends, the bar is emptied.
+    w->conversion().onRunEnded();
+    EXPECT_EQ(skin().convertpb->GetObjectRect().width(), 0);
+    EXPECT_EQ(skin().convertpb->GetObjectRect().topLeft(), home.topLeft());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ProgressBarTest,
+    ::testing::Values(ProgressCase{"nothing", 0, false, 0.0},
+                      ProgressCase{"half", Conversion::ProgressScale / 2, false, 0.5},
+                      ProgressCase{"lastStep", Conversion::ProgressScale - 1, false, 1.0},
+                      // The full value is the run's end, which empties the bar.
+                      ProgressCase{"complete", Conversion::ProgressScale, false, 0.0},
+                      ProgressCase{"pastTheEnd", Conversion::ProgressScale * 102 / 100, false, -1},
+                      ProgressCase{"pastTheEndSkinned", Conversion::ProgressScale * 102 / 100, true,
+                                   1.02}),
+    [](const ::testing::TestParamInfo<ProgressCase>& info) {
+        return std::string(info.param.label);
+    });
+
+TEST_F(MainWindowTest, ProgressIsPaintedOnTheSkinAndClearedAtTheRunsEnd) {
+    showWindow();
+    ASSERT_NE(skin().pbpos, nullptr);
+    const QRect home = skin().convertpbHome;
+    const QRect firstHalf(home.topLeft(), QSize(home.width() / 2 - 2, home.height()));
+    const QRect lastQuarter(home.left() + home.width() * 3 / 4, home.top(), home.width() / 4,
+                            home.height());
+    const QImage empty = w->skinView->grab().toImage();
+
+    w->conversion().onProgress(Conversion::ProgressScale / 2);
+    const QImage half = w->skinView->grab().toImage();
+    EXPECT_NE(half.copy(firstHalf), empty.copy(firstHalf));
+    EXPECT_EQ(half.copy(lastQuarter), empty.copy(lastQuarter));
+    EXPECT_EQ(skin().pbpos->text(), QStringLiteral("50%"));
+
+    w->conversion().onRunEnded();
+    EXPECT_EQ(w->skinView->grab().toImage().copy(home), empty.copy(home));
+    EXPECT_EQ(skin().pbpos->text(), QString());
+}
+
+struct SplitCase {
+    const char* label;
+    int files;
+    int deleted;        // the source removed after adding; -1: none
+    bool blockedOutput; // the output folder cannot be created
+    bool failed;
+    bool opened; // the output folder is shown afterwards
+};
+
+class SplitCommandTest : public MainWindowTest, public ::testing::WithParamInterface<SplitCase> {};
+
+TEST_P(SplitCommandTest, OutputFolderIsShownOnlyWhenTheRunWroteSomething) {
+    constexpr int Rate = 8000;
+    const SplitCase& p = GetParam();
+    showWindow();
+    QStringList paths;
+    for (int i = 0; i < p.files; ++i) {
+        paths << dir.filePath(QStringLiteral("source %1.ogg").arg(i));
+        synth::writeOgg(paths.last(), Rate * 2, Rate, 1);
+    }
+    prompt.openFilesAnswers.push_back(paths);
+    clickSkin("addfile");
+    ASSERT_EQ(jobs().rowCount(), p.files);
+    ASSERT_TRUE(prompt.messages.isEmpty());
+    if (p.deleted >= 0) {
+        ASSERT_TRUE(QFile::remove(paths[p.deleted]));
+    }
+    if (p.blockedOutput) {
+        // A folder below a plain file cannot be created, whoever runs the test.
+        QFile blocker(dir.filePath(QStringLiteral("blocker")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        s.settings.outputDir = blocker.fileName() + QStringLiteral("/out/");
+    }
+
+    clickSkin("Split");
+
+    EXPECT_FALSE(s.converting);
+    EXPECT_EQ(w->conversion().lastRunFailed(), p.failed)
+        << w->conversion().lastError().toStdString();
+    EXPECT_EQ(prompt.messages.size(), p.failed ? 1 : 0)
+        << prompt.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(w->conversion().lastOutputs().isEmpty(), !p.opened);
+    if (p.opened) {
+        ASSERT_EQ(prompt.openedUrls.size(), 1);
+        EXPECT_EQ(prompt.openedUrls.first(), QUrl::fromLocalFile(s.settings.outputDir));
+    } else {
+        EXPECT_TRUE(prompt.openedUrls.isEmpty())
+            << prompt.openedUrls.first().toString().toStdString();
+    }
+    EXPECT_EQ(skin().convertpb->GetObjectRect().width(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SplitCommandTest,
+    ::testing::Values(SplitCase{"written", 1, -1, false, false, true},
+                      SplitCase{"sourceGone", 1, 0, false, true, false},
+                      SplitCase{"outputFolderRefused", 1, -1, true, true, false},
+                      SplitCase{"secondSourceGoneAfterTheFirstWasWritten", 2, 1, false, true,
+                                true}),
+    [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
 
 // --- closing ----------------------------------------------------------------------------------
 
@@ -407,7 +561,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.first().contains(QStringLiteral("missing.json")))
         << prompt.messages.first().toStdString();
-    EXPECT_EQ(s.pb, nullptr);
+    EXPECT_EQ(skin().pb, nullptr);
     EXPECT_EQ(w->skinView->form(), nullptr);
     // The settings were loaded before the skin: the close still saves them.
     EXPECT_TRUE(w->close());
