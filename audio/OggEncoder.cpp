@@ -118,12 +118,21 @@ struct OggEncoder::Impl {
         }
 
         void writePage(const ogg_page& page) {
-            if (file.write(reinterpret_cast<const char*>(page.header), page.header_len) !=
-                    page.header_len ||
-                file.write(reinterpret_cast<const char*>(page.body), page.body_len) !=
-                    page.body_len)
-                throw AudioError(
-                    QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+            writeAll(page.header, page.header_len);
+            writeAll(page.body, page.body_len);
+        }
+
+        // A disk that fills up takes part of a write first; writing the rest
+        // then fails with the system's reason.
+        void writeAll(const unsigned char* data, long size) {
+            while (size > 0) {
+                const qint64 done = file.write(reinterpret_cast<const char*>(data), size);
+                if (done <= 0)
+                    throw AudioError(
+                        QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+                data += done;
+                size -= long(done);
+            }
         }
 
         // Puts the headers on their own pages: audio has to begin on a fresh
@@ -201,8 +210,11 @@ void OggEncoder::open(const QString& path) {
     // Written beside the target and renamed over it at close: a failure never
     // leaves half a file, and a source being read from the same path stays
     // intact until the result is complete.
+    // Unbuffered, so that a write the disk refuses (full, over a quota or a
+    // size limit) fails at once with the system's reason instead of being lost
+    // in a buffer flushed at commit. Pages are written whole, a few KB each.
     s->file.setFileName(path);
-    if (!s->file.open(QIODevice::WriteOnly))
+    if (!s->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
 
     vorbis_analysis_init(&s->vd, &s->info.vi);

@@ -105,10 +105,20 @@ class CliFixture : public ::testing::Test {
         p.setWorkingDirectory(dir.path());
     }
 
-    CliResult run(const QStringList& args) const {
+    // With `fileLimitKb`, files the program writes may not grow past that
+    // size, as on a full disk: writes past it fail with "File too large".
+    CliResult run(const QStringList& args, int fileLimitKb = 0) const {
         QProcess p;
         prepare(p);
-        p.start(cliProgram(), args);
+        if (fileLimitKb > 0)
+            p.start(QStringLiteral("/bin/sh"),
+                    QStringList{QStringLiteral("-c"),
+                                QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"")
+                                    .arg(fileLimitKb * 2),
+                                cliProgram()} +
+                        args);
+        else
+            p.start(cliProgram(), args);
         CliResult r;
         if (!p.waitForStarted() || !p.waitForFinished(600000)) {
             p.kill();
@@ -594,6 +604,27 @@ TEST_F(CliFixture, AFileWhosePiecesCannotBeWrittenFailsAndTheFilesAfterItAreStil
     EXPECT_EQ(synth::decodeOgg(dir.filePath(QStringLiteral("src/last_1.ogg"))).frames(), 100000);
     EXPECT_EQ(outputFiles(folder).size(), 5);
 }
+
+// A disk that refuses the output: the system's reason, nothing printed and
+// nothing left, neither under the final name nor as a temporary.
+class CliWriteRefused : public CliFixture, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CliWriteRefused, EndsTheRunWithTheSystemsReasonAndLeavesNoFile) {
+    const QString src = makeSource(QStringLiteral("big.ogg"), 30 * Rate);
+    const QByteArray before = hashOf(src);
+    const bool join = QLatin1String(GetParam()) == QLatin1String("join");
+    const QStringList args =
+        join ? QStringList{QStringLiteral("-o"), out(QStringLiteral("mix")), src, src}
+             : QStringList{QStringLiteral("--pieces"), QStringLiteral("2"), src};
+    const CliResult r = run(withSettings(QLatin1String(GetParam()), args), 16);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("File too large"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_TRUE(outputFiles(outDir).isEmpty()) << outputFiles(outDir).join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(hashOf(src), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, CliWriteRefused, ::testing::Values("split", "join"));
 
 // --------------------------------------------------------------------------
 // Usage and output folders
