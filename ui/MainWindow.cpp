@@ -1,6 +1,7 @@
 // The main window (see MainWindow.h).
 #include "ui/MainWindow.h"
 
+#include "core/AppInfo.h"
 #include "core/IniFile.h"
 #include "core/MainState.h"
 #include "core/Settings.h"
@@ -84,7 +85,7 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
       s(state), m_jobs(state), m_conversion(state, m_jobs), m_commands(state, m_jobs),
       m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
-    setWindowTitle(QStringLiteral("Cadelo"));
+    setWindowTitle(AppInfo::productName());
     setFixedSize(ClientWidth, ClientHeight);
     move(261, 171);
 

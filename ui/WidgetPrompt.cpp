@@ -1,13 +1,15 @@
 // The program's Prompt (see WidgetPrompt.h).
 #include "ui/WidgetPrompt.h"
 
+#include "core/AppInfo.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
 
-const QString Title = QStringLiteral("Cadelo");
+const QString Title = AppInfo::productName();
 
 } // namespace
 
