@@ -41,15 +41,12 @@ class JoinFixture : public RunFixture {
         add(path);
         return path;
     }
-    QString joinTo(const QString& name) {
-        const QString path = outDir + name;
-        conversion.setJoinOutput(path);
-        return path;
-    }
+    // The output a run of `name` in the output folder writes, for join().
+    QString joinTo(const QString& name) const { return outDir + name; }
 };
 
 // The frames a join takes of a span: by the file's record, never past its end.
-std::int64_t spanFrames(const listrecord& r, int begin, int end) {
+std::int64_t spanFrames(const FileRow& r, int begin, int end) {
     const std::int64_t b = MulDiv(begin, r.samples, r.seconds);
     const std::int64_t e = std::min(MulDiv(end, r.samples, r.seconds), r.samples);
     return std::max<std::int64_t>(0, e - b);
@@ -88,12 +85,12 @@ TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing) {
     }
     prompt.questionAnswers.push_back(p.replace);
 
-    const bool chosen = conversion.ChooseJoinOutput();
+    const QString chosen = commands.chooseJoinOutput();
 
     const QString expected = QString::fromUtf8(p.expected);
-    EXPECT_EQ(chosen, !expected.isEmpty());
-    if (chosen) {
-        EXPECT_EQ(conversion.joinOutput(), outDir + expected);
+    EXPECT_EQ(chosen.isEmpty(), expected.isEmpty());
+    if (!chosen.isEmpty()) {
+        EXPECT_EQ(chosen, outDir + expected);
     }
     if (p.existing) {
         EXPECT_EQ(prompt.questions,
@@ -115,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(JoinFixture, ChooseWithAnEmptyListShowsNoDialog) {
     prompt.saveFileAnswers.push_back(outDir + QStringLiteral("mix"));
-    EXPECT_FALSE(conversion.ChooseJoinOutput());
+    EXPECT_TRUE(commands.chooseJoinOutput().isEmpty());
     EXPECT_EQ(prompt.saveFileAnswers.size(), 1u);
 }
 
@@ -128,9 +125,11 @@ TEST_F(JoinFixture, RefusingToReplaceEndsTheCommandLikeCancel) {
     prompt.saveFileAnswers.push_back(outDir + QStringLiteral("mix"));
     prompt.questionAnswers.push_back(false);
 
-    conversion.JoinCommand();
+    commands.click(QStringLiteral("Join"));
 
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
+    EXPECT_EQ(runsEnded, 0);
+    EXPECT_FALSE(state.converting);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("keep"));
 }
@@ -141,7 +140,7 @@ TEST_F(JoinFixture, RefusingToReplaceEndsTheCommandLikeCancel) {
 
 struct JoinCase {
     const char* name;
-    int mode;
+    SplitMode mode;
     std::vector<Source> sources;
     Spans spans;                 // SplitMode::Custom: every file; SplitMode::Unification: the first
     std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
@@ -164,11 +163,11 @@ TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
     if (p.mode == SplitMode::Unification)
         setSpans(0, p.spans);
     std::vector<std::int32_t> spanCounts;
-    for (const listrecord& r : state.FileList)
+    for (const FileRow& r : jobs.fileModel().rows())
         spanCounts.push_back(r.spanCount);
     const QString out = joinTo(QStringLiteral("mix.ogg"));
 
-    conversion.JoinRun();
+    join(out);
 
     ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
     const synth::Decoded joined = synth::decodeOgg(out);
@@ -178,7 +177,7 @@ TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
 
     std::int64_t at = 0;
     for (size_t i = 0; i < p.sources.size(); ++i) {
-        const listrecord& r = state.FileList[i];
+        const FileRow& r = jobs.file(int(i));
         const synth::Decoded src = synth::decodeOgg(paths[i]);
         const bool sameFormat = src.rate == joined.rate && src.channels == joined.channels;
         const Spans whole{{0, -1}};
@@ -206,8 +205,8 @@ TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
     }
     EXPECT_EQ(joined.frames(), at);
 
-    for (size_t i = 0; i < state.FileList.size(); ++i)
-        EXPECT_EQ(state.FileList[i].spanCount, spanCounts[i]) << "a join never changes it";
+    for (int i = 0; i < jobs.rowCount(); ++i)
+        EXPECT_EQ(jobs.file(i).spanCount, spanCounts[size_t(i)]) << "a join never changes it";
     // The last file's rows it took are written (a shared span it does not
     // reach keeps its "OK").
     const size_t taken =
@@ -216,7 +215,7 @@ TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
         EXPECT_EQ(jobs.spanStatus(row),
                   size_t(row) < taken ? QStringLiteral("Finish") : QStringLiteral("OK"));
     EXPECT_FALSE(state.converting);
-    EXPECT_TRUE(pbpos.text().isEmpty());
+    EXPECT_EQ(runsEnded, 1);
     EXPECT_EQ(conversion.lastOutputs(), QStringList{out});
 }
 
@@ -224,13 +223,22 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, JoinByMode,
     ::testing::Values(
         // 44100 Hz stereo then 22050 Hz mono: 44100 Hz stereo of the summed length.
-        JoinCase{"whole files mixed rates", Time, {{132300}, {44100, 22050, 1}}, {}, {{}, {}}},
-        JoinCase{"whole files count", Count, {{100000}, {70000}}, {}, {{}, {}}},
-        JoinCase{
-            "custom", Custom, {{463050}, {176400}}, {{1, 3}, {6, 8}}, {{{1, 3}, {6, 8}}, {{1, 3}}}},
+        JoinCase{"whole files mixed rates",
+                 SplitMode::Time,
+                 {{132300}, {44100, 22050, 1}},
+                 {},
+                 {{}, {}}},
+        JoinCase{"whole files count", SplitMode::Count, {{100000}, {70000}}, {}, {{}, {}}},
+        JoinCase{"custom",
+                 SplitMode::Custom,
+                 {{463050}, {176400}},
+                 {{1, 3}, {6, 8}},
+                 {{{1, 3}, {6, 8}}, {{1, 3}}}},
         // 10.9 s, record Seconds 10: the span (5, 10) ends at the file's real end.
-        JoinCase{"custom past the last second", Custom, {{480690}}, {{5, 10}}, {{{5, 10}}}},
-        JoinCase{"custom single span", Custom, {{100000}}, {}, {{{0, 2}}}},
+        JoinCase{
+            "custom past the last second", SplitMode::Custom, {{480690}}, {{5, 10}}, {{{5, 10}}}},
+        // 2.27 s, record Seconds 2: the lone open span is the whole file, every frame.
+        JoinCase{"custom single span", SplitMode::Custom, {{100000}}, {}, {{{0, 2}}}},
         JoinCase{"unification",
                  SplitMode::Unification,
                  {{264600}, {154350}},
@@ -248,7 +256,7 @@ TEST_F(JoinFixture, FadeInTouchesOnlyTheFirstBlockOfTheOutput) {
     add(QStringLiteral("a.ogg"), {132300});
     add(QStringLiteral("b.ogg"), {132300});
     const QString out = joinTo(QStringLiteral("fade.ogg"));
-    conversion.JoinRun();
+    join(out);
     const synth::Decoded joined = synth::decodeOgg(out);
     ASSERT_EQ(joined.frames(), 264600);
     const double full = 0.5 / std::sqrt(2.0);
@@ -262,6 +270,7 @@ struct SpanFadeCase {
     const char* name;
     bool fadeIn;
     bool fadeOut;
+    int fadeSeconds;
 };
 void PrintTo(const SpanFadeCase& c, std::ostream* os) {
     *os << c.name;
@@ -270,35 +279,56 @@ void PrintTo(const SpanFadeCase& c, std::ostream* os) {
 class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
 
 TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {
-    state.settings.fadeIn = GetParam().fadeIn;
-    state.settings.fadeOut = GetParam().fadeOut;
-    state.settings.fadeInSeconds = 5;
-    state.settings.fadeOutSeconds = 5;
+    const SpanFadeCase& p = GetParam();
+    state.settings.fadeIn = p.fadeIn;
+    state.settings.fadeOut = p.fadeOut;
+    state.settings.fadeInSeconds = p.fadeSeconds;
+    state.settings.fadeOutSeconds = p.fadeSeconds;
     add(QStringLiteral("a.ogg"), {441000});
     add(QStringLiteral("b.ogg"), {441000});
     setSpans(0, {{2, 4}});
     setSpans(1, {{1, 2}});
     const QString out = joinTo(QStringLiteral("spans.ogg"));
-    conversion.JoinRun();
+    join(out);
     const synth::Decoded joined = synth::decodeOgg(out);
-    EXPECT_EQ(joined.frames(), 88200 + 44100);
+    ASSERT_EQ(joined.frames(), 88200 + 44100);
     const double full = 0.5 / std::sqrt(2.0);
     const double start = rms(joined.samples, 0, 882);
     const double end = rms(joined.samples, std::int64_t(joined.samples.size()) - 882, 882);
-    if (GetParam().fadeIn)
+    if (p.fadeIn)
         EXPECT_LT(start, 0.05 * full);
     else
         EXPECT_GT(start, 0.8 * full);
-    if (GetParam().fadeOut)
+    if (p.fadeOut)
         EXPECT_LT(end, 0.05 * full);
     else
         EXPECT_GT(end, 0.8 * full);
+
+    if (p.fadeOut && !p.fadeIn) {
+        // The fade-out belongs to the whole output: it starts its length
+        // before the output's end and falls across the span and file boundary
+        // at 2 s; a fade restarted per span would rise again there.
+        const std::int64_t window = 882; // 20 ms: whole periods of both channels' tones
+        const std::int64_t fadeStart =
+            joined.frames() - std::min<std::int64_t>(p.fadeSeconds * 44100, joined.frames());
+        if (fadeStart >= window) {
+            EXPECT_GT(rms(joined.samples, 2 * (fadeStart - window), 2 * window), 0.9 * full);
+        }
+        double previous = 2 * full;
+        for (std::int64_t at = fadeStart; at + window <= joined.frames(); at += window) {
+            const double level = rms(joined.samples, 2 * at, 2 * window);
+            EXPECT_LE(level, previous + 0.01 * full) << "window at frame " << at;
+            previous = level;
+        }
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fades, JoinSpanFades,
-                         ::testing::Values(SpanFadeCase{"in", true, false},
-                                           SpanFadeCase{"out", false, true},
-                                           SpanFadeCase{"both", true, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Fades, JoinSpanFades,
+    ::testing::Values(SpanFadeCase{"in", true, false, 5}, SpanFadeCase{"out", false, true, 5},
+                      SpanFadeCase{"both", true, true, 5},
+                      // 2 s of the 3 s output: the whole second span and half the first.
+                      SpanFadeCase{"out over both spans", false, true, 2}));
 
 // --------------------------------------------------------------------------
 // Pumping, progress, Stop, failures
@@ -310,20 +340,19 @@ TEST_F(JoinFixture, EveryFileSpanAndBlockIsPrecededByAPumpAndProgressEndsFull) {
     setSpans(0, {{0, 3}, {4, 6}});
     setSpans(1, {{1, 9}});
     QString log;
-    std::vector<std::int64_t> values;
+    std::vector<int> values;
     state.pump = [&] { log += QLatin1Char('P'); };
-    conversion.onProgress = [&](std::int64_t v) {
+    conversion.onProgress = [&](int v) {
         log += QLatin1Char('B');
         values.push_back(v);
     };
-    joinTo(QStringLiteral("pumped.ogg"));
-    conversion.JoinRun();
+    join(joinTo(QStringLiteral("pumped.ogg")));
     ASSERT_FALSE(conversion.lastRunFailed());
     EXPECT_GE(log.count(QLatin1Char('B')), 5);
     EXPECT_FALSE(log.contains(QStringLiteral("BB"))) << log.toStdString();
     ASSERT_FALSE(values.empty());
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
-    EXPECT_EQ(values.back(), 10000);
+    EXPECT_EQ(values.back(), Conversion::ProgressScale);
 }
 
 TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
@@ -334,17 +363,17 @@ TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
     int pumps = 0;
     state.pump = [&] {
         if (++pumps == 5)
-            conversion.StopConversion();
+            commands.click(QStringLiteral("Stop"));
     };
-    conversion.JoinCommand();
+    commands.click(QStringLiteral("Join"));
 
     const synth::Decoded joined = synth::decodeOgg(outDir + QStringLiteral("stopped.ogg"));
     EXPECT_GT(joined.frames(), 0);
     EXPECT_LT(joined.frames(), 20 * 44100);
     EXPECT_EQ(state.selectedFile, 0);
     EXPECT_FALSE(state.converting);
-    EXPECT_TRUE(pbpos.text().isEmpty());
-    EXPECT_EQ(convertpb.GetObjectRect().width(), 0);
+    EXPECT_EQ(runsEnded, 1);
+    EXPECT_FALSE(conversion.lastRunFailed());
     EXPECT_EQ(prompt.openedUrls, QList<QUrl>{QUrl::fromLocalFile(outDir)});
 }
 
@@ -357,16 +386,18 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     ASSERT_TRUE(QFile::remove(gone));
     prompt.saveFileAnswers.push_back(outDir + QStringLiteral("partial"));
 
-    conversion.JoinCommand();
+    commands.click(QStringLiteral("Join"));
 
     EXPECT_TRUE(conversion.lastRunFailed());
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
     EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(state.writer.IsOpen());
+    EXPECT_FALSE(state.reader.IsOpen());
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
-    EXPECT_EQ(state.FileList[0].spanCount, 2);
-    EXPECT_EQ(state.FileList[1].spanCount, 2);
+    EXPECT_EQ(jobs.file(0).spanCount, 2);
+    EXPECT_EQ(jobs.file(1).spanCount, 2);
     EXPECT_EQ(prompt.openedUrls.size(), 1);
 }
 
@@ -376,12 +407,13 @@ TEST_F(JoinFixture, AnOutputThatCannotBeCreatedIsReportedAndNothingOpens) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     prompt.saveFileAnswers.push_back(blocker.fileName() + QStringLiteral("/mix"));
 
-    conversion.JoinCommand();
+    commands.click(QStringLiteral("Join"));
 
     EXPECT_TRUE(conversion.lastRunFailed());
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(blocker.fileName())));
     EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
     EXPECT_TRUE(conversion.lastOutputs().isEmpty());
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
 }
