@@ -1,0 +1,1 @@
+#include "tags/Id3Tag.h"
