@@ -82,7 +82,8 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      s(state), m_jobs(state), m_conversion(state, m_jobs), m_commands(state, m_jobs),
+      s(state), m_jobs(state), m_conversion(state, m_jobs), m_preview(state, m_jobs),
+      m_commands(state, m_jobs),
       m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(AppInfo::productName());
@@ -333,6 +334,16 @@ void MainWindow::wireHooks() {
     };
     h.closeWindow = [this] { close(); };
 
+    h.startFilePreview = [this] { m_preview.startFilePreview(); };
+    h.startSpanPreview = [this] { m_preview.startSpanPreview(); };
+    h.stopPreview = [this] { m_preview.stopPreview(); };
+    h.stepBack = [this] { m_preview.stepBack(); };
+    h.stepForward = [this] { m_preview.stepForward(); };
+    h.sliderRelease = [this] { m_preview.sliderRelease(); };
+    h.sliderTrack = [this](int position) { m_preview.sliderTrack(position); };
+    m_jobs.stopPreview = [this] { m_preview.stopPreview(); };
+    m_conversion.stopPreview = [this] { m_preview.stopPreview(); };
+
     m_commands.connectConversion(m_conversion);
 }
 
@@ -381,6 +392,7 @@ void MainWindow::formShow() {
 
     m_skin = setUpSkin(m_engine, this, m_skinPath);
     m_commands.slider = m_skin.pb;
+    m_preview.setSlider(m_skin.pb);
     m_jobs.refreshTotal();
 
     fileView->move(120, ListTop);
@@ -403,6 +415,9 @@ void MainWindow::formShow() {
 }
 
 bool MainWindow::formCloseQuery() {
+    // A preview ends with the window, without a question.
+    if (s.previewing)
+        m_preview.stopPreview();
     if (s.converting)
         m_commands.stopConversion();
     // Settings never loaded (the first show failed early) are not written over

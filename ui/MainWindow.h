@@ -8,6 +8,7 @@
 #include "skin/SkinSetup.h"
 #include "convert/Conversion.h"
 #include "joblist/JobList.h"
+#include "preview/Preview.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -94,6 +95,7 @@ class MainWindow : public QWidget {
     SkinEngine m_engine;
     JobList m_jobs;
     Conversion m_conversion;
+    Preview m_preview;
     CommandTable m_commands;
     QString m_skinPath;
     SkinParts m_skin;

@@ -146,10 +146,16 @@ void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont
     paintButtonContent(p, o, r, fg, base, stacked, style == QLatin1String("tool"));
 }
 
+// The thumb travels over the usable range, the range less its page: every
+// position it can reach names a time inside the file.
+int sliderTravel(const SkinObject& o) {
+    return qMax(0, o.GetSliderMax() - qMax(0, o.GetSliderPage()));
+}
+
 QRectF thumbRect(const SkinObject& o) {
     const QRect r = o.GetObjectRect();
-    const int max = o.GetSliderMax();
-    const int pos = qBound(0, o.GetSliderPosition(), qMax(0, max));
+    const int max = sliderTravel(o);
+    const int pos = qBound(0, o.GetSliderPosition(), max);
     const qreal usable = qMax(0, r.width() - ThumbSize);
     const qreal x = r.left() + (max > 0 ? usable * pos / max : 0.0);
     return QRectF(x, r.center().y() + 0.5 - ThumbSize / 2.0, ThumbSize, ThumbSize);
@@ -277,7 +283,7 @@ SkinObject* SkinView::objectAt(const QPoint& pos) const {
 
 int SkinView::sliderPositionAt(const SkinObject* slider, int x) const {
     const QRect r = slider->GetObjectRect();
-    const int max = slider->GetSliderMax();
+    const int max = sliderTravel(*slider);
     const int usable = r.width() - ThumbSize;
     if (usable <= 0 || max <= 0)
         return 0;

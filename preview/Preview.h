@@ -1,0 +1,68 @@
+// The preview player: plays the selected file from the slider's position or
+// the selected span from its begin, moves the slider and the time label with
+// the playback, and lets the slider and the step buttons choose a place.
+#pragma once
+
+#include "audio/SampleBlock.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class JobList;
+class MainState;
+class SkinObject;
+
+class Preview : public QObject {
+    Q_OBJECT
+  public:
+    // The player is fed in blocks of this many frames, one read ahead.
+    static constexpr std::int64_t BlockFrames = 441000;
+
+    Preview(MainState& state, JobList& jobs, QObject* parent = nullptr);
+
+    // The slider the preview follows and moves ("pb"); null: the job list's
+    // own slider position. The slider's range is the job list's.
+    void setSlider(SkinObject* slider) { m_slider = slider; }
+
+    void startFilePreview();
+    void startSpanPreview();
+    void stopPreview();
+    void stepForward();
+    void stepBack();
+    void sliderTrack(int position);
+    void sliderRelease();
+
+    // Called for every block queued to the player (observers such as tests).
+    std::function<void(const SampleBlock& block)> blockQueued;
+
+  private:
+    // The span being previewed, in frames of the open file; false when the
+    // span list names no stored span.
+    struct SpanFrames {
+        std::int64_t begin = 0;
+        std::int64_t length = 0;
+        std::int32_t seconds = 0;
+    };
+    bool previewedSpan(SpanFrames& span) const;
+
+    void startPreview(bool wholeFile);
+    void feedPlayer();
+    void onPlayerTimer(std::int64_t played);
+    void onPlayEnded();
+    // Ends a preview that went wrong and tells the user why.
+    void fail(const QString& message);
+
+    int sliderPosition() const;
+    void setSliderPosition(int position);
+    void showTime(std::int64_t seconds);
+    bool fileSelected() const;
+    int stepSize() const;
+    void showStep(int position);
+
+    MainState& s;
+    JobList& jobs;
+    SkinObject* m_slider = nullptr;
+    QString m_savedStatus;
+};

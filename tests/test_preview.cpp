@@ -1,0 +1,270 @@
+// The preview on the dummy sound driver, in real time on short files: where
+// it starts, what the slider and label show, when it stops by itself, and
+// what the slider and the step buttons do.
+#include "audio/MulDiv.h"
+#include "preview/Preview.h"
+#include "support/JobFixture.h"
+#include "synth/Synth.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int Rate = 8000; // cheap to decode; the device plays it in real time
+
+class PreviewFixture : public JobFixture {
+  protected:
+    void SetUp() override {
+        JobFixture::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        QObject::connect(&list, &JobList::positionTextChanged,
+                         [this](const QString& text) { labels << text; });
+        preview.blockQueued = [this](const SampleBlock& b) { blocks.push_back(b); };
+    }
+
+    // Adds a synthesised mono file and selects it.
+    QString addFile(const QString& name, std::int64_t frames) {
+        const QString path = dir.filePath(name);
+        synth::writeOgg(path, frames, Rate, 1);
+        EXPECT_TRUE(list.addFiles({path}).isEmpty());
+        list.selectRow(list.rowCount() - 1);
+        list.selectFile();
+        labels.clear();
+        return path;
+    }
+
+    void selectSpanRow(int row) {
+        list.spanSelection().select(list.spanModel().index(row, 0),
+                                    QItemSelectionModel::ClearAndSelect |
+                                        QItemSelectionModel::Rows);
+        state.spanListActive = true;
+    }
+
+    bool waitUntilIdle(int limitMs = 10000) {
+        QElapsedTimer t;
+        t.start();
+        while (state.previewing && t.elapsed() < limitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return !state.previewing;
+    }
+    void pumpFor(int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    // The source's frames from `from`, as many as the block holds.
+    void expectBlockIsSourceFrom(const QString& path, std::int64_t from) {
+        ASSERT_FALSE(blocks.empty());
+        const synth::Decoded source = synth::decodeOgg(path);
+        const SampleBlock& first = blocks.front();
+        ASSERT_GT(first.frames(), 0);
+        for (std::int64_t i = 0; i < std::min<std::int64_t>(first.frames(), 1000); ++i)
+            ASSERT_FLOAT_EQ(first.samples[size_t(i)], source.samples[size_t(from + i)]) << i;
+    }
+
+    void expectIdle() {
+        EXPECT_FALSE(state.previewing);
+        EXPECT_FALSE(state.seeking);
+        EXPECT_EQ(list.sliderPosition(), 0);
+        EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:00"));
+        EXPECT_FALSE(state.reader.IsOpen());
+    }
+
+    QTemporaryDir dir;
+    Preview preview{state, list};
+    std::vector<SampleBlock> blocks;
+    QStringList labels;
+};
+
+TEST_F(PreviewFixture, SpanPreviewPlaysTheSpanCountsFromZeroAndStopsAtItsEnd) {
+    state.settings.splitMode = SplitMode::Custom;
+    const QString path = addFile(QStringLiteral("span.ogg"), 6 * Rate);
+    ASSERT_TRUE(list.addSpan(0, Span{3, 5}));
+    selectSpanRow(0);
+    const QString before = list.spanStatus(0);
+
+    preview.startSpanPreview();
+    ASSERT_TRUE(state.previewing);
+    EXPECT_EQ(list.spanStatus(0), QStringLiteral("Playing"));
+    expectBlockIsSourceFrom(path, 3 * Rate);
+
+    ASSERT_TRUE(waitUntilIdle());
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(labels.front(), QStringLiteral("00:00:00"));
+    // Two seconds played: the label never got past the span's length.
+    EXPECT_LE(labels.filter(QStringLiteral("00:00:03")).size(), 0)
+        << labels.join(u' ').toStdString();
+    EXPECT_TRUE(labels.contains(QStringLiteral("00:00:01")));
+    expectIdle();
+    EXPECT_EQ(list.spanStatus(0), before);
+}
+
+TEST_F(PreviewFixture, FilePreviewStartsAtTheSlidersFrameAndStopsAtTheFilesEnd) {
+    const QString path = addFile(QStringLiteral("file.ogg"), 4 * Rate);
+    const int usable = list.usableRange();
+    list.setSliderPosition(usable / 2);
+    preview.startFilePreview();
+    ASSERT_TRUE(state.previewing);
+    expectBlockIsSourceFrom(path, MulDiv(usable / 2, 4 * Rate, usable));
+    ASSERT_TRUE(waitUntilIdle());
+    expectIdle();
+}
+
+TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
+    preview.startFilePreview();
+    EXPECT_FALSE(state.previewing);
+    EXPECT_TRUE(blocks.empty());
+
+    addFile(QStringLiteral("a.ogg"), 3 * Rate);
+    addFile(QStringLiteral("b.ogg"), 3 * Rate);
+    list.selectRow(0);
+    list.selectFile();
+    preview.startFilePreview();
+    ASSERT_TRUE(state.previewing);
+    const size_t queued = blocks.size();
+    list.selectRow(1);
+    preview.startFilePreview();
+    EXPECT_EQ(state.previewFile, 0);
+    EXPECT_EQ(blocks.size(), queued);
+    preview.stopPreview();
+    expectIdle();
+}
+
+TEST_F(PreviewFixture, WhileTheSliderIsHeldTheTimerLeavesItAloneAndAReleaseMovesThePlayback) {
+    addFile(QStringLiteral("drag.ogg"), 5 * Rate);
+    preview.startFilePreview();
+    ASSERT_TRUE(state.previewing);
+    state.seeking = true;
+    const int usable = list.usableRange();
+    preview.sliderTrack(usable / 2);
+    const QString dragged = timecaption.text();
+    EXPECT_EQ(dragged, QStringLiteral("00:00:02"));
+    pumpFor(300);
+    EXPECT_EQ(timecaption.text(), dragged);
+    EXPECT_EQ(list.sliderPosition(), usable / 2);
+
+    // Released mid-way: the playback goes on from there.
+    preview.sliderRelease();
+    EXPECT_FALSE(state.seeking);
+    EXPECT_EQ(state.previewStartSample, MulDiv(usable / 2, 5 * Rate, usable));
+    pumpFor(300);
+    EXPECT_TRUE(state.previewing);
+    EXPECT_GE(list.sliderPosition(), usable / 2);
+
+    // Released at the very end: the preview stops.
+    state.seeking = true;
+    preview.sliderTrack(usable + 50);
+    EXPECT_EQ(list.sliderPosition(), usable);
+    pb.SetSliderPosition(usable);
+    preview.setSlider(&pb);
+    preview.sliderRelease();
+    expectIdle();
+}
+
+TEST_F(PreviewFixture, DraggingWhileIdleShowsTheTimeUnderTheThumb) {
+    addFile(QStringLiteral("idle.ogg"), 4 * Rate);
+    preview.sliderTrack(list.usableRange());
+    EXPECT_TRUE(labels.isEmpty()) << "a drag without a press";
+    state.seeking = true;
+    preview.sliderTrack(list.usableRange());
+    EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:04"));
+}
+
+struct StepCase {
+    const char* name;
+    std::int64_t frames;
+    bool forward;
+    int from; // slider position, negative: counted back from the usable range
+    bool moves;
+};
+std::string stepName(const ::testing::TestParamInfo<StepCase>& info) {
+    return info.param.name;
+}
+void PrintTo(const StepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PreviewSteps : public PreviewFixture, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(PreviewSteps, MoveTheSliderByAboutASecondInsideTheUsableRange) {
+    const StepCase& p = GetParam();
+    addFile(QStringLiteral("step.ogg"), p.frames);
+    const int usable = list.usableRange();
+    const int from = p.from < 0 ? usable + p.from : p.from;
+    list.setSliderPosition(from);
+    p.forward ? preview.stepForward() : preview.stepBack();
+    if (!p.moves) {
+        EXPECT_EQ(list.sliderPosition(), from);
+        EXPECT_TRUE(labels.isEmpty());
+        return;
+    }
+    const int to = list.sliderPosition();
+    EXPECT_NE(to, from);
+    EXPECT_GE(to, 0);
+    EXPECT_LT(to, usable);
+    EXPECT_FALSE(labels.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, PreviewSteps,
+    ::testing::Values(StepCase{"forward", 10 * Rate, true, 0, true},
+                      StepCase{"forward_near_the_end", 10 * Rate, true, -1, false},
+                      StepCase{"back_from_the_middle", 10 * Rate, false, 500, true}),
+    stepName);
+
+TEST_F(PreviewFixture, AFileWithoutWholeSecondsStillSteps) {
+    appendFileRow(list, dir.filePath(QStringLiteral("short.ogg")), 0);
+    list.selectRow(0);
+    list.selectFile();
+    preview.stepForward();
+    EXPECT_EQ(list.sliderPosition(), 2);
+}
+
+TEST_F(PreviewFixture, StepBackBelowZeroGivesZero) {
+    addFile(QStringLiteral("zero.ogg"), 10 * Rate);
+    list.setSliderPosition(1);
+    preview.stepBack();
+    EXPECT_EQ(list.sliderPosition(), 0);
+    EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:00"));
+}
+
+TEST_F(PreviewFixture, AFileThatCannotBeOpenedLeavesThePreviewIdleWithTheReason) {
+    const QString path = addFile(QStringLiteral("gone.ogg"), 3 * Rate);
+    ASSERT_TRUE(QFile::remove(path));
+    preview.startFilePreview();
+    expectIdle();
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages.front().contains(QStringLiteral("gone.ogg")))
+        << prompt.messages.front().toStdString();
+}
+
+TEST_F(PreviewFixture, ASpanWithNothingToPlayStopsAtOnce) {
+    state.settings.splitMode = SplitMode::Custom;
+    addFile(QStringLiteral("past.ogg"), 3 * Rate);
+    // Stored by hand as a hand-edited list could hold it: past the file's end.
+    list.file(0).spans = {Span{10, 12}, Span{}};
+    list.file(0).spanCount = 1;
+    list.planCustom();
+    selectSpanRow(0);
+    preview.startSpanPreview();
+    expectIdle();
+    EXPECT_NE(list.spanStatus(0), QStringLiteral("Playing"));
+}
+
+TEST_F(PreviewFixture, WithoutASoundDeviceTheUserIsToldAndNothingStarts) {
+    addFile(QStringLiteral("mute.ogg"), 3 * Rate);
+    const QByteArray saved = qgetenv("SDL_AUDIODRIVER");
+    qputenv("SDL_AUDIODRIVER", "nosuchdriver");
+    preview.startFilePreview();
+    qputenv("SDL_AUDIODRIVER", saved);
+    expectIdle();
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(
+        prompt.messages.front().startsWith(QStringLiteral("No sound output device is available.")));
+}
+
+} // namespace
