@@ -513,6 +513,41 @@ INSTANTIATE_TEST_SUITE_P(
                                 true}),
     [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
 
+// --- preview -----------------------------------------------------------------------------------
+
+// The skin's Play starts a real preview (dummy driver); adding files, Split and
+// closing the window each end it first, without a question.
+class PreviewEndsTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PreviewEndsTest, BeforeTheNextCommand) {
+    constexpr int Rate = 8000;
+    showWindow();
+    const QString source = dir.filePath(QStringLiteral("tone.ogg"));
+    synth::writeOgg(source, Rate * 20, Rate, 1);
+    prompt.openFilesAnswers.push_back({source});
+    clickSkin("addfile");
+    ASSERT_EQ(jobs().rowCount(), 1);
+    clickSkin("play");
+    ASSERT_TRUE(s.previewing);
+
+    const QString command = QLatin1String(GetParam());
+    if (command == QLatin1String("close")) {
+        EXPECT_TRUE(w->close());
+    } else {
+        if (command == QLatin1String("addfile"))
+            prompt.openFilesAnswers.push_back({source});
+        else
+            s.settings.outputDir = dir.filePath(QStringLiteral("out"));
+        clickSkin(command.toLatin1().constData());
+    }
+    EXPECT_FALSE(s.previewing);
+    EXPECT_FALSE(s.reader.IsOpen());
+    EXPECT_TRUE(prompt.questions.isEmpty());
+    EXPECT_EQ(skin().timecaption->text(), QStringLiteral("00:00:00"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, PreviewEndsTest, ::testing::Values("addfile", "Split", "close"));
+
 // --- closing ----------------------------------------------------------------------------------
 
 TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey) {
