@@ -351,6 +351,8 @@ QString cliHelpText() {
                "Cuts pieces out of audio files (split) or joins audio files (join), writing\n"
                "Ogg Vorbis, with the same job list, planners and runs as Cadelo's window.\n"
                "info prints the length, format and tags of each FILE.\n"
+               "A FOLDER given as FILE stands for its Ogg files, in name order (its\n"
+               "subfolders are not entered), as the window's Add Folder adds them.\n"
                "\n"
                "Options of split and join:\n"
                "  --mode custom|time|count|unification\n"

@@ -1,10 +1,10 @@
 #include "cli/CliSession.h"
 
-#include "core/IniFile.h"
-#include "core/Settings.h"
 #include "cli/Terminal.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "joblist/TimeText.h"
 
 #include <QDir>
@@ -171,13 +171,36 @@ bool CliSession::prepareOutputDir() {
 // ---------------------------------------------------------------------------
 
 int CliSession::admitFiles() {
+    // Files and folders in the order given; a folder adds its own Ogg files
+    // as Add Folder does.
+    int refusedCount = 0;
     QStringList paths;
-    for (const QString& file : opts.files)
-        paths << absolute(file);
-    const QList<JobList::Refusal> refused = jobs.addFiles(paths);
-    for (const JobList::Refusal& refusal : refused)
-        prompt.information(refusal.message);
-    return int(refused.size());
+    const auto addPending = [&] {
+        for (const JobList::Refusal& refusal : jobs.addFiles(paths)) {
+            prompt.information(refusal.message);
+            ++refusedCount;
+        }
+        paths.clear();
+    };
+    for (const QString& file : opts.files) {
+        const QString path = absolute(file);
+        if (!QFileInfo(path).isDir()) {
+            paths << path;
+            continue;
+        }
+        addPending();
+        const int before = jobs.rowCount();
+        const QList<JobList::Refusal> refused = jobs.addFolder(path);
+        for (const JobList::Refusal& refusal : refused)
+            prompt.information(refusal.message);
+        refusedCount += int(refused.size());
+        if (refused.isEmpty() && jobs.rowCount() == before) {
+            prompt.information(QStringLiteral("%1 holds no Ogg file").arg(file));
+            ++refusedCount;
+        }
+    }
+    addPending();
+    return refusedCount;
 }
 
 bool CliSession::markOn(int row, const CliSpan& span) {

@@ -236,6 +236,8 @@ QString CommandTable::chooseJoinOutput() {
 }
 
 void CommandTable::stop() {
+    if (s.adding)
+        jobs.stopAdding();
     if (s.previewing)
         stopPreview();
     if (s.converting)
@@ -296,8 +298,18 @@ void CommandTable::addFilesItem() {
 }
 
 void CommandTable::addFolderItem() {
-    if (!busy())
-        call(hooks.addFolder);
+    if (busy())
+        return;
+    QString folder;
+    if (hooks.chooseAddFolder)
+        folder = hooks.chooseAddFolder();
+    else if (s.prompt)
+        folder = s.prompt->pickFolder(s.settings.outputDir);
+    if (folder.isEmpty())
+        return;
+    for (const JobList::Refusal& refusal : jobs.addFolder(folder))
+        if (!refusal.message.isEmpty())
+            s.inform(refusal.message);
 }
 
 void CommandTable::clearItem() {

@@ -22,7 +22,9 @@ struct CommandHooks {
     std::function<void()> showSettings;  // the settings dialog, modal
     std::function<void()> showTagDialog; // the tag dialog, modal
     std::function<void()> showAbout;     // the about dialog, not modal
-    std::function<void()> addFolder;
+    // The folder picker for Add Folder; empty: the prompt's folder dialog.
+    // An empty answer adds nothing.
+    std::function<QString()> chooseAddFolder;
     std::function<void()> closeWindow;
 
     std::function<void()> startFilePreview;

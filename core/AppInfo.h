@@ -17,13 +17,13 @@ inline QString aboutVersion() {
     return QStringLiteral("3.00");
 }
 inline QString homePage() {
-    return QStringLiteral("https://cadelo.example.org/");
+    return QStringLiteral("https://cadelo.org/");
 }
 inline QString salesMail() {
-    return QStringLiteral("sales@cadelo.example.org");
+    return QStringLiteral("sales@cadelo.org");
 }
 inline QString supportMail() {
-    return QStringLiteral("support@cadelo.example.org");
+    return QStringLiteral("support@cadelo.org");
 }
 
 } // namespace AppInfo

@@ -6,6 +6,7 @@
 #include "core/MainState.h"
 #include "joblist/TimeText.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <exception>
@@ -146,6 +147,48 @@ QList<JobList::Refusal> JobList::addFiles(const QStringList& paths, int floor) {
     if (paths.isEmpty())
         return refused;
 
+    beginAdding();
+    AddingGuard adding(s);
+    for (const QString& path : paths) {
+        if (m_stopAdding)
+            break;
+        admitOne(path, floor, false, refused);
+    }
+    finishAdding();
+    return refused;
+}
+
+QList<JobList::Refusal> JobList::addFolder(const QString& folder) {
+    QList<Refusal> refused;
+    if (s.adding || s.converting || folder.isEmpty())
+        return refused;
+
+    beginAdding();
+    AddingGuard adding(s);
+    // Only the folder's own Ogg files, in name order so that numbered tracks
+    // come in their order; the folder's subfolders are not entered.
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& entry : entries) {
+        s.pumpEvents();
+        s.pumpEvents();
+        if (m_stopAdding)
+            break;
+        if (entry.suffix().toLower() != QLatin1String("ogg"))
+            continue;
+        admitOne(entry.filePath(), AddFolderFloor, true, refused);
+    }
+    finishAdding();
+    return refused;
+}
+
+void JobList::stopAdding() {
+    if (s.adding)
+        m_stopAdding = true;
+}
+
+void JobList::beginAdding() {
+    m_stopAdding = false;
     if (s.previewing) {
         if (stopPreview) {
             stopPreview();
@@ -154,28 +197,31 @@ QList<JobList::Refusal> JobList::addFiles(const QStringList& paths, int floor) {
             s.previewing = false;
         }
     }
+}
 
-    AddingGuard adding(s);
-    for (const QString& path : paths) {
-        const QString name = QFileInfo(path).fileName();
-        try {
-            admitFile(path, floor);
-            if (m_files.row(m_files.rowCount() - 1).seconds == 0) {
-                m_files.remove(m_files.rowCount() - 1);
-                refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});
-            }
-        } catch (const std::exception&) {
-            // AudioError is a std::runtime_error: one handler covers the reader
-            // and anything else that failed while the file was measured.
-            AudioFile& reader = s.reader;
-            if (reader.IsOpen())
-                reader.Close();
-            reader.SetEnabled(false);
-            reader.SetEnabled(true);
-            refused.append({path, name + QStringLiteral(" this File is not supported.")});
+void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
+                       QList<Refusal>& refused) {
+    const QString name = QFileInfo(path).fileName();
+    try {
+        admitFile(path, floor);
+        if (!keepUnderASecond && m_files.row(m_files.rowCount() - 1).seconds == 0) {
+            m_files.remove(m_files.rowCount() - 1);
+            refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});
         }
+    } catch (const std::exception&) {
+        // AudioError is a std::runtime_error: one handler covers the reader
+        // and anything else that failed while the file was measured.
+        AudioFile& reader = s.reader;
+        if (reader.IsOpen())
+            reader.Close();
+        reader.SetEnabled(false);
+        reader.SetEnabled(true);
+        refused.append({path, name + QStringLiteral(" this File is not supported.")});
     }
+}
 
+void JobList::finishAdding() {
+    m_stopAdding = false;
     if (m_files.rowCount() > 0) {
         if (selectedRow() < 0)
             selectRow(0);
@@ -184,14 +230,12 @@ QList<JobList::Refusal> JobList::addFiles(const QStringList& paths, int floor) {
         s.selectedFile = std::max(0, selectedRow());
     }
     refreshTotal();
-    return refused;
 }
 
 void JobList::moveFile(int step) {
     const int from = selectedRow();
     const int to = from + step;
-    if (from < 0 || !m_files.contains(to) || (step != -1 && step != 1) || s.converting ||
-        s.adding)
+    if (from < 0 || !m_files.contains(to) || (step != -1 && step != 1) || s.converting || s.adding)
         return;
     // The previewed file stays the previewed file wherever it moves.
     if (from == s.previewFile)
@@ -434,8 +478,7 @@ bool JobList::addSpan(int row, Span span, QString* message) {
             *message = text;
         return false;
     };
-    if (s.settings.splitMode != SplitMode::Custom &&
-        s.settings.splitMode != SplitMode::Unification)
+    if (s.settings.splitMode != SplitMode::Custom && s.settings.splitMode != SplitMode::Unification)
         return refuse(modeRefusedText());
     if (!m_files.contains(edited) || m_files.row(edited).usableSpanCount() < 1)
         return refuse(QString());
@@ -443,8 +486,8 @@ bool JobList::addSpan(int row, Span span, QString* message) {
         return refuse(reversedSpanText());
 
     FileRow& r = m_files.row(edited);
-    const bool shown = editedRow(selectedRow()) == edited &&
-                       m_spans.rowCount() == r.usableSpanCount();
+    const bool shown =
+        editedRow(selectedRow()) == edited && m_spans.rowCount() == r.usableSpanCount();
     const int open = r.usableSpanCount() - 1;
     r.spans.resize(size_t(open + 1));
     r.spans[size_t(open)] = span;
@@ -466,8 +509,8 @@ bool JobList::setSpan(int row, int index, Span span) {
     FileRow& r = m_files.row(edited);
     if (index < 0 || index >= r.usableSpanCount())
         return false;
-    const bool shown = editedRow(selectedRow()) == edited &&
-                       m_spans.rowCount() == r.usableSpanCount();
+    const bool shown =
+        editedRow(selectedRow()) == edited && m_spans.rowCount() == r.usableSpanCount();
     r.spans[size_t(index)] = span;
     if (shown)
         m_spans.setSpan(index, span);
@@ -571,8 +614,7 @@ void JobList::confirmSpan() {
 void JobList::removeSelectedSpan() {
     if (s.adding || s.converting)
         return;
-    if (s.settings.splitMode != SplitMode::Custom &&
-        s.settings.splitMode != SplitMode::Unification)
+    if (s.settings.splitMode != SplitMode::Custom && s.settings.splitMode != SplitMode::Unification)
         return;
     const int i = selectedSpanRow();
     if (selectedRow() < 0 || i < 0)

@@ -46,6 +46,11 @@ class JobList : public QObject {
     // shorter than a second is refused. Refused while adding or converting
     // (then every file comes back refused with an empty message).
     QList<Refusal> addFiles(const QStringList& paths, int floor = AddFilesFloor);
+    // Admits the Ogg files of one folder (by lower-cased extension, in name
+    // order, not its subfolders), as addFiles does, except that a file under
+    // one second is kept. Stop (stopAdding) ends it between two files.
+    QList<Refusal> addFolder(const QString& folder);
+    void stopAdding();
     // Appends a row for `path` and measures the file. Throws (AudioError or
     // std::runtime_error) when the file cannot be opened; the row is then gone.
     void admitFile(const QString& path, int floor);
@@ -125,6 +130,10 @@ class JobList : public QObject {
     void fileListFocusRequested();
 
   private:
+    void beginAdding();
+    // Admits `path` or adds to `refused` why not.
+    void admitOne(const QString& path, int floor, bool keepUnderASecond, QList<Refusal>& refused);
+    void finishAdding();
     bool beginPlanning();
     void planStored(const FileRow& r);
     // The row whose span list the hand commands and span edits use for `row`.
@@ -144,5 +153,6 @@ class JobList : public QObject {
     int m_sliderMax = 100;
     int m_sliderPage = 0;
     int m_sliderPosition = 0;
+    bool m_stopAdding = false;
     QString m_positionText;
 };

@@ -605,6 +605,29 @@ TEST_F(CliFixture, AFileWhosePiecesCannotBeWrittenFailsAndTheFilesAfterItAreStil
     EXPECT_EQ(outputFiles(folder).size(), 5);
 }
 
+// A folder stands for its own Ogg files, in name order.
+TEST_F(CliFixture, AFolderAddsItsOggFilesAndAnEmptyOneIsRefused) {
+    const QString folder = dir.filePath(QStringLiteral("src/album"));
+    QDir().mkpath(folder + QStringLiteral("/sub"));
+    synth::writeOgg(folder + QStringLiteral("/b.OGG"), Rate);
+    synth::writeOgg(folder + QStringLiteral("/a.ogg"), Rate);
+    synth::writeOgg(folder + QStringLiteral("/sub/c.ogg"), Rate);
+    const QString empty = dir.filePath(QStringLiteral("src/empty"));
+    QDir().mkpath(empty);
+
+    CliResult r = run(withSettings(QStringLiteral("info"), {folder}));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList paths = r.outLines().filter(QStringLiteral("path: "));
+    EXPECT_EQ(paths, (QStringList{QStringLiteral("path: ") + folder + QStringLiteral("/a.ogg"),
+                                  QStringLiteral("path: ") + folder + QStringLiteral("/b.OGG")}));
+
+    r = run(withSettings(QStringLiteral("split"),
+                         {QStringLiteral("--pieces"), QStringLiteral("1"), empty}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("holds no Ogg file"))) << r.err.toStdString();
+    EXPECT_TRUE(outputFiles(outDir).isEmpty());
+}
+
 // A disk that refuses the output: the system's reason, nothing printed and
 // nothing left, neither under the final name nor as a temporary.
 class CliWriteRefused : public CliFixture, public ::testing::WithParamInterface<const char*> {};
@@ -620,7 +643,8 @@ TEST_P(CliWriteRefused, EndsTheRunWithTheSystemsReasonAndLeavesNoFile) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("File too large"))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
-    EXPECT_TRUE(outputFiles(outDir).isEmpty()) << outputFiles(outDir).join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(outputFiles(outDir).isEmpty())
+        << outputFiles(outDir).join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(hashOf(src), before);
 }
 

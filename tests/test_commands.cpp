@@ -65,7 +65,10 @@ class CommandTest : public ::testing::Test {
         h.showSettings = record("settings");
         h.showTagDialog = record("tags");
         h.showAbout = record("about");
-        h.addFolder = record("addFolder");
+        h.chooseAddFolder = [this] {
+            calls << QStringLiteral("addFolder");
+            return QString();
+        };
         h.closeWindow = record("close");
         h.startFilePreview = record("filePreview");
         h.startSpanPreview = record("spanPreview");

@@ -380,3 +380,57 @@ TEST_F(SourceListTest, EveryFileFailingLeavesAnEmptyListWithoutSelection) {
 }
 
 } // namespace
+
+// --- adding a folder ------------------------------------------------------------------
+
+namespace {
+
+class AddFolderTest : public SourceListTest {
+  protected:
+    // A folder of Ogg files under other names and kinds, with a subfolder.
+    QString makeFolder() {
+        const QString folder = path(QStringLiteral("folder"));
+        QDir(folder).mkpath(QStringLiteral("sub"));
+        for (const char* name : {"short.ogg", "hundred.ogg", "broken.ogg"})
+            QFile::copy(path(QLatin1String(name)), folder + QLatin1Char('/') + QLatin1String(name));
+        QFile::copy(path(QStringLiteral("f0.ogg")), folder + QStringLiteral("/Song.OGG"));
+        QFile::copy(path(QStringLiteral("f1.ogg")), folder + QStringLiteral("/sub/deeper.ogg"));
+        QFile notes(folder + QStringLiteral("/notes.txt"));
+        EXPECT_TRUE(notes.open(QIODevice::WriteOnly));
+        return folder;
+    }
+};
+
+TEST_F(AddFolderTest, AddsTheFoldersOwnOggFilesAndRefusesOnlyTheUnreadableOne) {
+    list.addFiles({path(QStringLiteral("f2.ogg"))});
+    const QString folder = makeFolder();
+    const QList<JobList::Refusal> refused = list.addFolder(folder);
+
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_EQ(refused.front().message, QStringLiteral("broken.ogg this File is not supported."));
+    // The earlier row first, then the folder's in name order: no text file,
+    // nothing from the subfolder, the capitalised extension taken.
+    ASSERT_EQ(list.rowCount(), 4);
+    EXPECT_EQ(list.caption(0), QStringLiteral("f2.ogg"));
+    EXPECT_EQ(list.caption(1), QStringLiteral("hundred.ogg"));
+    EXPECT_EQ(list.caption(2), QStringLiteral("short.ogg"));
+    EXPECT_EQ(list.caption(3), QStringLiteral("Song.OGG"));
+    // Under a second is kept when found in a folder; the folder's floor applies.
+    EXPECT_EQ(cellText(list.fileModel(), 2, 1), QStringLiteral("00:00:00"));
+    EXPECT_EQ(list.file(1).sliderRange, JobList::AddFolderFloor);
+    EXPECT_EQ(list.file(0).sliderRange, JobList::AddFilesFloor);
+}
+
+TEST_F(AddFolderTest, StopEndsItBetweenTwoFiles) {
+    const QString folder = makeFolder();
+    int pumps = 0;
+    state.pump = [&] {
+        if (++pumps == 3)
+            list.stopAdding();
+    };
+    list.addFolder(folder);
+    EXPECT_LT(list.rowCount(), 3);
+    EXPECT_FALSE(state.adding);
+}
+
+} // namespace

@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 #include "audio/MulDiv.h"
 #include "skin/SkinObject.h"
+#include "ui/FolderDialog.h"
 #include "ui/SkinIcons.h"
 #include "ui/SkinView.h"
 #include "ui/WidgetPrompt.h"
@@ -333,6 +334,11 @@ void MainWindow::wireHooks() {
         m_fmAbout->activateWindow();
     };
     h.closeWindow = [this] { close(); };
+    h.chooseAddFolder = [this] {
+        auto* picker = qobject_cast<FolderDialog*>(m_fmDir.data());
+        return picker ? picker->choose(QStringLiteral("Add File Directory"))
+                      : (s.prompt ? s.prompt->pickFolder(s.settings.outputDir) : QString());
+    };
 
     h.startFilePreview = [this] { m_preview.startFilePreview(); };
     h.startSpanPreview = [this] { m_preview.startSpanPreview(); };
@@ -464,4 +470,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         guarded([this] { m_jobs.selectSpan(); });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::replanSelectedFile() {
+    // New settings change the plan of the file shown and the total.
+    if (m_jobs.selectedRow() >= 0)
+        m_jobs.plan();
+    m_jobs.refreshTotal();
 }

@@ -33,6 +33,8 @@ class MainWindow : public QWidget {
     ~MainWindow() override;
 
     // The dialogs created after the window; the commands open them.
+    // After the settings dialog's "Ok": the selected file planned anew.
+    void replanSelectedFile();
     void setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3);
     // The skin description read at the first show (the shipped one by default).
     void setSkinPath(const QString& path) { m_skinPath = path; }
