@@ -266,6 +266,7 @@ void JobList::removeFile() {
 
     if (m_files.rowCount() == 0) {
         m_spans.clear();
+        showNoFile();
         refreshTotal();
         return;
     }
@@ -285,8 +286,16 @@ void JobList::clearList() {
         return;
     m_files.clear();
     m_spans.clear();
+    showNoFile();
     emit instructionsVisibleChanged(true);
     refreshTotal();
+}
+
+void JobList::showNoFile() {
+    // No file is shown: nothing may still name the last one.
+    m_sliderPosition = 0;
+    emit currentFileChanged(QString());
+    setPositionText(formatTime(0));
 }
 
 // ---------------------------------------------------------------------------

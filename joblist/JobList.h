@@ -134,6 +134,7 @@ class JobList : public QObject {
     // Admits `path` or adds to `refused` why not.
     void admitOne(const QString& path, int floor, bool keepUnderASecond, QList<Refusal>& refused);
     void finishAdding();
+    void showNoFile();
     bool beginPlanning();
     void planStored(const FileRow& r);
     // The row whose span list the hand commands and span edits use for `row`.

@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -360,6 +361,43 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     // A click on the empty space under the rows still counts as a file click.
     click(w->fileView->viewport(), QPoint(10, w->fileView->viewport()->height() - 5));
     EXPECT_FALSE(s.spanListActive);
+}
+
+// What the window shows is always what Begin, End, OK and the menu act on.
+TEST_F(MainWindowTest, KeysRightClicksAndClearKeepTheShownFileTheEditedOne) {
+    showWindow();
+    addRow(QStringLiteral("first.ogg"), 30);
+    addRow(QStringLiteral("second.ogg"), 40);
+    QApplication::processEvents();
+    click(w->fileView->viewport(),
+          w->fileView->visualRect(jobs().fileModel().index(0, 0)).center());
+    ASSERT_EQ(s.selectedFile, 0);
+
+    // Down selects the next file as a click would.
+    w->fileView->setFocus();
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent key(type, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(w->fileView, &key);
+    }
+    EXPECT_EQ(s.selectedFile, 1);
+    EXPECT_EQ(skin().nm->text(), jobs().file(1).path);
+
+    // A right click on the span list makes it the list the menu's Clear acts on.
+    const QPoint onSpan = w->spanView->visualRect(jobs().spanModel().index(0, 0)).center();
+    emit w->spanView->customContextMenuRequested(onSpan);
+    QApplication::processEvents();
+    for (QMenu* menu : w->findChildren<QMenu*>())
+        menu->hide();
+    EXPECT_TRUE(s.spanListActive);
+    w->commands().clearItem();
+    EXPECT_EQ(jobs().rowCount(), 2);
+
+    // Clearing the files leaves no label naming one of them.
+    s.spanListActive = false;
+    w->commands().clearItem();
+    EXPECT_EQ(jobs().rowCount(), 0);
+    EXPECT_TRUE(skin().nm->text().isEmpty());
+    EXPECT_EQ(skin().timecaption->text(), QStringLiteral("00:00:00"));
 }
 
 TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {

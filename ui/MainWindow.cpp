@@ -1,11 +1,11 @@
 // The main window (see MainWindow.h).
 #include "ui/MainWindow.h"
 
+#include "audio/MulDiv.h"
 #include "core/AppInfo.h"
 #include "core/IniFile.h"
 #include "core/MainState.h"
 #include "core/Settings.h"
-#include "audio/MulDiv.h"
 #include "skin/SkinObject.h"
 #include "ui/FolderDialog.h"
 #include "ui/SkinIcons.h"
@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -84,8 +85,7 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       s(state), m_jobs(state), m_conversion(state, m_jobs), m_preview(state, m_jobs),
-      m_commands(state, m_jobs),
-      m_skinPath(defaultSkinPath()) {
+      m_commands(state, m_jobs), m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(AppInfo::productName());
     setFixedSize(ClientWidth, ClientHeight);
@@ -183,6 +183,8 @@ MainWindow::~MainWindow() {
     // views go, and the views go before the job list's models do.
     fileView->viewport()->removeEventFilter(this);
     spanView->viewport()->removeEventFilter(this);
+    fileView->removeEventFilter(this);
+    spanView->removeEventFilter(this);
     delete fileView;
     fileView = nullptr;
     delete spanView;
@@ -207,9 +209,8 @@ void MainWindow::createLists() {
 
     applyListColumns();
     // A model that is rebuilt from scratch forgets the views' column set-up.
-    for (QAbstractItemModel* model :
-         {static_cast<QAbstractItemModel*>(&m_jobs.fileModel()),
-          static_cast<QAbstractItemModel*>(&m_jobs.spanModel())})
+    for (QAbstractItemModel* model : {static_cast<QAbstractItemModel*>(&m_jobs.fileModel()),
+                                      static_cast<QAbstractItemModel*>(&m_jobs.spanModel())})
         connect(model, &QAbstractItemModel::modelReset, this, &MainWindow::applyListColumns);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&m_jobs.fileModel(), signal, this, &MainWindow::fitNameColumn);
@@ -218,8 +219,19 @@ void MainWindow::createLists() {
     // are watched rather than the views' clicked signal.
     fileView->viewport()->installEventFilter(this);
     spanView->viewport()->installEventFilter(this);
+    // Moving through a list with the keys selects as a click does, so what
+    // is shown is always what Begin, End and OK edit.
+    fileView->installEventFilter(this);
+    spanView->installEventFilter(this);
     for (QTableView* view : {fileView, spanView}) {
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            // The menu acts on the list it opens over, as a left click would.
+            guarded([&] {
+                if (view == fileView)
+                    m_jobs.selectFile();
+                else
+                    m_jobs.selectSpan();
+            });
             p_lv->popup(view->viewport()->mapToGlobal(pos));
         });
     }
@@ -457,6 +469,24 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
+namespace {
+
+bool movesSelection(const QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return !key->isAutoRepeat();
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool onFiles = fileView && watched == fileView->viewport();
     const bool onSpans = spanView && watched == spanView->viewport();
@@ -468,6 +498,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { m_jobs.selectSpan(); });
     } else if (onSpans && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { m_jobs.selectSpan(); });
+    } else if ((watched == fileView || watched == spanView) &&
+               event->type() == QEvent::KeyRelease &&
+               movesSelection(static_cast<QKeyEvent*>(event))) {
+        if (watched == fileView)
+            guarded([this] { m_jobs.selectFile(); });
+        else
+            guarded([this] { m_jobs.selectSpan(); });
     }
     return QWidget::eventFilter(watched, event);
 }
