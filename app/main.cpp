@@ -1,23 +1,33 @@
 // The program's entry: one copy per user and display, the windows created
 // once in their order, the main window shown, the event loop run.
 #include "core/AppInfo.h"
+#include "core/ArgumentChannel.h"
 #include "core/MainState.h"
 #include "core/Resources.h"
 #include "core/SingleInstance.h"
-#include "ui/MainWindow.h"
 #include "ui/AboutDialog.h"
 #include "ui/FolderDialog.h"
+#include "ui/MainWindow.h"
 #include "ui/SettingsDialog.h"
 #include "ui/TagEditDialog.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     // Before anything is shown: a second copy ends silently and leaves the
     // first one alone.
     SingleInstance instance(AppInfo::applicationTitle());
-    if (!instance.tryLock())
+    const QString channelName = instance.lockPath() + QStringLiteral(".socket");
+    if (!instance.tryLock()) {
+        // The running copy takes this start's files and comes to the front;
+        // without files a second start ends as quietly as ever.
+        if (argc > 1) {
+            QCoreApplication sender(argc, argv);
+            ArgumentChannel::send(channelName, QCoreApplication::arguments().mid(1));
+        }
         return 0;
+    }
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(AppInfo::productName());
@@ -51,5 +61,12 @@ int main(int argc, char** argv) {
         mainWindow.reportError(e);
     }
     mainWindow.show();
+
+    ArgumentChannel channel;
+    QObject::connect(&channel, &ArgumentChannel::received, &mainWindow, &MainWindow::addPaths);
+    channel.listen(channelName);
+    const QStringList startPaths = QCoreApplication::arguments().mid(1);
+    if (!startPaths.isEmpty())
+        QTimer::singleShot(0, &mainWindow, [&] { mainWindow.addPaths(startPaths); });
     return app.exec();
 }

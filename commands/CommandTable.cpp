@@ -290,6 +290,15 @@ void CommandTable::addFilesFromDialog() {
             s.inform(refusal.message);
 }
 
+bool CommandTable::addPaths(const QStringList& paths) {
+    if (busy())
+        return false;
+    for (const JobList::Refusal& refusal : jobs.addPaths(paths))
+        if (!refusal.message.isEmpty())
+            s.inform(refusal.message);
+    return true;
+}
+
 // --- pop-up menu items -------------------------------------------------------------
 
 void CommandTable::addFilesItem() {

@@ -83,6 +83,9 @@ class CommandTable {
     void homePage();
     // The open dialog, then the chosen files added; a message for each refused one.
     void addFilesFromDialog();
+    // Files and folders from outside the window; false (nothing added) while a
+    // run or an add is under way.
+    bool addPaths(const QStringList& paths);
     // The save dialog for the join's output, with the question before an
     // existing file is replaced; empty when there is nothing to join, the
     // dialog is cancelled or the file is not to be replaced.
@@ -102,16 +105,13 @@ class CommandTable {
     void joinItem();
     void aboutItem();
 
-  private:
     // A run or an add loop is pumping events: nothing may start or change the list.
     bool busy() const;
-    void takeSliderPosition();
-
-  public:
     // Begin and End: the open span's bound at the slider's time.
     void markBound(JobList& list, bool begin);
 
   private:
+    void takeSliderPosition();
 
     MainState& s;
     JobList& jobs;

@@ -182,6 +182,26 @@ QList<JobList::Refusal> JobList::addFolder(const QString& folder) {
     return refused;
 }
 
+QList<JobList::Refusal> JobList::addPaths(const QStringList& paths) {
+    QList<Refusal> refused;
+    QStringList files;
+    const auto addPendingFiles = [&] {
+        if (!files.isEmpty())
+            refused += addFiles(files);
+        files.clear();
+    };
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files << path;
+            continue;
+        }
+        addPendingFiles();
+        refused += addFolder(path);
+    }
+    addPendingFiles();
+    return refused;
+}
+
 void JobList::stopAdding() {
     if (s.adding)
         m_stopAdding = true;

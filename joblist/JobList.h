@@ -51,6 +51,9 @@ class JobList : public QObject {
     // one second is kept. Stop (stopAdding) ends it between two files.
     QList<Refusal> addFolder(const QString& folder);
     void stopAdding();
+    // Files and folders from outside (the command line, a drop), in their
+    // order: files as addFiles admits them, folders as addFolder does.
+    QList<Refusal> addPaths(const QStringList& paths);
     // Appends a row for `path` and measures the file. Throws (AudioError or
     // std::runtime_error) when the file cannot be opened; the row is then gone.
     void admitFile(const QString& path, int floor);

@@ -1,1 +1,83 @@
-#include <gtest/gtest.h>
+// The folder picker and the about dialog: what "Ok", "Cancel" and "New Folder"
+// leave behind, and the links going through the prompt.
+#include "core/AppInfo.h"
+#include "core/IniFile.h"
+#include "core/MainState.h"
+#include "support/IniFixture.h"
+#include "support/ScriptedPrompt.h"
+#include "ui/AboutDialog.h"
+#include "ui/FolderDialog.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+class DialogTest : public IniFixture {
+  protected:
+    void SetUp() override {
+        writeRaw("[Output]\nDir=/before\n");
+        state.ini = std::make_unique<IniFile>(path());
+        state.prompt = &prompt;
+        QDir(dir.path()).mkpath(QStringLiteral("music/album"));
+        folder = dir.filePath(QStringLiteral("music"));
+    }
+    QString storedDir() const {
+        return state.ini->readString(QStringLiteral("Output"), QStringLiteral("Dir"), {});
+    }
+
+    MainState state;
+    ScriptedPrompt prompt;
+    QString folder;
+};
+
+TEST_F(DialogTest, OkWritesTheFolderAtOnceAndTellsWhoListens) {
+    FolderDialog picker(state);
+    QStringList chosen;
+    QObject::connect(&picker, &FolderDialog::folderChosen,
+                     [&](const QString& path) { chosen << path; });
+    picker.selectFolder(folder);
+    QTimer::singleShot(0, &picker, &FolderDialog::ok);
+    EXPECT_EQ(picker.choose(QStringLiteral("Add File Directory")), folder);
+    EXPECT_EQ(picker.windowTitle(), QStringLiteral("Add File Directory"));
+    EXPECT_EQ(storedDir(), folder); // no separator added
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen.front(), folder);
+}
+
+TEST_F(DialogTest, CancelChoosesNothingAndWritesNothing) {
+    FolderDialog picker(state);
+    QStringList chosen;
+    QObject::connect(&picker, &FolderDialog::folderChosen,
+                     [&](const QString& path) { chosen << path; });
+    picker.selectFolder(folder);
+    QTimer::singleShot(0, &picker, &FolderDialog::cancel);
+    EXPECT_TRUE(picker.choose(QStringLiteral("Output Directory")).isEmpty());
+    EXPECT_EQ(storedDir(), QStringLiteral("/before"));
+    EXPECT_TRUE(chosen.isEmpty());
+}
+
+TEST_F(DialogTest, NewFolderTwiceMakesOneAndKeepsTheSelection) {
+    FolderDialog picker(state);
+    picker.selectFolder(folder);
+    picker.newFolder();
+    picker.newFolder();
+    const QStringList children = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    EXPECT_EQ(children, (QStringList{QStringLiteral("album"), QStringLiteral("New Folder")}));
+    EXPECT_EQ(picker.selectedFolder(), folder);
+}
+
+TEST_F(DialogTest, AboutLinksOpenThroughThePrompt) {
+    AboutDialog about(state);
+    EXPECT_EQ(about.Label47->text(), QStringLiteral("3.00"));
+    about.Label6Click();
+    about.Label2Click();
+    about.Label3Click();
+    EXPECT_EQ(prompt.openedUrls,
+              (QList<QUrl>{QUrl(AppInfo::homePage()),
+                           QUrl(QStringLiteral("mailto:") + AppInfo::salesMail()),
+                           QUrl(QStringLiteral("mailto:") + AppInfo::supportMail())}));
+}
+
+} // namespace

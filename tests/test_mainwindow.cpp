@@ -26,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -398,6 +399,34 @@ TEST_F(MainWindowTest, KeysRightClicksAndClearKeepTheShownFileTheEditedOne) {
     EXPECT_EQ(jobs().rowCount(), 0);
     EXPECT_TRUE(skin().nm->text().isEmpty());
     EXPECT_EQ(skin().timecaption->text(), QStringLiteral("00:00:00"));
+}
+
+// Files dropped on a list are added in order; nothing is taken during a run.
+TEST_F(MainWindowTest, DroppedFilesAreAddedExceptDuringARun) {
+    showWindow();
+    QStringList paths;
+    for (const char* name : {"b.ogg", "a.ogg"}) {
+        paths << dir.filePath(QLatin1String(name));
+        synth::writeOgg(paths.last(), 8000 * 2, 8000, 1);
+    }
+    const auto drop = [&](QWidget* target) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(paths[0]), QUrl::fromLocalFile(paths[1])});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+        return enter.isAccepted() && event.isAccepted();
+    };
+    s.converting = true;
+    EXPECT_FALSE(drop(w->fileView->viewport()));
+    EXPECT_EQ(jobs().rowCount(), 0);
+    s.converting = false;
+    EXPECT_TRUE(drop(w->spanView->viewport()));
+    ASSERT_EQ(jobs().rowCount(), 2);
+    EXPECT_EQ(jobs().file(0).path, paths[0]);
+    EXPECT_EQ(jobs().file(1).path, paths[1]);
 }
 
 TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {

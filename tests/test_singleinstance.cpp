@@ -1,9 +1,11 @@
 // One copy per user and display: the lock itself, and two starts of the real
 // program under the offscreen platform.
+#include "core/ArgumentChannel.h"
 #include "core/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -11,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <future>
 #include <gtest/gtest.h>
 
 namespace {
@@ -196,3 +199,31 @@ TEST_F(TwoStarts, ACrashedCopyDoesNotBlockTheNextStart) {
 }
 
 } // namespace
+
+// A second start's files reach the running copy whole, in order, made absolute.
+TEST(ArgumentChannel, HandsTheSecondStartsPathsToTheRunningCopy) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = dir.filePath(QStringLiteral("lock.socket"));
+    ArgumentChannel running;
+    ASSERT_TRUE(running.listen(name));
+    QStringList got;
+    QObject::connect(&running, &ArgumentChannel::received,
+                     [&](const QStringList& paths) { got = paths; });
+
+    const QStringList sent = {QStringLiteral("/music/Café – Live.ogg"),
+                              QStringLiteral("relative/Кино 東京.mp3"), QStringLiteral("/music")};
+    auto sending =
+        std::async(std::launch::async, [&] { return ArgumentChannel::send(name, sent, 5000); });
+    QElapsedTimer t;
+    t.start();
+    while (got.isEmpty() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (sending.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(sending.get());
+    EXPECT_EQ(got, (QStringList{sent[0], QDir::current().absoluteFilePath(sent[1]), sent[2]}));
+
+    // Nobody listening: the second start gives up instead of hanging.
+    EXPECT_FALSE(ArgumentChannel::send(dir.filePath(QStringLiteral("none.socket")), sent, 500));
+}

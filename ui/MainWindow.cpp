@@ -15,10 +15,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDropEvent>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -223,6 +225,11 @@ void MainWindow::createLists() {
     // is shown is always what Begin, End and OK edit.
     fileView->installEventFilter(this);
     spanView->installEventFilter(this);
+    // Files and folders dropped on either list are added.
+    fileView->setAcceptDrops(true);
+    fileView->viewport()->setAcceptDrops(true);
+    spanView->setAcceptDrops(true);
+    spanView->viewport()->setAcceptDrops(true);
     for (QTableView* view : {fileView, spanView}) {
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
             // The menu acts on the list it opens over, as a left click would.
@@ -471,6 +478,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 namespace {
 
+QStringList droppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data)
+        return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
 bool movesSelection(const QKeyEvent* key) {
     switch (key->key()) {
     case Qt::Key_Up:
@@ -490,6 +507,21 @@ bool movesSelection(const QKeyEvent* key) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool onFiles = fileView && watched == fileView->viewport();
     const bool onSpans = spanView && watched == spanView->viewport();
+    if ((onFiles || onSpans) &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = droppedPaths(drop->mimeData());
+        // Refused while a run or an add is under way: the cursor says so.
+        if (paths.isEmpty() || m_commands.busy()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            guarded([&] { m_commands.addPaths(paths); });
+        return true;
+    }
     if ((onFiles || onSpans) && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (onFiles)
@@ -514,4 +546,12 @@ void MainWindow::replanSelectedFile() {
     if (m_jobs.selectedRow() >= 0)
         m_jobs.plan();
     m_jobs.refreshTotal();
+}
+
+void MainWindow::addPaths(const QStringList& paths) {
+    if (!paths.isEmpty())
+        guarded([&] { m_commands.addPaths(paths); });
+    showNormal();
+    raise();
+    activateWindow();
 }

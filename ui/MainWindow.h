@@ -33,6 +33,10 @@ class MainWindow : public QWidget {
     ~MainWindow() override;
 
     // The dialogs created after the window; the commands open them.
+    // Files and folders from outside (command line, another start, a drop)
+    // added as the open dialog and Add Folder add them; the window comes up.
+    void addPaths(const QStringList& paths);
+
     // After the settings dialog's "Ok": the selected file planned anew.
     void replanSelectedFile();
     void setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3);
