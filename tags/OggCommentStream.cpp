@@ -1,1 +1,420 @@
 #include "tags/OggCommentStream.h"
+
+#include "audio/VorbisHeaderCheck.h"
+
+#include <cstdint>
+#include <cstring>
+#include <ogg/ogg.h>
+#include <vector>
+#include <vorbis/codec.h>
+
+namespace {
+
+// Input is read in blocks of this size. What is held until the Vorbis headers
+// are complete may not grow beyond the cap: a stream that never finishes its
+// headers would otherwise be gathered into memory whole.
+constexpr long kReadChunk = 64 * 1024;
+constexpr qint64 kHeaderCap = qint64(128) * 1024 * 1024;
+
+struct OggSync {
+    ogg_sync_state s;
+    OggSync() { ogg_sync_init(&s); }
+    ~OggSync() { ogg_sync_clear(&s); }
+    OggSync(const OggSync&) = delete;
+    OggSync& operator=(const OggSync&) = delete;
+};
+
+struct OggStream {
+    ogg_stream_state s;
+    explicit OggStream(int serial) { ogg_stream_init(&s, serial); }
+    ~OggStream() { ogg_stream_clear(&s); }
+    OggStream(const OggStream&) = delete;
+    OggStream& operator=(const OggStream&) = delete;
+};
+
+struct VorbisHeaders {
+    vorbis_info info;
+    vorbis_comment comment;
+    VorbisHeaders() {
+        vorbis_info_init(&info);
+        vorbis_comment_init(&comment);
+    }
+    ~VorbisHeaders() {
+        vorbis_comment_clear(&comment);
+        vorbis_info_clear(&info);
+    }
+    VorbisHeaders(const VorbisHeaders&) = delete;
+    VorbisHeaders& operator=(const VorbisHeaders&) = delete;
+};
+
+std::uint32_t readLe32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+void appendLe32(QByteArray& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.append(char((v >> (8 * i)) & 0xFF));
+}
+
+// A stream's first page starts with its first packet, so the page's body
+// tells whether the stream is Vorbis.
+bool startsVorbisStream(const ogg_page& page) {
+    return ogg_page_bos(&page) && page.body_len >= 7 && page.body[0] == 1 &&
+           std::memcmp(page.body + 1, "vorbis", 6) == 0;
+}
+
+// Whether the page's last packet ends on it rather than running on into the
+// next page.
+bool endsOnPacketBoundary(const ogg_page& page) {
+    const int segments = page.header[26];
+    return segments == 0 || page.header[27 + segments - 1] != 255;
+}
+
+QByteArray pageBytes(const ogg_page& page) {
+    QByteArray bytes(reinterpret_cast<const char*>(page.header), page.header_len);
+    bytes.append(reinterpret_cast<const char*>(page.body), page.body_len);
+    return bytes;
+}
+
+ogg_packet packetOf(const QByteArray& bytes, ogg_int64_t number) {
+    ogg_packet op{};
+    op.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData()));
+    op.bytes = long(bytes.size());
+    op.b_o_s = number == 0;
+    op.granulepos = 0;
+    op.packetno = number;
+    return op;
+}
+
+// One step of the input before the end of the Vorbis headers, in input
+// order: a page of another stream kept as it was, or a page of the Vorbis
+// stream, whose headers are written again where the ident page and the page
+// that ends the setup header stood.
+struct HeaderStep {
+    QByteArray otherPage;
+    bool identPage = false;
+    bool setupPage = false;
+};
+
+} // namespace
+
+struct OggCommentStream::State {
+    OggSync sync;
+    std::unique_ptr<OggStream> in;
+    void* input = nullptr;
+    ReadFunction read = nullptr;
+    WriteFunction write = nullptr;
+    void* output = nullptr;
+    bool opened = false;
+    bool used = false;
+    int serial = 0;
+    QByteArray ident, comment, setup;
+    bool setupEndsStream = false;
+    bool setupPageEndsPacket = true;
+    std::vector<HeaderStep> steps;
+    VorbisComments block;
+    QString error;
+
+    bool fail(const QString& why) {
+        error = why;
+        return false;
+    }
+
+    // The next whole page of the input; false at its end. Bytes that belong
+    // to no page are passed over.
+    bool nextPage(ogg_page& page) {
+        for (;;) {
+            const int r = ogg_sync_pageout(&sync.s, &page);
+            if (r == 1)
+                return true;
+            if (r < 0)
+                continue;
+            char* buffer = ogg_sync_buffer(&sync.s, kReadChunk);
+            if (!buffer)
+                return false;
+            const qint64 got = read(buffer, 1, std::size_t(kReadChunk), input);
+            if (got <= 0 || got > kReadChunk)
+                return false;
+            ogg_sync_wrote(&sync.s, long(got));
+        }
+    }
+
+    bool put(const unsigned char* bytes, long length) {
+        return length == 0 || write(bytes, 1, std::size_t(length), output) == length;
+    }
+    bool putPage(const ogg_page& page) {
+        return put(page.header, page.header_len) && put(page.body, page.body_len);
+    }
+    bool putBytes(const QByteArray& bytes) {
+        return put(reinterpret_cast<const unsigned char*>(bytes.constData()), long(bytes.size()));
+    }
+    bool flush(OggStream& out) {
+        ogg_page page;
+        while (ogg_stream_flush(&out.s, &page))
+            if (!putPage(page))
+                return false;
+        return true;
+    }
+    // A page of the Vorbis stream with its sequence number moved by `delta`
+    // and its checksum made again; otherwise byte for byte.
+    bool putRenumbered(const ogg_page& page, std::uint32_t delta) {
+        if (delta == 0)
+            return putPage(page);
+        QByteArray header(reinterpret_cast<const char*>(page.header), page.header_len);
+        auto* h = reinterpret_cast<unsigned char*>(header.data());
+        const std::uint32_t sequence = readLe32(h + 18) + delta;
+        for (int i = 0; i < 4; ++i)
+            h[18 + i] = (sequence >> (8 * i)) & 0xFF;
+        ogg_page copy = page;
+        copy.header = h;
+        ogg_page_checksum_set(&copy);
+        return putPage(copy);
+    }
+
+    bool gatherHeaders();
+    bool checkHeaders();
+    bool writeStream();
+};
+
+OggCommentStream::OggCommentStream() : d(std::make_unique<State>()) {}
+OggCommentStream::~OggCommentStream() = default;
+
+VorbisComments& OggCommentStream::comments() {
+    return d->block;
+}
+const VorbisComments& OggCommentStream::comments() const {
+    return d->block;
+}
+QString OggCommentStream::lastError() const {
+    return d->error;
+}
+
+bool OggCommentStream::open(void* stream, ReadFunction read, WriteFunction write) {
+    if (d->used)
+        return d->fail(QStringLiteral("the editor has been used already"));
+    d->used = true;
+    if (!read || !write)
+        return d->fail(QStringLiteral("no stream functions"));
+    d->input = stream;
+    d->read = read;
+    d->write = write;
+    if (!d->gatherHeaders() || !d->checkHeaders())
+        return false;
+    d->opened = true;
+    return true;
+}
+
+bool OggCommentStream::State::gatherHeaders() {
+    int headers = 0;
+    qint64 headerBytes = 0; // with the pages of other streams kept meanwhile
+    bool identPlaced = false;
+    bool anyPage = false;
+    ogg_page page;
+    while (headers < 3) {
+        if (!nextPage(page))
+            return fail(anyPage ? QStringLiteral("the input ends within the Vorbis headers")
+                                : QStringLiteral("the input is no Ogg bitstream"));
+        anyPage = true;
+        if (!in) {
+            // Before the Vorbis stream only the first pages of other streams
+            // may come: anything else means it is not at the start.
+            if (!ogg_page_bos(&page))
+                return fail(QStringLiteral("the input holds no Vorbis stream"));
+            if (startsVorbisStream(page)) {
+                serial = ogg_page_serialno(&page);
+                in = std::make_unique<OggStream>(serial);
+            }
+        }
+        headerBytes += page.header_len + page.body_len;
+        if (headerBytes > kHeaderCap)
+            return fail(QStringLiteral("the Vorbis headers are too large"));
+        if (!in || ogg_page_serialno(&page) != serial) {
+            steps.push_back(HeaderStep{pageBytes(page)});
+            continue;
+        }
+        if (ogg_stream_pagein(&in->s, &page) != 0)
+            return fail(QStringLiteral("a page of the Vorbis headers is damaged"));
+        HeaderStep step;
+        step.identPage = !identPlaced;
+        identPlaced = true;
+        ogg_packet op;
+        int r = 0;
+        while (headers < 3 && (r = ogg_stream_packetout(&in->s, &op)) != 0) {
+            if (r < 0)
+                return fail(QStringLiteral("a page of the Vorbis headers is missing"));
+            QByteArray packet(reinterpret_cast<const char*>(op.packet), op.bytes);
+            (headers == 0 ? ident : headers == 1 ? comment : setup) = packet;
+            if (++headers == 3)
+                setupEndsStream = op.e_o_s != 0;
+        }
+        if (headers == 3) {
+            step.setupPage = true;
+            setupPageEndsPacket = endsOnPacketBoundary(page);
+        } else if (ogg_page_eos(&page)) {
+            return fail(QStringLiteral("the Vorbis stream ends within its headers"));
+        }
+        steps.push_back(step);
+    }
+    return true;
+}
+
+bool OggCommentStream::State::checkHeaders() {
+    const QString problem = VorbisHeaderCheck::headerProblem(ident, comment, setup);
+    if (!problem.isEmpty())
+        return fail(problem);
+    std::optional<VorbisComments> parsed = parseCommentPacket(comment);
+    if (!parsed)
+        return fail(QStringLiteral("damaged Vorbis comment header"));
+    block = std::move(*parsed);
+    // libvorbis reads the headers as a decoder would; the comment header it
+    // sees is the one that write() would produce from the block.
+    VorbisHeaders headers;
+    const QByteArray rebuilt = buildCommentPacket(block);
+    const QByteArray* packets[] = {&ident, &rebuilt, &setup};
+    for (int i = 0; i < 3; ++i) {
+        ogg_packet op = packetOf(*packets[i], i);
+        if (vorbis_synthesis_headerin(&headers.info, &headers.comment, &op) != 0)
+            return fail(QStringLiteral("libvorbis refuses the Vorbis headers"));
+    }
+    return true;
+}
+
+bool OggCommentStream::write(void* out) {
+    if (!d->opened)
+        return d->fail(QStringLiteral("no Vorbis stream is open"));
+    d->opened = false;
+    d->output = out;
+    if (!d->writeStream())
+        return d->error.isEmpty() ? d->fail(QStringLiteral("the output cannot be written")) : false;
+    return true;
+}
+
+bool OggCommentStream::State::writeStream() {
+    OggStream out(serial);
+    const QByteArray newComment = buildCommentPacket(block);
+    for (const HeaderStep& step : steps) {
+        if (!step.otherPage.isEmpty() && !putBytes(step.otherPage))
+            return false;
+        if (step.identPage) {
+            ogg_packet op = packetOf(ident, 0);
+            if (ogg_stream_packetin(&out.s, &op) != 0 || !flush(out))
+                return false;
+        }
+        if (step.setupPage) {
+            ogg_packet commentOp = packetOf(newComment, 1);
+            ogg_packet setupOp = packetOf(setup, 2);
+            setupOp.e_o_s = setupEndsStream;
+            if (ogg_stream_packetin(&out.s, &commentOp) != 0 ||
+                ogg_stream_packetin(&out.s, &setupOp) != 0 || !flush(out))
+                return false;
+        }
+    }
+
+    // Audio that shared a page with the headers goes onto pages of its own,
+    // each ending where an input page ended, until the input reaches a page
+    // boundary; from there its pages are copied.
+    bool streamEnded = setupEndsStream;
+    bool atBoundary = setupPageEndsPacket;
+    bool inputLeft = true;
+    ogg_packet op;
+    bool repaging = !streamEnded && (!atBoundary || ogg_stream_packetpeek(&in->s, nullptr) != 0);
+    ogg_int64_t packetNumber = 3;
+    ogg_page page;
+    while (repaging) {
+        int r = 0;
+        while ((r = ogg_stream_packetout(&in->s, &op)) != 0) {
+            if (r < 0)
+                continue; // a lost page: what it held stays lost
+            op.packetno = packetNumber++;
+            if (ogg_stream_packetin(&out.s, &op) != 0)
+                return false;
+            streamEnded = streamEnded || op.e_o_s;
+            if (op.granulepos != -1 && !flush(out))
+                return false;
+        }
+        if (atBoundary || streamEnded)
+            break;
+        if (!nextPage(page)) {
+            inputLeft = false;
+            break;
+        }
+        if (ogg_page_serialno(&page) != serial) {
+            if (!putPage(page))
+                return false;
+            continue;
+        }
+        if (ogg_stream_pagein(&in->s, &page) != 0)
+            return fail(QStringLiteral("a page of the Vorbis stream is damaged"));
+        atBoundary = endsOnPacketBoundary(page);
+    }
+    if (!flush(out))
+        return false;
+
+    bool numbered = false;
+    std::uint32_t delta = 0;
+    while (inputLeft && nextPage(page)) {
+        if (streamEnded || ogg_page_serialno(&page) != serial) {
+            if (!putPage(page))
+                return false;
+            continue;
+        }
+        if (!numbered) {
+            delta = std::uint32_t(out.s.pageno) - std::uint32_t(ogg_page_pageno(&page));
+            numbered = true;
+        }
+        streamEnded = ogg_page_eos(&page) != 0;
+        if (!putRenumbered(page, delta))
+            return false;
+    }
+    return true;
+}
+
+std::optional<VorbisComments> OggCommentStream::parseCommentPacket(const QByteArray& packet) {
+    const auto* p = reinterpret_cast<const unsigned char*>(packet.constData());
+    const std::uint64_t size = std::uint64_t(packet.size());
+    if (size < 7 || p[0] != 3 || std::memcmp(p + 1, "vorbis", 6) != 0)
+        return std::nullopt;
+    std::uint64_t at = 7;
+    auto next32 = [&](std::uint32_t& value) {
+        if (size - at < 4)
+            return false;
+        value = readLe32(p + at);
+        at += 4;
+        return true;
+    };
+    auto bytes = [&](std::uint32_t length) {
+        QByteArray b(reinterpret_cast<const char*>(p + at), qsizetype(length));
+        at += length;
+        return b;
+    };
+    std::uint32_t length = 0;
+    if (!next32(length) || length > size - at)
+        return std::nullopt;
+    VorbisComments block;
+    block.vendor = bytes(length);
+    std::uint32_t count = 0;
+    if (!next32(count))
+        return block;
+    // Each comment needs its four length bytes, so a stated count larger
+    // than the packet can hold ends at the packet's end.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!next32(length) || length > size - at)
+            break;
+        block.comments.append(bytes(length));
+    }
+    return block;
+}
+
+QByteArray OggCommentStream::buildCommentPacket(const VorbisComments& block) {
+    QByteArray packet("\x03vorbis", 7);
+    appendLe32(packet, std::uint32_t(block.vendor.size()));
+    packet.append(block.vendor);
+    appendLe32(packet, std::uint32_t(block.comments.size()));
+    for (const QByteArray& comment : block.comments) {
+        appendLe32(packet, std::uint32_t(comment.size()));
+        packet.append(comment);
+    }
+    packet.append('\x01');
+    return packet;
+}
