@@ -48,6 +48,11 @@ int main(int argc, char** argv) {
     AboutDialog aboutDialog(state, &mainWindow);
     TagEditDialog tagEditDialog(state, &mainWindow);
     mainWindow.setDialogs(&settingsDialog, &folderDialog, &aboutDialog, &tagEditDialog);
+    settingsDialog.setFolderDialog(&folderDialog);
+    QObject::connect(&folderDialog, &FolderDialog::folderChosen, &settingsDialog,
+                     &SettingsDialog::setOutputFolderText);
+    QObject::connect(&settingsDialog, &SettingsDialog::settingsApplied, &mainWindow,
+                     &MainWindow::replanSelectedFile);
 
     // An open dialog must not keep the program running once the main window
     // has closed.

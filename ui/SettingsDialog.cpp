@@ -1,8 +1,541 @@
+// The settings dialog (see SettingsDialog.h).
 #include "ui/SettingsDialog.h"
 
-#include "core/AppInfo.h"
+#include "audio/AudioFile.h"
+#include "convert/OggSettings.h"
+#include "core/IniFile.h"
+#include "core/MainState.h"
+#include "core/Prompt.h"
+#include "core/Settings.h"
+#include "ui/FolderDialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+const QString OggSection = QStringLiteral("ogg");
+constexpr int DefaultFadeSeconds = 5;
+constexpr int FadeItems = 20;
+constexpr int DefaultSplitSeconds = 60;
+constexpr int RepairedSplitCount = 1;
+
+QComboBox* dropDown(const QString& name, const QStringList& items, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->setEditable(false);
+    box->addItems(items);
+    return box;
+}
+
+QStringList fadeItems() {
+    QStringList items;
+    for (int i = 1; i <= FadeItems; ++i)
+        items << QStringLiteral("%1s").arg(i);
+    return items;
+}
+
+QStringList bitrateItems() {
+    QStringList items;
+    for (int kbps : BitrateTable)
+        items << QStringLiteral("%1 Kbps").arg(kbps);
+    return items;
+}
+
+QStringList frequencyItems() {
+    QStringList items;
+    for (int hz : SampleRateTable)
+        items << QStringLiteral("%1 Hz").arg(hz);
+    return items;
+}
+
+// A hand-edited value outside the list shows the key's default, so that the
+// list always has a selection and "Ok" always tests and stores a real entry.
+void selectOrDefault(QComboBox* box, int index, int defaultIndex) {
+    box->setCurrentIndex(index >= 0 && index < box->count() ? index : defaultIndex);
+}
+
+int chosenIndex(const QComboBox* box, int defaultIndex) {
+    return box->currentIndex() >= 0 ? box->currentIndex() : defaultIndex;
+}
+
+// A typed character that is neither a digit nor a control key (Backspace,
+// Return, Tab and shortcuts keep their own meaning).
+bool typesNonDigit(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    const char16_t first = text.at(0).unicode();
+    if (first < 0x20 || first == 0x7f)
+        return false;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9')
+            return true;
+    return false;
+}
+
+std::optional<int> wholeNumber(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+bool endsWithSeparator(const QString& dir) {
+    return dir.endsWith(QDir::separator()) || dir.endsWith(u'/');
+}
+
+} // namespace
 
 SettingsDialog::SettingsDialog(MainState& state, QWidget* parent) : QDialog(parent), s(state) {
     setObjectName(QStringLiteral("fm_set"));
-    setWindowTitle(AppInfo::productName());
+    setWindowTitle(QStringLiteral("Settings"));
+
+    m_tree = new QTreeWidget(this);
+    m_tree->setObjectName(QStringLiteral("TreeView1"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setFixedWidth(110);
+    m_tree->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("General")}));
+    m_tree->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("OGG")}));
+    connect(m_tree, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { showPage(m_tree->indexOfTopLevelItem(current)); });
+
+    m_title = new QLabel(this);
+    m_title->setObjectName(QStringLiteral("lab"));
+    QFont bold = m_title->font();
+    bold.setBold(true);
+    m_title->setFont(bold);
+
+    m_pages = new QStackedWidget(this);
+    m_pages->addWidget(buildGeneralPage());
+    m_pages->addWidget(buildOggPage());
+
+    auto* okButton = new QPushButton(QStringLiteral("Ok"), this);
+    okButton->setObjectName(QStringLiteral("Ok"));
+    okButton->setDefault(true);
+    auto* defaultButton = new QPushButton(QStringLiteral("Default"), this);
+    defaultButton->setObjectName(QStringLiteral("Button2"));
+    defaultButton->setAutoDefault(false);
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("Cancel"));
+    cancelButton->setAutoDefault(false);
+    connect(okButton, &QPushButton::clicked, this, [this] { ok(); });
+    connect(defaultButton, &QPushButton::clicked, this, &SettingsDialog::setDefaults);
+    connect(cancelButton, &QPushButton::clicked, this, &SettingsDialog::cancel);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_title);
+    right->addWidget(m_pages, 1);
+    auto* body = new QHBoxLayout;
+    body->addWidget(m_tree);
+    body->addLayout(right, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(defaultButton);
+    buttons->addWidget(cancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body, 1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (QObject* digitsOnly :
+         {static_cast<QObject*>(m_timeEdit), static_cast<QObject*>(m_countEdit),
+          static_cast<QObject*>(m_qualityValue), static_cast<QObject*>(m_qualityEdit)})
+        digitsOnly->installEventFilter(this);
+    m_digitOnly.insert(m_timeEdit, m_timeEdit);
+    m_digitOnly.insert(m_countEdit, m_countEdit);
+    // Keys reach the spin box first and are handed on to its edit.
+    m_digitOnly.insert(m_qualityValue, m_qualityEdit);
+    m_digitOnly.insert(m_qualityEdit, m_qualityEdit);
+
+    loadControls();
+}
+
+QWidget* SettingsDialog::buildGeneralPage() {
+    m_generalPage = new QGroupBox(this);
+    m_generalPage->setObjectName(QStringLiteral("gb_cdgeneral"));
+
+    auto* function = new QGroupBox(QStringLiteral("Function Choice"), m_generalPage);
+    function->setObjectName(QStringLiteral("gb_function"));
+    m_custom = new QRadioButton(QStringLiteral("Custom"), function);
+    m_custom->setObjectName(QStringLiteral("rb_custom"));
+    m_unification = new QRadioButton(QStringLiteral("Unification"), function);
+    m_unification->setObjectName(QStringLiteral("rb_unification"));
+    m_count = new QRadioButton(QStringLiteral("Averagely split into"), function);
+    m_count->setObjectName(QStringLiteral("rb_count"));
+    m_time = new QRadioButton(QStringLiteral("Split every copy into "), function);
+    m_time->setObjectName(QStringLiteral("rb_time"));
+    m_countEdit = new QLineEdit(function);
+    m_countEdit->setObjectName(QStringLiteral("edt_count"));
+    m_countEdit->setMaximumWidth(70);
+    m_timeEdit = new QLineEdit(function);
+    m_timeEdit->setObjectName(QStringLiteral("edt_time"));
+    m_timeEdit->setMaximumWidth(70);
+
+    m_modes = new QButtonGroup(this);
+    m_modes->addButton(m_custom, int(SplitMode::Custom));
+    m_modes->addButton(m_time, int(SplitMode::Time));
+    m_modes->addButton(m_count, int(SplitMode::Count));
+    m_modes->addButton(m_unification, int(SplitMode::Unification));
+    // A click changes the mode at once; "Cancel" does not take it back.
+    connect(m_modes, &QButtonGroup::idClicked, this, &SettingsDialog::setSplitMode);
+
+    auto* functionGrid = new QGridLayout(function);
+    functionGrid->addWidget(m_custom, 0, 0, 1, 3);
+    functionGrid->addWidget(m_unification, 1, 0, 1, 3);
+    functionGrid->addWidget(m_count, 2, 0);
+    functionGrid->addWidget(m_countEdit, 2, 1);
+    functionGrid->addWidget(new QLabel(QStringLiteral("copy. "), function), 2, 2);
+    functionGrid->addWidget(m_time, 3, 0);
+    functionGrid->addWidget(m_timeEdit, 3, 1);
+    functionGrid->addWidget(new QLabel(QStringLiteral("Second"), function), 3, 2);
+    functionGrid->setColumnStretch(3, 1);
+
+    auto* fade = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
+    fade->setObjectName(QStringLiteral("gb_fade"));
+    m_fadeIn = new QCheckBox(QStringLiteral("IN "), fade);
+    m_fadeIn->setObjectName(QStringLiteral("cb_fadein"));
+    m_fadeInTime = dropDown(QStringLiteral("cb_fadeintime"), fadeItems(), fade);
+    m_fadeOut = new QCheckBox(QStringLiteral("Out "), fade);
+    m_fadeOut->setObjectName(QStringLiteral("cb_fadeout"));
+    m_fadeOutTime = dropDown(QStringLiteral("cb_fadeouttime"), fadeItems(), fade);
+    auto* fadeGrid = new QGridLayout(fade);
+    fadeGrid->addWidget(m_fadeIn, 0, 0);
+    fadeGrid->addWidget(m_fadeInTime, 0, 1);
+    fadeGrid->addWidget(m_fadeOut, 0, 3);
+    fadeGrid->addWidget(m_fadeOutTime, 0, 4);
+    fadeGrid->setColumnMinimumWidth(2, 16);
+    fadeGrid->setColumnStretch(5, 1);
+
+    auto* path = new QGroupBox(QStringLiteral("Output Path:"), m_generalPage);
+    path->setObjectName(QStringLiteral("gb_path"));
+    m_dirEdit = new QLineEdit(path);
+    m_dirEdit->setObjectName(QStringLiteral("edt_dir"));
+    m_dirEdit->setMinimumWidth(260);
+    auto* dirButton = new QPushButton(QStringLiteral("..."), path);
+    dirButton->setObjectName(QStringLiteral("bt_dir"));
+    dirButton->setAutoDefault(false);
+    dirButton->setFixedWidth(32);
+    connect(dirButton, &QPushButton::clicked, this, &SettingsDialog::chooseFolder);
+    auto* pathRow = new QHBoxLayout(path);
+    pathRow->addWidget(m_dirEdit, 1);
+    pathRow->addWidget(dirButton);
+
+    auto* page = new QVBoxLayout(m_generalPage);
+    page->addWidget(function);
+    page->addWidget(fade);
+    page->addWidget(path);
+    page->addStretch(1);
+    return m_generalPage;
+}
+
+QWidget* SettingsDialog::buildOggPage() {
+    m_oggPage = new QGroupBox(this);
+    m_oggPage->setObjectName(QStringLiteral("gb_ogg"));
+
+    auto* general = new QGroupBox(QStringLiteral("General"), m_oggPage);
+    general->setObjectName(QStringLiteral("gb_ogg_general"));
+    m_frequency = dropDown(QStringLiteral("cb_ogg_fre"), frequencyItems(), general);
+    m_channel = dropDown(QStringLiteral("cb_ogg_channel"),
+                         {QStringLiteral("Mono"), QStringLiteral("Stereo")}, general);
+    m_bitrate = dropDown(QStringLiteral("cb_ogg_bitrate"), bitrateItems(), general);
+    m_vbr = new QCheckBox(QStringLiteral("VBR"), general);
+    m_vbr->setObjectName(QStringLiteral("ck_oggvbr"));
+    m_quality = new QCheckBox(QStringLiteral("Quality"), general);
+    m_quality->setObjectName(QStringLiteral("ck_oggquality"));
+    connect(m_vbr, &QCheckBox::toggled, this, &SettingsDialog::vbrRule);
+    connect(m_quality, &QCheckBox::toggled, this, &SettingsDialog::qualityRule);
+    auto* checks = new QHBoxLayout;
+    checks->addWidget(m_vbr);
+    checks->addWidget(m_quality);
+    checks->addStretch(1);
+    auto* generalForm = new QFormLayout(general);
+    generalForm->addRow(QStringLiteral("Frequency: "), m_frequency);
+    generalForm->addRow(QStringLiteral("Channel: "), m_channel);
+    generalForm->addRow(QStringLiteral("Bitrate: "), m_bitrate);
+    generalForm->addRow(checks);
+
+    auto* variable = new QGroupBox(QStringLiteral("VBR/Quality:"), m_oggPage);
+    variable->setObjectName(QStringLiteral("gb_ogg_vbr"));
+    m_minBitrate = dropDown(QStringLiteral("cb_ogg_minbit"), bitrateItems(), variable);
+    m_maxBitrate = dropDown(QStringLiteral("cb_ogg_maxbit"), bitrateItems(), variable);
+    // The quality edit and its up-down are one control here: the spin box
+    // holds the position, its edit the typed text.
+    m_qualityValue = new QSpinBox(variable);
+    m_qualityValue->setObjectName(QStringLiteral("ud_ogg_quality"));
+    m_qualityValue->setRange(0, 1000);
+    m_qualityValue->setWrapping(false);
+    m_qualityEdit = m_qualityValue->findChild<QLineEdit*>();
+    m_qualityEdit->setObjectName(QStringLiteral("edt_ogg_quality"));
+    m_qualityEdit->setMaxLength(5);
+    auto* variableForm = new QFormLayout(variable);
+    variableForm->addRow(QStringLiteral("Min Bitrate: "), m_minBitrate);
+    variableForm->addRow(QStringLiteral("Max Bitrate: "), m_maxBitrate);
+    variableForm->addRow(QStringLiteral("Quality: "), m_qualityValue);
+
+    auto* page = new QVBoxLayout(m_oggPage);
+    page->addWidget(general);
+    page->addWidget(variable);
+    page->addStretch(1);
+    return m_oggPage;
+}
+
+void SettingsDialog::setFolderDialog(FolderDialog* picker) {
+    m_picker = picker;
+}
+
+void SettingsDialog::loadControls() {
+    const CachedSettings& c = s.settings;
+    checkModeButton(int(c.splitMode));
+    m_dirEdit->setText(c.outputDir);
+    m_timeEdit->setText(QString::number(c.splitSeconds));
+    m_countEdit->setText(QString::number(c.splitCount));
+
+    m_fadeIn->setChecked(c.fadeIn);
+    m_fadeOut->setChecked(c.fadeOut);
+    selectOrDefault(m_fadeInTime, c.fadeInSeconds - 1, DefaultFadeSeconds - 1);
+    selectOrDefault(m_fadeOutTime, c.fadeOutSeconds - 1, DefaultFadeSeconds - 1);
+
+    const OggKeys defaults;
+    const OggKeys k = OggKeys::read(s.ini.get());
+    selectOrDefault(m_channel, k.channel, defaults.channel);
+    selectOrDefault(m_frequency, k.frequency, defaults.frequency);
+    selectOrDefault(m_bitrate, k.bitrate, defaults.bitrate);
+    selectOrDefault(m_maxBitrate, k.maxBitrate, defaults.maxBitrate);
+    selectOrDefault(m_minBitrate, k.minBitrate, defaults.minBitrate);
+    // The encoder reads the key as a 16-bit value held to 0..1000; show the same.
+    m_qualityValue->setValue(static_cast<std::int16_t>(k.quality));
+    // Both keys set (a hand-edited file) would grey out both boxes for good;
+    // the encoder then uses the variable bitrate, so that is what is shown.
+    m_vbr->setChecked(k.vbr);
+    m_quality->setChecked(k.byQuality && !k.vbr);
+    vbrRule();
+    qualityRule();
+
+    if (!m_tree->currentItem())
+        m_tree->setCurrentItem(m_tree->topLevelItem(0));
+    showPage(m_tree->indexOfTopLevelItem(m_tree->currentItem()));
+}
+
+void SettingsDialog::showPage(int index) {
+    if (index == 0) {
+        m_pages->setCurrentWidget(m_generalPage);
+        m_title->setText(QStringLiteral("Set General"));
+    } else if (index == 1) {
+        m_pages->setCurrentWidget(m_oggPage);
+        m_title->setText(QStringLiteral("Set OGG Format"));
+    }
+}
+
+int SettingsDialog::currentPage() const {
+    return m_pages->currentIndex();
+}
+
+QString SettingsDialog::unsupportedFormatText() {
+    return QStringLiteral(
+        "This OGG format is not supported. \rYou have set too high frequency and "
+        "too low bitrate or otherwise. \rPlease adjust the frequency or bitrate.");
+}
+
+QString SettingsDialog::emptyFolderText() {
+    return QStringLiteral("Please enter an output folder. The previous folder is kept.");
+}
+
+QString SettingsDialog::numberTooLargeText(const QString& field) {
+    return QStringLiteral("Please enter a whole number from 1 to 2147483647 for \"%1\".")
+        .arg(field);
+}
+
+bool SettingsDialog::ok() {
+    // Clicking "Ok" leaves the edit that had the focus first; Return and calls
+    // from code get the same repair.
+    repairNumber(m_timeEdit);
+    repairNumber(m_countEdit);
+    m_qualityValue->interpretText();
+
+    const OggKeys defaults;
+    OggKeys k;
+    k.channel = chosenIndex(m_channel, defaults.channel);
+    k.frequency = chosenIndex(m_frequency, defaults.frequency);
+    k.bitrate = chosenIndex(m_bitrate, defaults.bitrate);
+    k.maxBitrate = chosenIndex(m_maxBitrate, defaults.maxBitrate);
+    k.minBitrate = chosenIndex(m_minBitrate, defaults.minBitrate);
+    k.quality = m_qualityValue->value();
+    k.vbr = m_vbr->isChecked();
+    k.byQuality = m_quality->isChecked();
+
+    const auto tell = [this](const QString& text) {
+        if (s.prompt)
+            s.prompt->information(text);
+    };
+
+    // The encoder is asked about all three bitrates, VBR or not.
+    if (!k.byQuality && !AudioFile::CheckOggFormat(SampleRateTable[size_t(k.frequency)],
+                                                   k.channel + 1, BitrateTable[size_t(k.bitrate)],
+                                                   BitrateTable[size_t(k.minBitrate)],
+                                                   BitrateTable[size_t(k.maxBitrate)])) {
+        tell(unsupportedFormatText());
+        return false;
+    }
+
+    // Every refusal comes before the first value is stored, so a refused "Ok"
+    // leaves the settings as they were.
+    const QString typedDir = m_dirEdit->text();
+    if (typedDir.trimmed().isEmpty()) {
+        tell(emptyFolderText());
+        m_dirEdit->setText(s.settings.outputDir);
+        m_dirEdit->setFocus();
+        return false;
+    }
+    const std::optional<int> seconds = wholeNumber(m_timeEdit->text());
+    const std::optional<int> count = wholeNumber(m_countEdit->text());
+    if (!seconds || !count) {
+        tell(numberTooLargeText(!seconds ? m_time->text().trimmed() : m_count->text().trimmed()));
+        (!seconds ? m_timeEdit : m_countEdit)->setFocus();
+        return false;
+    }
+
+    CachedSettings& c = s.settings;
+    try {
+        c.outputDir = endsWithSeparator(typedDir) ? typedDir : typedDir + QDir::separator();
+        c.splitSeconds = *seconds;
+        c.splitCount = *count;
+        if (s.ini)
+            s.ini->writeString(QStringLiteral("Main"), QStringLiteral("Path"), typedDir);
+        c.fadeIn = m_fadeIn->isChecked();
+        c.fadeOut = m_fadeOut->isChecked();
+        c.fadeInSeconds = chosenIndex(m_fadeInTime, DefaultFadeSeconds - 1) + 1;
+        c.fadeOutSeconds = chosenIndex(m_fadeOutTime, DefaultFadeSeconds - 1) + 1;
+        if (s.ini) {
+            IniFile& ini = *s.ini;
+            ini.writeInteger(OggSection, QStringLiteral("channel"), k.channel);
+            ini.writeInteger(OggSection, QStringLiteral("frequency"), k.frequency);
+            ini.writeInteger(OggSection, QStringLiteral("bitrate"), k.bitrate);
+            ini.writeInteger(OggSection, QStringLiteral("max bitrate"), k.maxBitrate);
+            ini.writeInteger(OggSection, QStringLiteral("min bitrate"), k.minBitrate);
+            ini.writeInteger(OggSection, QStringLiteral("quality"), k.quality);
+            ini.writeBool(OggSection, QStringLiteral("oggvbr"), k.vbr);
+            ini.writeBool(OggSection, QStringLiteral("oggquality"), k.byQuality);
+        }
+    } catch (const IniWriteError& e) {
+        tell(e.message());
+        return false;
+    }
+
+    emit settingsApplied();
+    accept();
+    return true;
+}
+
+void SettingsDialog::setDefaults() {
+    const OggKeys defaults;
+    m_channel->setCurrentIndex(defaults.channel);
+    m_frequency->setCurrentIndex(defaults.frequency);
+    m_bitrate->setCurrentIndex(defaults.bitrate);
+    m_minBitrate->setCurrentIndex(defaults.minBitrate);
+    m_maxBitrate->setCurrentIndex(defaults.maxBitrate);
+    m_qualityValue->setValue(defaults.quality);
+    m_vbr->setChecked(defaults.vbr);
+    m_quality->setChecked(defaults.byQuality);
+    vbrRule();
+    qualityRule();
+}
+
+void SettingsDialog::cancel() {
+    reject();
+}
+
+void SettingsDialog::chooseFolder() {
+    const QString chosen = m_picker
+                               ? m_picker->choose(QStringLiteral("Output Directory"))
+                               : (s.prompt ? s.prompt->pickFolder(m_dirEdit->text()) : QString());
+    if (!chosen.isEmpty())
+        setOutputFolderText(chosen);
+}
+
+void SettingsDialog::setOutputFolderText(const QString& path) {
+    m_dirEdit->setText(path);
+}
+
+void SettingsDialog::showEvent(QShowEvent* event) {
+    // A window coming back from the task bar keeps what the user has typed.
+    if (!event->spontaneous())
+        loadControls();
+    QDialog::showEvent(event);
+}
+
+bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        QLineEdit* edit = m_digitOnly.value(watched);
+        // As the classic edits did: the character is turned into a Backspace.
+        if (edit && typesNonDigit(static_cast<QKeyEvent*>(event)->text())) {
+            edit->backspace();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut &&
+               (watched == m_timeEdit || watched == m_countEdit)) {
+        repairNumber(static_cast<QLineEdit*>(watched));
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SettingsDialog::setSplitMode(int mode) {
+    s.settings.splitMode = SplitMode(mode);
+}
+
+void SettingsDialog::checkModeButton(int mode) {
+    if (QAbstractButton* button = m_modes->button(mode)) {
+        button->setChecked(true);
+        return;
+    }
+    // A mode the file holds but no button stands for: none is checked.
+    m_modes->setExclusive(false);
+    for (QAbstractButton* b : m_modes->buttons())
+        b->setChecked(false);
+    m_modes->setExclusive(true);
+}
+
+void SettingsDialog::vbrRule() {
+    const bool vbr = m_vbr->isChecked();
+    m_quality->setEnabled(!vbr);
+    m_minBitrate->setEnabled(vbr);
+    m_maxBitrate->setEnabled(vbr);
+}
+
+void SettingsDialog::qualityRule() {
+    const bool byQuality = m_quality->isChecked();
+    m_vbr->setEnabled(!byQuality);
+    m_qualityValue->setEnabled(byQuality);
+    m_qualityEdit->setEnabled(byQuality);
+}
+
+void SettingsDialog::repairNumber(QLineEdit* edit) {
+    const QString text = edit->text().trimmed();
+    bool isNumber = false;
+    const qlonglong value = text.toLongLong(&isNumber);
+    // A number too large even for this test is left for "Ok" to refuse.
+    if (text.isEmpty() || (isNumber && value < 1))
+        edit->setText(
+            QString::number(edit == m_timeEdit ? DefaultSplitSeconds : RepairedSplitCount));
 }

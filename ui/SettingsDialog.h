@@ -1,16 +1,102 @@
-// The settings dialog: split mode, output folder, fades and the Ogg Vorbis encoding.
-// Created once at start-up and hidden until used.
+// The settings dialog fm_set: split mode, output folder, fades and the Ogg
+// Vorbis encoding. Created once at start-up; every showing refills it.
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 
+class FolderDialog;
 class MainState;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSpinBox;
+class QStackedWidget;
+class QTreeWidget;
 
 class SettingsDialog : public QDialog {
     Q_OBJECT
   public:
     explicit SettingsDialog(MainState& state, QWidget* parent = nullptr);
 
+    // The picker that "..." opens; without one the Prompt's folder dialog is used.
+    void setFolderDialog(FolderDialog* picker);
+
+    // Fills every control from the cached settings and the settings file's
+    // "ogg" keys; runs on each showing.
+    void loadControls();
+    // 0 "General", 1 "OGG"; any other index changes nothing.
+    void showPage(int index);
+    int currentPage() const;
+
+    // The buttons. ok() stores and closes, or tells why not and stays open.
+    bool ok();
+    void setDefaults();
+    void cancel();
+    void chooseFolder();
+
+    // The texts shown when "Ok" refuses.
+    static QString unsupportedFormatText();
+    static QString emptyFolderText();
+    static QString numberTooLargeText(const QString& field);
+
+  public slots:
+    void setOutputFolderText(const QString& path);
+
+  signals:
+    // "Ok" stored new settings: the selected file is to be planned again.
+    void settingsApplied();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    QWidget* buildGeneralPage();
+    QWidget* buildOggPage();
+    void setSplitMode(int mode);
+    void checkModeButton(int mode);
+    void vbrRule();
+    void qualityRule();
+    void repairNumber(QLineEdit* edit);
+
     MainState& s;
+    FolderDialog* m_picker = nullptr;
+
+    QTreeWidget* m_tree = nullptr;
+    QLabel* m_title = nullptr;
+    QStackedWidget* m_pages = nullptr;
+    QGroupBox* m_generalPage = nullptr;
+    QGroupBox* m_oggPage = nullptr;
+
+    QButtonGroup* m_modes = nullptr;
+    QRadioButton* m_custom = nullptr;
+    QRadioButton* m_unification = nullptr;
+    QRadioButton* m_count = nullptr;
+    QRadioButton* m_time = nullptr;
+    QLineEdit* m_countEdit = nullptr;
+    QLineEdit* m_timeEdit = nullptr;
+    QCheckBox* m_fadeIn = nullptr;
+    QCheckBox* m_fadeOut = nullptr;
+    QComboBox* m_fadeInTime = nullptr;
+    QComboBox* m_fadeOutTime = nullptr;
+    QLineEdit* m_dirEdit = nullptr;
+
+    QComboBox* m_frequency = nullptr;
+    QComboBox* m_channel = nullptr;
+    QComboBox* m_bitrate = nullptr;
+    QCheckBox* m_vbr = nullptr;
+    QCheckBox* m_quality = nullptr;
+    QComboBox* m_minBitrate = nullptr;
+    QComboBox* m_maxBitrate = nullptr;
+    QSpinBox* m_qualityValue = nullptr;
+    QLineEdit* m_qualityEdit = nullptr;
+
+    // Edits that take digits only, each with the line edit that loses a
+    // character when anything else is typed.
+    QHash<QObject*, QLineEdit*> m_digitOnly;
 };
