@@ -1,3 +1,36 @@
-# Install rules for cadelo, cadelo-cli and their desktop files.
+# Install rules for cadelo, cadelo-cli and their desktop files:
+#   bin/cadelo, bin/cadelo-cli
+#   share/cadelo/help/cadelo.html                     (the help page)
+#   share/applications/io.github.cadelo.Cadelo.desktop
+#   share/metainfo/io.github.cadelo.Cadelo.metainfo.xml
+#   share/icons/hicolor/scalable/apps/io.github.cadelo.Cadelo.svg
+#   share/man/man1/cadelo-cli.1
 include(GNUInstallDirs)
+
+set(CADELO_APP_ID io.github.cadelo.Cadelo)
+set(CADELO_DESKTOP_DIR ${CMAKE_SOURCE_DIR}/resources/desktop)
+set(CADELO_HELP_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/cadelo/help)
+
 install(TARGETS cadelo cadelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/resources/help/cadelo.html
+        DESTINATION ${CADELO_HELP_INSTALL_DIR})
+install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/cadelo-cli.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The installed program finds its help page relative to its own folder, so the
+# installed tree can be moved to another prefix (cmake --install --prefix).
+file(RELATIVE_PATH CADELO_HELP_FROM_BINDIR
+     ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/cadelo/help)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/core/HelpPage.cpp PROPERTIES
+  COMPILE_DEFINITIONS "CADELO_INSTALLED_HELP_DIR=\"${CADELO_HELP_FROM_BINDIR}\"")
+
+# In the build tree the page lies beside the programs (help/cadelo.html), where
+# they look first; copied again whenever it changes.
+configure_file(${CMAKE_SOURCE_DIR}/resources/help/cadelo.html
+               ${CMAKE_BINARY_DIR}/help/cadelo.html COPYONLY)

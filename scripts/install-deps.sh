@@ -10,6 +10,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsdl2-dev libtag1-dev libgtest-dev
   vorbis-tools lame ffmpeg
+  desktop-file-utils appstream
 )
 
 missing=()

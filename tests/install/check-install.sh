@@ -1,0 +1,80 @@
+#!/bin/sh
+# Installs a build into a scratch prefix and checks the tree a Linux desktop
+# expects: programs, help page, desktop entry, metainfo, icon and man page,
+# each naming the others by the installed names. desktop-file-validate and
+# appstreamcli check the entry and the metainfo when they are installed.
+# Usage: check-install.sh CMAKE BUILD_DIR PREFIX
+set -u
+cmake=$1 build=$2 prefix=$3
+id=io.github.cadelo.Cadelo
+work=$prefix.check # scratch files of the checks, outside the installed tree
+status=0
+fail() { echo "FAIL: $*" >&2; status=1; }
+
+for program in cadelo cadelo-cli; do
+  if [ ! -x "$build/$program" ]; then
+    echo "FAIL: $build/$program is not built; build cadelo and cadelo-cli first" >&2
+    exit 1
+  fi
+done
+rm -rf "$prefix" "$work"
+mkdir -p "$work"
+if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+  cat "$work/install.log" >&2
+  echo "FAIL: cmake --install $build --prefix $prefix" >&2
+  exit 1
+fi
+
+desktop=share/applications/$id.desktop
+metainfo=share/metainfo/$id.metainfo.xml
+man=share/man/man1/cadelo-cli.1
+for f in bin/cadelo bin/cadelo-cli share/cadelo/help/cadelo.html "$desktop" "$metainfo" \
+         share/icons/hicolor/scalable/apps/$id.svg "$man"; do
+  [ -s "$prefix/$f" ] || fail "$f is not installed"
+done
+[ -x "$prefix/bin/cadelo" ] && [ -x "$prefix/bin/cadelo-cli" ] || fail "the programs are not executable"
+
+# The entry starts the installed program and shows the installed icon; the
+# metainfo launches the installed entry.
+entry() { sed -n "s/^$1=//p" "$prefix/$desktop"; }
+program=$(entry Exec | cut -d' ' -f1)
+[ -x "$prefix/bin/$program" ] || fail "Exec= starts $program, which is not installed"
+[ -s "$prefix/share/icons/hicolor/scalable/apps/$(entry Icon).svg" ] || fail "Icon= names no installed icon"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$prefix/$metainfo" \
+  || fail "the metainfo does not launch $id.desktop"
+
+# The man page documents exactly the options and commands of --help.
+"$prefix/bin/cadelo-cli" --help >"$work/help.txt" || fail "the installed cadelo-cli --help failed"
+options() { grep -oE -- '(^|[^a-z-])--?[a-z][a-z-]*' "$1" | grep -oE -- '--?[a-z][a-z-]*' | sort -u; }
+sed 's/\\-/-/g' "$prefix/$man" >"$work/man.txt"
+options "$work/help.txt" >"$work/help-options.txt"
+options "$work/man.txt" >"$work/man-options.txt"
+if ! diff "$work/help-options.txt" "$work/man-options.txt" >"$work/options.diff"; then
+  fail "docs/cadelo-cli.1 and cadelo-cli --help differ in options (< --help only, > man page only):"
+  grep '^[<>]' "$work/options.diff" >&2
+fi
+for command in info split join; do
+  grep -q "cadelo-cli $command" "$work/help.txt" || fail "--help lacks the command $command"
+  grep -q "^\.B cadelo-cli $command" "$prefix/$man" || fail "the man page lacks the command $command"
+done
+
+# The validators, where installed.
+if command -v desktop-file-validate >/dev/null 2>&1; then
+  desktop-file-validate "$prefix/$desktop" || fail "desktop-file-validate"
+else
+  echo "skipped: desktop-file-validate is not installed"
+fi
+if command -v appstreamcli >/dev/null 2>&1; then
+  appstreamcli validate --no-net "$prefix/$metainfo" || fail "appstreamcli validate"
+  # The tree as a whole: the metainfo's desktop entry and icon where it says.
+  appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
+else
+  echo "skipped: appstreamcli is not installed"
+fi
+if command -v man >/dev/null 2>&1; then
+  warnings=$(man --warnings -l -Tutf8 "$prefix/$man" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man page warnings: $warnings"
+fi
+
+[ $status -eq 0 ] && echo "installed tree complete: $prefix"
+exit $status
