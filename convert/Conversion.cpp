@@ -75,6 +75,7 @@ void Conversion::beginRun() {
     m_currentFile.clear();
     m_dropped.clear();
     m_joinPosition = 0;
+    m_names = OutputNaming::RunNames();
 }
 
 void Conversion::openOutput(const QString& path, int rate, int channels) {
@@ -369,14 +370,15 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.SampleRate();
     const int channels = reader.Channels();
-    QString path = OutputNaming::choosePiecePath(m_options.outputDir, row.caption);
+    QString path = m_names.piecePath(m_options.outputDir, row.caption);
     try {
         openOutput(path, rate, channels);
     } catch (const std::exception&) {
         // A caption can make a name the file system refuses; the source's own
         // name is the second try. A second failure ends the run.
         s.writer.AbandonWrite();
-        path = OutputNaming::fallbackPath(m_options.outputDir, row.path);
+        m_names.giveBack(path);
+        path = m_names.fallbackPath(m_options.outputDir, row.path);
         openOutput(path, rate, channels);
     }
     jobs.setSpanStatus(status, StatusConverting);

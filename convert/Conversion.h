@@ -3,6 +3,7 @@
 // do as RunOptions; reports progress and outputs through callbacks.
 #pragma once
 
+#include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "joblist/JobRecords.h"
 
@@ -88,4 +89,5 @@ class Conversion {
     QString m_currentFile;       // the file the component call under way works on
     std::vector<int> m_dropped;  // files whose open span this run took away
     std::int64_t m_joinPosition = 0; // source frames a join has written
+    OutputNaming::RunNames m_names;  // the names this run has handed out
 };

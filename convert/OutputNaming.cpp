@@ -45,31 +45,59 @@ QString numbered(const QString& dir, const QString& base, qint64 n) {
     return inFolder(dir, withOggExtension(name));
 }
 
-QString firstFreeNumbered(const QString& dir, const QString& base) {
-    for (qint64 n = 1;; ++n) {
-        const QString candidate = numbered(dir, base, n);
-        if (!taken(candidate))
-            return candidate;
-    }
-}
-
 } // namespace
 
-QString choosePiecePath(const QString& dir, const QString& caption) {
+bool RunNames::takenInRun(const QString& path) const {
+    return m_handedOut.contains(path) || taken(path);
+}
+
+QString RunNames::handOut(const QString& path) {
+    m_handedOut.insert(path);
+    return path;
+}
+
+void RunNames::giveBack(const QString& path) {
+    if (m_handedOut.remove(path))
+        m_next.clear();
+}
+
+QString RunNames::nextNumbered(const QString& dir, const QString& base) {
+    // The key is the sequence's own first name, so that a caption and a
+    // source file name of the same base share their numbers.
+    const QString key = numbered(dir, base, 1);
+    qint64& n = m_next[key];
+    if (n < 1)
+        n = 1;
+    QString candidate = numbered(dir, base, n);
+    while (takenInRun(candidate))
+        candidate = numbered(dir, base, ++n);
+    ++n;
+    return handOut(candidate);
+}
+
+QString RunNames::piecePath(const QString& dir, const QString& caption) {
     const QString base = baseOf(caption);
     const QString first =
         inFolder(dir, withOggExtension(cleanFileName(base + QStringLiteral("_1"))));
-    if (!taken(first))
-        return first;
-    return firstFreeNumbered(dir, base);
+    if (!takenInRun(first))
+        return handOut(first);
+    return nextNumbered(dir, base);
+}
+
+QString RunNames::fallbackPath(const QString& dir, const QString& sourcePath) {
+    const QString name = withOggExtension(cleanFileName(QFileInfo(sourcePath).fileName()));
+    const QString first = inFolder(dir, name);
+    if (!takenInRun(first))
+        return handOut(first);
+    return nextNumbered(dir, name.left(name.size() - 4));
+}
+
+QString choosePiecePath(const QString& dir, const QString& caption) {
+    return RunNames().piecePath(dir, caption);
 }
 
 QString fallbackPath(const QString& dir, const QString& sourcePath) {
-    const QString name = withOggExtension(cleanFileName(QFileInfo(sourcePath).fileName()));
-    const QString first = inFolder(dir, name);
-    if (!taken(first))
-        return first;
-    return firstFreeNumbered(dir, name.left(name.size() - 4));
+    return RunNames().fallbackPath(dir, sourcePath);
 }
 
 QString joinOutputPath(const QString& dir, const QString& chosen) {

@@ -2,6 +2,8 @@
 // numbered, and never the name of a file that already exists.
 #pragma once
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 
 namespace OutputNaming {
@@ -25,6 +27,31 @@ QString choosePiecePath(const QString& dir, const QString& caption);
 // file name with ".ogg", numbered like the pieces when that name is taken (it
 // may be the source itself).
 QString fallbackPath(const QString& dir, const QString& sourcePath);
+
+// The names of one run, chosen as choosePiecePath and fallbackPath choose them
+// but in time independent of how many pieces the run has made: each numbered
+// sequence (a folder and a base) resumes after the last number found taken or
+// handed out, and every name handed out counts as taken even before its file
+// exists (pieces written side by side appear only when they are closed). The
+// disk is still asked about each name tried, so files that other programs
+// create meanwhile are never replaced.
+class RunNames {
+  public:
+    QString piecePath(const QString& dir, const QString& caption);
+    QString fallbackPath(const QString& dir, const QString& sourcePath);
+    // A name handed out whose file could not be created: free again, as it
+    // is when every name is looked up afresh.
+    void giveBack(const QString& path);
+
+  private:
+    bool takenInRun(const QString& path) const;
+    QString handOut(const QString& path);
+    // A free name of the sequence, counting on from where it stopped last time.
+    QString nextNumbered(const QString& dir, const QString& base);
+
+    QHash<QString, qint64> m_next; // sequence -> first number not known to be taken
+    QSet<QString> m_handedOut;
+};
 
 // The join's output for the name chosen in the save dialog, relative to
 // `dir`: ".ogg" is appended whatever was typed, so mix.ogg becomes mix.ogg.ogg.
