@@ -1,19 +1,26 @@
 // The tag edit dialog under the offscreen platform: what an opening lists and
 // loads, the boxes kept in step with the selected row, "All", "Reset", "Ok"
 // and "Cancel" on the job list's tags and captions.
+#include "core/IniFile.h"
 #include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "support/JobFixture.h"
+#include "support/ScriptedPrompt.h"
+#include "ui/MainWindow.h"
 #include "ui/TagEditDialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -188,12 +195,16 @@ TEST_F(TagEditTest, ClickLoadsTheRecordAndEditsGoToTheSelectedRow) {
     QFocusEvent leave(QEvent::FocusOut);
     QApplication::sendEvent(get<QLineEdit>("edt_tatal"), &leave);
     EXPECT_EQ(rows()->item(1, 0)->text(), q("Renamed"));
-    // Moved by keyboard: the boxes stay, the next edit goes to row 0.
-    rows()->selectRow(0);
-    setBox(TagEditDialog::Year, q("2001"));
-    EXPECT_EQ(get<QLineEdit>("edt_tatal")->text(), q("Renamed"));
-    EXPECT_EQ(dialog->editTags()[0].year, q("2001"));
-    EXPECT_EQ(dialog->editTags()[1].year, q("191"));
+    // Moved by a key: row 0 is loaded, so leaving its boxes copies nothing of row 1.
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QApplication::sendEvent(rows(), &up);
+    EXPECT_EQ(get<QLineEdit>("edt_year")->text(), q("190"));
+    QApplication::sendEvent(get<QLineEdit>("edt_year"), &leave);
+    setBox(TagEditDialog::Album, q("Typed"));
+    EXPECT_EQ(fields(dialog->editTags()[0]),
+              std::tuple(q("track0.ogg"), q("Artist 0"), q("Typed"), q("190"), q("Rock"),
+                         q("Note 0")));
+    EXPECT_EQ(dialog->editTags()[1].album, q("Album 1"));
     // A click that leaves no row selected selects the row of the opening.
     rows()->clearSelection();
     dialog->listClicked();
@@ -227,3 +238,29 @@ TEST_P(NameColumn, NarrowsFromTwentyRows) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, NameColumn,
                          ::testing::Values(std::pair(19, 143), std::pair(20, 127)));
+
+TEST_F(TagEditTest, BothMenusOpenItOnTheWindowsListAlsoDuringARun) {
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    state.prompt = &prompt;
+    state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("settings.ini")));
+    MainWindow window(state);
+    TagEditDialog windowDialog(state, &window);
+    window.setDialogs(nullptr, nullptr, nullptr, &windowDialog);
+    appendFileRow(window.jobList(), QStringLiteral("/music/a.ogg"), 10);
+    state.converting = true;
+    for (const char* item : {"ID3info1", "ID31"}) {
+        QString listed;
+        // Runs inside the dialog's modal loop.
+        QTimer::singleShot(0, &windowDialog, [&] {
+            const auto* row = windowDialog.findChild<QTableWidget*>(q("lv_id3"))->item(0, 0);
+            listed = row ? row->text() : QString();
+            windowDialog.findChild<QLineEdit*>(q("edt_art"))->setText(q(item));
+            windowDialog.ok();
+        });
+        window.findChild<QAction*>(q(item))->trigger();
+        EXPECT_EQ(listed, q("a.ogg")) << item;
+        EXPECT_EQ(window.jobList().file(0).tags.artist, q(item));
+    }
+    state.converting = false;
+}

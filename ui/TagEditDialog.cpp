@@ -105,6 +105,12 @@ TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
     m_list->setGeometry(8, 8, NameColumnWidth + 4, ClientHeight - 16);
     m_list->setColumnWidth(0, NameColumnWidth);
     m_list->viewport()->installEventFilter(this);
+    // Moving through the rows with the keys loads them as a click does, so
+    // the boxes always show the row that their edits go to.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_selecting && selectedRow() >= 0)
+            loadSelected();
+    });
 
     m_title = new QLineEdit(this);
     m_title->setObjectName(QStringLiteral("edt_tatal"));
@@ -352,7 +358,9 @@ int TagEditDialog::selectedRow() const {
 void TagEditDialog::selectRow(int row) {
     if (row < 0 || row >= m_list->rowCount())
         return;
+    m_selecting = true;
     m_list->setCurrentCell(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_selecting = false;
 }
 
 // --- the list and the buttons ----------------------------------------------------
@@ -362,6 +370,10 @@ void TagEditDialog::listClicked() {
         return;
     if (selectedRow() < 0)
         selectRow(m_lastTagRow);
+    loadSelected();
+}
+
+void TagEditDialog::loadSelected() {
     const int row = selectedRow();
     if (row < 0 || row >= int(m_edit.size())) {
         clearBoxes();

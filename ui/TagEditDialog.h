@@ -56,6 +56,9 @@ class TagEditDialog : public QDialog {
     // Loads the boxes in their fixed order; `title` goes into the title box.
     void loadBoxes(const FileTags& tags, const QString& title);
     void clearBoxes();
+    // Loads the selected row's working record into the boxes (empty boxes
+    // when it has none).
+    void loadSelected();
     void ensureGenreNames();
     QString boxText(Field field) const;
     void setBoxText(Field field, const QString& text);
@@ -80,4 +83,5 @@ class TagEditDialog : public QDialog {
     std::vector<FileTags> m_edit;
     std::array<QString, FieldCount> m_shown; // what each box showed last
     int m_lastTagRow = 0;
+    bool m_selecting = false; // the dialog itself moves the selection
 };
