@@ -1,10 +1,80 @@
 #include "convert/OutputTags.h"
 
+#include "audio/AudioError.h"
 #include "joblist/JobRecords.h"
+#include "tags/Id3Tag.h"
+#include "tags/OggTag.h"
+#include "tags/WmaTag.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+
+namespace {
+
+AudioError tagWriteError(const QString& path, const QString& why) {
+    return AudioError(QStringLiteral("Cannot write the tags of %1: %2")
+                          .arg(QDir::toNativeSeparators(path), why));
+}
+
+void writeOgg(const QString& path, const FileTags& tags) {
+    bool replaced = false;
+    try {
+        replaced = writeOggTag(path, oggOutputTag(tags));
+    } catch (const std::exception& e) {
+        throw tagWriteError(path, QString::fromStdString(e.what()));
+    }
+    if (!replaced)
+        throw tagWriteError(path, QStringLiteral("the tagged copy could not replace it"));
+}
+
+void writeMp3(const QString& path, const FileTags& tags) {
+    Id3v2Tag tag;
+    tag.title = tags.title;
+    tag.artist = tags.artist;
+    tag.album = tags.album;
+    tag.year = tags.year;
+    tag.genre = tags.genre;
+    try {
+        writeId3v2(path, tag);
+    } catch (const std::exception& e) {
+        throw tagWriteError(path, QString::fromStdString(e.what()));
+    }
+}
+
+void writeWma(const QString& path, const FileTags& tags) {
+    WmaTagInfo tag;
+    setWmaFieldText(tag.title, tags.title);
+    setWmaFieldText(tag.artist, tags.artist);
+    setWmaFieldText(tag.album, tags.album);
+    setWmaFieldText(tag.year, tags.year);
+    setWmaFieldText(tag.genre, tags.genre);
+    if (!writeWmaTag(path, tag))
+        throw tagWriteError(path, QStringLiteral("the attributes could not be saved"));
+}
+
+} // namespace
+
+OggTag oggOutputTag(const FileTags& tags) {
+    OggTag tag;
+    tag.title = tags.title;
+    tag.artist = tags.artist;
+    tag.album = tags.album;
+    tag.genre = tags.genre;
+    tag.date = tags.year;
+    return tag;
+}
+
+QList<QByteArray> oggOutputComments(const FileTags& tags) {
+    return oggComments(oggOutputTag(tags));
+}
 
 void copyTagsToOutput(const QString& path, const FileTags& tags) {
-    // Filled in once the tag units exist; the split run already calls it at
-    // the one place where a closed piece gets its source's tags.
-    Q_UNUSED(path);
-    Q_UNUSED(tags);
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension == QLatin1String("ogg"))
+        writeOgg(path, tags);
+    else if (extension == QLatin1String("mp3"))
+        writeMp3(path, tags);
+    else if (extension == QLatin1String("wma"))
+        writeWma(path, tags);
 }

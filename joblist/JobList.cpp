@@ -4,6 +4,7 @@
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
 #include "core/MainState.h"
+#include "joblist/SourceTags.h"
 #include "joblist/TimeText.h"
 
 #include <QDir>
@@ -102,12 +103,7 @@ QString JobList::caption(int row) const {
     return m_files.contains(row) ? m_files.row(row).caption : QString();
 }
 
-void JobList::readTagsOnAdmit(const QString& path, int row) {
-    Q_UNUSED(path);
-    Q_UNUSED(row);
-}
-
-void JobList::admitFile(const QString& path, int floor) {
+void JobList::admitFile(const QString& path, int floor, AddWay way) {
     s.pumpEvents();
 
     FileRow r;
@@ -116,7 +112,11 @@ void JobList::admitFile(const QString& path, int floor) {
     m_files.append(r);
     const int row = m_files.rowCount() - 1;
     try {
-        readTagsOnAdmit(path, row);
+        const SourceTags read = readSourceTags(path, way);
+        FileRow& tagged = m_files.row(row);
+        tagged.tags = read.tags;
+        if (!read.caption.isEmpty())
+            tagged.caption = read.caption;
 
         AudioFile& reader = s.reader;
         if (reader.IsOpen())
@@ -223,7 +223,7 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
                        QList<Refusal>& refused) {
     const QString name = QFileInfo(path).fileName();
     try {
-        admitFile(path, floor);
+        admitFile(path, floor, keepUnderASecond ? AddWay::Folder : AddWay::Files);
         if (!keepUnderASecond && m_files.row(m_files.rowCount() - 1).seconds == 0) {
             m_files.remove(m_files.rowCount() - 1);
             refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});

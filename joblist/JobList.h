@@ -5,6 +5,7 @@
 #pragma once
 
 #include "joblist/FileModel.h"
+#include "joblist/SourceTags.h"
 #include "joblist/SpanModel.h"
 
 #include <QItemSelectionModel>
@@ -54,12 +55,11 @@ class JobList : public QObject {
     // Files and folders from outside (the command line, a drop), in their
     // order: files as addFiles admits them, folders as addFolder does.
     QList<Refusal> addPaths(const QStringList& paths);
-    // Appends a row for `path` and measures the file. Throws (AudioError or
-    // std::runtime_error) when the file cannot be opened; the row is then gone.
-    void admitFile(const QString& path, int floor);
-    // The tag step of adding: fills the row's tags and may set its caption
-    // from the title. Nothing yet: the row keeps its file name.
-    void readTagsOnAdmit(const QString& path, int row);
+    // Appends a row for `path`, reads its tags (the title may become its
+    // caption) and measures the file. Throws (AudioError or
+    // std::runtime_error) when the file cannot be opened or its tag cannot be
+    // read; the row is then gone.
+    void admitFile(const QString& path, int floor, AddWay way = AddWay::Files);
 
     // Moves the selected row one place up (-1) or down (+1).
     void moveFile(int step);

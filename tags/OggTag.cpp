@@ -115,16 +115,6 @@ class PermissionRestorer {
     QFileDevice::Permissions m_saved;
 };
 
-QList<QByteArray> commentsOf(const OggTag& tag) {
-    QList<QByteArray> comments;
-    for (int slot : kWritingOrder) {
-        const QString& value = tag.*kKeys[slot].field;
-        if (!value.isEmpty())
-            comments.append(QByteArray(kKeys[slot].prefix) + value.toUtf8());
-    }
-    return comments;
-}
-
 // Moves the finished temporary file over the original in one step, so that
 // the path always holds either the old file or the new one.
 bool replaceFile(const QString& tempPath, const QString& path,
@@ -173,7 +163,7 @@ bool writeOggTag(const QString& path, const OggTag& tag) {
     // Nobody may read the new content whom the file's permissions keep out.
     temp.file().setPermissions(permissions.saved() | QFileDevice::WriteOwner);
 
-    editor.comments().comments = commentsOf(tag);
+    editor.comments().comments = oggComments(tag);
     const bool written = editor.write(&temp.file());
     // A failing read ends the input early, which the editor cannot tell from
     // its end: the copy would be short.
@@ -199,6 +189,16 @@ bool writeOggTag(const QString& path, const OggTag& tag) {
         return false;
     temp.keep();
     return true;
+}
+
+QList<QByteArray> oggComments(const OggTag& tag) {
+    QList<QByteArray> comments;
+    for (int slot : kWritingOrder) {
+        const QString& value = tag.*kKeys[slot].field;
+        if (!value.isEmpty())
+            comments.append(QByteArray(kKeys[slot].prefix) + value.toUtf8());
+    }
+    return comments;
 }
 
 QString oggTempPath(const QString& path) {

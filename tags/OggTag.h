@@ -48,6 +48,11 @@ OggTag readOggTag(const QString& path);
 // temporary file is left and the file's permissions are those it had.
 bool writeOggTag(const QString& path, const OggTag& tag);
 
+// The comments writeOggTag writes for `tag`: "Title=", "Artist=", "Album=",
+// "TrackNumber=", "Date=", "Genre=", "Comment=" in this order, each only when
+// its text is not empty.
+QList<QByteArray> oggComments(const OggTag& tag);
+
 // The temporary file of writeOggTag: the path with its extension replaced by
 // ".temp" (a.ogg gives a.temp), or with ".temp" appended where that would be
 // the path itself.
