@@ -95,6 +95,7 @@ TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
     m_list->setObjectName(QStringLiteral("lv_id3"));
     m_list->setHorizontalHeaderLabels({QStringLiteral("File Name")});
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(false);
     m_list->horizontalHeader()->setSectionsClickable(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -143,9 +144,9 @@ TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
     int y = 8;
     for (const Row& row : rows) {
         auto* label = new QLabel(QString::fromLatin1(row.label), this);
-        label->setGeometry(164, y, 56, 22);
+        label->setGeometry(160, y, 66, 22);
         label->setBuddy(row.box);
-        row.box->setGeometry(222, y, 138, row.height);
+        row.box->setGeometry(228, y, 133, row.height);
         auto* all = new QPushButton(QStringLiteral("All"), this);
         all->setObjectName(QStringLiteral("Button%1").arg(int(row.field) + 1));
         all->setAutoDefault(false);
@@ -182,9 +183,9 @@ TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("btn_cancel"));
     cancelButton->setAutoDefault(false);
-    resetButton->setGeometry(222, 254, 58, 26);
-    okButton->setGeometry(287, 254, 58, 26);
-    cancelButton->setGeometry(352, 254, 58, 26);
+    resetButton->setGeometry(228, 254, 56, 26);
+    okButton->setGeometry(291, 254, 56, 26);
+    cancelButton->setGeometry(354, 254, 57, 26);
     connect(resetButton, &QPushButton::clicked, this, &TagEditDialog::reset);
     connect(okButton, &QPushButton::clicked, this, &TagEditDialog::ok);
     connect(cancelButton, &QPushButton::clicked, this, &TagEditDialog::cancel);
