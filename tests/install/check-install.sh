@@ -50,7 +50,7 @@ sed 's/\\-/-/g' "$prefix/$man" >"$work/man.txt"
 options "$work/help.txt" >"$work/help-options.txt"
 options "$work/man.txt" >"$work/man-options.txt"
 if ! diff "$work/help-options.txt" "$work/man-options.txt" >"$work/options.diff"; then
-  fail "docs/cadelo-cli.1 and cadelo-cli --help differ in options (< --help only, > man page only):"
+  fail "docs/cadelo-cli.1 must document exactly the options of cadelo-cli --help (< only in --help, > only in the man page):"
   grep '^[<>]' "$work/options.diff" >&2
 fi
 for command in info split join; do
