@@ -201,8 +201,11 @@ void TagEditDialog::showEvent(QShowEvent* event) {
         move(window->frameGeometry().topLeft());
     ensureGenreNames();
     const int count = m_jobs ? m_jobs->rowCount() : 0;
-    if (count == 0)
+    if (count == 0) {
+        m_list->setRowCount(0);
+        m_edit.clear();
         return;
+    }
     fillRows();
     m_list->setColumnWidth(0, count < ScrollingRowCount ? NameColumnWidth
                                                         : ScrollingNameColumnWidth);
