@@ -67,7 +67,7 @@ const QStringList& TagEditDialog::genreNames() {
     "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad",
     "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella",
     "Euro-House", "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror", "Indie",
-    "Britpop", "Negerpunk", "Polsk Punk", "Beat", "Christian Gangsta", "Heavy Metal",
+    "Britpop", "Afro-Punk", "Polsk Punk", "Beat", "Christian Gangsta", "Heavy Metal",
     "Black Metal", "Crossover", "Contemporary C", "Christian Rock", "Merengue", "Salsa",
     "Thrash Metal", "Anime", "JPop", "SynthPop"};
     static const QStringList names = [] {
