@@ -2,6 +2,7 @@
 // writes, what it prints, its exit statuses, refusals and Ctrl-C.
 #include "audio/MulDiv.h"
 #include "synth/Synth.h"
+#include "tags/OggTag.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -506,6 +507,32 @@ TEST_F(CliFixture, InfoPrintsTheLinesOfEveryFileSeparatedByABlankLine) {
             .arg(QDir::toNativeSeparators(b)) +
         tags;
     EXPECT_EQ(r.out, expected);
+}
+
+TEST_F(CliFixture, InfoShowsTheTagAndSplitPutsItOnEveryPiece) {
+    const QString src = makeSource(QStringLiteral("live.ogg"), 2 * Rate);
+    OggTag tag;
+    tag.title = QStringLiteral("Live: Paris");
+    tag.artist = QStringLiteral("Café – Band");
+    tag.comment = QStringLiteral("kept in the list, not on pieces");
+    ASSERT_TRUE(writeOggTag(src, tag));
+
+    const CliResult info = run(withSettings(QStringLiteral("info"), {src}));
+    ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
+    for (const QString& line : {QStringLiteral("caption: Live Paris"), QStringLiteral("title: Live Paris"),
+                                QStringLiteral("artist: Café – Band"),
+                                QStringLiteral("comment: kept in the list, not on pieces")})
+        EXPECT_TRUE(info.outLines().contains(line)) << line.toStdString();
+
+    const CliResult r = run(withSettings(QStringLiteral("split"),
+                                         {QStringLiteral("--pieces"), QStringLiteral("2"), src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    for (const QString& name : {QStringLiteral("Live Paris_1.ogg"), QStringLiteral("Live Paris_2.ogg")}) {
+        const OggTag piece = readOggTag(out(name));
+        EXPECT_EQ(piece.title, QStringLiteral("Live Paris")) << name.toStdString();
+        EXPECT_EQ(piece.artist, tag.artist);
+        EXPECT_TRUE(piece.comment.isEmpty());
+    }
 }
 
 // --------------------------------------------------------------------------
