@@ -29,12 +29,18 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <QFontInfo>
+#include <QTextLayout>
 
 void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -196,6 +202,70 @@ TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic) {
     EXPECT_EQ(w->sm->font().family(), QStringLiteral("Arial"));
     EXPECT_TRUE(w->sm->font().italic());
     EXPECT_EQ(w->sm->font().pixelSize(), 13);
+}
+
+// Every line can be read whole: the panel cannot be scrolled, so each line's
+// start and end must lie inside it, whatever face stands in for Arial (a wider
+// or taller one than this desktop's included) and at any scale (the rerun
+// below doubles it).
+class InstructionFitTest : public MainWindowTest,
+                           public ::testing::WithParamInterface<const char*> {
+  protected:
+    void SetUp() override {
+        if (*GetParam())
+            QFont::insertSubstitution(QStringLiteral("Arial"), QString::fromLatin1(GetParam()));
+        MainWindowTest::SetUp();
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        QFont::removeSubstitutions(QStringLiteral("Arial"));
+    }
+};
+
+TEST_P(InstructionFitTest, EveryInstructionLineIsWhollyInsideThePanel) {
+    showWindow();
+    const QRect inside = w->sm->viewport()->rect();
+    int lines = 0;
+    for (QTextBlock block = w->sm->document()->begin(); block.isValid(); block = block.next()) {
+        QTextCursor cursor(block);
+        const QRect start = w->sm->cursorRect(cursor);
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        const QRect end = w->sm->cursorRect(cursor);
+        EXPECT_TRUE(inside.contains(start) && inside.contains(end))
+            << "line " << lines + 1 << " \"" << block.text().toStdString() << "\" runs from ("
+            << start.x() << "," << start.y() << ") to (" << end.right() << "," << end.bottom()
+            << ") in " << inside.width() << "x" << inside.height() << " at "
+            << w->devicePixelRatio() << "x in " << QFontInfo(w->sm->font()).family().toStdString();
+        ++lines;
+    }
+    EXPECT_EQ(lines, MainWindow::instructionLines().size());
+    EXPECT_TRUE(w->sm->font().italic());
+}
+
+INSTANTIATE_TEST_SUITE_P(Faces, InstructionFitTest,
+                         ::testing::Values("", "DejaVu Sans Mono", "DejaVu Serif"));
+
+// The same window at twice the scale, in a program of its own (the scale is
+// fixed when the application starts).
+TEST(MainWindowScale, InstructionLinesAreWholeAtTwiceTheScale) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=Faces/InstructionFitTest.*")});
+    ASSERT_TRUE(child.waitForStarted());
+    if (!child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished();
+        FAIL() << "the rerun did not end";
+    }
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests")) << output.toStdString();
 }
 
 TEST_F(MainWindowTest, FormatBoxOffersOgg) {

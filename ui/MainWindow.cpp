@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QDropEvent>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -24,6 +25,10 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -272,7 +277,6 @@ void MainWindow::createInstructions() {
     sm->setObjectName(QStringLiteral("sm"));
     sm->setReadOnly(true);
     sm->setPlainText(instructionLines().join(u'\n'));
-    sm->setFont(arialFont(13, true));
     sm->setGeometry(120, ListTop, 350, ListHeight);
     sm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -283,6 +287,34 @@ void MainWindow::createInstructions() {
     sm->setPalette(pal);
     sm->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
     sm->setEnabled(false);
+    fitInstructions();
+}
+
+void MainWindow::fitInstructions() {
+    // The panel neither scrolls nor takes clicks, so every line must be whole
+    // in it. A stand-in for Arial that is wider or taller than Arial is
+    // narrowed, and only then made smaller, until the lines fit.
+    sm->ensurePolished();
+    const QStringList lines = instructionLines();
+    const qreal margin = sm->document()->documentMargin();
+    const QSizeF room = QSizeF(sm->contentsRect().size()) - QSizeF(2 * margin + 2, 2 * margin);
+    QFont font = arialFont(13, true);
+    for (;;) {
+        const QFontMetricsF metrics(font);
+        qreal widest = 0;
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        const qreal height = lines.size() * std::ceil(metrics.height());
+        const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
+        if (widest > room.width() && stretch > 60) {
+            font.setStretch(std::max(60, int(stretch * room.width() / widest)));
+        } else if ((widest > room.width() || height > room.height()) && font.pixelSize() > 8) {
+            font.setPixelSize(font.pixelSize() - 1);
+        } else {
+            break;
+        }
+    }
+    sm->setFont(font);
 }
 
 void MainWindow::createMenus() {

@@ -92,6 +92,9 @@ class MainWindow : public QWidget {
     template <typename F> void guarded(F&& f);
 
     void fitNameColumn();
+    // The instructions' font: Arial italic, narrowed or smaller where the face
+    // in use would not show every line whole.
+    void fitInstructions();
     void setSkinText(SkinObject* object, const QString& text);
     // Draws the bar "convertpb" for a value of 0 to 10000 (10000 draws as 0).
     void drawConversionProgress(int value);
