@@ -30,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -182,6 +183,29 @@ TEST_F(MainWindowTest, ViewsShowTheJobListsModelsAndFollowItsSignals) {
     EXPECT_TRUE(w->sm->isVisible());
     EXPECT_EQ(w->fileView->columnWidth(0), 120);
 }
+
+// However many files, short names need no sideways scrolling: the name
+// column stays within the list beside its vertical scroll bar.
+class NameColumnFitTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NameColumnFitTest, NoHorizontalScrollBarForNamesThatFit) {
+    showWindow();
+    for (int i = 0; i < GetParam(); ++i)
+        addRow(QStringLiteral("f%1.ogg").arg(i), 10);
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    QTableView* list = w->fileView;
+    EXPECT_LE(list->columnWidth(0), list->viewport()->width());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    // Until the name column narrows, every row is in view without scrolling.
+    if (GetParam() < 13) {
+        EXPECT_FALSE(list->verticalScrollBar()->isVisible());
+        const QRect last = list->visualRect(jobs().fileModel().index(GetParam() - 1, 0));
+        EXPECT_TRUE(list->viewport()->rect().contains(last)) << last.bottom();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NameColumnFitTest, ::testing::Values(1, 7, 8, 12, 13, 30));
 
 TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic) {
     showWindow();

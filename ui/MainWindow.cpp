@@ -36,6 +36,12 @@ constexpr int ClientWidth = 480;
 constexpr int ClientHeight = 418;
 constexpr int ListTop = 92;
 constexpr int ListHeight = 180;
+constexpr int HeaderHeight = 22;
+// The file list holds this many rows before it scrolls; its name column
+// narrows from the next row on (fitNameColumn).
+constexpr int RowsInView = 12;
+// A list's border, as its style sheet draws it.
+constexpr int ListBorder = 1;
 
 // Arial at a pixel size, narrowed by `stretch` percent. The window's texts are
 // laid out for Arial's widths; where the desktop has neither Arial nor a face
@@ -66,18 +72,29 @@ void styleList(QTableView* view) {
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     view->verticalHeader()->hide();
-    view->verticalHeader()->setDefaultSectionSize(20);
+    const int rowHeight = (ListHeight - 2 * ListBorder - HeaderHeight) / RowsInView;
+    view->verticalHeader()->setMinimumSectionSize(rowHeight);
+    view->verticalHeader()->setDefaultSectionSize(rowHeight);
     view->horizontalHeader()->setSectionsClickable(false);
     view->horizontalHeader()->setHighlightSections(false);
     view->horizontalHeader()->setStretchLastSection(false);
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    view->horizontalHeader()->setFixedHeight(22);
+    view->horizontalHeader()->setFixedHeight(HeaderHeight);
+    // Flat, slim scroll bars: the name column's 113 pixels and the span
+    // list's three columns fit beside the vertical one.
     view->setStyleSheet(QStringLiteral(
         "QTableView { background: #ffffff; border: 1px solid #d3dae5; gridline-color: #e5e9f0;"
         " selection-background-color: #2563eb; selection-color: #ffffff; }"
         "QHeaderView::section { background: #f4f6fa; color: #475569; border: none;"
         " border-right: 1px solid #e5e9f0; border-bottom: 1px solid #d3dae5; padding-left: 3px; "
-        "}"));
+        "}"
+        "QScrollBar { background: #f4f6fa; border: none; margin: 0; }"
+        "QScrollBar:vertical { width: 7px; } QScrollBar:horizontal { height: 7px; }"
+        "QScrollBar::handle { background: #b8c2d1; border-radius: 3px; }"
+        "QScrollBar::handle:vertical { min-height: 16px; }"
+        "QScrollBar::handle:horizontal { min-width: 16px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
     // "00:00:00 - 00:00:00" must fit the fixed 100 pixels of its column.
     view->setFont(arialFont(11, false, 92));
     QFont headerFont = arialFont(11, false, 88);
@@ -179,8 +196,11 @@ void MainWindow::drawConversionProgress(int value) {
 }
 
 void MainWindow::fitNameColumn() {
-    // Narrower once the list scrolls, so that the scroll bar does not cover it.
-    fileView->setColumnWidth(0, m_jobs.rowCount() < 13 ? 120 : 113);
+    // Narrower once the list scrolls, so that the scroll bar does not cover
+    // it, and never wider than the list shows beside its scroll bar: names
+    // that fit need no sideways scrolling, which would cover a row.
+    const int width = m_jobs.rowCount() < 13 ? 120 : 113;
+    fileView->setColumnWidth(0, std::min(width, fileView->viewport()->width()));
 }
 
 MainWindow::~MainWindow() {
@@ -539,6 +559,9 @@ bool movesSelection(const QKeyEvent* key) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool onFiles = fileView && watched == fileView->viewport();
     const bool onSpans = spanView && watched == spanView->viewport();
+    // The vertical scroll bar came or went.
+    if (onFiles && event->type() == QEvent::Resize)
+        fitNameColumn();
     if ((onFiles || onSpans) &&
         (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
          event->type() == QEvent::Drop)) {
