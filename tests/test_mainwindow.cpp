@@ -674,6 +674,45 @@ INSTANTIATE_TEST_SUITE_P(
                                 true}),
     [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
 
+// During a run the path label names the source being converted, not the
+// file clicked last.
+class RunLabelTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RunLabelTest, PathLabelFollowsTheSourceBeingConverted) {
+    constexpr int Rate = 8000;
+    showWindow();
+    QStringList paths;
+    for (const char* name : {"one.ogg", "two.ogg", "three.ogg"}) {
+        paths << dir.filePath(QLatin1String(name));
+        synth::writeOgg(paths.last(), Rate * 3, Rate, 1);
+    }
+    prompt.openFilesAnswers.push_back(paths);
+    clickSkin("addfile");
+    ASSERT_EQ(jobs().rowCount(), 3);
+    click(w->fileView->viewport(),
+          w->fileView->visualRect(jobs().fileModel().index(2, 0)).center());
+    ASSERT_EQ(skin().nm->text(), paths[2]);
+
+    // What the label says whenever the run has copied a block.
+    QStringList shown;
+    const auto note = [&] {
+        if (shown.isEmpty() || shown.last() != skin().nm->text())
+            shown << skin().nm->text();
+    };
+    const auto progress = w->conversion().onProgress;
+    w->conversion().onProgress = [&](int value) {
+        progress(value);
+        note();
+    };
+    prompt.saveFileAnswers.push_back(dir.filePath(QStringLiteral("joined")));
+    clickSkin(GetParam());
+
+    EXPECT_FALSE(w->conversion().lastRunFailed()) << w->conversion().lastError().toStdString();
+    EXPECT_EQ(shown, paths);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, RunLabelTest, ::testing::Values("Split", "Join"));
+
 // --- preview -----------------------------------------------------------------------------------
 
 // The skin's Play starts a real preview (dummy driver); adding files, Split and

@@ -19,6 +19,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -167,11 +168,27 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
     m_conversion.onProgress = [this](int value) {
         setSkinText(m_skin.pbpos, QString::number(value / 100) + QLatin1Char('%'));
         drawConversionProgress(value);
+        if (s.converting)
+            showConvertedSource();
     };
     m_conversion.onRunEnded = [this] {
         setSkinText(m_skin.pbpos, QString());
         drawConversionProgress(0);
     };
+    // A run selects each source as it takes it up; the path label follows
+    // (also when the run starts on the row already selected), so that it
+    // names the file being converted, not the one clicked last.
+    connect(&m_jobs.fileSelection(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (s.converting)
+            showConvertedSource();
+    });
+}
+
+void MainWindow::showConvertedSource() {
+    const int row = m_jobs.selectedRow();
+    if (row < 0 || !m_skin.nm || m_skin.nm->text() == m_jobs.file(row).path)
+        return;
+    setSkinText(m_skin.nm, m_jobs.file(row).path);
 }
 
 void MainWindow::setSkinText(SkinObject* object, const QString& text) {

@@ -95,6 +95,8 @@ class MainWindow : public QWidget {
     // The instructions' font: Arial italic, narrowed or smaller where the face
     // in use would not show every line whole.
     void fitInstructions();
+    // The path label during a run: the source the run works on.
+    void showConvertedSource();
     void setSkinText(SkinObject* object, const QString& text);
     // Draws the bar "convertpb" for a value of 0 to 10000 (10000 draws as 0).
     void drawConversionProgress(int value);
