@@ -109,6 +109,7 @@ constexpr OptionSpec Specs[] = {
     {"channels", 0, Arg::Value}, {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
     {"quality", 0, Arg::Value},  {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
     {"force", 0, Arg::None},     {"help", 'h', Arg::None},      {"version", 0, Arg::None},
+    {"jobs", 'j', Arg::Value},
 };
 
 const OptionSpec* findLong(const QString& name) {
@@ -132,7 +133,7 @@ bool allowed(CliCommand command, const QString& name) {
         return true;
     if (command == CliCommand::Info)
         return false;
-    if (name == QLatin1String("output-dir"))
+    if (name == QLatin1String("output-dir") || name == QLatin1String("jobs"))
         return command == CliCommand::Split;
     if (name == QLatin1String("output") || name == QLatin1String("force"))
         return command == CliCommand::Join;
@@ -296,6 +297,8 @@ CliOptions parseCliOptions(const QStringList& arguments) {
                                        BitrateTable, QStringLiteral("kbps")),
                                indexIn(QStringLiteral("--vbr maximum"), value->mid(dash + 1),
                                        BitrateTable, QStringLiteral("kbps")));
+        } else if (name == QLatin1String("jobs")) {
+            o.jobs = numberIn(opt, *value, 1, 256);
         } else if (name == QLatin1String("quality")) {
             o.quality = numberIn(opt, *value, 0, 1000);
         } else if (name == QLatin1String("settings")) {
@@ -379,6 +382,8 @@ QString cliHelpText() {
                "  --quality 0-1000      quality-driven encoding\n"
                "  --settings FILE       read this settings file instead of the user's\n"
                "                        (never written)\n"
+               "  -j, --jobs N          split: encode N pieces at once (default: one per\n"
+               "                        processor core); 1 writes one piece after the other\n"
                "  -q, --quiet           no progress bar\n"
                "  --force               join: replace an existing output\n"
                "  -h, --help            this text\n"
@@ -386,7 +391,7 @@ QString cliHelpText() {
                "\n"
                "split prints each written file, join the output file, one per line.\n"
                "Exit status: 0 all done, 1 a file refused or an output not written,\n"
-               "2 usage error, 130 stopped by Ctrl-C (the current piece is closed).\n");
+               "2 usage error, 130 stopped by Ctrl-C (the pieces under way are closed).\n");
 }
 
 QString cliVersionText() {

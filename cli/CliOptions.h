@@ -47,6 +47,8 @@ struct CliOptions {
     std::optional<std::pair<int, int>> vbrIndices; // min, max
     std::optional<int> quality;
 
+    std::optional<int> jobs; // split: pieces encoded at once; none given: one per core
+
     QString settingsFile; // empty: the user's
     bool quiet = false;
     bool force = false;

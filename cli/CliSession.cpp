@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <exception>
 
@@ -133,6 +134,8 @@ void CliSession::applyOptions() {
 RunOptions CliSession::runOptions() const {
     RunOptions o = RunOptions::fromSettings(state.settings, nullptr, state.formatIndex);
     o.encoding = oggFormatCalls(oggKeys);
+    if (opts.command == CliCommand::Split)
+        o.jobs = opts.jobs ? *opts.jobs : std::max(1, QThread::idealThreadCount());
     return o;
 }
 

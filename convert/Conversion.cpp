@@ -12,7 +12,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -78,13 +84,18 @@ void Conversion::beginRun() {
     m_names = OutputNaming::RunNames();
 }
 
+void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {
+    for (const OggFormat& c : m_options.encoding)
+        writer.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+    writer.SetPcmFormat(rate, channels);
+}
+
 void Conversion::openOutput(const QString& path, int rate, int channels) {
     AudioFile& writer = s.writer;
     if (writer.IsOpen())
         writer.Close();
-    for (const OggFormat& c : m_options.encoding)
-        writer.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
-    writer.SetPcmFormat(rate, channels);
+    prepareWriter(writer, rate, channels);
+    m_openTags.reset();
     m_currentFile = path;
     writer.CreateWrite(path);
     m_openOutput = path;
@@ -121,8 +132,15 @@ void Conversion::endRun() {
     if (m_failed && m_openFrames == 0)
         m_writerFailed = true;
     try {
-        if (s.writer.IsOpen() || !m_openOutput.isEmpty())
+        if (s.writer.IsOpen() || !m_openOutput.isEmpty()) {
+            const QString path = m_openOutput;
             closeOutput();
+            // A piece that stays gets its tags whichever way the run ended.
+            if (m_openTags && !path.isEmpty() && !m_outputs.isEmpty() &&
+                m_outputs.constLast() == path)
+                copyTagsToOutput(path, *m_openTags);
+        }
+        m_openTags.reset();
     } catch (const std::exception& e) {
         if (!m_failed)
             fail(m_currentFile, errorText(e));
@@ -175,11 +193,11 @@ void Conversion::dropOpenSpan(int file, bool giveBack) {
     }
 }
 
-bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
-                            std::int64_t& outputPos, std::int64_t total,
-                            std::int64_t stopShortBy) {
-    AudioFile& reader = s.reader;
-    AudioFile& writer = s.writer;
+std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& source,
+                                              std::int64_t frames, const Envelope& envelope,
+                                              std::int64_t& outputPos,
+                                              std::int64_t stopShortBy) {
+    AudioFile& reader = t.reader;
     const bool bounded = frames >= 0;
     // Blocks of as many frames as the source has samples a second: at most two
     // seconds of stereo.
@@ -188,8 +206,7 @@ bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const En
     const std::int64_t fadeOutStart = envelope.total - envelope.fadeOutFrames;
     std::int64_t copied = 0;
     while (!bounded || copied < frames) {
-        s.pumpEvents();
-        if (!s.converting)
+        if (!t.keepGoing())
             break;
         std::int64_t count = bounded ? std::min(blockFrames, frames - copied) : blockFrames;
         // A block never straddles the end of the fade-in or the start of the
@@ -201,13 +218,11 @@ bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const En
         count = std::max<std::int64_t>(1, count);
 
         const std::int64_t before = reader.Position();
-        m_currentFile = source.path;
+        t.currentFile = source.path;
         SampleBlock block = reader.ReadSamples(count);
         if (block.empty()) {
-            if (endsEarly(reader.Position(), reader.LengthSamples(), reader.SampleRate())) {
-                fail(source.path, damagedText(source, reader.Position(), reader.SampleRate()));
-                return false;
-            }
+            if (endsEarly(reader.Position(), reader.LengthSamples(), reader.SampleRate()))
+                return damagedText(source, reader.Position(), reader.SampleRate());
             break;
         }
         // A converted block holds other frames than it consumed; the position
@@ -231,18 +246,47 @@ bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const En
 
         copied += consumed;
         outputPos = end;
-        showProgress(std::min(outputPos, total), total);
-        m_currentFile = m_openOutput;
+        t.progressed(outputPos);
+        t.currentFile = t.outputPath;
         try {
-            writer.WriteSamples(block);
+            t.writer.WriteSamples(block);
         } catch (...) {
-            m_writerFailed = true;
+            t.writerFailed = true;
             throw;
         }
-        m_openFrames += block.frames();
+        t.framesWritten += block.frames();
 
         if (bounded && frames - copied < stopShortBy)
             break;
+    }
+    return std::nullopt;
+}
+
+bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
+                            std::int64_t& outputPos, std::int64_t total,
+                            std::int64_t stopShortBy) {
+    CopyTarget t{s.reader,
+                 s.writer,
+                 m_openOutput,
+                 [this] {
+                     s.pumpEvents();
+                     return s.converting;
+                 },
+                 [this, total](std::int64_t pos) { showProgress(std::min(pos, total), total); },
+                 m_currentFile};
+    t.framesWritten = m_openFrames;
+    std::optional<QString> damage;
+    try {
+        damage = copyFrames(t, source, frames, envelope, outputPos, stopShortBy);
+    } catch (...) {
+        m_writerFailed = m_writerFailed || t.writerFailed;
+        m_openFrames = t.framesWritten;
+        throw;
+    }
+    m_openFrames = t.framesWritten;
+    if (damage) {
+        fail(source.path, *damage);
+        return false;
     }
     return true;
 }
@@ -340,7 +384,9 @@ void Conversion::splitFile(int file) {
     const std::int64_t pieces =
         PieceMath::splitPieceCount(mode, jobs.file(file), jobs.file(0),
                                    m_options.effectiveSplitSeconds(), splitCount);
-    for (std::int64_t j = 0; j < pieces && !m_failed; ++j) {
+    if (m_options.jobs > 1)
+        splitPiecesInParallel(file, pieces, splitCount);
+    for (std::int64_t j = 0; m_options.jobs <= 1 && j < pieces && !m_failed; ++j) {
         s.pumpEvents();
         if (!s.converting)
             break;
@@ -354,19 +400,36 @@ void Conversion::splitFile(int file) {
     reader.Close();
 }
 
-void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
-    AudioFile& reader = s.reader;
-    const FileRow row = jobs.file(file);
-    const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
-
-    const std::int64_t beginFrame =
+Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
+    const AudioFile& reader = s.reader;
+    PiecePlan plan;
+    plan.beginFrame =
         PieceMath::readerFrames(span.begin, reader.LengthSamples(), reader.LengthMs());
     const std::int64_t endFrame =
         span.toEnd ? reader.LengthSamples()
                    : PieceMath::readerFrames(span.end, reader.LengthSamples(), reader.LengthMs());
-    const std::int64_t length = endFrame - beginFrame;
+    // Fades are cut to the piece.
+    plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
+    plan.envelope = Envelope{plan.frames, 0, 0};
+    if (m_options.fadeIn)
+        plan.envelope.fadeInFrames =
+            std::clamp<std::int64_t>(PieceMath::recordFrames(m_options.fadeInSeconds, row), 1,
+                                     std::max<std::int64_t>(1, plan.frames));
+    if (m_options.fadeOut)
+        plan.envelope.fadeOutFrames = std::clamp<std::int64_t>(
+            PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0, plan.frames);
+    // Custom leaves out a tail under 100 frames.
+    plan.stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
+    return plan;
+}
+
+void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
+    AudioFile& reader = s.reader;
+    const FileRow row = jobs.file(file);
+    const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
+    const PiecePlan plan = planPiece(row, span);
     m_currentFile = row.path;
-    reader.Seek(std::max<std::int64_t>(0, beginFrame));
+    reader.Seek(std::max<std::int64_t>(0, plan.beginFrame));
 
     const int rate = reader.SampleRate();
     const int channels = reader.Channels();
@@ -381,32 +444,281 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         openOutput(path, rate, channels);
     }
+    m_openTags = row.tags;
     jobs.setSpanStatus(status, StatusConverting);
 
-    // Fades are cut to the piece.
-    const std::int64_t pieceFrames = std::max<std::int64_t>(0, length);
-    Envelope envelope{pieceFrames, 0, 0};
-    if (m_options.fadeIn)
-        envelope.fadeInFrames = std::clamp<std::int64_t>(
-            PieceMath::recordFrames(m_options.fadeInSeconds, row), 1, std::max<std::int64_t>(1, pieceFrames));
-    if (m_options.fadeOut)
-        envelope.fadeOutFrames =
-            std::clamp<std::int64_t>(PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0,
-                                     pieceFrames);
     std::int64_t position = 0;
-    // Custom leaves out a tail under 100 frames.
-    const std::int64_t stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
-    if (!copyBlocks(row, pieceFrames, envelope, position, pieceFrames, stopShortBy))
+    if (!copyBlocks(row, plan.frames, plan.envelope, position, plan.frames, plan.stopShortBy))
         return;
 
     if (m_options.mode == SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
+    m_openTags.reset();
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
     copyTagsToOutput(path, row.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
+}
+
+// ---------------------------------------------------------------------------
+// Split, pieces side by side
+// ---------------------------------------------------------------------------
+
+// One piece handed to a worker. The run's thread fills it and opens its
+// writer; the worker owns it from the queue on until it sets `finished`.
+struct Conversion::ParallelPiece {
+    std::int64_t index = 0;
+    PiecePlan plan;
+    QString path;
+    std::unique_ptr<AudioFile> writer;
+    std::atomic<std::int64_t> position{0}; // frames into the piece, for the progress
+    // Written by the worker before `finished`, read by the run after it.
+    bool finished = false;
+    bool complete = false; // closed, a valid output with its tags
+    bool failed = false;
+};
+
+// What the run's thread and its workers share; everything but the flag and
+// the positions under `mutex`.
+struct Conversion::ParallelShared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<ParallelPiece*> queue;
+    bool noMore = false;
+    int running = 0; // handed out and not finished
+    std::atomic<bool> stop{false};
+    QString firstError; // the first failure of any worker ends the run
+    QString firstErrorFile;
+
+    void failed(const QString& file, const QString& reason) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (firstError.isEmpty()) {
+                firstError = reason;
+                firstErrorFile = file;
+            }
+        }
+        stop = true;
+    }
+};
+
+void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& row,
+                            ParallelShared& shared) {
+    AudioFile& writer = *p.writer;
+    if (shared.stop) {
+        // Stopped before it began: nothing is left under its name.
+        writer.AbandonWrite();
+        return;
+    }
+    QString current = row.path;
+    CopyTarget t{reader,
+                 writer,
+                 p.path,
+                 [&shared] { return !shared.stop; },
+                 [&p](std::int64_t pos) { p.position = pos; },
+                 current};
+    try {
+        if (!reader.IsOpen()) {
+            reader.OpenRead(row.path);
+            reader.SetPcmFormat(0, 0);
+        }
+        reader.Seek(std::max<std::int64_t>(0, p.plan.beginFrame));
+        std::int64_t position = 0;
+        if (const std::optional<QString> damage = copyFrames(
+                t, row, p.plan.frames, p.plan.envelope, position, p.plan.stopShortBy)) {
+            p.failed = true;
+            shared.failed(row.path, *damage);
+        }
+    } catch (const std::exception& e) {
+        p.failed = true;
+        shared.failed(current, errorText(e));
+    }
+    // As the one-at-a-time run ends: what the writer refused, or a piece that
+    // got nothing before its failure, is dropped; everything else is closed
+    // complete and gets its tags.
+    // A piece stopped before its first block was never begun either.
+    const bool begun = t.framesWritten > 0 || p.plan.frames == 0 || !shared.stop;
+    if (t.writerFailed || (p.failed && t.framesWritten == 0) || !begun) {
+        writer.AbandonWrite();
+        return;
+    }
+    try {
+        writer.Close();
+        if (QFileInfo(p.path).isFile()) {
+            copyTagsToOutput(p.path, row.tags);
+            p.complete = true;
+        }
+    } catch (const std::exception& e) {
+        p.failed = true;
+        shared.failed(p.path, errorText(e));
+    }
+}
+
+void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitCount) {
+    const SplitMode mode = m_options.mode;
+    const FileRow row = jobs.file(file);
+    const int rate = s.reader.SampleRate();
+    const int channels = s.reader.Channels();
+    const int workerCount =
+        int(std::clamp<std::int64_t>(pieces, 1, std::max(1, m_options.jobs)));
+
+    ParallelShared shared;
+    // Dispatched and not yet reported, in piece order.
+    std::deque<std::unique_ptr<ParallelPiece>> open;
+    std::vector<std::jthread> workers;
+    // Whatever ends the loops below, the workers are told and joined before
+    // the state they share goes.
+    struct Joiner {
+        ParallelShared& shared;
+        std::vector<std::jthread>& workers;
+        ~Joiner() {
+            {
+                std::lock_guard<std::mutex> lock(shared.mutex);
+                shared.noMore = true;
+            }
+            shared.changed.notify_all();
+            for (std::jthread& w : workers)
+                if (w.joinable())
+                    w.join();
+        }
+    } joiner{shared, workers};
+    for (int w = 0; w < workerCount; ++w)
+        workers.emplace_back([&shared, &row] {
+            AudioFile reader; // each worker its own: no codec state is shared
+            for (;;) {
+                ParallelPiece* piece = nullptr;
+                {
+                    std::unique_lock<std::mutex> lock(shared.mutex);
+                    shared.changed.wait(lock,
+                                        [&] { return !shared.queue.empty() || shared.noMore; });
+                    if (shared.queue.empty())
+                        return;
+                    piece = shared.queue.front();
+                    shared.queue.pop_front();
+                }
+                writePiece(*piece, reader, row, shared);
+                {
+                    std::lock_guard<std::mutex> lock(shared.mutex);
+                    piece->finished = true;
+                    --shared.running;
+                }
+                shared.changed.notify_all();
+            }
+        });
+
+    // The oldest piece is the one shown: its start, its progress, its end.
+    bool frontShown = false;
+    int lastProgress = -1;
+    const auto report = [&] {
+        while (!open.empty()) {
+            ParallelPiece& front = *open.front();
+            const int status = int(std::min<std::int64_t>(front.index, INT32_MAX));
+            bool finished = false;
+            {
+                std::lock_guard<std::mutex> lock(shared.mutex);
+                finished = front.finished;
+            }
+            const std::int64_t pos = std::min(front.position.load(), front.plan.frames);
+            // A piece stopped before it began was never an output.
+            if (!frontShown && (pos > 0 || (finished && front.complete))) {
+                frontShown = true;
+                lastProgress = -1;
+                if (onOutputStarted)
+                    onOutputStarted(front.path);
+            }
+            const int value = int(front.plan.frames > 0
+                                      ? MulDiv(pos, ProgressScale, front.plan.frames)
+                                      : 0);
+            if (pos > 0 && value != lastProgress) {
+                lastProgress = value;
+                showProgress(pos, front.plan.frames);
+            }
+            if (!finished)
+                return;
+            if (front.complete) {
+                m_outputs << front.path;
+                if (onOutputClosed)
+                    onOutputClosed(front.path);
+                if (!front.failed)
+                    jobs.setSpanStatus(status, StatusFinish);
+            }
+            open.pop_front();
+            frontShown = false;
+        }
+    };
+    // Lets the run's events through while the workers write.
+    const auto waitAWhile = [&] {
+        {
+            std::unique_lock<std::mutex> lock(shared.mutex);
+            shared.changed.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        s.pumpEvents();
+        if (!s.converting)
+            shared.stop = true;
+        report();
+    };
+
+    const std::int64_t maxOpen = 2 * std::int64_t(workerCount);
+    try {
+        for (std::int64_t j = 0; j < pieces; ++j) {
+            s.pumpEvents();
+            if (!s.converting)
+                shared.stop = true;
+            for (;;) {
+                bool room = false;
+                {
+                    std::lock_guard<std::mutex> lock(shared.mutex);
+                    room = shared.running < workerCount && std::int64_t(open.size()) < maxOpen;
+                }
+                if (room || shared.stop)
+                    break;
+                waitAWhile();
+            }
+            if (shared.stop)
+                break;
+            Span span;
+            if (!PieceMath::splitPiece(mode, j, jobs.file(file), jobs.file(0),
+                                       m_options.effectiveSplitSeconds(), splitCount, span))
+                break;
+            auto piece = std::make_unique<ParallelPiece>();
+            piece->index = j;
+            piece->plan = planPiece(row, span);
+            piece->writer = std::make_unique<AudioFile>();
+            prepareWriter(*piece->writer, rate, channels);
+            piece->path = m_names.piecePath(m_options.outputDir, row.caption);
+            try {
+                m_currentFile = piece->path;
+                piece->writer->CreateWrite(piece->path);
+            } catch (const std::exception&) {
+                // As in the one-at-a-time run: the source's own name next, and
+                // a second failure ends the run.
+                piece->writer->AbandonWrite();
+                m_names.giveBack(piece->path);
+                piece->path = m_names.fallbackPath(m_options.outputDir, row.path);
+                m_currentFile = piece->path;
+                piece->writer->CreateWrite(piece->path);
+            }
+            jobs.setSpanStatus(int(std::min<std::int64_t>(j, INT32_MAX)), StatusConverting);
+            {
+                std::lock_guard<std::mutex> lock(shared.mutex);
+                shared.queue.push_back(piece.get());
+                ++shared.running;
+            }
+            open.push_back(std::move(piece));
+            shared.changed.notify_all();
+            report();
+        }
+    } catch (const std::exception& e) {
+        shared.failed(m_currentFile, errorText(e));
+    }
+    // The pieces under way end at their next block; each is closed complete.
+    while (!open.empty())
+        waitAWhile();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (!shared.firstError.isEmpty())
+        fail(shared.firstErrorFile, shared.firstError);
 }
 
 // ---------------------------------------------------------------------------

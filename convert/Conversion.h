@@ -9,10 +9,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
+class AudioFile;
 class MainState;
 class JobList;
 
@@ -57,6 +60,28 @@ class Conversion {
         std::int64_t fadeOutFrames = 0;
     };
 
+    // Where a piece lies in its source and how it is faded.
+    struct PiecePlan {
+        std::int64_t beginFrame = 0;
+        std::int64_t frames = 0;
+        Envelope envelope;
+        std::int64_t stopShortBy = 0; // Custom leaves out a tail under this many frames
+    };
+    // What copying one output works on: its reader and writer, the test made
+    // before each block and the progress after it.
+    struct CopyTarget {
+        AudioFile& reader;
+        AudioFile& writer;
+        const QString& outputPath;
+        std::function<bool()> keepGoing;
+        std::function<void(std::int64_t outputPos)> progressed;
+        QString& currentFile;        // what an exception would be about
+        std::int64_t framesWritten = 0;
+        bool writerFailed = false;   // the writer refused a write: the output is lost
+    };
+    struct ParallelPiece;
+    struct ParallelShared;
+
     void beginRun();
     void endRun();
     void fail(const QString& file, const QString& reason);
@@ -66,7 +91,14 @@ class Conversion {
     void showProgress(std::int64_t progress, std::int64_t total);
     void dropOpenSpan(int file, bool giveBack);
     void splitFile(int file);
+    PiecePlan planPiece(const FileRow& row, const Span& span) const;
+    void prepareWriter(AudioFile& writer, int rate, int channels) const;
     void splitPiece(int file, std::int64_t piece, const Span& span);
+    // The pieces of the open file by m_options.jobs workers; outputs, statuses
+    // and progress are reported in piece order, as the one-at-a-time run does.
+    void splitPiecesInParallel(int file, std::int64_t pieces, int splitCount);
+    static void writePiece(ParallelPiece& piece, AudioFile& reader, const FileRow& row,
+                           ParallelShared& shared);
     void joinFile(int file, int rate, int channels);
     // Copies source frames from the reader's position to the writer, `frames`
     // of them or (-1) to the source's end. `outputPos` counts source frames
@@ -74,6 +106,12 @@ class Conversion {
     // scale. False when the source ended far before its stated length.
     bool copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
                     std::int64_t& outputPos, std::int64_t total, std::int64_t stopShortBy);
+    // The block loop itself, on any reader and writer. Empty when the frames
+    // were copied or the copying was stopped; the message when the source
+    // ended far before its stated length.
+    static std::optional<QString> copyFrames(CopyTarget& target, const FileRow& source,
+                                             std::int64_t frames, const Envelope& envelope,
+                                             std::int64_t& outputPos, std::int64_t stopShortBy);
 
     MainState& s;
     JobList& jobs;
@@ -85,6 +123,7 @@ class Conversion {
     QStringList m_outputs;
     QString m_openOutput;        // the output the writer is writing, empty when none
     std::int64_t m_openFrames = 0; // frames written into it
+    std::optional<FileTags> m_openTags; // the tags the open piece gets once closed
     bool m_writerFailed = false; // the writer refused a write: the output is lost
     QString m_currentFile;       // the file the component call under way works on
     std::vector<int> m_dropped;  // files whose open span this run took away

@@ -22,6 +22,9 @@ struct RunOptions {
     // The encoder calls in their order; empty leaves the writer's encoding as
     // it is (an output format other than Ogg Vorbis).
     std::vector<OggFormat> encoding;
+    // Split: pieces of one file encoded at the same time, each by a worker of
+    // its own; 1 is the one-at-a-time run on the shared reader and writer.
+    int jobs = 1;
 
     int effectiveSplitSeconds() const { return splitSeconds < 1 ? 60 : splitSeconds; }
     int effectiveSplitCount() const { return splitCount < 1 ? 1 : splitCount; }

@@ -11,6 +11,11 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 constexpr int Rate = 44100;
@@ -430,3 +435,160 @@ INSTANTIATE_TEST_SUITE_P(
                     "Start-time must not be larger than end-time."},
         RefusalCase{"more pieces than allowed", SplitMode::Count, 60, 100001, {}, {0, 4},
                     "a.ogg would be cut into 100001 pieces"}));
+
+// --------------------------------------------------------------------------
+// Pieces side by side
+// --------------------------------------------------------------------------
+
+struct ParallelCase {
+    const char* name;
+    SplitMode mode;
+    int splitSeconds;
+    int splitCount;
+    bool fades;
+    std::vector<std::int64_t> fileFrames;
+    Spans spans; // Custom: on every file; Unification: on the first
+};
+void PrintTo(const ParallelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SplitInParallel : public SplitFixture, public ::testing::WithParamInterface<ParallelCase> {
+  protected:
+    void SetUp() override {
+        SplitFixture::SetUp();
+        const ParallelCase& p = GetParam();
+        state.settings.splitMode = p.mode;
+        state.settings.splitSeconds = p.splitSeconds;
+        state.settings.splitCount = p.splitCount;
+        state.settings.fadeIn = state.settings.fadeOut = p.fades;
+        state.settings.fadeInSeconds = state.settings.fadeOutSeconds = 1;
+        for (size_t i = 0; i < p.fileFrames.size(); ++i)
+            add(makeSource(QStringLiteral("f%1.ogg").arg(i), p.fileFrames[i]));
+        for (size_t i = 0; i < p.fileFrames.size(); ++i)
+            if (p.mode == SplitMode::Custom || (p.mode == SplitMode::Unification && i == 0))
+                setSpans(int(i), p.spans);
+    }
+    void splitWith(int jobs) {
+        RunOptions o = RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex);
+        o.jobs = jobs;
+        conversion.setOptions(o);
+        conversion.splitRun();
+    }
+};
+
+TEST_P(SplitInParallel, WritesThePiecesOfTheOneAtATimeRun) {
+    QStringList closedOne, closedMany;
+    conversion.onOutputClosed = [&](const QString& path) { closedOne << QFileInfo(path).fileName(); };
+    splitWith(1);
+    ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
+    const QStringList one = conversion.lastOutputs();
+    const int finishedOne = int(progress.count(Conversion::ProgressScale));
+    // The same names again: the first run's pieces move away.
+    const QString firstDir = dir.filePath(QStringLiteral("first"));
+    ASSERT_TRUE(QDir().rename(outDir, firstDir));
+    ASSERT_TRUE(QDir().mkpath(outDir));
+    progress.clear();
+
+    conversion.onOutputClosed = [&](const QString& path) { closedMany << QFileInfo(path).fileName(); };
+    splitWith(3);
+    ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
+    EXPECT_TRUE(prompt.messages.isEmpty());
+    ASSERT_EQ(conversion.lastOutputs(), one);
+    EXPECT_EQ(closedMany, closedOne);
+    EXPECT_EQ(filesInOutput(), QDir(firstDir).entryList(QDir::Files | QDir::Hidden, QDir::Name));
+    EXPECT_EQ(int(progress.count(Conversion::ProgressScale)), finishedOne);
+    for (const QString& out : one) {
+        const synth::Decoded many = synth::decodeOgg(out);
+        const synth::Decoded single = synth::decodeOgg(firstDir + QLatin1Char('/') + QFileInfo(out).fileName());
+        EXPECT_EQ(many.rate, single.rate);
+        EXPECT_EQ(many.channels, single.channels);
+        EXPECT_EQ(many.samples, single.samples) << out.toStdString();
+        // Only the stream's serial number differs: the encoding is the same.
+        EXPECT_EQ(QFileInfo(out).size(), QFileInfo(firstDir + QLatin1Char('/') + QFileInfo(out).fileName()).size());
+    }
+    for (int row = 0; row < jobs.spanRowCount(); ++row)
+        EXPECT_EQ(jobs.spanStatus(row), QStringLiteral("Finish"));
+    EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 2);
+}
+
+TEST_P(SplitInParallel, StopLeavesOnlyCompletePieces) {
+    int pumps = 0;
+    state.pump = [&] {
+        // Before the third piece is handed out.
+        if (++pumps == 3)
+            commands.click(QStringLiteral("Stop"));
+    };
+    splitWith(3);
+    EXPECT_LE(conversion.lastOutputs().size(), 2);
+    EXPECT_FALSE(conversion.lastRunFailed());
+    EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
+    QStringList names;
+    for (const QString& out : conversion.lastOutputs()) {
+        names << QFileInfo(out).fileName();
+        EXPECT_GT(synth::decodeOgg(out).frames(), 0) << out.toStdString();
+    }
+    // Nothing half-written under a final name, nothing left beside them.
+    EXPECT_EQ(filesInOutput(), names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SplitInParallel,
+    ::testing::Values(
+        ParallelCase{"time", SplitMode::Time, 1, 6, false, {463050}, {}},
+        ParallelCase{"time with fades", SplitMode::Time, 3, 6, true, {463050, 300000}, {}},
+        ParallelCase{"count", SplitMode::Count, 60, 5, false, {463050}, {}},
+        ParallelCase{"custom", SplitMode::Custom, 60, 6, true, {463050}, {{1, 4}, {5, 8}, {8, 10}}},
+        ParallelCase{"unification", SplitMode::Unification, 60, 6, false, {463050, 405720},
+                     {{0, 2}, {2, 5}, {6, 9}}}));
+
+// A piece the disk refuses ends the run: the other pieces are closed complete,
+// the refused one leaves nothing, and the one message names its output.
+class SplitPieceRefused : public SplitFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SplitPieceRefused, EndsTheRunAndClosesTheOthers) {
+#ifndef Q_OS_UNIX
+    GTEST_SKIP() << "needs a file size limit";
+#else
+    add(makeSource(QStringLiteral("long.ogg"), 14 * Rate));
+    // The third piece is ten times as long as the others.
+    setSpans(0, {{0, 1}, {1, 2}, {2, 12}, {12, 13}});
+    RunOptions o = RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex);
+    o.jobs = GetParam();
+    conversion.setOptions(o);
+
+    // Writes past 20 KB fail with "File too large", as on a full disk: the
+    // tone takes about 8 KB a second.
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = before;
+    limited.rlim_cur = 20 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    conversion.splitRun();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(conversion.lastRunFailed());
+    ASSERT_EQ(prompt.messages.size(), 1);
+    EXPECT_TRUE(prompt.messages.front().contains(QStringLiteral("long_3.ogg")))
+        << prompt.messages.front().toStdString();
+    EXPECT_FALSE(state.converting);
+    EXPECT_EQ(runsEnded, 1);
+    const QStringList outputs = conversion.lastOutputs();
+    ASSERT_GE(outputs.size(), 2);
+    EXPECT_EQ(QFileInfo(outputs[0]).fileName(), QStringLiteral("long_1.ogg"));
+    EXPECT_EQ(QFileInfo(outputs[1]).fileName(), QStringLiteral("long_2.ogg"));
+    QStringList names;
+    for (const QString& out : outputs) {
+        names << QFileInfo(out).fileName();
+        EXPECT_GT(synth::decodeOgg(out).frames(), 0) << out.toStdString();
+    }
+    EXPECT_FALSE(names.contains(QStringLiteral("long_3.ogg")));
+    EXPECT_EQ(filesInOutput(), names);
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, SplitPieceRefused, ::testing::Values(1, 2, 4));
