@@ -15,16 +15,20 @@
 #include "ui/MainWindow.h"
 #include "ui/SkinIcons.h"
 #include "ui/SkinView.h"
+#include "ui/WidgetPrompt.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -538,6 +542,94 @@ TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
     EXPECT_EQ(prompt.openedUrls.first().scheme(), QStringLiteral("mailto"));
     about.hide();
 }
+
+// --- the open dialog and the message boxes -------------------------------------------
+
+// Names typed into the open dialog come back as typed, in their order, also
+// those the "OGG Files" filter hides; the add refuses a missing one itself.
+TEST_F(MainWindowTest, OpenDialogReturnsEveryTypedNameInItsOrder) {
+    showWindow();
+    // One real Ogg file and two empty stand-ins of other types.
+    synth::writeOgg(dir.filePath(QStringLiteral("a.ogg")), 8000 * 2, 8000, 1);
+    for (const char* name : {"b.mp3", "c.wma"}) {
+        QFile f(dir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    OpenFilesDialog dialog(w.get(), dir.path(), {QStringLiteral("OGG Files(*.ogg)")});
+    // The view lists the folder first, so that typing selects a.ogg in it.
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    bool loaded = false;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [&] { loaded = true; });
+    QDeadlineTimer deadline(30000);
+    while (!loaded && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(loaded);
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+
+    name->setText(QStringLiteral("\"c.wma\" \"a.ogg\" \"b.mp3\" \"gone.ogg\""));
+    QApplication::processEvents();
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const QStringList chosen = dialog.chosenFiles();
+    EXPECT_EQ(chosen, (QStringList{dir.filePath(QStringLiteral("c.wma")),
+                                   dir.filePath(QStringLiteral("a.ogg")),
+                                   dir.filePath(QStringLiteral("b.mp3")),
+                                   dir.filePath(QStringLiteral("gone.ogg"))}));
+
+    // Handled like any other: the Ogg file is added; the empty stand-ins and
+    // the missing name are refused by the add, each with its message.
+    prompt.openFilesAnswers.push_back(chosen);
+    clickSkin("addfile");
+    ASSERT_EQ(jobs().rowCount(), 1);
+    EXPECT_EQ(jobs().file(0).path, chosen[1]);
+    EXPECT_EQ(prompt.messages, (QStringList{QStringLiteral("c.wma this File is not supported."),
+                                            QStringLiteral("b.mp3 this File is not supported."),
+                                            QStringLiteral("gone.ogg this File is not supported.")}));
+}
+
+TEST_F(MainWindowTest, OpenDialogWithNothingTypedOrSelectedStaysOpen) {
+    OpenFilesDialog dialog(w.get(), dir.path(), {QStringLiteral("OGG Files(*.ogg)")});
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialog.chosenFiles().isEmpty());
+}
+
+struct TypedCase {
+    const char* label;
+    const char* text;
+    const char* expected; // names joined by '|'; "~/" is the home folder, others in the folder
+};
+
+class TypedNamesTest : public ::testing::TestWithParam<TypedCase> {};
+
+TEST_P(TypedNamesTest, NamesInTheirTypedOrder) {
+    const QString folder = QStringLiteral("/music/in");
+    QStringList expected;
+    for (const QString& name : QString::fromUtf8(GetParam().expected).split(u'|', Qt::SkipEmptyParts)) {
+        if (name.startsWith(QStringLiteral("~/")))
+            expected << QDir::homePath() + name.mid(1);
+        else if (name.startsWith(u'/'))
+            expected << name;
+        else
+            expected << folder + u'/' + name;
+    }
+    EXPECT_EQ(OpenFilesDialog::typedFiles(QString::fromUtf8(GetParam().text), folder), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TypedNamesTest,
+    ::testing::Values(TypedCase{"empty", "", ""}, TypedCase{"blank", "   ", ""},
+                      TypedCase{"oneName", "song.mp3", "song.mp3"},
+                      TypedCase{"oneNameWithSpaces", "my song.wma", "my song.wma"},
+                      TypedCase{"quoted", "\"b.mp3\" \"a.ogg\" \"c.wma\"", "b.mp3|a.ogg|c.wma"},
+                      TypedCase{"quotedWithoutSpaces", "\"x.ogg\"\"y.ogg\"", "x.ogg|y.ogg"},
+                      TypedCase{"folders", "\"sub/x.ogg\" \"/else/y.mp3\" \"../z.ogg\"",
+                                "sub/x.ogg|/else/y.mp3|/music/z.ogg"},
+                      TypedCase{"home", "\"~/z.ogg\"", "~/z.ogg"},
+                      TypedCase{"unicode", "\"Лекция 2.ogg\" \"Café.mp3\"", "Лекция 2.ogg|Café.mp3"}),
+    [](const ::testing::TestParamInfo<TypedCase>& info) { return std::string(info.param.label); });
 
 // --- a run on the skin: its progress and the output folder ---------------------------------
 

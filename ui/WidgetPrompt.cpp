@@ -4,7 +4,9 @@
 #include "core/AppInfo.h"
 
 #include <QDesktopServices>
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -13,18 +15,76 @@ const QString Title = AppInfo::productName();
 
 } // namespace
 
+// --- the open dialog -------------------------------------------------------------
+
+OpenFilesDialog::OpenFilesDialog(QWidget* parent, const QString& dir, const QStringList& filters)
+    : QFileDialog(parent, QString(), dir, filters.join(QStringLiteral(";;"))) {
+    setFileMode(QFileDialog::ExistingFiles);
+    // The dialog's own name field is read for what was typed; a desktop's
+    // dialog would hand back only what its filter lets through.
+    setOption(QFileDialog::DontUseNativeDialog);
+}
+
+QString OpenFilesDialog::typedText() const {
+    const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    return edit ? edit->text() : QString();
+}
+
+QStringList OpenFilesDialog::typedFiles(const QString& text, const QString& dir) {
+    QStringList names;
+    if (!text.contains(u'"')) {
+        if (!text.trimmed().isEmpty())
+            names << text.trimmed();
+    } else {
+        // "first" "second" ...: every other piece between the quotes is a name.
+        const QStringList pieces = text.split(u'"');
+        for (qsizetype i = 1; i < pieces.size(); i += 2)
+            if (!pieces[i].isEmpty())
+                names << pieces[i];
+    }
+    QStringList paths;
+    for (QString name : names) {
+        if (name == u'~' || name.startsWith(QStringLiteral("~/")))
+            name.replace(0, 1, QDir::homePath());
+        paths << QDir::cleanPath(QDir(dir).absoluteFilePath(name));
+    }
+    return paths;
+}
+
+QStringList OpenFilesDialog::chosenFiles() const {
+    const QStringList typed = typedFiles(typedText(), directory().absolutePath());
+    return typed.isEmpty() ? selectedFiles() : typed;
+}
+
+void OpenFilesDialog::accept() {
+    const QStringList typed = typedFiles(typedText(), directory().absolutePath());
+    // Nothing typed, or one folder: the dialog does what it always does
+    // (takes the view's selection, or opens the folder).
+    if (typed.isEmpty() || (typed.size() == 1 && QFileInfo(typed.first()).isDir())) {
+        QFileDialog::accept();
+        return;
+    }
+    // Typed names are taken as they are; the add tells about those it cannot use.
+    QDialog::accept();
+}
+
+// --- the prompt --------------------------------------------------------------------
+
 void WidgetPrompt::information(const QString& text) {
     QMessageBox::information(m_parent, Title, text, QMessageBox::Ok);
 }
 
 bool WidgetPrompt::question(const QString& text) {
-    return QMessageBox::question(m_parent, Title, text, QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(m_parent, Title, text,
+                                 QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
 QStringList WidgetPrompt::openFiles(const QString& dir, const QStringList& filters) {
-    return QFileDialog::getOpenFileNames(m_parent, QString(), dir,
-                                         filters.join(QStringLiteral(";;")));
+    OpenFilesDialog dialog(m_parent, dir, filters);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.chosenFiles();
 }
 
 QString WidgetPrompt::saveFile(const QString& dir, const QStringList& filters, int& filterIndex) {
