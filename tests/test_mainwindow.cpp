@@ -36,6 +36,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTableView>
@@ -630,6 +631,68 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedCase{"home", "\"~/z.ogg\"", "~/z.ogg"},
                       TypedCase{"unicode", "\"Лекция 2.ogg\" \"Café.mp3\"", "Лекция 2.ogg|Café.mp3"}),
     [](const ::testing::TestParamInfo<TypedCase>& info) { return std::string(info.param.label); });
+
+// A message box may break a long path after each separator and any long run
+// of characters, so that it keeps a readable width; the text is otherwise the same.
+struct BreakCase {
+    const char* label;
+    QString text;
+    bool unchanged;
+};
+
+void PrintTo(const BreakCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class BreakableTextTest : public ::testing::TestWithParam<BreakCase> {};
+
+TEST_P(BreakableTextTest, LongPathsGetBreakOpportunities) {
+    const QString text = GetParam().text;
+    const QString shown = WidgetPrompt::breakable(text);
+    QString visible = shown;
+    visible.remove(QChar(0x200B));
+    EXPECT_EQ(visible, text);
+    EXPECT_TRUE(shown.isValidUtf16());
+    if (GetParam().unchanged)
+        EXPECT_EQ(shown, text);
+    // No piece between two places where a line may break is longer than a
+    // short name.
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, shown);
+    qsizetype from = 0;
+    for (qsizetype at = lines.toNextBoundary(); at != -1; at = lines.toNextBoundary()) {
+        const QString piece = shown.mid(from, at - from);
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, piece);
+        int count = 0;
+        while (characters.toNextBoundary() != -1)
+            ++count;
+        EXPECT_LE(count, 40) << piece.toStdString();
+        from = at;
+    }
+}
+
+QString longPath(QChar separator) {
+    QStringList parts{QStringLiteral("home"), QStringLiteral("someone")};
+    for (int i = 0; i < 30; ++i)
+        parts << QStringLiteral("folder number %1").arg(i);
+    parts << QStringLiteral("Café – Live.ogg");
+    return separator + parts.join(separator);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, BreakableTextTest,
+    ::testing::Values(
+        BreakCase{"sentence", QStringLiteral("x.ogg this File is not supported."), true},
+        BreakCase{"unixPath",
+                  longPath(u'/') + QStringLiteral(" already exists. Do you want to replace it?"),
+                  false},
+        BreakCase{"windowsPath", QStringLiteral("Unable to write to C:") + longPath(u'\\'), false},
+        BreakCase{"longNameWithoutSeparators",
+                  QStringLiteral("/tmp/") + QString(200, u'x') + QStringLiteral(".ogg"), false},
+        BreakCase{"longRunOutsideTheBasicPlane",
+                  QStringLiteral("/tmp/") + QString::fromUtf8("\U0001F3B5").repeated(60), false},
+        BreakCase{"combiningMarks",
+                  QStringLiteral("/tmp/") + QStringLiteral("e\u0301").repeated(70), false}),
+    [](const ::testing::TestParamInfo<BreakCase>& info) { return std::string(info.param.label); });
 
 // --- a run on the skin: its progress and the output folder ---------------------------------
 

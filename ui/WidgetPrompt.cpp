@@ -8,10 +8,16 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTextBoundaryFinder>
 
 namespace {
 
 const QString Title = AppInfo::productName();
+
+// Where a line may break without a visible mark.
+constexpr char16_t ZeroWidthSpace = 0x200B;
+// The longest run of characters a message keeps without a break opportunity.
+constexpr int LongestRun = 32;
 
 } // namespace
 
@@ -70,12 +76,37 @@ void OpenFilesDialog::accept() {
 
 // --- the prompt --------------------------------------------------------------------
 
+QString WidgetPrompt::breakable(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    int run = 0;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = graphemes.toNextBoundary(); end != -1;
+         end = graphemes.toNextBoundary()) {
+        const QStringView piece = QStringView(text).mid(start, end - start);
+        start = end;
+        out += piece;
+        const QChar first = piece.front();
+        if (first == u'/' || first == u'\\') {
+            out += QChar(ZeroWidthSpace);
+            run = 0;
+        } else if (first.isSpace() || first == QChar(ZeroWidthSpace) || first == u'-') {
+            run = 0;
+        } else if (++run >= LongestRun) {
+            out += QChar(ZeroWidthSpace);
+            run = 0;
+        }
+    }
+    return out;
+}
+
 void WidgetPrompt::information(const QString& text) {
-    QMessageBox::information(m_parent, Title, text, QMessageBox::Ok);
+    QMessageBox::information(m_parent, Title, breakable(text), QMessageBox::Ok);
 }
 
 bool WidgetPrompt::question(const QString& text) {
-    return QMessageBox::question(m_parent, Title, text,
+    return QMessageBox::question(m_parent, Title, breakable(text),
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }

@@ -40,6 +40,11 @@ class WidgetPrompt : public Prompt {
     QString pickFolder(const QString& start) override;
     void openUrl(const QUrl& url) override;
 
+    // A message as a box shows it: a long path may break after each folder
+    // separator, and a long run without any break opportunity every few
+    // characters, so that the box keeps a readable width.
+    static QString breakable(const QString& text);
+
   private:
     QPointer<QWidget> m_parent;
 };
