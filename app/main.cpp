@@ -12,7 +12,45 @@
 #include "ui/TagEditDialog.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The two ends of the socket pair on which a signal handler wakes the event loop.
+int terminationSocket[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; a full socket already wakes it.
+    [[maybe_unused]] const ssize_t written = ::write(terminationSocket[0], &byte, 1);
+}
+
+// A request to end the program (SIGTERM from a session that ends or from
+// kill, SIGINT from the terminal, SIGHUP when the terminal goes) closes the
+// main window as its close box does: a run is stopped and the settings saved.
+void closeOnTermination(QWidget& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, terminationSocket) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(terminationSocket[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(terminationSocket[1], &byte, 1);
+        window.close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Before anything is shown: a second copy ends silently and leaves the
@@ -66,6 +104,7 @@ int main(int argc, char** argv) {
         mainWindow.reportError(e);
     }
     mainWindow.show();
+    closeOnTermination(mainWindow);
 
     ArgumentChannel channel;
     QObject::connect(&channel, &ArgumentChannel::received, &mainWindow, &MainWindow::addPaths);
