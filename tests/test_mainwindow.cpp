@@ -35,18 +35,18 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <QFontInfo>
 #include <QTextLayout>
+#include <ostream>
 
 void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -585,9 +585,10 @@ TEST_F(MainWindowTest, OpenDialogReturnsEveryTypedNameInItsOrder) {
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 1);
     EXPECT_EQ(jobs().file(0).path, chosen[1]);
-    EXPECT_EQ(prompt.messages, (QStringList{QStringLiteral("c.wma this File is not supported."),
-                                            QStringLiteral("b.mp3 this File is not supported."),
-                                            QStringLiteral("gone.ogg this File is not supported.")}));
+    EXPECT_EQ(prompt.messages,
+              (QStringList{QStringLiteral("c.wma this File is not supported."),
+                           QStringLiteral("b.mp3 this File is not supported."),
+                           QStringLiteral("gone.ogg this File is not supported.")}));
 }
 
 TEST_F(MainWindowTest, OpenDialogWithNothingTypedOrSelectedStaysOpen) {
@@ -608,7 +609,8 @@ class TypedNamesTest : public ::testing::TestWithParam<TypedCase> {};
 TEST_P(TypedNamesTest, NamesInTheirTypedOrder) {
     const QString folder = QStringLiteral("/music/in");
     QStringList expected;
-    for (const QString& name : QString::fromUtf8(GetParam().expected).split(u'|', Qt::SkipEmptyParts)) {
+    for (const QString& name :
+         QString::fromUtf8(GetParam().expected).split(u'|', Qt::SkipEmptyParts)) {
         if (name.startsWith(QStringLiteral("~/")))
             expected << QDir::homePath() + name.mid(1);
         else if (name.startsWith(u'/'))
@@ -629,7 +631,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedCase{"folders", "\"sub/x.ogg\" \"/else/y.mp3\" \"../z.ogg\"",
                                 "sub/x.ogg|/else/y.mp3|/music/z.ogg"},
                       TypedCase{"home", "\"~/z.ogg\"", "~/z.ogg"},
-                      TypedCase{"unicode", "\"Лекция 2.ogg\" \"Café.mp3\"", "Лекция 2.ogg|Café.mp3"}),
+                      TypedCase{"unicode", "\"Лекция 2.ogg\" \"Café.mp3\"",
+                                "Лекция 2.ogg|Café.mp3"}),
     [](const ::testing::TestParamInfo<TypedCase>& info) { return std::string(info.param.label); });
 
 // A message box may break a long path after each separator and any long run

@@ -82,8 +82,7 @@ QString WidgetPrompt::breakable(const QString& text) {
     int run = 0;
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
     qsizetype start = 0;
-    for (qsizetype end = graphemes.toNextBoundary(); end != -1;
-         end = graphemes.toNextBoundary()) {
+    for (qsizetype end = graphemes.toNextBoundary(); end != -1; end = graphemes.toNextBoundary()) {
         const QStringView piece = QStringView(text).mid(start, end - start);
         start = end;
         out += piece;
