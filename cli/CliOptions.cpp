@@ -109,7 +109,7 @@ constexpr OptionSpec Specs[] = {
     {"channels", 0, Arg::Value}, {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
     {"quality", 0, Arg::Value},  {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
     {"force", 0, Arg::None},     {"help", 'h', Arg::None},      {"version", 0, Arg::None},
-    {"jobs", 'j', Arg::Value},
+    {"jobs", 'j', Arg::Value},   {"copy", 0, Arg::None},
 };
 
 const OptionSpec* findLong(const QString& name) {
@@ -133,7 +133,8 @@ bool allowed(CliCommand command, const QString& name) {
         return true;
     if (command == CliCommand::Info)
         return false;
-    if (name == QLatin1String("output-dir") || name == QLatin1String("jobs"))
+    if (name == QLatin1String("output-dir") || name == QLatin1String("jobs") ||
+        name == QLatin1String("copy"))
         return command == CliCommand::Split;
     if (name == QLatin1String("output") || name == QLatin1String("force"))
         return command == CliCommand::Join;
@@ -309,6 +310,8 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             o.quiet = true;
         } else if (name == QLatin1String("force")) {
             o.force = true;
+        } else if (name == QLatin1String("copy")) {
+            o.copy = true;
         }
     }
 
@@ -318,6 +321,25 @@ CliOptions parseCliOptions(const QStringList& arguments) {
         throw UsageError(QStringLiteral("--vbr and --quality exclude each other"));
     if (o.bitrateIndex && o.quality)
         throw UsageError(QStringLiteral("--bitrate and --quality exclude each other"));
+
+    // A piece cut without re-encoding keeps the source's audio as it is.
+    if (o.copy) {
+        const QString what = o.fadeInSeconds    ? QStringLiteral("--fade-in")
+                             : o.fadeOutSeconds ? QStringLiteral("--fade-out")
+                             : o.frequencyIndex ? QStringLiteral("--rate")
+                             : o.channelIndex   ? QStringLiteral("--channels")
+                             : o.bitrateIndex   ? QStringLiteral("--bitrate")
+                             : o.vbrIndices     ? QStringLiteral("--vbr")
+                             : o.quality        ? QStringLiteral("--quality")
+                                                : QString();
+        if (!what.isEmpty())
+            throw UsageError(
+                QStringLiteral("--copy cannot be combined with %1: %2")
+                    .arg(what, o.fadeInSeconds || o.fadeOutSeconds
+                                   ? QStringLiteral("pieces cut without re-encoding cannot fade")
+                                   : QStringLiteral("pieces cut without re-encoding keep the "
+                                                    "source's rate, channels and encoding")));
+    }
 
     if (explicitMode && impliedMode && *explicitMode != *impliedMode) {
         // Spans marked by hand are what Unification shares among the files.
@@ -384,6 +406,8 @@ QString cliHelpText() {
                "                        (never written)\n"
                "  -j, --jobs N          split: encode N pieces at once (default: one per\n"
                "                        processor core); 1 writes one piece after the other\n"
+               "  --copy                split: cut Ogg Vorbis files without re-encoding (no\n"
+               "                        fades, no --rate, --channels or other encoding)\n"
                "  -q, --quiet           no progress bar\n"
                "  --force               join: replace an existing output\n"
                "  -h, --help            this text\n"

@@ -48,6 +48,7 @@ struct CliOptions {
     std::optional<int> quality;
 
     std::optional<int> jobs; // split: pieces encoded at once; none given: one per core
+    bool copy = false;       // split: Ogg Vorbis pieces cut without re-encoding
 
     QString settingsFile; // empty: the user's
     bool quiet = false;

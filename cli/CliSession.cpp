@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "cli/Terminal.h"
+#include "convert/OggCopyCut.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "core/IniFile.h"
@@ -136,6 +137,7 @@ RunOptions CliSession::runOptions() const {
     o.encoding = oggFormatCalls(oggKeys);
     if (opts.command == CliCommand::Split)
         o.jobs = opts.jobs ? *opts.jobs : std::max(1, QThread::idealThreadCount());
+    o.copy = opts.command == CliCommand::Split && opts.copy;
     return o;
 }
 
@@ -333,6 +335,26 @@ int CliSession::info() {
     return failed ? ExitFailed : ExitOk;
 }
 
+// Every reason --copy cannot be followed, said before anything is written.
+bool CliSession::copyPossible() {
+    bool possible = true;
+    if (state.settings.fadeIn || state.settings.fadeOut) {
+        prompt.say(QStringLiteral("--copy cannot fade, and the settings file turns on a fade-in "
+                                  "or fade-out; nothing is written"));
+        possible = false;
+    }
+    for (int row = 0; row < jobs.rowCount(); ++row) {
+        const QString problem = OggCopyCut::problem(jobs.file(row).path);
+        if (!problem.isEmpty()) {
+            prompt.say(QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
+                                      "nothing is written")
+                           .arg(shown(jobs.file(row).path), problem));
+            possible = false;
+        }
+    }
+    return possible;
+}
+
 bool CliSession::prepareRun(int& exitCode) {
     if (!loadSettings(exitCode))
         return false;
@@ -351,7 +373,8 @@ int CliSession::split() {
     int exitCode = ExitOk;
     if (!prepareRun(exitCode))
         return exitCode;
-    if (!encodingAccepted() || !prepareOutputDir())
+    // A cut without re-encoding does not use the encoding.
+    if ((!opts.copy && !encodingAccepted()) || !prepareOutputDir())
         return ExitFailed;
 
     int refused = admitFiles();
@@ -361,6 +384,8 @@ int CliSession::split() {
     if (!markSpans(leftOut) || jobs.rowCount() == 0)
         return ExitFailed;
     refused += leftOut;
+    if (opts.copy && !copyPossible())
+        return ExitFailed;
 
     connectRun();
     conversion.onOutputClosed = [this](const QString& path) {

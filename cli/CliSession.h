@@ -35,6 +35,8 @@ class CliSession {
     // The settings dialog's test of the encoding, before anything is written.
     bool encodingAccepted();
     bool prepareOutputDir();
+    // --copy: the fades off and every source an Ogg Vorbis file of one stream.
+    bool copyPossible();
     // Admits the FILE arguments, with the window's messages; the number refused.
     int admitFiles();
     // Adds the --span spans. A file none of them lies in is left out (counted

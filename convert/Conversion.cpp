@@ -2,6 +2,8 @@
 
 #include "audio/AudioTransform.h"
 #include "audio/MulDiv.h"
+#include "audio/AudioError.h"
+#include "convert/OggCopyCut.h"
 #include "convert/OutputNaming.h"
 #include "convert/OutputTags.h"
 #include "convert/PieceMath.h"
@@ -11,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -55,6 +58,8 @@ double fadeOutGain(std::int64_t p, std::int64_t total, std::int64_t frames) {
 } // namespace
 
 Conversion::Conversion(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
+
+Conversion::~Conversion() = default;
 
 // ---------------------------------------------------------------------------
 // Shared pieces of both runs
@@ -301,6 +306,18 @@ bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const En
 bool Conversion::refuseBeforeSplit() {
     const SplitMode mode = m_options.mode;
     const FileModel& files = jobs.fileModel();
+    if (m_options.copy && (m_options.fadeIn || m_options.fadeOut)) {
+        fail(QString(), QStringLiteral("Pieces cut without re-encoding cannot fade in or out."));
+        return true;
+    }
+    for (int i = 0; m_options.copy && i < files.rowCount(); ++i) {
+        const QString problem = OggCopyCut::problem(files.row(i).path);
+        if (!problem.isEmpty()) {
+            fail(files.row(i).path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
+                                        .arg(QDir::toNativeSeparators(files.row(i).path), problem));
+            return true;
+        }
+    }
     for (int i = 0; i < files.rowCount(); ++i) {
         const FileRow& r = files.row(i);
         const FileRow& spansOf = mode == SplitMode::Unification ? files.row(0) : r;
@@ -384,9 +401,11 @@ void Conversion::splitFile(int file) {
     const std::int64_t pieces =
         PieceMath::splitPieceCount(mode, jobs.file(file), jobs.file(0),
                                    m_options.effectiveSplitSeconds(), splitCount);
-    if (m_options.jobs > 1)
+    if (m_options.copy)
+        m_cutter = std::make_unique<OggCopyCut>(source);
+    else if (m_options.jobs > 1)
         splitPiecesInParallel(file, pieces, splitCount);
-    for (std::int64_t j = 0; m_options.jobs <= 1 && j < pieces && !m_failed; ++j) {
+    for (std::int64_t j = 0; (m_options.copy || m_options.jobs <= 1) && j < pieces && !m_failed; ++j) {
         s.pumpEvents();
         if (!s.converting)
             break;
@@ -394,8 +413,12 @@ void Conversion::splitFile(int file) {
         if (!PieceMath::splitPiece(mode, j, jobs.file(file), jobs.file(0),
                                    m_options.effectiveSplitSeconds(), splitCount, span))
             break;
-        splitPiece(file, j, span);
+        if (m_options.copy)
+            copyPiece(file, j, span);
+        else
+            splitPiece(file, j, span);
     }
+    m_cutter.reset();
     m_currentFile = source;
     reader.Close();
 }
@@ -460,6 +483,39 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     copyTagsToOutput(path, row.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
+}
+
+void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
+    const FileRow row = jobs.file(file);
+    const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
+    const PiecePlan plan = planPiece(row, span);
+    QString path = m_names.piecePath(m_options.outputDir, row.caption);
+    // Written beside its name and put in place once complete, as the encoder does.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        m_names.giveBack(path);
+        path = m_names.fallbackPath(m_options.outputDir, row.path);
+        out.setFileName(path);
+        if (!out.open(QIODevice::WriteOnly))
+            throw AudioError(QStringLiteral("Cannot create %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), out.errorString()));
+    }
+    m_currentFile = path;
+    if (onOutputStarted)
+        onOutputStarted(path);
+    jobs.setSpanStatus(status, StatusConverting);
+    m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
+                         oggOutputComments(row.tags));
+    m_currentFile = path;
+    if (!out.commit())
+        throw AudioError(QStringLiteral("Cannot write %1: %2")
+                             .arg(QDir::toNativeSeparators(path), out.errorString()));
+    showProgress(1, 1);
+    m_outputs << path;
+    if (onOutputClosed)
+        onOutputClosed(path);
+    copyTagsToOutput(path, row.tags);
+    jobs.setSpanStatus(status, StatusFinish);
 }
 
 // ---------------------------------------------------------------------------
@@ -547,8 +603,9 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
     try {
         writer.Close();
         if (QFileInfo(p.path).isFile()) {
-            copyTagsToOutput(p.path, row.tags);
+            // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
+            copyTagsToOutput(p.path, row.tags);
         }
     } catch (const std::exception& e) {
         p.failed = true;

@@ -12,11 +12,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class AudioFile;
 class MainState;
+class OggCopyCut;
 class JobList;
 
 class Conversion {
@@ -25,6 +27,7 @@ class Conversion {
     static constexpr int ProgressScale = 10000;
 
     Conversion(MainState& state, JobList& jobs);
+    ~Conversion();
 
     // May change during a run (the settings dialog stays open to it): each
     // piece takes the encoding and the piece length in force when it starts.
@@ -94,6 +97,8 @@ class Conversion {
     PiecePlan planPiece(const FileRow& row, const Span& span) const;
     void prepareWriter(AudioFile& writer, int rate, int channels) const;
     void splitPiece(int file, std::int64_t piece, const Span& span);
+    // A piece of an Ogg Vorbis source cut from its own packets (options' copy).
+    void copyPiece(int file, std::int64_t piece, const Span& span);
     // The pieces of the open file by m_options.jobs workers; outputs, statuses
     // and progress are reported in piece order, as the one-at-a-time run does.
     void splitPiecesInParallel(int file, std::int64_t pieces, int splitCount);
@@ -129,4 +134,5 @@ class Conversion {
     std::vector<int> m_dropped;  // files whose open span this run took away
     std::int64_t m_joinPosition = 0; // source frames a join has written
     OutputNaming::RunNames m_names;  // the names this run has handed out
+    std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
 };

@@ -25,6 +25,9 @@ struct RunOptions {
     // Split: pieces of one file encoded at the same time, each by a worker of
     // its own; 1 is the one-at-a-time run on the shared reader and writer.
     int jobs = 1;
+    // Split: pieces of Ogg Vorbis sources cut from their own packets, without
+    // re-encoding (no fades, the source's encoding; pieces one after the other).
+    bool copy = false;
 
     int effectiveSplitSeconds() const { return splitSeconds < 1 ? 60 : splitSeconds; }
     int effectiveSplitCount() const { return splitCount < 1 ? 1 : splitCount; }

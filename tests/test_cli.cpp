@@ -934,3 +934,100 @@ TEST_P(CliInterrupt, ClosesThePiecesUnderWayAndStartsNoOther) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, CliInterrupt, ::testing::Values(1, 2));
+
+// --------------------------------------------------------------------------
+// Cuts without re-encoding
+// --------------------------------------------------------------------------
+
+struct CopyCase {
+    const char* name;
+    QStringList args; // before the sources
+    int pieceSeconds;
+};
+void PrintTo(const CopyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliCopy : public CliFixture, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CliCopy, PiecesHoldExactlyTheSourcesDecodedFrames) {
+    const CopyCase& p = GetParam();
+    // 7.1 s: whole milliseconds, so that the reader's seconds are exact.
+    constexpr std::int64_t Frames = 7 * Rate + 4410;
+    const QString src = makeSource(QStringLiteral("cut.ogg"), Frames);
+    const QByteArray before = hashOf(src);
+    const synth::Decoded source = synth::decodeOgg(src);
+    const CliResult r =
+        run(withSettings(QStringLiteral("split"), QStringList{QStringLiteral("--copy")} + p.args + QStringList{src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.outLines();
+    std::vector<float> joined;
+    for (int i = 0; i < lines.size(); ++i) {
+        const synth::Decoded piece = synth::decodeOgg(lines[i]);
+        EXPECT_EQ(piece.frames(), pieceFrames(Frames, Rate, p.pieceSeconds * i,
+                                              i + 1 == lines.size() ? ToEnd : p.pieceSeconds * (i + 1)))
+            << i;
+        joined.insert(joined.end(), piece.samples.begin(), piece.samples.end());
+    }
+    // Cut where the re-encoded split cuts, and together the source bit for bit.
+    EXPECT_EQ(lines.size(), int((Frames / Rate) / p.pieceSeconds + 1));
+    EXPECT_TRUE(joined == source.samples);
+    EXPECT_EQ(hashOf(src), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Splits, CliCopy,
+    ::testing::Values(CopyCase{"every 2 s", {QStringLiteral("--every"), QStringLiteral("2")}, 2},
+                      CopyCase{"every 3 s, with jobs", {QStringLiteral("--every"), QStringLiteral("3"),
+                                                        QStringLiteral("--jobs"), QStringLiteral("2")}, 3}));
+
+struct CopyRefusalCase {
+    const char* name;
+    QStringList args;     // before the source
+    const char* source;   // "ogg", "chained", "wav", or "fade settings"
+    int exitCode;
+    const char* message;
+};
+void PrintTo(const CopyRefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliCopyRefused : public CliFixture, public ::testing::WithParamInterface<CopyRefusalCase> {};
+
+TEST_P(CliCopyRefused, SaysWhyAndWritesNothing) {
+    const CopyRefusalCase& p = GetParam();
+    const QString kind = QString::fromUtf8(p.source);
+    QString src = makeSource(QStringLiteral("a.ogg"), 3 * Rate);
+    if (kind == QLatin1String("chained")) {
+        QFile f(src);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const QByteArray one = f.readAll();
+        f.write(one);
+    } else if (kind == QLatin1String("wav")) {
+        src = dir.filePath(QStringLiteral("src/a.wav"));
+        synth::writeWav(src, synth::tone(3 * Rate, Rate, 2), Rate, 2);
+    } else if (kind == QLatin1String("fade settings")) {
+        writeSettings(QStringLiteral("[Fade]\nIn=1\n"));
+    }
+    const CliResult r = run(withSettings(QStringLiteral("split"),
+                                         QStringList{QStringLiteral("--copy"),
+                                                     QStringLiteral("--every"), QStringLiteral("1")} +
+                                             p.args + QStringList{src}));
+    EXPECT_EQ(r.exitCode, p.exitCode);
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8(p.message))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(outputFiles(outDir).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, CliCopyRefused,
+    ::testing::Values(
+        CopyRefusalCase{"fade option", {QStringLiteral("--fade-out"), QStringLiteral("2")}, "ogg", 2,
+                        "--copy cannot be combined with --fade-out: pieces cut without re-encoding cannot fade"},
+        CopyRefusalCase{"rate", {QStringLiteral("--rate"), QStringLiteral("22050")}, "ogg", 2,
+                        "--copy cannot be combined with --rate"},
+        CopyRefusalCase{"channels", {QStringLiteral("--channels"), QStringLiteral("1")}, "ogg", 2,
+                        "--copy cannot be combined with --channels"},
+        CopyRefusalCase{"fade in the settings", {}, "fade settings", 1, "--copy cannot fade"},
+        CopyRefusalCase{"chained", {}, "chained", 1, "it is a chained Ogg file"},
+        CopyRefusalCase{"not vorbis", {}, "wav", 1, "it is not an Ogg Vorbis file"}));

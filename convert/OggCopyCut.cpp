@@ -1,0 +1,434 @@
+#include "convert/OggCopyCut.h"
+
+#include "audio/AudioError.h"
+#include "audio/VorbisHeaderCheck.h"
+
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <deque>
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+
+namespace {
+
+constexpr qint64 kReadChunk = 64 * 1024;
+
+// An audio packet of the source and where its decoded frames lie.
+struct Packet {
+    QByteArray data;
+    std::int64_t samples = 0; // frames its decoding adds: none for the first
+    std::int64_t end = 0;     // the decoded frame after its last one
+    bool last = false;        // the stream's final packet
+};
+
+// Why a cut cannot be made; `why` ends the message.
+class CutRefused : public AudioError {
+  public:
+    explicit CutRefused(const QString& why) : AudioError(why) {}
+};
+
+} // namespace
+
+struct OggCopyCut::State {
+    QString path;
+    QFile file;
+    ogg_sync_state sync;
+    ogg_stream_state stream;
+    bool streamReady = false;
+    vorbis_info info;
+    vorbis_comment comment;
+    bool infoReady = false;
+    QByteArray identification;
+    QByteArray setup;
+
+    int serial = 0;
+    bool ended = false;            // the final packet has been read
+    std::int64_t decodedEnd = -1;  // the frame the final granule position ends at
+    long lastBlock = -1;
+    std::int64_t offset = 0;       // the first page's granule position past its frames
+    bool anchored = false;
+    std::deque<Packet> kept;       // packets read and still wanted, from index keptFirst
+    std::int64_t keptFirst = 0;
+    std::deque<Packet> ahead;      // read but not yet placed (before the first granule)
+
+    explicit State(const QString& p) : path(p), file(p) {
+        ogg_sync_init(&sync);
+        vorbis_info_init(&info);
+        vorbis_comment_init(&comment);
+    }
+    ~State() {
+        if (streamReady)
+            ogg_stream_clear(&stream);
+        ogg_sync_clear(&sync);
+        vorbis_comment_clear(&comment);
+        vorbis_info_clear(&info);
+    }
+
+    std::int64_t nextIndex() const { return keptFirst + std::int64_t(kept.size()); }
+
+    // The next page of the stream; false at the end of the file. Any page of
+    // another stream, or of this one after its end, refuses the file.
+    bool nextPage(ogg_page& page) {
+        for (;;) {
+            const int r = ogg_sync_pageout(&sync, &page);
+            if (r < 0) {
+                if (ended)
+                    continue; // what trails the stream is no page of it
+                if (!streamReady)
+                    throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
+                throw CutRefused(QStringLiteral("a page is damaged or missing"));
+            }
+            if (r == 0) {
+                char* buffer = ogg_sync_buffer(&sync, long(kReadChunk));
+                const qint64 got = file.read(buffer, kReadChunk);
+                if (got < 0)
+                    throw CutRefused(file.errorString());
+                if (got == 0)
+                    return false;
+                ogg_sync_wrote(&sync, long(got));
+                continue;
+            }
+            if (!streamReady) {
+                if (!ogg_page_bos(&page))
+                    throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
+                serial = ogg_page_serialno(&page);
+                ogg_stream_init(&stream, serial);
+                streamReady = true;
+            } else if (ogg_page_serialno(&page) != serial || ended) {
+                if (ended)
+                    throw CutRefused(QStringLiteral("it is a chained Ogg file"));
+                throw CutRefused(QStringLiteral("it is a multiplexed Ogg file"));
+            }
+            if (ogg_stream_pagein(&stream, &page) != 0)
+                throw CutRefused(QStringLiteral("a page is damaged"));
+            return true;
+        }
+    }
+
+    // The next packet of the stream; false at its end.
+    bool nextPacket(ogg_packet& op) {
+        for (;;) {
+            if (streamReady) {
+                const int r = ogg_stream_packetout(&stream, &op);
+                if (r < 0)
+                    throw CutRefused(QStringLiteral("a page is missing"));
+                if (r > 0)
+                    return true;
+            }
+            if (ended)
+                return false;
+            ogg_page page;
+            if (!nextPage(page))
+                return false;
+        }
+    }
+
+    // From the file's start: the headers, then nothing placed yet.
+    void restart() {
+        if (streamReady)
+            ogg_stream_clear(&stream);
+        streamReady = false;
+        ogg_sync_reset(&sync);
+        if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
+            throw AudioError(QStringLiteral("Cannot open %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        file.seek(0);
+        ended = false;
+        lastBlock = -1;
+        anchored = false;
+        kept.clear();
+        keptFirst = 0;
+        ahead.clear();
+
+        QByteArray headers[3];
+        for (QByteArray& h : headers) {
+            ogg_packet op;
+            if (!nextPacket(op))
+                throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
+            h = QByteArray(reinterpret_cast<const char*>(op.packet), qsizetype(op.bytes));
+        }
+        const QString wrong = VorbisHeaderCheck::headerProblem(headers[0], headers[1], headers[2]);
+        if (!wrong.isEmpty())
+            throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file (%1)").arg(wrong));
+        if (!infoReady) {
+            for (int i = 0; i < 3; ++i) {
+                ogg_packet op{};
+                op.packet = reinterpret_cast<unsigned char*>(headers[i].data());
+                op.bytes = long(headers[i].size());
+                op.b_o_s = i == 0;
+                op.packetno = i;
+                if (vorbis_synthesis_headerin(&info, &comment, &op) != 0)
+                    throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
+            }
+            infoReady = true;
+        }
+        identification = headers[0];
+        setup = headers[2];
+    }
+
+    // Reads the next packet into `kept`; false at the stream's end. The first
+    // page's packets are placed once its granule position is known: it tells
+    // where their frames lie.
+    bool readOne() {
+        while (ahead.empty() || !anchored) {
+            ogg_packet op;
+            if (!nextPacket(op)) {
+                if (!anchored && !ahead.empty())
+                    place(-1, false);
+                if (ahead.empty())
+                    return false;
+                break;
+            }
+            const long block = vorbis_packet_blocksize(&info, &op);
+            if (block < 0)
+                throw CutRefused(QStringLiteral("an audio packet is damaged"));
+            Packet p;
+            p.data = QByteArray(reinterpret_cast<const char*>(op.packet), qsizetype(op.bytes));
+            p.samples = lastBlock < 0 ? 0 : (lastBlock + block) / 4;
+            p.last = op.e_o_s != 0;
+            lastBlock = block;
+            if (anchored) {
+                const std::int64_t before = kept.empty() ? 0 : kept.back().end;
+                p.end = before + p.samples;
+            }
+            ahead.push_back(p);
+            if (op.e_o_s) {
+                ended = true;
+                if (op.granulepos >= 0)
+                    decodedEnd = op.granulepos - offset;
+            }
+            if (!anchored && op.granulepos >= 0)
+                place(op.granulepos, op.e_o_s != 0);
+            if (anchored)
+                break;
+        }
+        if (ended && ahead.back().last && decodedEnd < 0)
+            decodedEnd = ahead.back().end;
+        kept.push_back(ahead.front());
+        ahead.pop_front();
+        return true;
+    }
+
+    // The packets read so far end at `granule`. As libvorbisfile counts: a
+    // granule position past their frames is an offset of the whole stream;
+    // one short of them drops frames from the start, except on a stream of one
+    // page, which is cut at its end.
+    void place(std::int64_t granule, bool alsoLast) {
+        std::int64_t accumulated = 0;
+        for (const Packet& p : ahead)
+            accumulated += p.samples;
+        if (granule < 0)
+            granule = accumulated;
+        offset = std::max<std::int64_t>(0, granule - accumulated);
+        std::int64_t end = alsoLast || granule >= accumulated ? accumulated : granule;
+        for (auto it = ahead.rbegin(); it != ahead.rend(); ++it) {
+            it->end = end;
+            end -= it->samples;
+        }
+        if (alsoLast)
+            decodedEnd = granule - offset;
+        anchored = true;
+    }
+
+    // Packet `index`, read up to as needed; null past the stream's end.
+    const Packet* packet(std::int64_t index) {
+        if (index < keptFirst) {
+            restart();
+        }
+        while (nextIndex() <= index)
+            if (!readOne())
+                return nullptr;
+        return &kept[size_t(index - keptFirst)];
+    }
+
+    void dropBefore(std::int64_t index) {
+        while (keptFirst < index && !kept.empty()) {
+            kept.pop_front();
+            ++keptFirst;
+        }
+    }
+};
+
+namespace {
+
+void writePages(QIODevice& out, ogg_stream_state& os, bool flush) {
+    ogg_page page;
+    while (flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) {
+        if (out.write(reinterpret_cast<const char*>(page.header), page.header_len) !=
+                page.header_len ||
+            out.write(reinterpret_cast<const char*>(page.body), page.body_len) != page.body_len)
+            throw AudioError(out.errorString());
+    }
+}
+
+void putPacket(ogg_stream_state& os, const QByteArray& data, std::int64_t packetNo,
+               std::int64_t granule, bool first, bool last) {
+    ogg_packet op{};
+    op.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(data.constData()));
+    op.bytes = long(data.size());
+    op.b_o_s = first;
+    op.e_o_s = last;
+    op.granulepos = granule;
+    op.packetno = packetNo;
+    ogg_stream_packetin(&os, &op);
+}
+
+struct OutStream {
+    ogg_stream_state s;
+    OutStream() { ogg_stream_init(&s, int(QRandomGenerator::global()->generate() & 0x7fffffff)); }
+    ~OutStream() { ogg_stream_clear(&s); }
+    OutStream(const OutStream&) = delete;
+    OutStream& operator=(const OutStream&) = delete;
+};
+
+QByteArray commentPacket(const QList<QByteArray>& comments) {
+    vorbis_comment vc;
+    vorbis_comment_init(&vc);
+    for (const QByteArray& c : comments)
+        vorbis_comment_add(&vc, c.constData());
+    ogg_packet op;
+    QByteArray packet;
+    if (vorbis_commentheader_out(&vc, &op) == 0) {
+        packet = QByteArray(reinterpret_cast<const char*>(op.packet), qsizetype(op.bytes));
+        ogg_packet_clear(&op);
+    }
+    vorbis_comment_clear(&vc);
+    return packet;
+}
+
+// The three headers: the source's identification and setup, our comments.
+void writeHeaders(QIODevice& out, ogg_stream_state& os, const QByteArray& identification,
+                  const QByteArray& setup, const QList<QByteArray>& comments, bool endStream) {
+    putPacket(os, identification, 0, 0, true, false);
+    writePages(out, os, true);
+    const QByteArray commentHeader = commentPacket(comments);
+    if (commentHeader.isEmpty())
+        throw AudioError(QStringLiteral("the comment header cannot be made"));
+    putPacket(os, commentHeader, 1, 0, false, false);
+    putPacket(os, setup, 2, 0, false, endStream);
+    writePages(out, os, true);
+}
+
+} // namespace
+
+QString OggCopyCut::problem(const QString& path) {
+    try {
+        State s(path);
+        s.restart();
+        while (s.readOne())
+            s.dropBefore(s.nextIndex());
+        // Whatever follows the stream's end may be a further link.
+        ogg_page page;
+        while (s.nextPage(page)) {
+        }
+        return QString();
+    } catch (const CutRefused& e) {
+        return e.message();
+    } catch (const AudioError& e) {
+        return e.message();
+    }
+}
+
+OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
+    try {
+        d->restart();
+    } catch (const CutRefused& e) {
+        throw AudioError(QStringLiteral("Cannot cut %1 without re-encoding: %2")
+                             .arg(QDir::toNativeSeparators(path), e.message()));
+    }
+}
+
+OggCopyCut::~OggCopyCut() = default;
+
+int OggCopyCut::sampleRate() const {
+    return int(d->info.rate);
+}
+
+int OggCopyCut::channels() const {
+    return d->info.channels;
+}
+
+void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
+                            const QList<QByteArray>& comments) {
+    State& s = *d;
+    const auto refused = [&](const QString& why) {
+        return AudioError(QStringLiteral("Cannot cut %1 without re-encoding: %2")
+                              .arg(QDir::toNativeSeparators(s.path), why));
+    };
+    try {
+        OutStream os;
+        begin = std::max<std::int64_t>(0, begin);
+        end = std::max(begin, end);
+        // The packet whose frames hold `begin`, and the one before it, which
+        // only primes the decoder.
+        const Packet* first = s.packet(s.keptFirst);
+        if (first && first->end > begin && s.keptFirst > 0)
+            s.restart();
+        // The packet before k stays within reach.
+        std::int64_t k = s.keptFirst + 1;
+        bool atEnd = false;
+        for (;; ++k) {
+            const Packet* p = s.packet(k);
+            if (!p) {
+                k = std::max(s.keptFirst + 1, k - 1);
+                atEnd = true;
+                break;
+            }
+            if (p->samples > 0 && p->end > begin)
+                break;
+            if (p->last) {
+                atEnd = true;
+                break;
+            }
+        }
+        if (!s.packet(k) || !s.packet(k - 1))
+            throw CutRefused(QStringLiteral("it holds no audio"));
+        if (atEnd)
+            begin = end = s.packet(k)->end; // the span begins past the end: an empty piece
+        const std::int64_t kStart = s.packet(k)->end - s.packet(k)->samples;
+
+        // The packet whose frames hold the last frame kept.
+        std::int64_t m = k;
+        for (;; ++m) {
+            const Packet* p = s.packet(m);
+            if (!p) {
+                --m;
+                end = std::min(end, s.packet(m)->end);
+                break;
+            }
+            if (p->last && s.decodedEnd >= 0)
+                end = std::min(end, s.decodedEnd);
+            if (p->end >= end || p->last)
+                break;
+        }
+        if (end <= begin) {
+            // Nothing is kept: the headers alone, the last of them ending the stream.
+            writeHeaders(out, os.s, s.identification, s.setup, comments, true);
+            return;
+        }
+        if (m == k && begin > kStart)
+            throw CutRefused(QStringLiteral("a piece shorter than one Vorbis packet must begin "
+                                            "where one does"));
+
+        writeHeaders(out, os.s, s.identification, s.setup, comments, false);
+
+        // The first audio page holds the priming packet and the first packet
+        // kept, and no other: its granule position short of their frames is
+        // what makes the decoder drop the frames before `begin`.
+        std::int64_t packetNo = 3;
+        putPacket(os.s, s.packet(k - 1)->data, packetNo++, -1, false, false);
+        for (std::int64_t j = k; j <= m; ++j) {
+            const Packet& p = *s.packet(j);
+            const bool last = j == m;
+            // The last granule position cuts the end.
+            putPacket(os.s, p.data, packetNo++, (last ? end : p.end) - begin, false, last);
+            writePages(out, os.s, j == k || last);
+        }
+        s.dropBefore(m - 1);
+    } catch (const CutRefused& e) {
+        throw refused(e.message());
+    }
+}
