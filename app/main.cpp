@@ -12,6 +12,7 @@
 #include "ui/TagEditDialog.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(AppInfo::productName());
     QCoreApplication::setApplicationVersion(QStringLiteral(CADELO_VERSION));
+    // Lets the desktop match the window to its entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cadelo.Cadelo"));
     initCadeloResources();
 
     // The application's own hidden window carries the title that marks a
@@ -81,6 +84,9 @@ int main(int argc, char** argv) {
     state.pump = [] { QCoreApplication::processEvents(); };
 
     MainWindow mainWindow(state);
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("io.github.cadelo.Cadelo"),
+                         QIcon(QStringLiteral(":/desktop/io.github.cadelo.Cadelo.svg"))));
     SettingsDialog settingsDialog(state, &mainWindow);
     FolderDialog folderDialog(state, &mainWindow);
     AboutDialog aboutDialog(state, &mainWindow);

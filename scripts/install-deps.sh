@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake g++ ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev fonts-dejavu-core
   libvorbis-dev libogg-dev libmpg123-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsdl2-dev libtag1-dev libgtest-dev
