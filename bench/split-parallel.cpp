@@ -1,18 +1,12 @@
 // Measures the split with its pieces side by side: a 60-minute 44.1 kHz
 // stereo file into pieces of 60 s with one worker per core, with one worker,
 // and with FFmpeg's segment muxer encoding the same pieces through libvorbis.
-#include "core/MainState.h"
 #include "bench/BenchSupport.h"
-#include "convert/Conversion.h"
-#include "convert/RunOptions.h"
-#include "joblist/JobList.h"
-#include "synth/Synth.h"
+#include "bench/SplitBench.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -24,31 +18,6 @@ namespace {
 constexpr int Rate = 44100;
 constexpr int Channels = 2;
 constexpr int Minutes = 60;
-
-void freshFolder(const QString& dir) {
-    QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
-}
-
-// One Time split of `source` into `outDir` with `jobs` workers; the pieces written.
-qsizetype splitWith(const QString& source, const QString& outDir, int jobs) {
-    MainState state;
-    JobList jobList(state);
-    Conversion conversion(state, jobList);
-    state.settings.splitMode = SplitMode::Time;
-    state.settings.splitSeconds = 60;
-    state.settings.outputDir = outDir;
-    state.pump = [] {};
-    jobList.admitFile(source, JobList::AddFilesFloor);
-    jobList.selectRow(0);
-    RunOptions options = RunOptions::fromSettings(state.settings, nullptr, 0);
-    options.jobs = jobs;
-    conversion.setOptions(options);
-    conversion.splitRun();
-    if (conversion.lastRunFailed())
-        throw std::runtime_error(conversion.lastError().toStdString());
-    return conversion.lastOutputs().size();
-}
 
 void ffmpegSegments(const QString& ffmpeg, const QString& source, const QString& outDir) {
     QProcess p;
@@ -65,29 +34,22 @@ void ffmpegSegments(const QString& ffmpeg, const QString& source, const QString&
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!dir.isValid())
+    bench::SplitBench b;
+    if (!b.valid())
         return 1;
-    const QString source = dir.filePath(QStringLiteral("long.ogg"));
-    const QString outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
     const int cores = std::max(1, QThread::idealThreadCount());
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-
-    std::printf("synthesising %d minutes of %d Hz stereo...\n", Minutes, Rate);
-    std::fflush(stdout);
-    synth::writeOgg(source, std::int64_t(Minutes) * 60 * Rate, Rate, Channels);
+    b.synthesise(Minutes * 60, Rate, Channels);
 
     bench::Measure many, one, ff;
     qsizetype pieces = 0;
     for (int round = 0; round < rounds; ++round) {
-        freshFolder(outDir);
-        bench::runOnce(many, [&] { pieces = splitWith(source, outDir, cores); });
-        freshFolder(outDir);
-        bench::runOnce(one, [&] { splitWith(source, outDir, 1); });
+        bench::runOnce(many, [&] { pieces = b.split(60, cores).size(); });
+        bench::runOnce(one, [&] { b.split(60, 1); });
         if (!ffmpeg.isEmpty()) {
-            freshFolder(outDir);
-            bench::runOnce(ff, [&] { ffmpegSegments(ffmpeg, source, outDir); });
+            b.emptyOutput();
+            bench::runOnce(ff, [&] { ffmpegSegments(ffmpeg, b.source, b.outDir); });
         }
     }
     if (many.failed || one.failed) {
@@ -101,8 +63,11 @@ int main(int argc, char** argv) {
                 many.cpu, many.peakKb);
     std::printf("split --jobs 1: %.2f s wall, %.2f s CPU, peak memory %ld kB\n", one.wall, one.cpu,
                 one.peakKb);
-    std::printf("peak memory per worker: %.1f MB (growth over the run's start, %d workers)\n",
-                double(many.growthKb) / 1024.0 / cores, cores);
+    // What each worker adds to the process (its reader, encoder and buffers),
+    // and the whole process's peak shared out as an upper bound.
+    std::printf("peak memory per worker: %.1f MB added, at most %.1f MB (%d workers)\n",
+                double(many.growthKb) / 1024.0 / cores, double(many.peakKb) / 1024.0 / cores,
+                cores);
     std::printf("jobs %d/jobs 1 ratio: %.2f\n", cores, many.wall / one.wall);
     if (ffmpeg.isEmpty() || ff.failed) {
         std::printf("ffmpeg: %s\n", ff.failed ? ff.error.c_str() : "not installed");

@@ -1,16 +1,10 @@
 // Measures the Time split of a 30-minute file into pieces of 60 s through the
 // real split run, against decoding and encoding the same audio directly.
-#include "core/MainState.h"
 #include "bench/BenchSupport.h"
-#include "convert/Conversion.h"
-#include "convert/RunOptions.h"
-#include "joblist/JobList.h"
-#include "synth/Synth.h"
+#include "bench/SplitBench.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,44 +19,19 @@ constexpr int Minutes = 30;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!dir.isValid())
+    bench::SplitBench b;
+    if (!b.valid())
         return 1;
-    const QString source = dir.filePath(QStringLiteral("long.ogg"));
-    const QString outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
-    QDir().mkpath(outDir);
-
-    std::printf("synthesising %d minutes of %d Hz stereo...\n", Minutes, Rate);
-    std::fflush(stdout);
-    synth::writeOgg(source, std::int64_t(Minutes) * 60 * Rate, Rate, Channels);
+    b.synthesise(Minutes * 60, Rate, Channels);
 
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
     bench::Measure bound, run;
     qsizetype pieces = 0;
     for (int round = 0; round < rounds; ++round) {
-        const QString boundOut = dir.filePath(QStringLiteral("bound.ogg"));
-        bench::runOnce(bound, [&] { bench::transcodeBound({source}, boundOut, Rate, Channels); });
+        const QString boundOut = b.dir.filePath(QStringLiteral("bound.ogg"));
+        bench::runOnce(bound, [&] { bench::transcodeBound({b.source}, boundOut, Rate, Channels); });
         QFile::remove(boundOut);
-
-        QDir(outDir).removeRecursively();
-        QDir().mkpath(outDir);
-        MainState state;
-        JobList jobs(state);
-        Conversion conversion(state, jobs);
-        state.settings.splitMode = SplitMode::Time;
-        state.settings.splitSeconds = 60;
-        state.settings.outputDir = outDir;
-        state.pump = [] {};
-        jobs.admitFile(source, JobList::AddFilesFloor);
-        jobs.selectRow(0);
-        conversion.setOptions(RunOptions::fromSettings(state.settings, nullptr, 0));
-
-        bench::runOnce(run, [&] { conversion.splitRun(); });
-        if (conversion.lastRunFailed()) {
-            std::printf("split failed: %s\n", qPrintable(conversion.lastError()));
-            return 1;
-        }
-        pieces = conversion.lastOutputs().size();
+        bench::runOnce(run, [&] { pieces = b.split(60, 1).size(); });
     }
     if (bound.failed || run.failed) {
         std::printf("failed: %s\n", (bound.failed ? bound : run).error.c_str());
