@@ -9,16 +9,6 @@
 
 namespace {
 
-QString trimmedToSpace(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 SourceTags fromOgg(const QString& path, AddWay way) {
     const OggTag tag = readOggTag(path);
     SourceTags result;
@@ -66,7 +56,7 @@ SourceTags fromWma(const QString& path) {
 } // namespace
 
 QString captionOfTitle(const QString& title) {
-    return trimmedToSpace(cleanFileName(title));
+    return trimmedTagText(cleanFileName(title));
 }
 
 SourceTags readSourceTags(const QString& path, AddWay way) {

@@ -35,18 +35,6 @@ bool nameByteAllowed(char c) {
     return (b >= 0x20 && b <= 0x3C) || (b >= 0x3E && b <= 0x7D);
 }
 
-// Trims what the classic reader trimmed: every character up to U+0020, the
-// controls included, and nothing else (no other Unicode spaces).
-QString trimmedTagText(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString cannotOpen(const QString& path, const QString& why) {
     return QStringLiteral("Cannot open %1: %2").arg(path, why);
 }
@@ -251,4 +239,14 @@ qint64 writeStreamCallback(const void* buffer, std::size_t itemSize, std::size_t
     const qint64 wrote = static_cast<QIODevice*>(stream)->write(static_cast<const char*>(buffer),
                                                                 qint64(itemSize * itemCount));
     return wrote <= 0 ? 0 : wrote / qint64(itemSize);
+}
+
+QString trimmedTagText(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
 }

@@ -53,6 +53,10 @@ bool writeOggTag(const QString& path, const OggTag& tag);
 // its text is not empty.
 QList<QByteArray> oggComments(const OggTag& tag);
 
+// A tag text trimmed as the readers trim it: every character up to U+0020,
+// the controls included, and nothing else (no other Unicode spaces).
+QString trimmedTagText(const QString& text);
+
 // The temporary file of writeOggTag: the path with its extension replaced by
 // ".temp" (a.ogg gives a.temp), or with ".temp" appended where that would be
 // the path itself.
