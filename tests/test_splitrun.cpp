@@ -135,6 +135,47 @@ TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
     EXPECT_EQ(runsEnded, 1);
 }
 
+// Cut without re-encoding: the same pieces under the same names, each exactly
+// its span of the source's decode, bit for bit (Custom keeps its short tail).
+TEST_P(SplitByMode, CopiedPiecesAreTheSourcesOwnDecodedSpans) {
+    const ModeCase& p = GetParam();
+    state.settings.splitMode = p.mode;
+    state.settings.splitSeconds = p.splitSeconds;
+    state.settings.splitCount = p.splitCount;
+    std::vector<QString> sources;
+    for (size_t i = 0; i < p.fileFrames.size(); ++i) {
+        sources.push_back(makeSource(QStringLiteral("f%1.ogg").arg(i), p.fileFrames[i]));
+        add(sources.back());
+    }
+    for (size_t i = 0; i < sources.size(); ++i)
+        if (p.mode == SplitMode::Custom || (p.mode == SplitMode::Unification && i == 0))
+            setSpans(int(i), p.spans);
+    RunOptions o = RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex);
+    o.copy = true;
+    conversion.setOptions(o);
+    conversion.splitRun();
+
+    ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
+    const QStringList outputs = conversion.lastOutputs();
+    int k = 0;
+    for (size_t i = 0; i < p.expected.size(); ++i) {
+        const synth::Decoded source = synth::decodeOgg(sources[i]);
+        int n = 0;
+        for (const auto& [begin, end] : p.expected[i]) {
+            ASSERT_LT(k, outputs.size());
+            const QString& out = outputs[k++];
+            EXPECT_EQ(QFileInfo(out).fileName(), QStringLiteral("f%1_%2.ogg").arg(i).arg(++n));
+            const synth::Decoded piece = synth::decodeOgg(out);
+            ASSERT_EQ(piece.frames(), pieceFrames(p.fileFrames[i], Rate, begin, end)) << out.toStdString();
+            const std::int64_t offset = pieceFrames(p.fileFrames[i], Rate, 0, begin);
+            EXPECT_EQ(differenceFromSource(piece, source, offset), 0.0) << out.toStdString();
+        }
+    }
+    EXPECT_EQ(k, outputs.size());
+    EXPECT_EQ(filesInOutput().size(), outputs.size());
+    EXPECT_FALSE(state.converting);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Modes, SplitByMode,
     ::testing::Values(
