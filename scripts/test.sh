@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds everything and runs every test; then the
-# core's tests again under AddressSanitizer and UBSan (scripts/sanitize.sh).
+# core's tests again under AddressSanitizer and UBSan (scripts/sanitize.sh) and
+# the split run's under ThreadSanitizer (scripts/tsan.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,3 +11,4 @@ scripts/build.sh
   QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure --parallel "$(nproc)"
 )
 scripts/sanitize.sh
+scripts/tsan.sh
