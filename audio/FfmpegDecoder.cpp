@@ -1,4 +1,5 @@
 #include "audio/FfmpegDecoder.h"
+#include "audio/VectorState.h"
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
@@ -446,6 +447,7 @@ void FfmpegDecoder::seek(std::int64_t target) {
 }
 
 std::int64_t FfmpegDecoder::read(float* out, std::int64_t frames) {
+    clearUpperVectorState();
     std::int64_t got = 0;
     while (got < frames && !d->finished) {
         if (!d->haveFrame) {

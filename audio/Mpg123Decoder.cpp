@@ -1,4 +1,5 @@
 #include "audio/Mpg123Decoder.h"
+#include "audio/VectorState.h"
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
@@ -122,6 +123,7 @@ void Mpg123Decoder::seek(std::int64_t frame) {
 }
 
 std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames) {
+    clearUpperVectorState();
     const size_t frameBytes = size_t(m_channels) * sizeof(float);
     std::int64_t got = 0;
     int idle = 0;

@@ -1,6 +1,7 @@
 #include "audio/OggEncoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/VectorState.h"
 
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -217,6 +218,7 @@ void OggEncoder::open(const QString& path) {
     if (!s->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
 
+    clearUpperVectorState();
     vorbis_analysis_init(&s->vd, &s->info.vi);
     vorbis_block_init(&s->vd, &s->vb);
     s->dspReady = true;
@@ -240,6 +242,7 @@ void OggEncoder::write(const float* interleaved, std::int64_t frames) {
     if (frames <= 0)
         return;
     const int channels = s->channels;
+    clearUpperVectorState();
     try {
         s->finishHeaders(false);
         while (frames > 0) {

@@ -1,4 +1,5 @@
 #include "audio/VorbisDecoder.h"
+#include "audio/VectorState.h"
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
@@ -252,6 +253,7 @@ void VorbisDecoder::seek(std::int64_t frame) {
 }
 
 std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
+    clearUpperVectorState();
     const int ch = m_channels;
     std::int64_t got = 0;
     int holes = 0;
