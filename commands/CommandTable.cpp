@@ -1,5 +1,6 @@
 // The command surface (see CommandTable.h).
 #include "commands/CommandTable.h"
+#include "commands/TagSteps.h"
 
 #include "convert/Conversion.h"
 #include "convert/OutputNaming.h"
@@ -101,7 +102,9 @@ bool isSlider(const SkinObject* object) {
 
 } // namespace
 
-CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
+CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {
+    connectTagSteps(jobs);
+}
 
 QStringList CommandTable::commandNames() {
     QStringList names;
@@ -163,6 +166,7 @@ void CommandTable::onSliderTrack(SkinObject* object, int position) {
 // --- shared commands ----------------------------------------------------------------
 
 void CommandTable::connectConversion(Conversion& conversion) {
+    connectTagSteps(conversion);
     const auto worthShowing = [&conversion] {
         return !conversion.lastRunFailed() || !conversion.lastOutputs().isEmpty();
     };

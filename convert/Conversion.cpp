@@ -5,7 +5,6 @@
 #include "audio/AudioError.h"
 #include "convert/OggCopyCut.h"
 #include "convert/OutputNaming.h"
-#include "convert/OutputTags.h"
 #include "convert/PieceMath.h"
 #include "core/MainState.h"
 #include "joblist/JobList.h"
@@ -143,7 +142,7 @@ void Conversion::endRun() {
             // A piece that stays gets its tags whichever way the run ended.
             if (m_openTags && !path.isEmpty() && !m_outputs.isEmpty() &&
                 m_outputs.constLast() == path)
-                copyTagsToOutput(path, *m_openTags);
+                tagPiece(path, *m_openTags);
         }
         m_openTags.reset();
     } catch (const std::exception& e) {
@@ -480,7 +479,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
-    copyTagsToOutput(path, row.tags);
+    tagPiece(path, row.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
 }
@@ -505,7 +504,7 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
     m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                         oggOutputComments(row.tags));
+                         outputComments ? outputComments(row.tags) : QList<QByteArray>());
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")
@@ -514,7 +513,6 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     m_outputs << path;
     if (onOutputClosed)
         onOutputClosed(path);
-    copyTagsToOutput(path, row.tags);
     jobs.setSpanStatus(status, StatusFinish);
 }
 
@@ -561,7 +559,7 @@ struct Conversion::ParallelShared {
 };
 
 void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& row,
-                            ParallelShared& shared) {
+                            ParallelShared& shared) const {
     AudioFile& writer = *p.writer;
     if (shared.stop) {
         // Stopped before it began: nothing is left under its name.
@@ -605,7 +603,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
         if (QFileInfo(p.path).isFile()) {
             // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
-            copyTagsToOutput(p.path, row.tags);
+            tagPiece(p.path, row.tags);
         }
     } catch (const std::exception& e) {
         p.failed = true;
@@ -642,7 +640,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
         }
     } joiner{shared, workers};
     for (int w = 0; w < workerCount; ++w)
-        workers.emplace_back([&shared, &row] {
+        workers.emplace_back([this, &shared, &row] {
             AudioFile reader; // each worker its own: no codec state is shared
             for (;;) {
                 ParallelPiece* piece = nullptr;

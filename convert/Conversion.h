@@ -7,6 +7,8 @@
 #include "convert/RunOptions.h"
 #include "joblist/JobRecords.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -54,8 +56,17 @@ class Conversion {
     std::function<void()> onRunEnded;                         // stopped, finished or failed
     std::function<void(const QString& path)> onOutputStarted; // an output was created
     std::function<void(const QString& path)> onOutputClosed;  // an output is complete
+    // The tag steps (connectTagSteps sets them to the tag units'): a closed
+    // piece's tags, and the comments of a piece cut without re-encoding.
+    // Without them pieces carry no tags. Called from the workers too.
+    std::function<void(const QString& path, const FileTags& tags)> tagOutput;
+    std::function<QList<QByteArray>(const FileTags& tags)> outputComments;
 
   private:
+    void tagPiece(const QString& path, const FileTags& tags) const {
+        if (tagOutput)
+            tagOutput(path, tags);
+    }
     // The gain of an output at each frame: fades over its first and last frames.
     struct Envelope {
         std::int64_t total = 0;
@@ -102,8 +113,8 @@ class Conversion {
     // The pieces of the open file by m_options.jobs workers; outputs, statuses
     // and progress are reported in piece order, as the one-at-a-time run does.
     void splitPiecesInParallel(int file, std::int64_t pieces, int splitCount);
-    static void writePiece(ParallelPiece& piece, AudioFile& reader, const FileRow& row,
-                           ParallelShared& shared);
+    void writePiece(ParallelPiece& piece, AudioFile& reader, const FileRow& row,
+                    ParallelShared& shared) const;
     void joinFile(int file, int rate, int channels);
     // Copies source frames from the reader's position to the writer, `frames`
     // of them or (-1) to the source's end. `outputPos` counts source frames

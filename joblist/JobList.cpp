@@ -4,7 +4,6 @@
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
 #include "core/MainState.h"
-#include "joblist/SourceTags.h"
 #include "joblist/TimeText.h"
 
 #include <QDir>
@@ -112,11 +111,13 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
     m_files.append(r);
     const int row = m_files.rowCount() - 1;
     try {
-        const SourceTags read = readSourceTags(path, way);
-        FileRow& tagged = m_files.row(row);
-        tagged.tags = read.tags;
-        if (!read.caption.isEmpty())
-            tagged.caption = read.caption;
+        if (readTags) {
+            const SourceTags read = readTags(path, way);
+            FileRow& tagged = m_files.row(row);
+            tagged.tags = read.tags;
+            if (!read.caption.isEmpty())
+                tagged.caption = read.caption;
+        }
 
         AudioFile& reader = s.reader;
         if (reader.IsOpen())

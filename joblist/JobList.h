@@ -37,6 +37,10 @@ class JobList : public QObject {
     // Stops a playing preview before an add; set by whoever owns the preview.
     // Without it an add stops the player itself.
     std::function<void()> stopPreview;
+    // The tag step of adding, run before a file is measured; it may raise the
+    // readers' errors. Set by connectTagSteps; without it rows keep their file
+    // names and get no tags.
+    std::function<SourceTags(const QString& path, AddWay way)> readTags;
 
     // --- source rows -----------------------------------------------------------
     struct Refusal {

@@ -1,5 +1,5 @@
 // The tags of a source being added: what its row shows as caption and what
-// its tag record holds, read by the format its extension names.
+// its tag record holds. The job list asks for them through its readTags hook.
 #pragma once
 
 #include "joblist/JobRecords.h"
@@ -14,12 +14,3 @@ struct SourceTags {
     QString caption; // empty: the row keeps its file name
     FileTags tags;
 };
-
-// A title as a caption: the characters a file name cannot hold removed, then
-// everything up to U+0020 trimmed from both ends.
-QString captionOfTitle(const QString& title);
-
-// Reads ".ogg", ".mp3" and ".wma" sources (the extension compared in lower
-// case); any other source gives an empty result. Raises the readers' errors
-// (OggTagError, Id3Error) for a file they cannot open. Never changes the file.
-SourceTags readSourceTags(const QString& path, AddWay way);

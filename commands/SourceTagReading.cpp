@@ -1,4 +1,4 @@
-#include "joblist/SourceTags.h"
+#include "commands/TagSteps.h"
 
 #include "joblist/TimeText.h"
 #include "tags/Id3Tag.h"

@@ -1,4 +1,7 @@
-#include "convert/OutputTags.h"
+#include "commands/TagSteps.h"
+
+#include "convert/Conversion.h"
+#include "joblist/JobList.h"
 
 #include "audio/AudioError.h"
 #include "joblist/JobRecords.h"
@@ -77,4 +80,18 @@ void copyTagsToOutput(const QString& path, const FileTags& tags) {
         writeMp3(path, tags);
     else if (extension == QLatin1String("wma"))
         writeWma(path, tags);
+}
+
+void connectTagSteps(JobList& jobs) {
+    jobs.readTags = readSourceTags;
+}
+
+void connectTagSteps(Conversion& conversion) {
+    conversion.tagOutput = copyTagsToOutput;
+    conversion.outputComments = oggOutputComments;
+}
+
+void connectTagSteps(JobList& jobs, Conversion& conversion) {
+    connectTagSteps(jobs);
+    connectTagSteps(conversion);
 }
