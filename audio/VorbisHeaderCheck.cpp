@@ -385,6 +385,11 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
     SyncState sync;
     std::map<int, std::unique_ptr<Gathered>> open; // streams still in their headers
     std::set<int> known;                           // streams past their headers
+    // A link begins with its streams' first pages, one after the other; one
+    // without a Vorbis stream makes libvorbisfile fail and leak.
+    bool inLinkStart = false;
+    bool linkHasVorbis = false;
+    const QString notVorbis = QStringLiteral("a link of the chain holds no Vorbis stream");
     for (;;) {
         ogg_page page;
         const int r = ogg_sync_pageout(&sync.s, &page);
@@ -399,6 +404,14 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
             continue;
         }
         const int serial = ogg_page_serialno(&page);
+        if (ogg_page_bos(&page) && !inLinkStart) {
+            inLinkStart = true;
+            linkHasVorbis = false;
+        } else if (!ogg_page_bos(&page) && inLinkStart) {
+            if (!linkHasVorbis)
+                return notVorbis;
+            inLinkStart = false;
+        }
         auto it = open.find(serial);
         if (it == open.end()) {
             if (!ogg_page_bos(&page)) {
@@ -427,6 +440,8 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
             known.insert(serial);
             continue;
         }
+        if (!g.packets.empty() && ogg_page_bos(&page))
+            linkHasVorbis = true;
         if (g.packets.size() == 3) {
             const QString problem = headerProblem(g.packets[0], g.packets[1], g.packets[2]);
             if (!problem.isEmpty())
@@ -435,6 +450,8 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
             known.insert(serial);
         }
     }
+    if (inLinkStart && !linkHasVorbis)
+        return notVorbis;
     if (!open.empty())
         return QStringLiteral("Ogg Vorbis headers cut short");
     return {};

@@ -167,6 +167,7 @@ struct Reproducer {
 const Reproducer kReproducers[] = {
     {"chain-8k-mono-then-44k-stereo.ogg", Expect::Read, "", 7000},
     {"flac-claims-18-days.flac", Expect::Read, "", 10000},
+    {"leak-vorbis-then-opus-chain.ogg", Expect::Refused, "holds no Vorbis stream"},
     {"ogg-chain-leak.ogg", Expect::Refused, "damaged Ogg Vorbis"},
     {"opus-huge-length.opus", Expect::Read, "", 10000},
     {"vorbis-255-channels.ogg", Expect::Refused, "channels"},
