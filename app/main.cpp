@@ -1,8 +1,10 @@
 // The program's entry: one copy per user and display, the windows created
 // once in their order, the main window shown, the event loop run.
+#include "audio/NativeName.h"
 #include "core/AppInfo.h"
 #include "core/ArgumentChannel.h"
 #include "core/MainState.h"
+#include "core/Platform.h"
 #include "core/Resources.h"
 #include "core/SingleInstance.h"
 #include "ui/AboutDialog.h"
@@ -13,45 +15,7 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QTimer>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-// The two ends of the socket pair on which a signal handler wakes the event loop.
-int terminationSocket[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char byte = 1;
-    // Nothing else is safe in a signal handler; a full socket already wakes it.
-    [[maybe_unused]] const ssize_t written = ::write(terminationSocket[0], &byte, 1);
-}
-
-// A request to end the program (SIGTERM from a session that ends or from
-// kill, SIGINT from the terminal, SIGHUP when the terminal goes) closes the
-// main window as its close box does: a run is stopped and the settings saved.
-void closeOnTermination(QWidget& window) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, terminationSocket) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(terminationSocket[1], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(terminationSocket[1], &byte, 1);
-        window.close();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     // Before anything is shown: a second copy ends silently and leaves the
@@ -63,7 +27,7 @@ int main(int argc, char** argv) {
         // without files a second start ends as quietly as ever.
         if (argc > 1) {
             QCoreApplication sender(argc, argv);
-            ArgumentChannel::send(channelName, QCoreApplication::arguments().mid(1));
+            ArgumentChannel::send(channelName, NativeName::arguments(argc, argv).mid(1));
         }
         return 0;
     }
@@ -110,12 +74,17 @@ int main(int argc, char** argv) {
         mainWindow.reportError(e);
     }
     mainWindow.show();
-    closeOnTermination(mainWindow);
+    // A request to end the program (SIGTERM from a session that ends or from
+    // kill, SIGINT from the terminal, SIGHUP when the terminal goes) closes the
+    // main window as its close box does: a run is stopped and the settings saved.
+    Platform::onTerminationRequest(&mainWindow, [&mainWindow] { mainWindow.close(); });
 
     ArgumentChannel channel;
     QObject::connect(&channel, &ArgumentChannel::received, &mainWindow, &MainWindow::addPaths);
     channel.listen(channelName);
-    const QStringList startPaths = QCoreApplication::arguments().mid(1);
+    // From argv's bytes, which QApplication has rid of its own options: Qt's
+    // list has lost those of a name that is not UTF-8.
+    const QStringList startPaths = NativeName::arguments(argc, argv).mid(1);
     if (!startPaths.isEmpty())
         QTimer::singleShot(0, &mainWindow, [&] { mainWindow.addPaths(startPaths); });
     return app.exec();

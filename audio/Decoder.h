@@ -2,6 +2,8 @@
 // interleaved float frames with a known length and sample-exact positioning.
 #pragma once
 
+#include "audio/NativeName.h"
+
 #include <QFileInfo>
 #include <QString>
 #include <cstdint>
@@ -30,9 +32,9 @@ class Decoder {
     // and 0 once the end is reached; a damaged stream ends where the damage is.
     virtual std::int64_t read(float* out, std::int64_t frames) = 0;
 
-    // The text of every reader failure: the file's name, then why.
+    // The text of every reader failure: the file's name as shown, then why.
     static QString failureText(const QString& path, const QString& reason) {
-        return QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+        return QStringLiteral("%1: %2").arg(NativeName::shown(QFileInfo(path).fileName()), reason);
     }
 
   protected:

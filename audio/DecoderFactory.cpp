@@ -3,11 +3,12 @@
 #include "audio/AudioError.h"
 #include "audio/FfmpegDecoder.h"
 #include "audio/Mpg123Decoder.h"
+#include "audio/NativeName.h"
+#include "audio/SourceFile.h"
 #include "audio/VorbisDecoder.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -149,7 +150,9 @@ std::unique_ptr<Decoder> DecoderFactory::open(const QString& path) {
         throw AudioError(Decoder::failureText(
             path, QStringLiteral("unsupported number of channels (%1)").arg(channels)));
 
-    const qint64 bytes = QFileInfo(path).size();
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(NativeName::toPath(path), sizeError);
+    const qint64 bytes = sizeError ? 0 : qint64(size);
     if (!plausibleLength(decoder->length(), rate, bytes)) {
         // A length the file's size cannot hold: what decoding delivers stands.
         if (bytes > kMaxCountedBytes)
@@ -169,15 +172,17 @@ std::unique_ptr<Decoder> DecoderFactory::open(const QString& path) {
 std::unique_ptr<Decoder> DecoderFactory::openDecoder(const QString& path) {
     // Only a regular file: opening a pipe would wait for a writer for ever,
     // and a device or socket holds no file to read.
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::status(NativeName::toPath(path), error);
+    if (error || !std::filesystem::exists(status))
         throw AudioError(failure(path, "file not found"));
-    if (S_ISDIR(st.st_mode))
+    if (std::filesystem::is_directory(status))
         throw AudioError(failure(path, "is a folder, not an audio file"));
-    if (!S_ISREG(st.st_mode))
+    if (!std::filesystem::is_regular_file(status))
         throw AudioError(failure(path, "is not a regular file (a pipe, device or socket)"));
 
-    QFile file(path);
+    SourceFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw AudioError(Decoder::failureText(
             path, QStringLiteral("cannot be opened for reading (%1)").arg(file.errorString())));

@@ -3,6 +3,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
+#include "audio/SourceFile.h"
 
 #include <QFile>
 #include <QtGlobal>
@@ -69,7 +70,7 @@ void logLine(void* context, int level, const char* format, va_list args) {
         av_log_default_callback(context, level, format, args);
 }
 
-// FFmpeg reads through QFile: every path QFile opens works, and the file is
+// FFmpeg reads through the SourceFile: every name it opens works, and the file is
 // only ever opened for reading. The content alone decides the format.
 int readPacket(void* source, uint8_t* buffer, int size) {
     const qint64 got = static_cast<QFile*>(source)->read(reinterpret_cast<char*>(buffer), size);
@@ -142,7 +143,7 @@ void convertSamples(const AVFrame* frame, int offset, int count, float* out, int
 
 struct FfmpegDecoder::State {
     QString path;
-    QFile file;
+    SourceFile file;
     // Destroyed in reverse order: the codec and the demuxer before the I/O
     // context they read through, and that before the file.
     IoPtr io;
@@ -196,8 +197,8 @@ void FfmpegDecoder::State::openStream() {
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
     if (!buffer)
         throw AudioError(text(QStringLiteral("out of memory")));
-    AVIOContext* ctx =
-        avio_alloc_context(buffer, kIoBufferSize, 0, &file, readPacket, nullptr, seekPacket);
+    AVIOContext* ctx = avio_alloc_context(buffer, kIoBufferSize, 0, static_cast<QFile*>(&file),
+                                          readPacket, nullptr, seekPacket);
     if (!ctx) {
         av_free(buffer);
         throw AudioError(text(QStringLiteral("out of memory")));
@@ -363,7 +364,7 @@ void FfmpegDecoder::setUpLibraries() {
 FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>()) {
     setUpLibraries();
     d->path = path;
-    d->file.setFileName(path);
+    d->file.setSourceName(path);
     if (!d->file.open(QIODevice::ReadOnly))
         throw AudioError(d->text(
             QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));

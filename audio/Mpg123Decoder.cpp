@@ -3,6 +3,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
+#include "audio/SourceFile.h"
 
 #include <QFile>
 #include <algorithm>
@@ -24,7 +25,7 @@ bool libraryReady() {
     return ready;
 }
 
-// libmpg123 reads through QFile: any path QFile opens works, read-only.
+// libmpg123 reads through the SourceFile: any name it opens works, read-only.
 mpg123_ssize_t readCallback(void* source, void* buffer, size_t bytes) {
     const qint64 got = static_cast<QFile*>(source)->read(static_cast<char*>(buffer), qint64(bytes));
     return got < 0 ? -1 : mpg123_ssize_t(got);
@@ -37,7 +38,7 @@ off_t seekCallback(void* source, off_t offset, int whence) {
 } // namespace
 
 struct Mpg123Decoder::State {
-    QFile file; // declared first: the handle reads from it until it is gone
+    SourceFile file; // declared first: the handle reads from it until it is gone
     HandlePtr handle;
     std::int64_t skip = 0; // decoder frames before frame 0 when gapless is off
     bool atEnd = false;
@@ -48,7 +49,7 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
         failureText(path, QStringLiteral("not an audio file this program can read"));
     if (!libraryReady())
         throw AudioError(failureText(path, QStringLiteral("the MP3 decoder cannot start")));
-    d->file.setFileName(path);
+    d->file.setSourceName(path);
     if (!d->file.open(QIODevice::ReadOnly))
         throw AudioError(failureText(
             path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
@@ -72,7 +73,7 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
         mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
 
     if (mpg123_replace_reader_handle(mh, readCallback, seekCallback, nullptr) != MPG123_OK ||
-        mpg123_open_handle(mh, &d->file) != MPG123_OK)
+        mpg123_open_handle(mh, static_cast<QFile*>(&d->file)) != MPG123_OK)
         throw AudioError(notMpeg);
     long rate = 0;
     int channels = 0;

@@ -5,6 +5,7 @@
 #include "audio/FileSeek.h"
 #include "audio/MulDiv.h"
 #include "audio/Resampler.h"
+#include "audio/SourceFile.h"
 #include "audio/VorbisHeaderCheck.h"
 
 #include <QFile>
@@ -15,8 +16,8 @@
 
 namespace {
 
-// libvorbisfile reads through these so that every path QFile can open works
-// (non-ASCII names included) and the file is never opened for writing.
+// libvorbisfile reads through these so that every name a SourceFile opens works
+// (names that are not UTF-8 included) and the file is never opened for writing.
 size_t readCallback(void* ptr, size_t size, size_t count, void* source) {
     auto* file = static_cast<QFile*>(source);
     if (size == 0 || count == 0)
@@ -70,7 +71,7 @@ struct Link {
 } // namespace
 
 struct VorbisDecoder::State {
-    QFile file;
+    SourceFile file;
     OggVorbis_File vf{};
     bool vfOpen = false;
     bool atEnd = false;
@@ -137,7 +138,7 @@ void VorbisDecoder::State::finishLink(int channels) {
 }
 
 VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>()) {
-    d->file.setFileName(path);
+    d->file.setSourceName(path);
     if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw AudioError(failureText(
             path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
@@ -152,7 +153,7 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
     if (!d->file.seek(0))
         throw AudioError(failureText(path, QStringLiteral("cannot be read")));
     // On failure libvorbisfile clears the structure itself.
-    if (ov_open_callbacks(&d->file, &d->vf, nullptr, 0, kCallbacks) != 0)
+    if (ov_open_callbacks(static_cast<QFile*>(&d->file), &d->vf, nullptr, 0, kCallbacks) != 0)
         throw AudioError(
             failureText(path, QStringLiteral("not an audio file this program can read")));
     d->vfOpen = true;

@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include "audio/NativeName.h"
 #include "cli/Terminal.h"
 #include "commands/TagSteps.h"
 #include "convert/OggCopyCut.h"
@@ -19,7 +20,7 @@
 namespace {
 
 QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
+    return NativeName::shown(QDir::toNativeSeparators(path));
 }
 
 QString absolute(const QString& path) {
@@ -191,7 +192,7 @@ int CliSession::admitFiles() {
     };
     for (const QString& file : opts.files) {
         const QString path = absolute(file);
-        if (!QFileInfo(path).isDir()) {
+        if (!NativeName::isFolder(path)) {
             paths << path;
             continue;
         }
@@ -202,7 +203,7 @@ int CliSession::admitFiles() {
             prompt.information(refusal.message);
         refusedCount += int(refused.size());
         if (refused.isEmpty() && jobs.rowCount() == before) {
-            prompt.information(QStringLiteral("%1 holds no Ogg file").arg(file));
+            prompt.information(QStringLiteral("%1 holds no Ogg file").arg(NativeName::shown(file)));
             ++refusedCount;
         }
     }

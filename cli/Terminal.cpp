@@ -1,16 +1,12 @@
-// Terminal streams and Ctrl-C for cadelo-cli; everything that differs between
-// platforms stays in this file.
+// Terminal streams and Ctrl-C for cadelo-cli.
 #include "cli/Terminal.h"
+
+#include "audio/NativeName.h"
+#include "core/Platform.h"
 
 #include <QByteArray>
 #include <csignal>
 #include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -24,7 +20,8 @@ extern "C" void onInterrupt(int) {
 }
 
 void write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
+    // A name that is not UTF-8 is shown, never written as its lone surrogates.
+    const QByteArray bytes = NativeName::shown(text).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -42,11 +39,7 @@ void writeErr(const QString& text) {
 }
 
 bool stderrIsTerminal() {
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(STDERR_FILENO) != 0;
-#endif
+    return Platform::stderrIsTerminal();
 }
 
 void installInterruptHandler() {

@@ -1,5 +1,5 @@
-// What cadelo-cli needs from the terminal and the operating system: output
-// streams, whether stderr is a terminal, and Ctrl-C. The one platform file.
+// What cadelo-cli needs from the terminal: output streams, whether stderr is
+// a terminal, and Ctrl-C.
 #pragma once
 
 #include <QString>

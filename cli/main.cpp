@@ -1,5 +1,6 @@
 // Entry of cadelo-cli: the job list's splits and joins run from a terminal,
 // on the same core as the window, with no window at all.
+#include "audio/NativeName.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/Terminal.h"
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
 
     CliOptions options;
     try {
-        options = parseCliOptions(QCoreApplication::arguments().mid(1));
+        // From argv's bytes: Qt's own list has lost those of a name that is not UTF-8.
+        options = parseCliOptions(NativeName::arguments(argc, argv).mid(1));
     } catch (const UsageError& e) {
         Terminal::writeErr(QStringLiteral("cadelo-cli: ") + e.message() + QLatin1Char('\n') +
                            cliUsageText());

@@ -1,6 +1,7 @@
 #include "convert/OggCopyCut.h"
 
 #include "audio/AudioError.h"
+#include "audio/SourceFile.h"
 #include "audio/VorbisHeaderCheck.h"
 
 #include <QDir>
@@ -34,7 +35,7 @@ class CutRefused : public AudioError {
 
 struct OggCopyCut::State {
     QString path;
-    QFile file;
+    SourceFile file;
     ogg_sync_state sync;
     ogg_stream_state stream;
     bool streamReady = false;

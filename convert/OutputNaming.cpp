@@ -1,5 +1,6 @@
 #include "convert/OutputNaming.h"
 
+#include "audio/NativeName.h"
 #include "joblist/TimeText.h"
 
 #include <QDir>
@@ -85,7 +86,9 @@ QString RunNames::piecePath(const QString& dir, const QString& caption) {
 }
 
 QString RunNames::fallbackPath(const QString& dir, const QString& sourcePath) {
-    const QString name = withOggExtension(cleanFileName(QFileInfo(sourcePath).fileName()));
+    // A new name is valid UTF-8 even where the source's is not.
+    const QString name =
+        withOggExtension(cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName())));
     const QString first = inFolder(dir, name);
     if (!takenInRun(first))
         return handOut(first);

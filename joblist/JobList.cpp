@@ -3,6 +3,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
+#include "audio/NativeName.h"
 #include "core/MainState.h"
 #include "joblist/TimeText.h"
 
@@ -10,7 +11,10 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <limits>
+#include <system_error>
+#include <vector>
 
 namespace {
 
@@ -74,6 +78,27 @@ int firstSelectedRow(const QItemSelectionModel& selection) {
     return row;
 }
 
+// The names in a folder that are not folders themselves, hidden ones,
+// pipes and broken links included, by name without regard to case. Read from
+// the system, as Qt's own listing leaves out names that are not UTF-8.
+QStringList entriesOf(const QString& folder) {
+    std::vector<std::pair<QString, QString>> entries; // (name in lower case, name)
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(NativeName::toPath(folder), error), end;
+         !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            continue;
+        const QString name = NativeName::fromPath(it->path().filename());
+        entries.emplace_back(name.toLower(), name);
+    }
+    std::sort(entries.begin(), entries.end());
+    QStringList names;
+    for (const auto& entry : entries)
+        names << entry.second;
+    return names;
+}
+
 void selectOnly(QItemSelectionModel& selection, const QModelIndex& index) {
     selection.setCurrentIndex(index,
                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -107,7 +132,7 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
 
     FileRow r;
     r.path = path;
-    r.caption = QFileInfo(path).fileName();
+    r.caption = NativeName::shown(QFileInfo(path).fileName());
     m_files.append(r);
     const int row = m_files.rowCount() - 1;
     try {
@@ -168,16 +193,15 @@ QList<JobList::Refusal> JobList::addFolder(const QString& folder) {
     AddingGuard adding(s);
     // Only the folder's own Ogg files, in name order so that numbered tracks
     // come in their order; the folder's subfolders are not entered.
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& entry : entries) {
+    const QDir dir(folder);
+    for (const QString& name : entriesOf(folder)) {
         s.pumpEvents();
         s.pumpEvents();
         if (m_stopAdding)
             break;
-        if (entry.suffix().toLower() != QLatin1String("ogg"))
+        if (QFileInfo(name).suffix().toLower() != QLatin1String("ogg"))
             continue;
-        admitOne(entry.filePath(), AddFolderFloor, true, refused);
+        admitOne(dir.filePath(name), AddFolderFloor, true, refused);
     }
     finishAdding();
     return refused;
@@ -192,7 +216,7 @@ QList<JobList::Refusal> JobList::addPaths(const QStringList& paths) {
         files.clear();
     };
     for (const QString& path : paths) {
-        if (!QFileInfo(path).isDir()) {
+        if (!NativeName::isFolder(path)) {
             files << path;
             continue;
         }
@@ -222,7 +246,7 @@ void JobList::beginAdding() {
 
 void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
                        QList<Refusal>& refused) {
-    const QString name = QFileInfo(path).fileName();
+    const QString name = NativeName::shown(QFileInfo(path).fileName());
     try {
         admitFile(path, floor, keepUnderASecond ? AddWay::Folder : AddWay::Files);
         if (!keepUnderASecond && m_files.row(m_files.rowCount() - 1).seconds == 0) {

@@ -1,5 +1,7 @@
 #include "tags/AsfAttributes.h"
 
+#include "audio/NativeName.h"
+
 #include <QFile>
 #include <taglib/asffile.h>
 #include <taglib/tfilestream.h>
@@ -104,7 +106,7 @@ AsfAttributes::AsfAttributes(const QString& path, Access access) {
 #ifdef _WIN32
     const TagLib::FileName name(reinterpret_cast<const wchar_t*>(path.utf16()));
 #else
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = NativeName::toNative(path);
     const TagLib::FileName name(encoded.constData());
 #endif
     stream_ = std::make_unique<TagLib::FileStream>(name, access == Access::Read);

@@ -1,5 +1,7 @@
 #include "tags/AsfFallback.h"
 
+#include "audio/SourceFile.h"
+
 #include <QFile>
 #include <QIODevice>
 #include <QString>
@@ -168,7 +170,7 @@ WmaTagInfo readAsfFallback(QIODevice& device) {
 }
 
 WmaTagInfo readAsfFallback(const QString& path) {
-    QFile file(path);
+    SourceFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return WmaTagInfo{};
     return readAsfFallback(file);

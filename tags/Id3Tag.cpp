@@ -1,6 +1,8 @@
 // The ID3 unit: ID3v1 block reader, ID3v2.3/2.4 text frame reader, ID3v2.3 writer.
 #include "tags/Id3Tag.h"
 
+#include "audio/SourceFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
@@ -259,7 +261,7 @@ int Id3v1Block::genre() const {
 }
 
 Id3v1Block readId3v1(const QString& path) {
-    QFile file(path);
+    SourceFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("Cannot open"), path, file.errorString());
     Id3v1Block block;
@@ -343,7 +345,7 @@ Id3v2Tag parseId3v2(QByteArrayView bytes) {
 
 Id3v2Tag readId3v2(const QString& path) noexcept {
     try {
-        QFile file(path);
+        SourceFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return {};
         QByteArray bytes = file.read(headerSize);

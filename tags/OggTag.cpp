@@ -1,5 +1,6 @@
 #include "tags/OggTag.h"
 
+#include "audio/SourceFile.h"
 #include "tags/OggCommentStream.h"
 
 #include <QFile>
@@ -121,7 +122,7 @@ bool replaceFile(const QString& tempPath, const QString& path,
 
 OggTag readOggTag(const QString& path) {
     OggCommentStream editor;
-    QFile file(path);
+    SourceFile file(path);
     openHeaders(editor, file, path);
     OggTag tag;
     for (const StrComment& entry : listComments(editor.comments().comments)) {

@@ -1,9 +1,9 @@
 #include "tags/WmaTag.h"
 
+#include "audio/NativeName.h"
 #include "tags/AsfAttributes.h"
 #include "tags/AsfFallback.h"
 
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <cstring>
@@ -99,7 +99,7 @@ template <std::size_t N> std::optional<AsfValue> stringValue(const std::array<ch
 // Reading a tag must never need write access, so only regular files are
 // opened at all: a pipe or a device would block or be consumed.
 bool isRegularFile(const QString& path) {
-    return QFileInfo(path).isFile();
+    return NativeName::isFile(path);
 }
 
 } // namespace
