@@ -435,29 +435,19 @@ TEST_F(AddFolderTest, StopEndsItBetweenTwoFiles) {
     EXPECT_FALSE(state.adding);
 }
 
-// A name that is not UTF-8 (a Latin-1 byte), given as a file or found in a
-// folder, is added by its bytes and shown with U+FFFD.
-class NotUtf8NameTest : public AddFolderTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(NotUtf8NameTest, IsAddedByItsBytesAndShownWithAReplacementCharacter) {
-    const bool asFolder = GetParam();
-    const QString folder =
-        path(asFolder ? QStringLiteral("latin1") : QStringLiteral("latin1-files"));
+// Qt's listing leaves out a name that is not UTF-8 (here a Latin-1 byte):
+// the folder's file is added by its bytes and shown with U+FFFD.
+TEST_F(AddFolderTest, AddsANameThatIsNotUtf8ByItsBytes) {
+    const QString folder = path(QStringLiteral("latin1"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString name = folder + NativeName::fromNative("/caf\xe9.ogg");
     std::filesystem::copy_file(NativeName::toPath(path(QStringLiteral("hundred.ogg"))),
                                NativeName::toPath(name));
-    const QList<JobList::Refusal> refused =
-        asFolder ? list.addFolder(folder) : list.addFiles({name});
-
-    EXPECT_TRUE(refused.isEmpty()) << refused.value(0).message.toStdString();
+    EXPECT_TRUE(list.addFolder(folder).isEmpty());
     ASSERT_EQ(list.rowCount(), 1);
     EXPECT_EQ(list.caption(0), QStringLiteral(u"caf\uFFFD.ogg"));
     EXPECT_EQ(NativeName::toNative(list.file(0).path), NativeName::toNative(name));
-    EXPECT_GT(list.file(0).seconds, 0);
+    EXPECT_EQ(list.file(0).seconds, 100);
 }
-
-INSTANTIATE_TEST_SUITE_P(Ways, NotUtf8NameTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Folder" : "Files"; });
 
 } // namespace
