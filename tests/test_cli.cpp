@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUtf8StringView>
 #include <cmath>
@@ -573,8 +574,10 @@ TEST_P(CliLatin1Name, InfoAndSplitReadItAndShowItWithAReplacementCharacter) {
                                ? makeSource(QStringLiteral("untagged.ogg"), 2 * Rate)
                                : qEnvironmentVariable("CADELO_SOURCE_DIR") +
                                      QStringLiteral("/tests/data/damaged-inputs/plain-tagged.ogg");
-    std::filesystem::copy_file(source.toStdString(),
-                               dir.filePath(QStringLiteral("src/")).toStdString() + "caf\xe9.ogg");
+    const std::string name = dir.filePath(QStringLiteral("src/")).toStdString() + "caf\xe9.ogg";
+    std::filesystem::copy_file(source.toStdString(), name);
+    // Qt's removal of the temporary folder would not find the file either.
+    const auto remove = qScopeGuard([&] { std::filesystem::remove(name); });
 
     const CliResult info = runOnName({QStringLiteral("info")});
     ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
