@@ -16,6 +16,10 @@ enum class Shape { Nominal, Managed, Quality, Invalid };
 Shape shapeOf(const OggFormat& f) {
     if (f.rate <= 0 || f.channels <= 0 || f.kbps < 0 || f.minKbps < 0 || f.maxKbps < 0)
         return Shape::Invalid;
+    // libvorbisenc takes a minimum above the maximum and then holds the
+    // bitrate far below both: such a range is no set-up at all.
+    if (f.minKbps > 0 && f.maxKbps > 0 && f.minKbps > f.maxKbps)
+        return Shape::Invalid;
     if (f.kbps > 0 || f.minKbps > 0 || f.maxKbps > 0)
         return (f.minKbps > 0 || f.maxKbps > 0) ? Shape::Managed : Shape::Nominal;
     return f.quality >= 0 ? Shape::Quality : Shape::Invalid;
@@ -77,6 +81,10 @@ QString describe(const OggFormat& f) {
     case Shape::Invalid:
         break;
     }
+    if (f.minKbps > f.maxKbps && f.maxKbps > 0)
+        return text + QStringLiteral(", a minimum of %1 kbps above the maximum of %2 kbps")
+                          .arg(f.minKbps)
+                          .arg(f.maxKbps);
     return text + QStringLiteral(", neither bitrate nor quality");
 }
 

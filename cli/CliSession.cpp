@@ -217,8 +217,8 @@ bool CliSession::markOn(int row, const CliSpan& span) {
     if (span.begin >= seconds) {
         prompt.say(
             QStringLiteral("%1: the span %2 - %3 begins at or after the end of the file (%4)")
-                .arg(jobs.caption(row), formatTime(span.begin), formatTime(span.end),
-                     formatTime(seconds)));
+                .arg(OutputNaming::elidedName(jobs.caption(row)), formatTime(span.begin),
+                     formatTime(span.end), formatTime(seconds)));
         return false;
     }
     // As on the slider, an end past the file's end is the file's end.
@@ -255,14 +255,14 @@ bool CliSession::markSpans(int& leftOut) {
     if (shared) {
         prompt.say(QStringLiteral("%1: none of the spans lies within the file whose spans all "
                                   "files share; nothing is written")
-                       .arg(jobs.caption(0)));
+                       .arg(OutputNaming::elidedName(jobs.caption(0))));
         return false;
     }
     // With no span left such a file would be converted whole (a lone span is
     // the whole file), which nobody asked for.
     for (auto it = nothingMarked.crbegin(); it != nothingMarked.crend(); ++it) {
         prompt.say(QStringLiteral("%1: none of the spans lies within the file; it is left out")
-                       .arg(jobs.caption(*it)));
+                       .arg(OutputNaming::elidedName(jobs.caption(*it))));
         jobs.selectRow(*it);
         jobs.removeFile();
         ++leftOut;

@@ -11,6 +11,7 @@
 #include "joblist/TimeText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
@@ -18,8 +19,10 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -42,6 +45,23 @@ QString damagedText(const FileRow& source, std::int64_t endFrame, int rate) {
     return QStringLiteral("%1 is damaged: it ends at %2 of %3")
         .arg(QDir::toNativeSeparators(source.path),
              formatTime(std::int32_t(endFrame / std::max(1, rate))), formatTime(source.seconds));
+}
+
+// Creates `dir` with its parents; empty when it is there afterwards, else the
+// system's reason.
+QString makeFolder(const QString& dir) {
+    if (QFileInfo(dir).isDir())
+        return QString();
+#ifdef Q_OS_WIN
+    const std::filesystem::path native(dir.toStdWString());
+#else
+    const std::filesystem::path native(QFile::encodeName(dir).toStdString());
+#endif
+    std::error_code error;
+    std::filesystem::create_directories(native, error);
+    if (QFileInfo(dir).isDir())
+        return QString();
+    return error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("it is not a folder");
 }
 
 // The envelope's gain at source frame `p` of the output, in percent; fade-in
@@ -149,6 +169,7 @@ void Conversion::endRun() {
         if (!m_failed)
             fail(m_currentFile, errorText(e));
     }
+    m_cutter.reset();
     try {
         if (s.reader.IsOpen())
             s.reader.Close();
@@ -171,12 +192,59 @@ void Conversion::endRun() {
 
 void Conversion::fail(const QString& file, const QString& reason) {
     m_failed = true;
-    const QString shown = QDir::toNativeSeparators(file);
-    // Component messages often name the file already.
-    if (file.isEmpty() || reason.contains(shown) || reason.contains(file))
-        m_error = reason;
-    else
-        m_error = shown + QLatin1Char('\n') + reason;
+    m_error = reason;
+    if (file.isEmpty())
+        return;
+    // Component messages often name the file already; a name made from a
+    // long caption is shown shortened wherever it appears.
+    const QString native = QDir::toNativeSeparators(file);
+    const QString shown = OutputNaming::elidedName(native);
+    m_error.replace(native, shown);
+    m_error.replace(file, OutputNaming::elidedName(file));
+    if (!m_error.contains(shown) && !m_error.contains(OutputNaming::elidedName(file)))
+        m_error = shown + QLatin1Char('\n') + m_error;
+}
+
+bool Conversion::makeOutputFolder(const QString& dir) {
+    if (dir.isEmpty())
+        return true;
+    const QString reason = makeFolder(dir);
+    if (reason.isEmpty())
+        return true;
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(dir));
+    fail(shown, QStringLiteral("Cannot create the output folder %1: %2")
+                    .arg(OutputNaming::elidedName(shown), reason));
+    return false;
+}
+
+QString Conversion::choosePiecePath(const FileRow& row) {
+    const QString planned = m_names.piecePath(m_options.outputDir, row.caption);
+    QString reason;
+    if (OutputNaming::canCreate(planned, &reason))
+        return planned;
+    // A caption can make a name the file system refuses; the source's own
+    // name is the second try.
+    m_names.giveBack(planned);
+    const QString fallback = m_names.fallbackPath(m_options.outputDir, row.path);
+    QString fallbackReason;
+    if (OutputNaming::canCreate(fallback, &fallbackReason))
+        return fallback;
+    m_names.giveBack(fallback);
+    m_currentFile = planned;
+    throw AudioError(QStringLiteral("Cannot create %1: %2\nCannot create %3 either: %4")
+                         .arg(OutputNaming::elidedName(QDir::toNativeSeparators(planned)), reason,
+                              OutputNaming::elidedName(QDir::toNativeSeparators(fallback)),
+                              fallbackReason));
+}
+
+bool Conversion::refuseTooManyPieces(const FileRow& r, std::int64_t pieces) {
+    if (pieces <= PieceMath::MaxPieces)
+        return false;
+    fail(r.path, QStringLiteral("%1 would be cut into %2 pieces; at most %3 are made of one file.")
+                     .arg(QDir::toNativeSeparators(r.path))
+                     .arg(pieces)
+                     .arg(PieceMath::MaxPieces));
+    return true;
 }
 
 // Leaves only the spans a run converts in the span rows: a lone span is
@@ -325,19 +393,13 @@ bool Conversion::refuseBeforeSplit() {
             fail(QString(), QStringLiteral("Start-time must not be larger than end-time."));
             return true;
         }
-        const std::int64_t pieces =
-            PieceMath::splitPieceCount(mode, r, files.row(0), m_options.effectiveSplitSeconds(),
-                                       m_options.effectiveSplitCount());
-        if (pieces > PieceMath::MaxPieces) {
-            fail(r.path, QStringLiteral("%1 would be cut into %2 pieces; at most %3 are made of "
-                                        "one file.")
-                             .arg(QDir::toNativeSeparators(r.path))
-                             .arg(pieces)
-                             .arg(PieceMath::MaxPieces));
+        if (refuseTooManyPieces(r, PieceMath::splitPieceCount(mode, r, files.row(0),
+                                                              m_options.effectiveSplitSeconds(),
+                                                              m_options.effectiveSplitCount())))
             return true;
-        }
     }
-    return false;
+    // The output folder is made last: a refused run leaves nothing behind.
+    return !makeOutputFolder(m_options.outputDir);
 }
 
 void Conversion::splitRun() {
@@ -400,6 +462,9 @@ void Conversion::splitFile(int file) {
     const std::int64_t pieces =
         PieceMath::splitPieceCount(mode, jobs.file(file), jobs.file(0),
                                    m_options.effectiveSplitSeconds(), splitCount);
+    // The piece length may have changed since the run was allowed to start.
+    if (refuseTooManyPieces(jobs.file(file), pieces))
+        return;
     if (m_options.copy)
         m_cutter = std::make_unique<OggCopyCut>(source);
     else if (m_options.jobs > 1)
@@ -455,16 +520,25 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.SampleRate();
     const int channels = reader.Channels();
-    QString path = m_names.piecePath(m_options.outputDir, row.caption);
+    QString path = choosePiecePath(row);
     try {
         openOutput(path, rate, channels);
     } catch (const std::exception&) {
-        // A caption can make a name the file system refuses; the source's own
-        // name is the second try. A second failure ends the run.
+        // A name the writer refuses all the same: the source's own name is
+        // the second try. A second failure ends the run, with the reason the
+        // planned piece was refused.
+        const std::exception_ptr refused = std::current_exception();
+        const QString planned = path;
         s.writer.AbandonWrite();
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
-        openOutput(path, rate, channels);
+        try {
+            openOutput(path, rate, channels);
+        } catch (const std::exception&) {
+            s.writer.AbandonWrite();
+            m_currentFile = planned;
+            std::rethrow_exception(refused);
+        }
     }
     m_openTags = row.tags;
     jobs.setSpanStatus(status, StatusConverting);
@@ -488,16 +562,21 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     const FileRow row = jobs.file(file);
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
-    QString path = m_names.piecePath(m_options.outputDir, row.caption);
-    // Written beside its name and put in place once complete, as the encoder does.
+    QString path = choosePiecePath(row);
+    // Written beside its name and put in place once complete, as the encoder
+    // does; unbuffered, so that a write the disk refuses fails at once with
+    // the system's reason.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
+    constexpr QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (!out.open(Mode)) {
+        const QString refused = QStringLiteral("Cannot create %1: %2")
+                                    .arg(QDir::toNativeSeparators(path), out.errorString());
+        m_currentFile = path;
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         out.setFileName(path);
-        if (!out.open(QIODevice::WriteOnly))
-            throw AudioError(QStringLiteral("Cannot create %1: %2")
-                                 .arg(QDir::toNativeSeparators(path), out.errorString()));
+        if (!out.open(Mode))
+            throw AudioError(refused);
     }
     m_currentFile = path;
     if (onOutputStarted)
@@ -742,18 +821,25 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             piece->plan = planPiece(row, span);
             piece->writer = std::make_unique<AudioFile>();
             prepareWriter(*piece->writer, rate, channels);
-            piece->path = m_names.piecePath(m_options.outputDir, row.caption);
+            piece->path = choosePiecePath(row);
             try {
                 m_currentFile = piece->path;
                 piece->writer->CreateWrite(piece->path);
             } catch (const std::exception&) {
                 // As in the one-at-a-time run: the source's own name next, and
-                // a second failure ends the run.
+                // a second failure ends the run with the first one's reason.
+                const std::exception_ptr refused = std::current_exception();
+                const QString planned = piece->path;
                 piece->writer->AbandonWrite();
                 m_names.giveBack(piece->path);
                 piece->path = m_names.fallbackPath(m_options.outputDir, row.path);
-                m_currentFile = piece->path;
-                piece->writer->CreateWrite(piece->path);
+                try {
+                    piece->writer->CreateWrite(piece->path);
+                } catch (const std::exception&) {
+                    piece->writer->AbandonWrite();
+                    m_currentFile = planned;
+                    std::rethrow_exception(refused);
+                }
             }
             jobs.setSpanStatus(int(std::min<std::int64_t>(j, INT32_MAX)), StatusConverting);
             {

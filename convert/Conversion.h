@@ -99,7 +99,15 @@ class Conversion {
     void beginRun();
     void endRun();
     void fail(const QString& file, const QString& reason);
+    // Creates the output folder when it is missing; false (the run failed,
+    // naming the folder and the system's reason) when it cannot be.
+    bool makeOutputFolder(const QString& dir);
     bool refuseBeforeSplit();
+    bool refuseTooManyPieces(const FileRow& row, std::int64_t pieces);
+    // The output of the next piece of `row`: the name made from its caption,
+    // or the source's own name where that one cannot be created. Throws,
+    // naming both, when neither can.
+    QString choosePiecePath(const FileRow& row);
     void openOutput(const QString& path, int rate, int channels);
     void closeOutput();
     void showProgress(std::int64_t progress, std::int64_t total);

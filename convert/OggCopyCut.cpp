@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QRandomGenerator>
 #include <algorithm>
@@ -255,13 +256,29 @@ struct OggCopyCut::State {
 
 namespace {
 
+// A disk that fills up takes part of a write first; writing the rest then
+// fails with the system's reason.
+void writeAll(QIODevice& out, const unsigned char* data, long size) {
+    while (size > 0) {
+        const qint64 done = out.write(reinterpret_cast<const char*>(data), size);
+        if (done <= 0) {
+            const auto* file = qobject_cast<const QFileDevice*>(&out);
+            if (!file)
+                throw AudioError(out.errorString());
+            throw AudioError(
+                QStringLiteral("Cannot write %1: %2")
+                    .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
+        }
+        data += done;
+        size -= long(done);
+    }
+}
+
 void writePages(QIODevice& out, ogg_stream_state& os, bool flush) {
     ogg_page page;
     while (flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) {
-        if (out.write(reinterpret_cast<const char*>(page.header), page.header_len) !=
-                page.header_len ||
-            out.write(reinterpret_cast<const char*>(page.body), page.body_len) != page.body_len)
-            throw AudioError(out.errorString());
+        writeAll(out, page.header, page.header_len);
+        writeAll(out, page.body, page.body_len);
     }
 }
 

@@ -4,7 +4,11 @@
 #include "joblist/TimeText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringView>
+#include <QTextBoundaryFinder>
+#include <algorithm>
 
 namespace OutputNaming {
 
@@ -32,6 +36,62 @@ QString inFolder(const QString& dir, const QString& name) {
     return dir + QLatin1Char('/') + name;
 }
 
+QString fittedName(const QString& name) {
+    if (name.toUtf8().size() <= OutputNameMaxBytes)
+        return name;
+    // The tail kept whole: ".ogg" and the number before it.
+    qsizetype tailStart = name.endsWith(QStringLiteral(".ogg")) ? name.size() - 4 : name.size();
+    qsizetype digits = tailStart;
+    while (digits > 0 && name[digits - 1] >= QLatin1Char('0') &&
+           name[digits - 1] <= QLatin1Char('9'))
+        --digits;
+    if (digits < tailStart && digits > 0 && name[digits - 1] == QLatin1Char('_'))
+        tailStart = digits - 1;
+    const QString tail = name.mid(tailStart);
+    const qsizetype room = OutputNameMaxBytes - tail.toUtf8().size();
+    // No more characters fit than bytes, and a grapheme's end is known a few
+    // characters after it: the rest of a long name is never looked at.
+    const QStringView stem = QStringView(name).left(std::min(tailStart, room + 64));
+    // Cut between graphemes, so that no character loses its accent or half
+    // of a surrogate pair.
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, stem.data(), stem.size());
+    qsizetype cut = 0;
+    qsizetype bytes = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        bytes += stem.mid(cut, next - cut).toUtf8().size();
+        if (bytes > room)
+            break;
+        cut = next;
+    }
+    return stem.left(cut).toString() + tail;
+}
+
+bool canCreate(const QString& path, QString* reason) {
+    QFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (reason)
+            *reason = probe.errorString();
+        return false;
+    }
+    probe.close();
+    probe.remove();
+    return true;
+}
+
+QString elidedName(const QString& name) {
+    constexpr qsizetype Keep = 100;
+    if (name.size() <= 3 * Keep)
+        return name;
+    // Never half of a surrogate pair on either side of the gap.
+    qsizetype head = Keep;
+    if (name[head - 1].isHighSurrogate())
+        --head;
+    qsizetype tailFrom = name.size() - Keep;
+    if (name[tailFrom].isLowSurrogate())
+        ++tailFrom;
+    return name.left(head) + QChar(0x2026) + name.mid(tailFrom);
+}
+
 namespace {
 
 // The numbered names. Every candidate is cleaned: a caption may come from a
@@ -42,8 +102,8 @@ namespace {
 QString numbered(const QString& dir, const QString& base, qint64 n) {
     const QString name = cleanFileName(base + QLatin1Char('_') + QString::number(n));
     if (base.contains(QLatin1Char('.')))
-        return inFolder(dir, name + QStringLiteral(".ogg"));
-    return inFolder(dir, withOggExtension(name));
+        return inFolder(dir, fittedName(name + QStringLiteral(".ogg")));
+    return inFolder(dir, fittedName(withOggExtension(name)));
 }
 
 } // namespace
@@ -79,7 +139,7 @@ QString RunNames::nextNumbered(const QString& dir, const QString& base) {
 QString RunNames::piecePath(const QString& dir, const QString& caption) {
     const QString base = baseOf(caption);
     const QString first =
-        inFolder(dir, withOggExtension(cleanFileName(base + QStringLiteral("_1"))));
+        inFolder(dir, fittedName(withOggExtension(cleanFileName(base + QStringLiteral("_1")))));
     if (!takenInRun(first))
         return handOut(first);
     return nextNumbered(dir, base);
@@ -87,8 +147,8 @@ QString RunNames::piecePath(const QString& dir, const QString& caption) {
 
 QString RunNames::fallbackPath(const QString& dir, const QString& sourcePath) {
     // A new name is valid UTF-8 even where the source's is not.
-    const QString name =
-        withOggExtension(cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName())));
+    const QString name = fittedName(
+        withOggExtension(cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName()))));
     const QString first = inFolder(dir, name);
     if (!takenInRun(first))
         return handOut(first);

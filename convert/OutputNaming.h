@@ -19,9 +19,27 @@ bool taken(const QString& path);
 // `dir` with exactly one separator before `name`.
 QString inFolder(const QString& dir, const QString& name);
 
+// The longest file name the usual file systems take, in bytes of its UTF-8
+// form (the length limit counts bytes of the encoded name).
+inline constexpr qsizetype NameMaxBytes = 255;
+// What an output name leaves free of it: a piece and its tags are written
+// beside their name first, under the name and a suffix of up to 7 bytes.
+inline constexpr qsizetype OutputNameMaxBytes = NameMaxBytes - 7;
+// An output name cut to OutputNameMaxBytes at a whole character; its ".ogg"
+// and a piece number before it ("_12") stay. A name that fits is returned as
+// it is.
+QString fittedName(const QString& name);
+// True when a file can be created under the free `path`: tried by creating it
+// and removing it again, as writing it later fails only at its end. False with
+// the system's reason in `reason`.
+bool canCreate(const QString& path, QString* reason = nullptr);
+// A name or path as a message shows it: one longer than a few hundred
+// characters keeps its first and last hundred with "…" between them.
+QString elidedName(const QString& name);
+
 // The output path for the next piece of the row captioned `caption`: base_1.ogg
 // when free, else the first free of base_1.ogg, base_2.ogg, ... (the count goes
-// on past 100 until a name is free).
+// on past 100 until a name is free). Each name is fitted (fittedName).
 QString choosePiecePath(const QString& dir, const QString& caption);
 // The path tried when the caption's name could not be created: the source's
 // file name with ".ogg", numbered like the pieces when that name is taken (it

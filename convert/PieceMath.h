@@ -11,7 +11,7 @@
 namespace PieceMath {
 
 // The most pieces one file may be split into; a larger plan is refused.
-inline constexpr std::int64_t MaxPieces = 100000;
+inline constexpr std::int64_t MaxPieces = MaxPiecesPerFile;
 
 // Seconds of a source as frames of its open reader:
 // MulDiv(seconds * 1000, LengthSamples, LengthMs); 0 for a reader without length.

@@ -463,6 +463,9 @@ void JobList::planTime() {
         return;
     const std::int64_t n = effectiveSplitSeconds();
     const std::int64_t seconds = std::max<std::int32_t>(0, m_files.row(selectedRow()).seconds);
+    // A plan the run refuses anyway shows no rows.
+    if (seconds / n + 1 > MaxPiecesPerFile)
+        return;
     for (std::int64_t k = 0; k <= seconds / n; ++k)
         m_spans.append({toInt32(k * n), toInt32(std::min((k + 1) * n, seconds))}, StatusUnconvert);
 }
@@ -471,6 +474,8 @@ void JobList::planCount() {
     if (!beginPlanning())
         return;
     const std::int64_t c = effectiveSplitCount();
+    if (c > MaxPiecesPerFile)
+        return;
     const std::int64_t seconds = std::max<std::int32_t>(0, m_files.row(selectedRow()).seconds);
     const std::int64_t piece = seconds / c;
     // The last piece takes the seconds the division leaves over.

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+// The most pieces one file may be split into. A larger plan is refused from
+// its count alone: building its rows would take the memory first.
+inline constexpr std::int64_t MaxPiecesPerFile = 100000;
+
 // A span of a source in whole seconds.
 struct Span {
     std::int32_t begin = 0;

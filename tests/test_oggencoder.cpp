@@ -261,7 +261,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{44100, 1, 320, 0, 0, false}, CheckCase{8000, 1, 8, 0, 0, true},
                       CheckCase{0, 2, 128, 0, 0, false}, CheckCase{44100, 0, 128, 0, 0, false},
                       CheckCase{-44100, 2, 128, 0, 0, false}, CheckCase{44100, 2, -5, 0, 0, false},
-                      CheckCase{44100, 2, 128, -1, 0, false}));
+                      CheckCase{44100, 2, 128, -1, 0, false},
+                      // A minimum above the maximum, with and without a nominal bitrate.
+                      CheckCase{44100, 2, 64, 320, 8, false},
+                      CheckCase{44100, 2, 0, 192, 96, false}));
 
 TEST(OggEncoder, QualityAboveTheScaleIsHeldAtTheTop) {
     QTemporaryDir dir;

@@ -126,3 +126,53 @@ TEST(OutputNaming, FolderWithoutFinalSeparatorGetsOne) {
     EXPECT_EQ(OutputNaming::inFolder(QStringLiteral("/tmp/out/"), QStringLiteral("a.ogg")),
               QStringLiteral("/tmp/out/a.ogg"));
 }
+
+// Long captions and source names are cut at whole characters to 248 bytes of
+// UTF-8 (255 less the room of a temporary beside them), number and ".ogg" kept.
+struct LongNameCase {
+    const char* name;
+    QString caption; // or, for the fallback, the source's file name
+    bool fallback;
+    QString expected;
+};
+void PrintTo(const LongNameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class LongNames : public ::testing::TestWithParam<LongNameCase> {};
+
+TEST_P(LongNames, AreCutToWholeCharactersTheDiskTakes) {
+    QTemporaryDir dir;
+    const QString out = dirWithSlash(dir);
+    const LongNameCase& p = GetParam();
+    const QString path = p.fallback
+                             ? OutputNaming::fallbackPath(out, QStringLiteral("/m/") + p.caption)
+                             : OutputNaming::choosePiecePath(out, p.caption);
+    EXPECT_EQ(path, out + p.expected);
+    touch(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captions, LongNames,
+    ::testing::Values(
+        LongNameCase{"letters", QString(250, QLatin1Char('a')), false,
+                     QString(242, QLatin1Char('a')) + QStringLiteral("_1.ogg")},
+        LongNameCase{"two-byte letters", QString(250, QChar(0xe9)), false,
+                     QString(121, QChar(0xe9)) + QStringLiteral("_1.ogg")},
+        LongNameCase{"combining accents", QStringLiteral("e\u0301").repeated(100), false,
+                     QStringLiteral("e\u0301").repeated(80) + QStringLiteral("_1.ogg")},
+        LongNameCase{"outside the basic plane", QStringLiteral("\U0001F600").repeated(100), false,
+                     QStringLiteral("\U0001F600").repeated(60) + QStringLiteral("_1.ogg")},
+        LongNameCase{"source name", QString(251, QLatin1Char('s')) + QStringLiteral(".mp3"), true,
+                     QString(244, QLatin1Char('s')) + QStringLiteral(".ogg")}));
+
+TEST(OutputNaming, MessagesShowBothEndsOfALongName) {
+    const QString huge = QString(100, QLatin1Char('a')) + QString(10 << 20, QLatin1Char('m')) +
+                         QString(100, QLatin1Char('z'));
+    EXPECT_EQ(OutputNaming::elidedName(huge),
+              QString(100, QLatin1Char('a')) + QChar(0x2026) + QString(100, QLatin1Char('z')));
+    const QString smiles = QStringLiteral("\U0001F600").repeated(200);
+    EXPECT_EQ(OutputNaming::elidedName(QLatin1Char('a') + smiles),
+              QLatin1Char('a') + smiles.left(98) + QChar(0x2026) + smiles.left(100));
+    EXPECT_EQ(OutputNaming::elidedName(QStringLiteral("/out/a_1.ogg")),
+              QStringLiteral("/out/a_1.ogg"));
+}

@@ -124,6 +124,24 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{SplitMode::Count, 100, 0, 1, {0, 100}, {0, 100}}, // hand-edited: 1
         PlanCase{SplitMode::Count, 100, -2, 1, {0, 100}, {0, 100}}));
 
+// A plan over the piece limit is left unbuilt, however many rows it asks for.
+class PlanLimitTest : public SpanFixture, public ::testing::WithParamInterface<PlanCase> {};
+
+TEST_P(PlanLimitTest, BuildsNoRowsPastTheLimit) {
+    const PlanCase& c = GetParam();
+    state.settings.splitMode = c.mode;
+    state.settings.splitSeconds = state.settings.splitCount = c.setting;
+    addFile(c.seconds);
+    clickFile(0);
+    EXPECT_EQ(list.spanModel().rowCount(), c.rows);
+    EXPECT_EQ(total(), formatTime(c.seconds));
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit, PlanLimitTest,
+                         ::testing::Values(PlanCase{SplitMode::Count, 100, 100000, 100000, {}, {}},
+                                           PlanCase{SplitMode::Count, 100, 10000000, 0, {}, {}},
+                                           PlanCase{SplitMode::Time, 2000000, 1, 0, {}, {}}));
+
 TEST_F(SpanFixture, TotalOfComputedModesSumsWholeFiles) {
     state.settings.splitMode = SplitMode::Count;
     addFile(100);

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <system_error>
+#include <tuple>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -633,3 +635,86 @@ TEST_P(SplitPieceRefused, EndsTheRunAndClosesTheOthers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, SplitPieceRefused, ::testing::Values(1, 2, 4));
+
+// --------------------------------------------------------------------------
+// Output folders and names the file system refuses
+// --------------------------------------------------------------------------
+
+enum class Way { OneAtATime, SideBySide, Copy };
+
+struct OutputCase {
+    const char* name;
+    const char* folder;   // below the temporary folder; "$DEEP": 3950 characters long
+    QString source;       // the source's file name; its caption has 300 letters
+    QStringList expected; // the pieces written
+    const char* message;  // a part of the one message; empty when the run succeeds
+};
+
+class SplitOutputs : public SplitFixture,
+                     public ::testing::WithParamInterface<std::tuple<OutputCase, Way>> {};
+
+TEST_P(SplitOutputs, FolderIsMadeAndNamesFallBack) {
+    const auto& [p, way] = GetParam();
+    QString folder = dir.filePath(QString::fromUtf8(p.folder));
+    if (QLatin1String(p.folder) == QLatin1String("$DEEP")) {
+#ifndef Q_OS_LINUX
+        GTEST_SKIP() << "the path length limit differs";
+#endif
+        // Below the system's 4096 a name of 200 bytes no longer fits, "a.ogg" does.
+        for (folder = dir.path(); folder.size() < 3850;)
+            folder += QLatin1Char('/') + QString(99, QLatin1Char('d'));
+        folder += QLatin1Char('/') + QString(3950 - folder.size() - 1, QLatin1Char('e'));
+    }
+    QFile(dir.filePath(QStringLiteral("blocker"))).open(QIODevice::WriteOnly);
+    state.settings.outputDir = folder + QLatin1Char('/');
+    state.settings.splitMode = SplitMode::Count;
+    state.settings.splitCount = 2;
+    add(makeSource(p.source, 2 * Rate));
+    jobs.file(0).caption = QString(300, QLatin1Char('c'));
+    RunOptions o = RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex);
+    o.jobs = way == Way::SideBySide ? 2 : 1;
+    o.copy = way == Way::Copy;
+    conversion.setOptions(o);
+    conversion.splitRun();
+
+    QStringList written;
+    for (const QString& out : conversion.lastOutputs())
+        written << QFileInfo(out).fileName();
+    EXPECT_EQ(written, p.expected);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), p.expected.size());
+    EXPECT_EQ(prompt.messages.size(), *p.message ? 1 : 0);
+    for (const QString& message : prompt.messages) {
+        const QString part = QString::fromUtf8(p.message).replace(
+            QStringLiteral("$NOT_A_FOLDER"),
+            QString::fromLocal8Bit(std::make_error_code(std::errc::not_a_directory).message()));
+        EXPECT_TRUE(message.contains(part)) << message.toStdString();
+        // A few hundred characters of each name at most, however long.
+        EXPECT_LT(message.size(), 800) << message.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, SplitOutputs,
+    ::testing::Combine(
+        ::testing::Values(OutputCase{"missing folder",
+                                     "new/deeper",
+                                     QStringLiteral("a.ogg"),
+                                     {QString(242, QLatin1Char('c')) + QStringLiteral("_1.ogg"),
+                                      QString(242, QLatin1Char('c')) + QStringLiteral("_2.ogg")},
+                                     ""},
+                          OutputCase{"caption too long for the path",
+                                     "$DEEP",
+                                     QStringLiteral("a.ogg"),
+                                     {QStringLiteral("a.ogg"), QStringLiteral("a_1.ogg")},
+                                     ""},
+                          OutputCase{"no name can be made",
+                                     "$DEEP",
+                                     QString(200, QLatin1Char('n')) + QStringLiteral(".ogg"),
+                                     {},
+                                     "cccccccccc_1.ogg: "},
+                          OutputCase{"folder below a file",
+                                     "blocker/out",
+                                     QStringLiteral("a.ogg"),
+                                     {},
+                                     "blocker/out: $NOT_A_FOLDER"}),
+        ::testing::Values(Way::OneAtATime, Way::SideBySide, Way::Copy)));
