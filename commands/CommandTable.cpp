@@ -1,6 +1,5 @@
 // The command surface (see CommandTable.h).
 #include "commands/CommandTable.h"
-#include "commands/TagSteps.h"
 
 #include "convert/Conversion.h"
 #include "convert/OutputNaming.h"
@@ -102,9 +101,7 @@ bool isSlider(const SkinObject* object) {
 
 } // namespace
 
-CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {
-    connectTagSteps(jobs);
-}
+CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
 
 QStringList CommandTable::commandNames() {
     QStringList names;
@@ -166,7 +163,6 @@ void CommandTable::onSliderTrack(SkinObject* object, int position) {
 // --- shared commands ----------------------------------------------------------------
 
 void CommandTable::connectConversion(Conversion& conversion) {
-    connectTagSteps(conversion);
     const auto worthShowing = [&conversion] {
         return !conversion.lastRunFailed() || !conversion.lastOutputs().isEmpty();
     };

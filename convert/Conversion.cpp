@@ -9,6 +9,7 @@
 #include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "joblist/TimeText.h"
+#include "tags/TagSteps.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,7 +163,7 @@ void Conversion::endRun() {
             // A piece that stays gets its tags whichever way the run ended.
             if (m_openTags && !path.isEmpty() && !m_outputs.isEmpty() &&
                 m_outputs.constLast() == path)
-                tagPiece(path, *m_openTags);
+                copyTagsToOutput(path, *m_openTags);
         }
         m_openTags.reset();
     } catch (const std::exception& e) {
@@ -553,7 +554,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
-    tagPiece(path, row.tags);
+    copyTagsToOutput(path, row.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
 }
@@ -583,7 +584,7 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
     m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                         outputComments ? outputComments(row.tags) : QList<QByteArray>());
+                         oggOutputComments(row.tags));
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")
@@ -682,7 +683,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
         if (QFileInfo(p.path).isFile()) {
             // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
-            tagPiece(p.path, row.tags);
+            copyTagsToOutput(p.path, row.tags);
         }
     } catch (const std::exception& e) {
         p.failed = true;

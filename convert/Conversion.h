@@ -56,17 +56,8 @@ class Conversion {
     std::function<void()> onRunEnded;                         // stopped, finished or failed
     std::function<void(const QString& path)> onOutputStarted; // an output was created
     std::function<void(const QString& path)> onOutputClosed;  // an output is complete
-    // The tag steps (connectTagSteps sets them to the tag units'): a closed
-    // piece's tags, and the comments of a piece cut without re-encoding.
-    // Without them pieces carry no tags. Called from the workers too.
-    std::function<void(const QString& path, const FileTags& tags)> tagOutput;
-    std::function<QList<QByteArray>(const FileTags& tags)> outputComments;
 
   private:
-    void tagPiece(const QString& path, const FileTags& tags) const {
-        if (tagOutput)
-            tagOutput(path, tags);
-    }
     // The gain of an output at each frame: fades over its first and last frames.
     struct Envelope {
         std::int64_t total = 0;

@@ -6,6 +6,7 @@
 #include "audio/NativeName.h"
 #include "core/MainState.h"
 #include "joblist/TimeText.h"
+#include "tags/TagSteps.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -136,13 +137,11 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
     m_files.append(r);
     const int row = m_files.rowCount() - 1;
     try {
-        if (readTags) {
-            const SourceTags read = readTags(path, way);
-            FileRow& tagged = m_files.row(row);
-            tagged.tags = read.tags;
-            if (!read.caption.isEmpty())
-                tagged.caption = read.caption;
-        }
+        const SourceTags read = readSourceTags(path, way);
+        FileRow& tagged = m_files.row(row);
+        tagged.tags = read.tags;
+        if (!read.caption.isEmpty())
+            tagged.caption = read.caption;
 
         AudioFile& reader = s.reader;
         if (reader.isOpen())

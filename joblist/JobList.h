@@ -5,8 +5,8 @@
 #pragma once
 
 #include "joblist/FileModel.h"
-#include "joblist/SourceTags.h"
 #include "joblist/SpanModel.h"
+#include "tags/SourceTags.h"
 
 #include <QItemSelectionModel>
 #include <QList>
@@ -37,10 +37,6 @@ class JobList : public QObject {
     // Stops a playing preview before an add; set by whoever owns the preview.
     // Without it an add stops the player itself.
     std::function<void()> stopPreview;
-    // The tag step of adding, run before a file is measured; it may raise the
-    // readers' errors. Set by connectTagSteps; without it rows keep their file
-    // names and get no tags.
-    std::function<SourceTags(const QString& path, AddWay way)> readTags;
 
     // --- source rows -----------------------------------------------------------
     struct Refusal {
@@ -61,8 +57,8 @@ class JobList : public QObject {
     QList<Refusal> addPaths(const QStringList& paths);
     // Appends a row for `path`, reads its tags (the title may become its
     // caption) and measures the file. Throws (AudioError or
-    // std::runtime_error) when the file cannot be opened or its tag cannot be
-    // read; the row is then gone.
+    // std::runtime_error) when the file cannot be opened; the row is then
+    // gone. A tag that cannot be read leaves the row untagged.
     void admitFile(const QString& path, int floor, AddWay way = AddWay::Files);
 
     // Moves the selected row one place up (-1) or down (+1).
