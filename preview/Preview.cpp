@@ -68,6 +68,7 @@ void Preview::startPreview(bool wholeFile) {
     if (s.reader.IsOpen())
         s.reader.Close();
     s.previewing = true;
+    m_wholeFile = wholeFile;
     s.previewFile = jobs.selectedRow();
     if (!wholeFile)
         s.previewSpan = jobs.selectedSpanRow();
@@ -88,10 +89,15 @@ void Preview::startPreview(bool wholeFile) {
     }
 
     try {
+        const std::int64_t samples = s.reader.LengthSamples();
+        m_axisFrames =
+            jobs.axisRow() == s.previewFile
+                ? samples
+                : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, s.reader.LengthMs());
         if (wholeFile) {
             const int position = std::min(sliderPosition(), jobs.usableRange());
             jobs.setSliderPosition(position);
-            s.previewStartSample = ratio(position, s.reader.LengthSamples(), jobs.usableRange());
+            s.previewStartSample = ratio(position, m_axisFrames, jobs.usableRange());
             s.reader.Seek(s.previewStartSample);
             s.player.Play();
         } else {
@@ -163,6 +169,10 @@ bool Preview::previewedSpan(SpanFrames& span) const {
     return true;
 }
 
+bool Preview::spanShown(SpanFrames& span) const {
+    return !m_wholeFile && s.spanListActive && previewedSpan(span);
+}
+
 void Preview::onPlayerTimer(std::int64_t played) {
     if (s.seeking || !s.previewing || !s.reader.IsOpen())
         return;
@@ -170,9 +180,8 @@ void Preview::onPlayerTimer(std::int64_t played) {
     const std::int64_t samples = s.reader.LengthSamples();
     const std::int64_t at = s.previewStartSample + played;
     SpanFrames span;
-    const bool spanDisplay = s.spanListActive && previewedSpan(span);
     const std::int64_t position =
-        spanDisplay ? ratio(at, usable, span.length) : ratio(at, usable, samples);
+        spanShown(span) ? ratio(at, usable, span.length) : ratio(at, usable, m_axisFrames);
     setSliderPosition(int(std::min<std::int64_t>(position, usable)));
     showTime(ratio(at, s.reader.LengthMs() / 1000, samples));
     if (sliderPosition() >= usable)
@@ -193,10 +202,10 @@ void Preview::sliderTrack(int position) {
     position = std::clamp(position, 0, std::max(0, usable));
     jobs.setSliderPosition(position);
     SpanFrames span;
-    if (s.previewing && s.spanListActive && previewedSpan(span))
+    if (s.previewing && spanShown(span))
         showTime(ratio(position, span.seconds, usable));
     else
-        showTime(ratio(position, jobs.file(jobs.selectedRow()).seconds, usable));
+        showTime(ratio(position, jobs.axisSeconds(), usable));
 }
 
 void Preview::sliderRelease() {
@@ -212,11 +221,11 @@ void Preview::sliderRelease() {
     }
     try {
         SpanFrames span;
-        if (s.spanListActive && previewedSpan(span)) {
+        if (spanShown(span)) {
             s.previewStartSample = ratio(position, span.length, usable);
             s.reader.Seek(span.begin + s.previewStartSample);
         } else {
-            s.previewStartSample = ratio(position, s.reader.LengthSamples(), usable);
+            s.previewStartSample = ratio(position, m_axisFrames, usable);
             s.reader.Seek(s.previewStartSample);
         }
         // The player asks for the block from the new place at once.
@@ -227,7 +236,7 @@ void Preview::sliderRelease() {
 }
 
 int Preview::stepSize() const {
-    const std::int32_t seconds = jobs.file(jobs.selectedRow()).seconds;
+    const std::int32_t seconds = jobs.axisSeconds();
     // About a second; a file under one second has no seconds to divide by.
     const int step = seconds > 0 ? jobs.usableRange() / seconds : 2;
     return std::max(step, 2);
@@ -249,5 +258,5 @@ void Preview::stepBack() {
 
 void Preview::showStep(int position) {
     setSliderPosition(position);
-    showTime(ratio(position, jobs.file(jobs.selectedRow()).seconds, jobs.usableRange()));
+    showTime(ratio(position, jobs.axisSeconds(), jobs.usableRange()));
 }

@@ -2,6 +2,7 @@
 // it starts, what the slider and label show, when it stops by itself, and
 // what the slider and the step buttons do.
 #include "audio/MulDiv.h"
+#include "joblist/TimeText.h"
 #include "preview/Preview.h"
 #include "support/JobFixture.h"
 #include "synth/Synth.h"
@@ -113,6 +114,82 @@ TEST_F(PreviewFixture, FilePreviewStartsAtTheSlidersFrameAndStopsAtTheFilesEnd) 
     ASSERT_TRUE(waitUntilIdle());
     expectIdle();
 }
+
+// A span row clicked last in Time or Count mode: the file's preview still
+// runs on the file's own axis, to the file's end.
+struct WholeFileCase {
+    const char* name;
+    SplitMode mode;
+    bool fromTheMiddle;
+};
+void PrintTo(const WholeFileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WholeFileAfterASpanClick : public PreviewFixture,
+                                 public ::testing::WithParamInterface<WholeFileCase> {};
+
+TEST_P(WholeFileAfterASpanClick, PlaysToTheFilesEnd) {
+    state.settings.splitMode = GetParam().mode;
+    state.settings.splitSeconds = 1;
+    state.settings.splitCount = 3;
+    addFile(QStringLiteral("spans.ogg"), 3 * Rate);
+    selectSpanRow(0);
+    if (GetParam().fromTheMiddle)
+        list.setSliderPosition(list.usableRange() / 2);
+    preview.startFilePreview();
+    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(labels.contains(QStringLiteral("00:00:02"))) << labels.join(u' ').toStdString();
+    expectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WholeFileAfterASpanClick,
+                         ::testing::Values(WholeFileCase{"time", SplitMode::Time, false},
+                                           WholeFileCase{"count_middle", SplitMode::Count, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The time the label shows under the thumb is the time Begin marks: in
+// Unification on the first file's axis, whichever file is selected.
+struct AxisCase {
+    const char* name;
+    SplitMode mode;
+    int selected;
+};
+void PrintTo(const AxisCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class OneTimeAxis : public PreviewFixture, public ::testing::WithParamInterface<AxisCase> {};
+
+TEST_P(OneTimeAxis, TheLabelShowsTheTimeBeginMarks) {
+    state.settings.splitMode = GetParam().mode;
+    appendFileRow(list, dir.filePath(QStringLiteral("first.ogg")), 30);
+    appendFileRow(list, dir.filePath(QStringLiteral("second.ogg")), 75);
+    list.selectRow(GetParam().selected);
+    list.selectFile();
+    const int edited = GetParam().mode == SplitMode::Unification ? 0 : GetParam().selected;
+    const int usable = list.usableRange();
+    state.seeking = true;
+    for (int position : {usable / 6, usable * 2 / 5, usable - 1, usable}) {
+        preview.sliderTrack(position);
+        const QString shown = timecaption.text();
+        list.markBegin();
+        EXPECT_EQ(shown, formatTime(list.file(edited).spans.back().begin)) << position;
+    }
+    state.seeking = false;
+    preview.stepBack();
+    const QString stepped = timecaption.text();
+    list.markBegin();
+    EXPECT_EQ(stepped, formatTime(list.file(edited).spans.back().begin));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, OneTimeAxis,
+                         ::testing::Values(AxisCase{"custom_second", SplitMode::Custom, 1},
+                                           AxisCase{"unification_first", SplitMode::Unification, 0},
+                                           AxisCase{"unification_second", SplitMode::Unification,
+                                                    1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
     preview.startFilePreview();
