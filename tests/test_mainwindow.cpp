@@ -53,6 +53,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QTextLayout>
+#include <array>
 #include <ostream>
 
 void PrintTo(const QString& text, std::ostream* os) {
@@ -567,6 +568,7 @@ TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
 struct PlaceCase {
     const char* label;
     const char* command; // a command table name, or a menu item's
+    int dialog;          // settings, about, tags, folder
 };
 
 void PrintTo(const PlaceCase& c, std::ostream* os) {
@@ -582,11 +584,7 @@ TEST_P(DialogPlaceTest, FirstShowingIsMadeAtTheWindowsCornerInItsFinalSize) {
     TagEditDialog tags(s, w.get());
     w->setDialogs(&settings, &picker, &about, &tags);
     showWindow();
-    const QString label = QString::fromLatin1(GetParam().label);
-    QDialog* dialog = label == QLatin1String("settings") ? static_cast<QDialog*>(&settings)
-                      : label == QLatin1String("folder") ? static_cast<QDialog*>(&picker)
-                      : label == QLatin1String("about")  ? static_cast<QDialog*>(&about)
-                                                         : static_cast<QDialog*>(&tags);
+    QDialog* dialog = std::array<QDialog*, 4>{&settings, &about, &tags, &picker}[GetParam().dialog];
     struct Made : QObject {
         QRect geometry;
         bool eventFilter(QObject* o, QEvent* e) override {
@@ -614,8 +612,8 @@ TEST_P(DialogPlaceTest, FirstShowingIsMadeAtTheWindowsCornerInItsFinalSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dialogs, DialogPlaceTest,
-    ::testing::Values(PlaceCase{"settings", "Settings"}, PlaceCase{"about", "About1"},
-                      PlaceCase{"tags", "ID3info1"}, PlaceCase{"folder", "AddFolder1"}),
+    ::testing::Values(PlaceCase{"settings", "Settings", 0}, PlaceCase{"about", "About1", 1},
+                      PlaceCase{"tags", "ID3info1", 2}, PlaceCase{"folder", "AddFolder1", 3}),
     [](const ::testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.label); });
 
 // The path label shortens a long path in its middle; its tip shows it whole.
