@@ -98,6 +98,11 @@ void Preview::startPreview(bool wholeFile) {
             const int position = std::min(sliderPosition(), jobs.usableRange());
             jobs.setSliderPosition(position);
             s.previewStartSample = ratio(position, m_axisFrames, jobs.usableRange());
+            // In Unification a file shorter than the first ends before the axis does.
+            if (s.previewStartSample > samples) {
+                stopPreview();
+                return;
+            }
             s.reader.Seek(s.previewStartSample);
             s.player.Play();
         } else {
@@ -226,6 +231,10 @@ void Preview::sliderRelease() {
             s.reader.Seek(span.begin + s.previewStartSample);
         } else {
             s.previewStartSample = ratio(position, m_axisFrames, usable);
+            if (s.previewStartSample > s.reader.LengthSamples()) {
+                stopPreview();
+                return;
+            }
             s.reader.Seek(s.previewStartSample);
         }
         // The player asks for the block from the new place at once.

@@ -181,6 +181,18 @@ INSTANTIATE_TEST_SUITE_P(Modes, OneTimeAxis,
                                                     1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// On the first file's axis a shorter file ends before the slider does: from
+// there it has nothing to play, and that is no failure.
+TEST_F(PreviewFixture, UnificationPastAShorterFilesEndPlaysNothing) {
+    state.settings.splitMode = SplitMode::Unification;
+    addFile(QStringLiteral("long.ogg"), 4 * Rate);
+    addFile(QStringLiteral("short.ogg"), 2 * Rate);
+    list.setSliderPosition(list.usableRange() * 3 / 4);
+    preview.startFilePreview();
+    expectIdle();
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join(u'|').toStdString();
+}
+
 TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
     preview.startFilePreview();
     EXPECT_FALSE(state.previewing);
