@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
                      Qt::QueuedConnection);
 
     try {
-        mainWindow.formShow();
+        mainWindow.prepareFirstShow();
     } catch (const std::exception& e) {
         // A skin that cannot be read is told like every other failure.
         mainWindow.reportError(e);

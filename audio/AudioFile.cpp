@@ -283,16 +283,16 @@ AudioFile::AudioFile() : d(std::make_unique<Impl>()) {}
 
 AudioFile::~AudioFile() {
     try {
-        Close();
+        close();
     } catch (...) {
         // A destructor cannot report; the unfinished output is abandoned.
     }
 }
 
-void AudioFile::OpenRead(const QString& path) {
+void AudioFile::openRead(const QString& path) {
     d->requireEnabled();
-    if (IsOpen())
-        Close();
+    if (isOpen())
+        close();
     d->decoder = DecoderFactory::open(path);
     d->mode = Impl::Mode::Reading;
     d->position = 0;
@@ -302,12 +302,12 @@ void AudioFile::OpenRead(const QString& path) {
     try {
         d->setUpConversion();
     } catch (...) {
-        Close();
+        close();
         throw;
     }
 }
 
-void AudioFile::Close() {
+void AudioFile::close() {
     switch (d->mode) {
     case Impl::Mode::Closed:
         return;
@@ -327,9 +327,9 @@ void AudioFile::Close() {
     }
 }
 
-void AudioFile::AbandonWrite() {
+void AudioFile::abandonWrite() {
     if (d->mode != Impl::Mode::Writing) {
-        Close();
+        close();
         return;
     }
     // An encoder destroyed without close() removes its temporary file.
@@ -338,32 +338,32 @@ void AudioFile::AbandonWrite() {
     d->encoder.reset();
 }
 
-bool AudioFile::IsOpen() const {
+bool AudioFile::isOpen() const {
     return d->mode != Impl::Mode::Closed;
 }
 
-std::int64_t AudioFile::LengthSamples() const {
+std::int64_t AudioFile::lengthSamples() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->length() : 0;
 }
 
-std::int64_t AudioFile::LengthMs() const {
-    const int rate = SampleRate();
+std::int64_t AudioFile::lengthMs() const {
+    const int rate = sampleRate();
     if (rate <= 0)
         return 0;
     // 128 bits: a length near the 64-bit limit times 1000 would overflow.
-    const __int128 ms = static_cast<__int128>(LengthSamples()) * 1000 / rate;
+    const __int128 ms = static_cast<__int128>(lengthSamples()) * 1000 / rate;
     return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
 }
 
-int AudioFile::SampleRate() const {
+int AudioFile::sampleRate() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->sampleRate() : 0;
 }
 
-int AudioFile::Channels() const {
+int AudioFile::channels() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->channels() : 0;
 }
 
-void AudioFile::Seek(std::int64_t frame) {
+void AudioFile::seek(std::int64_t frame) {
     d->requireReader();
     frame = std::clamp<std::int64_t>(frame, 0, d->decoder->length());
     if (frame == d->position)
@@ -374,20 +374,20 @@ void AudioFile::Seek(std::int64_t frame) {
     d->restartConversion();
 }
 
-SampleBlock AudioFile::ReadSamples(std::int64_t count) {
+SampleBlock AudioFile::readSamples(std::int64_t count) {
     d->requireReader();
     return d->readConv ? d->readConverted(count) : d->readDirect(count);
 }
 
-std::int64_t AudioFile::Position() const {
+std::int64_t AudioFile::position() const {
     return d->mode == Impl::Mode::Reading ? d->position : 0;
 }
 
-std::int64_t AudioFile::DecodedEnd() const {
+std::int64_t AudioFile::decodedEnd() const {
     return d->mode == Impl::Mode::Reading ? d->decodedEnd : -1;
 }
 
-void AudioFile::SetPcmFormat(int rate, int channels) {
+void AudioFile::setPcmFormat(int rate, int channels) {
     d->requireEnabled();
     d->pcmRate = std::max(rate, 0);
     d->pcmChannels = std::max(channels, 0);
@@ -395,20 +395,20 @@ void AudioFile::SetPcmFormat(int rate, int channels) {
         d->setUpConversion();
 }
 
-void AudioFile::SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps,
+void AudioFile::setOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps,
                              int quality) {
     d->requireEnabled();
     d->ogg = OggFormat{rate, channels, kbps, minKbps, maxKbps, quality};
 }
 
-bool AudioFile::CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps) {
+bool AudioFile::checkEncoding(int rate, int channels, int kbps, int minKbps, int maxKbps) {
     return OggEncoder::check(rate, channels, kbps, minKbps, maxKbps);
 }
 
-void AudioFile::CreateWrite(const QString& path) {
+void AudioFile::createWrite(const QString& path) {
     d->requireEnabled();
-    if (IsOpen())
-        Close();
+    if (isOpen())
+        close();
     // The encoding: as set, else the format of the blocks to come.
     const int pcmRate = d->pcmRate > 0 ? d->pcmRate : 44100;
     const int pcmChannels = d->pcmChannels > 0 ? d->pcmChannels : 2;
@@ -431,7 +431,7 @@ void AudioFile::CreateWrite(const QString& path) {
     d->mode = Impl::Mode::Writing;
 }
 
-void AudioFile::WriteSamples(const SampleBlock& block) {
+void AudioFile::writeSamples(const SampleBlock& block) {
     d->requireEnabled();
     if (d->mode != Impl::Mode::Writing || !d->encoder)
         throw AudioError(QStringLiteral("no file is open for writing"));
@@ -449,11 +449,11 @@ void AudioFile::WriteSamples(const SampleBlock& block) {
         d->writeFrames(block.samples.data(), frames, rate, channels);
 }
 
-void AudioFile::SetEnabled(bool enabled) {
+void AudioFile::setEnabled(bool enabled) {
     if (!enabled) {
         if (d->enabled) {
             try {
-                Close();
+                close();
             } catch (...) {
                 d->enabled = false;
                 throw;
@@ -466,6 +466,6 @@ void AudioFile::SetEnabled(bool enabled) {
         d = std::make_unique<Impl>(); // a fresh component: no file, no formats
 }
 
-bool AudioFile::Enabled() const {
+bool AudioFile::isEnabled() const {
     return d->enabled;
 }

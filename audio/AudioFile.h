@@ -19,19 +19,19 @@ class AudioFile {
     // --- reading -----------------------------------------------------------
     // Opens a file for reading; the decoder is chosen by content. Throws
     // AudioError naming the file and the reason; nothing is created or changed.
-    void OpenRead(const QString& path);
+    void openRead(const QString& path);
     // Closes the reader or completes and closes the written file.
-    void Close();
-    bool IsOpen() const;
+    void close();
+    bool isOpen() const;
 
     // Of the open source file (not of the format asked with SetPcmFormat).
-    std::int64_t LengthSamples() const; // frames
-    std::int64_t LengthMs() const;      // LengthSamples * 1000 / SampleRate, truncated
-    int SampleRate() const;
-    int Channels() const;
+    std::int64_t lengthSamples() const; // frames
+    std::int64_t lengthMs() const;      // LengthSamples * 1000 / SampleRate, truncated
+    int sampleRate() const;
+    int channels() const;
 
     // The next read starts at this frame of the source (sample exact).
-    void Seek(std::int64_t frame);
+    void seek(std::int64_t frame);
     // Reads at most `count` frames of the SOURCE and returns them, converted to
     // the asked PCM format when SetPcmFormat was given on the reader (so the
     // block may hold more or fewer frames than it consumed). A converted block
@@ -39,37 +39,37 @@ class AudioFile {
     // what earlier blocks held, and the converter's tail comes with the last
     // one; a `count` too small to make one output frame consumes up to the
     // next one. An empty block means the end, and stays so on further calls.
-    SampleBlock ReadSamples(std::int64_t count);
+    SampleBlock readSamples(std::int64_t count);
     // The source frame the next read starts at (advances by what ReadSamples
     // consumed; set by Seek).
-    std::int64_t Position() const;
+    std::int64_t position() const;
     // The source frame at which reading last met the end of the stream; -1
-    // until it has. Shorter than LengthSamples() where the stream ends early
+    // until it has. Shorter than lengthSamples() where the stream ends early
     // (damage, or a container that states more than its packets hold).
-    std::int64_t DecodedEnd() const;
+    std::int64_t decodedEnd() const;
 
     // Reader: the format blocks are delivered in. Writer: the format of the
     // blocks it will be given. Stays in force until changed or the object is
     // destroyed; rate 0 means "as the source / as the encoding".
-    void SetPcmFormat(int rate, int channels);
+    void setPcmFormat(int rate, int channels);
 
     // --- writing -----------------------------------------------------------
     // Sets the Ogg Vorbis encoding of the next file created. Shapes:
     // (kbps, 0, 0, -1) managed nominal bitrate; (kbps, min, max, -1) managed
     // between min and max; (0, 0, 0, quality 0..1000) quality driven.
-    void SetOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality);
+    void setOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality);
     // True when libvorbisenc accepts the encoding (quality not involved).
-    static bool CheckOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps);
+    static bool checkEncoding(int rate, int channels, int kbps, int minKbps, int maxKbps);
     // Creates (or replaces) an output file. Throws AudioError on failure.
-    void CreateWrite(const QString& path);
-    void WriteSamples(const SampleBlock& block);
+    void createWrite(const QString& path);
+    void writeSamples(const SampleBlock& block);
     // Drops the file being written: nothing is left under its name, and a file
     // it was to replace stays as it was. A reader is just closed.
-    void AbandonWrite();
+    void abandonWrite();
 
     // A disabled component refuses every operation; toggling resets it.
-    void SetEnabled(bool enabled);
-    bool Enabled() const;
+    void setEnabled(bool enabled);
+    bool isEnabled() const;
 
   private:
     struct Impl;

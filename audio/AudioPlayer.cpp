@@ -74,7 +74,7 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
         if (!d->playing || !d->device)
             return;
         const std::int64_t consumed = d->queued - d->remaining();
-        Q_EMIT OnTimer(0, 0, consumed - d->playBase);
+        Q_EMIT ticked(0, 0, consumed - d->playBase);
         // Any handler may stop, restart or reopen the player.
         if (!d->playing)
             return;
@@ -85,7 +85,7 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
             blockEnded = true;
         }
         if (blockEnded) {
-            Q_EMIT OnEndArrayPlay();
+            Q_EMIT blockPlayed();
             if (!d->playing)
                 return;
         }
@@ -96,7 +96,7 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
             d->playing = false;
             d->timer.stop();
             SDL_PauseAudioDevice(d->device, 1);
-            Q_EMIT OnEndPlay();
+            Q_EMIT playEnded();
             return;
         }
         if (d->requestOut) {
@@ -104,7 +104,7 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
         } else if (left < std::max<std::int64_t>(d->lastBlockFrames, 1)) {
             d->requestOut = true;
             d->requestSeen = false;
-            Q_EMIT OnRequestOnLoadArray();
+            Q_EMIT blockRequested();
         }
     });
 }
@@ -115,7 +115,7 @@ AudioPlayer::~AudioPlayer() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void AudioPlayer::OpenDevice(int rate, int channels) {
+void AudioPlayer::openDevice(int rate, int channels) {
     if (rate <= 0 || channels <= 0)
         throw AudioError(
             QStringLiteral("No sound output device: cannot play %1 Hz with %2 channel(s)")
@@ -148,7 +148,7 @@ void AudioPlayer::OpenDevice(int rate, int channels) {
     d->channels = channels;
 }
 
-void AudioPlayer::QueueSamples(const SampleBlock& block) {
+void AudioPlayer::queueSamples(const SampleBlock& block) {
     if (!d->device)
         throw AudioError(QStringLiteral("No sound output device: the device is not open"));
     const std::int64_t frames = block.frames();
@@ -169,7 +169,7 @@ void AudioPlayer::QueueSamples(const SampleBlock& block) {
     d->requestSeen = false;
 }
 
-void AudioPlayer::Play() {
+void AudioPlayer::play() {
     if (!d->device)
         throw AudioError(QStringLiteral("No sound output device: the device is not open"));
     d->playBase = d->queued - d->remaining();
@@ -178,7 +178,7 @@ void AudioPlayer::Play() {
     d->timer.start();
 }
 
-void AudioPlayer::Stop() {
+void AudioPlayer::stop() {
     d->playing = false;
     d->timer.stop();
     if (d->device)
@@ -186,7 +186,7 @@ void AudioPlayer::Stop() {
     d->clearQueue();
 }
 
-void AudioPlayer::Restart() {
+void AudioPlayer::restart() {
     // The caller moved its reader; what is queued belongs to the old place.
     d->clearQueue();
 }

@@ -16,18 +16,18 @@ class AudioPlayer : public QObject {
 
     // Opens (or reopens) the sound device for this format. Throws AudioError
     // "No sound output device: ..." when there is none.
-    void OpenDevice(int rate, int channels);
-    void QueueSamples(const SampleBlock& block);
-    void Play();    // starts or resumes
-    void Stop();    // stops and drops what is queued
-    void Restart(); // drops what is queued, counts played frames from 0 again
+    void openDevice(int rate, int channels);
+    void queueSamples(const SampleBlock& block);
+    void play();    // starts or resumes
+    void stop();    // stops and drops what is queued
+    void restart(); // drops what is queued, counts played frames from 0 again
     bool isOpen() const;
 
   signals:
-    void OnRequestOnLoadArray(); // the queue runs low: give the next block
-    void OnEndArrayPlay();       // a queued block has been played
-    void OnEndPlay();            // everything queued has been played
-    void OnTimer(int unused1, int unused2, std::int64_t framesPlayed);
+    void blockRequested(); // the queue runs low: give the next block
+    void blockPlayed();       // a queued block has been played
+    void playEnded();            // everything queued has been played
+    void ticked(int unused1, int unused2, std::int64_t framesPlayed);
 
   private:
     struct Impl;

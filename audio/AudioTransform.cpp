@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-void AudioTransform::Fade(SampleBlock& block, double fromPercent, double toPercent) {
+void AudioTransform::fade(SampleBlock& block, double fromPercent, double toPercent) {
     const std::int64_t frames = block.frames();
     const int channels = block.channels;
     if (frames <= 0)

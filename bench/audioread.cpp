@@ -31,11 +31,11 @@ double best(const std::function<void()>& work) {
 
 std::int64_t readThrough(const QString& path, int rate = 0, int channels = 0) {
     AudioFile f;
-    f.OpenRead(path);
-    f.SetPcmFormat(rate, channels);
+    f.openRead(path);
+    f.setPcmFormat(rate, channels);
     std::int64_t frames = 0;
     for (;;) {
-        const SampleBlock b = f.ReadSamples(kBlock);
+        const SampleBlock b = f.readSamples(kBlock);
         if (b.empty())
             break;
         frames += b.frames();
@@ -74,13 +74,13 @@ void report(const char* what, double t, std::int64_t frames) {
 
 void seekCost(const char* what, const QString& path) {
     AudioFile f;
-    f.OpenRead(path);
+    f.openRead(path);
     QRandomGenerator gen(42);
     const int seeks = 200;
     const double t = bench::wallSeconds([&] {
         for (int i = 0; i < seeks; ++i) {
-            f.Seek(std::int64_t(gen.bounded(quint32(f.LengthSamples() - kBlock))));
-            f.ReadSamples(kBlock);
+            f.seek(std::int64_t(gen.bounded(quint32(f.lengthSamples() - kBlock))));
+            f.readSamples(kBlock);
         }
     });
     std::printf("%-44s %8.3f ms per seek and %lld-frame read\n", what, t * 1000.0 / seeks,

@@ -22,20 +22,20 @@ constexpr int kKbps = 128;
 // Through the program's own reader and writer, as a split or join run does.
 void transcodeAudioFile(const QString& in, const QString& out) {
     AudioFile reader;
-    reader.OpenRead(in);
+    reader.openRead(in);
     AudioFile writer;
-    writer.SetOggFormat(kRate, kChannels, kKbps, 0, 0, -1);
-    writer.SetPcmFormat(reader.SampleRate(), reader.Channels());
-    writer.CreateWrite(out);
-    const std::int64_t block = std::int64_t(reader.SampleRate()) * reader.Channels();
+    writer.setOggFormat(kRate, kChannels, kKbps, 0, 0, -1);
+    writer.setPcmFormat(reader.sampleRate(), reader.channels());
+    writer.createWrite(out);
+    const std::int64_t block = std::int64_t(reader.sampleRate()) * reader.channels();
     for (;;) {
-        SampleBlock b = reader.ReadSamples(block);
+        SampleBlock b = reader.readSamples(block);
         if (b.empty())
             break;
-        writer.WriteSamples(b);
+        writer.writeSamples(b);
     }
-    writer.Close();
-    reader.Close();
+    writer.close();
+    reader.close();
 }
 
 // The bound's decoding with the program's encoder: shows what the encoder

@@ -149,7 +149,7 @@ bool CliSession::encodingAccepted() {
     for (const OggFormat& c : oggFormatCalls(oggKeys)) {
         if (c.quality >= 0)
             continue;
-        if (!AudioFile::CheckOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps)) {
+        if (!AudioFile::checkEncoding(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps)) {
             prompt.information(QStringLiteral(
                 "This OGG format is not supported. \rYou have set too high frequency and too low "
                 "bitrate or otherwise. \rPlease adjust the frequency or bitrate."));
@@ -306,12 +306,12 @@ int CliSession::info() {
         int rate = 0;
         int channels = 0;
         try {
-            if (reader.IsOpen())
-                reader.Close();
-            reader.OpenRead(r.path);
-            rate = reader.SampleRate();
-            channels = reader.Channels();
-            reader.Close();
+            if (reader.isOpen())
+                reader.close();
+            reader.openRead(r.path);
+            rate = reader.sampleRate();
+            channels = reader.channels();
+            reader.close();
         } catch (const std::exception& e) {
             prompt.information(QString::fromLocal8Bit(e.what()));
             failed = true;

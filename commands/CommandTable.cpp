@@ -97,7 +97,7 @@ const std::array<Row, 21> Table = {{
 }};
 
 bool isSlider(const SkinObject* object) {
-    return object && object->ObjectName() == QLatin1String("pb");
+    return object && object->skinName() == QLatin1String("pb");
 }
 
 } // namespace
@@ -130,7 +130,7 @@ bool CommandTable::busy() const {
 
 void CommandTable::onClick(SkinObject* object) {
     if (object)
-        click(object->ObjectName());
+        click(object->skinName());
 }
 
 bool CommandTable::click(const QString& name) {
@@ -185,7 +185,7 @@ void CommandTable::connectConversion(Conversion& conversion) {
 
 void CommandTable::takeSliderPosition() {
     if (slider)
-        jobs.setSliderPosition(slider->GetSliderPosition());
+        jobs.setSliderPosition(slider->sliderPosition());
 }
 
 void CommandTable::markBound(JobList& list, bool begin) {

@@ -91,7 +91,7 @@ class CommandTable {
     // dialog is cancelled or the file is not to be replaced.
     QString chooseJoinOutput();
 
-    // --- pop-up menu items (p_lv, p_file, p_action, p_help) ----------------------
+    // --- pop-up menu items (fileListMenu, fileMenu, actionMenu, helpMenu) ----------------------
     void addFilesItem();
     void addFolderItem();
     void clearItem();

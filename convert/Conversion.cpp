@@ -90,18 +90,18 @@ void Conversion::beginRun() {
 
 void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {
     for (const OggFormat& c : m_options.encoding)
-        writer.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
-    writer.SetPcmFormat(rate, channels);
+        writer.setOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+    writer.setPcmFormat(rate, channels);
 }
 
 void Conversion::openOutput(const QString& path, int rate, int channels) {
     AudioFile& writer = s.writer;
-    if (writer.IsOpen())
-        writer.Close();
+    if (writer.isOpen())
+        writer.close();
     prepareWriter(writer, rate, channels);
     m_openTags.reset();
     m_currentFile = path;
-    writer.CreateWrite(path);
+    writer.createWrite(path);
     m_openOutput = path;
     m_openFrames = 0;
     m_writerFailed = false;
@@ -116,11 +116,11 @@ void Conversion::closeOutput() {
     m_openOutput.clear();
     if (m_writerFailed) {
         // What the writer took before it failed cannot be completed.
-        writer.AbandonWrite();
+        writer.abandonWrite();
         return;
     }
-    if (writer.IsOpen())
-        writer.Close();
+    if (writer.isOpen())
+        writer.close();
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
         m_outputs << path;
         if (onOutputClosed)
@@ -136,7 +136,7 @@ void Conversion::endRun() {
     if (m_failed && m_openFrames == 0)
         m_writerFailed = true;
     try {
-        if (s.writer.IsOpen() || !m_openOutput.isEmpty()) {
+        if (s.writer.isOpen() || !m_openOutput.isEmpty()) {
             const QString path = m_openOutput;
             closeOutput();
             // A piece that stays gets its tags whichever way the run ended.
@@ -150,8 +150,8 @@ void Conversion::endRun() {
             fail(m_currentFile, errorText(e));
     }
     try {
-        if (s.reader.IsOpen())
-            s.reader.Close();
+        if (s.reader.isOpen())
+            s.reader.close();
     } catch (const std::exception&) {
         // Nothing of the output depends on closing the source.
     }
@@ -206,7 +206,7 @@ std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& sour
     // Blocks of as many frames as the source has samples a second: at most two
     // seconds of stereo.
     const std::int64_t blockFrames =
-        std::max<std::int64_t>(1, std::int64_t(reader.SampleRate()) * reader.Channels());
+        std::max<std::int64_t>(1, std::int64_t(reader.sampleRate()) * reader.channels());
     const std::int64_t fadeOutStart = envelope.total - envelope.fadeOutFrames;
     std::int64_t copied = 0;
     while (!bounded || copied < frames) {
@@ -221,18 +221,18 @@ std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& sour
             count = std::min(count, fadeOutStart - outputPos);
         count = std::max<std::int64_t>(1, count);
 
-        const std::int64_t before = reader.Position();
+        const std::int64_t before = reader.position();
         t.currentFile = source.path;
-        SampleBlock block = reader.ReadSamples(count);
+        SampleBlock block = reader.readSamples(count);
         if (block.empty()) {
-            if (endsEarly(reader.Position(), reader.LengthSamples(), reader.SampleRate()))
-                return damagedText(source, reader.Position(), reader.SampleRate());
+            if (endsEarly(reader.position(), reader.lengthSamples(), reader.sampleRate()))
+                return damagedText(source, reader.position(), reader.sampleRate());
             break;
         }
         // A converted block holds other frames than it consumed; the position
         // counts source frames, as the total does. Only where the reader cannot
         // tell what it consumed is the block taken as that many source frames.
-        std::int64_t consumed = reader.Position() - before;
+        std::int64_t consumed = reader.position() - before;
         if (consumed <= 0 || consumed > count) {
             if (block.frames() > count)
                 block.samples.resize(size_t(count * block.channels));
@@ -241,10 +241,10 @@ std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& sour
 
         const std::int64_t end = outputPos + consumed;
         if (outputPos < envelope.fadeInFrames)
-            AudioTransform::Fade(block, fadeInGain(outputPos, envelope.fadeInFrames),
+            AudioTransform::fade(block, fadeInGain(outputPos, envelope.fadeInFrames),
                                  fadeInGain(end, envelope.fadeInFrames));
         if (envelope.fadeOutFrames > 0 && end > fadeOutStart)
-            AudioTransform::Fade(
+            AudioTransform::fade(
                 block, fadeOutGain(outputPos, envelope.total, envelope.fadeOutFrames),
                 fadeOutGain(end, envelope.total, envelope.fadeOutFrames));
 
@@ -253,7 +253,7 @@ std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& sour
         t.progressed(outputPos);
         t.currentFile = t.outputPath;
         try {
-            t.writer.WriteSamples(block);
+            t.writer.writeSamples(block);
         } catch (...) {
             t.writerFailed = true;
             throw;
@@ -386,13 +386,13 @@ void Conversion::splitFile(int file) {
     emit jobs.fileListFocusRequested();
 
     AudioFile& reader = s.reader;
-    if (reader.IsOpen())
-        reader.Close();
+    if (reader.isOpen())
+        reader.close();
     const QString source = jobs.file(file).path;
     m_currentFile = source;
-    reader.OpenRead(source);
+    reader.openRead(source);
     // A join or a preview may have asked for another format; pieces keep the source's.
-    reader.SetPcmFormat(0, 0);
+    reader.setPcmFormat(0, 0);
 
     // Count's piece length is fixed with the file; Time takes a piece length
     // changed mid-run for the bounds of the following pieces.
@@ -419,17 +419,17 @@ void Conversion::splitFile(int file) {
     }
     m_cutter.reset();
     m_currentFile = source;
-    reader.Close();
+    reader.close();
 }
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = s.reader;
     PiecePlan plan;
     plan.beginFrame =
-        PieceMath::readerFrames(span.begin, reader.LengthSamples(), reader.LengthMs());
+        PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
     const std::int64_t endFrame =
-        span.toEnd ? reader.LengthSamples()
-                   : PieceMath::readerFrames(span.end, reader.LengthSamples(), reader.LengthMs());
+        span.toEnd ? reader.lengthSamples()
+                   : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
     // Fades are cut to the piece.
     plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
     plan.envelope = Envelope{plan.frames, 0, 0};
@@ -451,17 +451,17 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
     m_currentFile = row.path;
-    reader.Seek(std::max<std::int64_t>(0, plan.beginFrame));
+    reader.seek(std::max<std::int64_t>(0, plan.beginFrame));
 
-    const int rate = reader.SampleRate();
-    const int channels = reader.Channels();
+    const int rate = reader.sampleRate();
+    const int channels = reader.channels();
     QString path = m_names.piecePath(m_options.outputDir, row.caption);
     try {
         openOutput(path, rate, channels);
     } catch (const std::exception&) {
         // A caption can make a name the file system refuses; the source's own
         // name is the second try. A second failure ends the run.
-        s.writer.AbandonWrite();
+        s.writer.abandonWrite();
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         openOutput(path, rate, channels);
@@ -563,7 +563,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
     AudioFile& writer = *p.writer;
     if (shared.stop) {
         // Stopped before it began: nothing is left under its name.
-        writer.AbandonWrite();
+        writer.abandonWrite();
         return;
     }
     QString current = row.path;
@@ -574,11 +574,11 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
                  [&p](std::int64_t pos) { p.position = pos; },
                  current};
     try {
-        if (!reader.IsOpen()) {
-            reader.OpenRead(row.path);
-            reader.SetPcmFormat(0, 0);
+        if (!reader.isOpen()) {
+            reader.openRead(row.path);
+            reader.setPcmFormat(0, 0);
         }
-        reader.Seek(std::max<std::int64_t>(0, p.plan.beginFrame));
+        reader.seek(std::max<std::int64_t>(0, p.plan.beginFrame));
         std::int64_t position = 0;
         if (const std::optional<QString> damage = copyFrames(
                 t, row, p.plan.frames, p.plan.envelope, position, p.plan.stopShortBy)) {
@@ -595,11 +595,11 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
     // A piece stopped before its first block was never begun either.
     const bool begun = t.framesWritten > 0 || p.plan.frames == 0 || !shared.stop;
     if (t.writerFailed || (p.failed && t.framesWritten == 0) || !begun) {
-        writer.AbandonWrite();
+        writer.abandonWrite();
         return;
     }
     try {
-        writer.Close();
+        writer.close();
         if (QFileInfo(p.path).isFile()) {
             // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
@@ -614,8 +614,8 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
 void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitCount) {
     const SplitMode mode = m_options.mode;
     const FileRow row = jobs.file(file);
-    const int rate = s.reader.SampleRate();
-    const int channels = s.reader.Channels();
+    const int rate = s.reader.sampleRate();
+    const int channels = s.reader.channels();
     const int workerCount =
         int(std::clamp<std::int64_t>(pieces, 1, std::max(1, m_options.jobs)));
 
@@ -745,15 +745,15 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             piece->path = m_names.piecePath(m_options.outputDir, row.caption);
             try {
                 m_currentFile = piece->path;
-                piece->writer->CreateWrite(piece->path);
+                piece->writer->createWrite(piece->path);
             } catch (const std::exception&) {
                 // As in the one-at-a-time run: the source's own name next, and
                 // a second failure ends the run.
-                piece->writer->AbandonWrite();
+                piece->writer->abandonWrite();
                 m_names.giveBack(piece->path);
                 piece->path = m_names.fallbackPath(m_options.outputDir, row.path);
                 m_currentFile = piece->path;
-                piece->writer->CreateWrite(piece->path);
+                piece->writer->createWrite(piece->path);
             }
             jobs.setSpanStatus(int(std::min<std::int64_t>(j, INT32_MAX)), StatusConverting);
             {
@@ -787,14 +787,14 @@ void Conversion::joinRun(const QString& path) {
     beginRun();
     try {
         AudioFile& reader = s.reader;
-        if (reader.IsOpen())
-            reader.Close();
+        if (reader.isOpen())
+            reader.close();
         // Every block is converted to the first file's format.
         m_currentFile = jobs.file(0).path;
-        reader.OpenRead(m_currentFile);
-        const int rate = reader.SampleRate();
-        const int channels = reader.Channels();
-        reader.Close();
+        reader.openRead(m_currentFile);
+        const int rate = reader.sampleRate();
+        const int channels = reader.channels();
+        reader.close();
 
         openOutput(path, rate, channels);
         for (int i = 0; i < jobs.rowCount() && !m_failed; ++i) {
@@ -841,11 +841,11 @@ void Conversion::joinFile(int file, int rate, int channels) {
     emit jobs.fileListFocusRequested();
 
     AudioFile& reader = s.reader;
-    if (reader.IsOpen())
-        reader.Close();
+    if (reader.isOpen())
+        reader.close();
     m_currentFile = row.path;
-    reader.OpenRead(row.path);
-    reader.SetPcmFormat(rate, channels);
+    reader.openRead(row.path);
+    reader.setPcmFormat(rate, channels);
 
     std::int64_t& position = m_joinPosition;
     if (whole) {
@@ -864,9 +864,9 @@ void Conversion::joinFile(int file, int rate, int channels) {
             const std::int64_t end = PieceMath::spanEndFrames(spans[j], row);
             // A span that begins past the file's end (spans are marked on
             // another file in Unification) has nothing to give.
-            if (begin < reader.LengthSamples() && end > begin) {
+            if (begin < reader.lengthSamples() && end > begin) {
                 m_currentFile = row.path;
-                reader.Seek(begin);
+                reader.seek(begin);
                 if (!copyBlocks(row, end - begin, envelope, position, total, 0))
                     return;
             }
@@ -874,5 +874,5 @@ void Conversion::joinFile(int file, int rate, int channels) {
         }
     }
     m_currentFile = row.path;
-    reader.Close();
+    reader.close();
 }

@@ -120,17 +120,17 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
         }
 
         AudioFile& reader = s.reader;
-        if (reader.IsOpen())
-            reader.Close();
-        reader.OpenRead(path);
-        const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.LengthMs());
+        if (reader.isOpen())
+            reader.close();
+        reader.openRead(path);
+        const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.lengthMs());
         FileRow& added = m_files.row(row);
         added.seconds = toInt32(lengthMs / 1000);
         added.sliderRange = std::max(toInt32(lengthMs / 500), floor);
-        added.samples = reader.LengthSamples();
+        added.samples = reader.lengthSamples();
         added.spans = {Span{0, added.seconds}};
         added.spanCount = 1;
-        reader.Close();
+        reader.close();
     } catch (...) {
         m_files.remove(row);
         throw;
@@ -214,7 +214,7 @@ void JobList::beginAdding() {
         if (stopPreview) {
             stopPreview();
         } else {
-            s.player.Stop();
+            s.player.stop();
             s.previewing = false;
         }
     }
@@ -233,10 +233,10 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.
         AudioFile& reader = s.reader;
-        if (reader.IsOpen())
-            reader.Close();
-        reader.SetEnabled(false);
-        reader.SetEnabled(true);
+        if (reader.isOpen())
+            reader.close();
+        reader.setEnabled(false);
+        reader.setEnabled(true);
         refused.append({path, name + QStringLiteral(" this File is not supported.")});
     }
 }

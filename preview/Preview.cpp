@@ -22,25 +22,25 @@ std::int64_t ratio(std::int64_t a, std::int64_t b, std::int64_t c) {
 
 Preview::Preview(MainState& state, JobList& list, QObject* parent)
     : QObject(parent), s(state), jobs(list) {
-    connect(&s.player, &AudioPlayer::OnTimer, this,
+    connect(&s.player, &AudioPlayer::ticked, this,
             [this](int, int, std::int64_t played) { onPlayerTimer(played); });
-    connect(&s.player, &AudioPlayer::OnEndPlay, this, &Preview::onPlayEnded);
+    connect(&s.player, &AudioPlayer::playEnded, this, &Preview::onPlayEnded);
     // Each played block asks for the next one, so one is always read ahead.
-    connect(&s.player, &AudioPlayer::OnEndArrayPlay, this, &Preview::feedPlayer);
-    connect(&s.player, &AudioPlayer::OnRequestOnLoadArray, this, &Preview::feedPlayer);
+    connect(&s.player, &AudioPlayer::blockPlayed, this, &Preview::feedPlayer);
+    connect(&s.player, &AudioPlayer::blockRequested, this, &Preview::feedPlayer);
 }
 
 // --- the slider and the label -------------------------------------------------------
 
 int Preview::sliderPosition() const {
-    return m_slider ? m_slider->GetSliderPosition() : jobs.sliderPosition();
+    return m_slider ? m_slider->sliderPosition() : jobs.sliderPosition();
 }
 
 void Preview::setSliderPosition(int position) {
     jobs.setSliderPosition(position);
     if (m_slider) {
-        m_slider->SetSliderPosition(position);
-        m_slider->RedrawObject();
+        m_slider->setSliderPosition(position);
+        m_slider->redraw();
     }
 }
 
@@ -65,8 +65,8 @@ void Preview::startSpanPreview() {
 void Preview::startPreview(bool wholeFile) {
     if (s.converting || s.previewing || !fileSelected())
         return;
-    if (s.reader.IsOpen())
-        s.reader.Close();
+    if (s.reader.isOpen())
+        s.reader.close();
     s.previewing = true;
     m_wholeFile = wholeFile;
     s.previewFile = jobs.selectedRow();
@@ -75,25 +75,25 @@ void Preview::startPreview(bool wholeFile) {
     const FileRow& file = jobs.file(s.previewFile);
 
     try {
-        s.reader.SetPcmFormat(0, 0);
-        s.reader.OpenRead(file.path);
+        s.reader.setPcmFormat(0, 0);
+        s.reader.openRead(file.path);
     } catch (const AudioError& e) {
         fail(e.message());
         return;
     }
     try {
-        s.player.OpenDevice(s.reader.SampleRate(), s.reader.Channels());
+        s.player.openDevice(s.reader.sampleRate(), s.reader.channels());
     } catch (const AudioError& e) {
         fail(QStringLiteral("No sound output device is available.\n%1").arg(e.message()));
         return;
     }
 
     try {
-        const std::int64_t samples = s.reader.LengthSamples();
+        const std::int64_t samples = s.reader.lengthSamples();
         m_axisFrames =
             jobs.axisRow() == s.previewFile
                 ? samples
-                : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, s.reader.LengthMs());
+                : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, s.reader.lengthMs());
         if (wholeFile) {
             const int position = std::min(sliderPosition(), jobs.usableRange());
             jobs.setSliderPosition(position);
@@ -103,19 +103,19 @@ void Preview::startPreview(bool wholeFile) {
                 stopPreview();
                 return;
             }
-            s.reader.Seek(s.previewStartSample);
-            s.player.Play();
+            s.reader.seek(s.previewStartSample);
+            s.player.play();
         } else {
             SpanFrames span;
             // A span beyond the file's end, or of no length, has nothing to play.
             if (!previewedSpan(span) || span.length <= 0 ||
-                span.begin >= s.reader.LengthSamples()) {
+                span.begin >= s.reader.lengthSamples()) {
                 stopPreview();
                 return;
             }
-            s.reader.Seek(span.begin);
+            s.reader.seek(span.begin);
             s.previewStartSample = 0;
-            s.player.Play();
+            s.player.play();
             m_savedStatus = jobs.spanStatus(s.previewSpan);
             jobs.setSpanStatus(s.previewSpan, Playing);
         }
@@ -126,9 +126,9 @@ void Preview::startPreview(bool wholeFile) {
 }
 
 void Preview::stopPreview() {
-    s.player.Stop();
-    if (s.reader.IsOpen())
-        s.reader.Close();
+    s.player.stop();
+    if (s.reader.isOpen())
+        s.reader.close();
     if (jobs.rowCount() > 0 && s.previewSpan >= 0 && s.previewSpan < jobs.spanRowCount() &&
         jobs.spanStatus(s.previewSpan) == Playing)
         jobs.setSpanStatus(s.previewSpan, m_savedStatus);
@@ -145,13 +145,13 @@ void Preview::fail(const QString& message) {
 }
 
 void Preview::feedPlayer() {
-    if (!s.previewing || !s.reader.IsOpen())
+    if (!s.previewing || !s.reader.isOpen())
         return;
     try {
         // Queued as it comes, also short or empty at the end: the player
         // tells the end when everything queued has played.
-        const SampleBlock block = s.reader.ReadSamples(BlockFrames);
-        s.player.QueueSamples(block);
+        const SampleBlock block = s.reader.readSamples(BlockFrames);
+        s.player.queueSamples(block);
         if (blockQueued)
             blockQueued(block);
     } catch (const AudioError& e) {
@@ -162,11 +162,11 @@ void Preview::feedPlayer() {
 // --- following the playback -------------------------------------------------------------
 
 bool Preview::previewedSpan(SpanFrames& span) const {
-    if (!s.reader.IsOpen() || !jobs.spanModel().contains(s.previewSpan))
+    if (!s.reader.isOpen() || !jobs.spanModel().contains(s.previewSpan))
         return false;
     const Span stored = jobs.spanModel().span(s.previewSpan);
-    const std::int64_t samples = s.reader.LengthSamples();
-    const std::int64_t ms = s.reader.LengthMs();
+    const std::int64_t samples = s.reader.lengthSamples();
+    const std::int64_t ms = s.reader.lengthMs();
     span.begin = ratio(std::int64_t(stored.begin) * 1000, samples, ms);
     span.seconds = std::max<std::int32_t>(0, stored.end - stored.begin);
     span.length =
@@ -179,16 +179,16 @@ bool Preview::spanShown(SpanFrames& span) const {
 }
 
 void Preview::onPlayerTimer(std::int64_t played) {
-    if (s.seeking || !s.previewing || !s.reader.IsOpen())
+    if (s.seeking || !s.previewing || !s.reader.isOpen())
         return;
     const int usable = jobs.usableRange();
-    const std::int64_t samples = s.reader.LengthSamples();
+    const std::int64_t samples = s.reader.lengthSamples();
     const std::int64_t at = s.previewStartSample + played;
     SpanFrames span;
     const std::int64_t position =
         spanShown(span) ? ratio(at, usable, span.length) : ratio(at, usable, m_axisFrames);
     setSliderPosition(int(std::min<std::int64_t>(position, usable)));
-    showTime(ratio(at, s.reader.LengthMs() / 1000, samples));
+    showTime(ratio(at, s.reader.lengthMs() / 1000, samples));
     if (sliderPosition() >= usable)
         stopPreview();
 }
@@ -228,17 +228,17 @@ void Preview::sliderRelease() {
         SpanFrames span;
         if (spanShown(span)) {
             s.previewStartSample = ratio(position, span.length, usable);
-            s.reader.Seek(span.begin + s.previewStartSample);
+            s.reader.seek(span.begin + s.previewStartSample);
         } else {
             s.previewStartSample = ratio(position, m_axisFrames, usable);
-            if (s.previewStartSample > s.reader.LengthSamples()) {
+            if (s.previewStartSample > s.reader.lengthSamples()) {
                 stopPreview();
                 return;
             }
-            s.reader.Seek(s.previewStartSample);
+            s.reader.seek(s.previewStartSample);
         }
         // The player asks for the block from the new place at once.
-        s.player.Restart();
+        s.player.restart();
     } catch (const AudioError& e) {
         fail(e.message());
     }

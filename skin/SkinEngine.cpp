@@ -96,10 +96,10 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json) {
         object->icon = o.value(QLatin1String("icon")).toString();
         object->tooltip = o.value(QLatin1String("tooltip")).toString();
         object->style = o.value(QLatin1String("style")).toString();
-        object->SetObjectText(o.value(QLatin1String("text")).toString());
-        object->SetSliderMax(o.value(QLatin1String("max")).toInt(100));
-        object->SetSliderPage(o.value(QLatin1String("page")).toInt(0));
-        object->SetSliderPosition(o.value(QLatin1String("position")).toInt(0));
+        object->setText(o.value(QLatin1String("text")).toString());
+        object->setSliderMax(o.value(QLatin1String("max")).toInt(100));
+        object->setSliderPage(o.value(QLatin1String("page")).toInt(0));
+        object->setSliderPosition(o.value(QLatin1String("position")).toInt(0));
     }
     return form;
 }
@@ -112,7 +112,7 @@ SkinEngine::~SkinEngine() {
     qDeleteAll(m_forms);
 }
 
-void SkinEngine::LoadSkin(const QString& path) {
+void SkinEngine::loadSkin(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw SkinError(
@@ -162,7 +162,7 @@ void SkinEngine::LoadSkin(const QString& path) {
     m_path = path;
 }
 
-void SkinEngine::ApplySkin(QObject* window) {
+void SkinEngine::applySkin(QObject* window) {
     if (!window)
         return;
     if (m_forms.isEmpty())
@@ -173,7 +173,7 @@ void SkinEngine::ApplySkin(QObject* window) {
     emit formApplied(window, m_forms.constFirst());
 }
 
-void SkinEngine::ApplyFormSkin(QObject* window, const QString& formName) {
+void SkinEngine::applyFormSkin(QObject* window, const QString& formName) {
     if (!window)
         return;
     SkinForm* form = formNamed(formName);
@@ -186,7 +186,7 @@ void SkinEngine::ApplyFormSkin(QObject* window, const QString& formName) {
     emit formApplied(window, form);
 }
 
-SkinForm* SkinEngine::GetSkinForm(QObject* window) const {
+SkinForm* SkinEngine::skinForm(QObject* window) const {
     return m_applied.value(window, nullptr);
 }
 

@@ -21,14 +21,14 @@ class SkinEngine : public QObject {
     // Reads the skin description at `path` (a file or a ":/" resource) and
     // replaces the forms held so far. Throws SkinError when the file cannot be
     // read, is not a skin description or describes an object badly.
-    void LoadSkin(const QString& path);
+    void loadSkin(const QString& path);
     // The window is drawn by the skin, with its first form until told otherwise.
-    void ApplySkin(QObject* window);
+    void applySkin(QObject* window);
     // The window is drawn with the form of that name, which GetSkinForm then
     // returns. Throws SkinError when the skin has no such form.
-    void ApplyFormSkin(QObject* window, const QString& formName);
+    void applyFormSkin(QObject* window, const QString& formName);
     // The form the window is drawn with, or null.
-    SkinForm* GetSkinForm(QObject* window) const;
+    SkinForm* skinForm(QObject* window) const;
 
     QString skinPath() const { return m_path; }
     QStringList formNames() const;

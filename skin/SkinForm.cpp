@@ -8,7 +8,7 @@ SkinForm::SkinForm(const QString& name, const QSize& size, QObject* parent)
 
 SkinObject* SkinForm::FindObject(const QString& name) const {
     for (SkinObject* object : m_objects) {
-        if (object->ObjectName() == name)
+        if (object->skinName() == name)
             return object;
     }
     return nullptr;
@@ -16,7 +16,7 @@ SkinObject* SkinForm::FindObject(const QString& name) const {
 
 SkinObject* SkinForm::objectAt(const QPoint& point) const {
     for (auto it = m_objects.crbegin(); it != m_objects.crend(); ++it) {
-        if ((*it)->GetObjectRect().contains(point))
+        if ((*it)->rect().contains(point))
             return *it;
     }
     return nullptr;

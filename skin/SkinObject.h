@@ -13,23 +13,23 @@ class SkinObject : public QObject {
 
     SkinObject(const QString& name, Kind kind, const QRect& rect, QObject* parent = nullptr);
 
-    QString ObjectName() const { return m_name; }
+    QString skinName() const { return m_name; }
     Kind kind() const { return m_kind; }
 
-    QRect GetObjectRect() const { return m_rect; }
-    void SetObjectRect(const QRect& rect) { m_rect = rect; }
+    QRect rect() const { return m_rect; }
+    void setRect(const QRect& rect) { m_rect = rect; }
     // Tells the views to draw the object again with its current state.
-    void RedrawObject() { emit redrawn(this); }
+    void redraw() { emit redrawn(this); }
 
     QString text() const { return m_text; }
-    void SetObjectText(const QString& text) { m_text = text; }
+    void setText(const QString& text) { m_text = text; }
 
-    int GetSliderPosition() const { return m_position; }
-    void SetSliderPosition(int position) { m_position = position; }
-    int GetSliderMax() const { return m_max; }
-    void SetSliderMax(int max) { m_max = max; }
-    int GetSliderPage() const { return m_page; }
-    void SetSliderPage(int page) { m_page = page; }
+    int sliderPosition() const { return m_position; }
+    void setSliderPosition(int position) { m_position = position; }
+    int sliderMax() const { return m_max; }
+    void setSliderMax(int max) { m_max = max; }
+    int sliderPage() const { return m_page; }
+    void setSliderPage(int page) { m_page = page; }
 
     // Look of the object (set from the skin description).
     QString label;

@@ -10,38 +10,38 @@ QString defaultSkinPath() {
 
 SkinParts setUpSkin(SkinEngine& engine, QObject* window, const QString& skinPath) {
     initCadeloResources();
-    engine.LoadSkin(skinPath);
-    engine.ApplySkin(window);
-    engine.ApplyFormSkin(window, QStringLiteral("Pelmora"));
+    engine.loadSkin(skinPath);
+    engine.applySkin(window);
+    engine.applyFormSkin(window, QStringLiteral("Pelmora"));
 
     const auto find = [&](const char* name) -> SkinObject* {
-        SkinForm* form = engine.GetSkinForm(window);
+        SkinForm* form = engine.skinForm(window);
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     };
     SkinParts parts;
-    parts.pb = find("pb");
+    parts.slider = find("pb");
     parts.timecaption = find("timecaption");
-    parts.tataltime = find("tataltime");
-    parts.nm = find("nm");
+    parts.totalTime = find("tataltime");
+    parts.pathLabel = find("nm");
     parts.pbpos = find("pbpos");
     parts.convertpb = find("convertpb");
 
     // A skin without one of the objects is still shown; the parts that write
     // to an object test for it rather than crash.
     if (parts.convertpb) {
-        parts.convertpbHome = parts.convertpb->GetObjectRect();
+        parts.convertpbHome = parts.convertpb->rect();
         QRect empty = parts.convertpbHome;
         empty.setWidth(0);
-        parts.convertpb->SetObjectRect(empty);
-        parts.convertpb->RedrawObject();
+        parts.convertpb->setRect(empty);
+        parts.convertpb->redraw();
     }
-    if (parts.pb) {
-        parts.pb->SetSliderPosition(0);
-        parts.pb->RedrawObject();
+    if (parts.slider) {
+        parts.slider->setSliderPosition(0);
+        parts.slider->redraw();
     }
     if (parts.pbpos) {
-        parts.pbpos->SetObjectText(QString());
-        parts.pbpos->RedrawObject();
+        parts.pbpos->setText(QString());
+        parts.pbpos->redraw();
     }
     return parts;
 }

@@ -110,7 +110,7 @@ TEST_P(Refused, NamesTheFileAndTheReasonAndChangesNothing) {
 
     AudioFile reader;
     try {
-        reader.OpenRead(file);
+        reader.openRead(file);
         FAIL() << c.label << " was opened";
     } catch (const AudioError& e) {
         const QString message = e.message();
@@ -121,15 +121,15 @@ TEST_P(Refused, NamesTheFileAndTheReasonAndChangesNothing) {
         EXPECT_TRUE(message.contains(QLatin1String(c.reason), Qt::CaseInsensitive))
             << message.toStdString();
     }
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_EQ(reader.LengthSamples(), 0);
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_EQ(reader.lengthSamples(), 0);
     EXPECT_EQ(snapshot(dir.path()), before);
 
     // The component goes on working after a refusal.
     const QByteArray good = goodOgg();
     ASSERT_FALSE(good.isEmpty());
-    reader.OpenRead(path(QStringLiteral("good.ogg")));
-    EXPECT_EQ(reader.LengthSamples(), 30000);
+    reader.openRead(path(QStringLiteral("good.ogg")));
+    EXPECT_EQ(reader.lengthSamples(), 30000);
 }
 
 const BadCase kBadCases[] = {
@@ -196,11 +196,11 @@ INSTANTIATE_TEST_SUITE_P(Files, Refused, ::testing::ValuesIn(kBadCases),
 TEST_F(BadInputTest, AFailedOpenLeavesTheReaderClosed) {
     goodOgg();
     AudioFile reader;
-    reader.OpenRead(path(QStringLiteral("good.ogg")));
-    ASSERT_TRUE(reader.IsOpen());
-    EXPECT_THROW(reader.OpenRead(path(QStringLiteral("nothing-here.ogg"))), AudioError);
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_THROW(reader.ReadSamples(100), AudioError);
+    reader.openRead(path(QStringLiteral("good.ogg")));
+    ASSERT_TRUE(reader.isOpen());
+    EXPECT_THROW(reader.openRead(path(QStringLiteral("nothing-here.ogg"))), AudioError);
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_THROW(reader.readSamples(100), AudioError);
 }
 
 // Damage anywhere must end in a refusal or in reading what can be read: no
@@ -245,7 +245,7 @@ TEST_P(Damaged, OpensAndEndsOrIsRefused) {
         writeBytes(damaged, copy);
         AudioFile reader;
         try {
-            reader.OpenRead(damaged);
+            reader.openRead(damaged);
         } catch (const AudioError& e) {
             EXPECT_TRUE(e.message().contains(QStringLiteral("damaged."))) << e.what();
             continue;
@@ -253,16 +253,16 @@ TEST_P(Damaged, OpensAndEndsOrIsRefused) {
         ++opened;
         std::int64_t frames = 0;
         for (int guard = 0; guard < 100000; ++guard) {
-            const SampleBlock b = reader.ReadSamples(4096);
+            const SampleBlock b = reader.readSamples(4096);
             if (b.empty())
                 break;
             frames += b.frames();
         }
-        EXPECT_TRUE(reader.ReadSamples(4096).empty());
+        EXPECT_TRUE(reader.readSamples(4096).empty());
         EXPECT_LE(frames, 3 * 44100 + 4096) << "step " << step;
         // seeking into the damage is no reason to fail either.
-        reader.Seek(reader.LengthSamples() / 2);
-        reader.ReadSamples(4096);
+        reader.seek(reader.lengthSamples() / 2);
+        reader.readSamples(4096);
     }
     // Past the headers, every cut and every scrambled spot still leaves audio.
     EXPECT_GT(opened, c.damage == Damage::Cut ? 8 : 16);

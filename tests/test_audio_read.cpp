@@ -98,7 +98,7 @@ struct Read {
 Read readToEnd(AudioFile& file, std::int64_t count) {
     Read r;
     for (int guard = 0; guard < 10000000; ++guard) {
-        const SampleBlock b = file.ReadSamples(count);
+        const SampleBlock b = file.readSamples(count);
         if (b.empty())
             break;
         EXPECT_GT(b.channels, 0);
@@ -107,14 +107,14 @@ Read readToEnd(AudioFile& file, std::int64_t count) {
         r.channels = b.channels;
         r.samples.insert(r.samples.end(), b.samples.begin(), b.samples.end());
     }
-    EXPECT_TRUE(file.ReadSamples(count).empty()) << "the end must stay the end";
-    EXPECT_TRUE(file.ReadSamples(count).empty());
+    EXPECT_TRUE(file.readSamples(count).empty()) << "the end must stay the end";
+    EXPECT_TRUE(file.readSamples(count).empty());
     return r;
 }
 
 Read readAll(const QString& path, std::int64_t count = 4096) {
     AudioFile f;
-    f.OpenRead(path);
+    f.openRead(path);
     return readToEnd(f, count);
 }
 
@@ -172,17 +172,17 @@ TEST_P(Length, IsTheSourceFrameCountAndThatManyFramesRead) {
     // exact as its container's timing.
     const double slack = c.format == Format::Wma ? double(kWmaFrame) : 0.0;
     AudioFile f;
-    f.OpenRead(path);
-    EXPECT_NEAR(double(f.LengthSamples()), double(c.frames), slack);
-    EXPECT_EQ(f.LengthMs(), f.LengthSamples() * 1000 / c.rate);
-    EXPECT_EQ(f.SampleRate(), c.rate);
-    EXPECT_EQ(f.Channels(), c.channels);
+    f.openRead(path);
+    EXPECT_NEAR(double(f.lengthSamples()), double(c.frames), slack);
+    EXPECT_EQ(f.lengthMs(), f.lengthSamples() * 1000 / c.rate);
+    EXPECT_EQ(f.sampleRate(), c.rate);
+    EXPECT_EQ(f.channels(), c.channels);
 
     const Read r = readToEnd(f, 4096);
     EXPECT_NEAR(double(r.frames()), double(c.frames), slack);
     EXPECT_EQ(r.rate, c.rate);
     EXPECT_EQ(r.channels, c.channels);
-    EXPECT_EQ(f.Position(), r.frames());
+    EXPECT_EQ(f.position(), r.frames());
     if (c.format == Format::Ogg) {
         // The very audio libvorbisfile gives on its own.
         const synth::Decoded ref = synth::decodeOgg(path);
@@ -231,14 +231,14 @@ TEST_P(SeekThenRead, MatchesAStraightDecode) {
     const std::int64_t total = whole.frames();
 
     AudioFile f;
-    f.OpenRead(path);
+    f.openRead(path);
     // Read first so that the seek really moves the decoder.
     if (c.fromEnd)
         readToEnd(f, 65536);
     else
-        f.ReadSamples(3000);
-    f.Seek(c.frame);
-    EXPECT_EQ(f.Position(), c.frame);
+        f.readSamples(3000);
+    f.seek(c.frame);
+    EXPECT_EQ(f.position(), c.frame);
     const Read after = readToEnd(f, 5000);
     const std::int64_t expected = total - c.frame;
 
@@ -286,13 +286,13 @@ INSTANTIATE_TEST_SUITE_P(Points, SeekThenRead, ::testing::ValuesIn(seekCases()),
 TEST(Seek, OutsideTheFileIsClampedToIt) {
     const QString path = Files::instance().make(Format::Ogg);
     AudioFile f;
-    f.OpenRead(path);
-    f.Seek(kFrames + 1000);
-    EXPECT_EQ(f.Position(), kFrames);
-    EXPECT_TRUE(f.ReadSamples(100).empty());
-    f.Seek(-5);
-    EXPECT_EQ(f.Position(), 0);
-    EXPECT_EQ(f.ReadSamples(10).frames(), 10);
+    f.openRead(path);
+    f.seek(kFrames + 1000);
+    EXPECT_EQ(f.position(), kFrames);
+    EXPECT_TRUE(f.readSamples(100).empty());
+    f.seek(-5);
+    EXPECT_EQ(f.position(), 0);
+    EXPECT_EQ(f.readSamples(10).frames(), 10);
 }
 
 // --- blocks and truncation -------------------------------------------------------
@@ -312,19 +312,19 @@ TEST_P(BlockReading, AnySizeEndsWithAnEmptyBlock) {
     REQUIRE_FILE(path);
     const Read reference = readAll(path, 4096);
     AudioFile f;
-    f.OpenRead(path);
+    f.openRead(path);
     std::int64_t position = 0;
     Read r;
     for (;;) {
-        const SampleBlock b = f.ReadSamples(c.count);
+        const SampleBlock b = f.readSamples(c.count);
         if (b.empty())
             break;
         ASSERT_LE(b.frames(), c.count);
         position += b.frames();
-        ASSERT_EQ(f.Position(), position);
+        ASSERT_EQ(f.position(), position);
         r.samples.insert(r.samples.end(), b.samples.begin(), b.samples.end());
     }
-    EXPECT_TRUE(f.ReadSamples(c.count).empty());
+    EXPECT_TRUE(f.readSamples(c.count).empty());
     EXPECT_EQ(r.samples, reference.samples);
 }
 
@@ -362,11 +362,11 @@ TEST_P(Truncated, ReadsWhatIsThereThenEnds) {
         out.write(bytes.left(bytes.size() * 6 / 10 + 37));
     }
     AudioFile f;
-    f.OpenRead(cut);
+    f.openRead(cut);
     const Read r = readToEnd(f, 4096);
     EXPECT_GT(r.frames(), frames / 3);
     EXPECT_LT(r.frames(), frames * 8 / 10);
-    EXPECT_GE(f.LengthSamples(), r.frames() - kWmaFrame);
+    EXPECT_GE(f.lengthSamples(), r.frames() - kWmaFrame);
     // What is there is the start of the full decode.
     const Read whole = readAll(full);
     const std::int64_t common = std::min(r.frames(), whole.frames()) - 4096;
@@ -403,23 +403,23 @@ TEST_P(ConvertedReading, DeliversTheAskedFormatAndDuration) {
     const std::int64_t frames = 88211;
     const QString path = Files::instance().make(Format::Ogg, frames, c.inRate, c.inChannels);
     AudioFile f;
-    f.OpenRead(path);
-    f.SetPcmFormat(c.outRate, c.outChannels);
+    f.openRead(path);
+    f.setPcmFormat(c.outRate, c.outChannels);
     // Length and format stay those of the source.
-    EXPECT_EQ(f.LengthSamples(), frames);
-    EXPECT_EQ(f.SampleRate(), c.inRate);
-    EXPECT_EQ(f.Channels(), c.inChannels);
+    EXPECT_EQ(f.lengthSamples(), frames);
+    EXPECT_EQ(f.sampleRate(), c.inRate);
+    EXPECT_EQ(f.channels(), c.inChannels);
 
     Read r;
     std::int64_t consumed = 0;
     for (;;) {
-        const SampleBlock b = f.ReadSamples(c.count);
+        const SampleBlock b = f.readSamples(c.count);
         if (b.empty())
             break;
         ASSERT_EQ(b.rate, c.outRate);
         ASSERT_EQ(b.channels, c.outChannels);
         // Every block holds the conversion of the source frames it consumed.
-        const std::int64_t now = f.Position();
+        const std::int64_t now = f.position();
         if (now < frames) {
             // Exactly the frames asked, unless they were too few to make one
             // output frame.
@@ -459,8 +459,8 @@ TEST(ConvertedReading, SameOutputWhateverTheBlockSize) {
     const QString path = Files::instance().make(Format::Ogg, 50000, 44100, 2);
     auto convert = [&](std::int64_t count) {
         AudioFile f;
-        f.OpenRead(path);
-        f.SetPcmFormat(22050, 1);
+        f.openRead(path);
+        f.setPcmFormat(22050, 1);
         return readToEnd(f, count).samples;
     };
     const std::vector<float> big = convert(1 << 20);
@@ -471,23 +471,23 @@ TEST(ConvertedReading, SameOutputWhateverTheBlockSize) {
 TEST(ConvertedReading, SeekRestartsAtTheSourceFrame) {
     const QString path = Files::instance().make(Format::Ogg, kFrames, 44100, 2);
     AudioFile f;
-    f.OpenRead(path);
-    f.SetPcmFormat(22050, 1);
+    f.openRead(path);
+    f.setPcmFormat(22050, 1);
     const std::vector<float> whole = readToEnd(f, 4096).samples;
-    f.Seek(40000);
-    EXPECT_EQ(f.Position(), 40000);
+    f.seek(40000);
+    EXPECT_EQ(f.position(), 40000);
     const Read after = readToEnd(f, 4096);
     EXPECT_NEAR(double(after.frames()), double(kFrames - 40000) / 2, 2.0);
     // Away from the converter's fresh start, the same audio as without a seek.
     EXPECT_LT(maxDiff(whole, 20000 + 100, after.samples, 100, 5000, 1), 1e-4);
     // Back to the source's own format in the middle of the file.
-    f.Seek(1000);
-    f.SetPcmFormat(0, 0);
-    const SampleBlock b = f.ReadSamples(500);
+    f.seek(1000);
+    f.setPcmFormat(0, 0);
+    const SampleBlock b = f.readSamples(500);
     EXPECT_EQ(b.channels, 2);
     EXPECT_EQ(b.rate, 44100);
     EXPECT_EQ(b.frames(), 500);
-    EXPECT_EQ(f.Position(), 1500);
+    EXPECT_EQ(f.position(), 1500);
 }
 
 // --- names and content -------------------------------------------------------------
@@ -509,9 +509,9 @@ TEST_P(Names, OpenAndReadLikeAnyOther) {
     QFile::remove(path);
     ASSERT_TRUE(QFile::copy(made, path));
     AudioFile f;
-    f.OpenRead(path);
+    f.openRead(path);
     const double slack = c.format == Format::Wma ? double(kWmaFrame) : 0.0;
-    EXPECT_NEAR(double(f.LengthSamples()), 30011.0, slack);
+    EXPECT_NEAR(double(f.lengthSamples()), 30011.0, slack);
     EXPECT_NEAR(double(readToEnd(f, 4096).frames()), 30011.0, slack);
 }
 
@@ -553,8 +553,8 @@ TEST_P(TaggedMp3, ReadsLikeTheUntaggedFile) {
         out.write(tag + audio);
     }
     AudioFile f;
-    f.OpenRead(tagged);
-    EXPECT_EQ(f.LengthSamples(), 30011);
+    f.openRead(tagged);
+    EXPECT_EQ(f.lengthSamples(), 30011);
     EXPECT_EQ(readToEnd(f, 4096).samples, readAll(plain).samples);
 }
 
@@ -565,35 +565,35 @@ INSTANTIATE_TEST_SUITE_P(TagSizes, TaggedMp3, ::testing::Values(100, 3000, 30000
 TEST(Component, DisabledRefusesAndEnablingResets) {
     const QString path = Files::instance().make(Format::Ogg);
     AudioFile f;
-    f.SetPcmFormat(22050, 1);
-    f.OpenRead(path);
-    f.SetEnabled(false);
-    EXPECT_FALSE(f.Enabled());
-    EXPECT_FALSE(f.IsOpen());
+    f.setPcmFormat(22050, 1);
+    f.openRead(path);
+    f.setEnabled(false);
+    EXPECT_FALSE(f.isEnabled());
+    EXPECT_FALSE(f.isOpen());
     try {
-        f.OpenRead(path);
+        f.openRead(path);
         FAIL() << "a disabled component opened a file";
     } catch (const AudioError& e) {
         EXPECT_EQ(e.message(), QStringLiteral("component disabled"));
     }
-    EXPECT_THROW(f.ReadSamples(10), AudioError);
-    f.Close(); // nothing to close: no error
-    f.SetEnabled(true);
-    f.OpenRead(path);
+    EXPECT_THROW(f.readSamples(10), AudioError);
+    f.close(); // nothing to close: no error
+    f.setEnabled(true);
+    f.openRead(path);
     // The reset dropped the asked PCM format.
-    const SampleBlock b = f.ReadSamples(10);
+    const SampleBlock b = f.readSamples(10);
     EXPECT_EQ(b.rate, 44100);
     EXPECT_EQ(b.channels, 2);
 }
 
 TEST(Component, ReadingWithoutAFileIsAnError) {
     AudioFile f;
-    EXPECT_FALSE(f.IsOpen());
-    EXPECT_THROW(f.ReadSamples(10), AudioError);
-    EXPECT_THROW(f.Seek(0), AudioError);
-    EXPECT_EQ(f.LengthSamples(), 0);
-    f.Close();
-    f.Close();
+    EXPECT_FALSE(f.isOpen());
+    EXPECT_THROW(f.readSamples(10), AudioError);
+    EXPECT_THROW(f.seek(0), AudioError);
+    EXPECT_EQ(f.lengthSamples(), 0);
+    f.close();
+    f.close();
 }
 
 } // namespace

@@ -30,7 +30,7 @@ void writeTone(AudioFile& w, std::int64_t frames, int rate, int channels, std::i
         SampleBlock b = toneBlock(at, std::min(blockFrames, frames - at), rate, channels);
         if (!declareFormat)
             b.rate = b.channels = 0;
-        w.WriteSamples(b);
+        w.writeSamples(b);
     }
 }
 
@@ -61,14 +61,14 @@ TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat) {
     const std::int64_t frames = 2 * c.inRate + 123;
     {
         AudioFile w;
-        w.SetPcmFormat(c.inRate, c.inChannels);
-        w.SetOggFormat(c.outRate, c.outChannels, 0, 0, 0, 600);
-        w.CreateWrite(out);
-        EXPECT_TRUE(w.IsOpen());
+        w.setPcmFormat(c.inRate, c.inChannels);
+        w.setOggFormat(c.outRate, c.outChannels, 0, 0, 0, 600);
+        w.createWrite(out);
+        EXPECT_TRUE(w.isOpen());
         writeTone(w, frames, c.inRate, c.inChannels, c.blockFrames);
-        w.Close();
-        EXPECT_FALSE(w.IsOpen());
-        w.Close(); // closing a closed object does nothing
+        w.close();
+        EXPECT_FALSE(w.isOpen());
+        w.close(); // closing a closed object does nothing
     }
     const synth::Decoded d = synth::decodeOgg(out);
     EXPECT_EQ(d.rate, c.outRate);
@@ -112,12 +112,12 @@ TEST(Writer, BlocksInTheirOwnFormatAreConvertedFromIt) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("mixed.ogg"));
     AudioFile w;
-    w.SetPcmFormat(44100, 2);
-    w.SetOggFormat(44100, 2, 0, 0, 0, 500);
-    w.CreateWrite(out);
+    w.setPcmFormat(44100, 2);
+    w.setOggFormat(44100, 2, 0, 0, 0, 500);
+    w.createWrite(out);
     writeTone(w, 22050, 22050, 1, 2205);
     writeTone(w, 44100, 44100, 2, 4410, false);
-    w.Close();
+    w.close();
     const synth::Decoded d = synth::decodeOgg(out);
     EXPECT_EQ(d.rate, 44100);
     EXPECT_EQ(d.channels, 2);
@@ -136,10 +136,10 @@ TEST_P(DefaultEncoding, IsThePcmFormatAt128Kbps) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("default.ogg"));
     AudioFile w;
-    w.SetPcmFormat(c.rate, c.channels);
-    w.CreateWrite(out);
+    w.setPcmFormat(c.rate, c.channels);
+    w.createWrite(out);
     writeTone(w, c.rate, c.rate, c.channels, 4096);
-    w.Close();
+    w.close();
     OggVorbis_File vf;
     ASSERT_EQ(ov_fopen(QFile::encodeName(out).constData(), &vf), 0);
     const vorbis_info* vi = ov_info(&vf, -1);
@@ -166,23 +166,23 @@ TEST(Writer, ReplacesAFileUnderAnAwkwardName) {
         old.write("old contents");
     }
     AudioFile w;
-    w.SetPcmFormat(44100, 2);
-    w.CreateWrite(out);
+    w.setPcmFormat(44100, 2);
+    w.createWrite(out);
     writeTone(w, 5000, 44100, 2, 5000);
-    w.Close();
+    w.close();
     EXPECT_EQ(synth::decodeOgg(out).frames(), 5000);
     // And it reads back through the reader.
     AudioFile r;
-    r.OpenRead(out);
-    EXPECT_EQ(r.LengthSamples(), 5000);
+    r.openRead(out);
+    EXPECT_EQ(r.lengthSamples(), 5000);
 }
 
 TEST(Writer, RefusesWritingWithoutAnOpenFile) {
     AudioFile w;
-    EXPECT_THROW(w.WriteSamples(toneBlock(0, 10, 44100, 2)), AudioError);
+    EXPECT_THROW(w.writeSamples(toneBlock(0, 10, 44100, 2)), AudioError);
     QTemporaryDir dir;
-    w.SetEnabled(false);
-    EXPECT_THROW(w.CreateWrite(dir.filePath(QStringLiteral("x.ogg"))), AudioError);
+    w.setEnabled(false);
+    EXPECT_THROW(w.createWrite(dir.filePath(QStringLiteral("x.ogg"))), AudioError);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.ogg"))));
 }
 
@@ -195,17 +195,17 @@ TEST(Writer, ReaderToWriterJoinsAtTheFirstSourcesFormat) {
     synth::writeOgg(src, 33333, 22050, 1);
     AudioFile r;
     AudioFile w;
-    r.OpenRead(src);
-    r.SetPcmFormat(44100, 2);
-    w.SetPcmFormat(44100, 2);
-    w.CreateWrite(out);
+    r.openRead(src);
+    r.setPcmFormat(44100, 2);
+    w.setPcmFormat(44100, 2);
+    w.createWrite(out);
     for (;;) {
-        const SampleBlock b = r.ReadSamples(22050);
+        const SampleBlock b = r.readSamples(22050);
         if (b.empty())
             break;
-        w.WriteSamples(b);
+        w.writeSamples(b);
     }
-    w.Close();
+    w.close();
     const synth::Decoded d = synth::decodeOgg(out);
     EXPECT_EQ(d.rate, 44100);
     EXPECT_EQ(d.channels, 2);

@@ -44,15 +44,15 @@ class CommandTest : public ::testing::Test {
         s.prompt = &prompt;
         s.settings.outputDir = QDir::toNativeSeparators(dir.path()) + QDir::separator();
         skin = setUpSkin(engine, &window, defaultSkinPath());
-        ASSERT_NE(skin.pb, nullptr);
+        ASSERT_NE(skin.slider, nullptr);
         ASSERT_NE(skin.timecaption, nullptr);
-        ASSERT_NE(skin.tataltime, nullptr);
-        ASSERT_NE(skin.nm, nullptr);
+        ASSERT_NE(skin.totalTime, nullptr);
+        ASSERT_NE(skin.pathLabel, nullptr);
         // Wired as the window wires them.
-        showJobListOn(jobs, *skin.pb, *skin.timecaption, *skin.tataltime, *skin.nm);
+        showJobListOn(jobs, *skin.slider, *skin.timecaption, *skin.totalTime, *skin.pathLabel);
         QObject::connect(&jobs, &JobList::instructionsVisibleChanged,
                          [this](bool visible) { instructionsVisible = visible; });
-        table.slider = skin.pb;
+        table.slider = skin.slider;
         jobs.refreshTotal();
 
         CommandHooks& h = table.hooks;
@@ -144,7 +144,7 @@ class CommandTest : public ::testing::Test {
                 int(prompt.openedUrls.size()),
                 jobs.spanModel().rowCount(),
                 jobs.rowCount() == 0 ? 0 : jobs.file(0).spanCount,
-                skin.tataltime->text()};
+                skin.totalTime->text()};
     }
 };
 
@@ -195,12 +195,12 @@ const NameCase NameCases[] = {
     {"Remove", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
          EXPECT_EQ(t.captions(), (QStringList{QStringLiteral("b.ogg"), QStringLiteral("c.ogg")}));
-         EXPECT_EQ(t.skin.tataltime->text(), QStringLiteral("00:01:30"));
+         EXPECT_EQ(t.skin.totalTime->text(), QStringLiteral("00:01:30"));
      }},
     {"Clear", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
      [](CommandTest& t) {
          EXPECT_EQ(t.jobs.rowCount(), 0);
-         EXPECT_EQ(t.skin.tataltime->text(), QStringLiteral("00:00:00"));
+         EXPECT_EQ(t.skin.totalTime->text(), QStringLiteral("00:00:00"));
          EXPECT_TRUE(t.instructionsVisible);
      }},
     {"Set", noPreparation,
@@ -231,13 +231,13 @@ const NameCase NameCases[] = {
     {"Begin",
      [](CommandTest& t) {
          t.addThreeAndSelectFirst();
-         t.skin.pb->SetSliderPosition(t.jobs.usableRange() / 3); // a third of 30 s
+         t.skin.slider->setSliderPosition(t.jobs.usableRange() / 3); // a third of 30 s
      },
      [](CommandTest& t) { EXPECT_EQ(t.jobs.file(0).spans.back().begin, 10); }},
     {"End",
      [](CommandTest& t) {
          t.addThreeAndSelectFirst();
-         t.skin.pb->SetSliderPosition(t.jobs.usableRange() / 2);
+         t.skin.slider->setSliderPosition(t.jobs.usableRange() / 2);
      },
      [](CommandTest& t) { EXPECT_EQ(t.jobs.file(0).spans.back().end, 15); }},
     {"Ok", [](CommandTest& t) { t.addThreeAndSelectFirst(); },
@@ -484,9 +484,9 @@ TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
     EXPECT_FALSE(s.previewing);
     EXPECT_FALSE(s.converting);
 
-    table.onPress(skin.pb);
+    table.onPress(skin.slider);
     EXPECT_TRUE(s.seeking);
-    table.onRelease(skin.pb);
+    table.onRelease(skin.slider);
     EXPECT_FALSE(s.seeking);
     // Nothing else may happen without hooks.
     for (const QString& name : CommandTable::commandNames())
@@ -497,7 +497,7 @@ TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
 // --- the slider -----------------------------------------------------------------------
 
 TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
-    SkinObject* other = engine.GetSkinForm(&window)->FindObject(QStringLiteral("Split"));
+    SkinObject* other = engine.skinForm(&window)->FindObject(QStringLiteral("Split"));
     ASSERT_NE(other, nullptr);
     table.onPress(other);
     table.onSliderTrack(other, 5);
@@ -506,10 +506,10 @@ TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
     EXPECT_FALSE(s.seeking);
     EXPECT_TRUE(calls.isEmpty());
 
-    table.onPress(skin.pb);
+    table.onPress(skin.slider);
     EXPECT_TRUE(s.seeking);
-    table.onSliderTrack(skin.pb, 321);
-    table.onRelease(skin.pb);
+    table.onSliderTrack(skin.slider, 321);
+    table.onRelease(skin.slider);
     EXPECT_EQ(calls,
               (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
     EXPECT_FALSE(s.seeking);

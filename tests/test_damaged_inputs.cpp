@@ -107,9 +107,9 @@ constexpr int kMaxBlocks = 4000;
 std::int64_t readToEnd(AudioFile& f) {
     std::int64_t frames = 0;
     for (int i = 0; i < kMaxBlocks; ++i) {
-        const SampleBlock b = f.ReadSamples(kBlock);
+        const SampleBlock b = f.readSamples(kBlock);
         if (b.empty()) {
-            EXPECT_TRUE(f.ReadSamples(kBlock).empty()) << "the end must stay the end";
+            EXPECT_TRUE(f.readSamples(kBlock).empty()) << "the end must stay the end";
             return frames;
         }
         frames += b.frames();
@@ -124,23 +124,23 @@ Outcome exercise(const QString& path) {
     Outcome o;
     try {
         AudioFile f;
-        f.OpenRead(path);
-        o.rate = f.SampleRate();
-        o.channels = f.Channels();
-        o.length = f.LengthSamples();
-        EXPECT_GE(f.LengthMs(), 0);
+        f.openRead(path);
+        o.rate = f.sampleRate();
+        o.channels = f.channels();
+        o.length = f.lengthSamples();
+        EXPECT_GE(f.lengthMs(), 0);
         o.read = readToEnd(f);
-        EXPECT_EQ(f.Position(), o.read);
-        EXPECT_EQ(f.DecodedEnd(), o.read);
+        EXPECT_EQ(f.position(), o.read);
+        EXPECT_EQ(f.decodedEnd(), o.read);
         for (const std::int64_t at : {o.length / 2, std::int64_t(0), o.length}) {
-            f.Seek(at);
-            f.ReadSamples(4096);
+            f.seek(at);
+            f.readSamples(4096);
         }
-        f.SetPcmFormat(44100, 2);
-        f.Seek(0);
+        f.setPcmFormat(44100, 2);
+        f.seek(0);
         readToEnd(f);
-        f.Seek(o.length / 3);
-        const SampleBlock b = f.ReadSamples(1000);
+        f.seek(o.length / 3);
+        const SampleBlock b = f.readSamples(1000);
         EXPECT_TRUE(b.empty() || (b.rate == 44100 && b.channels == 2));
     } catch (const AudioError& e) {
         o.refused = true;
@@ -258,12 +258,12 @@ TEST(ChainedOgg, EveryLinkIsReadAtItsOwnSpeedInTheRichestFormat) {
     const std::int64_t second = std::int64_t(links[1].samples.size()) / 2;
 
     AudioFile f;
-    f.OpenRead(path);
-    EXPECT_EQ(f.SampleRate(), 44100);
-    EXPECT_EQ(f.Channels(), 2);
-    EXPECT_EQ(f.LengthSamples(), first + second);
+    f.openRead(path);
+    EXPECT_EQ(f.sampleRate(), 44100);
+    EXPECT_EQ(f.channels(), 2);
+    EXPECT_EQ(f.lengthSamples(), first + second);
     std::vector<float> all;
-    for (SampleBlock b; !(b = f.ReadSamples(kBlock)).empty();)
+    for (SampleBlock b; !(b = f.readSamples(kBlock)).empty();)
         all.insert(all.end(), b.samples.begin(), b.samples.end());
     ASSERT_EQ(std::int64_t(all.size()), 2 * (first + second));
     // The second link is in the reader's own format: it comes through as is.
@@ -282,8 +282,8 @@ TEST(ChainedOgg, EveryLinkIsReadAtItsOwnSpeedInTheRichestFormat) {
                 0.1 * inPower / double(links[0].samples.size()));
 
     // A seek into the first link lands where reading from the start got to.
-    f.Seek(first / 2);
-    const SampleBlock b = f.ReadSamples(64);
+    f.seek(first / 2);
+    const SampleBlock b = f.readSamples(64);
     ASSERT_EQ(b.frames(), 64);
     for (int i = 0; i < 128; ++i)
         EXPECT_NEAR(b.samples[size_t(i)], all[size_t(first / 2 * 2 + i)], 0.05);
@@ -297,7 +297,7 @@ TEST(NotARegularFile, IsRefusedWithoutWaiting) {
         Watchdog watchdog(path, std::chrono::seconds(30));
         AudioFile f;
         try {
-            f.OpenRead(path);
+            f.openRead(path);
             ADD_FAILURE() << "opened " << path.toStdString();
         } catch (const AudioError& e) {
             EXPECT_TRUE(e.message().contains(QLatin1String("not a regular file")))

@@ -23,7 +23,7 @@ class FadeRamp : public ::testing::TestWithParam<FadeCase> {};
 TEST_P(FadeRamp, RampsLinearlyBetweenTheEnds) {
     const FadeCase p = GetParam();
     SampleBlock b = constantBlock(p.frames, p.channels);
-    AudioTransform::Fade(b, p.from, p.to);
+    AudioTransform::fade(b, p.from, p.to);
 
     ASSERT_EQ(b.frames(), p.frames);
     // The ends are met exactly: a fade-in ends on the signal itself and a
@@ -53,7 +53,7 @@ TEST(Fade, ScalesTheSignalNotReplacesIt) {
     SampleBlock b = constantBlock(5, 2);
     for (size_t i = 0; i < b.samples.size(); ++i)
         b.samples[i] = (i % 2 ? -0.5f : 0.8f);
-    AudioTransform::Fade(b, 100, 0);
+    AudioTransform::fade(b, 100, 0);
     EXPECT_FLOAT_EQ(b.samples[0], 0.8f);
     EXPECT_FLOAT_EQ(b.samples[1], -0.5f);
     EXPECT_FLOAT_EQ(b.samples[4], 0.4f);
@@ -64,17 +64,17 @@ TEST(Fade, ScalesTheSignalNotReplacesIt) {
 
 TEST(Fade, DegenerateBlocksAreSafe) {
     SampleBlock empty;
-    AudioTransform::Fade(empty, 0, 100);
+    AudioTransform::fade(empty, 0, 100);
     EXPECT_TRUE(empty.empty());
 
     SampleBlock noChannels;
     noChannels.samples = {1.0f, 1.0f};
-    AudioTransform::Fade(noChannels, 0, 100);
+    AudioTransform::fade(noChannels, 0, 100);
     EXPECT_EQ(noChannels.samples, (std::vector<float>{1.0f, 1.0f}));
 
     // A single frame is both the first and the last: it takes the start level.
     SampleBlock one = constantBlock(1, 2);
-    AudioTransform::Fade(one, 30, 100);
+    AudioTransform::fade(one, 30, 100);
     EXPECT_FLOAT_EQ(one.samples[0], 0.3f);
     EXPECT_FLOAT_EQ(one.samples[1], 0.3f);
 }

@@ -42,9 +42,9 @@ class JobListWindowTest : public ::testing::Test {
         window = std::make_unique<MainWindow>(state);
         window->show();
         QApplication::processEvents();
-        ASSERT_NE(skin().pb, nullptr);
-        ASSERT_NE(skin().tataltime, nullptr);
-        ASSERT_NE(skin().nm, nullptr);
+        ASSERT_NE(skin().slider, nullptr);
+        ASSERT_NE(skin().totalTime, nullptr);
+        ASSERT_NE(skin().pathLabel, nullptr);
     }
 
     void TearDown() override {
@@ -68,19 +68,19 @@ class JobListWindowTest : public ::testing::Test {
     JobList& jobs() { return window->jobList(); }
 
     SkinObject* object(const char* name) {
-        SkinForm* form = window->skinEngine().GetSkinForm(window.get());
+        SkinForm* form = window->skinEngine().skinForm(window.get());
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     }
     void clickSkin(const char* name) {
         SkinObject* o = object(name);
         ASSERT_NE(o, nullptr) << name;
-        click(window->skinView, o->GetObjectRect().center());
+        click(window->skinView, o->rect().center());
     }
     // Presses the slider at a fraction of its width and lets go.
     int slideTo(double fraction) {
-        const QRect r = skin().pb->GetObjectRect();
+        const QRect r = skin().slider->rect();
         click(window->skinView, QPoint(r.left() + int(fraction * r.width()), r.center().y()));
-        return skin().pb->GetSliderPosition();
+        return skin().slider->sliderPosition();
     }
     void clickRow(QTableView* view, int row) {
         const QRect r = view->visualRect(view->model()->index(row, 0));
@@ -101,16 +101,16 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 2);
     EXPECT_EQ(cellText(*window->fileView->model(), 1, 0), QStringLiteral("Лекция 2.ogg"));
-    EXPECT_EQ(skin().tataltime->text(), QStringLiteral("00:03:00"));
-    EXPECT_FALSE(window->sm->isVisible());
+    EXPECT_EQ(skin().totalTime->text(), QStringLiteral("00:03:00"));
+    EXPECT_FALSE(window->instructions->isVisible());
 
     clickRow(window->fileView, 1);
     EXPECT_EQ(state.selectedFile, 1);
-    EXPECT_EQ(skin().nm->text(), second);
+    EXPECT_EQ(skin().pathLabel->text(), second);
     ASSERT_EQ(jobs().spanModel().rowCount(), 1);
     EXPECT_EQ(spanCell(0, 0), QStringLiteral("00:00:00 - 00:02:00"));
 
-    const int usable = skin().pb->GetSliderMax() - skin().pb->GetSliderPage();
+    const int usable = skin().slider->sliderMax() - skin().slider->sliderPage();
     const int beginPos = slideTo(0.25);
     clickSkin("Begin");
     const int endPos = slideTo(0.75);
@@ -129,7 +129,7 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     EXPECT_EQ(spanCell(1, 0), QStringLiteral("00:00:00 - 00:02:00"));
     EXPECT_EQ(spanCell(1, 2), QStringLiteral("Uncertain"));
     // The first file still counts whole; the second only its confirmed span.
-    EXPECT_EQ(skin().tataltime->text(), formatTime(60 + end - begin));
+    EXPECT_EQ(skin().totalTime->text(), formatTime(60 + end - begin));
     EXPECT_EQ(jobs().file(1).spanCount, 2);
     EXPECT_EQ(jobs().file(0).spanCount, 1);
 
@@ -144,7 +144,7 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     clickSkin("Remove");
     EXPECT_EQ(jobs().spanModel().rowCount(), 1);
     // Back to the open span alone, which counts whole again.
-    EXPECT_EQ(skin().tataltime->text(), QStringLiteral("00:03:00"));
+    EXPECT_EQ(skin().totalTime->text(), QStringLiteral("00:03:00"));
 }
 
 // Narrower once the list scrolls, so that the scroll bar leaves the names readable.

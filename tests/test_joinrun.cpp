@@ -393,8 +393,8 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
-    EXPECT_FALSE(state.writer.IsOpen());
-    EXPECT_FALSE(state.reader.IsOpen());
+    EXPECT_FALSE(state.writer.isOpen());
+    EXPECT_FALSE(state.reader.isOpen());
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
     EXPECT_EQ(jobs.file(0).spanCount, 2);
     EXPECT_EQ(jobs.file(1).spanCount, 2);

@@ -104,13 +104,13 @@ class MainWindowTest : public ::testing::Test {
     JobList& jobs() { return w->jobList(); }
     const SkinParts& skin() const { return w->skinParts(); }
     SkinObject* object(const char* name) const {
-        SkinForm* form = w->skinEngine().GetSkinForm(w.get());
+        SkinForm* form = w->skinEngine().skinForm(w.get());
         return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
     }
     void clickSkin(const char* name) {
         SkinObject* o = object(name);
         ASSERT_NE(o, nullptr) << name;
-        click(w->skinView, o->GetObjectRect().center());
+        click(w->skinView, o->rect().center());
     }
     void addRow(const QString& caption, std::int32_t seconds) {
         appendFileRow(jobs(), QDir(dir.path()).filePath(caption), seconds);
@@ -135,12 +135,12 @@ TEST_F(MainWindowTest, ListsAndPanelSitAtTheirPlaces) {
     showWindow();
     EXPECT_EQ(w->fileView->pos(), QPoint(120, 92));
     EXPECT_EQ(w->spanView->pos(), QPoint(243, 92));
-    EXPECT_EQ(w->sm->pos(), QPoint(120, 92));
+    EXPECT_EQ(w->instructions->pos(), QPoint(120, 92));
     // Every control lies inside the client area and in front of the skin.
     for (QWidget* c :
-         std::initializer_list<QWidget*>{w->fileView, w->spanView, w->sm, w->cb_format})
+         std::initializer_list<QWidget*>{w->fileView, w->spanView, w->instructions, w->formatBox})
         EXPECT_TRUE(QRect(0, 0, 480, 418).contains(c->geometry())) << c->objectName().toStdString();
-    EXPECT_EQ(w->childAt(125, 200), w->sm->viewport()) << "the panel lies over the lists";
+    EXPECT_EQ(w->childAt(125, 200), w->instructions->viewport()) << "the panel lies over the lists";
 }
 
 struct ColumnCase {
@@ -188,12 +188,12 @@ TEST_F(MainWindowTest, ViewsShowTheJobListsModelsAndFollowItsSignals) {
     for (int i = 0; i < 13; ++i)
         addRow(QStringLiteral("f%1.ogg").arg(i), 10);
     EXPECT_EQ(w->fileView->columnWidth(0), 113);
-    EXPECT_TRUE(w->sm->isVisible());
+    EXPECT_TRUE(w->instructions->isVisible());
     jobs().selectRow(0);
     jobs().selectFile();
-    EXPECT_FALSE(w->sm->isVisible());
+    EXPECT_FALSE(w->instructions->isVisible());
     jobs().clearList();
-    EXPECT_TRUE(w->sm->isVisible());
+    EXPECT_TRUE(w->instructions->isVisible());
     EXPECT_EQ(w->fileView->columnWidth(0), 120);
 }
 
@@ -233,12 +233,12 @@ TEST_F(MainWindowTest, InstructionsPanelHoldsTheExactLinesInArialItalic) {
                        "    6. To marge multiple files into one big file, Click \n"
                        "\"Join\"\n"
                        "    7. To terminate the conversion, click \"Stop\" button.");
-    EXPECT_EQ(w->sm->toPlainText(), expected);
-    EXPECT_TRUE(w->sm->isReadOnly());
-    EXPECT_FALSE(w->sm->isEnabled());
+    EXPECT_EQ(w->instructions->toPlainText(), expected);
+    EXPECT_TRUE(w->instructions->isReadOnly());
+    EXPECT_FALSE(w->instructions->isEnabled());
     // Arial, or where it is missing a face of its widths; at the designed
     // size in such a face, never larger in any other (whatever this machine has).
-    const QFont font = w->sm->font();
+    const QFont font = w->instructions->font();
     const QStringList arialWidths = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                                      QStringLiteral("Arimo")};
     EXPECT_TRUE(arialWidths.contains(font.family())) << font.family().toStdString();
@@ -271,22 +271,22 @@ class InstructionFitTest : public MainWindowTest,
 
 TEST_P(InstructionFitTest, EveryInstructionLineIsWhollyInsideThePanel) {
     showWindow();
-    const QRect inside = w->sm->viewport()->rect();
+    const QRect inside = w->instructions->viewport()->rect();
     int lines = 0;
-    for (QTextBlock block = w->sm->document()->begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = w->instructions->document()->begin(); block.isValid(); block = block.next()) {
         QTextCursor cursor(block);
-        const QRect start = w->sm->cursorRect(cursor);
+        const QRect start = w->instructions->cursorRect(cursor);
         cursor.movePosition(QTextCursor::EndOfBlock);
-        const QRect end = w->sm->cursorRect(cursor);
+        const QRect end = w->instructions->cursorRect(cursor);
         EXPECT_TRUE(inside.contains(start) && inside.contains(end))
             << "line " << lines + 1 << " \"" << block.text().toStdString() << "\" runs from ("
             << start.x() << "," << start.y() << ") to (" << end.right() << "," << end.bottom()
             << ") in " << inside.width() << "x" << inside.height() << " at "
-            << w->devicePixelRatio() << "x in " << QFontInfo(w->sm->font()).family().toStdString();
+            << w->devicePixelRatio() << "x in " << QFontInfo(w->instructions->font()).family().toStdString();
         ++lines;
     }
     EXPECT_EQ(lines, MainWindow::instructionLines().size());
-    EXPECT_TRUE(w->sm->font().italic());
+    EXPECT_TRUE(w->instructions->font().italic());
 }
 
 INSTANTIATE_TEST_SUITE_P(Faces, InstructionFitTest,
@@ -317,10 +317,10 @@ TEST(MainWindowScale, InstructionLinesAreWholeAtTwiceTheScale) {
 
 TEST_F(MainWindowTest, FormatBoxOffersOgg) {
     showWindow();
-    ASSERT_EQ(w->cb_format->count(), 1);
-    EXPECT_EQ(w->cb_format->itemText(0), QStringLiteral("OGG"));
-    EXPECT_EQ(w->cb_format->currentIndex(), 0);
-    EXPECT_FALSE(w->cb_format->isEditable());
+    ASSERT_EQ(w->formatBox->count(), 1);
+    EXPECT_EQ(w->formatBox->itemText(0), QStringLiteral("OGG"));
+    EXPECT_EQ(w->formatBox->currentIndex(), 0);
+    EXPECT_FALSE(w->formatBox->isEditable());
 }
 
 struct MenuCase {
@@ -366,10 +366,10 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
         SkinObject* held;
         const char* name;
         SkinObject::Kind kind;
-    } six[] = {{skin().pb, "pb", SkinObject::Slider},
+    } six[] = {{skin().slider, "pb", SkinObject::Slider},
                {skin().timecaption, "timecaption", SkinObject::Text},
-               {skin().tataltime, "tataltime", SkinObject::Text},
-               {skin().nm, "nm", SkinObject::Text},
+               {skin().totalTime, "tataltime", SkinObject::Text},
+               {skin().pathLabel, "nm", SkinObject::Text},
                {skin().pbpos, "pbpos", SkinObject::Text},
                {skin().convertpb, "convertpb", SkinObject::Bar}};
     for (const auto& o : six) {
@@ -377,29 +377,29 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
         EXPECT_EQ(o.held, object(o.name));
         EXPECT_EQ(o.held->kind(), o.kind) << o.name;
     }
-    EXPECT_EQ(skin().pb->GetSliderPosition(), 0);
+    EXPECT_EQ(skin().slider->sliderPosition(), 0);
     EXPECT_EQ(skin().pbpos->text(), QString());
-    EXPECT_EQ(skin().tataltime->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(skin().totalTime->text(), QStringLiteral("00:00:00"));
     EXPECT_GT(skin().convertpbHome.width(), 0);
-    EXPECT_EQ(skin().convertpb->GetObjectRect().left(), skin().convertpbHome.left());
-    EXPECT_EQ(skin().convertpb->GetObjectRect().width(), 0);
+    EXPECT_EQ(skin().convertpb->rect().left(), skin().convertpbHome.left());
+    EXPECT_EQ(skin().convertpb->rect().width(), 0);
     EXPECT_EQ(s.settings.outputDir, QDir::toNativeSeparators(outDir()) + QDir::separator());
     EXPECT_TRUE(QDir(outDir()).exists());
     EXPECT_FALSE(s.converting || s.previewing || s.seeking || s.spanListActive);
-    EXPECT_EQ(w->skinView->form(), w->skinEngine().GetSkinForm(w.get()));
+    EXPECT_EQ(w->skinView->form(), w->skinEngine().skinForm(w.get()));
     EXPECT_EQ(w->skinView->form()->name(), QStringLiteral("Pelmora"));
 }
 
 TEST_F(MainWindowTest, WritingAnObjectRedrawsTheSkin) {
     showWindow();
     const QImage before = w->skinView->grab().toImage();
-    skin().nm->SetObjectText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
-    skin().nm->RedrawObject();
-    skin().convertpb->SetObjectRect(
+    skin().pathLabel->setText(QStringLiteral("/music/Café – Live/Ж 音楽.ogg"));
+    skin().pathLabel->redraw();
+    skin().convertpb->setRect(
         QRect(skin().convertpbHome.topLeft(), QSize(200, skin().convertpbHome.height())));
-    skin().convertpb->RedrawObject();
+    skin().convertpb->redraw();
     const QImage after = w->skinView->grab().toImage();
-    EXPECT_NE(before.copy(skin().nm->GetObjectRect()), after.copy(skin().nm->GetObjectRect()));
+    EXPECT_NE(before.copy(skin().pathLabel->rect()), after.copy(skin().pathLabel->rect()));
     EXPECT_NE(before.copy(skin().convertpbHome), after.copy(skin().convertpbHome));
 }
 
@@ -413,7 +413,7 @@ TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
         s.seeking = false;
     };
 
-    const QRect settings = object("Settings")->GetObjectRect();
+    const QRect settings = object("Settings")->rect();
     click(w->skinView, settings.center());
     EXPECT_EQ(calls, QStringList{QStringLiteral("settings")});
 
@@ -424,12 +424,12 @@ TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
     EXPECT_TRUE(calls.isEmpty());
 
     // The slider: press sets seeking, a drag to the right end tracks, release ends.
-    const QRect pb = skin().pb->GetObjectRect();
-    skin().pb->SetSliderMax(1000);
+    const QRect pb = skin().slider->rect();
+    skin().slider->setSliderMax(1000);
     sendMouse(w->skinView, QEvent::MouseButtonPress, QPoint(pb.left() + 2, pb.center().y()));
     EXPECT_TRUE(s.seeking);
     sendMouse(w->skinView, QEvent::MouseMove, QPoint(pb.right() + 40, pb.center().y()));
-    EXPECT_EQ(skin().pb->GetSliderPosition(), 1000);
+    EXPECT_EQ(skin().slider->sliderPosition(), 1000);
     sendMouse(w->skinView, QEvent::MouseButtonRelease, QPoint(pb.right() + 40, pb.center().y()),
               Qt::NoButton);
     EXPECT_FALSE(s.seeking);
@@ -439,17 +439,17 @@ TEST_F(MainWindowTest, SkinViewTurnsMouseIntoClicksAndSliderDrags) {
 
 TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands) {
     showWindow();
-    click(w->skinView, object("file")->GetObjectRect().center());
-    EXPECT_TRUE(w->p_file->isVisible());
-    EXPECT_EQ(w->p_file->pos(), w->frameGeometry().topLeft() + QPoint(19, 80));
-    w->p_file->hide();
+    click(w->skinView, object("file")->rect().center());
+    EXPECT_TRUE(w->fileMenu->isVisible());
+    EXPECT_EQ(w->fileMenu->pos(), w->frameGeometry().topLeft() + QPoint(19, 80));
+    w->fileMenu->hide();
 
     s.converting = true; // "file" is refused during a run, "Help" is not
-    click(w->skinView, object("file")->GetObjectRect().center());
-    EXPECT_FALSE(w->p_file->isVisible());
-    click(w->skinView, object("Help")->GetObjectRect().center());
-    EXPECT_TRUE(w->p_help->isVisible());
-    w->p_help->hide();
+    click(w->skinView, object("file")->rect().center());
+    EXPECT_FALSE(w->fileMenu->isVisible());
+    click(w->skinView, object("Help")->rect().center());
+    EXPECT_TRUE(w->helpMenu->isVisible());
+    w->helpMenu->hide();
     s.converting = false;
 
     w->findChild<QAction*>(QStringLiteral("HomePage1"))->trigger();
@@ -466,8 +466,8 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     click(w->fileView->viewport(),
           w->fileView->visualRect(jobs().fileModel().index(1, 0)).center());
     EXPECT_EQ(s.selectedFile, 1);
-    EXPECT_EQ(skin().nm->text(), jobs().file(1).path);
-    EXPECT_FALSE(w->sm->isVisible());
+    EXPECT_EQ(skin().pathLabel->text(), jobs().file(1).path);
+    EXPECT_FALSE(w->instructions->isVisible());
     EXPECT_FALSE(s.spanListActive);
     ASSERT_GT(jobs().spanModel().rowCount(), 0);
 
@@ -498,7 +498,7 @@ TEST_F(MainWindowTest, KeysRightClicksAndClearKeepTheShownFileTheEditedOne) {
         QApplication::sendEvent(w->fileView, &key);
     }
     EXPECT_EQ(s.selectedFile, 1);
-    EXPECT_EQ(skin().nm->text(), jobs().file(1).path);
+    EXPECT_EQ(skin().pathLabel->text(), jobs().file(1).path);
 
     // A right click on the span list makes it the list the menu's Clear acts on.
     const QPoint onSpan = w->spanView->visualRect(jobs().spanModel().index(0, 0)).center();
@@ -514,7 +514,7 @@ TEST_F(MainWindowTest, KeysRightClicksAndClearKeepTheShownFileTheEditedOne) {
     s.spanListActive = false;
     w->commands().clearItem();
     EXPECT_EQ(jobs().rowCount(), 0);
-    EXPECT_TRUE(skin().nm->text().isEmpty());
+    EXPECT_TRUE(skin().pathLabel->text().isEmpty());
     EXPECT_EQ(skin().timecaption->text(), QStringLiteral("00:00:00"));
 }
 
@@ -619,7 +619,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The path label shortens a long path in its middle; its tip shows it whole.
 TEST_F(MainWindowTest, PathLabelTipShowsTheWholePath) {
     showWindow();
-    const QPoint onLabel = skin().nm->GetObjectRect().center();
+    const QPoint onLabel = skin().pathLabel->rect().center();
     const auto tip = [&] {
         QHelpEvent help(QEvent::ToolTip, onLabel, w->skinView->mapToGlobal(onLabel));
         QApplication::sendEvent(w->skinView, &help);
@@ -631,7 +631,7 @@ TEST_F(MainWindowTest, PathLabelTipShowsTheWholePath) {
            10);
     jobs().selectRow(0);
     jobs().selectFile();
-    ASSERT_EQ(skin().nm->text(), jobs().file(0).path);
+    ASSERT_EQ(skin().pathLabel->text(), jobs().file(0).path);
     EXPECT_EQ(tip(), jobs().file(0).path);
 }
 
@@ -809,11 +809,11 @@ TEST_P(ProgressBarTest, BarGrowsFromItsHomeWithTheRunsProgress) {
     s.settings.skinOption = p.skinOption;
     // Something drawn first, so that a value left undrawn shows.
     w->conversion().onProgress(Conversion::ProgressScale / 4);
-    const int before = skin().convertpb->GetObjectRect().width();
+    const int before = skin().convertpb->rect().width();
     ASSERT_GT(before, 0);
 
     w->conversion().onProgress(p.value);
-    const QRect bar = skin().convertpb->GetObjectRect();
+    const QRect bar = skin().convertpb->rect();
     EXPECT_EQ(bar.topLeft(), home.topLeft());
     EXPECT_EQ(bar.height(), home.height());
     if (p.fraction < 0) {
@@ -824,8 +824,8 @@ TEST_P(ProgressBarTest, BarGrowsFromItsHomeWithTheRunsProgress) {
 
     // However a run ends, the bar is emptied.
     w->conversion().onRunEnded();
-    EXPECT_EQ(skin().convertpb->GetObjectRect().width(), 0);
-    EXPECT_EQ(skin().convertpb->GetObjectRect().topLeft(), home.topLeft());
+    EXPECT_EQ(skin().convertpb->rect().width(), 0);
+    EXPECT_EQ(skin().convertpb->rect().topLeft(), home.topLeft());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -911,7 +911,7 @@ TEST_P(SplitCommandTest, OutputFolderIsShownOnlyWhenTheRunWroteSomething) {
         EXPECT_TRUE(prompt.openedUrls.isEmpty())
             << prompt.openedUrls.first().toString().toStdString();
     }
-    EXPECT_EQ(skin().convertpb->GetObjectRect().width(), 0);
+    EXPECT_EQ(skin().convertpb->rect().width(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -940,13 +940,13 @@ TEST_P(RunLabelTest, PathLabelFollowsTheSourceBeingConverted) {
     ASSERT_EQ(jobs().rowCount(), 3);
     click(w->fileView->viewport(),
           w->fileView->visualRect(jobs().fileModel().index(2, 0)).center());
-    ASSERT_EQ(skin().nm->text(), paths[2]);
+    ASSERT_EQ(skin().pathLabel->text(), paths[2]);
 
     // What the label says whenever the run has copied a block.
     QStringList shown;
     const auto note = [&] {
-        if (shown.isEmpty() || shown.last() != skin().nm->text())
-            shown << skin().nm->text();
+        if (shown.isEmpty() || shown.last() != skin().pathLabel->text())
+            shown << skin().pathLabel->text();
     };
     const auto progress = w->conversion().onProgress;
     w->conversion().onProgress = [&](int value) {
@@ -1013,7 +1013,7 @@ TEST_P(PreviewEndsTest, BeforeTheNextCommand) {
         clickSkin(command.toLatin1().constData());
     }
     EXPECT_FALSE(s.previewing);
-    EXPECT_FALSE(s.reader.IsOpen());
+    EXPECT_FALSE(s.reader.isOpen());
     EXPECT_TRUE(prompt.questions.isEmpty());
     EXPECT_EQ(skin().timecaption->text(), QStringLiteral("00:00:00"));
 }
@@ -1068,7 +1068,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages.first().contains(QStringLiteral("missing.json")))
         << prompt.messages.first().toStdString();
-    EXPECT_EQ(skin().pb, nullptr);
+    EXPECT_EQ(skin().slider, nullptr);
     EXPECT_EQ(w->skinView->form(), nullptr);
     // The settings were loaded before the skin: the close still saves them.
     EXPECT_TRUE(w->close());
@@ -1077,7 +1077,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
 
 TEST_F(MainWindowTest, FormShowThrowsTheSkinError) {
     w->setSkinPath(dir.filePath(QStringLiteral("missing.json")));
-    EXPECT_THROW(w->formShow(), SkinError);
+    EXPECT_THROW(w->prepareFirstShow(), SkinError);
 }
 
 struct BadSkin {
@@ -1091,9 +1091,9 @@ TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin) {
     QTemporaryDir dir;
     SkinEngine engine;
     QObject window;
-    engine.LoadSkin(defaultSkinPath());
-    engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
-    SkinForm* form = engine.GetSkinForm(&window);
+    engine.loadSkin(defaultSkinPath());
+    engine.applyFormSkin(&window, QStringLiteral("Pelmora"));
+    SkinForm* form = engine.skinForm(&window);
 
     const QString path = dir.filePath(QStringLiteral("skin.json"));
     if (GetParam().json) {
@@ -1101,8 +1101,8 @@ TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(GetParam().json);
     }
-    EXPECT_THROW(engine.LoadSkin(path), SkinError);
-    EXPECT_EQ(engine.GetSkinForm(&window), form)
+    EXPECT_THROW(engine.loadSkin(path), SkinError);
+    EXPECT_EQ(engine.skinForm(&window), form)
         << "a refused skin must not replace the loaded one";
 }
 
@@ -1132,10 +1132,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SkinEngine, UnknownFormIsRefused) {
     SkinEngine engine;
     QObject window;
-    EXPECT_THROW(engine.ApplySkin(&window), SkinError) << "nothing loaded yet";
-    engine.LoadSkin(defaultSkinPath());
-    EXPECT_THROW(engine.ApplyFormSkin(&window, QStringLiteral("pelmora")), SkinError);
-    EXPECT_EQ(engine.GetSkinForm(&window), nullptr);
+    EXPECT_THROW(engine.applySkin(&window), SkinError) << "nothing loaded yet";
+    engine.loadSkin(defaultSkinPath());
+    EXPECT_THROW(engine.applyFormSkin(&window, QStringLiteral("pelmora")), SkinError);
+    EXPECT_EQ(engine.skinForm(&window), nullptr);
 }
 
 // --- the shipped skin --------------------------------------------------------------------------
@@ -1150,23 +1150,23 @@ class ShippedSkinObject : public ::testing::TestWithParam<SkinObjectCase> {};
 TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself) {
     SkinEngine engine;
     QObject window;
-    engine.LoadSkin(defaultSkinPath());
-    engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
+    engine.loadSkin(defaultSkinPath());
+    engine.applyFormSkin(&window, QStringLiteral("Pelmora"));
     const SkinObject* o =
-        engine.GetSkinForm(&window)->FindObject(QString::fromLatin1(GetParam().name));
+        engine.skinForm(&window)->FindObject(QString::fromLatin1(GetParam().name));
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->kind(), GetParam().kind);
-    EXPECT_TRUE(QRect(0, 0, 480, 418).contains(o->GetObjectRect()));
+    EXPECT_TRUE(QRect(0, 0, 480, 418).contains(o->rect()));
     EXPECT_FALSE(o->tooltip.isEmpty());
     if (o->kind() == SkinObject::Button) {
         EXPECT_FALSE(o->label.isEmpty());
         EXPECT_TRUE(skinIconNames().contains(o->icon)) << o->icon.toStdString();
         // No other button may cover it, or a click would reach the wrong one.
-        for (const SkinObject* other : engine.GetSkinForm(&window)->objects()) {
+        for (const SkinObject* other : engine.skinForm(&window)->objects()) {
             if (other == o || other->kind() != SkinObject::Button)
                 continue;
-            EXPECT_FALSE(other->GetObjectRect().intersects(o->GetObjectRect()))
-                << other->ObjectName().toStdString();
+            EXPECT_FALSE(other->rect().intersects(o->rect()))
+                << other->skinName().toStdString();
         }
     }
 }
@@ -1195,10 +1195,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ShippedSkin, ProgressBarHasRoomForItsFullWidth) {
     SkinEngine engine;
     QObject window;
-    engine.LoadSkin(defaultSkinPath());
-    engine.ApplyFormSkin(&window, QStringLiteral("Pelmora"));
+    engine.loadSkin(defaultSkinPath());
+    engine.applyFormSkin(&window, QStringLiteral("Pelmora"));
     const QRect bar =
-        engine.GetSkinForm(&window)->FindObject(QStringLiteral("convertpb"))->GetObjectRect();
+        engine.skinForm(&window)->FindObject(QStringLiteral("convertpb"))->rect();
     EXPECT_GE(bar.width(), 335);
     EXPECT_LE(bar.left() + 335, 480);
 }

@@ -422,10 +422,10 @@ TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven) {
     const QString path = dir.filePath(QStringLiteral("Café – Live.ogg"));
     {
         AudioFile writer;
-        writer.SetOggFormat(p.rate, p.channels, p.kbps, 0, 0, p.quality);
-        writer.SetPcmFormat(p.blockRate, p.blockChannels);
-        writer.CreateWrite(path);
-        EXPECT_TRUE(writer.IsOpen());
+        writer.setOggFormat(p.rate, p.channels, p.kbps, 0, 0, p.quality);
+        writer.setPcmFormat(p.blockRate, p.blockChannels);
+        writer.createWrite(path);
+        EXPECT_TRUE(writer.isOpen());
         const auto samples = synth::tone(p.frames, p.blockRate, p.blockChannels);
         const std::int64_t blockFrames = std::int64_t(p.blockRate) * p.blockChannels;
         for (std::int64_t done = 0; done < p.frames; done += blockFrames) {
@@ -435,10 +435,10 @@ TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven) {
             const std::int64_t n = std::min(blockFrames, p.frames - done);
             b.samples.assign(samples.begin() + done * p.blockChannels,
                              samples.begin() + (done + n) * p.blockChannels);
-            writer.WriteSamples(b);
+            writer.writeSamples(b);
         }
-        writer.Close();
-        EXPECT_FALSE(writer.IsOpen());
+        writer.close();
+        EXPECT_FALSE(writer.isOpen());
     }
     const std::int64_t expected = p.frames * p.rate / p.blockRate;
     const synth::Decoded dec = synth::decodeOgg(path);
@@ -454,10 +454,10 @@ TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven) {
     }
 
     AudioFile reader;
-    reader.OpenRead(path);
-    EXPECT_EQ(reader.LengthSamples(), dec.frames());
-    EXPECT_EQ(reader.SampleRate(), p.rate);
-    EXPECT_EQ(reader.Channels(), p.channels);
+    reader.openRead(path);
+    EXPECT_EQ(reader.lengthSamples(), dec.frames());
+    EXPECT_EQ(reader.sampleRate(), p.rate);
+    EXPECT_EQ(reader.channels(), p.channels);
     expectCleanOggInfo(path);
 }
 

@@ -111,18 +111,18 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     Conversion conversion(state, jobs);
     AudioFile& w = state.writer;
     if (presetKbps > 0)
-        w.SetOggFormat(44100, 2, presetKbps, 0, 0, -1);
+        w.setOggFormat(44100, 2, presetKbps, 0, 0, -1);
     for (const OggFormat& c : RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)
-        w.SetOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+        w.setOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
-    w.SetPcmFormat(44100, 2);
-    w.CreateWrite(out);
+    w.setPcmFormat(44100, 2);
+    w.createWrite(out);
     SampleBlock block;
     block.rate = 44100;
     block.channels = 2;
     block.samples = synth::tone(44100, 44100, 2);
-    w.WriteSamples(block);
-    w.Close();
+    w.writeSamples(block);
+    w.close();
     return readIdHeader(out);
 }
 

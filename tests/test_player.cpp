@@ -50,11 +50,11 @@ struct Recorder {
     int ends = 0;
 
     explicit Recorder(AudioPlayer& p) {
-        QObject::connect(&p, &AudioPlayer::OnTimer,
+        QObject::connect(&p, &AudioPlayer::ticked,
                          [this](int, int, std::int64_t f) { played.push_back(f); });
-        QObject::connect(&p, &AudioPlayer::OnRequestOnLoadArray, [this] { ++requests; });
-        QObject::connect(&p, &AudioPlayer::OnEndArrayPlay, [this] { ++blockEnds; });
-        QObject::connect(&p, &AudioPlayer::OnEndPlay, [this] { ++ends; });
+        QObject::connect(&p, &AudioPlayer::blockRequested, [this] { ++requests; });
+        QObject::connect(&p, &AudioPlayer::blockPlayed, [this] { ++blockEnds; });
+        QObject::connect(&p, &AudioPlayer::playEnded, [this] { ++ends; });
     }
     bool nonDecreasing() const { return std::is_sorted(played.begin(), played.end()); }
 };
@@ -76,8 +76,8 @@ TEST(AudioPlayer, ConstructsWithoutTouchingTheSoundSystem) {
     EXPECT_FALSE(player.isOpen());
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     // Stopping and restarting a player that never opened is harmless.
-    player.Stop();
-    player.Restart();
+    player.stop();
+    player.restart();
     EXPECT_FALSE(player.isOpen());
 }
 
@@ -85,19 +85,19 @@ TEST(AudioPlayer, NoWorkingDriverRaisesAndNothingBreaks) {
     EnvGuard driver("SDL_AUDIODRIVER", "nosuchdriver");
     AudioPlayer player;
     try {
-        player.OpenDevice(44100, 2);
+        player.openDevice(44100, 2);
         FAIL() << "opened a device without a working driver";
     } catch (const AudioError& e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("No sound output device: "))) << e.what();
         EXPECT_GT(e.message().size(), QStringLiteral("No sound output device: ").size());
     }
     EXPECT_FALSE(player.isOpen());
-    EXPECT_THROW(player.QueueSamples(silence(100, 44100, 2)), AudioError);
-    EXPECT_THROW(player.Play(), AudioError);
-    player.Stop();
-    player.Restart();
+    EXPECT_THROW(player.queueSamples(silence(100, 44100, 2)), AudioError);
+    EXPECT_THROW(player.play(), AudioError);
+    player.stop();
+    player.restart();
     // A second attempt fails the same way rather than half-succeeding.
-    EXPECT_THROW(player.OpenDevice(44100, 2), AudioError);
+    EXPECT_THROW(player.openDevice(44100, 2), AudioError);
 }
 
 struct FormatCase {
@@ -112,12 +112,12 @@ class PlayerFormats : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(PlayerFormats, PlaysOneBlockToTheEnd) {
     const FormatCase p = GetParam();
     AudioPlayer player;
-    player.OpenDevice(p.rate, p.channels);
+    player.openDevice(p.rate, p.channels);
     ASSERT_TRUE(player.isOpen());
     Recorder rec(player);
     const std::int64_t frames = p.rate / 4;
-    player.QueueSamples(silence(frames, p.rate, p.channels));
-    player.Play();
+    player.queueSamples(silence(frames, p.rate, p.channels));
+    player.play();
     ASSERT_TRUE(waitFor([&] { return rec.ends > 0; }));
     idle(150);
 
@@ -140,22 +140,22 @@ TEST(AudioPlayer, AsksForBlocksUntilTheSourceRunsDry) {
     const std::int64_t block = rate / 10;
     const int blocks = 4;
     AudioPlayer player;
-    player.OpenDevice(rate, 2);
+    player.openDevice(rate, 2);
     Recorder rec(player);
     int fed = 0;
     // Feeds like the preview does: on every request and every finished block,
     // and an empty block once the source is exhausted.
     auto feed = [&] {
         if (fed < blocks) {
-            player.QueueSamples(silence(block, rate, 2));
+            player.queueSamples(silence(block, rate, 2));
             ++fed;
         } else {
-            player.QueueSamples(SampleBlock{});
+            player.queueSamples(SampleBlock{});
         }
     };
-    QObject::connect(&player, &AudioPlayer::OnRequestOnLoadArray, feed);
-    QObject::connect(&player, &AudioPlayer::OnEndArrayPlay, feed);
-    player.Play();
+    QObject::connect(&player, &AudioPlayer::blockRequested, feed);
+    QObject::connect(&player, &AudioPlayer::blockPlayed, feed);
+    player.play();
     feed();
     ASSERT_TRUE(waitFor([&] { return rec.ends > 0; }));
     idle(100);
@@ -171,14 +171,14 @@ TEST(AudioPlayer, AsksForBlocksUntilTheSourceRunsDry) {
 TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio) {
     const int rate = 8000;
     AudioPlayer player;
-    player.OpenDevice(rate, 1);
+    player.openDevice(rate, 1);
     Recorder rec(player);
-    player.QueueSamples(silence(rate * 5, rate, 1));
-    player.Play();
+    player.queueSamples(silence(rate * 5, rate, 1));
+    player.play();
     ASSERT_TRUE(waitFor([&] { return !rec.played.empty() && rec.played.back() > rate / 10; }));
     const int requestsBefore = rec.requests;
 
-    player.Restart();
+    player.restart();
     rec.played.clear();
     // Nothing is queued after a restart: the player asks for the new place.
     ASSERT_TRUE(waitFor([&] { return rec.requests > requestsBefore; }));
@@ -186,7 +186,7 @@ TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio) {
     EXPECT_EQ(rec.played.front(), 0);
     EXPECT_EQ(rec.ends, 0);
 
-    player.QueueSamples(silence(rate / 5, rate, 1));
+    player.queueSamples(silence(rate / 5, rate, 1));
     ASSERT_TRUE(waitFor([&] { return rec.ends > 0; }));
     EXPECT_TRUE(rec.nonDecreasing());
     EXPECT_EQ(rec.played.back(), rate / 5);
@@ -196,12 +196,12 @@ TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio) {
 TEST(AudioPlayer, StopSilencesEverything) {
     const int rate = 8000;
     AudioPlayer player;
-    player.OpenDevice(rate, 2);
+    player.openDevice(rate, 2);
     Recorder rec(player);
-    player.QueueSamples(silence(rate * 5, rate, 2));
-    player.Play();
+    player.queueSamples(silence(rate * 5, rate, 2));
+    player.play();
     ASSERT_TRUE(waitFor([&] { return rec.played.size() >= 3; }));
-    player.Stop();
+    player.stop();
     const Recorder snapshot = rec;
     idle(200);
     EXPECT_EQ(rec.played.size(), snapshot.played.size());
@@ -211,7 +211,7 @@ TEST(AudioPlayer, StopSilencesEverything) {
     EXPECT_TRUE(player.isOpen());
 
     // What was queued before the stop is gone: playing again finds nothing.
-    player.Play();
+    player.play();
     ASSERT_TRUE(waitFor([&] { return rec.ends > 0; }));
     EXPECT_EQ(rec.played.back(), 0);
     EXPECT_EQ(rec.blockEnds, 0);
@@ -220,14 +220,14 @@ TEST(AudioPlayer, StopSilencesEverything) {
 TEST(AudioPlayer, HandlerMayStopFromTheTimer) {
     const int rate = 8000;
     AudioPlayer player;
-    player.OpenDevice(rate, 1);
+    player.openDevice(rate, 1);
     Recorder rec(player);
-    QObject::connect(&player, &AudioPlayer::OnTimer, [&](int, int, std::int64_t f) {
+    QObject::connect(&player, &AudioPlayer::ticked, [&](int, int, std::int64_t f) {
         if (f > 0)
-            player.Stop();
+            player.stop();
     });
-    player.QueueSamples(silence(rate / 2, rate, 1));
-    player.Play();
+    player.queueSamples(silence(rate / 2, rate, 1));
+    player.play();
     ASSERT_TRUE(waitFor([&] { return !rec.played.empty() && rec.played.back() > 0; }));
     const size_t ticks = rec.played.size();
     idle(150);
@@ -238,17 +238,17 @@ TEST(AudioPlayer, HandlerMayStopFromTheTimer) {
 
 TEST(AudioPlayer, ReopensForAnotherFormatAndRefusesForeignBlocks) {
     AudioPlayer player;
-    player.OpenDevice(44100, 2);
-    EXPECT_THROW(player.QueueSamples(silence(100, 44100, 1)), AudioError);
-    player.OpenDevice(8000, 1);
+    player.openDevice(44100, 2);
+    EXPECT_THROW(player.queueSamples(silence(100, 44100, 1)), AudioError);
+    player.openDevice(8000, 1);
     Recorder rec(player);
-    EXPECT_THROW(player.QueueSamples(silence(100, 8000, 2)), AudioError);
-    player.QueueSamples(silence(800, 8000, 1));
-    player.Play();
+    EXPECT_THROW(player.queueSamples(silence(100, 8000, 2)), AudioError);
+    player.queueSamples(silence(800, 8000, 1));
+    player.play();
     ASSERT_TRUE(waitFor([&] { return rec.ends > 0; }));
     EXPECT_EQ(rec.played.back(), 800);
     // A format no device can take is refused before anything changes.
-    EXPECT_THROW(player.OpenDevice(0, 2), AudioError);
+    EXPECT_THROW(player.openDevice(0, 2), AudioError);
     EXPECT_TRUE(player.isOpen());
 }
 

@@ -72,7 +72,7 @@ class PreviewFixture : public JobFixture {
         EXPECT_FALSE(state.seeking);
         EXPECT_EQ(list.sliderPosition(), 0);
         EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:00"));
-        EXPECT_FALSE(state.reader.IsOpen());
+        EXPECT_FALSE(state.reader.isOpen());
     }
 
     QTemporaryDir dir;
@@ -229,7 +229,7 @@ TEST_F(PreviewFixture, WhileTheSliderIsHeldTheTimerLeavesItAloneAndAReleaseMoves
     state.seeking = true;
     preview.sliderTrack(usable + 50);
     EXPECT_EQ(list.sliderPosition(), usable);
-    pb.SetSliderPosition(usable);
+    pb.setSliderPosition(usable);
     preview.setSlider(&pb);
     preview.sliderRelease();
     expectIdle();

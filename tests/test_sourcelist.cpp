@@ -98,8 +98,8 @@ TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut) {
     EXPECT_EQ(list.selectedRow(), 0);
     EXPECT_EQ(state.selectedFile, 0);
     EXPECT_EQ(tataltime.text(), formatTime(4));
-    EXPECT_FALSE(state.reader.IsOpen());
-    EXPECT_TRUE(state.reader.Enabled());
+    EXPECT_FALSE(state.reader.isOpen());
+    EXPECT_TRUE(state.reader.isEnabled());
     EXPECT_FALSE(state.adding);
 }
 
@@ -140,7 +140,7 @@ TEST_P(MeasureTest, SecondsTimeTextAndSliderRange) {
     EXPECT_EQ(begins(r), std::vector<std::int32_t>{0});
     EXPECT_EQ(ends(r), std::vector<std::int32_t>{c.seconds});
     EXPECT_EQ(list.sliderMax(), c.sliderRange);
-    EXPECT_EQ(pb.GetSliderMax(), c.sliderRange);
+    EXPECT_EQ(pb.sliderMax(), c.sliderRange);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, MeasureTest,

@@ -154,8 +154,8 @@ TEST_P(SliderRangeTest, PageAndTimeAtTheEnds) {
     clickFile(0);
     EXPECT_EQ(list.sliderMax(), c.sliderRange);
     EXPECT_EQ(list.sliderPage(), c.page);
-    EXPECT_EQ(pb.GetSliderMax(), c.sliderRange);
-    EXPECT_EQ(pb.GetSliderPage(), c.page);
+    EXPECT_EQ(pb.sliderMax(), c.sliderRange);
+    EXPECT_EQ(pb.sliderPage(), c.page);
     EXPECT_EQ(list.usableRange(), c.usable);
 
     list.setSliderPosition(c.usable);
@@ -210,11 +210,11 @@ TEST_F(SpanFixture, BeginTakesTheSkinSlidersPositionWhenThereIsOne) {
     addFile(100);
     clickFile(0);
     table.slider = &pb;
-    pb.SetSliderPosition(list.usableRange() / 4);
+    pb.setSliderPosition(list.usableRange() / 4);
     list.setSliderPosition(list.usableRange() / 2);
     table.click(QStringLiteral("Begin"));
     EXPECT_EQ(list.file(0).spans.back().begin, 25);
-    EXPECT_EQ(list.sliderPosition(), pb.GetSliderPosition());
+    EXPECT_EQ(list.sliderPosition(), pb.sliderPosition());
 }
 
 // --- custom marking -----------------------------------------------------------

@@ -408,8 +408,8 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     EXPECT_EQ(runsEnded, 1);
     EXPECT_EQ(jobs.file(0).spanCount, 3);
     EXPECT_EQ(jobs.file(1).spanCount, 3);
-    EXPECT_FALSE(state.writer.IsOpen());
-    EXPECT_FALSE(state.reader.IsOpen());
+    EXPECT_FALSE(state.writer.isOpen());
+    EXPECT_FALSE(state.reader.isOpen());
     if (p.unwritableFolder) {
         EXPECT_TRUE(conversion.lastOutputs().isEmpty());
         EXPECT_TRUE(prompt.openedUrls.isEmpty());

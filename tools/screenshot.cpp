@@ -53,9 +53,9 @@ void fillDemoList(MainWindow& window, const QString& folder) {
     jobs.addSpan(0, Span{1, 5});
     jobs.addSpan(0, Span{6, 12});
     // The temporary folder's name says nothing; show where such a file lives.
-    if (SkinObject* nm = window.skinParts().nm) {
-        nm->SetObjectText(QStringLiteral("~/Music/Morning Walk.ogg"));
-        nm->RedrawObject();
+    if (SkinObject* nm = window.skinParts().pathLabel) {
+        nm->setText(QStringLiteral("~/Music/Morning Walk.ogg"));
+        nm->redraw();
     }
 }
 
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     state.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir);
 
     MainWindow window(state);
-    window.formShow();
+    window.prepareFirstShow();
     if (!empty) {
         try {
             fillDemoList(window, temp.path());

@@ -1,4 +1,4 @@
-// The folder picker fm_dir: a tree of the folders under the file system's root
+// The folder picker folderDialog: a tree of the folders under the file system's root
 // and the user's home, "New Folder", "Ok" and "Cancel". Used for the output
 // folder of the settings dialog and for Add Folder. Created once at start-up;
 // the tree keeps its expansion and selection between showings.

@@ -145,42 +145,42 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
     createLists();
     createInstructions();
 
-    cb_format = new QComboBox(this);
-    cb_format->setObjectName(QStringLiteral("cb_format"));
-    cb_format->addItem(QStringLiteral("OGG"));
-    cb_format->setCurrentIndex(s.formatIndex);
-    cb_format->setGeometry(12, 304, 100, 24);
-    cb_format->setToolTip(QStringLiteral("Output format"));
-    connect(cb_format, &QComboBox::currentIndexChanged, this,
+    formatBox = new QComboBox(this);
+    formatBox->setObjectName(QStringLiteral("cb_format"));
+    formatBox->addItem(QStringLiteral("OGG"));
+    formatBox->setCurrentIndex(s.formatIndex);
+    formatBox->setGeometry(12, 304, 100, 24);
+    formatBox->setToolTip(QStringLiteral("Output format"));
+    connect(formatBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { s.formatIndex = index; });
 
     createMenus();
     wireHooks();
 
-    connect(skinView, &SkinView::Click, this,
+    connect(skinView, &SkinView::clicked, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onClick(o); }); });
-    connect(skinView, &SkinView::MouseDown, this,
+    connect(skinView, &SkinView::pressed, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onPress(o); }); });
-    connect(skinView, &SkinView::MouseUp, this,
+    connect(skinView, &SkinView::released, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onRelease(o); }); });
-    connect(skinView, &SkinView::ScrollTrack, this, [this](SkinObject* o, int position) {
+    connect(skinView, &SkinView::sliderTracked, this, [this](SkinObject* o, int position) {
         guarded([&] { m_commands.onSliderTrack(o, position); });
     });
 
-    connect(&m_jobs, &JobList::instructionsVisibleChanged, sm, &QWidget::setVisible);
+    connect(&m_jobs, &JobList::instructionsVisibleChanged, instructions, &QWidget::setVisible);
     connect(&m_jobs, &JobList::fileListFocusRequested, this, [this] { fileView->setFocus(); });
     connect(&m_jobs, &JobList::positionTextChanged, this,
             [this](const QString& text) { setSkinText(m_skin.timecaption, text); });
     connect(&m_jobs, &JobList::totalTextChanged, this,
-            [this](const QString& text) { setSkinText(m_skin.tataltime, text); });
+            [this](const QString& text) { setSkinText(m_skin.totalTime, text); });
     connect(&m_jobs, &JobList::currentFileChanged, this,
-            [this](const QString& path) { setSkinText(m_skin.nm, path); });
+            [this](const QString& path) { setSkinText(m_skin.pathLabel, path); });
     connect(&m_jobs, &JobList::sliderRangeChanged, this, [this](int max, int page) {
-        if (!m_skin.pb)
+        if (!m_skin.slider)
             return;
-        m_skin.pb->SetSliderMax(max);
-        m_skin.pb->SetSliderPage(page);
-        m_skin.pb->RedrawObject();
+        m_skin.slider->setSliderMax(max);
+        m_skin.slider->setSliderPage(page);
+        m_skin.slider->redraw();
     });
     m_conversion.onProgress = [this](int value) {
         setSkinText(m_skin.pbpos, QString::number(value / 100) + QLatin1Char('%'));
@@ -203,16 +203,16 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
 
 void MainWindow::showConvertedSource() {
     const int row = m_jobs.selectedRow();
-    if (row < 0 || !m_skin.nm || m_skin.nm->text() == m_jobs.file(row).path)
+    if (row < 0 || !m_skin.pathLabel || m_skin.pathLabel->text() == m_jobs.file(row).path)
         return;
-    setSkinText(m_skin.nm, m_jobs.file(row).path);
+    setSkinText(m_skin.pathLabel, m_jobs.file(row).path);
 }
 
 void MainWindow::setSkinText(SkinObject* object, const QString& text) {
     if (!object)
         return;
-    object->SetObjectText(text);
-    object->RedrawObject();
+    object->setText(text);
+    object->redraw();
 }
 
 void MainWindow::drawConversionProgress(int value) {
@@ -222,11 +222,11 @@ void MainWindow::drawConversionProgress(int value) {
     const std::int64_t width = MulDiv(value, BarWidth, Conversion::ProgressScale);
     if ((!s.settings.skinOption && width > BarWidth) || !m_skin.convertpb)
         return;
-    QRect r = m_skin.convertpb->GetObjectRect();
+    QRect r = m_skin.convertpb->rect();
     r.setLeft(m_skin.convertpbHome.left());
     r.setWidth(int(std::max<std::int64_t>(0, width)));
-    m_skin.convertpb->SetObjectRect(r);
-    m_skin.convertpb->RedrawObject();
+    m_skin.convertpb->setRect(r);
+    m_skin.convertpb->redraw();
 }
 
 void MainWindow::fitNameColumn() {
@@ -298,7 +298,7 @@ void MainWindow::createLists() {
                 else
                     m_jobs.selectSpan();
             });
-            p_lv->popup(view->viewport()->mapToGlobal(pos));
+            fileListMenu->popup(view->viewport()->mapToGlobal(pos));
         });
     }
 }
@@ -327,20 +327,20 @@ QStringList MainWindow::instructionLines() {
 }
 
 void MainWindow::createInstructions() {
-    sm = new QPlainTextEdit(this);
-    sm->setObjectName(QStringLiteral("sm"));
-    sm->setReadOnly(true);
-    sm->setPlainText(instructionLines().join(u'\n'));
-    sm->setGeometry(120, ListTop, 350, ListHeight);
-    sm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    sm->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    instructions = new QPlainTextEdit(this);
+    instructions->setObjectName(QStringLiteral("sm"));
+    instructions->setReadOnly(true);
+    instructions->setPlainText(instructionLines().join(u'\n'));
+    instructions->setGeometry(120, ListTop, 350, ListHeight);
+    instructions->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    instructions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Disabled so that it takes no focus or clicks, but kept readable.
-    QPalette pal = sm->palette();
+    QPalette pal = instructions->palette();
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(0x33, 0x41, 0x55));
     pal.setColor(QPalette::Disabled, QPalette::Base, QColor(0xf8, 0xfa, 0xfc));
-    sm->setPalette(pal);
-    sm->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
-    sm->setEnabled(false);
+    instructions->setPalette(pal);
+    instructions->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
+    instructions->setEnabled(false);
     fitInstructions();
 }
 
@@ -348,10 +348,10 @@ void MainWindow::fitInstructions() {
     // The panel neither scrolls nor takes clicks, so every line must be whole
     // in it. A stand-in for Arial that is wider or taller than Arial is
     // narrowed, and only then made smaller, until the lines fit.
-    sm->ensurePolished();
+    instructions->ensurePolished();
     const QStringList lines = instructionLines();
-    const qreal margin = sm->document()->documentMargin();
-    const QSizeF room = QSizeF(sm->contentsRect().size()) - QSizeF(2 * margin + 2, 2 * margin);
+    const qreal margin = instructions->document()->documentMargin();
+    const QSizeF room = QSizeF(instructions->contentsRect().size()) - QSizeF(2 * margin + 2, 2 * margin);
     QFont font = arialFont(13, true);
     for (;;) {
         const QFontMetricsF metrics(font);
@@ -371,7 +371,7 @@ void MainWindow::fitInstructions() {
             break;
         }
     }
-    sm->setFont(font);
+    instructions->setFont(font);
 }
 
 void MainWindow::createMenus() {
@@ -401,7 +401,7 @@ void MainWindow::createMenus() {
     using C = CommandTable;
     const Item separator{nullptr, nullptr, nullptr, nullptr};
 
-    p_lv = build("p_lv", {{"AddFile1", "Add File", "add", &C::addFilesItem},
+    fileListMenu = build("p_lv", {{"AddFile1", "Add File", "add", &C::addFilesItem},
                           {"AddFolder1", "Add Path", "folder", &C::addFolderItem},
                           {"Clear1", "Clear", "clear", &C::clearItem},
                           {"Remove1", "Remove", "remove", &C::removeItem},
@@ -410,11 +410,11 @@ void MainWindow::createMenus() {
                           {"Down1", "Down", "down", &C::moveDown},
                           {"Play1", "Play", "play", &C::playItem},
                           {"Stop1", "Stop", "stop", &C::stop}});
-    p_file = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
+    fileMenu = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
                               {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
                               {"Remove2", "Remove", "remove", &C::removeItem},
                               {"Exit1", "Exit", "exit", &C::exitItem}});
-    p_action = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
+    actionMenu = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
                                   {"FileDown1", "File Down", "down", &C::moveDown},
                                   {"Remove3", "Remove", "remove", &C::removeItem},
                                   {"Clear2", "Clear", "clear", &C::clearItem},
@@ -422,7 +422,7 @@ void MainWindow::createMenus() {
                                   {"Start1", "Split", "split", &C::splitItem},
                                   {"Join1", "Join", "join", &C::joinItem},
                                   {"Stop2", "Stop", "stopall", &C::stop}});
-    p_help = build("p_help", {{"Content1", "Content", "guide", &C::help},
+    helpMenu = build("p_help", {{"Content1", "Content", "guide", &C::help},
                               separator,
                               {"HomePage1", "HomePage", "home", &C::homePage},
                               separator,
@@ -432,20 +432,20 @@ void MainWindow::createMenus() {
 void MainWindow::wireHooks() {
     CommandHooks& h = m_commands.hooks;
     h.openMenu = [this](const QString& menu, const QPoint& offset) { popupMenu(menu, offset); };
-    h.showSettings = [this] { showModal(m_fmSet); };
-    h.showTagDialog = [this] { showModal(m_fmId3); };
+    h.showSettings = [this] { showModal(m_settingsDialog); };
+    h.showTagDialog = [this] { showModal(m_tagDialog); };
     h.showAbout = [this] {
-        if (!m_fmAbout)
+        if (!m_aboutDialog)
             return;
-        if (!m_fmAbout->isVisible())
-            placeAtWindowCorner(*m_fmAbout, *this);
-        m_fmAbout->show();
-        m_fmAbout->raise();
-        m_fmAbout->activateWindow();
+        if (!m_aboutDialog->isVisible())
+            placeAtWindowCorner(*m_aboutDialog, *this);
+        m_aboutDialog->show();
+        m_aboutDialog->raise();
+        m_aboutDialog->activateWindow();
     };
     h.closeWindow = [this] { close(); };
     h.chooseAddFolder = [this] {
-        auto* picker = qobject_cast<FolderDialog*>(m_fmDir.data());
+        auto* picker = qobject_cast<FolderDialog*>(m_folderDialog.data());
         return picker ? picker->choose(QStringLiteral("Add File Directory"))
                       : (s.prompt ? s.prompt->pickFolder(s.settings.outputDir) : QString());
     };
@@ -463,11 +463,11 @@ void MainWindow::wireHooks() {
     m_commands.connectConversion(m_conversion);
 }
 
-void MainWindow::setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3) {
-    m_fmSet = fm_set;
-    m_fmDir = fm_dir;
-    m_fmAbout = fm_about;
-    m_fmId3 = fm_id3;
+void MainWindow::setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog, QDialog* tagDialog) {
+    m_settingsDialog = settingsDialog;
+    m_folderDialog = folderDialog;
+    m_aboutDialog = aboutDialog;
+    m_tagDialog = tagDialog;
 }
 
 void MainWindow::popupMenu(const QString& name, const QPoint& offset) {
@@ -496,7 +496,7 @@ void MainWindow::reportError(const std::exception& error) {
         s.prompt->information(QString::fromUtf8(error.what()));
 }
 
-void MainWindow::formShow() {
+void MainWindow::prepareFirstShow() {
     if (m_formShown)
         return;
     m_formShown = true;
@@ -507,16 +507,16 @@ void MainWindow::formShow() {
     m_settingsLoaded = true;
 
     m_skin = setUpSkin(m_engine, this, m_skinPath);
-    m_commands.slider = m_skin.pb;
-    m_preview.setSlider(m_skin.pb);
+    m_commands.slider = m_skin.slider;
+    m_preview.setSlider(m_skin.slider);
     m_jobs.refreshTotal();
 
     fileView->move(120, ListTop);
     spanView->move(243, ListTop);
-    sm->move(120, ListTop);
+    instructions->move(120, ListTop);
 
-    s.reader.SetEnabled(true);
-    s.writer.SetEnabled(true);
+    s.reader.setEnabled(true);
+    s.writer.setEnabled(true);
 
     s.selectedSpan = 0;
     s.converting = false;
@@ -524,13 +524,13 @@ void MainWindow::formShow() {
     s.seeking = false;
     s.spanListActive = false;
 
-    if (m_skin.pb) {
-        m_skin.pb->SetSliderPosition(0);
-        m_skin.pb->RedrawObject();
+    if (m_skin.slider) {
+        m_skin.slider->setSliderPosition(0);
+        m_skin.slider->redraw();
     }
 }
 
-bool MainWindow::formCloseQuery() {
+bool MainWindow::canClose() {
     // A preview ends with the window, without a question.
     if (s.previewing)
         m_preview.stopPreview();
@@ -553,13 +553,13 @@ bool MainWindow::formCloseQuery() {
 void MainWindow::showEvent(QShowEvent* event) {
     m_commands.setWindowClosed(false);
     if (!m_formShown)
-        guarded([this] { formShow(); });
+        guarded([this] { prepareFirstShow(); });
     QWidget::showEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     bool allowed = true;
-    guarded([&] { allowed = formCloseQuery(); });
+    guarded([&] { allowed = canClose(); });
     if (!allowed) {
         event->ignore();
         return;

@@ -40,15 +40,15 @@ class MainWindow : public QWidget {
     // After the settings dialog's "Ok": the selected file planned anew, or
     // once the run under way has ended.
     void replanSelectedFile();
-    void setDialogs(QDialog* fm_set, QWidget* fm_dir, QWidget* fm_about, QDialog* fm_id3);
+    void setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog, QDialog* tagDialog);
     // The skin description read at the first show (the shipped one by default).
     void setSkinPath(const QString& path) { m_skinPath = path; }
 
     // The show sequence: settings, skin, list places, components, run state.
     // Runs once; throws what the skin set-up throws (SkinError).
-    void formShow();
+    void prepareFirstShow();
     // The close sequence; false keeps the window open (settings not written).
-    bool formCloseQuery();
+    bool canClose();
     // The program's error display for a failure nobody else handled.
     void reportError(const std::exception& error);
 
@@ -63,12 +63,12 @@ class MainWindow : public QWidget {
     SkinView* skinView = nullptr;
     QTableView* fileView = nullptr; // object name "lv"
     QTableView* spanView = nullptr; // object name "lv_time"
-    QPlainTextEdit* sm = nullptr;
-    QComboBox* cb_format = nullptr;
-    QMenu* p_lv = nullptr;
-    QMenu* p_file = nullptr;
-    QMenu* p_action = nullptr;
-    QMenu* p_help = nullptr;
+    QPlainTextEdit* instructions = nullptr;
+    QComboBox* formatBox = nullptr;
+    QMenu* fileListMenu = nullptr;
+    QMenu* fileMenu = nullptr;
+    QMenu* actionMenu = nullptr;
+    QMenu* helpMenu = nullptr;
 
     // The lines of the instructions panel.
     static QStringList instructionLines();
@@ -114,8 +114,8 @@ class MainWindow : public QWidget {
     bool m_formShown = false;
     bool m_settingsLoaded = false;
 
-    QPointer<QDialog> m_fmSet;
-    QPointer<QWidget> m_fmDir;
-    QPointer<QWidget> m_fmAbout;
-    QPointer<QDialog> m_fmId3;
+    QPointer<QDialog> m_settingsDialog;
+    QPointer<QWidget> m_folderDialog;
+    QPointer<QWidget> m_aboutDialog;
+    QPointer<QDialog> m_tagDialog;
 };

@@ -391,7 +391,7 @@ bool SettingsDialog::ok() {
     };
 
     // The encoder is asked about all three bitrates, VBR or not.
-    if (!k.byQuality && !AudioFile::CheckOggFormat(SampleRateTable[size_t(k.frequency)],
+    if (!k.byQuality && !AudioFile::checkEncoding(SampleRateTable[size_t(k.frequency)],
                                                    k.channel + 1, BitrateTable[size_t(k.bitrate)],
                                                    BitrateTable[size_t(k.minBitrate)],
                                                    BitrateTable[size_t(k.maxBitrate)])) {

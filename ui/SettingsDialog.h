@@ -1,4 +1,4 @@
-// The settings dialog fm_set: split mode, output folder, fades and the Ogg
+// The settings dialog settingsDialog: split mode, output folder, fades and the Ogg
 // Vorbis encoding. Created once at start-up; every showing refills it.
 #pragma once
 

@@ -99,7 +99,7 @@ void paintButtonContent(QPainter& p, const SkinObject& o, const QRectF& r, const
 
 void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont& base,
                  bool hovered, bool pressed) {
-    const QRectF r = QRectF(o.GetObjectRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF r = QRectF(o.rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath shape;
     shape.addRoundedRect(r, 6, 6);
     const QString& style = o.style;
@@ -149,20 +149,20 @@ void paintButton(QPainter& p, const SkinObject& o, const Look& look, const QFont
 // The thumb travels over the usable range, the range less its page: every
 // position it can reach names a time inside the file.
 int sliderTravel(const SkinObject& o) {
-    return qMax(0, o.GetSliderMax() - qMax(0, o.GetSliderPage()));
+    return qMax(0, o.sliderMax() - qMax(0, o.sliderPage()));
 }
 
 QRectF thumbRect(const SkinObject& o) {
-    const QRect r = o.GetObjectRect();
+    const QRect r = o.rect();
     const int max = sliderTravel(o);
-    const int pos = qBound(0, o.GetSliderPosition(), max);
+    const int pos = qBound(0, o.sliderPosition(), max);
     const qreal usable = qMax(0, r.width() - ThumbSize);
     const qreal x = r.left() + (max > 0 ? usable * pos / max : 0.0);
     return QRectF(x, r.center().y() + 0.5 - ThumbSize / 2.0, ThumbSize, ThumbSize);
 }
 
 void paintSlider(QPainter& p, const SkinObject& o, const Look& look, bool hovered, bool pressed) {
-    const QRectF r = o.GetObjectRect();
+    const QRectF r = o.rect();
     const QRectF groove(r.left() + ThumbSize / 2.0, r.center().y() - 2, r.width() - ThumbSize, 4);
     QPainterPath path;
     path.addRoundedRect(groove, 2, 2);
@@ -187,7 +187,7 @@ void paintSlider(QPainter& p, const SkinObject& o, const Look& look, bool hovere
 }
 
 void paintText(QPainter& p, const SkinObject& o, const Look& look, const QFont& base) {
-    const QRectF r = o.GetObjectRect();
+    const QRectF r = o.rect();
     const QString& style = o.style;
     if (style == QLatin1String("time")) {
         QPainterPath pill;
@@ -228,7 +228,7 @@ void paintText(QPainter& p, const SkinObject& o, const Look& look, const QFont& 
 }
 
 void paintBar(QPainter& p, const SkinObject& o, const Look& look) {
-    const QRect r = o.GetObjectRect();
+    const QRect r = o.rect();
     if (r.width() <= 0 || r.height() <= 0)
         return;
     QLinearGradient g(r.topLeft(), r.topRight());
@@ -249,7 +249,7 @@ SkinView::SkinView(SkinEngine& engine, QObject* window, QWidget* parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_engine, &SkinEngine::formApplied, this, &SkinView::attach);
-    attach(m_window, m_engine.GetSkinForm(m_window));
+    attach(m_window, m_engine.skinForm(m_window));
 }
 
 SkinForm* SkinView::form() const {
@@ -282,7 +282,7 @@ SkinObject* SkinView::objectAt(const QPoint& pos) const {
 }
 
 int SkinView::sliderPositionAt(const SkinObject* slider, int x) const {
-    const QRect r = slider->GetObjectRect();
+    const QRect r = slider->rect();
     const int max = sliderTravel(*slider);
     const int usable = r.width() - ThumbSize;
     if (usable <= 0 || max <= 0)
@@ -339,11 +339,11 @@ void SkinView::setHovered(SkinObject* object) {
 
 void SkinView::track(SkinObject* slider, int x) {
     const int position = sliderPositionAt(slider, x);
-    if (position != slider->GetSliderPosition()) {
-        slider->SetSliderPosition(position);
-        slider->RedrawObject();
+    if (position != slider->sliderPosition()) {
+        slider->setSliderPosition(position);
+        slider->redraw();
     }
-    emit ScrollTrack(slider, position);
+    emit sliderTracked(slider, position);
 }
 
 void SkinView::mousePressEvent(QMouseEvent* event) {
@@ -357,7 +357,7 @@ void SkinView::mousePressEvent(QMouseEvent* event) {
     m_pressed = object;
     m_pressInside = true;
     update();
-    emit MouseDown(object);
+    emit pressed(object);
     if (m_pressed && object->kind() == SkinObject::Slider)
         track(object, event->position().toPoint().x());
 }
@@ -366,7 +366,7 @@ void SkinView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     setHovered(objectAt(pos));
     if (m_pressed) {
-        m_pressInside = m_pressed->GetObjectRect().contains(pos);
+        m_pressInside = m_pressed->rect().contains(pos);
         if (m_pressed->kind() == SkinObject::Slider && (event->buttons() & Qt::LeftButton))
             track(m_pressed, pos.x());
         update();
@@ -381,12 +381,12 @@ void SkinView::mouseReleaseEvent(QMouseEvent* event) {
     const QPointer<SkinObject> object = m_pressed;
     m_pressed = nullptr;
     update();
-    const bool inside = object->GetObjectRect().contains(event->position().toPoint());
-    emit MouseUp(object);
+    const bool inside = object->rect().contains(event->position().toPoint());
+    emit released(object);
     // The click comes last: it may open a modal dialog, and the button must
     // not stay drawn pressed meanwhile.
     if (object && inside)
-        emit Click(object);
+        emit clicked(object);
 }
 
 void SkinView::leaveEvent(QEvent* event) {
@@ -403,7 +403,7 @@ bool SkinView::event(QEvent* event) {
         if (object && object->style == QLatin1String("path") && !object->text().isEmpty())
             tip = object->text();
         if (!tip.isEmpty())
-            QToolTip::showText(help->globalPos(), tip, this, object->GetObjectRect());
+            QToolTip::showText(help->globalPos(), tip, this, object->rect());
         else
             QToolTip::hideText();
         return true;

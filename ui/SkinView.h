@@ -26,10 +26,10 @@ class SkinView : public QWidget {
     QSize sizeHint() const override;
 
   signals:
-    void Click(SkinObject* object);
-    void MouseDown(SkinObject* object);
-    void MouseUp(SkinObject* object);
-    void ScrollTrack(SkinObject* object, int position);
+    void clicked(SkinObject* object);
+    void pressed(SkinObject* object);
+    void released(SkinObject* object);
+    void sliderTracked(SkinObject* object, int position);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

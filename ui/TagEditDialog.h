@@ -1,4 +1,4 @@
-// The tag edit dialog fm_id3 ("ID3 Edit"): title, artist, album, year, genre
+// The tag edit dialog tagDialog ("ID3 Edit"): title, artist, album, year, genre
 // and comment of every listed file, edited on a working copy that "Ok" hands
 // back to the job list together with the titles as the rows' captions. It
 // reads and writes no file. Created once at start-up and hidden until used.

@@ -13,14 +13,14 @@ void JobFixture::SetUp() {
 void showJobListOn(JobList& list, SkinObject& pb, SkinObject& timecaption, SkinObject& tataltime,
                    SkinObject& nm) {
     QObject::connect(&list, &JobList::positionTextChanged,
-                     [&timecaption](const QString& text) { timecaption.SetObjectText(text); });
+                     [&timecaption](const QString& text) { timecaption.setText(text); });
     QObject::connect(&list, &JobList::totalTextChanged,
-                     [&tataltime](const QString& text) { tataltime.SetObjectText(text); });
+                     [&tataltime](const QString& text) { tataltime.setText(text); });
     QObject::connect(&list, &JobList::currentFileChanged,
-                     [&nm](const QString& path) { nm.SetObjectText(path); });
+                     [&nm](const QString& path) { nm.setText(path); });
     QObject::connect(&list, &JobList::sliderRangeChanged, [&pb](int max, int page) {
-        pb.SetSliderMax(max);
-        pb.SetSliderPage(page);
+        pb.setSliderMax(max);
+        pb.setSliderPage(page);
     });
 }
 
