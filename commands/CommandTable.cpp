@@ -203,7 +203,9 @@ void CommandTable::play() {
 bool CommandTable::split() {
     if (s.previewing)
         stopPreview();
-    return hooks.splitRun && hooks.splitRun();
+    const bool show = hooks.splitRun && hooks.splitRun();
+    replanAfterRun();
+    return show;
 }
 
 void CommandTable::join() {
@@ -216,6 +218,7 @@ void CommandTable::join() {
         return;
     const bool show = hooks.joinRun && hooks.joinRun(path);
     s.converting = false;
+    replanAfterRun();
     if (show)
         openOutputFolder();
 }
@@ -258,7 +261,32 @@ void CommandTable::stopConversion() {
         s.converting = false;
 }
 
+void CommandTable::settingsApplied() {
+    // Selecting a file waits for the run in the same way: the span rows are
+    // the run's until it ends.
+    if (s.converting) {
+        m_replanAfterRun = true;
+        return;
+    }
+    replan();
+}
+
+void CommandTable::replan() {
+    if (jobs.selectedRow() >= 0)
+        jobs.plan();
+    jobs.refreshTotal();
+}
+
+void CommandTable::replanAfterRun() {
+    if (!m_replanAfterRun || s.converting)
+        return;
+    m_replanAfterRun = false;
+    replan();
+}
+
 void CommandTable::openOutputFolder() {
+    if (m_windowClosed)
+        return;
     if (s.prompt && !s.settings.outputDir.isEmpty())
         s.prompt->openUrl(QUrl::fromLocalFile(s.settings.outputDir));
 }

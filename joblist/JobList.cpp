@@ -359,7 +359,7 @@ int JobList::selectedSpanRow() const {
 }
 
 void JobList::setSliderRange() {
-    const int row = selectedRow();
+    const int row = axisRow();
     if (!m_files.contains(row))
         return;
     m_sliderMax = m_files.row(row).sliderRange;
@@ -367,11 +367,20 @@ void JobList::setSliderRange() {
     emit sliderRangeChanged(m_sliderMax, m_sliderPage);
 }
 
+int JobList::axisRow() const {
+    const int selected = selectedRow();
+    if (!m_files.contains(selected))
+        return -1;
+    return editedRow(selected);
+}
+
+std::int32_t JobList::axisSeconds() const {
+    const int row = axisRow();
+    return m_files.contains(row) ? std::max<std::int32_t>(0, m_files.row(row).seconds) : 0;
+}
+
 std::int32_t JobList::timeAtSlider() const {
-    const int fileIndex = s.settings.splitMode == SplitMode::Unification ? 0 : selectedRow();
-    if (!m_files.contains(fileIndex))
-        return 0;
-    const std::int32_t seconds = m_files.row(fileIndex).seconds;
+    const std::int32_t seconds = axisSeconds();
     const int usable = usableRange();
     if (usable <= 0)
         return 0;
@@ -410,13 +419,14 @@ void JobList::selectFile() {
     if (!m_files.contains(s.selectedFile))
         return;
 
-    setSliderRange();
     plan();
     emit currentFileChanged(m_files.row(s.selectedFile).path);
     emit instructionsVisibleChanged(false);
 }
 
 void JobList::plan() {
+    // The axis follows the plan: Unification spans the first file's length.
+    setSliderRange();
     switch (s.settings.splitMode) {
     case SplitMode::Time:
         planTime();

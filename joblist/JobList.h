@@ -81,7 +81,13 @@ class JobList : public QObject {
     int usableRange() const { return m_sliderMax - m_sliderPage; }
     int sliderPosition() const { return m_sliderPosition; }
     void setSliderPosition(int position) { m_sliderPosition = position; }
-    // The time at the slider in whole seconds, within the file the mode uses.
+    // The row whose length the slider spans: in Unification the first row,
+    // whose spans every file shares, so that the time shown is the time
+    // marked; otherwise the selected row. -1 when there is none.
+    int axisRow() const;
+    // That row's length in whole seconds; 0 without one.
+    std::int32_t axisSeconds() const;
+    // The time at the slider in whole seconds, on the axis of axisRow().
     std::int32_t timeAtSlider() const;
     QString positionText() const { return m_positionText; }
     void setPositionText(const QString& text);

@@ -68,6 +68,7 @@ void Preview::startPreview(bool wholeFile) {
     if (s.reader.isOpen())
         s.reader.close();
     s.previewing = true;
+    m_wholeFile = wholeFile;
     s.previewFile = jobs.selectedRow();
     if (!wholeFile)
         s.previewSpan = jobs.selectedSpanRow();
@@ -88,10 +89,20 @@ void Preview::startPreview(bool wholeFile) {
     }
 
     try {
+        const std::int64_t samples = s.reader.lengthSamples();
+        m_axisFrames =
+            jobs.axisRow() == s.previewFile
+                ? samples
+                : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, s.reader.lengthMs());
         if (wholeFile) {
             const int position = std::min(sliderPosition(), jobs.usableRange());
             jobs.setSliderPosition(position);
-            s.previewStartSample = ratio(position, s.reader.lengthSamples(), jobs.usableRange());
+            s.previewStartSample = ratio(position, m_axisFrames, jobs.usableRange());
+            // In Unification a file shorter than the first ends before the axis does.
+            if (s.previewStartSample > samples) {
+                stopPreview();
+                return;
+            }
             s.reader.seek(s.previewStartSample);
             s.player.play();
         } else {
@@ -163,6 +174,10 @@ bool Preview::previewedSpan(SpanFrames& span) const {
     return true;
 }
 
+bool Preview::spanShown(SpanFrames& span) const {
+    return !m_wholeFile && s.spanListActive && previewedSpan(span);
+}
+
 void Preview::onPlayerTimer(std::int64_t played) {
     if (s.seeking || !s.previewing || !s.reader.isOpen())
         return;
@@ -170,9 +185,8 @@ void Preview::onPlayerTimer(std::int64_t played) {
     const std::int64_t samples = s.reader.lengthSamples();
     const std::int64_t at = s.previewStartSample + played;
     SpanFrames span;
-    const bool spanDisplay = s.spanListActive && previewedSpan(span);
     const std::int64_t position =
-        spanDisplay ? ratio(at, usable, span.length) : ratio(at, usable, samples);
+        spanShown(span) ? ratio(at, usable, span.length) : ratio(at, usable, m_axisFrames);
     setSliderPosition(int(std::min<std::int64_t>(position, usable)));
     showTime(ratio(at, s.reader.lengthMs() / 1000, samples));
     if (sliderPosition() >= usable)
@@ -193,10 +207,10 @@ void Preview::sliderTrack(int position) {
     position = std::clamp(position, 0, std::max(0, usable));
     jobs.setSliderPosition(position);
     SpanFrames span;
-    if (s.previewing && s.spanListActive && previewedSpan(span))
+    if (s.previewing && spanShown(span))
         showTime(ratio(position, span.seconds, usable));
     else
-        showTime(ratio(position, jobs.file(jobs.selectedRow()).seconds, usable));
+        showTime(ratio(position, jobs.axisSeconds(), usable));
 }
 
 void Preview::sliderRelease() {
@@ -212,11 +226,15 @@ void Preview::sliderRelease() {
     }
     try {
         SpanFrames span;
-        if (s.spanListActive && previewedSpan(span)) {
+        if (spanShown(span)) {
             s.previewStartSample = ratio(position, span.length, usable);
             s.reader.seek(span.begin + s.previewStartSample);
         } else {
-            s.previewStartSample = ratio(position, s.reader.lengthSamples(), usable);
+            s.previewStartSample = ratio(position, m_axisFrames, usable);
+            if (s.previewStartSample > s.reader.lengthSamples()) {
+                stopPreview();
+                return;
+            }
             s.reader.seek(s.previewStartSample);
         }
         // The player asks for the block from the new place at once.
@@ -227,7 +245,7 @@ void Preview::sliderRelease() {
 }
 
 int Preview::stepSize() const {
-    const std::int32_t seconds = jobs.file(jobs.selectedRow()).seconds;
+    const std::int32_t seconds = jobs.axisSeconds();
     // About a second; a file under one second has no seconds to divide by.
     const int step = seconds > 0 ? jobs.usableRange() / seconds : 2;
     return std::max(step, 2);
@@ -249,5 +267,5 @@ void Preview::stepBack() {
 
 void Preview::showStep(int position) {
     setSliderPosition(position);
-    showTime(ratio(position, jobs.file(jobs.selectedRow()).seconds, jobs.usableRange()));
+    showTime(ratio(position, jobs.axisSeconds(), jobs.usableRange()));
 }

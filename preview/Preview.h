@@ -60,9 +60,15 @@ class Preview : public QObject {
     bool fileSelected() const;
     int stepSize() const;
     void showStep(int position);
+    // The span display's scale applies only to a span's own preview.
+    bool spanShown(SpanFrames& span) const;
 
     MainState& s;
     JobList& jobs;
     SkinObject* m_slider = nullptr;
     QString m_savedStatus;
+    bool m_wholeFile = true;
+    // The frames of the previewed file that the slider spans: all of them on
+    // the file's own axis, the first file's length of them in Unification.
+    std::int64_t m_axisFrames = 0;
 };

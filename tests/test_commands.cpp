@@ -384,6 +384,38 @@ INSTANTIATE_TEST_SUITE_P(Runs, OutputFolderTest,
                          ::testing::Values(FolderCase{"Split", true}, FolderCase{"Split", false},
                                            FolderCase{"Join", true}, FolderCase{"Join", false}));
 
+// The settings dialog's "Ok" in the middle of a run: the span rows stay the
+// run's (a finished row keeps its status); the new plan comes once it ends.
+class SettingsDuringARun : public CommandTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SettingsDuringARun, ReplanOnlyAfterTheRun) {
+    s.settings.splitMode = SplitMode::Time;
+    s.settings.splitSeconds = 10;
+    addThreeAndSelectFirst();
+    const int before = jobs.spanRowCount();
+    int during = 0;
+    QString status;
+    const auto run = [&] {
+        s.converting = true;
+        jobs.setSpanStatus(0, QStringLiteral("Finish"));
+        s.settings.splitSeconds = 5;
+        table.settingsApplied();
+        during = jobs.spanRowCount();
+        status = jobs.spanStatus(0);
+        s.converting = false;
+        return false;
+    };
+    table.hooks.splitRun = run;
+    table.hooks.joinRun = [&](const QString&) { return run(); };
+    table.click(QString::fromLatin1(GetParam()));
+    EXPECT_EQ(during, before);
+    EXPECT_EQ(status, QStringLiteral("Finish"));
+    EXPECT_GT(jobs.spanRowCount(), before); // the shorter pieces, planned after the run
+    EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Unconvert"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, SettingsDuringARun, ::testing::Values("Split", "Join"));
+
 TEST_F(CommandTest, JoinWithoutAChooserAsksTheSaveDialog) {
     table.hooks.chooseJoinOutput = nullptr;
     addThreeAndSelectFirst();

@@ -2,6 +2,7 @@
 // it starts, what the slider and label show, when it stops by itself, and
 // what the slider and the step buttons do.
 #include "audio/MulDiv.h"
+#include "joblist/TimeText.h"
 #include "preview/Preview.h"
 #include "support/JobFixture.h"
 #include "synth/Synth.h"
@@ -112,6 +113,75 @@ TEST_F(PreviewFixture, FilePreviewStartsAtTheSlidersFrameAndStopsAtTheFilesEnd) 
     expectBlockIsSourceFrom(path, MulDiv(usable / 2, 4 * Rate, usable));
     ASSERT_TRUE(waitUntilIdle());
     expectIdle();
+}
+
+// A span row clicked last in Time or Count mode: the file's preview still
+// runs on the file's own axis, to the file's end.
+class WholeFileAfterASpanClick : public PreviewFixture,
+                                 public ::testing::WithParamInterface<SplitMode> {};
+
+TEST_P(WholeFileAfterASpanClick, PlaysToTheFilesEnd) {
+    state.settings.splitMode = GetParam();
+    state.settings.splitSeconds = 1;
+    state.settings.splitCount = 3;
+    addFile(QStringLiteral("spans.ogg"), 3 * Rate);
+    selectSpanRow(0);
+    // Count from the middle, Time from the start.
+    list.setSliderPosition(GetParam() == SplitMode::Count ? list.usableRange() / 2 : 0);
+    preview.startFilePreview();
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(labels.contains(QStringLiteral("00:00:02"))) << labels.join(u' ').toStdString();
+    expectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WholeFileAfterASpanClick,
+                         ::testing::Values(SplitMode::Time, SplitMode::Count));
+
+// The time the label shows under the thumb is the time Begin marks: in
+// Unification on the first file's axis, whichever file is selected.
+struct AxisCase {
+    const char* name;
+    SplitMode mode;
+    int selected;
+};
+
+class OneTimeAxis : public PreviewFixture, public ::testing::WithParamInterface<AxisCase> {};
+
+TEST_P(OneTimeAxis, TheLabelShowsTheTimeBeginMarks) {
+    state.settings.splitMode = GetParam().mode;
+    appendFileRow(list, dir.filePath(QStringLiteral("first.ogg")), 30);
+    appendFileRow(list, dir.filePath(QStringLiteral("second.ogg")), 75);
+    list.selectRow(GetParam().selected);
+    list.selectFile();
+    const int edited = GetParam().mode == SplitMode::Unification ? 0 : GetParam().selected;
+    const int usable = list.usableRange();
+    // Dragged to four places, then a step back from the end.
+    for (int position : {usable / 6, usable * 2 / 5, usable - 1, usable, -1}) {
+        state.seeking = position >= 0;
+        position >= 0 ? preview.sliderTrack(position) : preview.stepBack();
+        const QString shown = timecaption.text();
+        list.markBegin();
+        EXPECT_EQ(shown, formatTime(list.file(edited).spans.back().begin)) << position;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, OneTimeAxis,
+                         ::testing::Values(AxisCase{"custom_second", SplitMode::Custom, 1},
+                                           AxisCase{"unification_first", SplitMode::Unification, 0},
+                                           AxisCase{"unification_second", SplitMode::Unification,
+                                                    1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On the first file's axis a shorter file ends before the slider does: from
+// there it has nothing to play, and that is no failure.
+TEST_F(PreviewFixture, UnificationPastAShorterFilesEndPlaysNothing) {
+    state.settings.splitMode = SplitMode::Unification;
+    addFile(QStringLiteral("long.ogg"), 4 * Rate);
+    addFile(QStringLiteral("short.ogg"), 2 * Rate);
+    list.setSliderPosition(list.usableRange() * 3 / 4);
+    preview.startFilePreview();
+    expectIdle();
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join(u'|').toStdString();
 }
 
 TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {

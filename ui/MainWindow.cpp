@@ -7,6 +7,7 @@
 #include "core/MainState.h"
 #include "core/Settings.h"
 #include "skin/SkinObject.h"
+#include "ui/DialogPlacement.h"
 #include "ui/FolderDialog.h"
 #include "ui/SkinIcons.h"
 #include "ui/SkinView.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHeaderView>
@@ -44,12 +46,27 @@ constexpr int RowsInView = 12;
 // A list's border, as its style sheet draws it.
 constexpr int ListBorder = 1;
 
-// Arial at a pixel size, narrowed by `stretch` percent. The window's texts are
-// laid out for Arial's widths; where the desktop has neither Arial nor a face
-// of the same widths (Liberation Sans, Arimo), the stand-in (wider, as DejaVu
+// The family the window asks for. Its texts are laid out for Arial; where the
+// desktop lacks it, a face of Arial's widths (Liberation Sans, which the
+// install step brings, or Arimo) is taken before whatever the desktop would
+// put in Arial's place (Nimbus Sans, where the URW fonts are, is taller). A
+// stand-in for Arial set inside the program (the tests try wider faces so)
+// is kept.
+QString arialFamily() {
+    const QString arial = QStringLiteral("Arial");
+    if (QFontDatabase::hasFamily(arial) || !QFont::substitutes(arial).isEmpty())
+        return arial;
+    for (const QString& sameWidths : {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")})
+        if (QFontDatabase::hasFamily(sameWidths))
+            return sameWidths;
+    return arial;
+}
+
+// Arial at a pixel size, narrowed by `stretch` percent. Where the desktop has
+// neither Arial nor a face of the same widths, the stand-in (wider, as DejaVu
 // Sans is) is narrowed a further eighth so that the lines still fit.
 QFont arialFont(int pixelSize, bool italic, int stretch = 100) {
-    QFont font(QStringLiteral("Arial"));
+    QFont font(arialFamily());
     font.setPixelSize(pixelSize);
     font.setItalic(italic);
     const QString used = QFontInfo(font).family();
@@ -341,7 +358,10 @@ void MainWindow::fitInstructions() {
         qreal widest = 0;
         for (const QString& line : lines)
             widest = std::max(widest, metrics.horizontalAdvance(line));
-        const qreal height = lines.size() * std::ceil(metrics.height());
+        // The panel's layout adds a face's leading to every line (Nimbus Sans
+        // has a large one).
+        const qreal lineHeight = std::max(metrics.height(), metrics.lineSpacing());
+        const qreal height = lines.size() * std::ceil(lineHeight);
         const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
         if (widest > room.width() && stretch > 60) {
             font.setStretch(std::max(60, int(stretch * room.width() / widest)));
@@ -417,6 +437,8 @@ void MainWindow::wireHooks() {
     h.showAbout = [this] {
         if (!m_aboutDialog)
             return;
+        if (!m_aboutDialog->isVisible())
+            placeAtWindowCorner(*m_aboutDialog, *this);
         m_aboutDialog->show();
         m_aboutDialog->raise();
         m_aboutDialog->activateWindow();
@@ -457,7 +479,7 @@ void MainWindow::popupMenu(const QString& name, const QPoint& offset) {
 void MainWindow::showModal(QDialog* dialog) {
     if (!dialog)
         return;
-    dialog->move(frameGeometry().topLeft());
+    placeAtWindowCorner(*dialog, *this);
     dialog->exec();
 }
 
@@ -529,6 +551,7 @@ bool MainWindow::canClose() {
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
+    m_commands.setWindowClosed(false);
     if (!m_formShown)
         guarded([this] { prepareFirstShow(); });
     QWidget::showEvent(event);
@@ -542,6 +565,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    // A run stopped by the close still returns to its command afterwards.
+    m_commands.setWindowClosed(true);
     emit closed();
 }
 
@@ -614,10 +639,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::replanSelectedFile() {
-    // New settings change the plan of the file shown and the total.
-    if (m_jobs.selectedRow() >= 0)
-        m_jobs.plan();
-    m_jobs.refreshTotal();
+    guarded([this] { m_commands.settingsApplied(); });
 }
 
 void MainWindow::addPaths(const QStringList& paths) {

@@ -37,7 +37,8 @@ class MainWindow : public QWidget {
     // added as the open dialog and Add Folder add them; the window comes up.
     void addPaths(const QStringList& paths);
 
-    // After the settings dialog's "Ok": the selected file planned anew.
+    // After the settings dialog's "Ok": the selected file planned anew, or
+    // once the run under way has ended.
     void replanSelectedFile();
     void setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog, QDialog* tagDialog);
     // The skin description read at the first show (the shipped one by default).
