@@ -2,7 +2,7 @@
 
 #include "audio/NativeName.h"
 #include "cli/Terminal.h"
-#include "convert/OggCopyCut.h"
+#include "audio/OggCopyCut.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "core/IniFile.h"

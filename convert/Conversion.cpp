@@ -3,7 +3,7 @@
 #include "audio/AudioTransform.h"
 #include "audio/MulDiv.h"
 #include "audio/AudioError.h"
-#include "convert/OggCopyCut.h"
+#include "audio/OggCopyCut.h"
 #include "convert/OutputNaming.h"
 #include "convert/PieceMath.h"
 #include "core/MainState.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the core library, cadelo-cli and the core's test programs with
+# Builds the core layers, cadelo-cli and the core's test programs with
 # AddressSanitizer and UBSan into build-asan/ and runs those tests. Called by
 # scripts/test.sh after the normal build's tests pass.
 set -euo pipefail
@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
   -DCADELO_SANITIZE=ON -DCADELO_BUILD_BENCH=OFF >/dev/null
 # cadelo_core_tests and core-tests.txt come from CORE_TESTS in tests/CMakeLists.txt.
-cmake --build build-asan --parallel "$(nproc)" --target cadelo_core cadelo-cli cadelo_core_tests
+cmake --build build-asan --parallel "$(nproc)" --target cadelo_commands cadelo-cli cadelo_core_tests
 
 tests_regex="^($(paste -sd'|' build-asan/core-tests.txt))\$"
 

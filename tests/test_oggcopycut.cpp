@@ -1,7 +1,7 @@
 // Cuts of Ogg Vorbis files without re-encoding: every piece decodes to exactly
 // its span of the source's decode, bit for bit, passes ogginfo, carries its
 // comments; files that cannot be cut so are named with the reason.
-#include "convert/OggCopyCut.h"
+#include "audio/OggCopyCut.h"
 #include "synth/Synth.h"
 
 #include <QFile>

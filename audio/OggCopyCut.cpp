@@ -1,4 +1,4 @@
-#include "convert/OggCopyCut.h"
+#include "audio/OggCopyCut.h"
 
 #include "audio/AudioError.h"
 #include "audio/SourceFile.h"
