@@ -1,8 +1,11 @@
 // The split and join runs: block-wise copying from the listed sources into Ogg
 // Vorbis outputs, with fades, row statuses, progress and stop. Takes what to
-// do as RunOptions; reports progress and outputs through callbacks.
+// do as RunOptions; reports progress and outputs through callbacks. The run's
+// lifecycle is Conversion.cpp; SplitRun, ParallelSplit, CopySplit and JoinRun
+// hold the kinds of run, BlockCopier the block loop they share.
 #pragma once
 
+#include "convert/BlockCopier.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "joblist/JobRecords.h"
@@ -58,12 +61,7 @@ class Conversion {
     std::function<void(const QString& path)> onOutputClosed;  // an output is complete
 
   private:
-    // The gain of an output at each frame: fades over its first and last frames.
-    struct Envelope {
-        std::int64_t total = 0;
-        std::int64_t fadeInFrames = 0;
-        std::int64_t fadeOutFrames = 0;
-    };
+    using Envelope = BlockCopier::Envelope;
 
     // Where a piece lies in its source and how it is faded.
     struct PiecePlan {
@@ -72,61 +70,52 @@ class Conversion {
         Envelope envelope;
         std::int64_t stopShortBy = 0; // Custom leaves out a tail under this many frames
     };
-    // What copying one output works on: its reader and writer, the test made
-    // before each block and the progress after it.
-    struct CopyTarget {
-        AudioFile& reader;
-        AudioFile& writer;
-        const QString& outputPath;
-        std::function<bool()> keepGoing;
-        std::function<void(std::int64_t outputPos)> progressed;
-        QString& currentFile;        // what an exception would be about
-        std::int64_t framesWritten = 0;
-        bool writerFailed = false;   // the writer refused a write: the output is lost
-    };
     struct ParallelPiece;
     struct ParallelShared;
 
+    // --- the run's lifecycle (Conversion.cpp) -----------------------------------
     void beginRun();
     void endRun();
     void fail(const QString& file, const QString& reason);
     // Creates the output folder when it is missing; false (the run failed,
     // naming the folder and the system's reason) when it cannot be.
     bool makeOutputFolder(const QString& dir);
-    bool refuseBeforeSplit();
     bool refuseTooManyPieces(const FileRow& row, std::int64_t pieces);
     // The output of the next piece of `row`: the name made from its caption,
     // or the source's own name where that one cannot be created. Throws,
     // naming both, when neither can.
     QString choosePiecePath(const FileRow& row);
+    void prepareWriter(AudioFile& writer, int rate, int channels) const;
     void openOutput(const QString& path, int rate, int channels);
     void closeOutput();
     void showProgress(std::int64_t progress, std::int64_t total);
     void dropOpenSpan(int file, bool giveBack);
-    void splitFile(int file);
-    PiecePlan planPiece(const FileRow& row, const Span& span) const;
-    void prepareWriter(AudioFile& writer, int rate, int channels) const;
-    void splitPiece(int file, std::int64_t piece, const Span& span);
-    // A piece of an Ogg Vorbis source cut from its own packets (options' copy).
-    void copyPiece(int file, std::int64_t piece, const Span& span);
-    // The pieces of the open file by m_options.jobs workers; outputs, statuses
-    // and progress are reported in piece order, as the one-at-a-time run does.
-    void splitPiecesInParallel(int file, std::int64_t pieces, int splitCount);
-    void writePiece(ParallelPiece& piece, AudioFile& reader, const FileRow& row,
-                    ParallelShared& shared) const;
-    void joinFile(int file, int rate, int channels);
     // Copies source frames from the reader's position to the writer, `frames`
     // of them or (-1) to the source's end. `outputPos` counts source frames
     // into the output, whose gain the envelope gives; `total` is the progress
     // scale. False when the source ended far before its stated length.
     bool copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
                     std::int64_t& outputPos, std::int64_t total, std::int64_t stopShortBy);
-    // The block loop itself, on any reader and writer. Empty when the frames
-    // were copied or the copying was stopped; the message when the source
-    // ended far before its stated length.
-    static std::optional<QString> copyFrames(CopyTarget& target, const FileRow& source,
-                                             std::int64_t frames, const Envelope& envelope,
-                                             std::int64_t& outputPos, std::int64_t stopShortBy);
+
+    // --- the split, one piece at a time (SplitRun.cpp) ---------------------------
+    bool refuseBeforeSplit();
+    void splitFile(int file);
+    PiecePlan planPiece(const FileRow& row, const Span& span) const;
+    void splitPiece(int file, std::int64_t piece, const Span& span);
+
+    // --- the lossless cut (CopySplit.cpp) ----------------------------------------
+    // A piece of an Ogg Vorbis source cut from its own packets (options' copy).
+    void copyPiece(int file, std::int64_t piece, const Span& span);
+
+    // --- the parallel split (ParallelSplit.cpp) ----------------------------------
+    // The pieces of the open file by m_options.jobs workers; outputs, statuses
+    // and progress are reported in piece order, as the one-at-a-time run does.
+    void splitPiecesInParallel(int file, std::int64_t pieces, int splitCount);
+    void writePiece(ParallelPiece& piece, AudioFile& reader, const FileRow& row,
+                    ParallelShared& shared) const;
+
+    // --- the join (JoinRun.cpp) --------------------------------------------------
+    void joinFile(int file, int rate, int channels);
 
     MainState& s;
     JobList& jobs;

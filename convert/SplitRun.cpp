@@ -1,0 +1,208 @@
+// The split, one piece at a time: the checks before anything is written, the
+// planning of each file and the re-encoding of its pieces.
+#include "convert/Conversion.h"
+
+#include "audio/AudioError.h"
+#include "audio/OggCopyCut.h"
+#include "convert/PieceMath.h"
+#include "convert/RunTexts.h"
+#include "core/MainState.h"
+#include "joblist/JobList.h"
+#include "tags/TagSteps.h"
+
+#include <QDir>
+#include <algorithm>
+#include <exception>
+
+using namespace RunTexts;
+
+// What makes a split impossible before anything is written: an open span
+// marked the wrong way round that would be converted, or more pieces than
+// any person asks for.
+bool Conversion::refuseBeforeSplit() {
+    const SplitMode mode = m_options.mode;
+    const FileModel& files = jobs.fileModel();
+    if (m_options.copy && (m_options.fadeIn || m_options.fadeOut)) {
+        fail(QString(), QStringLiteral("Pieces cut without re-encoding cannot fade in or out."));
+        return true;
+    }
+    for (int i = 0; m_options.copy && i < files.rowCount(); ++i) {
+        const QString problem = OggCopyCut::problem(files.row(i).path);
+        if (!problem.isEmpty()) {
+            fail(files.row(i).path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
+                                        .arg(QDir::toNativeSeparators(files.row(i).path), problem));
+            return true;
+        }
+    }
+    for (int i = 0; i < files.rowCount(); ++i) {
+        const FileRow& r = files.row(i);
+        const FileRow& spansOf = mode == SplitMode::Unification ? files.row(0) : r;
+        if ((mode == SplitMode::Custom || (mode == SplitMode::Unification && i == 0)) &&
+            spansOf.usableSpanCount() == 1 && spansOf.spans[0].end < spansOf.spans[0].begin) {
+            fail(QString(), QStringLiteral("Start-time must not be larger than end-time."));
+            return true;
+        }
+        if (refuseTooManyPieces(r, PieceMath::splitPieceCount(mode, r, files.row(0),
+                                                              m_options.effectiveSplitSeconds(),
+                                                              m_options.effectiveSplitCount())))
+            return true;
+    }
+    // The output folder is made last: a refused run leaves nothing behind.
+    return !makeOutputFolder(m_options.outputDir);
+}
+
+void Conversion::splitRun() {
+    const SplitMode mode = m_options.mode;
+    if (!isKnownSplitMode(mode) || jobs.rowCount() == 0)
+        return;
+    beginRun();
+    try {
+        if (!refuseBeforeSplit()) {
+            if (mode == SplitMode::Unification) {
+                // The shared spans are dropped once, on the list every file uses.
+                jobs.selectRow(0);
+                jobs.planUnification();
+                dropOpenSpan(0, true);
+            }
+            for (int i = 0; i < jobs.rowCount() && !m_failed; ++i) {
+                s.pumpEvents();
+                if (!s.converting)
+                    break;
+                splitFile(i);
+            }
+        }
+    } catch (const std::exception& e) {
+        fail(m_currentFile, errorText(e));
+    }
+    endRun();
+}
+
+void Conversion::splitFile(int file) {
+    const SplitMode mode = m_options.mode;
+    jobs.selectRow(file);
+    switch (mode) {
+    case SplitMode::Custom:
+        jobs.planCustom();
+        dropOpenSpan(file, true);
+        break;
+    case SplitMode::Time:
+        jobs.planTime();
+        break;
+    case SplitMode::Count:
+        jobs.planCount();
+        break;
+    default:
+        break;
+    }
+    emit jobs.fileListFocusRequested();
+
+    AudioFile& reader = s.reader;
+    if (reader.isOpen())
+        reader.close();
+    const QString source = jobs.file(file).path;
+    m_currentFile = source;
+    reader.openRead(source);
+    // A join or a preview may have asked for another format; pieces keep the source's.
+    reader.setPcmFormat(0, 0);
+
+    // Count's piece length is fixed with the file; Time takes a piece length
+    // changed mid-run for the bounds of the following pieces.
+    const int splitCount = m_options.effectiveSplitCount();
+    const std::int64_t pieces = PieceMath::splitPieceCount(
+        mode, jobs.file(file), jobs.file(0), m_options.effectiveSplitSeconds(), splitCount);
+    // The piece length may have changed since the run was allowed to start.
+    if (refuseTooManyPieces(jobs.file(file), pieces))
+        return;
+    if (m_options.copy)
+        m_cutter = std::make_unique<OggCopyCut>(source);
+    else if (m_options.jobs > 1)
+        splitPiecesInParallel(file, pieces, splitCount);
+    for (std::int64_t j = 0; (m_options.copy || m_options.jobs <= 1) && j < pieces && !m_failed;
+         ++j) {
+        s.pumpEvents();
+        if (!s.converting)
+            break;
+        Span span;
+        if (!PieceMath::splitPiece(mode, j, jobs.file(file), jobs.file(0),
+                                   m_options.effectiveSplitSeconds(), splitCount, span))
+            break;
+        if (m_options.copy)
+            copyPiece(file, j, span);
+        else
+            splitPiece(file, j, span);
+    }
+    m_cutter.reset();
+    m_currentFile = source;
+    reader.close();
+}
+
+Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
+    const AudioFile& reader = s.reader;
+    PiecePlan plan;
+    plan.beginFrame =
+        PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
+    const std::int64_t endFrame =
+        span.toEnd ? reader.lengthSamples()
+                   : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
+    // Fades are cut to the piece.
+    plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
+    plan.envelope = Envelope{plan.frames, 0, 0};
+    if (m_options.fadeIn)
+        plan.envelope.fadeInFrames =
+            std::clamp<std::int64_t>(PieceMath::recordFrames(m_options.fadeInSeconds, row), 1,
+                                     std::max<std::int64_t>(1, plan.frames));
+    if (m_options.fadeOut)
+        plan.envelope.fadeOutFrames = std::clamp<std::int64_t>(
+            PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0, plan.frames);
+    // Custom leaves out a tail under 100 frames.
+    plan.stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
+    return plan;
+}
+
+void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
+    AudioFile& reader = s.reader;
+    const FileRow row = jobs.file(file);
+    const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
+    const PiecePlan plan = planPiece(row, span);
+    m_currentFile = row.path;
+    reader.seek(std::max<std::int64_t>(0, plan.beginFrame));
+
+    const int rate = reader.sampleRate();
+    const int channels = reader.channels();
+    QString path = choosePiecePath(row);
+    try {
+        openOutput(path, rate, channels);
+    } catch (const std::exception&) {
+        // A name the writer refuses all the same: the source's own name is
+        // the second try. A second failure ends the run, with the reason the
+        // planned piece was refused.
+        const std::exception_ptr refused = std::current_exception();
+        const QString planned = path;
+        s.writer.abandonWrite();
+        m_names.giveBack(path);
+        path = m_names.fallbackPath(m_options.outputDir, row.path);
+        try {
+            openOutput(path, rate, channels);
+        } catch (const std::exception&) {
+            s.writer.abandonWrite();
+            m_currentFile = planned;
+            std::rethrow_exception(refused);
+        }
+    }
+    m_openTags = row.tags;
+    jobs.setSpanStatus(status, StatusConverting);
+
+    std::int64_t position = 0;
+    if (!copyBlocks(row, plan.frames, plan.envelope, position, plan.frames, plan.stopShortBy))
+        return;
+
+    if (m_options.mode == SplitMode::Count)
+        jobs.setSpanStatus(status, StatusFinish);
+    m_openTags.reset();
+    closeOutput();
+    if (m_outputs.isEmpty() || m_outputs.constLast() != path)
+        return;
+    copyTagsToOutput(path, row.tags);
+    if (m_options.mode != SplitMode::Count)
+        jobs.setSpanStatus(status, StatusFinish);
+}
