@@ -2,6 +2,8 @@
 // models, adding files, moving and removing them, planning spans by split mode,
 // editing spans by time, and the slider's time axis. Needs no window: what it
 // shows (the position, the total, the current file) it announces by signals.
+// One facade over its units: FileAdding, SpanPlanning, SpanEditing and
+// SliderAxis define the operations of those names.
 #pragma once
 
 #include "joblist/FileModel.h"

@@ -1,0 +1,190 @@
+// Editing spans: by time (the domain's calls) and by the hand commands over
+// the span list (Begin, End, confirm, remove, reset).
+#include "joblist/JobList.h"
+
+#include "core/MainState.h"
+#include "joblist/JobListTexts.h"
+
+#include <algorithm>
+
+using namespace JobListTexts;
+
+int JobList::editedRow(int row) const {
+    return s.settings.splitMode == SplitMode::Unification ? 0 : row;
+}
+
+bool JobList::addSpan(int row, Span span, QString* message) {
+    const int edited = editedRow(row);
+    const auto refuse = [&](const QString& text) {
+        if (message)
+            *message = text;
+        return false;
+    };
+    if (s.settings.splitMode != SplitMode::Custom && s.settings.splitMode != SplitMode::Unification)
+        return refuse(modeRefusedText());
+    if (!m_files.contains(edited) || m_files.row(edited).usableSpanCount() < 1)
+        return refuse(QString());
+    if (span.end < span.begin)
+        return refuse(reversedSpanText());
+
+    FileRow& r = m_files.row(edited);
+    const bool shown =
+        editedRow(selectedRow()) == edited && m_spans.rowCount() == r.usableSpanCount();
+    const int open = r.usableSpanCount() - 1;
+    r.spans.resize(size_t(open + 1));
+    r.spans[size_t(open)] = span;
+    r.spans.push_back(Span{0, r.seconds});
+    r.spanCount = std::int32_t(r.spans.size());
+    if (shown) {
+        m_spans.setSpan(open, span);
+        m_spans.setStatus(open, StatusOkConfirmed);
+        m_spans.append(r.spans.back(), StatusUncertain);
+    }
+    refreshTotal();
+    return true;
+}
+
+bool JobList::setSpan(int row, int index, Span span) {
+    const int edited = editedRow(row);
+    if (!m_files.contains(edited))
+        return false;
+    FileRow& r = m_files.row(edited);
+    if (index < 0 || index >= r.usableSpanCount())
+        return false;
+    const bool shown =
+        editedRow(selectedRow()) == edited && m_spans.rowCount() == r.usableSpanCount();
+    r.spans[size_t(index)] = span;
+    if (shown)
+        m_spans.setSpan(index, span);
+    refreshTotal();
+    return true;
+}
+
+bool JobList::removeSpan(int row, int index, QString* message) {
+    const int edited = editedRow(row);
+    if (!m_files.contains(edited))
+        return false;
+    FileRow& r = m_files.row(edited);
+    const int n = r.usableSpanCount();
+    if (index < 0 || index >= n)
+        return false;
+    if (index == n - 1) {
+        if (message)
+            *message = openSpanText();
+        return false;
+    }
+    const bool shown = editedRow(selectedRow()) == edited && m_spans.rowCount() == n;
+    r.spans.erase(r.spans.begin() + index);
+    r.spans.resize(size_t(n - 1));
+    r.spanCount = n - 1;
+    if (shown)
+        m_spans.remove(index);
+    refreshTotal();
+    return true;
+}
+
+// --- the hand commands ---------------------------------------------------------
+
+void JobList::selectSpan() {
+    const int count = m_spans.rowCount();
+    if (count == 0)
+        return;
+    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
+    if (selectedSpanRow() < 0)
+        selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
+    s.selectedSpan = selectedSpanRow();
+    s.spanListActive = true;
+}
+
+bool JobList::refuseOutsideHandModes() {
+    if (s.settings.splitMode == SplitMode::Time || s.settings.splitMode == SplitMode::Count) {
+        s.inform(modeRefusedText());
+        return true;
+    }
+    return false;
+}
+
+FileRow* JobList::handEditedRow() {
+    const int row = editedRow(selectedRow());
+    if (!m_files.contains(selectedRow()) || !m_files.contains(row))
+        return nullptr;
+    FileRow* r = &m_files.row(row);
+    const int stored = r->usableSpanCount();
+    if (stored < 1)
+        return nullptr;
+    // A mode switch may have left another file's or another mode's rows.
+    if (m_spans.rowCount() != stored)
+        plan();
+    return m_spans.rowCount() == stored ? r : nullptr;
+}
+
+void JobList::markBound(bool begin) {
+    if (s.adding || s.converting || selectedRow() < 0 || refuseOutsideHandModes())
+        return;
+    FileRow* r = handEditedRow();
+    if (!r)
+        return;
+    const int last = m_spans.rowCount() - 1;
+    Span& span = r->spans[size_t(last)];
+    (begin ? span.begin : span.end) = timeAtSlider();
+    m_spans.setSpan(last, span);
+    refreshTotal();
+}
+
+void JobList::markBegin() {
+    markBound(true);
+}
+
+void JobList::markEnd() {
+    markBound(false);
+}
+
+void JobList::confirmSpan() {
+    if (s.adding || s.converting || selectedRow() < 0 || refuseOutsideHandModes())
+        return;
+    FileRow* r = handEditedRow();
+    if (!r)
+        return;
+    const Span open = r->spans[size_t(m_spans.rowCount() - 1)];
+    QString message;
+    if (!addSpan(selectedRow(), open, &message) && !message.isEmpty())
+        s.inform(message);
+}
+
+void JobList::removeSelectedSpan() {
+    if (s.adding || s.converting)
+        return;
+    if (s.settings.splitMode != SplitMode::Custom && s.settings.splitMode != SplitMode::Unification)
+        return;
+    const int i = selectedSpanRow();
+    if (selectedRow() < 0 || i < 0)
+        return;
+    const int n = m_spans.rowCount();
+    // The open span is always the last row, also while its status reads
+    // "Playing" during a preview.
+    if (spanStatus(i) == StatusUncertain || i == n - 1) {
+        s.inform(openSpanText());
+        return;
+    }
+    if (!handEditedRow() || m_spans.rowCount() != n)
+        return;
+    if (!removeSpan(selectedRow(), i))
+        return;
+    const int count = m_spans.rowCount();
+    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
+    selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
+}
+
+void JobList::resetSpans() {
+    if (s.adding || s.converting)
+        return;
+    const int row = selectedRow();
+    if (!m_files.contains(row))
+        return;
+    m_spans.clear();
+    FileRow& r = m_files.row(row);
+    r.spans = {Span{0, r.seconds}};
+    r.spanCount = 1;
+    selectFile();
+    refreshTotal();
+}
