@@ -32,9 +32,9 @@ struct Row {
     void (*run)(CommandTable& table, MainState& s, JobList& jobs);
 };
 
-void openMenu(CommandTable& t, const char* menu, int dx, int dy) {
+void openMenu(CommandTable& t, const char* menu) {
     if (t.hooks.openMenu)
-        t.hooks.openMenu(QString::fromLatin1(menu), QPoint(dx, dy));
+        t.hooks.openMenu(QString::fromLatin1(menu));
 }
 
 void call(const std::function<void()>& hook) {
@@ -44,13 +44,13 @@ void call(const std::function<void()>& hook) {
 
 // Compared exactly and with case: "stop" and "Stop" are two objects.
 const std::array<Row, 21> Table = {{
-    {"file", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file", 19, 80); }},
+    {"file", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file"); }},
     {"Action", Refused,
-     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action", 69, 80); }},
+     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action"); }},
     {"Settings", Allowed,
      [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
     {"Help", Allowed,
-     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help", 276, 80); }},
+     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help"); }},
     {"addfile", Refused, [](CommandTable& t, MainState&, JobList&) { t.addFilesFromDialog(); }},
     {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(-1); }},
     {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(1); }},

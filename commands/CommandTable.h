@@ -4,7 +4,6 @@
 // only a window or a later unit can do is reached through hooks.
 #pragma once
 
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -16,9 +15,9 @@ class SkinObject;
 
 // What the command table cannot do by itself. An empty hook does nothing.
 struct CommandHooks {
-    // Opens pop-up menu `menu` ("p_file", "p_action", "p_help") at the window's
-    // outer top-left corner plus `offset`.
-    std::function<void(const QString& menu, const QPoint& offset)> openMenu;
+    // Opens pop-up menu `menu` ("p_file", "p_action", "p_help"); where it
+    // opens is the window's business.
+    std::function<void(const QString& menu)> openMenu;
     std::function<void()> showSettings;  // the settings dialog, modal
     std::function<void()> showTagDialog; // the tag dialog, modal
     std::function<void()> showAbout;     // the about dialog, not modal

@@ -56,9 +56,7 @@ class CommandTest : public ::testing::Test {
         jobs.refreshTotal();
 
         CommandHooks& h = table.hooks;
-        h.openMenu = [this](const QString& menu, const QPoint& at) {
-            calls << QStringLiteral("menu %1 %2,%3").arg(menu).arg(at.x()).arg(at.y());
-        };
+        h.openMenu = [this](const QString& menu) { calls << QStringLiteral("menu %1").arg(menu); };
         const auto record = [this](const char* name) {
             return [this, name] { calls << QString::fromLatin1(name); };
         };
@@ -160,15 +158,15 @@ void noPreparation(CommandTest&) {}
 
 const NameCase NameCases[] = {
     {"file", noPreparation,
-     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_file 19,80")}); }},
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_file")}); }},
     {"Action", noPreparation,
      [](CommandTest& t) {
-         EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action 69,80")});
+         EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action")});
      }},
     {"Settings", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
     {"Help", noPreparation,
-     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_help 276,80")}); }},
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_help")}); }},
     {"addfile",
      [](CommandTest& t) {
          t.prompt.openFilesAnswers.push_back({QStringLiteral("/nonexistent/missing.ogg")});

@@ -20,6 +20,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -431,7 +432,7 @@ void MainWindow::createMenus() {
 
 void MainWindow::wireHooks() {
     CommandHooks& h = m_commands.hooks;
-    h.openMenu = [this](const QString& menu, const QPoint& offset) { popupMenu(menu, offset); };
+    h.openMenu = [this](const QString& menu) { popupMenu(menu); };
     h.showSettings = [this] { showModal(m_settingsDialog); };
     h.showTagDialog = [this] { showModal(m_tagDialog); };
     h.showAbout = [this] {
@@ -470,10 +471,15 @@ void MainWindow::setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWid
     m_tagDialog = tagDialog;
 }
 
-void MainWindow::popupMenu(const QString& name, const QPoint& offset) {
+void MainWindow::popupMenu(const QString& name) {
+    // Each menu opens under its button of the skin, measured from the
+    // window's outer top-left corner.
+    static const QHash<QString, QPoint> offsets = {{QStringLiteral("p_file"), QPoint(19, 80)},
+                                                   {QStringLiteral("p_action"), QPoint(69, 80)},
+                                                   {QStringLiteral("p_help"), QPoint(276, 80)}};
     QMenu* menu = findChild<QMenu*>(name, Qt::FindDirectChildrenOnly);
     if (menu)
-        menu->popup(frameGeometry().topLeft() + offset);
+        menu->popup(frameGeometry().topLeft() + offsets.value(name));
 }
 
 void MainWindow::showModal(QDialog* dialog) {

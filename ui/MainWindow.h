@@ -88,7 +88,7 @@ class MainWindow : public QWidget {
     void createMenus();
     void wireHooks();
     void applyListColumns();
-    void popupMenu(const QString& name, const QPoint& offset);
+    void popupMenu(const QString& name);
     void showModal(QDialog* dialog);
     template <typename F> void guarded(F&& f);
 
