@@ -150,7 +150,7 @@ bool CliSession::encodingAccepted() {
     for (const OggFormat& c : oggFormatCalls(oggKeys)) {
         if (c.quality >= 0)
             continue;
-        if (!AudioFile::checkEncoding(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps)) {
+        if (!AudioFile::checkEncoding(c)) {
             prompt.information(QStringLiteral(
                 "This OGG format is not supported. \rYou have set too high frequency and too low "
                 "bitrate or otherwise. \rPlease adjust the frequency or bitrate."));

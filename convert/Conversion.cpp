@@ -110,7 +110,7 @@ void Conversion::beginRun() {
 
 void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {
     for (const OggFormat& c : m_options.encoding)
-        writer.setOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+        writer.setOggFormat(c);
     writer.setPcmFormat(rate, channels);
 }
 

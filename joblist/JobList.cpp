@@ -256,11 +256,7 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
     } catch (const std::exception&) {
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.
-        AudioFile& reader = s.reader;
-        if (reader.isOpen())
-            reader.close();
-        reader.setEnabled(false);
-        reader.setEnabled(true);
+        s.reader.reset();
         refused.append({path, name + QStringLiteral(" this File is not supported.")});
     }
 }

@@ -23,7 +23,7 @@ std::int64_t ratio(std::int64_t a, std::int64_t b, std::int64_t c) {
 Preview::Preview(MainState& state, JobList& list, QObject* parent)
     : QObject(parent), s(state), jobs(list) {
     connect(&s.player, &AudioPlayer::ticked, this,
-            [this](int, int, std::int64_t played) { onPlayerTimer(played); });
+            [this](std::int64_t played) { onPlayerTimer(played); });
     connect(&s.player, &AudioPlayer::playEnded, this, &Preview::onPlayEnded);
     // Each played block asks for the next one, so one is always read ahead.
     connect(&s.player, &AudioPlayer::blockPlayed, this, &Preview::feedPlayer);

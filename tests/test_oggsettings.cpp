@@ -111,9 +111,9 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     Conversion conversion(state, jobs);
     AudioFile& w = state.writer;
     if (presetKbps > 0)
-        w.setOggFormat(44100, 2, presetKbps, 0, 0, -1);
+        w.setOggFormat({44100, 2, presetKbps, 0, 0, -1});
     for (const OggFormat& c : RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)
-        w.setOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+        w.setOggFormat(c);
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
     w.setPcmFormat(44100, 2);
     w.createWrite(out);

@@ -493,9 +493,6 @@ void MainWindow::prepareFirstShow() {
     spanView->move(243, ListTop);
     instructions->move(120, ListTop);
 
-    s.reader.setEnabled(true);
-    s.writer.setEnabled(true);
-
     s.selectedSpan = 0;
     s.converting = false;
     s.previewing = false;
