@@ -103,6 +103,8 @@ void Conversion::beginRun() {
     m_openFrames = 0;
     m_writerFailed = false;
     m_currentFile.clear();
+    m_file = -1;
+    m_filesSplit = 0;
     m_dropped.clear();
     m_joinPosition = 0;
     m_names = OutputNaming::RunNames();
@@ -378,6 +380,7 @@ bool Conversion::refuseBeforeSplit() {
         return true;
     }
     for (int i = 0; m_options.copy && i < files.rowCount(); ++i) {
+        m_file = i;
         const QString problem = OggCopyCut::problem(files.row(i).path);
         if (!problem.isEmpty()) {
             fail(files.row(i).path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
@@ -386,6 +389,7 @@ bool Conversion::refuseBeforeSplit() {
         }
     }
     for (int i = 0; i < files.rowCount(); ++i) {
+        m_file = i;
         const FileRow& r = files.row(i);
         const FileRow& spansOf = mode == SplitMode::Unification ? files.row(0) : r;
         if ((mode == SplitMode::Custom || (mode == SplitMode::Unification && i == 0)) &&
@@ -398,6 +402,7 @@ bool Conversion::refuseBeforeSplit() {
                                                               m_options.effectiveSplitCount())))
             return true;
     }
+    m_file = -1;
     // The output folder is made last: a refused run leaves nothing behind.
     return !makeOutputFolder(m_options.outputDir);
 }
@@ -419,7 +424,10 @@ void Conversion::splitRun() {
                 s.pumpEvents();
                 if (!s.converting)
                     break;
+                m_file = i;
                 splitFile(i);
+                if (!m_failed)
+                    m_filesSplit = i + 1;
             }
         }
     } catch (const std::exception& e) {

@@ -47,6 +47,11 @@ class Conversion {
 
     // --- what the last run did -------------------------------------------------
     bool lastRunFailed() const { return m_failed; }
+    // Of a split that failed: the row of the file it failed in or was refused
+    // for (-1 when the failure was no one file's), and the rows from the first
+    // that it had written whole before (none when it was refused).
+    int failedFile() const { return m_failed ? m_file : -1; }
+    int filesSplit() const { return m_filesSplit; }
     QString lastError() const { return m_error; }         // the text shown to the user
     QStringList lastOutputs() const { return m_outputs; } // complete outputs, in order
 
@@ -150,6 +155,8 @@ class Conversion {
     std::optional<FileTags> m_openTags; // the tags the open piece gets once closed
     bool m_writerFailed = false; // the writer refused a write: the output is lost
     QString m_currentFile;       // the file the component call under way works on
+    int m_file = -1;             // the row a split checks or splits
+    int m_filesSplit = 0;        // rows from the first that the split has written
     std::vector<int> m_dropped;  // files whose open span this run took away
     std::int64_t m_joinPosition = 0; // source frames a join has written
     OutputNaming::RunNames m_names;  // the names this run has handed out

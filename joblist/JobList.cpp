@@ -294,10 +294,11 @@ void JobList::moveFile(int step) {
 }
 
 void JobList::removeFile() {
-    if (s.adding || s.converting)
-        return;
-    const int i = selectedRow();
-    if (i < 0)
+    removeFileAt(selectedRow());
+}
+
+void JobList::removeFileAt(int i) {
+    if (s.adding || s.converting || !m_files.contains(i))
         return;
     const int n = m_files.rowCount();
 

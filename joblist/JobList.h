@@ -67,7 +67,11 @@ class JobList : public QObject {
 
     // Moves the selected row one place up (-1) or down (+1).
     void moveFile(int step);
+    // Removes the selected row.
     void removeFile();
+    // Removes row `row` (a file a run is done with or left out); the
+    // selection then moves on as after removeFile.
+    void removeFileAt(int row);
     void clearList();
 
     int rowCount() const { return m_files.rowCount(); }

@@ -50,8 +50,7 @@ struct Recorder {
     int ends = 0;
 
     explicit Recorder(AudioPlayer& p) {
-        QObject::connect(&p, &AudioPlayer::ticked,
-                         [this](std::int64_t f) { played.push_back(f); });
+        QObject::connect(&p, &AudioPlayer::ticked, [this](std::int64_t f) { played.push_back(f); });
         QObject::connect(&p, &AudioPlayer::blockRequested, [this] { ++requests; });
         QObject::connect(&p, &AudioPlayer::blockPlayed, [this] { ++blockEnds; });
         QObject::connect(&p, &AudioPlayer::playEnded, [this] { ++ends; });

@@ -412,6 +412,10 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     EXPECT_EQ(jobs.file(1).spanCount, 3);
     EXPECT_FALSE(state.writer.isOpen());
     EXPECT_FALSE(state.reader.isOpen());
+    // A missing folder is no one file's failure; the deleted source is the
+    // second file, after the first was written whole.
+    EXPECT_EQ(conversion.failedFile(), p.unwritableFolder ? -1 : 1);
+    EXPECT_EQ(conversion.filesSplit(), p.unwritableFolder ? 0 : 1);
     if (p.unwritableFolder) {
         EXPECT_TRUE(conversion.lastOutputs().isEmpty());
         EXPECT_TRUE(prompt.openedUrls.isEmpty());
@@ -467,6 +471,9 @@ TEST_P(SplitRefusals, SayWhyAndWriteNothing) {
     EXPECT_TRUE(filesInOutput().isEmpty());
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
     EXPECT_FALSE(state.converting);
+    // Refused for the first file, with nothing written before it.
+    EXPECT_EQ(conversion.failedFile(), 0);
+    EXPECT_EQ(conversion.filesSplit(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
