@@ -2,7 +2,6 @@
 
 #include "audio/NativeName.h"
 #include "cli/Terminal.h"
-#include "commands/TagSteps.h"
 #include "convert/OggCopyCut.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
@@ -43,7 +42,6 @@ bool makeFolder(const QString& dir) {
 CliSession::CliSession(const CliOptions& options, bool progressOnStderr)
     : opts(options), bar(progressOnStderr && !options.quiet) {
     state.prompt = &prompt;
-    connectTagSteps(jobs, conversion);
     prompt.beforeMessage = [this] { bar.clear(); };
 }
 
@@ -294,7 +292,7 @@ CliExit CliSession::info() {
     if (Terminal::interruptRequested())
         return CliExit::Interrupted;
 
-    AudioFile& reader = state.reader;
+    AudioFile reader;
     bool first = true;
     for (int row = 0; row < jobs.rowCount(); ++row) {
         const FileRow& r = jobs.file(row);

@@ -6,10 +6,8 @@
 #include "cli/CliOptions.h"
 #include "cli/CliPrompt.h"
 #include "cli/ProgressBar.h"
-#include "convert/Conversion.h"
+#include "commands/Session.h"
 #include "convert/OggSettings.h"
-#include "core/MainState.h"
-#include "joblist/JobList.h"
 
 #include <cstdint>
 #include <optional>
@@ -52,10 +50,11 @@ class CliSession {
     CliExit runResult(int refused) const;
 
     const CliOptions& opts;
-    MainState state;
+    Session session;
+    MainState& state = session.state();
+    JobList& jobs = session.jobs();
+    Conversion& conversion = session.conversion();
     CliPrompt prompt;
-    JobList jobs{state};
-    Conversion conversion{state, jobs};
     ProgressBar bar;
     OggKeys oggKeys; // the settings file's encoding with the options applied
 };

@@ -1,6 +1,5 @@
 // The command surface (see CommandTable.h).
 #include "commands/CommandTable.h"
-#include "commands/TagSteps.h"
 
 #include "convert/Conversion.h"
 #include "convert/OutputNaming.h"
@@ -56,16 +55,16 @@ const std::array<Row, 21> Table = {{
     {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(-1); }},
     {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(1); }},
     {"Remove", Refused,
-     [](CommandTable&, MainState& s, JobList& j) {
-         if (s.spanListActive)
+     [](CommandTable&, MainState&, JobList& j) {
+         if (j.spanListActive())
              j.removeSelectedSpan();
          else
              j.removeFile();
          j.refreshTotal();
      }},
     {"Clear", Refused,
-     [](CommandTable&, MainState& s, JobList& j) {
-         if (s.spanListActive)
+     [](CommandTable&, MainState&, JobList& j) {
+         if (j.spanListActive())
              j.resetSpans();
          else
              j.clearList();
@@ -74,8 +73,8 @@ const std::array<Row, 21> Table = {{
     {"Set", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
     {"play", Refused, [](CommandTable& t, MainState&, JobList&) { t.play(); }},
     {"stop", Allowed,
-     [](CommandTable& t, MainState& s, JobList&) {
-         if (s.previewing)
+     [](CommandTable& t, MainState&, JobList& j) {
+         if (j.previewing())
              t.stopPreview();
      }},
     {"hou", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepBack); }},
@@ -102,9 +101,7 @@ bool isSlider(const SkinObject* object) {
 
 } // namespace
 
-CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {
-    connectTagSteps(jobs);
-}
+CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
 
 QStringList CommandTable::commandNames() {
     QStringList names;
@@ -146,16 +143,12 @@ bool CommandTable::click(const QString& name) {
 
 void CommandTable::onPress(SkinObject* object) {
     if (isSlider(object))
-        s.seeking = true;
+        call(hooks.sliderPress);
 }
 
 void CommandTable::onRelease(SkinObject* object) {
-    if (!isSlider(object))
-        return;
-    if (hooks.sliderRelease)
-        hooks.sliderRelease();
-    else
-        s.seeking = false;
+    if (isSlider(object))
+        call(hooks.sliderRelease);
 }
 
 void CommandTable::onSliderTrack(SkinObject* object, int position) {
@@ -166,7 +159,6 @@ void CommandTable::onSliderTrack(SkinObject* object, int position) {
 // --- shared commands ----------------------------------------------------------------
 
 void CommandTable::connectConversion(Conversion& conversion) {
-    connectTagSteps(conversion);
     const auto worthShowing = [&conversion] {
         return !conversion.lastRunFailed() || !conversion.lastOutputs().isEmpty();
     };
@@ -198,28 +190,31 @@ void CommandTable::markBound(JobList& list, bool begin) {
 
 void CommandTable::play() {
     const SplitMode mode = s.settings.splitMode;
-    if (s.spanListActive && (mode == SplitMode::Custom || mode == SplitMode::Unification))
+    if (jobs.spanListActive() && (mode == SplitMode::Custom || mode == SplitMode::Unification))
         call(hooks.startSpanPreview);
     else
         call(hooks.startFilePreview);
 }
 
 bool CommandTable::split() {
-    if (s.previewing)
+    if (jobs.previewing())
         stopPreview();
-    return hooks.splitRun && hooks.splitRun();
+    const bool show = hooks.splitRun && hooks.splitRun();
+    replanAfterRun();
+    return show;
 }
 
 void CommandTable::join() {
     if (busy())
         return;
-    if (s.previewing)
+    if (jobs.previewing())
         stopPreview();
     const QString path = hooks.chooseJoinOutput ? hooks.chooseJoinOutput() : chooseJoinOutput();
     if (path.isEmpty())
         return;
     const bool show = hooks.joinRun && hooks.joinRun(path);
     s.converting = false;
+    replanAfterRun();
     if (show)
         openOutputFolder();
 }
@@ -242,7 +237,7 @@ QString CommandTable::chooseJoinOutput() {
 void CommandTable::stop() {
     if (s.adding)
         jobs.stopAdding();
-    if (s.previewing)
+    if (jobs.previewing())
         stopPreview();
     if (s.converting)
         stopConversion();
@@ -252,7 +247,7 @@ void CommandTable::stopPreview() {
     if (hooks.stopPreview)
         hooks.stopPreview();
     else
-        s.previewing = false;
+        jobs.setPlayedRow(-1);
 }
 
 void CommandTable::stopConversion() {
@@ -262,7 +257,32 @@ void CommandTable::stopConversion() {
         s.converting = false;
 }
 
+void CommandTable::settingsApplied() {
+    // Selecting a file waits for the run in the same way: the span rows are
+    // the run's until it ends.
+    if (s.converting) {
+        m_replanAfterRun = true;
+        return;
+    }
+    replan();
+}
+
+void CommandTable::replan() {
+    if (jobs.selectedRow() >= 0)
+        jobs.plan();
+    jobs.refreshTotal();
+}
+
+void CommandTable::replanAfterRun() {
+    if (!m_replanAfterRun || s.converting)
+        return;
+    m_replanAfterRun = false;
+    replan();
+}
+
 void CommandTable::openOutputFolder() {
+    if (m_windowClosed)
+        return;
     if (s.prompt && !s.settings.outputDir.isEmpty())
         s.prompt->openUrl(QUrl::fromLocalFile(s.settings.outputDir));
 }
@@ -328,14 +348,14 @@ void CommandTable::addFolderItem() {
 void CommandTable::clearItem() {
     if (s.converting)
         return;
-    if (s.spanListActive)
+    if (jobs.spanListActive())
         jobs.resetSpans();
     else
         jobs.clearList();
 }
 
 void CommandTable::removeItem() {
-    if (!s.converting && !s.spanListActive)
+    if (!s.converting && !jobs.spanListActive())
         jobs.removeFile();
 }
 

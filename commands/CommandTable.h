@@ -29,10 +29,11 @@ struct CommandHooks {
 
     std::function<void()> startFilePreview;
     std::function<void()> startSpanPreview;
-    std::function<void()> stopPreview; // without it previewing is just cleared
+    std::function<void()> stopPreview; // without it the played row is just cleared
     std::function<void()> stepBack;
     std::function<void()> stepForward;
-    std::function<void()> sliderRelease; // without it seeking is just cleared
+    std::function<void()> sliderPress;
+    std::function<void()> sliderRelease;
     std::function<void(int position)> sliderTrack;
 
     // The runs (connectConversion sets them to the real ones). Each answers
@@ -105,6 +106,14 @@ class CommandTable {
     void joinItem();
     void aboutItem();
 
+    // The settings dialog's "Ok": the selected file planned anew and the total
+    // counted again; during a run once the run has ended, so that the rows
+    // under the run keep their statuses.
+    void settingsApplied();
+    // The window has closed (or is shown again): nothing is opened on the
+    // desktop for a window that is gone, also by a run that ends after it.
+    void setWindowClosed(bool closed) { m_windowClosed = closed; }
+
     // A run or an add loop is pumping events: nothing may start or change the list.
     bool busy() const;
     // Begin and End: the open span's bound at the slider's time.
@@ -112,8 +121,13 @@ class CommandTable {
 
   private:
     void takeSliderPosition();
+    void replan();
+    // The plan the settings asked for during the run that has just ended.
+    void replanAfterRun();
 
     MainState& s;
     JobList& jobs;
     QString m_lastFolder; // where the open dialog was last left
+    bool m_replanAfterRun = false;
+    bool m_windowClosed = false;
 };

@@ -9,6 +9,7 @@
 #include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "joblist/TimeText.h"
+#include "tags/TagSteps.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +118,7 @@ void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const 
 }
 
 void Conversion::openOutput(const QString& path, int rate, int channels) {
-    AudioFile& writer = s.writer;
+    AudioFile& writer = m_writer;
     if (writer.isOpen())
         writer.close();
     prepareWriter(writer, rate, channels);
@@ -132,7 +133,7 @@ void Conversion::openOutput(const QString& path, int rate, int channels) {
 }
 
 void Conversion::closeOutput() {
-    AudioFile& writer = s.writer;
+    AudioFile& writer = m_writer;
     const QString path = m_openOutput;
     m_currentFile = path;
     m_openOutput.clear();
@@ -158,13 +159,13 @@ void Conversion::endRun() {
     if (m_failed && m_openFrames == 0)
         m_writerFailed = true;
     try {
-        if (s.writer.isOpen() || !m_openOutput.isEmpty()) {
+        if (m_writer.isOpen() || !m_openOutput.isEmpty()) {
             const QString path = m_openOutput;
             closeOutput();
             // A piece that stays gets its tags whichever way the run ended.
             if (m_openTags && !path.isEmpty() && !m_outputs.isEmpty() &&
                 m_outputs.constLast() == path)
-                tagPiece(path, *m_openTags);
+                copyTagsToOutput(path, *m_openTags);
         }
         m_openTags.reset();
     } catch (const std::exception& e) {
@@ -173,8 +174,8 @@ void Conversion::endRun() {
     }
     m_cutter.reset();
     try {
-        if (s.reader.isOpen())
-            s.reader.close();
+        if (m_reader.isOpen())
+            m_reader.close();
     } catch (const std::exception&) {
         // Nothing of the output depends on closing the source.
     }
@@ -339,8 +340,8 @@ std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& sour
 bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
                             std::int64_t& outputPos, std::int64_t total,
                             std::int64_t stopShortBy) {
-    CopyTarget t{s.reader,
-                 s.writer,
+    CopyTarget t{m_reader,
+                 m_writer,
                  m_openOutput,
                  [this] {
                      s.pumpEvents();
@@ -453,9 +454,10 @@ void Conversion::splitFile(int file) {
     default:
         break;
     }
-    emit jobs.fileListFocusRequested();
+    if (onSourceStarted)
+        onSourceStarted(file);
 
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     if (reader.isOpen())
         reader.close();
     const QString source = jobs.file(file).path;
@@ -496,7 +498,7 @@ void Conversion::splitFile(int file) {
 }
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
-    const AudioFile& reader = s.reader;
+    const AudioFile& reader = m_reader;
     PiecePlan plan;
     plan.beginFrame =
         PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
@@ -519,7 +521,7 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
 }
 
 void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     const FileRow row = jobs.file(file);
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
@@ -537,13 +539,13 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
         // planned piece was refused.
         const std::exception_ptr refused = std::current_exception();
         const QString planned = path;
-        s.writer.abandonWrite();
+        m_writer.abandonWrite();
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         try {
             openOutput(path, rate, channels);
         } catch (const std::exception&) {
-            s.writer.abandonWrite();
+            m_writer.abandonWrite();
             m_currentFile = planned;
             std::rethrow_exception(refused);
         }
@@ -561,7 +563,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
-    tagPiece(path, row.tags);
+    copyTagsToOutput(path, row.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
 }
@@ -591,7 +593,7 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
     m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                         outputComments ? outputComments(row.tags) : QList<QByteArray>());
+                         oggOutputComments(row.tags));
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")
@@ -690,7 +692,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
         if (QFileInfo(p.path).isFile()) {
             // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
-            tagPiece(p.path, row.tags);
+            copyTagsToOutput(p.path, row.tags);
         }
     } catch (const std::exception& e) {
         p.failed = true;
@@ -701,8 +703,8 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
 void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitCount) {
     const SplitMode mode = m_options.mode;
     const FileRow row = jobs.file(file);
-    const int rate = s.reader.sampleRate();
-    const int channels = s.reader.channels();
+    const int rate = m_reader.sampleRate();
+    const int channels = m_reader.channels();
     const int workerCount =
         int(std::clamp<std::int64_t>(pieces, 1, std::max(1, m_options.jobs)));
 
@@ -880,7 +882,7 @@ void Conversion::joinRun(const QString& path) {
         return;
     beginRun();
     try {
-        AudioFile& reader = s.reader;
+        AudioFile& reader = m_reader;
         if (reader.isOpen())
             reader.close();
         // Every block is converted to the first file's format.
@@ -932,9 +934,10 @@ void Conversion::joinFile(int file, int rate, int channels) {
     } else {
         jobs.showWholeFileSpan(file, StatusConverting);
     }
-    emit jobs.fileListFocusRequested();
+    if (onSourceStarted)
+        onSourceStarted(file);
 
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     if (reader.isOpen())
         reader.close();
     m_currentFile = row.path;

@@ -3,6 +3,7 @@
 // do as RunOptions; reports progress and outputs through callbacks.
 #pragma once
 
+#include "audio/AudioFile.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "joblist/JobRecords.h"
@@ -18,7 +19,6 @@
 #include <optional>
 #include <vector>
 
-class AudioFile;
 class MainState;
 class OggCopyCut;
 class JobList;
@@ -55,23 +55,18 @@ class Conversion {
     QString lastError() const { return m_error; }         // the text shown to the user
     QStringList lastOutputs() const { return m_outputs; } // complete outputs, in order
 
+    // The run's own reader and writer (closed between runs).
+    const AudioFile& reader() const { return m_reader; }
+    const AudioFile& writer() const { return m_writer; }
+
     // --- callbacks (all optional) ------------------------------------------------
-    std::function<void()> stopPreview;                        // used when previewing
+    std::function<void(int file)> onSourceStarted;            // the run took up source row `file`
     std::function<void(int value)> onProgress;                // 0 to ProgressScale, per block
     std::function<void()> onRunEnded;                         // stopped, finished or failed
     std::function<void(const QString& path)> onOutputStarted; // an output was created
     std::function<void(const QString& path)> onOutputClosed;  // an output is complete
-    // The tag steps (connectTagSteps sets them to the tag units'): a closed
-    // piece's tags, and the comments of a piece cut without re-encoding.
-    // Without them pieces carry no tags. Called from the workers too.
-    std::function<void(const QString& path, const FileTags& tags)> tagOutput;
-    std::function<QList<QByteArray>(const FileTags& tags)> outputComments;
 
   private:
-    void tagPiece(const QString& path, const FileTags& tags) const {
-        if (tagOutput)
-            tagOutput(path, tags);
-    }
     // The gain of an output at each frame: fades over its first and last frames.
     struct Envelope {
         std::int64_t total = 0;
@@ -145,6 +140,8 @@ class Conversion {
     MainState& s;
     JobList& jobs;
     RunOptions m_options;
+    AudioFile m_reader;
+    AudioFile m_writer;
 
     // Run state.
     bool m_failed = false;

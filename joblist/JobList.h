@@ -5,8 +5,8 @@
 #pragma once
 
 #include "joblist/FileModel.h"
-#include "joblist/SourceTags.h"
 #include "joblist/SpanModel.h"
+#include "tags/SourceTags.h"
 
 #include <QItemSelectionModel>
 #include <QList>
@@ -34,14 +34,6 @@ class JobList : public QObject {
     QItemSelectionModel& fileSelection() { return m_fileSelection; }
     QItemSelectionModel& spanSelection() { return m_spanSelection; }
 
-    // Stops a playing preview before an add; set by whoever owns the preview.
-    // Without it an add stops the player itself.
-    std::function<void()> stopPreview;
-    // The tag step of adding, run before a file is measured; it may raise the
-    // readers' errors. Set by connectTagSteps; without it rows keep their file
-    // names and get no tags.
-    std::function<SourceTags(const QString& path, AddWay way)> readTags;
-
     // --- source rows -----------------------------------------------------------
     struct Refusal {
         QString path;
@@ -61,8 +53,8 @@ class JobList : public QObject {
     QList<Refusal> addPaths(const QStringList& paths);
     // Appends a row for `path`, reads its tags (the title may become its
     // caption) and measures the file. Throws (AudioError or
-    // std::runtime_error) when the file cannot be opened or its tag cannot be
-    // read; the row is then gone.
+    // std::runtime_error) when the file cannot be opened; the row is then
+    // gone. A tag that cannot be read leaves the row untagged.
     void admitFile(const QString& path, int floor, AddWay way = AddWay::Files);
 
     // Moves the selected row one place up (-1) or down (+1).
@@ -78,7 +70,10 @@ class JobList : public QObject {
     const FileRow& file(int row) const { return m_files.row(row); }
     FileRow& file(int row) { return m_files.row(row); }
     int selectedRow() const; // -1 when no source row is selected
-    void selectRow(int row); // selects row `row` (only); selectedFile := row
+    void selectRow(int row); // selects row `row` (only); selectedFile() := row
+    // The source row chosen last; the selection returns to it while a run or a
+    // preview holds the list.
+    int selectedFile() const { return m_selectedFile; }
     QString caption(int row) const;
 
     // --- the current file, its span rows and the slider --------------------------
@@ -89,7 +84,13 @@ class JobList : public QObject {
     int usableRange() const { return m_sliderMax - m_sliderPage; }
     int sliderPosition() const { return m_sliderPosition; }
     void setSliderPosition(int position) { m_sliderPosition = position; }
-    // The time at the slider in whole seconds, within the file the mode uses.
+    // The row whose length the slider spans: in Unification the first row,
+    // whose spans every file shares, so that the time shown is the time
+    // marked; otherwise the selected row. -1 when there is none.
+    int axisRow() const;
+    // That row's length in whole seconds; 0 without one.
+    std::int32_t axisSeconds() const;
+    // The time at the slider in whole seconds, on the axis of axisRow().
     std::int32_t timeAtSlider() const;
     QString positionText() const { return m_positionText; }
     void setPositionText(const QString& text);
@@ -120,6 +121,19 @@ class JobList : public QObject {
     void removeSelectedSpan();
     void resetSpans();
 
+    // The span row chosen last, and whether the span list rather than the file
+    // list was used last (Remove, Clear and Play act on that list).
+    int selectedSpan() const { return m_selectedSpan; }
+    void setSelectedSpan(int row) { m_selectedSpan = row; }
+    bool spanListActive() const { return m_spanListActive; }
+    void setSpanListActive(bool active) { m_spanListActive = active; }
+
+    // The source row a preview plays (-1: none). It moves with its row, and
+    // while it is set the selection stays on it; the preview sets and clears it.
+    int playedRow() const { return m_playedRow; }
+    void setPlayedRow(int row) { m_playedRow = row; }
+    bool previewing() const { return m_playedRow >= 0; }
+
     int spanRowCount() const { return m_spans.rowCount(); }
     int selectedSpanRow() const; // -1 when none
     QString spanStatus(int row) const { return m_spans.status(row); }
@@ -139,6 +153,9 @@ class JobList : public QObject {
     void sliderRangeChanged(int max, int page);
     void instructionsVisibleChanged(bool visible);
     void fileListFocusRequested();
+    // An add is about to change the rows a playing preview reads: it must stop
+    // (the played row is cleared after it in any case).
+    void previewStopRequested();
 
   private:
     void beginAdding();
@@ -166,5 +183,9 @@ class JobList : public QObject {
     int m_sliderPage = 0;
     int m_sliderPosition = 0;
     bool m_stopAdding = false;
+    int m_selectedFile = 0;
+    int m_selectedSpan = 0;
+    bool m_spanListActive = false;
+    int m_playedRow = -1;
     QString m_positionText;
 };

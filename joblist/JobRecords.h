@@ -1,6 +1,8 @@
 // The records of the job list: a source file with its spans and tags.
 #pragma once
 
+#include "tags/FileTags.h"
+
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -16,16 +18,6 @@ struct Span {
     // Runs to the source's last frame instead of its last whole second: the
     // span ends where the file does.
     bool toEnd = false;
-};
-
-// The tags a source carries and its outputs get.
-struct FileTags {
-    QString title;
-    QString artist;
-    QString year;
-    QString album;
-    QString comment;
-    QString genre;
 };
 
 struct FileRow {

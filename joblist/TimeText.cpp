@@ -7,13 +7,3 @@ QString formatTime(std::int32_t s) {
     auto part = [](std::int32_t v) { return QString::asprintf("%.2d", v); };
     return part(hours) + QLatin1Char(':') + part(minutes) + QLatin1Char(':') + part(seconds);
 }
-
-QString cleanFileName(const QString& text) {
-    static const QString forbidden = QStringLiteral("*?|:\"/\\<>");
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text)
-        if (!forbidden.contains(c))
-            out.append(c);
-    return out;
-}

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Installs everything Cadelo needs to build, run and test, from Debian's
-# packages. Does nothing (quickly) when all are present.
+# packages; with package names as arguments, those instead (scripts/font-runs.sh
+# brings its fonts so). Does nothing (quickly) when all are present.
 set -euo pipefail
 
 PACKAGES=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev fonts-dejavu-core
+  fonts-liberation2
   libvorbis-dev libogg-dev libmpg123-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsdl2-dev libtag1-dev libgtest-dev
   vorbis-tools lame ffmpeg
   desktop-file-utils appstream
 )
+if [ $# -gt 0 ]; then
+  PACKAGES=("$@")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

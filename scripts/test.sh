@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds everything and runs every test; then the
-# core's tests again under AddressSanitizer and UBSan (scripts/sanitize.sh) and
-# the split run's under ThreadSanitizer (scripts/tsan.sh).
+# window's tests with two other font sets (scripts/font-runs.sh), the core's
+# tests again under AddressSanitizer and UBSan (scripts/sanitize.sh) and the
+# split run's under ThreadSanitizer (scripts/tsan.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,5 +11,6 @@ scripts/build.sh
   cd build
   QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure --parallel "$(nproc)"
 )
+scripts/font-runs.sh
 scripts/sanitize.sh
 scripts/tsan.sh

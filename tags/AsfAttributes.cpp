@@ -156,6 +156,11 @@ AsfStatus AsfAttributes::get(const QString& name, AsfValue& value, std::uint16_t
             text = tag->rating();
             break;
         }
+        // Some taggers store these as attributes of the extended content
+        // description instead; such an attribute stands in for an empty text.
+        const TagLib::ASF::AttributeList values = tag->attribute(tagString(name));
+        if (text.isEmpty() && !values.isEmpty() && values.front().type() == Attribute::UnicodeType)
+            text = values.front().toString();
         found = {AsfDataType::String, stringBytes(text)};
     } else {
         const TagLib::ASF::AttributeList values = tag->attribute(tagString(name));
@@ -183,6 +188,9 @@ AsfStatus AsfAttributes::set(const QString& name, const AsfValue& value) {
         if (!described) {
             tag->setAttribute(tagString(name), Attribute(text));
         } else {
+            // Otherwise a stale copy in the extended content would stand in
+            // for an empty text.
+            tag->removeItem(tagString(name));
             switch (*described) {
             case Described::Title:
                 tag->setTitle(text);

@@ -61,7 +61,8 @@ class AsfAttributes {
 
     // The first value of the attribute `name`, when it fits in `capacity` bytes.
     // The content description's Title, Author, Description, Copyright and
-    // Rating are always there, as strings that may be empty.
+    // Rating are always there, as strings that may be empty; where one is
+    // empty, a string attribute of the same name stands in for it.
     AsfStatus get(const QString& name, AsfValue& value, std::uint16_t capacity) const;
     // Replaces every value of the attribute `name` with `value`.
     AsfStatus set(const QString& name, const AsfValue& value);

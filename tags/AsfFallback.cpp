@@ -85,13 +85,13 @@ quint16 trackNumberOf(const QString& text) {
 void takeRecord(WmaTagInfo& info, unsigned kind, const QString& name, const QString& value) {
     switch (kind) {
     case 1:
-        setWmaFieldText(info.artist, value);
+        info.artist = value;
         return;
     case 2:
-        setWmaFieldText(info.title, value);
+        info.title = value;
         return;
     case 4:
-        setWmaFieldText(info.description, value);
+        info.description = value;
         return;
     default:
         break;
@@ -101,9 +101,9 @@ void takeRecord(WmaTagInfo& info, unsigned kind, const QString& name, const QStr
     if (name.compare(u"WM/Track", Qt::CaseInsensitive) == 0)
         info.trackNumber = trackNumberOf(value);
     else if (name.compare(u"WM/Year", Qt::CaseInsensitive) == 0)
-        setWmaFieldText(info.year, value);
+        info.year = value;
     else if (name.compare(u"WM/AlbumTitle", Qt::CaseInsensitive) == 0)
-        setWmaFieldText(info.album, value);
+        info.album = value;
 }
 
 // The records of an attribute object whose body runs from `at` to `end`. A
@@ -147,7 +147,7 @@ WmaTagInfo readAsfFallback(QIODevice& device) {
     const auto header = reader.read(0, kObjectHeaderSize);
     if (!header || header->left(16) != headerGuid())
         return info;
-    info.found = -1;
+    info.found = true;
     // Children must lie inside the header object, whose size counts its own
     // 24 bytes.
     const std::uint64_t headerSize = littleEndian(*header, 16, 8);

@@ -1,4 +1,4 @@
-// The ID3 unit: ID3v1 block reader, ID3v2.3/2.4 text frame reader, ID3v2.3 writer.
+// The ID3 unit: ID3v1 block reader, ID3v2.2/2.3/2.4 text frame reader, ID3v2.3 writer.
 #include "tags/Id3Tag.h"
 
 #include "audio/SourceFile.h"
@@ -35,6 +35,12 @@ constexpr FrameSlot readFrames[] = {
     {"TRCK", &Id3v2Tag::track}, {"TYER", &Id3v2Tag::year},    {"TDRC", &Id3v2Tag::year},
     {"TCON", &Id3v2Tag::genre}, {"COMM", &Id3v2Tag::comment},
 };
+// Version 2.2 names its frames with three letters.
+constexpr FrameSlot readFramesV22[] = {
+    {"TT2", &Id3v2Tag::title},   {"TP1", &Id3v2Tag::artist}, {"TAL", &Id3v2Tag::album},
+    {"TRK", &Id3v2Tag::track},   {"TYE", &Id3v2Tag::year},   {"TCO", &Id3v2Tag::genre},
+    {"COM", &Id3v2Tag::comment},
+};
 
 enum class TextEncoding : quint8 { Latin1 = 0, Utf16 = 1, Utf16BE = 2, Utf8 = 3 };
 
@@ -45,6 +51,11 @@ quint8 byteAt(QByteArrayView data, qsizetype i) {
 quint32 synchsafe(QByteArrayView data, qsizetype at) {
     return (quint32(byteAt(data, at) & 0x7F) << 21) | (quint32(byteAt(data, at + 1) & 0x7F) << 14) |
            (quint32(byteAt(data, at + 2) & 0x7F) << 7) | quint32(byteAt(data, at + 3) & 0x7F);
+}
+
+quint32 bigEndian24(QByteArrayView data, qsizetype at) {
+    return (quint32(byteAt(data, at)) << 16) | (quint32(byteAt(data, at + 1)) << 8) |
+           quint32(byteAt(data, at + 2));
 }
 
 quint32 bigEndian32(QByteArrayView data, qsizetype at) {
@@ -128,24 +139,23 @@ QString decodeString(TextEncoding encoding, QByteArrayView data, qsizetype* used
 
 struct FrameText {
     QString text;
-    bool hasDescription = false;
+    QString description; // of a comment frame
 };
 
 // The text of a text frame or of a comment frame (language and short
 // description skipped); none for an unknown encoding or a frame too short.
-std::optional<FrameText> frameText(QByteArrayView id, QByteArrayView content) {
+std::optional<FrameText> frameText(bool comment, QByteArrayView content) {
     if (content.isEmpty() || byteAt(content, 0) > quint8(TextEncoding::Utf8))
         return std::nullopt;
     const auto encoding = TextEncoding(byteAt(content, 0));
     qsizetype used = 0;
-    if (id != "COMM")
-        return FrameText{trimmedText(decodeString(encoding, content.sliced(1), &used))};
+    if (!comment)
+        return FrameText{trimmedText(decodeString(encoding, content.sliced(1), &used)), {}};
     if (content.size() < 4)
         return std::nullopt;
     const QByteArrayView rest = content.sliced(4);
     const QString description = decodeString(encoding, rest, &used);
-    return FrameText{trimmedText(decodeString(encoding, rest.sliced(used), &used)),
-                     !description.isEmpty()};
+    return FrameText{trimmedText(decodeString(encoding, rest.sliced(used), &used)), description};
 }
 
 // Frame flags of the second flag byte, by version.
@@ -282,17 +292,18 @@ Id3v2Tag parseId3v2(QByteArrayView bytes) {
         return tag;
     const quint8 version = byteAt(bytes, 3);
     const quint8 flags = byteAt(bytes, 5);
-    if (version != 3 && version != 4)
+    // A version 2.2 tag with its compression flag set holds no readable frame.
+    if (version < 2 || version > 4 || (version == 2 && (flags & 0x40)))
         return tag;
     // A size past the end of what there is: the frames that lie whole before it.
     const qsizetype tagEnd = std::min<qsizetype>(headerSize + synchsafe(bytes, 6), bytes.size());
     const bool unsynchronised = flags & 0x80;
     QByteArray body = bytes.sliced(headerSize, tagEnd - headerSize).toByteArray();
-    if (version == 3 && unsynchronised)
+    if (version != 4 && unsynchronised)
         body = resynchronised(body);
 
     qsizetype pos = 0;
-    if (flags & 0x40) {
+    if (version != 2 && (flags & 0x40)) {
         if (body.size() < 4)
             return tag;
         // 2.3 counts the extended header without its size field, 2.4 with it.
@@ -303,24 +314,32 @@ Id3v2Tag parseId3v2(QByteArrayView bytes) {
         pos = qsizetype(extended);
     }
 
-    bool commentWithoutDescription = false;
-    while (body.size() - pos >= frameHeaderSize) {
-        const QByteArrayView header = QByteArrayView(body).sliced(pos, frameHeaderSize);
-        const QByteArrayView id = header.first(4);
+    const bool v22 = version == 2;
+    const qsizetype idSize = v22 ? 3 : 4;
+    const qsizetype frameHeader = v22 ? 6 : frameHeaderSize;
+    const auto* slotsBegin = v22 ? std::begin(readFramesV22) : std::begin(readFrames);
+    const auto* slotsEnd = v22 ? std::end(readFramesV22) : std::end(readFrames);
+    while (body.size() - pos >= frameHeader) {
+        const QByteArrayView header = QByteArrayView(body).sliced(pos, frameHeader);
+        const QByteArrayView id = header.first(idSize);
         if (!isFrameId(id))
             break;
-        const quint32 size = version == 4 ? synchsafe(header, 4) : bigEndian32(header, 4);
-        pos += frameHeaderSize;
+        const quint32 size = v22            ? bigEndian24(header, 3)
+                             : version == 4 ? synchsafe(header, 4)
+                                            : bigEndian32(header, 4);
+        pos += frameHeader;
         if (size > quint64(body.size() - pos))
             break;
         QByteArrayView content = QByteArrayView(body).sliced(pos, size);
         pos += size;
 
-        const FrameSlot* slot = std::find_if(std::begin(readFrames), std::end(readFrames),
-                                             [&](const FrameSlot& s) { return id == s.id; });
-        if (slot == std::end(readFrames))
+        const FrameSlot* slot =
+            std::find_if(slotsBegin, slotsEnd, [&](const FrameSlot& s) { return id == s.id; });
+        if (slot == slotsEnd)
             continue;
-        const FormatFlags format = formatFlags(version, byteAt(header, 9), unsynchronised);
+        // Version 2.2 frames have no flags.
+        const FormatFlags format =
+            v22 ? FormatFlags{} : formatFlags(version, byteAt(header, 9), unsynchronised);
         if (format.skipped || format.extraBytes > content.size())
             continue;
         content = content.sliced(format.extraBytes);
@@ -328,16 +347,14 @@ Id3v2Tag parseId3v2(QByteArrayView bytes) {
         if (format.unsynchronised)
             content = resynced;
 
-        const std::optional<FrameText> text = frameText(id, content);
+        const bool comment = slot->field == &Id3v2Tag::comment;
+        const std::optional<FrameText> text = frameText(comment, content);
         if (!text)
             continue;
-        if (id == "COMM") {
-            // Players hide their own data in described comments ("iTunNORM"); the
-            // user's comment is the one without a description.
-            if (commentWithoutDescription && text->hasDescription)
-                continue;
-            commentWithoutDescription = !text->hasDescription;
-        }
+        // Of two frames the later counts, but the comments a player keeps its
+        // own data in ("iTunNORM", "iTunSMPB") are no comment of the user's.
+        if (comment && text->description.startsWith(QLatin1String("iTun")))
+            continue;
         tag.*(slot->field) = text->text;
     }
     return tag;

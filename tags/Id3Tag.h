@@ -1,5 +1,6 @@
-// The ID3 unit: the ID3v1 block at the end of an MP3 file, the seven text frames
-// of the ID3v2 tag at its start, and a writer of ID3v2.3 tags of those frames.
+// The ID3 unit: the ID3v1 block at the end of an MP3 file, the seven text
+// frames of the ID3v2 tag (2.2 to 2.4) at its start, and a writer of ID3v2.3
+// tags of those frames.
 #pragma once
 
 #include <QByteArray>
@@ -48,8 +49,9 @@ struct Id3v2Tag {
 Id3v1Block readId3v1(const QString& path);
 
 // Never throws and never changes the file: a file that cannot be read or does
-// not start with an ID3v2.3 or 2.4 tag gives empty texts, a damaged tag the
-// frames that lie whole inside it and the file.
+// not start with an ID3v2.2, 2.3 or 2.4 tag gives empty texts, a damaged tag
+// the frames that lie whole inside it and the file. Of two frames of a field
+// the later counts.
 Id3v2Tag readId3v2(const QString& path) noexcept;
 // The same on bytes from the start of a file (the whole tag, or what there is).
 Id3v2Tag parseId3v2(QByteArrayView bytes);

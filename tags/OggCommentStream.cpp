@@ -2,6 +2,8 @@
 
 #include "audio/VorbisHeaderCheck.h"
 
+#include <QIODevice>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ogg/ogg.h>
@@ -96,6 +98,99 @@ struct HeaderStep {
     bool identPage = false;
     bool setupPage = false;
 };
+
+// Walks a comment block: the vendor text and the comments, each after its
+// 32-bit little-endian length, the comments after their count. Each comment
+// whose stated length fits is handed to `take`; one running past the block
+// ends the walk, and so does a count larger than the block can hold. False
+// when the block is too short for its vendor text.
+bool walkCommentBlock(QByteArrayView block, QByteArrayView& vendor,
+                      const std::function<void(QByteArrayView)>& take) {
+    const auto* p = reinterpret_cast<const unsigned char*>(block.data());
+    const std::uint64_t size = std::uint64_t(block.size());
+    std::uint64_t at = 0;
+    auto next32 = [&](std::uint32_t& value) {
+        if (size - at < 4)
+            return false;
+        value = readLe32(p + at);
+        at += 4;
+        return true;
+    };
+    std::uint32_t length = 0;
+    if (!next32(length) || length > size - at)
+        return false;
+    vendor = block.sliced(qsizetype(at), qsizetype(length));
+    at += length;
+    std::uint32_t count = 0;
+    if (!next32(count))
+        return true;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!next32(length) || length > size - at)
+            break;
+        take(block.sliced(qsizetype(at), qsizetype(length)));
+        at += length;
+    }
+    return true;
+}
+
+// The codecs whose comments readComments() finds, told by the first packet of
+// a stream, which is alone on its stream's first page.
+enum class Codec { Vorbis, Opus, Flac, Speex };
+
+std::optional<Codec> codecOf(const ogg_page& page) {
+    const QByteArrayView body(reinterpret_cast<const char*>(page.body), page.body_len);
+    if (body.startsWith(QByteArrayView("\x01vorbis", 7)))
+        return Codec::Vorbis;
+    if (body.startsWith("OpusHead"))
+        return Codec::Opus;
+    if (body.startsWith("\x7f"
+                        "FLAC"))
+        return Codec::Flac;
+    if (body.startsWith("Speex   "))
+        return Codec::Speex;
+    return std::nullopt;
+}
+
+enum class CommentsFound { Yes, NotYet, Damaged };
+
+// Takes the comments out of a header packet that follows the identification
+// packet. Ogg FLAC carries its metadata blocks one per packet, the comment
+// block among them or not at all; the other codecs' second packet is theirs.
+CommentsFound takeHeader(Codec codec, QByteArrayView packet,
+                         const std::function<void(QByteArrayView)>& take) {
+    QByteArrayView block;
+    switch (codec) {
+    case Codec::Vorbis:
+        if (!packet.startsWith(QByteArrayView("\x03vorbis", 7)))
+            return CommentsFound::Damaged;
+        block = packet.sliced(7);
+        break;
+    case Codec::Opus:
+        if (!packet.startsWith("OpusTags"))
+            return CommentsFound::Damaged;
+        block = packet.sliced(8);
+        break;
+    case Codec::Speex:
+        block = packet;
+        break;
+    case Codec::Flac: {
+        if (packet.size() < 4)
+            return CommentsFound::Damaged;
+        // A block's first byte: its type, and the flag of the last block
+        // (which a frame's first byte, 0xFF, also has).
+        const auto type = static_cast<unsigned char>(packet[0]);
+        if ((type & 0x7F) != 4)
+            return (type & 0x80) ? CommentsFound::Yes : CommentsFound::NotYet;
+        const std::uint32_t length = std::uint32_t(static_cast<unsigned char>(packet[1])) << 16 |
+                                     std::uint32_t(static_cast<unsigned char>(packet[2])) << 8 |
+                                     std::uint32_t(static_cast<unsigned char>(packet[3]));
+        block = packet.sliced(4, std::min<qsizetype>(packet.size() - 4, qsizetype(length)));
+        break;
+    }
+    }
+    QByteArrayView vendor;
+    return walkCommentBlock(block, vendor, take) ? CommentsFound::Yes : CommentsFound::Damaged;
+}
 
 } // namespace
 
@@ -371,38 +466,15 @@ bool OggCommentStream::State::writeStream() {
 }
 
 std::optional<VorbisComments> OggCommentStream::parseCommentPacket(const QByteArray& packet) {
-    const auto* p = reinterpret_cast<const unsigned char*>(packet.constData());
-    const std::uint64_t size = std::uint64_t(packet.size());
-    if (size < 7 || p[0] != 3 || std::memcmp(p + 1, "vorbis", 6) != 0)
-        return std::nullopt;
-    std::uint64_t at = 7;
-    auto next32 = [&](std::uint32_t& value) {
-        if (size - at < 4)
-            return false;
-        value = readLe32(p + at);
-        at += 4;
-        return true;
-    };
-    auto bytes = [&](std::uint32_t length) {
-        QByteArray b(reinterpret_cast<const char*>(p + at), qsizetype(length));
-        at += length;
-        return b;
-    };
-    std::uint32_t length = 0;
-    if (!next32(length) || length > size - at)
+    if (!packet.startsWith(QByteArrayView("\x03vorbis", 7)))
         return std::nullopt;
     VorbisComments block;
-    block.vendor = bytes(length);
-    std::uint32_t count = 0;
-    if (!next32(count))
-        return block;
-    // Each comment needs its four length bytes, so a stated count larger
-    // than the packet can hold ends at the packet's end.
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (!next32(length) || length > size - at)
-            break;
-        block.comments.append(bytes(length));
-    }
+    QByteArrayView vendor;
+    if (!walkCommentBlock(QByteArrayView(packet).sliced(7), vendor, [&](QByteArrayView comment) {
+            block.comments.append(comment.toByteArray());
+        }))
+        return std::nullopt;
+    block.vendor = vendor.toByteArray();
     return block;
 }
 
@@ -417,4 +489,70 @@ QByteArray OggCommentStream::buildCommentPacket(const VorbisComments& block) {
     }
     packet.append('\x01');
     return packet;
+}
+
+QString OggCommentStream::readComments(QIODevice& device,
+                                       const std::function<void(QByteArrayView comment)>& take) {
+    OggSync sync;
+    std::unique_ptr<OggStream> stream;
+    Codec codec = Codec::Vorbis;
+    int serial = 0;
+    qint64 readBytes = 0;
+    bool anyPage = false;
+    bool identified = false;
+    ogg_page page;
+    for (;;) {
+        const int r = ogg_sync_pageout(&sync.s, &page);
+        if (r < 0)
+            continue; // bytes that belong to no page
+        if (r == 0) {
+            if (readBytes > kHeaderCap)
+                return QStringLiteral("the comments are too large");
+            char* buffer = ogg_sync_buffer(&sync.s, kReadChunk);
+            const qint64 got = buffer ? device.read(buffer, kReadChunk) : -1;
+            if (got <= 0)
+                return anyPage ? QStringLiteral("the input ends before the comments")
+                               : QStringLiteral("the input is no Ogg bitstream");
+            ogg_sync_wrote(&sync.s, long(got));
+            readBytes += got;
+            continue;
+        }
+        anyPage = true;
+        if (!stream) {
+            // Every stream's first page comes before any other page.
+            if (!ogg_page_bos(&page))
+                return QStringLiteral("the input holds no stream of a known codec");
+            const std::optional<Codec> found = codecOf(page);
+            if (!found)
+                continue;
+            codec = *found;
+            serial = ogg_page_serialno(&page);
+            stream = std::make_unique<OggStream>(serial);
+        }
+        if (ogg_page_serialno(&page) != serial)
+            continue;
+        if (ogg_stream_pagein(&stream->s, &page) != 0)
+            return QStringLiteral("a page of the comments is damaged");
+        ogg_packet op;
+        int out = 0;
+        while ((out = ogg_stream_packetout(&stream->s, &op)) != 0) {
+            if (out < 0)
+                return QStringLiteral("a page of the comments is missing");
+            if (!identified) {
+                identified = true;
+                continue;
+            }
+            const QByteArrayView packet(reinterpret_cast<const char*>(op.packet), op.bytes);
+            switch (takeHeader(codec, packet, take)) {
+            case CommentsFound::Yes:
+                return {};
+            case CommentsFound::Damaged:
+                return QStringLiteral("damaged comment header");
+            case CommentsFound::NotYet:
+                break;
+            }
+        }
+        if (ogg_page_eos(&page))
+            return QStringLiteral("the stream ends before its comments");
+    }
 }

@@ -1,14 +1,19 @@
 // Our own Vorbis comment editor on libogg and libvorbis: it opens the three
 // header packets of an Ogg Vorbis stream and writes the stream again with a new
-// comment header, every audio page copied as it was.
+// comment header, every audio page copied as it was. Reading alone also takes
+// the comments of the other Ogg codecs the engine plays.
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
+
+class QIODevice;
 
 // The comment block of a Vorbis comment header: the encoder's vendor text and
 // the comments ("NAME=value", UTF-8) in the file's order, each exactly as long
@@ -60,6 +65,16 @@ class OggCommentStream {
     static std::optional<VorbisComments> parseCommentPacket(const QByteArray& packet);
     // A comment header packet with the framing bit.
     static QByteArray buildCommentPacket(const VorbisComments& block);
+
+    // Reads `device` from its current position up to the comments of its
+    // first stream of a codec the engine plays: the comment header of Vorbis
+    // and Speex, the OpusTags packet of Opus, the VORBIS_COMMENT block of Ogg
+    // FLAC. Each comment is handed to `take` as a view into the one copy of
+    // the packet held meanwhile, so a huge comment is never copied. Empty when
+    // the comments were read (an Ogg FLAC stream may have none); otherwise why
+    // not. The audio is neither read nor checked.
+    static QString readComments(QIODevice& device,
+                                const std::function<void(QByteArrayView comment)>& take);
 
   private:
     struct State;

@@ -2,10 +2,12 @@
 
 #include "audio/SourceFile.h"
 #include "tags/OggCommentStream.h"
+#include "tags/TagText.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -34,6 +36,30 @@ const int kWritingOrder[] = {1, 2, 0, 6, 5, 4, 3};
 bool nameByteAllowed(char c) {
     const auto b = static_cast<unsigned char>(c);
     return (b >= 0x20 && b <= 0x3C) || (b >= 0x3E && b <= 0x7D);
+}
+
+// The length of a comment's name: the bytes before its first "=", when each
+// of them is allowed in a name; -1 for a comment without a usable name.
+qsizetype commentNameLength(QByteArrayView comment) {
+    const qsizetype equals = comment.indexOf('=');
+    for (qsizetype i = 0; i < equals; ++i)
+        if (!nameByteAllowed(comment[i]))
+            return -1;
+    return equals;
+}
+
+// A comment's value as a tag text, trimmed. With a limit only what the first
+// `limit` characters can take is decoded: a UTF-8 character has at most four
+// bytes, and the bytes up to U+0020 that trimming drops are one byte each.
+QString tagValue(QByteArrayView value, qsizetype limit) {
+    if (limit < 0)
+        return trimmedTagText(QString::fromUtf8(value));
+    qsizetype begin = 0;
+    while (begin < value.size() && static_cast<unsigned char>(value[begin]) <= 0x20)
+        ++begin;
+    const QByteArrayView kept =
+        value.sliced(begin).first(std::min<qsizetype>(value.size() - begin, 4 * (limit + 1)));
+    return trimmedTagText(cutTagText(QString::fromUtf8(kept), limit));
 }
 
 QString cannotOpen(const QString& path, const QString& why) {
@@ -120,21 +146,24 @@ bool replaceFile(const QString& tempPath, const QString& path,
 
 } // namespace
 
-OggTag readOggTag(const QString& path) {
-    OggCommentStream editor;
+OggTag readOggTag(const QString& path, qsizetype limit) {
     SourceFile file(path);
-    openHeaders(editor, file, path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw OggTagError(cannotOpen(path, file.errorString()));
     OggTag tag;
-    for (const StrComment& entry : listComments(editor.comments().comments)) {
-        const QByteArray name = entry.name.toLower();
+    const QString why = OggCommentStream::readComments(file, [&tag, limit](QByteArrayView comment) {
+        const qsizetype nameLength = commentNameLength(comment);
+        if (nameLength < 0)
+            return;
+        const QByteArrayView name = comment.first(nameLength);
         for (const TagKey& key : kKeys)
-            if (name == key.key) {
-                tag.*key.field = entry.value;
+            if (name.compare(key.key, Qt::CaseInsensitive) == 0) {
+                tag.*key.field = tagValue(comment.sliced(nameLength + 1), limit);
                 break;
             }
-    }
-    for (const TagKey& key : kKeys)
-        tag.*key.field = trimmedTagText(tag.*key.field);
+    });
+    if (!why.isEmpty())
+        throw OggTagError(cannotOpen(path, why));
     return tag;
 }
 
@@ -204,12 +233,9 @@ QList<StrComment> listComments(const QList<QByteArray>& comments) {
     QList<StrComment> list;
     list.reserve(comments.size());
     for (const QByteArray& comment : comments) {
-        const qsizetype equals = comment.indexOf('=');
-        bool named = equals >= 0;
-        for (qsizetype i = 0; named && i < equals; ++i)
-            named = nameByteAllowed(comment.at(i));
+        const qsizetype equals = commentNameLength(comment);
         StrComment entry;
-        if (named) {
+        if (equals >= 0) {
             entry.name = comment.left(equals);
             entry.value =
                 QString::fromUtf8(comment.constData() + equals + 1, comment.size() - equals - 1);
@@ -240,14 +266,4 @@ qint64 writeStreamCallback(const void* buffer, std::size_t itemSize, std::size_t
     const qint64 wrote = static_cast<QIODevice*>(stream)->write(static_cast<const char*>(buffer),
                                                                 qint64(itemSize * itemCount));
     return wrote <= 0 ? 0 : wrote / qint64(itemSize);
-}
-
-QString trimmedTagText(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
 }

@@ -1,5 +1,6 @@
-// Vorbis comments of Ogg Vorbis files: the seven tag texts read from the
-// comment header and written into it through a ".temp" file beside the file.
+// Vorbis comments of Ogg files: the seven tag texts read from the comment
+// header (of Vorbis, Opus, FLAC or Speex) and written into that of an Ogg
+// Vorbis file through a ".temp" file beside the file.
 #pragma once
 
 #include <QByteArray>
@@ -35,9 +36,12 @@ class OggTagError : public std::runtime_error {
 };
 
 // The file's tag texts, each trimmed of characters up to U+0020; a key that
-// is absent gives an empty text. Raises OggTagError when the file cannot be
-// opened or holds no sound Ogg Vorbis headers. Never changes the file.
-OggTag readOggTag(const QString& path);
+// is absent gives an empty text. With a `limit` of 0 or more each text is cut
+// to its first `limit` characters and nothing beyond them is decoded. The
+// comments are those of the file's first Vorbis, Opus, FLAC or Speex stream.
+// Raises OggTagError when the file cannot be opened or holds no readable
+// comments of such a stream. Never changes the file.
+OggTag readOggTag(const QString& path, qsizetype limit = -1);
 
 // Rewrites the file so that its comments are exactly the non-empty texts of
 // `tag` (Title, Artist, Album, TrackNumber, Date, Genre, Comment), through
@@ -52,10 +56,6 @@ bool writeOggTag(const QString& path, const OggTag& tag);
 // "TrackNumber=", "Date=", "Genre=", "Comment=" in this order, each only when
 // its text is not empty.
 QList<QByteArray> oggComments(const OggTag& tag);
-
-// A tag text trimmed as the readers trim it: every character up to U+0020,
-// the controls included, and nothing else (no other Unicode spaces).
-QString trimmedTagText(const QString& text);
 
 // The temporary file of writeOggTag: the path with its extension replaced by
 // ".temp" (a.ogg gives a.temp), or with ".temp" appended where that would be

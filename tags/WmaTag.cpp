@@ -4,9 +4,10 @@
 #include "tags/AsfAttributes.h"
 #include "tags/AsfFallback.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -51,12 +52,11 @@ class WritableDuringWrite {
     bool changed_ = false;
 };
 
-template <std::size_t N>
-void readString(const AsfAttributes& attributes, const QString& name, std::array<char, N>& field) {
+void readString(const AsfAttributes& attributes, const QString& name, QString& field) {
     AsfValue value;
     if (attributes.get(name, value, kStringCapacity) == AsfStatus::Ok &&
         value.type == AsfDataType::String)
-        setWmaFieldText(field, asfStringText(value.bytes));
+        field = asfStringText(value.bytes);
 }
 
 std::uint32_t readDWord(const AsfAttributes& attributes, const QString& name) {
@@ -72,7 +72,7 @@ std::optional<WmaTagInfo> readThroughAttributes(const QString& path) {
     if (!attributes.isOpen())
         return std::nullopt;
     WmaTagInfo info;
-    info.found = -1;
+    info.found = true;
     readString(attributes, QStringLiteral("Title"), info.title);
     readString(attributes, QStringLiteral("Author"), info.artist);
     readString(attributes, QStringLiteral("WM/AlbumTitle"), info.album);
@@ -86,14 +86,15 @@ std::optional<WmaTagInfo> readThroughAttributes(const QString& path) {
     return info;
 }
 
-// A field as a stored string; nothing when its bytes are not UTF-8.
-template <std::size_t N> std::optional<AsfValue> stringValue(const std::array<char, N>& field) {
-    const QByteArray bytes(field.data(), qsizetype(strnlen(field.data(), N)));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return AsfValue{AsfDataType::String, asfStringBytes(text)};
+// A text as a stored string, cut before the first character whose code units
+// and the terminating zero unit would not fit the 16-bit length.
+AsfValue stringValue(const QString& text) {
+    constexpr qsizetype maxUnits = kStringCapacity / 2 - 1;
+    qsizetype units = std::min(text.size(), maxUnits);
+    if (units < text.size() && units > 0 && text.at(units).isLowSurrogate() &&
+        text.at(units - 1).isHighSurrogate())
+        --units;
+    return AsfValue{AsfDataType::String, asfStringBytes(text.left(units))};
 }
 
 // Reading a tag must never need write access, so only regular files are
@@ -103,22 +104,6 @@ bool isRegularFile(const QString& path) {
 }
 
 } // namespace
-
-QString wmaFieldText(const char* field, std::size_t size) {
-    return QString::fromUtf8(field, qsizetype(strnlen(field, size)));
-}
-
-void setWmaFieldBytes(char* field, std::size_t size, const QByteArray& utf8) {
-    std::memset(field, 0, size);
-    if (size == 0)
-        return;
-    std::size_t length = std::min(std::size_t(utf8.size()), size - 1);
-    // Back off to the first byte of the character the cut would split.
-    if (length < std::size_t(utf8.size()))
-        while (length > 0 && (static_cast<unsigned char>(utf8[qsizetype(length)]) & 0xC0) == 0x80)
-            --length;
-    std::memcpy(field, utf8.constData(), length);
-}
 
 WmaTagInfo readWmaTag(const QString& path) {
     if (!isRegularFile(path))
@@ -135,9 +120,8 @@ bool writeWmaTag(const QString& path, const WmaTagInfo& tag) {
     AsfAttributes attributes(path, AsfAttributes::Access::ReadWrite);
     if (!attributes.isOpen())
         return false;
-    const auto setString = [&](const char16_t* name, const auto& field) {
-        if (const auto value = stringValue(field))
-            attributes.set(QString::fromUtf16(name), *value);
+    const auto setString = [&](const char16_t* name, const QString& text) {
+        attributes.set(QString::fromUtf16(name), stringValue(text));
     };
     setString(u"Author", tag.artist);
     setString(u"Title", tag.title);

@@ -615,6 +615,67 @@ INSTANTIATE_TEST_SUITE_P(Locales, CliLatin1Name,
                                             ::testing::Values(QStringLiteral("Title One"),
                                                               QStringLiteral(u"caf\uFFFD.ogg"))));
 
+// Names made from hostile titles and source names
+// --------------------------------------------------------------------------
+
+struct HostileNameCase {
+    const char* name;
+    QString file; // from tests/data/damaged-inputs; otherwise synthesised untagged
+    bool fromData;
+    QString base;    // of every piece's name
+    QString caption; // what info prints; empty: not checked
+};
+void PrintTo(const HostileNameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliHostileName : public CliFixture, public ::testing::WithParamInterface<HostileNameCase> {};
+
+TEST_P(CliHostileName, PiecesAreNamedWithoutControlsAndPrintedOnePerLine) {
+    const HostileNameCase& c = GetParam();
+    QString src = dir.filePath(QStringLiteral("src/") + c.file);
+    if (c.fromData)
+        ASSERT_TRUE(QFile::copy(qEnvironmentVariable("CADELO_SOURCE_DIR") +
+                                    QStringLiteral("/tests/data/damaged-inputs/") + c.file,
+                                src));
+    else
+        src = makeSource(c.file, 2 * Rate);
+    const QStringList expected{QDir::toNativeSeparators(out(c.base + QStringLiteral("_1.ogg"))),
+                               QDir::toNativeSeparators(out(c.base + QStringLiteral("_2.ogg")))};
+    for (const QStringList& copy : {QStringList{}, QStringList{QStringLiteral("--copy")}}) {
+        for (const QString& name : outputFiles(outDir))
+            QFile::remove(out(name));
+        const CliResult r = run(
+            withSettings(QStringLiteral("split"),
+                         copy + QStringList{QStringLiteral("--pieces"), QStringLiteral("2"), src}));
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.outLines(), expected);
+        EXPECT_EQ(outputFiles(outDir), (QStringList{c.base + QStringLiteral("_1.ogg"),
+                                                    c.base + QStringLiteral("_2.ogg")}));
+    }
+    if (!c.caption.isEmpty()) {
+        const CliResult info = run(withSettings(QStringLiteral("info"), {src}));
+        EXPECT_TRUE(info.outLines().contains(QStringLiteral("caption: ") + c.caption))
+            << info.out.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CliHostileName,
+    ::testing::Values(
+        HostileNameCase{"TitleWithNul",
+                        QStringLiteral("title-with-NUL-written-as-truncated-name.ogg"), true,
+                        QStringLiteral("prepost"), QStringLiteral("prepost")},
+        HostileNameCase{"TitleWithNewline",
+                        QStringLiteral("title-with-newline-splits-printed-names.ogg"), true,
+                        QStringLiteral("line1line2"), QStringLiteral("line1line2")},
+        HostileNameCase{"SourceNameWithControls",
+                        QStringLiteral("a\nb\rc\x1b\u0085d.ogg"),
+                        false,
+                        QStringLiteral("abcd"),
+                        {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // --------------------------------------------------------------------------
 // Refused files
 // --------------------------------------------------------------------------

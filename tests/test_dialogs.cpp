@@ -8,9 +8,12 @@
 #include "ui/AboutDialog.h"
 #include "ui/FolderDialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -56,6 +59,31 @@ TEST_F(DialogTest, CancelChoosesNothingAndWritesNothing) {
     EXPECT_TRUE(picker.choose(QStringLiteral("Output Directory")).isEmpty());
     EXPECT_EQ(storedDir(), QStringLiteral("/before"));
     EXPECT_TRUE(chosen.isEmpty());
+}
+
+// A double-click opens a folder; only "Ok" chooses one.
+TEST_F(DialogTest, DoubleClickChoosesNothing) {
+    FolderDialog picker(state);
+    picker.selectFolder(folder);
+    auto* tree = picker.findChild<QTreeView*>(QStringLiteral("ShellTreeView1"));
+    ASSERT_NE(tree, nullptr);
+    bool stillOpen = false;
+    QTimer::singleShot(0, &picker, [&] {
+        QApplication::processEvents();
+        const QPointF at = tree->visualRect(tree->currentIndex()).center();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, tree->viewport()->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(tree->viewport(), &event);
+        }
+        stillOpen = picker.isVisible();
+        picker.cancel();
+    });
+    EXPECT_TRUE(picker.choose(QStringLiteral("Add File Directory")).isEmpty());
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(storedDir(), QStringLiteral("/before"));
 }
 
 TEST_F(DialogTest, NewFolderTwiceMakesOneAndKeepsTheSelection) {

@@ -38,6 +38,11 @@ QByteArray frame(const char* id, const QByteArray& content, const char* flags = 
     return out + content;
 }
 
+// A v2.2 frame: a three-letter id and a three-byte size, no flags.
+QByteArray frame22(const char* id, const QByteArray& content) {
+    return QByteArray(id) + hex("0000") + char(content.size()) + content;
+}
+
 QByteArray tag(int version, const QByteArray& body, int flags = 0) {
     QByteArray out("ID3");
     out.append(char(version)).append('\0').append(char(flags)).append(hex("0000"));
@@ -154,6 +159,10 @@ INSTANTIATE_TEST_SUITE_P(
                  tag(3, frame("COMM", text("eng") + '\0' + "Mine") +
                             frame("COMM", text("eng") + "iTunNORM" + '\0' + " 0000")),
                  {.comment = u"Mine"_s}},
+        ReadCase{"LaterDescribedCommentCounts",
+                 tag(3, frame("COMM", text("eng") + '\0' + "First") +
+                            frame("COMM", text("eng") + "note" + '\0' + "Second")),
+                 {.comment = u"Second"_s}},
         ReadCase{"TagSizePastTheFileKeepsWholeFrames",
                  QByteArray("ID3\3\0\0\x7F\x7F\x7F\x7F", 10) + frame("TIT2", text("Kept")) +
                      frame("TPE1", text("Cut off")).chopped(3),
@@ -173,7 +182,13 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"V24RecordingTimeIsTheYear",
                  tag(4, frame("TDRC", text("2024-05"))),
                  {.year = u"2024-05"_s}},
-        ReadCase{"V22NotRead", tag(2, QByteArray("TT2\0\0\x04\0abc", 10)), {}},
+        ReadCase{"V22FramesOfThreeLetters",
+                 tag(2, QByteArray("TT2\0\0\x04\0abc", 10) + frame22("TP1", text("Band")) +
+                            frame22("TAL", text("Disc")) + frame22("TYE", text("1987")) +
+                            frame22("TCO", text("Rock")) +
+                            frame22("COM", text("eng") + '\0' + "Old") + frame22("TRK", text("3"))),
+                 {u"abc"_s, u"Band"_s, u"Disc"_s, u"1987"_s, u"3"_s, u"Old"_s, u"Rock"_s}},
+        ReadCase{"V22CompressedTagNotRead", tag(2, QByteArray("TT2\0\0\x04\0abc", 10), 0x40), {}},
         ReadCase{"V23UnsynchronisedTag",
                  tag(3, frame("TIT2", hex("01FFFE4100")).insert(12, '\0'), 0x80),
                  {.title = u"A"_s}},

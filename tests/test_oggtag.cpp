@@ -223,6 +223,34 @@ INSTANTIATE_TEST_SUITE_P(
                   "b"},
                  {.title = QStringLiteral("a\uFFFDb")}}));
 
+// With a limit, a text is cut to that many characters and little more of it
+// is decoded.
+struct LimitCase {
+    const char* name;
+    QByteArray comment;
+    qsizetype limit;
+    QString expected;
+};
+
+class OggTagLimit : public OggTagTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(OggTagLimit, CutsEachTextToItsFirstCharacters) {
+    const QString file = makeFile(QStringLiteral("l.ogg"), {GetParam().comment});
+    EXPECT_EQ(readOggTag(file, GetParam().limit).title, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, OggTagLimit,
+    ::testing::Values(
+        LimitCase{"long text cut", "TITLE=" + QByteArray(5000, 'x'), 1024, QString(1024, u'x')},
+        LimitCase{"a character outside the BMP is one",
+                  "TITLE=aaa\xF0\x9F\x98\x80"
+                  "bb",
+                  4, QStringLiteral("aaa\U0001F600")},
+        LimitCase{"leading spaces trimmed first", "TITLE=" + QByteArray(3000, ' ') + "abcdef", 3,
+                  QStringLiteral("abc")},
+        LimitCase{"spaces at the cut trimmed", "TITLE=ab    cd", 4, QStringLiteral("ab")}));
+
 struct ListCase {
     const char* name;
     QByteArray comment;

@@ -2,6 +2,7 @@
 // it starts, what the slider and label show, when it stops by itself, and
 // what the slider and the step buttons do.
 #include "audio/MulDiv.h"
+#include "joblist/TimeText.h"
 #include "preview/Preview.h"
 #include "support/JobFixture.h"
 #include "synth/Synth.h"
@@ -39,15 +40,15 @@ class PreviewFixture : public JobFixture {
         list.spanSelection().select(list.spanModel().index(row, 0),
                                     QItemSelectionModel::ClearAndSelect |
                                         QItemSelectionModel::Rows);
-        state.spanListActive = true;
+        list.setSpanListActive(true);
     }
 
     bool waitUntilIdle(int limitMs = 10000) {
         QElapsedTimer t;
         t.start();
-        while (state.previewing && t.elapsed() < limitMs)
+        while (preview.previewing() && t.elapsed() < limitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return !state.previewing;
+        return !preview.previewing();
     }
     void pumpFor(int ms) {
         QElapsedTimer t;
@@ -67,11 +68,11 @@ class PreviewFixture : public JobFixture {
     }
 
     void expectIdle() {
-        EXPECT_FALSE(state.previewing);
-        EXPECT_FALSE(state.seeking);
+        EXPECT_FALSE(preview.previewing());
+        EXPECT_FALSE(preview.seeking());
         EXPECT_EQ(list.sliderPosition(), 0);
         EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:00"));
-        EXPECT_FALSE(state.reader.isOpen());
+        EXPECT_FALSE(preview.reader().isOpen());
     }
 
     QTemporaryDir dir;
@@ -88,7 +89,7 @@ TEST_F(PreviewFixture, SpanPreviewPlaysTheSpanCountsFromZeroAndStopsAtItsEnd) {
     const QString before = list.spanStatus(0);
 
     preview.startSpanPreview();
-    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(preview.previewing());
     EXPECT_EQ(list.spanStatus(0), QStringLiteral("Playing"));
     expectBlockIsSourceFrom(path, 3 * Rate);
 
@@ -108,15 +109,85 @@ TEST_F(PreviewFixture, FilePreviewStartsAtTheSlidersFrameAndStopsAtTheFilesEnd) 
     const int usable = list.usableRange();
     list.setSliderPosition(usable / 2);
     preview.startFilePreview();
-    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(preview.previewing());
     expectBlockIsSourceFrom(path, MulDiv(usable / 2, 4 * Rate, usable));
     ASSERT_TRUE(waitUntilIdle());
     expectIdle();
 }
 
+// A span row clicked last in Time or Count mode: the file's preview still
+// runs on the file's own axis, to the file's end.
+class WholeFileAfterASpanClick : public PreviewFixture,
+                                 public ::testing::WithParamInterface<SplitMode> {};
+
+TEST_P(WholeFileAfterASpanClick, PlaysToTheFilesEnd) {
+    state.settings.splitMode = GetParam();
+    state.settings.splitSeconds = 1;
+    state.settings.splitCount = 3;
+    addFile(QStringLiteral("spans.ogg"), 3 * Rate);
+    selectSpanRow(0);
+    // Count from the middle, Time from the start.
+    list.setSliderPosition(GetParam() == SplitMode::Count ? list.usableRange() / 2 : 0);
+    preview.startFilePreview();
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(labels.contains(QStringLiteral("00:00:02"))) << labels.join(u' ').toStdString();
+    expectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WholeFileAfterASpanClick,
+                         ::testing::Values(SplitMode::Time, SplitMode::Count));
+
+// The time the label shows under the thumb is the time Begin marks: in
+// Unification on the first file's axis, whichever file is selected.
+struct AxisCase {
+    const char* name;
+    SplitMode mode;
+    int selected;
+};
+
+class OneTimeAxis : public PreviewFixture, public ::testing::WithParamInterface<AxisCase> {};
+
+TEST_P(OneTimeAxis, TheLabelShowsTheTimeBeginMarks) {
+    state.settings.splitMode = GetParam().mode;
+    appendFileRow(list, dir.filePath(QStringLiteral("first.ogg")), 30);
+    appendFileRow(list, dir.filePath(QStringLiteral("second.ogg")), 75);
+    list.selectRow(GetParam().selected);
+    list.selectFile();
+    const int edited = GetParam().mode == SplitMode::Unification ? 0 : GetParam().selected;
+    const int usable = list.usableRange();
+    // Dragged to four places, then a step back from the end.
+    for (int position : {usable / 6, usable * 2 / 5, usable - 1, usable, -1}) {
+        if (position >= 0)
+            preview.sliderPress();
+        position >= 0 ? preview.sliderTrack(position) : preview.stepBack();
+        const QString shown = timecaption.text();
+        list.markBegin();
+        EXPECT_EQ(shown, formatTime(list.file(edited).spans.back().begin)) << position;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, OneTimeAxis,
+                         ::testing::Values(AxisCase{"custom_second", SplitMode::Custom, 1},
+                                           AxisCase{"unification_first", SplitMode::Unification, 0},
+                                           AxisCase{"unification_second", SplitMode::Unification,
+                                                    1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On the first file's axis a shorter file ends before the slider does: from
+// there it has nothing to play, and that is no failure.
+TEST_F(PreviewFixture, UnificationPastAShorterFilesEndPlaysNothing) {
+    state.settings.splitMode = SplitMode::Unification;
+    addFile(QStringLiteral("long.ogg"), 4 * Rate);
+    addFile(QStringLiteral("short.ogg"), 2 * Rate);
+    list.setSliderPosition(list.usableRange() * 3 / 4);
+    preview.startFilePreview();
+    expectIdle();
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join(u'|').toStdString();
+}
+
 TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
     preview.startFilePreview();
-    EXPECT_FALSE(state.previewing);
+    EXPECT_FALSE(preview.previewing());
     EXPECT_TRUE(blocks.empty());
 
     addFile(QStringLiteral("a.ogg"), 3 * Rate);
@@ -124,11 +195,11 @@ TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
     list.selectRow(0);
     list.selectFile();
     preview.startFilePreview();
-    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(preview.previewing());
     const size_t queued = blocks.size();
     list.selectRow(1);
     preview.startFilePreview();
-    EXPECT_EQ(state.previewFile, 0);
+    EXPECT_EQ(list.playedRow(), 0);
     EXPECT_EQ(blocks.size(), queued);
     preview.stopPreview();
     expectIdle();
@@ -137,8 +208,8 @@ TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
 TEST_F(PreviewFixture, WhileTheSliderIsHeldTheTimerLeavesItAloneAndAReleaseMovesThePlayback) {
     addFile(QStringLiteral("drag.ogg"), 5 * Rate);
     preview.startFilePreview();
-    ASSERT_TRUE(state.previewing);
-    state.seeking = true;
+    ASSERT_TRUE(preview.previewing());
+    preview.sliderPress();
     const int usable = list.usableRange();
     preview.sliderTrack(usable / 2);
     const QString dragged = timecaption.text();
@@ -149,14 +220,14 @@ TEST_F(PreviewFixture, WhileTheSliderIsHeldTheTimerLeavesItAloneAndAReleaseMoves
 
     // Released mid-way: the playback goes on from there.
     preview.sliderRelease();
-    EXPECT_FALSE(state.seeking);
-    EXPECT_EQ(state.previewStartSample, MulDiv(usable / 2, 5 * Rate, usable));
+    EXPECT_FALSE(preview.seeking());
+    EXPECT_EQ(preview.startSample(), MulDiv(usable / 2, 5 * Rate, usable));
     pumpFor(300);
-    EXPECT_TRUE(state.previewing);
+    EXPECT_TRUE(preview.previewing());
     EXPECT_GE(list.sliderPosition(), usable / 2);
 
     // Released at the very end: the preview stops.
-    state.seeking = true;
+    preview.sliderPress();
     preview.sliderTrack(usable + 50);
     EXPECT_EQ(list.sliderPosition(), usable);
     pb.setSliderPosition(usable);
@@ -169,7 +240,7 @@ TEST_F(PreviewFixture, DraggingWhileIdleShowsTheTimeUnderTheThumb) {
     addFile(QStringLiteral("idle.ogg"), 4 * Rate);
     preview.sliderTrack(list.usableRange());
     EXPECT_TRUE(labels.isEmpty()) << "a drag without a press";
-    state.seeking = true;
+    preview.sliderPress();
     preview.sliderTrack(list.usableRange());
     EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:04"));
 }

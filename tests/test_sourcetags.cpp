@@ -9,24 +9,30 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <algorithm>
+#include <string>
 
 namespace {
 
 constexpr std::int64_t Frames = 3 * 44100;
 
-// An ID3v1 block whose only text is its title.
-QByteArray id3v1WithTitle(const QByteArray& title) {
-    QByteArray block = "TAG" + title.left(30);
-    block.append(128 - block.size(), '\0');
-    block[127] = char(255);
-    return block;
+// An ID3v1 block; `genre` is the number of a genre of its list.
+QByteArray id3v1(const QByteArray& title, const QByteArray& artist = {},
+                 const QByteArray& album = {}, const QByteArray& year = {},
+                 const QByteArray& comment = {}, int genre = 255) {
+    const auto field = [](const QByteArray& text, int size) {
+        return text.left(size) + QByteArray(size - std::min<int>(int(text.size()), size), '\0');
+    };
+    return "TAG" + field(title, 30) + field(artist, 30) + field(album, 30) + field(year, 4) +
+           field(comment, 30) + char(genre);
 }
 
 QStringList listedComments(const QString& path) {
     QProcess p;
     p.start(QStringLiteral("vorbiscomment"), {QStringLiteral("-l"), QStringLiteral("-R"), path});
     p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(p.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 bool oggInfoClean(const QString& path) {
@@ -43,12 +49,20 @@ QString u8(const char* text) {
 }
 
 struct Tagged {
-    const char* title = "";
-    const char* artist = "";
-    const char* album = "";
-    const char* comment = "";
-    const char* genre = "";
+    QString title, artist, album, comment, genre, year;
 };
+
+// Tag texts written as "title|artist|album|comment|genre|year", the missing
+// ones empty.
+Tagged tagged(const char* fields) {
+    QStringList f = u8(fields).split(QLatin1Char('|'));
+    f.resize(6);
+    return {f[0], f[1], f[2], f[3], f[4], f[5]};
+}
+
+// How a source named ".ogg" is made: Ogg Vorbis, by FFmpeg in another Ogg
+// codec, or a WAV file under that name.
+enum class Make { Vorbis, Opus, Flac, Speex, Wav };
 
 class SourceTagsTest : public RunFixture {
   protected:
@@ -57,35 +71,51 @@ class SourceTagsTest : public RunFixture {
         synth::writeWav(path, synth::tone(Frames, 44100, 2, ToneHz), 44100, 2);
         return path;
     }
-    // A source of the extension's format carrying `t`; MP3s get `v1Title`
-    // in an ID3v1 block as well. Empty when the encoder is missing.
-    QString source(const QString& name, const Tagged& t, const QByteArray& v1Title = {}) {
+    // An Ogg file of another codec carrying `t`, as FFmpeg tags it.
+    QString ffmpegOgg(const QString& path, Make make, const Tagged& t) {
+        const char* encoder = make == Make::Opus   ? "libopus"
+                              : make == Make::Flac ? "flac"
+                                                   : "libspeex";
+        const QStringList args{QStringLiteral("-nostdin"),
+                               QStringLiteral("-i"),
+                               wav(QStringLiteral("f.wav")),
+                               QStringLiteral("-c:a"),
+                               QLatin1String(encoder),
+                               QStringLiteral("-metadata"),
+                               QStringLiteral("title=") + t.title,
+                               QStringLiteral("-metadata"),
+                               QStringLiteral("date=") + t.year,
+                               QStringLiteral("-f"),
+                               QStringLiteral("ogg"),
+                               path};
+        return synth::run(QStringLiteral("ffmpeg"), args) ? path : QString();
+    }
+    // A source of the extension's format carrying `t`; MP3s get `v1` appended
+    // as their ID3v1 block. Empty when the encoder is missing.
+    QString source(const QString& name, const Tagged& t, const QByteArray& v1 = {},
+                   Make make = Make::Vorbis) {
         const QString ext = QFileInfo(name).suffix().toLower();
         const QString path = dir.filePath(QStringLiteral("src/") + name);
+        if (make == Make::Wav)
+            return wav(name);
+        if (make != Make::Vorbis)
+            return ffmpegOgg(path, make, t);
         if (ext == QLatin1String("ogg")) {
             makeSource(name, Frames);
-            writeOggTag(path, OggTag{u8(t.album), u8(t.title), u8(t.artist), u8(t.comment), u8(t.genre), {}, {}});
+            writeOggTag(path, OggTag{t.album, t.title, t.artist, t.comment, t.genre, t.year, {}});
         } else if (ext == QLatin1String("mp3")) {
             if (!synth::makeMp3(wav(QStringLiteral("m.wav")), path))
                 return {};
-            writeId3v2(path, Id3v2Tag{u8(t.title), u8(t.artist), u8(t.album), {}, {}, u8(t.comment), u8(t.genre)});
-            if (!v1Title.isEmpty()) {
-                QFile f(path);
-                f.open(QIODevice::Append);
-                f.write(id3v1WithTitle(v1Title));
-            }
-        } else if (ext == QLatin1String("wma")) {
+            const Id3v2Tag v2{t.title, t.artist, t.album, t.year, {}, t.comment, t.genre};
+            if (!(v2 == Id3v2Tag{}))
+                writeId3v2(path, v2);
+            QFile f(path);
+            f.open(QIODevice::Append);
+            f.write(v1);
+        } else {
             if (!synth::makeWma(wav(QStringLiteral("w.wav")), path))
                 return {};
-            WmaTagInfo tag;
-            setWmaFieldText(tag.title, u8(t.title));
-            setWmaFieldText(tag.artist, u8(t.artist));
-            setWmaFieldText(tag.album, u8(t.album));
-            setWmaFieldText(tag.description, u8(t.comment));
-            setWmaFieldText(tag.genre, u8(t.genre));
-            writeWmaTag(path, tag);
-        } else {
-            wav(name);
+            writeWmaTag(path, {true, t.year, 0, t.artist, t.title, t.album, t.comment, t.genre});
         }
         return path;
     }
@@ -99,20 +129,23 @@ class SourceTagsTest : public RunFixture {
 struct AdmitCase {
     const char* name;
     const char* file;
-    Tagged tags;
-    QByteArray v1Title;
+    const char* tags; // the file's own tag, as tagged() reads it
+    QByteArray v1;
     AddWay way;
     const char* caption;
-    const char* title; // the record's title
+    const char* record; // what the row's record holds
+    Make make = Make::Vorbis;
 };
 
-void PrintTo(const AdmitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AdmitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Admit : public SourceTagsTest, public ::testing::WithParamInterface<AdmitCase> {};
 
 TEST_P(Admit, CaptionAndRecordComeFromTheFormatsTag) {
     const AdmitCase& c = GetParam();
-    const QString path = source(QString::fromUtf8(c.file), c.tags, c.v1Title);
+    const QString path = source(u8(c.file), tagged(c.tags), c.v1, c.make);
     if (path.isEmpty())
         GTEST_SKIP() << "encoder missing";
     const QList<JobList::Refusal> refused =
@@ -121,46 +154,73 @@ TEST_P(Admit, CaptionAndRecordComeFromTheFormatsTag) {
     ASSERT_TRUE(refused.isEmpty()) << refused.first().message.toStdString();
     ASSERT_EQ(jobs.rowCount(), 1);
     const FileRow& row = jobs.file(0);
-    EXPECT_EQ(row.caption, QString::fromUtf8(c.caption));
-    EXPECT_EQ(row.tags.title, QString::fromUtf8(c.title));
-    EXPECT_EQ(row.tags.artist, u8(c.tags.artist));
-    EXPECT_EQ(row.tags.comment, u8(c.tags.comment));
-    EXPECT_TRUE(row.tags.year.isEmpty());
+    EXPECT_EQ(row.caption, u8(c.caption));
+    const FileTags& t = row.tags;
+    const Tagged r = tagged(c.record);
+    EXPECT_EQ(QStringList({t.title, t.artist, t.album, t.comment, t.genre, t.year}),
+              QStringList({r.title, r.artist, r.album, r.comment, r.genre, r.year}));
 }
 
-const Tagged Full{"Song", "Band", "Disc", "Note", "Jazz"};
+const Tagged Full = tagged("Song|Band|Disc|Note|Jazz|1999");
+// A title far past what a caption keeps, a character outside the BMP where
+// the cut falls.
+const std::string LongTitle = std::string(1023, 'a') + "\xF0\x9F\x98\x80" + std::string(5000, 'b');
+const std::string LongTitleCut = std::string(1023, 'a') + "\xF0\x9F\x98\x80";
+const auto Files = AddWay::Files;
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, Admit,
     ::testing::Values(
-        AdmitCase{"Id3v1TitleCleaned", "a.mp3", {}, "a/b", AddWay::Files, "ab", ""},
-        AdmitCase{"Id3v2WinsOverId3v1", "a.mp3", {"Two", "Band"}, "One", AddWay::Files, "Two", "Two"},
-        AdmitCase{"CapitalExtensionIsMp3", "LOUD.MP3", {"Loud", "Band"}, {}, AddWay::Files, "Loud",
-                  "Loud"},
-        AdmitCase{"OggFromTheDialogCleaned", "live.ogg", {" Live: Paris ", "Band", "", "Note"}, {},
-                  AddWay::Files, "Live Paris", "Live Paris"},
-        AdmitCase{"OggFromAFolderAsRead", "live.ogg", {"Live: Paris", "Band", "", "Note"}, {},
-                  AddWay::Folder, "Live: Paris", "Live Paris"},
-        AdmitCase{"WmaKeepsTheTitleAsRead", "q.wma", {"Why?", "Band", "", "Note"}, {},
-                  AddWay::Files, "Why", "Why?"},
-        AdmitCase{"CyrillicAndCjkTitles", "u.ogg", {"Привет 東京", "Café – Live"}, {},
-                  AddWay::Files, "Привет 東京", "Привет 東京"},
-        AdmitCase{"WavKeepsItsName", "plain.wav", {}, {}, AddWay::Files, "plain.wav", ""}),
+        AdmitCase{"Id3v1TitleCleaned", "a.mp3", "", id3v1("a/b"), Files, "ab", "ab"},
+        AdmitCase{"Id3v2WinsOverId3v1", "a.mp3", "Two|Band", id3v1("One", "Old"), Files, "Two",
+                  "Two|Band"},
+        AdmitCase{"Id3v1AloneFillsEveryField", "a.mp3", "",
+                  id3v1("Old Song ", "Old Band", "Old Disc", "1987", "Old note", 17), Files,
+                  "Old Song", "Old Song|Old Band|Old Disc|Old note|Rock|1987"},
+        AdmitCase{"Id3v1FillsWhatId3v2Lacks", "a.mp3", "New||||Jazz",
+                  id3v1("Old", "Old Band", "", "1987"), Files, "New", "New|Old Band|||Jazz|1987"},
+        AdmitCase{"CapitalExtensionIsMp3", "LOUD.MP3", "Loud|Band||||1999", QByteArray(), Files,
+                  "Loud", "Loud|Band||||1999"},
+        AdmitCase{"OggFromTheDialogCleaned", "live.ogg", " Live: Paris |Band||Note||2001",
+                  QByteArray(), Files, "Live Paris", "Live Paris|Band||Note||2001"},
+        AdmitCase{"OggFromAFolderAsRead", "live.ogg", "Live: Paris|Band||Note", QByteArray(),
+                  AddWay::Folder, "Live: Paris", "Live Paris|Band||Note"},
+        AdmitCase{"FolderCaptionWithoutControls", "c.ogg", "Line1\nLine2\x1b\x7f\xc2\x85!",
+                  QByteArray(), AddWay::Folder, "Line1Line2!", "Line1Line2!"},
+        AdmitCase{"LongTitleCutAtAWholeCharacter", "long.ogg", LongTitle.c_str(), QByteArray(),
+                  Files, LongTitleCut.c_str(), LongTitleCut.c_str()},
+        AdmitCase{"OpusNamedOgg", "o.ogg", "Voice: 1|||||2020", QByteArray(), Files, "Voice 1",
+                  "Voice 1|||||2020", Make::Opus},
+        AdmitCase{"FlacNamedOgg", "f.ogg", "Lossless", QByteArray(), AddWay::Folder, "Lossless",
+                  "Lossless", Make::Flac},
+        AdmitCase{"SpeexNamedOgg", "s.ogg", "Said", QByteArray(), Files, "Said", "Said",
+                  Make::Speex},
+        AdmitCase{"WavNamedOggIsAnUntaggedRow", "w.ogg", "", QByteArray(), Files, "w.ogg", "",
+                  Make::Wav},
+        AdmitCase{"WmaKeepsTheTitleAsRead", "q.wma", "Why?|Band||Note||2003", QByteArray(), Files,
+                  "Why", "Why?|Band||Note||2003"},
+        AdmitCase{"CyrillicAndCjkTitles", "u.ogg", "Привет 東京|Café – Live", QByteArray(), Files,
+                  "Привет 東京", "Привет 東京|Café – Live"},
+        AdmitCase{"WavKeepsItsName", "plain.wav", "", QByteArray(), Files, "plain.wav", "",
+                  Make::Wav}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct PieceCase {
     const char* name;
     const char* file;
+    bool id3v1Only = false; // the tag as an ID3v1 block alone
 };
 
 class Pieces : public SourceTagsTest, public ::testing::WithParamInterface<PieceCase> {};
 
 TEST_P(Pieces, EveryPieceCarriesTheFiveTagsAndNoComment) {
-    const QString path = source(QString::fromUtf8(GetParam().file), Full);
+    const bool v1 = GetParam().id3v1Only;
+    const QString path =
+        source(QString::fromUtf8(GetParam().file), v1 ? Tagged{} : Full,
+               v1 ? id3v1("Song", "Band", "Disc", "1999", "Note", 8) : QByteArray());
     if (path.isEmpty())
         GTEST_SKIP() << "encoder missing";
     ASSERT_TRUE(jobs.addFiles({path}).isEmpty());
-    jobs.file(0).tags.year = QStringLiteral("1999");
 
     splitEverySecond();
 
@@ -180,6 +240,7 @@ TEST_P(Pieces, EveryPieceCarriesTheFiveTagsAndNoComment) {
 
 INSTANTIATE_TEST_SUITE_P(Sources, Pieces,
                          ::testing::Values(PieceCase{"Ogg", "s.ogg"}, PieceCase{"Mp3", "s.mp3"},
+                                           PieceCase{"Mp3WithId3v1Only", "s.mp3", true},
                                            PieceCase{"Wma", "s.wma"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -198,7 +259,7 @@ TEST_F(SourceTagsTest, UntaggedSourceAndJoinsGiveNoComments) {
 }
 
 TEST_F(SourceTagsTest, TitleWithPathPartsStaysInTheOutputFolder) {
-    const QString path = source(QStringLiteral("x.ogg"), {"../../up/../x"});
+    const QString path = source(QStringLiteral("x.ogg"), tagged("../../up/../x"));
     ASSERT_TRUE(jobs.addFolder(dir.filePath(QStringLiteral("src"))).isEmpty());
     ASSERT_EQ(jobs.caption(0), QStringLiteral("../../up/../x"));
     splitEverySecond();
@@ -218,7 +279,8 @@ TEST_F(SourceTagsTest, FailedTagWriteEndsTheRunAndKeepsThePieceValid) {
     splitEverySecond();
 
     ASSERT_TRUE(conversion.lastRunFailed());
-    EXPECT_TRUE(conversion.lastError().contains(QDir::toNativeSeparators(outDir + QStringLiteral("Song_1.ogg"))))
+    EXPECT_TRUE(conversion.lastError().contains(
+        QDir::toNativeSeparators(outDir + QStringLiteral("Song_1.ogg"))))
         << conversion.lastError().toStdString();
     const QString piece = outDir + QStringLiteral("Song_1.ogg");
     EXPECT_TRUE(oggInfoClean(piece));

@@ -355,7 +355,7 @@ TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore) {
     EXPECT_EQ(piece.frames() % (2 * Rate), 0); // whole blocks only
     EXPECT_GT(progressAtStop, 0);
     EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Finish"));
-    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(jobs.selectedFile(), 0);
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(conversion.lastRunFailed());
@@ -410,8 +410,8 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     EXPECT_EQ(runsEnded, 1);
     EXPECT_EQ(jobs.file(0).spanCount, 3);
     EXPECT_EQ(jobs.file(1).spanCount, 3);
-    EXPECT_FALSE(state.writer.isOpen());
-    EXPECT_FALSE(state.reader.isOpen());
+    EXPECT_FALSE(conversion.writer().isOpen());
+    EXPECT_FALSE(conversion.reader().isOpen());
     // A missing folder is no one file's failure; the deleted source is the
     // second file, after the first was written whole.
     EXPECT_EQ(conversion.failedFile(), p.unwritableFolder ? -1 : 1);

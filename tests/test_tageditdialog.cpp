@@ -165,6 +165,28 @@ TEST_P(DropEdits, CancelOrResetThenOkCommitsNothingTyped) {
 
 INSTANTIATE_TEST_SUITE_P(CancelAndReset, DropEdits, ::testing::Bool());
 
+// Emptied while closed (then opened) or while open (then "Reset"): no box
+// still shows a tag of a file that is gone.
+class EmptiedList : public TagEditTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EmptiedList, LeavesEveryBoxEmpty) {
+    const bool whileOpen = GetParam();
+    addRows(2);
+    dialog->show();
+    ASSERT_EQ(get<QLineEdit>("edt_art")->text(), q("Artist 0"));
+    if (!whileOpen)
+        press("btn_cancel");
+    list.clearList();
+    whileOpen ? press("Button7") : dialog->show();
+    EXPECT_EQ(rows()->rowCount(), 0);
+    for (const char* box : boxNames)
+        EXPECT_TRUE(get<QLineEdit>(box)->text().isEmpty()) << box;
+    EXPECT_TRUE(get<QComboBox>("edt_genre")->currentText().isEmpty());
+    EXPECT_TRUE(get<QPlainTextEdit>("edt_com")->toPlainText().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OpenedOrReset, EmptiedList, ::testing::Bool());
+
 class CopyToAll : public TagEditTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(CopyToAll, AllReachesRowsNeverSelected) {
@@ -242,9 +264,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, NameColumn,
 TEST_F(TagEditTest, BothMenusOpenItOnTheWindowsListAlsoDuringARun) {
     QTemporaryDir dir;
     ScriptedPrompt prompt;
+    Session session;
+    MainState& state = session.state();
     state.prompt = &prompt;
     state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("settings.ini")));
-    MainWindow window(state);
+    MainWindow window(session);
     TagEditDialog windowDialog(state, &window);
     window.setDialogs(nullptr, nullptr, nullptr, &windowDialog);
     appendFileRow(window.jobList(), QStringLiteral("/music/a.ogg"), 10);

@@ -40,8 +40,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatTimeTest,
                                            FormatCase{-3725, "-01:-02:-05"},
                                            FormatCase{59, "00:00:59"}));
 
-TEST(cleanFileName, RemovesOnlyTheNineCharacters) {
+TEST(cleanFileName, RemovesOnlyTheNineCharactersAndTheControls) {
     EXPECT_EQ(cleanFileName(QStringLiteral("a*b?c|d:e\"f/g\\h<i>j")), QStringLiteral("abcdefghij"));
-    EXPECT_EQ(cleanFileName(QStringLiteral("Café – Live. 東京 (1)")),
-              QStringLiteral("Café – Live. 東京 (1)"));
+    EXPECT_EQ(cleanFileName(QStringLiteral("Café – Live. 東京 (1)\u00a0")),
+              QStringLiteral("Café – Live. 東京 (1)\u00a0"));
+    // C0 (the NUL, tab, line ends, escape among them), DEL and C1.
+    const QString controls =
+        QString(QChar(0)) + QStringLiteral("\t\n\r\v\f\x1b\x1f\x7f\u0080\u0085\u009f");
+    EXPECT_EQ(cleanFileName(QStringLiteral("pre") + controls + QStringLiteral("post")),
+              QStringLiteral("prepost"));
 }

@@ -31,7 +31,7 @@ AboutDialog::AboutDialog(MainState& state, QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      s(state), m_mainWindow(mainWindow) {
+      s(state) {
     setObjectName(QStringLiteral("fm_about"));
     setWindowTitle(QStringLiteral("fm_about"));
     setModal(false);
@@ -115,10 +115,4 @@ void AboutDialog::Label2Click() {
 void AboutDialog::Label3Click() {
     if (s.prompt)
         s.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::supportMail()));
-}
-
-void AboutDialog::showEvent(QShowEvent* event) {
-    if (m_mainWindow)
-        move(m_mainWindow->frameGeometry().topLeft());
-    QDialog::showEvent(event);
 }

@@ -11,7 +11,7 @@ class QLabel;
 class AboutDialog : public QDialog {
     Q_OBJECT
   public:
-    // `mainWindow` is where the dialog places its top-left corner when shown.
+    // The main window shows it at its corner (placeAtWindowCorner).
     explicit AboutDialog(MainState& state, QWidget* mainWindow = nullptr);
 
     QGroupBox* pn_about = nullptr;
@@ -31,10 +31,6 @@ class AboutDialog : public QDialog {
     void Label2Click();
     void Label3Click();
 
-  protected:
-    void showEvent(QShowEvent* event) override;
-
   private:
     MainState& s;
-    QWidget* m_mainWindow;
 };

@@ -4,6 +4,7 @@
 #include "core/IniFile.h"
 #include "core/MainState.h"
 #include "core/Prompt.h"
+#include "ui/DialogPlacement.h"
 
 #include <QDir>
 #include <QFileSystemModel>
@@ -31,6 +32,9 @@ FolderDialog::FolderDialog(MainState& state, QWidget* parent) : QDialog(parent),
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_tree->hideColumn(column);
     m_tree->header()->hide();
+    // A double-click opens the folder, as in every file manager; only "Ok"
+    // chooses it (a folder's files would otherwise be added at once).
+    m_tree->setExpandsOnDoubleClick(true);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     // A right click selects the folder under the mouse, as a left click does.
     connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -51,7 +55,6 @@ FolderDialog::FolderDialog(MainState& state, QWidget* parent) : QDialog(parent),
     connect(newFolderButton, &QPushButton::clicked, this, &FolderDialog::newFolder);
     connect(okButton, &QPushButton::clicked, this, &FolderDialog::ok);
     connect(cancelButton, &QPushButton::clicked, this, &FolderDialog::cancel);
-    connect(m_tree, &QTreeView::doubleClicked, this, [this] { ok(); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(newFolderButton);
@@ -67,7 +70,7 @@ QString FolderDialog::choose(const QString& caption) {
     setWindowTitle(caption);
     m_result.clear();
     if (parentWidget())
-        move(parentWidget()->window()->frameGeometry().topLeft());
+        placeAtWindowCorner(*this, *parentWidget()->window());
     exec();
     return m_result;
 }

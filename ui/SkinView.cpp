@@ -398,8 +398,12 @@ bool SkinView::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         SkinObject* object = objectAt(help->pos());
-        if (object && !object->tooltip.isEmpty())
-            QToolTip::showText(help->globalPos(), object->tooltip, this, object->rect());
+        QString tip = object ? object->tooltip : QString();
+        // The path label shortens a long path in its middle; its tip shows it whole.
+        if (object && object->style == QLatin1String("path") && !object->text().isEmpty())
+            tip = object->text();
+        if (!tip.isEmpty())
+            QToolTip::showText(help->globalPos(), tip, this, object->rect());
         else
             QToolTip::hideText();
         return true;

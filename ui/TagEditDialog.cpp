@@ -197,13 +197,13 @@ void TagEditDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (QWidget* window = parentWidget())
-        move(window->frameGeometry().topLeft());
     ensureGenreNames();
     const int count = m_jobs ? m_jobs->rowCount() : 0;
     if (count == 0) {
+        // Nothing listed: nothing of a file removed since may still show.
         m_list->setRowCount(0);
         m_edit.clear();
+        clearBoxes();
         return;
     }
     fillRows();
@@ -399,6 +399,7 @@ void TagEditDialog::reset() {
     fillRows();
     if (m_list->rowCount() == 0) {
         m_edit.clear();
+        clearBoxes();
         return;
     }
     selectRow(0);

@@ -1,6 +1,7 @@
 // Fuzz driver: any bytes as a Vorbis comment header packet, split into named
-// comments; bytes that start with "OggS" also as a whole file, rewritten with
-// one comment more, whose copy must open again with exactly those comments.
+// comments; bytes that start with "OggS" also as a whole file, read by the
+// comment reader of every codec, and rewritten with one comment more, whose
+// copy must open again with exactly those comments.
 #include "tags/OggCommentStream.h"
 #include "tags/OggTag.h"
 
@@ -17,6 +18,17 @@ VorbisComments openedComments(QByteArray bytes, bool& opened) {
     OggCommentStream editor;
     opened = editor.open(&in, readStreamCallback, writeStreamCallback);
     return editor.comments();
+}
+
+// Every comment the reader hands out lies inside the input.
+void readAllCodecs(const QByteArray& file) {
+    QByteArray input = file;
+    QBuffer in(&input);
+    in.open(QIODevice::ReadOnly);
+    OggCommentStream::readComments(in, [&file](QByteArrayView comment) {
+        if (comment.size() > file.size())
+            std::abort();
+    });
 }
 
 void rewrite(const QByteArray& file) {
@@ -52,7 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!again || again->vendor != block->vendor || again->comments != block->comments)
             std::abort();
     }
-    if (bytes.startsWith("OggS"))
+    if (bytes.startsWith("OggS")) {
+        readAllCodecs(bytes);
         rewrite(bytes);
+    }
     return 0;
 }

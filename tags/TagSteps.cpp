@@ -1,10 +1,6 @@
-#include "commands/TagSteps.h"
-
-#include "convert/Conversion.h"
-#include "joblist/JobList.h"
+#include "tags/TagSteps.h"
 
 #include "audio/AudioError.h"
-#include "joblist/JobRecords.h"
 #include "tags/Id3Tag.h"
 #include "tags/OggTag.h"
 #include "tags/WmaTag.h"
@@ -16,8 +12,8 @@
 namespace {
 
 AudioError tagWriteError(const QString& path, const QString& why) {
-    return AudioError(QStringLiteral("Cannot write the tags of %1: %2")
-                          .arg(QDir::toNativeSeparators(path), why));
+    return AudioError(
+        QStringLiteral("Cannot write the tags of %1: %2").arg(QDir::toNativeSeparators(path), why));
 }
 
 void writeOgg(const QString& path, const FileTags& tags) {
@@ -47,11 +43,11 @@ void writeMp3(const QString& path, const FileTags& tags) {
 
 void writeWma(const QString& path, const FileTags& tags) {
     WmaTagInfo tag;
-    setWmaFieldText(tag.title, tags.title);
-    setWmaFieldText(tag.artist, tags.artist);
-    setWmaFieldText(tag.album, tags.album);
-    setWmaFieldText(tag.year, tags.year);
-    setWmaFieldText(tag.genre, tags.genre);
+    tag.title = tags.title;
+    tag.artist = tags.artist;
+    tag.album = tags.album;
+    tag.year = tags.year;
+    tag.genre = tags.genre;
     if (!writeWmaTag(path, tag))
         throw tagWriteError(path, QStringLiteral("the attributes could not be saved"));
 }
@@ -80,18 +76,4 @@ void copyTagsToOutput(const QString& path, const FileTags& tags) {
         writeMp3(path, tags);
     else if (extension == QLatin1String("wma"))
         writeWma(path, tags);
-}
-
-void connectTagSteps(JobList& jobs) {
-    jobs.readTags = readSourceTags;
-}
-
-void connectTagSteps(Conversion& conversion) {
-    conversion.tagOutput = copyTagsToOutput;
-    conversion.outputComments = oggOutputComments;
-}
-
-void connectTagSteps(JobList& jobs, Conversion& conversion) {
-    connectTagSteps(jobs);
-    connectTagSteps(conversion);
 }

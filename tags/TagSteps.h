@@ -1,32 +1,23 @@
 // The tag steps of the job list and the runs, on the tag units: the tags of a
 // source being added, and those written into each split piece after it has
-// been closed. connectTagSteps hands them to a job list and a run.
+// been closed. The job list and the runs call them directly.
 #pragma once
 
-#include "joblist/SourceTags.h"
+#include "tags/SourceTags.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-class Conversion;
-class JobList;
-struct FileTags;
 struct OggTag;
 
-// Sets the job list's and the run's tag hooks to the functions below.
-void connectTagSteps(JobList& jobs, Conversion& conversion);
-void connectTagSteps(JobList& jobs);
-void connectTagSteps(Conversion& conversion);
-
-// A title as a caption: the characters a file name cannot hold removed, then
-// everything up to U+0020 trimmed from both ends.
-QString captionOfTitle(const QString& title);
-
 // Reads ".ogg", ".mp3" and ".wma" sources (the extension compared in lower
-// case); any other source gives an empty result. Raises the readers' errors
-// (OggTagError, Id3Error) for a file they cannot open. Never changes the file.
-SourceTags readSourceTags(const QString& path, AddWay way);
+// case); any other source gives an empty result. Every text is cut to
+// TagTextLimit characters, and so is the caption; a caption holds no control
+// character. Never throws: a tag that cannot be read gives an empty result,
+// as an untagged file does, and whether the file can be played is for its
+// reader to say. Never changes the file.
+SourceTags readSourceTags(const QString& path, AddWay way) noexcept;
 
 // Chooses the tag format by the output's lower-cased extension; an output of
 // any other extension gets nothing. A tag that cannot be written raises an

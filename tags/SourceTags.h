@@ -1,8 +1,8 @@
 // The tags of a source being added: what its row shows as caption and what
-// its tag record holds. The job list asks for them through its readTags hook.
+// its tag record holds, as readSourceTags gives them.
 #pragma once
 
-#include "joblist/JobRecords.h"
+#include "tags/FileTags.h"
 
 #include <QString>
 
