@@ -298,7 +298,7 @@ int CliSession::info() {
     if (Terminal::interruptRequested())
         return ExitInterrupted;
 
-    AudioFile& reader = state.reader;
+    AudioFile reader;
     bool first = true;
     for (int row = 0; row < jobs.rowCount(); ++row) {
         const FileRow& r = jobs.file(row);

@@ -3,13 +3,11 @@
 // asked options, or prints what the job list holds about each file.
 #pragma once
 
-#include "core/MainState.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPrompt.h"
 #include "cli/ProgressBar.h"
-#include "convert/Conversion.h"
+#include "commands/Session.h"
 #include "convert/OggSettings.h"
-#include "joblist/JobList.h"
 
 #include <cstdint>
 
@@ -47,10 +45,11 @@ class CliSession {
     int runResult(int refused) const;
 
     const CliOptions& opts;
-    MainState state;
+    Session session;
+    MainState& state = session.state();
+    JobList& jobs = session.jobs();
+    Conversion& conversion = session.conversion();
     CliPrompt prompt;
-    JobList jobs{state};
-    Conversion conversion{state, jobs};
     ProgressBar bar;
     OggKeys oggKeys; // the settings file's encoding with the options applied
 };

@@ -116,7 +116,7 @@ void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const 
 }
 
 void Conversion::openOutput(const QString& path, int rate, int channels) {
-    AudioFile& writer = s.writer;
+    AudioFile& writer = m_writer;
     if (writer.isOpen())
         writer.close();
     prepareWriter(writer, rate, channels);
@@ -131,7 +131,7 @@ void Conversion::openOutput(const QString& path, int rate, int channels) {
 }
 
 void Conversion::closeOutput() {
-    AudioFile& writer = s.writer;
+    AudioFile& writer = m_writer;
     const QString path = m_openOutput;
     m_currentFile = path;
     m_openOutput.clear();
@@ -157,7 +157,7 @@ void Conversion::endRun() {
     if (m_failed && m_openFrames == 0)
         m_writerFailed = true;
     try {
-        if (s.writer.isOpen() || !m_openOutput.isEmpty()) {
+        if (m_writer.isOpen() || !m_openOutput.isEmpty()) {
             const QString path = m_openOutput;
             closeOutput();
             // A piece that stays gets its tags whichever way the run ended.
@@ -172,8 +172,8 @@ void Conversion::endRun() {
     }
     m_cutter.reset();
     try {
-        if (s.reader.isOpen())
-            s.reader.close();
+        if (m_reader.isOpen())
+            m_reader.close();
     } catch (const std::exception&) {
         // Nothing of the output depends on closing the source.
     }
@@ -338,8 +338,8 @@ std::optional<QString> Conversion::copyFrames(CopyTarget& t, const FileRow& sour
 bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
                             std::int64_t& outputPos, std::int64_t total,
                             std::int64_t stopShortBy) {
-    CopyTarget t{s.reader,
-                 s.writer,
+    CopyTarget t{m_reader,
+                 m_writer,
                  m_openOutput,
                  [this] {
                      s.pumpEvents();
@@ -446,9 +446,10 @@ void Conversion::splitFile(int file) {
     default:
         break;
     }
-    emit jobs.fileListFocusRequested();
+    if (onSourceStarted)
+        onSourceStarted(file);
 
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     if (reader.isOpen())
         reader.close();
     const QString source = jobs.file(file).path;
@@ -489,7 +490,7 @@ void Conversion::splitFile(int file) {
 }
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
-    const AudioFile& reader = s.reader;
+    const AudioFile& reader = m_reader;
     PiecePlan plan;
     plan.beginFrame =
         PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
@@ -512,7 +513,7 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
 }
 
 void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     const FileRow row = jobs.file(file);
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
@@ -530,13 +531,13 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
         // planned piece was refused.
         const std::exception_ptr refused = std::current_exception();
         const QString planned = path;
-        s.writer.abandonWrite();
+        m_writer.abandonWrite();
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         try {
             openOutput(path, rate, channels);
         } catch (const std::exception&) {
-            s.writer.abandonWrite();
+            m_writer.abandonWrite();
             m_currentFile = planned;
             std::rethrow_exception(refused);
         }
@@ -694,8 +695,8 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
 void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitCount) {
     const SplitMode mode = m_options.mode;
     const FileRow row = jobs.file(file);
-    const int rate = s.reader.sampleRate();
-    const int channels = s.reader.channels();
+    const int rate = m_reader.sampleRate();
+    const int channels = m_reader.channels();
     const int workerCount =
         int(std::clamp<std::int64_t>(pieces, 1, std::max(1, m_options.jobs)));
 
@@ -873,7 +874,7 @@ void Conversion::joinRun(const QString& path) {
         return;
     beginRun();
     try {
-        AudioFile& reader = s.reader;
+        AudioFile& reader = m_reader;
         if (reader.isOpen())
             reader.close();
         // Every block is converted to the first file's format.
@@ -925,9 +926,10 @@ void Conversion::joinFile(int file, int rate, int channels) {
     } else {
         jobs.showWholeFileSpan(file, StatusConverting);
     }
-    emit jobs.fileListFocusRequested();
+    if (onSourceStarted)
+        onSourceStarted(file);
 
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     if (reader.isOpen())
         reader.close();
     m_currentFile = row.path;

@@ -3,6 +3,7 @@
 // do as RunOptions; reports progress and outputs through callbacks.
 #pragma once
 
+#include "audio/AudioFile.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "joblist/JobRecords.h"
@@ -18,7 +19,6 @@
 #include <optional>
 #include <vector>
 
-class AudioFile;
 class MainState;
 class OggCopyCut;
 class JobList;
@@ -50,8 +50,12 @@ class Conversion {
     QString lastError() const { return m_error; }         // the text shown to the user
     QStringList lastOutputs() const { return m_outputs; } // complete outputs, in order
 
+    // The run's own reader and writer (closed between runs).
+    const AudioFile& reader() const { return m_reader; }
+    const AudioFile& writer() const { return m_writer; }
+
     // --- callbacks (all optional) ------------------------------------------------
-    std::function<void()> stopPreview;                        // used when previewing
+    std::function<void(int file)> onSourceStarted;            // the run took up source row `file`
     std::function<void(int value)> onProgress;                // 0 to ProgressScale, per block
     std::function<void()> onRunEnded;                         // stopped, finished or failed
     std::function<void(const QString& path)> onOutputStarted; // an output was created
@@ -131,6 +135,8 @@ class Conversion {
     MainState& s;
     JobList& jobs;
     RunOptions m_options;
+    AudioFile m_reader;
+    AudioFile m_writer;
 
     // Run state.
     bool m_failed = false;

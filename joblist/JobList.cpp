@@ -2,6 +2,7 @@
 #include "joblist/JobList.h"
 
 #include "audio/AudioError.h"
+#include "audio/AudioFile.h"
 #include "audio/MulDiv.h"
 #include "audio/NativeName.h"
 #include "core/MainState.h"
@@ -121,7 +122,7 @@ void JobList::selectRow(int row) {
     if (!m_files.contains(row))
         return;
     selectOnly(m_fileSelection, m_files.index(row, 0));
-    s.selectedFile = row;
+    m_selectedFile = row;
 }
 
 QString JobList::caption(int row) const {
@@ -143,9 +144,7 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
         if (!read.caption.isEmpty())
             tagged.caption = read.caption;
 
-        AudioFile& reader = s.reader;
-        if (reader.isOpen())
-            reader.close();
+        AudioFile reader;
         reader.openRead(path);
         const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.lengthMs());
         FileRow& added = m_files.row(row);
@@ -233,13 +232,9 @@ void JobList::stopAdding() {
 
 void JobList::beginAdding() {
     m_stopAdding = false;
-    if (s.previewing) {
-        if (stopPreview) {
-            stopPreview();
-        } else {
-            s.player.stop();
-            s.previewing = false;
-        }
+    if (previewing()) {
+        emit previewStopRequested();
+        m_playedRow = -1;
     }
 }
 
@@ -255,11 +250,6 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
     } catch (const std::exception&) {
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.
-        AudioFile& reader = s.reader;
-        if (reader.isOpen())
-            reader.close();
-        reader.setEnabled(false);
-        reader.setEnabled(true);
         refused.append({path, name + QStringLiteral(" this File is not supported.")});
     }
 }
@@ -271,7 +261,7 @@ void JobList::finishAdding() {
             selectRow(0);
         selectFile();
         emit fileListFocusRequested();
-        s.selectedFile = std::max(0, selectedRow());
+        m_selectedFile = std::max(0, selectedRow());
     }
     refreshTotal();
 }
@@ -282,10 +272,10 @@ void JobList::moveFile(int step) {
     if (from < 0 || !m_files.contains(to) || (step != -1 && step != 1) || s.converting || s.adding)
         return;
     // The previewed file stays the previewed file wherever it moves.
-    if (from == s.previewFile)
-        s.previewFile = to;
-    else if (to == s.previewFile)
-        s.previewFile = from;
+    if (from == m_playedRow)
+        m_playedRow = to;
+    else if (to == m_playedRow)
+        m_playedRow = from;
     m_files.move(from, to);
     selectRow(to);
     // Unification shows and counts the spans of whichever file is first.
@@ -305,8 +295,8 @@ void JobList::removeFile() {
     const int n = m_files.rowCount();
 
     m_files.remove(i);
-    if (i < s.previewFile)
-        --s.previewFile;
+    if (i < m_playedRow)
+        --m_playedRow;
 
     if (m_files.rowCount() == 0) {
         m_spans.clear();
@@ -315,10 +305,10 @@ void JobList::removeFile() {
         return;
     }
 
-    if (s.selectedFile >= 0 && s.selectedFile < n - 2) {
-        selectRow(s.selectedFile);
+    if (m_selectedFile >= 0 && m_selectedFile < n - 2) {
+        selectRow(m_selectedFile);
     } else {
-        s.selectedFile = 0;
+        m_selectedFile = 0;
         selectRow(0);
     }
     selectFile();
@@ -395,32 +385,32 @@ void JobList::setPositionText(const QString& text) {
 }
 
 void JobList::selectFile() {
-    s.spanListActive = false;
+    m_spanListActive = false;
     const int count = m_files.rowCount();
     if (count == 0)
         return;
-    s.selectedFile = std::clamp(s.selectedFile, 0, count - 1);
+    m_selectedFile = std::clamp(m_selectedFile, 0, count - 1);
     if (s.converting) {
         // The selection cannot move during a run.
-        selectRow(s.selectedFile);
+        selectRow(m_selectedFile);
         return;
     }
-    if (s.previewing) {
-        if (s.previewFile >= 0 && s.previewFile <= count - 1) {
-            const int keep = s.selectedFile;
-            selectRow(s.previewFile);
-            s.selectedFile = keep;
+    if (previewing()) {
+        if (m_playedRow >= 0 && m_playedRow <= count - 1) {
+            const int keep = m_selectedFile;
+            selectRow(m_playedRow);
+            m_selectedFile = keep;
         }
         return;
     }
     if (selectedRow() < 0)
-        selectRow(s.selectedFile);
-    s.selectedFile = selectedRow();
-    if (!m_files.contains(s.selectedFile))
+        selectRow(m_selectedFile);
+    m_selectedFile = selectedRow();
+    if (!m_files.contains(m_selectedFile))
         return;
 
     plan();
-    emit currentFileChanged(m_files.row(s.selectedFile).path);
+    emit currentFileChanged(m_files.row(m_selectedFile).path);
     emit instructionsVisibleChanged(false);
 }
 
@@ -617,11 +607,11 @@ void JobList::selectSpan() {
     const int count = m_spans.rowCount();
     if (count == 0)
         return;
-    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
+    m_selectedSpan = std::clamp(m_selectedSpan, 0, count - 1);
     if (selectedSpanRow() < 0)
-        selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
-    s.selectedSpan = selectedSpanRow();
-    s.spanListActive = true;
+        selectOnly(m_spanSelection, m_spans.index(m_selectedSpan, 0));
+    m_selectedSpan = selectedSpanRow();
+    m_spanListActive = true;
 }
 
 bool JobList::refuseOutsideHandModes() {
@@ -699,8 +689,8 @@ void JobList::removeSelectedSpan() {
     if (!removeSpan(selectedRow(), i))
         return;
     const int count = m_spans.rowCount();
-    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
-    selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
+    m_selectedSpan = std::clamp(m_selectedSpan, 0, count - 1);
+    selectOnly(m_spanSelection, m_spans.index(m_selectedSpan, 0));
 }
 
 void JobList::resetSpans() {

@@ -361,7 +361,7 @@ TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
     const synth::Decoded joined = synth::decodeOgg(outDir + QStringLiteral("stopped.ogg"));
     EXPECT_GT(joined.frames(), 0);
     EXPECT_LT(joined.frames(), 20 * 44100);
-    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(jobs.selectedFile(), 0);
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(conversion.lastRunFailed());
@@ -384,8 +384,8 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
-    EXPECT_FALSE(state.writer.isOpen());
-    EXPECT_FALSE(state.reader.isOpen());
+    EXPECT_FALSE(conversion.writer().isOpen());
+    EXPECT_FALSE(conversion.reader().isOpen());
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
     EXPECT_EQ(jobs.file(0).spanCount, 2);
     EXPECT_EQ(jobs.file(1).spanCount, 2);

@@ -105,7 +105,7 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     state.ini = iniWith(dir, keys);
     JobList jobs(state);
     Conversion conversion(state, jobs);
-    AudioFile& w = state.writer;
+    AudioFile w;
     if (presetKbps > 0)
         w.setOggFormat(44100, 2, presetKbps, 0, 0, -1);
     for (const OggFormat& c : RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)

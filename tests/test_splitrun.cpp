@@ -350,7 +350,7 @@ TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore) {
     EXPECT_EQ(piece.frames() % (2 * Rate), 0); // whole blocks only
     EXPECT_GT(progressAtStop, 0);
     EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Finish"));
-    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(jobs.selectedFile(), 0);
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(conversion.lastRunFailed());
@@ -401,8 +401,8 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     EXPECT_EQ(runsEnded, 1);
     EXPECT_EQ(jobs.file(0).spanCount, 3);
     EXPECT_EQ(jobs.file(1).spanCount, 3);
-    EXPECT_FALSE(state.writer.isOpen());
-    EXPECT_FALSE(state.reader.isOpen());
+    EXPECT_FALSE(conversion.writer().isOpen());
+    EXPECT_FALSE(conversion.reader().isOpen());
     if (p.unwritableFolder) {
         EXPECT_TRUE(conversion.lastOutputs().isEmpty());
         EXPECT_TRUE(prompt.openedUrls.isEmpty());

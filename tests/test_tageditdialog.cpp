@@ -259,9 +259,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, NameColumn,
 TEST_F(TagEditTest, BothMenusOpenItOnTheWindowsListAlsoDuringARun) {
     QTemporaryDir dir;
     ScriptedPrompt prompt;
+    Session session;
+    MainState& state = session.state();
     state.prompt = &prompt;
     state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("settings.ini")));
-    MainWindow window(state);
+    MainWindow window(session);
     TagEditDialog windowDialog(state, &window);
     window.setDialogs(nullptr, nullptr, nullptr, &windowDialog);
     appendFileRow(window.jobList(), QStringLiteral("/music/a.ogg"), 10);

@@ -34,13 +34,13 @@ SkinObject* skinObject(MainWindow& window, const char* name) {
 void clickSkin(MainWindow& window, const char* name) {
     SkinObject* o = skinObject(window, name);
     ASSERT_NE(o, nullptr) << name;
-    click(window.skinView, o->rect().center());
+    click(window.skinView(), o->rect().center());
 }
 
 int slideTo(MainWindow& window, double fraction) {
     const SkinParts& skin = window.skinParts();
     const QRect r = skin.slider->rect();
-    click(window.skinView, QPoint(r.left() + int(fraction * r.width()), r.center().y()));
+    click(window.skinView(), QPoint(r.left() + int(fraction * r.width()), r.center().y()));
     QApplication::processEvents();
     return skin.slider->sliderPosition();
 }
