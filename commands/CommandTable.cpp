@@ -20,11 +20,13 @@
 namespace {
 
 // How a row meets a run under way.
-enum Guard {
+enum class Guard {
     Refused,  // the table refuses it while converting
     OwnGuard, // the operation refuses itself (the job list's moves)
     Allowed,  // runs also during a run
 };
+// The table below reads better without the type's name on every row.
+using enum Guard;
 
 struct Row {
     const char* name;

@@ -7,6 +7,7 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QDir>
@@ -17,10 +18,6 @@
 
 #include <functional>
 #include <ostream>
-
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

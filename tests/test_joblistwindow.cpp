@@ -7,7 +7,9 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinObject.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
+#include "support/WidgetSupport.h"
 #include "synth/Synth.h"
 #include "ui/MainWindow.h"
 #include "ui/SkinView.h"
@@ -20,10 +22,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
-
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -53,39 +51,18 @@ class JobListWindowTest : public ::testing::Test {
         window.reset();
     }
 
-    static void mouse(QWidget* target, QEvent::Type type, const QPoint& at) {
-        QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
-    }
-    static void click(QWidget* target, const QPoint& at) {
-        mouse(target, QEvent::MouseButtonPress, at);
-        mouse(target, QEvent::MouseButtonRelease, at);
-        QApplication::processEvents();
-    }
-
     const SkinParts& skin() const { return window->skinParts(); }
     JobList& jobs() { return window->jobList(); }
 
-    SkinObject* object(const char* name) {
-        SkinForm* form = window->skinEngine().skinForm(window.get());
-        return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
-    }
+    // The user's clicks, each followed by the events it posts.
     void clickSkin(const char* name) {
-        SkinObject* o = object(name);
-        ASSERT_NE(o, nullptr) << name;
-        click(window->skinView(), o->rect().center());
+        ::clickSkin(*window, name);
+        QApplication::processEvents();
     }
-    // Presses the slider at a fraction of its width and lets go.
-    int slideTo(double fraction) {
-        const QRect r = skin().slider->rect();
-        click(window->skinView(), QPoint(r.left() + int(fraction * r.width()), r.center().y()));
-        return skin().slider->sliderPosition();
-    }
+    int slideTo(double fraction) { return ::slideTo(*window, fraction); }
     void clickRow(QTableView* view, int row) {
-        const QRect r = view->visualRect(view->model()->index(row, 0));
-        click(view->viewport(), r.center());
+        ::clickRow(view, row);
+        QApplication::processEvents();
     }
     QString spanCell(int row, int column) const {
         return cellText(window->jobList().spanModel(), row, column);

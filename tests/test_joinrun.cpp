@@ -2,6 +2,7 @@
 // exact spans in every mode, conversion to the first file's format, fades,
 // pumping, Stop, and what a failure leaves.
 #include "audio/MulDiv.h"
+#include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
 
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using testsupport::PrintTo;
 
 // RMS difference between `frames` frames of two decoded streams of one format.
 double difference(const synth::Decoded& a, std::int64_t fromA, const synth::Decoded& b,
@@ -65,10 +68,6 @@ struct ChooseCase {
     bool replace;         // the answer to the question
     const char* expected; // final file name, or empty when the command ends
 };
-void PrintTo(const ChooseCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class ChooseJoinOutput : public JoinFixture, public ::testing::WithParamInterface<ChooseCase> {};
 
 TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing) {
@@ -145,10 +144,6 @@ struct JoinCase {
     Spans spans;                 // SplitMode::Custom: every file; SplitMode::Unification: the first
     std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
 };
-void PrintTo(const JoinCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class JoinByMode : public JoinFixture, public ::testing::WithParamInterface<JoinCase> {};
 
 TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
@@ -272,10 +267,6 @@ struct SpanFadeCase {
     bool fadeOut;
     int fadeSeconds;
 };
-void PrintTo(const SpanFadeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
 
 TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {

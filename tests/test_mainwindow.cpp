@@ -8,8 +8,11 @@
 #include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
+#include "support/Files.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
+#include "support/WidgetSupport.h"
 #include "synth/Synth.h"
 #include "ui/AboutDialog.h"
 #include "ui/FolderDialog.h"
@@ -56,28 +59,7 @@
 #include <array>
 #include <ostream>
 
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
-
-void sendMouse(QWidget* target, QEvent::Type type, const QPoint& pos,
-               Qt::MouseButtons buttons = Qt::LeftButton) {
-    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), Qt::LeftButton,
-                      buttons, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-void click(QWidget* target, const QPoint& pos) {
-    sendMouse(target, QEvent::MouseButtonPress, pos);
-    sendMouse(target, QEvent::MouseButtonRelease, pos, Qt::NoButton);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -105,15 +87,8 @@ class MainWindowTest : public ::testing::Test {
     JobList& jobs() { return w->jobList(); }
     Preview& preview() { return session.preview(); }
     const SkinParts& skin() const { return w->skinParts(); }
-    SkinObject* object(const char* name) const {
-        SkinForm* form = w->skinEngine().skinForm(w.get());
-        return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
-    }
-    void clickSkin(const char* name) {
-        SkinObject* o = object(name);
-        ASSERT_NE(o, nullptr) << name;
-        click(w->skinView(), o->rect().center());
-    }
+    SkinObject* object(const char* name) const { return skinObject(*w, name); }
+    void clickSkin(const char* name) { ::clickSkin(*w, name); }
     void addRow(const QString& caption, std::int32_t seconds) {
         appendFileRow(jobs(), QDir(dir.path()).filePath(caption), seconds);
     }
@@ -371,12 +346,12 @@ TEST_F(MainWindowTest, FirstShowFindsTheSixObjectsAndResetsTheirDisplays) {
         SkinObject* held;
         const char* name;
         SkinObject::Kind kind;
-    } six[] = {{skin().slider, "pb", SkinObject::Slider},
-               {skin().timecaption, "timecaption", SkinObject::Text},
-               {skin().totalTime, "tataltime", SkinObject::Text},
-               {skin().pathLabel, "nm", SkinObject::Text},
-               {skin().pbpos, "pbpos", SkinObject::Text},
-               {skin().convertpb, "convertpb", SkinObject::Bar}};
+    } six[] = {{skin().slider, "pb", SkinObject::Kind::Slider},
+               {skin().timecaption, "timecaption", SkinObject::Kind::Text},
+               {skin().totalTime, "tataltime", SkinObject::Kind::Text},
+               {skin().pathLabel, "nm", SkinObject::Kind::Text},
+               {skin().pbpos, "pbpos", SkinObject::Kind::Text},
+               {skin().convertpb, "convertpb", SkinObject::Kind::Bar}};
     for (const auto& o : six) {
         ASSERT_NE(o.held, nullptr) << o.name;
         EXPECT_EQ(o.held, object(o.name));
@@ -561,8 +536,8 @@ TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
     EXPECT_FALSE(about.isModal());
     EXPECT_EQ(about.windowTitle(), QStringLiteral("fm_about"));
     EXPECT_EQ(about.pos(), w->frameGeometry().topLeft());
-    EXPECT_EQ(about.Label47->text(), QStringLiteral("3.00"));
-    about.Label2Click();
+    EXPECT_EQ(about.versionText(), QStringLiteral("3.00"));
+    about.mailSales();
     ASSERT_EQ(prompt.openedUrls.size(), 1);
     EXPECT_EQ(prompt.openedUrls.first().scheme(), QStringLiteral("mailto"));
     about.hide();
@@ -1039,7 +1014,7 @@ TEST_F(MainWindowTest, CloseStopsTheRunAndSavesEveryKey) {
     s.settings.fadeIn = true;
     EXPECT_TRUE(w->close());
     EXPECT_EQ(calls, QStringList{QStringLiteral("stop")});
-    const QByteArray text = readAll(iniPath());
+    const QByteArray text = readBytes(iniPath());
     for (const char* line : {"Choice=0", "time=60", "Count=6", "In=1", "Out=0", "Intime=5",
                              "Outtime=5", "[PLM]\nSkin=0"})
         EXPECT_TRUE(text.contains(line)) << line << " in\n" << text.toStdString();
@@ -1078,7 +1053,7 @@ TEST_F(MainWindowTest, UnreadableSkinIsShownAndTheRestOfTheShowIsSkipped) {
     EXPECT_EQ(w->skinView()->form(), nullptr);
     // The settings were loaded before the skin: the close still saves them.
     EXPECT_TRUE(w->close());
-    EXPECT_TRUE(readAll(iniPath()).contains("[PLM]"));
+    EXPECT_TRUE(readBytes(iniPath()).contains("[PLM]"));
 }
 
 TEST_F(MainWindowTest, FormShowThrowsTheSkinError) {
@@ -1108,8 +1083,7 @@ TEST_P(SkinEngineRefusal, ThrowsAndKeepsThePreviousSkin) {
         f.write(GetParam().json);
     }
     EXPECT_THROW(engine.loadSkin(path), SkinError);
-    EXPECT_EQ(engine.skinForm(&window), form)
-        << "a refused skin must not replace the loaded one";
+    EXPECT_EQ(engine.skinForm(&window), form) << "a refused skin must not replace the loaded one";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1164,47 +1138,56 @@ TEST_P(ShippedSkinObject, ExistsWithItsKindInsideTheWindowAndExplainsItself) {
     EXPECT_EQ(o->kind(), GetParam().kind);
     EXPECT_TRUE(QRect(0, 0, 480, 418).contains(o->rect()));
     EXPECT_FALSE(o->tooltip.isEmpty());
-    if (o->kind() == SkinObject::Button) {
+    if (o->kind() == SkinObject::Kind::Button) {
         EXPECT_FALSE(o->label.isEmpty());
         EXPECT_TRUE(skinIconNames().contains(o->icon)) << o->icon.toStdString();
         // No other button may cover it, or a click would reach the wrong one.
         for (const SkinObject* other : engine.skinForm(&window)->objects()) {
-            if (other == o || other->kind() != SkinObject::Button)
+            if (other == o || other->kind() != SkinObject::Kind::Button)
                 continue;
-            EXPECT_FALSE(other->rect().intersects(o->rect()))
-                << other->skinName().toStdString();
+            EXPECT_FALSE(other->rect().intersects(o->rect())) << other->skinName().toStdString();
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pelmora, ShippedSkinObject,
-    ::testing::Values(
-        SkinObjectCase{"file", SkinObject::Button}, SkinObjectCase{"Action", SkinObject::Button},
-        SkinObjectCase{"Settings", SkinObject::Button}, SkinObjectCase{"Help", SkinObject::Button},
-        SkinObjectCase{"addfile", SkinObject::Button}, SkinObjectCase{"Up", SkinObject::Button},
-        SkinObjectCase{"Down", SkinObject::Button}, SkinObjectCase{"Remove", SkinObject::Button},
-        SkinObjectCase{"Clear", SkinObject::Button}, SkinObjectCase{"Set", SkinObject::Button},
-        SkinObjectCase{"play", SkinObject::Button}, SkinObjectCase{"stop", SkinObject::Button},
-        SkinObjectCase{"hou", SkinObject::Button}, SkinObjectCase{"qian", SkinObject::Button},
-        SkinObjectCase{"Split", SkinObject::Button}, SkinObjectCase{"Join", SkinObject::Button},
-        SkinObjectCase{"Begin", SkinObject::Button}, SkinObjectCase{"End", SkinObject::Button},
-        SkinObjectCase{"Ok", SkinObject::Button}, SkinObjectCase{"Stop", SkinObject::Button},
-        SkinObjectCase{"helpfile", SkinObject::Button}, SkinObjectCase{"pb", SkinObject::Slider},
-        SkinObjectCase{"timecaption", SkinObject::Text},
-        SkinObjectCase{"tataltime", SkinObject::Text}, SkinObjectCase{"nm", SkinObject::Text},
-        SkinObjectCase{"pbpos", SkinObject::Text}, SkinObjectCase{"convertpb", SkinObject::Bar}),
-    [](const ::testing::TestParamInfo<SkinObjectCase>& info) {
-        return std::string(info.param.name) + "_" + std::to_string(info.index);
-    });
+INSTANTIATE_TEST_SUITE_P(Pelmora, ShippedSkinObject,
+                         ::testing::Values(SkinObjectCase{"file", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Action", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Settings", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Help", SkinObject::Kind::Button},
+                                           SkinObjectCase{"addfile", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Up", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Down", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Remove", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Clear", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Set", SkinObject::Kind::Button},
+                                           SkinObjectCase{"play", SkinObject::Kind::Button},
+                                           SkinObjectCase{"stop", SkinObject::Kind::Button},
+                                           SkinObjectCase{"hou", SkinObject::Kind::Button},
+                                           SkinObjectCase{"qian", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Split", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Join", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Begin", SkinObject::Kind::Button},
+                                           SkinObjectCase{"End", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Ok", SkinObject::Kind::Button},
+                                           SkinObjectCase{"Stop", SkinObject::Kind::Button},
+                                           SkinObjectCase{"helpfile", SkinObject::Kind::Button},
+                                           SkinObjectCase{"pb", SkinObject::Kind::Slider},
+                                           SkinObjectCase{"timecaption", SkinObject::Kind::Text},
+                                           SkinObjectCase{"tataltime", SkinObject::Kind::Text},
+                                           SkinObjectCase{"nm", SkinObject::Kind::Text},
+                                           SkinObjectCase{"pbpos", SkinObject::Kind::Text},
+                                           SkinObjectCase{"convertpb", SkinObject::Kind::Bar}),
+                         [](const ::testing::TestParamInfo<SkinObjectCase>& info) {
+                             return std::string(info.param.name) + "_" + std::to_string(info.index);
+                         });
 
 TEST(ShippedSkin, ProgressBarHasRoomForItsFullWidth) {
     SkinEngine engine;
     QObject window;
     engine.loadSkin(defaultSkinPath());
     engine.applyFormSkin(&window, QStringLiteral("Pelmora"));
-    const QRect bar =
-        engine.skinForm(&window)->FindObject(QStringLiteral("convertpb"))->rect();
+    const QRect bar = engine.skinForm(&window)->FindObject(QStringLiteral("convertpb"))->rect();
     EXPECT_GE(bar.width(), 335);
     EXPECT_LE(bar.left() + 335, 480);
 }

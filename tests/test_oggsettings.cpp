@@ -8,12 +8,16 @@
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
+#include "support/Printing.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
 namespace {
+
+using testsupport::PrintTo;
 
 std::unique_ptr<IniFile> iniWith(const QTemporaryDir& dir, const char* oggSection) {
     const QString path = dir.filePath(QStringLiteral("VAZOzojoin.ini"));
@@ -49,10 +53,6 @@ struct CallsCase {
     const char* keys;
     std::vector<OggFormat> expected;
 };
-void PrintTo(const CallsCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class OggCalls : public ::testing::TestWithParam<CallsCase> {};
 
 TEST_P(OggCalls, FollowTheKeys) {
@@ -97,10 +97,6 @@ struct EncoderCase {
     long upper;   // 0: none
     long lower;
 };
-void PrintTo(const EncoderCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 // Writes a second of tone through ApplyOggSettings and the writer and reads
 // back the identification header. `preset` is the writer's encoding before.
 IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {

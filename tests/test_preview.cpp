@@ -5,6 +5,7 @@
 #include "joblist/TimeText.h"
 #include "preview/Preview.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 namespace {
+
+using testsupport::PrintTo;
 
 constexpr int Rate = 8000; // cheap to decode; the device plays it in real time
 
@@ -255,10 +258,6 @@ struct StepCase {
 std::string stepName(const ::testing::TestParamInfo<StepCase>& info) {
     return info.param.name;
 }
-void PrintTo(const StepCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class PreviewSteps : public PreviewFixture, public ::testing::WithParamInterface<StepCase> {};
 
 TEST_P(PreviewSteps, MoveTheSliderByAboutASecondInsideTheUsableRange) {

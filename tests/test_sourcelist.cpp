@@ -20,20 +20,6 @@ namespace {
 
 constexpr int Rate = 8000;
 
-std::vector<std::int32_t> begins(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.begin);
-    return out;
-}
-
-std::vector<std::int32_t> ends(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.end);
-    return out;
-}
-
 class SourceListTest : public JobFixture {
   protected:
     static inline std::unique_ptr<QTemporaryDir> dir;

@@ -10,20 +10,6 @@
 
 namespace {
 
-std::vector<std::int32_t> begins(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.begin);
-    return out;
-}
-
-std::vector<std::int32_t> ends(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.end);
-    return out;
-}
-
 class SpanFixture : public JobFixture {
   protected:
     void addFile(int seconds, const QString& name = QStringLiteral("a.ogg")) {
