@@ -1,9 +1,9 @@
 // The program's entry: one copy per user and display, the windows created
 // once in their order, the main window shown, the event loop run.
 #include "audio/NativeName.h"
+#include "commands/Session.h"
 #include "core/AppInfo.h"
 #include "core/ArgumentChannel.h"
-#include "core/MainState.h"
 #include "core/Platform.h"
 #include "core/Resources.h"
 #include "core/SingleInstance.h"
@@ -44,10 +44,12 @@ int main(int argc, char** argv) {
     QWidget applicationWindow;
     applicationWindow.setWindowTitle(AppInfo::applicationTitle());
 
-    MainState state;
+    // Outlives the window and its dialogs, which work on its state.
+    Session session;
+    MainState& state = session.state();
     state.pump = [] { QCoreApplication::processEvents(); };
 
-    MainWindow mainWindow(state);
+    MainWindow mainWindow(session);
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("io.github.cadelo.Cadelo"),
                          QIcon(QStringLiteral(":/desktop/io.github.cadelo.Cadelo.svg"))));

@@ -19,16 +19,11 @@ constexpr std::int64_t kMaxBlockFrames = std::int64_t(1) << 22;
 constexpr std::int64_t kMinFeedFrames = 4096;
 constexpr std::int64_t kMaxFeedFrames = std::int64_t(1) << 16;
 
-AudioError disabled() {
-    return AudioError(QStringLiteral("component disabled"));
-}
-
 } // namespace
 
 struct AudioFile::Impl {
     enum class Mode { Closed, Reading, Writing };
 
-    bool enabled = true;
     Mode mode = Mode::Closed;
     int pcmRate = 0;
     int pcmChannels = 0;
@@ -58,12 +53,7 @@ struct AudioFile::Impl {
     std::unique_ptr<Resampler> writeConv;
     std::vector<float> writeBuffer;
 
-    void requireEnabled() const {
-        if (!enabled)
-            throw disabled();
-    }
     void requireReader() const {
-        requireEnabled();
         if (mode != Mode::Reading || !decoder)
             throw AudioError(QStringLiteral("no file is open for reading"));
     }
@@ -290,7 +280,6 @@ AudioFile::~AudioFile() {
 }
 
 void AudioFile::openRead(const QString& path) {
-    d->requireEnabled();
     if (isOpen())
         close();
     d->decoder = DecoderFactory::open(path);
@@ -388,25 +377,22 @@ std::int64_t AudioFile::decodedEnd() const {
 }
 
 void AudioFile::setPcmFormat(int rate, int channels) {
-    d->requireEnabled();
     d->pcmRate = std::max(rate, 0);
     d->pcmChannels = std::max(channels, 0);
     if (d->mode == Impl::Mode::Reading)
         d->setUpConversion();
 }
 
-void AudioFile::setOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps,
-                             int quality) {
-    d->requireEnabled();
-    d->ogg = OggFormat{rate, channels, kbps, minKbps, maxKbps, quality};
+void AudioFile::setOggFormat(const OggFormat& format) {
+    d->ogg = format;
 }
 
-bool AudioFile::checkEncoding(int rate, int channels, int kbps, int minKbps, int maxKbps) {
-    return OggEncoder::check(rate, channels, kbps, minKbps, maxKbps);
+bool AudioFile::checkEncoding(const OggFormat& format) {
+    return OggEncoder::check(format.rate, format.channels, format.kbps, format.minKbps,
+                             format.maxKbps);
 }
 
 void AudioFile::createWrite(const QString& path) {
-    d->requireEnabled();
     if (isOpen())
         close();
     // The encoding: as set, else the format of the blocks to come.
@@ -432,7 +418,6 @@ void AudioFile::createWrite(const QString& path) {
 }
 
 void AudioFile::writeSamples(const SampleBlock& block) {
-    d->requireEnabled();
     if (d->mode != Impl::Mode::Writing || !d->encoder)
         throw AudioError(QStringLiteral("no file is open for writing"));
     if (block.empty())
@@ -449,23 +434,8 @@ void AudioFile::writeSamples(const SampleBlock& block) {
         d->writeFrames(block.samples.data(), frames, rate, channels);
 }
 
-void AudioFile::setEnabled(bool enabled) {
-    if (!enabled) {
-        if (d->enabled) {
-            try {
-                close();
-            } catch (...) {
-                d->enabled = false;
-                throw;
-            }
-        }
-        d->enabled = false;
-        return;
-    }
-    if (!d->enabled)
-        d = std::make_unique<Impl>(); // a fresh component: no file, no formats
-}
-
-bool AudioFile::isEnabled() const {
-    return d->enabled;
+void AudioFile::reset() {
+    // An encoder destroyed without close() removes its temporary file, and
+    // the file it was to replace stays as it was.
+    d = std::make_unique<Impl>();
 }

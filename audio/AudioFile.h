@@ -3,6 +3,7 @@
 // a writer at a time.
 #pragma once
 
+#include "audio/OggFormat.h"
 #include "audio/SampleBlock.h"
 
 #include <QString>
@@ -54,12 +55,12 @@ class AudioFile {
     void setPcmFormat(int rate, int channels);
 
     // --- writing -----------------------------------------------------------
-    // Sets the Ogg Vorbis encoding of the next file created. Shapes:
-    // (kbps, 0, 0, -1) managed nominal bitrate; (kbps, min, max, -1) managed
-    // between min and max; (0, 0, 0, quality 0..1000) quality driven.
-    void setOggFormat(int rate, int channels, int kbps, int minKbps, int maxKbps, int quality);
-    // True when libvorbisenc accepts the encoding (quality not involved).
-    static bool checkEncoding(int rate, int channels, int kbps, int minKbps, int maxKbps);
+    // Sets the Ogg Vorbis encoding of the next file created (the shapes are
+    // OggFormat's); a rate or channel count of 0 is that of the blocks.
+    void setOggFormat(const OggFormat& format);
+    // True when libvorbisenc accepts the format's bitrates at its rate and
+    // channel count; its quality is not involved.
+    static bool checkEncoding(const OggFormat& format);
     // Creates (or replaces) an output file. Throws AudioError on failure.
     void createWrite(const QString& path);
     void writeSamples(const SampleBlock& block);
@@ -67,9 +68,9 @@ class AudioFile {
     // it was to replace stays as it was. A reader is just closed.
     void abandonWrite();
 
-    // A disabled component refuses every operation; toggling resets it.
-    void setEnabled(bool enabled);
-    bool isEnabled() const;
+    // Back to a new component: a source is closed, a file being written is
+    // dropped as abandonWrite drops it, and the asked formats are forgotten.
+    void reset();
 
   private:
     struct Impl;

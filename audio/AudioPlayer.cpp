@@ -74,7 +74,7 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
         if (!d->playing || !d->device)
             return;
         const std::int64_t consumed = d->queued - d->remaining();
-        Q_EMIT ticked(0, 0, consumed - d->playBase);
+        Q_EMIT ticked(consumed - d->playBase);
         // Any handler may stop, restart or reopen the player.
         if (!d->playing)
             return;

@@ -25,9 +25,11 @@ class AudioPlayer : public QObject {
 
   signals:
     void blockRequested(); // the queue runs low: give the next block
-    void blockPlayed();       // a queued block has been played
-    void playEnded();            // everything queued has been played
-    void ticked(int unused1, int unused2, std::int64_t framesPlayed);
+    void blockPlayed();    // a queued block has been played
+    void playEnded();      // everything queued has been played
+    // Every tick of the timer while playing: the frames played since the
+    // last play() or restart().
+    void ticked(std::int64_t framesPlayed);
 
   private:
     struct Impl;

@@ -1,6 +1,7 @@
 #include "audio/OggCopyCut.h"
 
 #include "audio/AudioError.h"
+#include "audio/OggHandles.h"
 #include "audio/SourceFile.h"
 #include "audio/VorbisHeaderCheck.h"
 
@@ -11,8 +12,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <deque>
-#include <ogg/ogg.h>
-#include <vorbis/codec.h>
+#include <optional>
 
 namespace {
 
@@ -37,37 +37,25 @@ class CutRefused : public AudioError {
 struct OggCopyCut::State {
     QString path;
     SourceFile file;
-    ogg_sync_state sync;
-    ogg_stream_state stream;
-    bool streamReady = false;
-    vorbis_info info;
-    vorbis_comment comment;
+    OggSync sync;
+    std::optional<OggStream> stream; // from the first page on
+    VorbisInfo info;
+    VorbisComment comment;
     bool infoReady = false;
     QByteArray identification;
     QByteArray setup;
 
     int serial = 0;
-    bool ended = false;            // the final packet has been read
-    std::int64_t decodedEnd = -1;  // the frame the final granule position ends at
+    bool ended = false;           // the final packet has been read
+    std::int64_t decodedEnd = -1; // the frame the final granule position ends at
     long lastBlock = -1;
-    std::int64_t offset = 0;       // the first page's granule position past its frames
+    std::int64_t offset = 0; // the first page's granule position past its frames
     bool anchored = false;
-    std::deque<Packet> kept;       // packets read and still wanted, from index keptFirst
+    std::deque<Packet> kept; // packets read and still wanted, from index keptFirst
     std::int64_t keptFirst = 0;
-    std::deque<Packet> ahead;      // read but not yet placed (before the first granule)
+    std::deque<Packet> ahead; // read but not yet placed (before the first granule)
 
-    explicit State(const QString& p) : path(p), file(p) {
-        ogg_sync_init(&sync);
-        vorbis_info_init(&info);
-        vorbis_comment_init(&comment);
-    }
-    ~State() {
-        if (streamReady)
-            ogg_stream_clear(&stream);
-        ogg_sync_clear(&sync);
-        vorbis_comment_clear(&comment);
-        vorbis_info_clear(&info);
-    }
+    explicit State(const QString& p) : path(p), file(p) {}
 
     std::int64_t nextIndex() const { return keptFirst + std::int64_t(kept.size()); }
 
@@ -75,36 +63,35 @@ struct OggCopyCut::State {
     // another stream, or of this one after its end, refuses the file.
     bool nextPage(ogg_page& page) {
         for (;;) {
-            const int r = ogg_sync_pageout(&sync, &page);
+            const int r = ogg_sync_pageout(sync.get(), &page);
             if (r < 0) {
                 if (ended)
                     continue; // what trails the stream is no page of it
-                if (!streamReady)
+                if (!stream)
                     throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
                 throw CutRefused(QStringLiteral("a page is damaged or missing"));
             }
             if (r == 0) {
-                char* buffer = ogg_sync_buffer(&sync, long(kReadChunk));
+                char* buffer = ogg_sync_buffer(sync.get(), long(kReadChunk));
                 const qint64 got = file.read(buffer, kReadChunk);
                 if (got < 0)
                     throw CutRefused(file.errorString());
                 if (got == 0)
                     return false;
-                ogg_sync_wrote(&sync, long(got));
+                ogg_sync_wrote(sync.get(), long(got));
                 continue;
             }
-            if (!streamReady) {
+            if (!stream) {
                 if (!ogg_page_bos(&page))
                     throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
                 serial = ogg_page_serialno(&page);
-                ogg_stream_init(&stream, serial);
-                streamReady = true;
+                stream.emplace(serial);
             } else if (ogg_page_serialno(&page) != serial || ended) {
                 if (ended)
                     throw CutRefused(QStringLiteral("it is a chained Ogg file"));
                 throw CutRefused(QStringLiteral("it is a multiplexed Ogg file"));
             }
-            if (ogg_stream_pagein(&stream, &page) != 0)
+            if (ogg_stream_pagein(stream->get(), &page) != 0)
                 throw CutRefused(QStringLiteral("a page is damaged"));
             return true;
         }
@@ -113,8 +100,8 @@ struct OggCopyCut::State {
     // The next packet of the stream; false at its end.
     bool nextPacket(ogg_packet& op) {
         for (;;) {
-            if (streamReady) {
-                const int r = ogg_stream_packetout(&stream, &op);
+            if (stream) {
+                const int r = ogg_stream_packetout(stream->get(), &op);
                 if (r < 0)
                     throw CutRefused(QStringLiteral("a page is missing"));
                 if (r > 0)
@@ -130,10 +117,8 @@ struct OggCopyCut::State {
 
     // From the file's start: the headers, then nothing placed yet.
     void restart() {
-        if (streamReady)
-            ogg_stream_clear(&stream);
-        streamReady = false;
-        ogg_sync_reset(&sync);
+        stream.reset();
+        ogg_sync_reset(sync.get());
         if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
             throw AudioError(QStringLiteral("Cannot open %1: %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -162,7 +147,7 @@ struct OggCopyCut::State {
                 op.bytes = long(headers[i].size());
                 op.b_o_s = i == 0;
                 op.packetno = i;
-                if (vorbis_synthesis_headerin(&info, &comment, &op) != 0)
+                if (vorbis_synthesis_headerin(info.get(), comment.get(), &op) != 0)
                     throw CutRefused(QStringLiteral("it is not an Ogg Vorbis file"));
             }
             infoReady = true;
@@ -184,7 +169,7 @@ struct OggCopyCut::State {
                     return false;
                 break;
             }
-            const long block = vorbis_packet_blocksize(&info, &op);
+            const long block = vorbis_packet_blocksize(info.get(), &op);
             if (block < 0)
                 throw CutRefused(QStringLiteral("an audio packet is damaged"));
             Packet p;
@@ -274,16 +259,16 @@ void writeAll(QIODevice& out, const unsigned char* data, long size) {
     }
 }
 
-void writePages(QIODevice& out, ogg_stream_state& os, bool flush) {
+void writePages(QIODevice& out, OggStream& os, bool flush) {
     ogg_page page;
-    while (flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) {
+    while (flush ? ogg_stream_flush(os.get(), &page) : ogg_stream_pageout(os.get(), &page)) {
         writeAll(out, page.header, page.header_len);
         writeAll(out, page.body, page.body_len);
     }
 }
 
-void putPacket(ogg_stream_state& os, const QByteArray& data, std::int64_t packetNo,
-               std::int64_t granule, bool first, bool last) {
+void putPacket(OggStream& os, const QByteArray& data, std::int64_t packetNo, std::int64_t granule,
+               bool first, bool last) {
     ogg_packet op{};
     op.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(data.constData()));
     op.bytes = long(data.size());
@@ -291,34 +276,24 @@ void putPacket(ogg_stream_state& os, const QByteArray& data, std::int64_t packet
     op.e_o_s = last;
     op.granulepos = granule;
     op.packetno = packetNo;
-    ogg_stream_packetin(&os, &op);
+    ogg_stream_packetin(os.get(), &op);
 }
 
-struct OutStream {
-    ogg_stream_state s;
-    OutStream() { ogg_stream_init(&s, int(QRandomGenerator::global()->generate() & 0x7fffffff)); }
-    ~OutStream() { ogg_stream_clear(&s); }
-    OutStream(const OutStream&) = delete;
-    OutStream& operator=(const OutStream&) = delete;
-};
-
 QByteArray commentPacket(const QList<QByteArray>& comments) {
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
+    VorbisComment vc;
     for (const QByteArray& c : comments)
-        vorbis_comment_add(&vc, c.constData());
+        vorbis_comment_add(vc.get(), c.constData());
     ogg_packet op;
     QByteArray packet;
-    if (vorbis_commentheader_out(&vc, &op) == 0) {
+    if (vorbis_commentheader_out(vc.get(), &op) == 0) {
         packet = QByteArray(reinterpret_cast<const char*>(op.packet), qsizetype(op.bytes));
         ogg_packet_clear(&op);
     }
-    vorbis_comment_clear(&vc);
     return packet;
 }
 
 // The three headers: the source's identification and setup, our comments.
-void writeHeaders(QIODevice& out, ogg_stream_state& os, const QByteArray& identification,
+void writeHeaders(QIODevice& out, OggStream& os, const QByteArray& identification,
                   const QByteArray& setup, const QList<QByteArray>& comments, bool endStream) {
     putPacket(os, identification, 0, 0, true, false);
     writePages(out, os, true);
@@ -362,11 +337,11 @@ OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
 OggCopyCut::~OggCopyCut() = default;
 
 int OggCopyCut::sampleRate() const {
-    return int(d->info.rate);
+    return int(d->info.get()->rate);
 }
 
 int OggCopyCut::channels() const {
-    return d->info.channels;
+    return d->info.get()->channels;
 }
 
 void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
@@ -377,7 +352,8 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
                               .arg(QDir::toNativeSeparators(s.path), why));
     };
     try {
-        OutStream os;
+        // Chained or concatenated files need distinct serial numbers.
+        OggStream os(int(QRandomGenerator::global()->generate() & 0x7fffffff));
         begin = std::max<std::int64_t>(0, begin);
         end = std::max(begin, end);
         // The packet whose frames hold `begin`, and the one before it, which
@@ -424,26 +400,26 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
         }
         if (end <= begin) {
             // Nothing is kept: the headers alone, the last of them ending the stream.
-            writeHeaders(out, os.s, s.identification, s.setup, comments, true);
+            writeHeaders(out, os, s.identification, s.setup, comments, true);
             return;
         }
         if (m == k && begin > kStart)
             throw CutRefused(QStringLiteral("a piece shorter than one Vorbis packet must begin "
                                             "where one does"));
 
-        writeHeaders(out, os.s, s.identification, s.setup, comments, false);
+        writeHeaders(out, os, s.identification, s.setup, comments, false);
 
         // The first audio page holds the priming packet and the first packet
         // kept, and no other: its granule position short of their frames is
         // what makes the decoder drop the frames before `begin`.
         std::int64_t packetNo = 3;
-        putPacket(os.s, s.packet(k - 1)->data, packetNo++, -1, false, false);
+        putPacket(os, s.packet(k - 1)->data, packetNo++, -1, false, false);
         for (std::int64_t j = k; j <= m; ++j) {
             const Packet& p = *s.packet(j);
             const bool last = j == m;
             // The last granule position cuts the end.
-            putPacket(os.s, p.data, packetNo++, (last ? end : p.end) - begin, false, last);
-            writePages(out, os.s, j == k || last);
+            putPacket(os, p.data, packetNo++, (last ? end : p.end) - begin, false, last);
+            writePages(out, os, j == k || last);
         }
         s.dropBefore(m - 1);
     } catch (const CutRefused& e) {

@@ -1,12 +1,13 @@
 #include "audio/OggEncoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/OggHandles.h"
 #include "audio/VectorState.h"
 
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <algorithm>
-#include <vorbis/codec.h>
+#include <optional>
 #include <vorbis/vorbisenc.h>
 
 namespace {
@@ -29,15 +30,6 @@ Shape shapeOf(const OggFormat& f) {
 long bitsOrUnset(int kbps) {
     return kbps > 0 ? long(kbps) * 1000 : -1;
 }
-
-// The vorbis_info that every set-up path fills; cleared on every exit.
-struct VorbisInfo {
-    vorbis_info vi;
-    VorbisInfo() { vorbis_info_init(&vi); }
-    ~VorbisInfo() { vorbis_info_clear(&vi); }
-    VorbisInfo(const VorbisInfo&) = delete;
-    VorbisInfo& operator=(const VorbisInfo&) = delete;
-};
 
 // Runs libvorbisenc's set-up for `f` on `vi`; true when it was accepted.
 bool setUp(vorbis_info* vi, const OggFormat& f) {
@@ -97,34 +89,20 @@ constexpr std::int64_t kChunkFrames = 4096;
 struct OggEncoder::Impl {
     OggFormat format;
 
-    // State of one open file. Members are declared in the order they are set
-    // up, and torn down by ~Stream in reverse.
+    // State of one open file. The libvorbis and libogg members are declared
+    // in the order they are set up, so they are torn down in reverse; an
+    // uncommitted QSaveFile removes its temporary on destruction.
     struct Stream {
         VorbisInfo info;
-        vorbis_comment vc;
-        vorbis_dsp_state vd;
-        vorbis_block vb;
-        ogg_stream_state os;
-        ogg_packet codebooks; // points into libvorbis's own header storage
+        VorbisComment comment;
+        std::optional<VorbisAnalysis> analysis;
+        std::optional<OggStream> os;
+        ogg_packet codebooks; // points into the analysis state's header storage
         bool headersOut = false;
-        bool dspReady = false;
-        bool osReady = false;
         QSaveFile file;
         QString path;
         int rate = 0;
         int channels = 0;
-
-        Stream() { vorbis_comment_init(&vc); }
-        ~Stream() {
-            if (osReady)
-                ogg_stream_clear(&os);
-            if (dspReady) {
-                vorbis_block_clear(&vb);
-                vorbis_dsp_clear(&vd);
-            }
-            vorbis_comment_clear(&vc);
-            // An uncommitted QSaveFile removes its temporary on destruction.
-        }
 
         void writePage(const ogg_page& page) {
             writeAll(page.header, page.header_len);
@@ -152,9 +130,9 @@ struct OggEncoder::Impl {
                 return;
             headersOut = true;
             codebooks.e_o_s = endOfStream ? 1 : 0;
-            ogg_stream_packetin(&os, &codebooks);
+            ogg_stream_packetin(os->get(), &codebooks);
             ogg_page page;
-            while (ogg_stream_flush(&os, &page) != 0)
+            while (ogg_stream_flush(os->get(), &page) != 0)
                 writePage(page);
         }
 
@@ -162,12 +140,12 @@ struct OggEncoder::Impl {
         void drain() {
             ogg_packet packet;
             ogg_page page;
-            while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-                vorbis_analysis(&vb, nullptr);
-                vorbis_bitrate_addblock(&vb);
-                while (vorbis_bitrate_flushpacket(&vd, &packet) == 1) {
-                    ogg_stream_packetin(&os, &packet);
-                    while (ogg_stream_pageout(&os, &page) != 0)
+            while (vorbis_analysis_blockout(analysis->dsp(), analysis->block()) == 1) {
+                vorbis_analysis(analysis->block(), nullptr);
+                vorbis_bitrate_addblock(analysis->block());
+                while (vorbis_bitrate_flushpacket(analysis->dsp(), &packet) == 1) {
+                    ogg_stream_packetin(os->get(), &packet);
+                    while (ogg_stream_pageout(os->get(), &page) != 0)
                         writePage(page);
                 }
             }
@@ -189,9 +167,9 @@ bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbp
     if (shapeOf(f) == Shape::Nominal) {
         // Asked as a managed set-up, the same template choice as encoding uses.
         VorbisInfo info;
-        return vorbis_encode_setup_managed(&info.vi, channels, rate, -1, bitsOrUnset(kbps), -1) ==
+        return vorbis_encode_setup_managed(info.get(), channels, rate, -1, bitsOrUnset(kbps), -1) ==
                    0 &&
-               vorbis_encode_setup_init(&info.vi) == 0;
+               vorbis_encode_setup_init(info.get()) == 0;
     }
     if (kbps == 0 && minKbps == 0 && maxKbps == 0) {
         // No bitrate at all: only the rate and channel count are in question,
@@ -199,7 +177,7 @@ bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbp
         f.quality = 300;
     }
     VorbisInfo info;
-    return setUp(&info.vi, f);
+    return setUp(info.get(), f);
 }
 
 void OggEncoder::open(const QString& path) {
@@ -211,7 +189,7 @@ void OggEncoder::open(const QString& path) {
     s->path = path;
     s->rate = d->format.rate;
     s->channels = d->format.channels;
-    if (!setUp(&s->info.vi, d->format))
+    if (!setUp(s->info.get(), d->format))
         throw AudioError(
             QStringLiteral("Cannot create %1: the Ogg Vorbis encoder does not accept %2")
                 .arg(path, describe(d->format)));
@@ -227,17 +205,15 @@ void OggEncoder::open(const QString& path) {
         throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
 
     clearUpperVectorState();
-    vorbis_analysis_init(&s->vd, &s->info.vi);
-    vorbis_block_init(&s->vd, &s->vb);
-    s->dspReady = true;
+    s->analysis.emplace(s->info.get());
     // Chained or concatenated files need distinct serial numbers.
-    ogg_stream_init(&s->os, int(QRandomGenerator::global()->generate() & 0x7fffffff));
-    s->osReady = true;
+    s->os.emplace(int(QRandomGenerator::global()->generate() & 0x7fffffff));
 
     ogg_packet ident, comments;
-    vorbis_analysis_headerout(&s->vd, &s->vc, &ident, &comments, &s->codebooks);
-    ogg_stream_packetin(&s->os, &ident);
-    ogg_stream_packetin(&s->os, &comments);
+    vorbis_analysis_headerout(s->analysis->dsp(), s->comment.get(), &ident, &comments,
+                              &s->codebooks);
+    ogg_stream_packetin(s->os->get(), &ident);
+    ogg_stream_packetin(s->os->get(), &comments);
     // The last header goes in with the first audio, or marked as the end of
     // the stream when no audio comes at all.
     d->stream = std::move(s);
@@ -255,7 +231,7 @@ void OggEncoder::write(const float* interleaved, std::int64_t frames) {
         s->finishHeaders(false);
         while (frames > 0) {
             const int n = int(std::min(frames, kChunkFrames));
-            float** buffer = vorbis_analysis_buffer(&s->vd, n);
+            float** buffer = vorbis_analysis_buffer(s->analysis->dsp(), n);
             if (channels == 2) {
                 float* left = buffer[0];
                 float* right = buffer[1];
@@ -271,7 +247,7 @@ void OggEncoder::write(const float* interleaved, std::int64_t frames) {
                         out[i] = in[std::int64_t(i) * channels];
                 }
             }
-            vorbis_analysis_wrote(&s->vd, n);
+            vorbis_analysis_wrote(s->analysis->dsp(), n);
             s->drain();
             interleaved += std::int64_t(n) * channels;
             frames -= n;
@@ -288,13 +264,13 @@ void OggEncoder::close() {
         return;
     std::unique_ptr<Impl::Stream> s = std::move(d->stream);
     if (s->headersOut) {
-        vorbis_analysis_wrote(&s->vd, 0);
+        vorbis_analysis_wrote(s->analysis->dsp(), 0);
         s->drain();
     } else {
         s->finishHeaders(true);
     }
     ogg_page page;
-    while (ogg_stream_flush(&s->os, &page) != 0)
+    while (ogg_stream_flush(s->os->get(), &page) != 0)
         s->writePage(page);
     if (!s->file.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));

@@ -1,11 +1,12 @@
 #include "audio/VorbisHeaderCheck.h"
 
+#include "audio/OggHandles.h"
+
 #include <QIODevice>
 #include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <ogg/ogg.h>
 #include <set>
 #include <vector>
 
@@ -346,22 +347,11 @@ QString setupProblem(const QByteArray& setup, int channels) {
     return {};
 }
 
-struct SyncState {
-    ogg_sync_state s;
-    SyncState() { ogg_sync_init(&s); }
-    ~SyncState() { ogg_sync_clear(&s); }
-    SyncState(const SyncState&) = delete;
-    SyncState& operator=(const SyncState&) = delete;
-};
-
 // The header packets of one logical stream, gathered page by page.
 struct Gathered {
-    ogg_stream_state os;
+    OggStream stream;
     std::vector<QByteArray> packets;
-    explicit Gathered(int serial) { ogg_stream_init(&os, serial); }
-    ~Gathered() { ogg_stream_clear(&os); }
-    Gathered(const Gathered&) = delete;
-    Gathered& operator=(const Gathered&) = delete;
+    explicit Gathered(int serial) : stream(serial) {}
 };
 
 constexpr qint64 kReadChunk = 64 * 1024;
@@ -382,7 +372,7 @@ QString VorbisHeaderCheck::headerProblem(const QByteArray& identification,
 QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
     if (!file.seek(0))
         return QStringLiteral("cannot be read");
-    SyncState sync;
+    OggSync sync;
     std::map<int, std::unique_ptr<Gathered>> open; // streams still in their headers
     std::set<int> known;                           // streams past their headers
     // A link begins with its streams' first pages, one after the other; one
@@ -392,15 +382,15 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
     const QString notVorbis = QStringLiteral("a link of the chain holds no Vorbis stream");
     for (;;) {
         ogg_page page;
-        const int r = ogg_sync_pageout(&sync.s, &page);
+        const int r = ogg_sync_pageout(sync.get(), &page);
         if (r < 0)
             continue; // bytes skipped up to the next page
         if (r == 0) {
-            char* buffer = ogg_sync_buffer(&sync.s, kReadChunk);
+            char* buffer = ogg_sync_buffer(sync.get(), kReadChunk);
             const qint64 got = buffer ? file.read(buffer, kReadChunk) : -1;
             if (got <= 0)
                 break;
-            ogg_sync_wrote(&sync.s, long(got));
+            ogg_sync_wrote(sync.get(), long(got));
             continue;
         }
         const int serial = ogg_page_serialno(&page);
@@ -423,10 +413,10 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
             it = open.emplace(serial, std::make_unique<Gathered>(serial)).first;
         }
         Gathered& g = *it->second;
-        ogg_stream_pagein(&g.os, &page);
+        ogg_stream_pagein(g.stream.get(), &page);
         ogg_packet packet;
         int got = 0;
-        while (g.packets.size() < 3 && (got = ogg_stream_packetout(&g.os, &packet)) != 0) {
+        while (g.packets.size() < 3 && (got = ogg_stream_packetout(g.stream.get(), &packet)) != 0) {
             if (got < 0)
                 return QStringLiteral("damaged Ogg Vorbis header pages");
             // The comment packet may be large (cover art); only its start matters.

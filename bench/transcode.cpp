@@ -24,7 +24,7 @@ void transcodeAudioFile(const QString& in, const QString& out) {
     AudioFile reader;
     reader.openRead(in);
     AudioFile writer;
-    writer.setOggFormat(kRate, kChannels, kKbps, 0, 0, -1);
+    writer.setOggFormat({kRate, kChannels, kKbps, 0, 0, -1});
     writer.setPcmFormat(reader.sampleRate(), reader.channels());
     writer.createWrite(out);
     const std::int64_t block = std::int64_t(reader.sampleRate()) * reader.channels();

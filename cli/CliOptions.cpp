@@ -206,6 +206,11 @@ CliOptions parseCliOptions(const QStringList& arguments) {
     else
         throw UsageError(QStringLiteral("unknown command \"%1\"").arg(command));
 
+    // The tokens are read by hand, not by QCommandLineParser, whose forms and
+    // messages are not the ones scripts see here: it takes "-j2", "-qj" or
+    // "-jobs" for options, goes on past an unknown option and names it without
+    // its dashes or value, and cannot tell whether a wrong value stood before
+    // an unknown option, which decides the message.
     std::optional<int> explicitMode;
     std::optional<int> impliedMode;
     QString impliedBy;
@@ -343,7 +348,8 @@ CliOptions parseCliOptions(const QStringList& arguments) {
 
     if (explicitMode && impliedMode && *explicitMode != *impliedMode) {
         // Spans marked by hand are what Unification shares among the files.
-        const bool sharedSpans = *explicitMode == int(SplitMode::Unification) && *impliedMode == int(SplitMode::Custom);
+        const bool sharedSpans =
+            *explicitMode == int(SplitMode::Unification) && *impliedMode == int(SplitMode::Custom);
         if (!sharedSpans)
             throw UsageError(QStringLiteral("--mode %1 contradicts the other options")
                                  .arg(modeName(*explicitMode)));

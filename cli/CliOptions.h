@@ -11,7 +11,7 @@
 #include <vector>
 
 // The exit statuses scripts rely on.
-enum CliExit { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitInterrupted = 130 };
+enum class CliExit { Ok = 0, Failed = 1, Usage = 2, Interrupted = 130 };
 
 enum class CliCommand { Info, Split, Join, Help, Version };
 

@@ -1,8 +1,8 @@
 #include "cli/CliSession.h"
 
 #include "audio/NativeName.h"
-#include "cli/Terminal.h"
 #include "audio/OggCopyCut.h"
+#include "cli/Terminal.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
 #include "core/IniFile.h"
@@ -45,7 +45,7 @@ CliSession::CliSession(const CliOptions& options, bool progressOnStderr)
     prompt.beforeMessage = [this] { bar.clear(); };
 }
 
-int CliSession::run() {
+CliExit CliSession::run() {
     try {
         switch (opts.command) {
         case CliCommand::Info:
@@ -55,14 +55,14 @@ int CliSession::run() {
         case CliCommand::Join:
             return join();
         default:
-            return ExitUsage;
+            return CliExit::Usage;
         }
     } catch (const std::exception& e) {
         // The runs catch their own failures; this is what happens around them
         // (a settings copy that cannot be written, memory).
         bar.clear();
         prompt.say(QString::fromLocal8Bit(e.what()));
-        return ExitFailed;
+        return CliExit::Failed;
     }
 }
 
@@ -70,26 +70,24 @@ int CliSession::run() {
 // Settings
 // ---------------------------------------------------------------------------
 
-bool CliSession::loadSettings(int& exitCode) {
+std::optional<CliExit> CliSession::loadSettings() {
     QString path = settingsFilePath();
     if (!opts.settingsFile.isEmpty()) {
         path = absolute(opts.settingsFile);
         if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable()) {
             prompt.say(QStringLiteral("cannot read the settings file %1").arg(shown(path)));
             Terminal::writeErr(cliUsageText());
-            exitCode = ExitUsage;
-            return false;
+            return CliExit::Usage;
         }
     } else if (QFileInfo::exists(path) && !QFileInfo(path).isReadable()) {
         prompt.say(QStringLiteral("cannot read the settings file %1").arg(shown(path)));
-        exitCode = ExitFailed;
-        return false;
+        return CliExit::Failed;
     }
     // Only read: nothing of a run writes the settings.
     state.ini = std::make_unique<IniFile>(path);
     LoadSettings(*state.ini, state.settings);
     oggKeys = OggKeys::read(state.ini.get());
-    return true;
+    return std::nullopt;
 }
 
 void CliSession::applyOptions() {
@@ -148,7 +146,7 @@ bool CliSession::encodingAccepted() {
     for (const OggFormat& c : oggFormatCalls(oggKeys)) {
         if (c.quality >= 0)
             continue;
-        if (!AudioFile::checkEncoding(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps)) {
+        if (!AudioFile::checkEncoding(c)) {
             prompt.information(QStringLiteral(
                 "This OGG format is not supported. \rYou have set too high frequency and too low "
                 "bitrate or otherwise. \rPlease adjust the frequency or bitrate."));
@@ -239,8 +237,6 @@ bool CliSession::markSpans(int& leftOut) {
     const int rows = shared ? std::min(1, jobs.rowCount()) : jobs.rowCount();
     QList<int> nothingMarked;
     for (int row = 0; row < rows; ++row) {
-        jobs.selectRow(row);
-        jobs.selectFile();
         int marked = 0;
         for (const CliSpan& span : opts.spans)
             if (markOn(row, span))
@@ -261,8 +257,7 @@ bool CliSession::markSpans(int& leftOut) {
     for (auto it = nothingMarked.crbegin(); it != nothingMarked.crend(); ++it) {
         prompt.say(QStringLiteral("%1: none of the spans lies within the file; it is left out")
                        .arg(OutputNaming::elidedName(jobs.caption(*it))));
-        jobs.selectRow(*it);
-        jobs.removeFile();
+        jobs.removeFileAt(*it);
         ++leftOut;
     }
     return jobs.rowCount() > 0;
@@ -284,21 +279,20 @@ void CliSession::connectRun() {
     conversion.setOptions(runOptions());
 }
 
-int CliSession::runResult(int refused) const {
+CliExit CliSession::runResult(int refused) const {
     if (Terminal::interruptRequested())
-        return ExitInterrupted;
-    return conversion.lastRunFailed() || refused > 0 ? ExitFailed : ExitOk;
+        return CliExit::Interrupted;
+    return conversion.lastRunFailed() || refused > 0 ? CliExit::Failed : CliExit::Ok;
 }
 
-int CliSession::info() {
-    int exitCode = ExitOk;
-    if (!loadSettings(exitCode))
-        return exitCode;
+CliExit CliSession::info() {
+    if (const std::optional<CliExit> early = loadSettings())
+        return *early;
     bool failed = admitFiles() > 0;
     if (Terminal::interruptRequested())
-        return ExitInterrupted;
+        return CliExit::Interrupted;
 
-    AudioFile& reader = state.reader;
+    AudioFile reader;
     bool first = true;
     for (int row = 0; row < jobs.rowCount(); ++row) {
         const FileRow& r = jobs.file(row);
@@ -333,7 +327,7 @@ int CliSession::info() {
         text += QStringLiteral("genre: %1\n").arg(tags.genre);
         Terminal::writeOut(text);
     }
-    return failed ? ExitFailed : ExitOk;
+    return failed ? CliExit::Failed : CliExit::Ok;
 }
 
 // Every reason --copy cannot be followed, said before anything is written.
@@ -347,108 +341,101 @@ bool CliSession::copyPossible() {
     for (int row = 0; row < jobs.rowCount(); ++row) {
         const QString problem = OggCopyCut::problem(jobs.file(row).path);
         if (!problem.isEmpty()) {
-            prompt.say(QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
-                                      "nothing is written")
-                           .arg(shown(jobs.file(row).path), problem));
+            prompt.say(
+                QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
+                               "nothing is written")
+                    .arg(shown(jobs.file(row).path), problem));
             possible = false;
         }
     }
     return possible;
 }
 
-bool CliSession::prepareRun(int& exitCode) {
-    if (!loadSettings(exitCode))
-        return false;
+std::optional<CliExit> CliSession::prepareRun(int& refused) {
+    if (const std::optional<CliExit> early = loadSettings())
+        return early;
     applyOptions();
     if (!isKnownSplitMode(state.settings.splitMode)) {
         prompt.say(QStringLiteral("the settings file names split mode %1, which does not exist; "
                                   "give --mode")
                        .arg(int(state.settings.splitMode)));
-        exitCode = ExitFailed;
-        return false;
+        return CliExit::Failed;
     }
-    return true;
-}
-
-int CliSession::split() {
-    int exitCode = ExitOk;
-    if (!prepareRun(exitCode))
-        return exitCode;
     // A cut without re-encoding does not use the encoding.
-    if ((!opts.copy && !encodingAccepted()) || !prepareOutputDir())
-        return ExitFailed;
+    if (!opts.copy && !encodingAccepted())
+        return CliExit::Failed;
+    if (opts.command == CliCommand::Split && !prepareOutputDir())
+        return CliExit::Failed;
 
-    int refused = admitFiles();
+    refused = admitFiles();
     if (Terminal::interruptRequested())
-        return ExitInterrupted;
+        return CliExit::Interrupted;
     int leftOut = 0;
     if (!markSpans(leftOut) || jobs.rowCount() == 0)
-        return ExitFailed;
+        return CliExit::Failed;
     refused += leftOut;
+    return std::nullopt;
+}
+
+CliExit CliSession::split() {
+    int refused = 0;
+    if (const std::optional<CliExit> early = prepareRun(refused))
+        return *early;
     if (opts.copy && !copyPossible())
-        return ExitFailed;
+        return CliExit::Failed;
 
     connectRun();
     conversion.onOutputClosed = [this](const QString& path) {
         bar.clear();
         Terminal::writeOut(shown(path) + QLatin1Char('\n'));
     };
-    // A failure ends the core's run at the file it happened in. The files before
-    // it are done, so they leave the list and the run starts again on the rest.
-    // Not in Unification, where the first row holds the spans every file uses.
+    // A failure ends the core's run at the file it happened in. The files it
+    // had written and the failed one leave the list, and the run starts again
+    // on the rest. Not in Unification, where the first row holds the spans
+    // every file uses.
     bool failed = false;
     for (;;) {
         conversion.splitRun();
         if (!conversion.lastRunFailed() || Terminal::interruptRequested())
             break;
         failed = true;
-        const int failedRow = jobs.selectedRow();
-        if (state.settings.splitMode == SplitMode::Unification || failedRow < 0 ||
-            failedRow >= jobs.rowCount() - 1)
+        const int failedRow = conversion.failedFile();
+        if (state.settings.splitMode == SplitMode::Unification || failedRow < 0)
             break;
-        for (int row = failedRow; row >= 0; --row) {
-            jobs.selectRow(row);
-            jobs.removeFile();
-        }
+        jobs.removeFileAt(failedRow);
+        for (int row = std::min(conversion.filesSplit(), failedRow) - 1; row >= 0; --row)
+            jobs.removeFileAt(row);
+        if (jobs.rowCount() == 0)
+            break;
     }
     bar.clear();
-    return failed && !Terminal::interruptRequested() ? ExitFailed : runResult(refused);
+    return failed && !Terminal::interruptRequested() ? CliExit::Failed : runResult(refused);
 }
 
-int CliSession::join() {
-    int exitCode = ExitOk;
-    if (!prepareRun(exitCode))
-        return exitCode;
-    if (!encodingAccepted())
-        return ExitFailed;
-
-    int refused = admitFiles();
-    if (Terminal::interruptRequested())
-        return ExitInterrupted;
-    int leftOut = 0;
-    if (!markSpans(leftOut) || jobs.rowCount() == 0)
-        return ExitFailed;
-    refused += leftOut;
+CliExit CliSession::join() {
+    int refused = 0;
+    if (const std::optional<CliExit> early = prepareRun(refused))
+        return *early;
 
     // The name is taken from the current folder and gets ".ogg" appended, as
     // the window's save dialog does.
     const QString output = OutputNaming::joinOutputPath(QDir::currentPath(), absolute(opts.output));
     if (OutputNaming::taken(output) && !opts.force) {
         prompt.say(OutputNaming::replaceQuestion(output) + QStringLiteral(" Not without --force."));
-        return ExitFailed;
+        return CliExit::Failed;
     }
     // Replacing a source while it is being read would lose it, --force or not.
     for (int row = 0; row < jobs.rowCount(); ++row) {
         if (sameFile(output, jobs.file(row).path)) {
             prompt.say(QStringLiteral("%1 is one of the files to join; it is not replaced")
                            .arg(shown(output)));
-            return ExitFailed;
+            return CliExit::Failed;
         }
     }
     const QString folder = QFileInfo(output).absolutePath();
     if (!makeFolder(folder)) {
         prompt.say(QStringLiteral("cannot create the output folder %1").arg(shown(folder)));
-        return ExitFailed;
+        return CliExit::Failed;
     }
 
     connectRun();

@@ -3,35 +3,38 @@
 // asked options, or prints what the job list holds about each file.
 #pragma once
 
-#include "core/MainState.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPrompt.h"
 #include "cli/ProgressBar.h"
-#include "convert/Conversion.h"
+#include "commands/Session.h"
 #include "convert/OggSettings.h"
-#include "joblist/JobList.h"
 
 #include <cstdint>
+#include <optional>
 
 class CliSession {
   public:
     CliSession(const CliOptions& options, bool progressOnStderr);
 
     // Runs the command; the result is the process's exit status.
-    int run();
+    CliExit run();
 
   private:
-    int info();
-    int split();
-    int join();
+    CliExit info();
+    CliExit split();
+    CliExit join();
 
     // The settings file read into the cached settings and the encoding; it is
-    // never written. False after a message; `exitCode` says which.
-    bool loadSettings(int& exitCode);
+    // never written. After a message: the exit status.
+    std::optional<CliExit> loadSettings();
     void applyOptions();
     RunOptions runOptions() const;
-    // Settings loaded, options applied and a known split mode; false with the exit code set.
-    bool prepareRun(int& exitCode);
+    // What split and join do before their own checks: the settings with the
+    // options applied, a known split mode, an accepted encoding (but for
+    // --copy), split's output folder, the files admitted and the spans marked.
+    // After a message: the exit status. `refused` counts the files refused or
+    // left out.
+    std::optional<CliExit> prepareRun(int& refused);
     // The settings dialog's test of the encoding, before anything is written.
     bool encodingAccepted();
     bool prepareOutputDir();
@@ -44,13 +47,14 @@ class CliSession {
     bool markSpans(int& leftOut);
     bool markOn(int row, const CliSpan& span);
     void connectRun();
-    int runResult(int refused) const;
+    CliExit runResult(int refused) const;
 
     const CliOptions& opts;
-    MainState state;
+    Session session;
+    MainState& state = session.state();
+    JobList& jobs = session.jobs();
+    Conversion& conversion = session.conversion();
     CliPrompt prompt;
-    JobList jobs{state};
-    Conversion conversion{state, jobs};
     ProgressBar bar;
     OggKeys oggKeys; // the settings file's encoding with the options applied
 };

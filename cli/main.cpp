@@ -21,17 +21,17 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         Terminal::writeErr(QStringLiteral("cadelo-cli: ") + e.message() + QLatin1Char('\n') +
                            cliUsageText());
-        return ExitUsage;
+        return int(CliExit::Usage);
     }
     if (options.command == CliCommand::Help) {
         Terminal::writeOut(cliHelpText());
-        return ExitOk;
+        return int(CliExit::Ok);
     }
     if (options.command == CliCommand::Version) {
         Terminal::writeOut(cliVersionText());
-        return ExitOk;
+        return int(CliExit::Ok);
     }
 
     CliSession session(options, Terminal::stderrIsTerminal());
-    return session.run();
+    return int(session.run());
 }

@@ -20,11 +20,13 @@
 namespace {
 
 // How a row meets a run under way.
-enum Guard {
+enum class Guard {
     Refused,  // the table refuses it while converting
     OwnGuard, // the operation refuses itself (the job list's moves)
     Allowed,  // runs also during a run
 };
+// The table below reads better without the type's name on every row.
+using enum Guard;
 
 struct Row {
     const char* name;
@@ -45,26 +47,24 @@ void call(const std::function<void()>& hook) {
 // Compared exactly and with case: "stop" and "Stop" are two objects.
 const std::array<Row, 21> Table = {{
     {"file", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file"); }},
-    {"Action", Refused,
-     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action"); }},
+    {"Action", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action"); }},
     {"Settings", Allowed,
      [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
-    {"Help", Allowed,
-     [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help"); }},
+    {"Help", Allowed, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help"); }},
     {"addfile", Refused, [](CommandTable& t, MainState&, JobList&) { t.addFilesFromDialog(); }},
     {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(-1); }},
     {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(1); }},
     {"Remove", Refused,
-     [](CommandTable&, MainState& s, JobList& j) {
-         if (s.spanListActive)
+     [](CommandTable&, MainState&, JobList& j) {
+         if (j.spanListActive())
              j.removeSelectedSpan();
          else
              j.removeFile();
          j.refreshTotal();
      }},
     {"Clear", Refused,
-     [](CommandTable&, MainState& s, JobList& j) {
-         if (s.spanListActive)
+     [](CommandTable&, MainState&, JobList& j) {
+         if (j.spanListActive())
              j.resetSpans();
          else
              j.clearList();
@@ -73,8 +73,8 @@ const std::array<Row, 21> Table = {{
     {"Set", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
     {"play", Refused, [](CommandTable& t, MainState&, JobList&) { t.play(); }},
     {"stop", Allowed,
-     [](CommandTable& t, MainState& s, JobList&) {
-         if (s.previewing)
+     [](CommandTable& t, MainState&, JobList& j) {
+         if (j.previewing())
              t.stopPreview();
      }},
     {"hou", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepBack); }},
@@ -143,16 +143,12 @@ bool CommandTable::click(const QString& name) {
 
 void CommandTable::onPress(SkinObject* object) {
     if (isSlider(object))
-        s.seeking = true;
+        call(hooks.sliderPress);
 }
 
 void CommandTable::onRelease(SkinObject* object) {
-    if (!isSlider(object))
-        return;
-    if (hooks.sliderRelease)
-        hooks.sliderRelease();
-    else
-        s.seeking = false;
+    if (isSlider(object))
+        call(hooks.sliderRelease);
 }
 
 void CommandTable::onSliderTrack(SkinObject* object, int position) {
@@ -194,14 +190,14 @@ void CommandTable::markBound(JobList& list, bool begin) {
 
 void CommandTable::play() {
     const SplitMode mode = s.settings.splitMode;
-    if (s.spanListActive && (mode == SplitMode::Custom || mode == SplitMode::Unification))
+    if (jobs.spanListActive() && (mode == SplitMode::Custom || mode == SplitMode::Unification))
         call(hooks.startSpanPreview);
     else
         call(hooks.startFilePreview);
 }
 
 bool CommandTable::split() {
-    if (s.previewing)
+    if (jobs.previewing())
         stopPreview();
     const bool show = hooks.splitRun && hooks.splitRun();
     replanAfterRun();
@@ -211,7 +207,7 @@ bool CommandTable::split() {
 void CommandTable::join() {
     if (busy())
         return;
-    if (s.previewing)
+    if (jobs.previewing())
         stopPreview();
     const QString path = hooks.chooseJoinOutput ? hooks.chooseJoinOutput() : chooseJoinOutput();
     if (path.isEmpty())
@@ -241,7 +237,7 @@ QString CommandTable::chooseJoinOutput() {
 void CommandTable::stop() {
     if (s.adding)
         jobs.stopAdding();
-    if (s.previewing)
+    if (jobs.previewing())
         stopPreview();
     if (s.converting)
         stopConversion();
@@ -251,7 +247,7 @@ void CommandTable::stopPreview() {
     if (hooks.stopPreview)
         hooks.stopPreview();
     else
-        s.previewing = false;
+        jobs.setPlayedRow(-1);
 }
 
 void CommandTable::stopConversion() {
@@ -352,14 +348,14 @@ void CommandTable::addFolderItem() {
 void CommandTable::clearItem() {
     if (s.converting)
         return;
-    if (s.spanListActive)
+    if (jobs.spanListActive())
         jobs.resetSpans();
     else
         jobs.clearList();
 }
 
 void CommandTable::removeItem() {
-    if (!s.converting && !s.spanListActive)
+    if (!s.converting && !jobs.spanListActive())
         jobs.removeFile();
 }
 

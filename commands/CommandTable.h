@@ -28,10 +28,11 @@ struct CommandHooks {
 
     std::function<void()> startFilePreview;
     std::function<void()> startSpanPreview;
-    std::function<void()> stopPreview; // without it previewing is just cleared
+    std::function<void()> stopPreview; // without it the played row is just cleared
     std::function<void()> stepBack;
     std::function<void()> stepForward;
-    std::function<void()> sliderRelease; // without it seeking is just cleared
+    std::function<void()> sliderPress;
+    std::function<void()> sliderRelease;
     std::function<void(int position)> sliderTrack;
 
     // The runs (connectConversion sets them to the real ones). Each answers

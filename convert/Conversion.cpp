@@ -63,6 +63,8 @@ void Conversion::beginRun() {
     m_openFrames = 0;
     m_writerFailed = false;
     m_currentFile.clear();
+    m_file = -1;
+    m_filesSplit = 0;
     m_dropped.clear();
     m_joinPosition = 0;
     m_names = OutputNaming::RunNames();
@@ -70,12 +72,12 @@ void Conversion::beginRun() {
 
 void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {
     for (const OggFormat& c : m_options.encoding)
-        writer.setOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+        writer.setOggFormat(c);
     writer.setPcmFormat(rate, channels);
 }
 
 void Conversion::openOutput(const QString& path, int rate, int channels) {
-    AudioFile& writer = s.writer;
+    AudioFile& writer = m_writer;
     if (writer.isOpen())
         writer.close();
     prepareWriter(writer, rate, channels);
@@ -90,7 +92,7 @@ void Conversion::openOutput(const QString& path, int rate, int channels) {
 }
 
 void Conversion::closeOutput() {
-    AudioFile& writer = s.writer;
+    AudioFile& writer = m_writer;
     const QString path = m_openOutput;
     m_currentFile = path;
     m_openOutput.clear();
@@ -116,7 +118,7 @@ void Conversion::endRun() {
     if (m_failed && m_openFrames == 0)
         m_writerFailed = true;
     try {
-        if (s.writer.isOpen() || !m_openOutput.isEmpty()) {
+        if (m_writer.isOpen() || !m_openOutput.isEmpty()) {
             const QString path = m_openOutput;
             closeOutput();
             // A piece that stays gets its tags whichever way the run ended.
@@ -131,8 +133,8 @@ void Conversion::endRun() {
     }
     m_cutter.reset();
     try {
-        if (s.reader.isOpen())
-            s.reader.close();
+        if (m_reader.isOpen())
+            m_reader.close();
     } catch (const std::exception&) {
         // Nothing of the output depends on closing the source.
     }
@@ -226,17 +228,16 @@ void Conversion::dropOpenSpan(int file, bool giveBack) {
 }
 
 bool Conversion::copyBlocks(const FileRow& source, std::int64_t frames, const Envelope& envelope,
-                            std::int64_t& outputPos, std::int64_t total,
-                            std::int64_t stopShortBy) {
-    BlockCopier t{s.reader,
-                 s.writer,
-                 m_openOutput,
-                 [this] {
-                     s.pumpEvents();
-                     return s.converting;
-                 },
-                 [this, total](std::int64_t pos) { showProgress(std::min(pos, total), total); },
-                 m_currentFile};
+                            std::int64_t& outputPos, std::int64_t total, std::int64_t stopShortBy) {
+    BlockCopier t{m_reader,
+                  m_writer,
+                  m_openOutput,
+                  [this] {
+                      s.pumpEvents();
+                      return s.converting;
+                  },
+                  [this, total](std::int64_t pos) { showProgress(std::min(pos, total), total); },
+                  m_currentFile};
     t.framesWritten = m_openFrames;
     std::optional<QString> damage;
     try {

@@ -5,6 +5,7 @@
 // hold the kinds of run, BlockCopier the block loop they share.
 #pragma once
 
+#include "audio/AudioFile.h"
 #include "convert/BlockCopier.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
@@ -21,7 +22,6 @@
 #include <optional>
 #include <vector>
 
-class AudioFile;
 class MainState;
 class OggCopyCut;
 class JobList;
@@ -50,11 +50,20 @@ class Conversion {
 
     // --- what the last run did -------------------------------------------------
     bool lastRunFailed() const { return m_failed; }
+    // Of a split that failed: the row of the file it failed in or was refused
+    // for (-1 when the failure was no one file's), and the rows from the first
+    // that it had written whole before (none when it was refused).
+    int failedFile() const { return m_failed ? m_file : -1; }
+    int filesSplit() const { return m_filesSplit; }
     QString lastError() const { return m_error; }         // the text shown to the user
     QStringList lastOutputs() const { return m_outputs; } // complete outputs, in order
 
+    // The run's own reader and writer (closed between runs).
+    const AudioFile& reader() const { return m_reader; }
+    const AudioFile& writer() const { return m_writer; }
+
     // --- callbacks (all optional) ------------------------------------------------
-    std::function<void()> stopPreview;                        // used when previewing
+    std::function<void(int file)> onSourceStarted;            // the run took up source row `file`
     std::function<void(int value)> onProgress;                // 0 to ProgressScale, per block
     std::function<void()> onRunEnded;                         // stopped, finished or failed
     std::function<void(const QString& path)> onOutputStarted; // an output was created
@@ -120,18 +129,22 @@ class Conversion {
     MainState& s;
     JobList& jobs;
     RunOptions m_options;
+    AudioFile m_reader;
+    AudioFile m_writer;
 
     // Run state.
     bool m_failed = false;
     QString m_error;
     QStringList m_outputs;
-    QString m_openOutput;        // the output the writer is writing, empty when none
-    std::int64_t m_openFrames = 0; // frames written into it
-    std::optional<FileTags> m_openTags; // the tags the open piece gets once closed
-    bool m_writerFailed = false; // the writer refused a write: the output is lost
-    QString m_currentFile;       // the file the component call under way works on
-    std::vector<int> m_dropped;  // files whose open span this run took away
-    std::int64_t m_joinPosition = 0; // source frames a join has written
-    OutputNaming::RunNames m_names;  // the names this run has handed out
+    QString m_openOutput;                 // the output the writer is writing, empty when none
+    std::int64_t m_openFrames = 0;        // frames written into it
+    std::optional<FileTags> m_openTags;   // the tags the open piece gets once closed
+    bool m_writerFailed = false;          // the writer refused a write: the output is lost
+    QString m_currentFile;                // the file the component call under way works on
+    int m_file = -1;                      // the row a split checks or splits
+    int m_filesSplit = 0;                 // rows from the first that the split has written
+    std::vector<int> m_dropped;           // files whose open span this run took away
+    std::int64_t m_joinPosition = 0;      // source frames a join has written
+    OutputNaming::RunNames m_names;       // the names this run has handed out
     std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
 };

@@ -18,7 +18,7 @@ void Conversion::joinRun(const QString& path) {
         return;
     beginRun();
     try {
-        AudioFile& reader = s.reader;
+        AudioFile& reader = m_reader;
         if (reader.isOpen())
             reader.close();
         // Every block is converted to the first file's format.
@@ -70,9 +70,10 @@ void Conversion::joinFile(int file, int rate, int channels) {
     } else {
         jobs.showWholeFileSpan(file, StatusConverting);
     }
-    emit jobs.fileListFocusRequested();
+    if (onSourceStarted)
+        onSourceStarted(file);
 
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     if (reader.isOpen())
         reader.close();
     m_currentFile = row.path;

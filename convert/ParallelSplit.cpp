@@ -116,8 +116,8 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
 void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitCount) {
     const SplitMode mode = m_options.mode;
     const FileRow row = jobs.file(file);
-    const int rate = s.reader.sampleRate();
-    const int channels = s.reader.channels();
+    const int rate = m_reader.sampleRate();
+    const int channels = m_reader.channels();
     const int workerCount = int(std::clamp<std::int64_t>(pieces, 1, std::max(1, m_options.jobs)));
 
     ParallelShared shared;

@@ -27,6 +27,7 @@ bool Conversion::refuseBeforeSplit() {
         return true;
     }
     for (int i = 0; m_options.copy && i < files.rowCount(); ++i) {
+        m_file = i;
         const QString problem = OggCopyCut::problem(files.row(i).path);
         if (!problem.isEmpty()) {
             fail(files.row(i).path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
@@ -35,6 +36,7 @@ bool Conversion::refuseBeforeSplit() {
         }
     }
     for (int i = 0; i < files.rowCount(); ++i) {
+        m_file = i;
         const FileRow& r = files.row(i);
         const FileRow& spansOf = mode == SplitMode::Unification ? files.row(0) : r;
         if ((mode == SplitMode::Custom || (mode == SplitMode::Unification && i == 0)) &&
@@ -47,6 +49,7 @@ bool Conversion::refuseBeforeSplit() {
                                                               m_options.effectiveSplitCount())))
             return true;
     }
+    m_file = -1;
     // The output folder is made last: a refused run leaves nothing behind.
     return !makeOutputFolder(m_options.outputDir);
 }
@@ -68,7 +71,10 @@ void Conversion::splitRun() {
                 s.pumpEvents();
                 if (!s.converting)
                     break;
+                m_file = i;
                 splitFile(i);
+                if (!m_failed)
+                    m_filesSplit = i + 1;
             }
         }
     } catch (const std::exception& e) {
@@ -94,9 +100,10 @@ void Conversion::splitFile(int file) {
     default:
         break;
     }
-    emit jobs.fileListFocusRequested();
+    if (onSourceStarted)
+        onSourceStarted(file);
 
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     if (reader.isOpen())
         reader.close();
     const QString source = jobs.file(file).path;
@@ -137,7 +144,7 @@ void Conversion::splitFile(int file) {
 }
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
-    const AudioFile& reader = s.reader;
+    const AudioFile& reader = m_reader;
     PiecePlan plan;
     plan.beginFrame =
         PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
@@ -160,7 +167,7 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
 }
 
 void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
-    AudioFile& reader = s.reader;
+    AudioFile& reader = m_reader;
     const FileRow row = jobs.file(file);
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
@@ -178,13 +185,13 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
         // planned piece was refused.
         const std::exception_ptr refused = std::current_exception();
         const QString planned = path;
-        s.writer.abandonWrite();
+        m_writer.abandonWrite();
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         try {
             openOutput(path, rate, channels);
         } catch (const std::exception&) {
-            s.writer.abandonWrite();
+            m_writer.abandonWrite();
             m_currentFile = planned;
             std::rethrow_exception(refused);
         }

@@ -3,6 +3,7 @@
 #include "joblist/JobList.h"
 
 #include "audio/AudioError.h"
+#include "audio/AudioFile.h"
 #include "audio/NativeName.h"
 #include "core/MainState.h"
 #include "joblist/JobListTexts.h"
@@ -73,9 +74,7 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
         if (!read.caption.isEmpty())
             tagged.caption = read.caption;
 
-        AudioFile& reader = s.reader;
-        if (reader.isOpen())
-            reader.close();
+        AudioFile reader;
         reader.openRead(path);
         const std::int64_t lengthMs = std::max<std::int64_t>(0, reader.lengthMs());
         FileRow& added = m_files.row(row);
@@ -163,13 +162,9 @@ void JobList::stopAdding() {
 
 void JobList::beginAdding() {
     m_stopAdding = false;
-    if (s.previewing) {
-        if (stopPreview) {
-            stopPreview();
-        } else {
-            s.player.stop();
-            s.previewing = false;
-        }
+    if (previewing()) {
+        emit previewStopRequested();
+        m_playedRow = -1;
     }
 }
 
@@ -185,11 +180,6 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
     } catch (const std::exception&) {
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.
-        AudioFile& reader = s.reader;
-        if (reader.isOpen())
-            reader.close();
-        reader.setEnabled(false);
-        reader.setEnabled(true);
         refused.append({path, name + QStringLiteral(" this File is not supported.")});
     }
 }
@@ -201,7 +191,7 @@ void JobList::finishAdding() {
             selectRow(0);
         selectFile();
         emit fileListFocusRequested();
-        s.selectedFile = std::max(0, selectedRow());
+        m_selectedFile = std::max(0, selectedRow());
     }
     refreshTotal();
 }

@@ -20,7 +20,7 @@ void JobList::selectRow(int row) {
     if (!m_files.contains(row))
         return;
     selectOnly(m_fileSelection, m_files.index(row, 0));
-    s.selectedFile = row;
+    m_selectedFile = row;
 }
 
 QString JobList::caption(int row) const {
@@ -33,10 +33,10 @@ void JobList::moveFile(int step) {
     if (from < 0 || !m_files.contains(to) || (step != -1 && step != 1) || s.converting || s.adding)
         return;
     // The previewed file stays the previewed file wherever it moves.
-    if (from == s.previewFile)
-        s.previewFile = to;
-    else if (to == s.previewFile)
-        s.previewFile = from;
+    if (from == m_playedRow)
+        m_playedRow = to;
+    else if (to == m_playedRow)
+        m_playedRow = from;
     m_files.move(from, to);
     selectRow(to);
     // Unification shows and counts the spans of whichever file is first.
@@ -48,16 +48,17 @@ void JobList::moveFile(int step) {
 }
 
 void JobList::removeFile() {
-    if (s.adding || s.converting)
-        return;
-    const int i = selectedRow();
-    if (i < 0)
+    removeFileAt(selectedRow());
+}
+
+void JobList::removeFileAt(int i) {
+    if (s.adding || s.converting || !m_files.contains(i))
         return;
     const int n = m_files.rowCount();
 
     m_files.remove(i);
-    if (i < s.previewFile)
-        --s.previewFile;
+    if (i < m_playedRow)
+        --m_playedRow;
 
     if (m_files.rowCount() == 0) {
         m_spans.clear();
@@ -66,10 +67,10 @@ void JobList::removeFile() {
         return;
     }
 
-    if (s.selectedFile >= 0 && s.selectedFile < n - 2) {
-        selectRow(s.selectedFile);
+    if (m_selectedFile >= 0 && m_selectedFile < n - 2) {
+        selectRow(m_selectedFile);
     } else {
-        s.selectedFile = 0;
+        m_selectedFile = 0;
         selectRow(0);
     }
     selectFile();
@@ -106,31 +107,31 @@ int JobList::selectedSpanRow() const {
 }
 
 void JobList::selectFile() {
-    s.spanListActive = false;
+    m_spanListActive = false;
     const int count = m_files.rowCount();
     if (count == 0)
         return;
-    s.selectedFile = std::clamp(s.selectedFile, 0, count - 1);
+    m_selectedFile = std::clamp(m_selectedFile, 0, count - 1);
     if (s.converting) {
         // The selection cannot move during a run.
-        selectRow(s.selectedFile);
+        selectRow(m_selectedFile);
         return;
     }
-    if (s.previewing) {
-        if (s.previewFile >= 0 && s.previewFile <= count - 1) {
-            const int keep = s.selectedFile;
-            selectRow(s.previewFile);
-            s.selectedFile = keep;
+    if (previewing()) {
+        if (m_playedRow >= 0 && m_playedRow <= count - 1) {
+            const int keep = m_selectedFile;
+            selectRow(m_playedRow);
+            m_selectedFile = keep;
         }
         return;
     }
     if (selectedRow() < 0)
-        selectRow(s.selectedFile);
-    s.selectedFile = selectedRow();
-    if (!m_files.contains(s.selectedFile))
+        selectRow(m_selectedFile);
+    m_selectedFile = selectedRow();
+    if (!m_files.contains(m_selectedFile))
         return;
 
     plan();
-    emit currentFileChanged(m_files.row(s.selectedFile).path);
+    emit currentFileChanged(m_files.row(m_selectedFile).path);
     emit instructionsVisibleChanged(false);
 }

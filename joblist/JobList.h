@@ -36,10 +36,6 @@ class JobList : public QObject {
     QItemSelectionModel& fileSelection() { return m_fileSelection; }
     QItemSelectionModel& spanSelection() { return m_spanSelection; }
 
-    // Stops a playing preview before an add; set by whoever owns the preview.
-    // Without it an add stops the player itself.
-    std::function<void()> stopPreview;
-
     // --- source rows -----------------------------------------------------------
     struct Refusal {
         QString path;
@@ -65,14 +61,21 @@ class JobList : public QObject {
 
     // Moves the selected row one place up (-1) or down (+1).
     void moveFile(int step);
+    // Removes the selected row.
     void removeFile();
+    // Removes row `row` (a file a run is done with or left out); the
+    // selection then moves on as after removeFile.
+    void removeFileAt(int row);
     void clearList();
 
     int rowCount() const { return m_files.rowCount(); }
     const FileRow& file(int row) const { return m_files.row(row); }
     FileRow& file(int row) { return m_files.row(row); }
     int selectedRow() const; // -1 when no source row is selected
-    void selectRow(int row); // selects row `row` (only); selectedFile := row
+    void selectRow(int row); // selects row `row` (only); selectedFile() := row
+    // The source row chosen last; the selection returns to it while a run or a
+    // preview holds the list.
+    int selectedFile() const { return m_selectedFile; }
     QString caption(int row) const;
 
     // --- the current file, its span rows and the slider --------------------------
@@ -120,6 +123,19 @@ class JobList : public QObject {
     void removeSelectedSpan();
     void resetSpans();
 
+    // The span row chosen last, and whether the span list rather than the file
+    // list was used last (Remove, Clear and Play act on that list).
+    int selectedSpan() const { return m_selectedSpan; }
+    void setSelectedSpan(int row) { m_selectedSpan = row; }
+    bool spanListActive() const { return m_spanListActive; }
+    void setSpanListActive(bool active) { m_spanListActive = active; }
+
+    // The source row a preview plays (-1: none). It moves with its row, and
+    // while it is set the selection stays on it; the preview sets and clears it.
+    int playedRow() const { return m_playedRow; }
+    void setPlayedRow(int row) { m_playedRow = row; }
+    bool previewing() const { return m_playedRow >= 0; }
+
     int spanRowCount() const { return m_spans.rowCount(); }
     int selectedSpanRow() const; // -1 when none
     QString spanStatus(int row) const { return m_spans.status(row); }
@@ -139,6 +155,9 @@ class JobList : public QObject {
     void sliderRangeChanged(int max, int page);
     void instructionsVisibleChanged(bool visible);
     void fileListFocusRequested();
+    // An add is about to change the rows a playing preview reads: it must stop
+    // (the played row is cleared after it in any case).
+    void previewStopRequested();
 
   private:
     void beginAdding();
@@ -166,5 +185,9 @@ class JobList : public QObject {
     int m_sliderPage = 0;
     int m_sliderPosition = 0;
     bool m_stopAdding = false;
+    int m_selectedFile = 0;
+    int m_selectedSpan = 0;
+    bool m_spanListActive = false;
+    int m_playedRow = -1;
     QString m_positionText;
 };

@@ -89,11 +89,11 @@ void JobList::selectSpan() {
     const int count = m_spans.rowCount();
     if (count == 0)
         return;
-    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
+    m_selectedSpan = std::clamp(m_selectedSpan, 0, count - 1);
     if (selectedSpanRow() < 0)
-        selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
-    s.selectedSpan = selectedSpanRow();
-    s.spanListActive = true;
+        selectOnly(m_spanSelection, m_spans.index(m_selectedSpan, 0));
+    m_selectedSpan = selectedSpanRow();
+    m_spanListActive = true;
 }
 
 bool JobList::refuseOutsideHandModes() {
@@ -171,8 +171,8 @@ void JobList::removeSelectedSpan() {
     if (!removeSpan(selectedRow(), i))
         return;
     const int count = m_spans.rowCount();
-    s.selectedSpan = std::clamp(s.selectedSpan, 0, count - 1);
-    selectOnly(m_spanSelection, m_spans.index(s.selectedSpan, 0));
+    m_selectedSpan = std::clamp(m_selectedSpan, 0, count - 1);
+    selectOnly(m_spanSelection, m_spans.index(m_selectedSpan, 0));
 }
 
 void JobList::resetSpans() {

@@ -22,12 +22,12 @@ std::int64_t ratio(std::int64_t a, std::int64_t b, std::int64_t c) {
 
 Preview::Preview(MainState& state, JobList& list, QObject* parent)
     : QObject(parent), s(state), jobs(list) {
-    connect(&s.player, &AudioPlayer::ticked, this,
-            [this](int, int, std::int64_t played) { onPlayerTimer(played); });
-    connect(&s.player, &AudioPlayer::playEnded, this, &Preview::onPlayEnded);
+    connect(&m_player, &AudioPlayer::ticked, this,
+            [this](std::int64_t played) { onPlayerTimer(played); });
+    connect(&m_player, &AudioPlayer::playEnded, this, &Preview::onPlayEnded);
     // Each played block asks for the next one, so one is always read ahead.
-    connect(&s.player, &AudioPlayer::blockPlayed, this, &Preview::feedPlayer);
-    connect(&s.player, &AudioPlayer::blockRequested, this, &Preview::feedPlayer);
+    connect(&m_player, &AudioPlayer::blockPlayed, this, &Preview::feedPlayer);
+    connect(&m_player, &AudioPlayer::blockRequested, this, &Preview::feedPlayer);
 }
 
 // --- the slider and the label -------------------------------------------------------
@@ -48,6 +48,10 @@ void Preview::showTime(std::int64_t seconds) {
     jobs.setPositionText(formatTime(std::int32_t(std::clamp<std::int64_t>(seconds, 0, INT32_MAX))));
 }
 
+bool Preview::previewing() const {
+    return jobs.previewing();
+}
+
 bool Preview::fileSelected() const {
     return jobs.selectedRow() >= 0;
 }
@@ -63,61 +67,60 @@ void Preview::startSpanPreview() {
 }
 
 void Preview::startPreview(bool wholeFile) {
-    if (s.converting || s.previewing || !fileSelected())
+    if (s.converting || previewing() || !fileSelected())
         return;
-    if (s.reader.isOpen())
-        s.reader.close();
-    s.previewing = true;
+    if (m_reader.isOpen())
+        m_reader.close();
+    jobs.setPlayedRow(jobs.selectedRow());
     m_wholeFile = wholeFile;
-    s.previewFile = jobs.selectedRow();
     if (!wholeFile)
-        s.previewSpan = jobs.selectedSpanRow();
-    const FileRow& file = jobs.file(s.previewFile);
+        m_previewSpan = jobs.selectedSpanRow();
+    const FileRow& file = jobs.file(jobs.playedRow());
 
     try {
-        s.reader.setPcmFormat(0, 0);
-        s.reader.openRead(file.path);
+        m_reader.setPcmFormat(0, 0);
+        m_reader.openRead(file.path);
     } catch (const AudioError& e) {
         fail(e.message());
         return;
     }
     try {
-        s.player.openDevice(s.reader.sampleRate(), s.reader.channels());
+        m_player.openDevice(m_reader.sampleRate(), m_reader.channels());
     } catch (const AudioError& e) {
         fail(QStringLiteral("No sound output device is available.\n%1").arg(e.message()));
         return;
     }
 
     try {
-        const std::int64_t samples = s.reader.lengthSamples();
+        const std::int64_t samples = m_reader.lengthSamples();
         m_axisFrames =
-            jobs.axisRow() == s.previewFile
+            jobs.axisRow() == jobs.playedRow()
                 ? samples
-                : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, s.reader.lengthMs());
+                : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, m_reader.lengthMs());
         if (wholeFile) {
             const int position = std::min(sliderPosition(), jobs.usableRange());
             jobs.setSliderPosition(position);
-            s.previewStartSample = ratio(position, m_axisFrames, jobs.usableRange());
+            m_startSample = ratio(position, m_axisFrames, jobs.usableRange());
             // In Unification a file shorter than the first ends before the axis does.
-            if (s.previewStartSample > samples) {
+            if (m_startSample > samples) {
                 stopPreview();
                 return;
             }
-            s.reader.seek(s.previewStartSample);
-            s.player.play();
+            m_reader.seek(m_startSample);
+            m_player.play();
         } else {
             SpanFrames span;
             // A span beyond the file's end, or of no length, has nothing to play.
             if (!previewedSpan(span) || span.length <= 0 ||
-                span.begin >= s.reader.lengthSamples()) {
+                span.begin >= m_reader.lengthSamples()) {
                 stopPreview();
                 return;
             }
-            s.reader.seek(span.begin);
-            s.previewStartSample = 0;
-            s.player.play();
-            m_savedStatus = jobs.spanStatus(s.previewSpan);
-            jobs.setSpanStatus(s.previewSpan, Playing);
+            m_reader.seek(span.begin);
+            m_startSample = 0;
+            m_player.play();
+            m_savedStatus = jobs.spanStatus(m_previewSpan);
+            jobs.setSpanStatus(m_previewSpan, Playing);
         }
         feedPlayer();
     } catch (const AudioError& e) {
@@ -126,16 +129,16 @@ void Preview::startPreview(bool wholeFile) {
 }
 
 void Preview::stopPreview() {
-    s.player.stop();
-    if (s.reader.isOpen())
-        s.reader.close();
-    if (jobs.rowCount() > 0 && s.previewSpan >= 0 && s.previewSpan < jobs.spanRowCount() &&
-        jobs.spanStatus(s.previewSpan) == Playing)
-        jobs.setSpanStatus(s.previewSpan, m_savedStatus);
+    m_player.stop();
+    if (m_reader.isOpen())
+        m_reader.close();
+    if (jobs.rowCount() > 0 && m_previewSpan >= 0 && m_previewSpan < jobs.spanRowCount() &&
+        jobs.spanStatus(m_previewSpan) == Playing)
+        jobs.setSpanStatus(m_previewSpan, m_savedStatus);
     setSliderPosition(0);
     showTime(0);
-    s.previewing = false;
-    s.seeking = false;
+    jobs.setPlayedRow(-1);
+    m_seeking = false;
 }
 
 void Preview::fail(const QString& message) {
@@ -145,13 +148,13 @@ void Preview::fail(const QString& message) {
 }
 
 void Preview::feedPlayer() {
-    if (!s.previewing || !s.reader.isOpen())
+    if (!previewing() || !m_reader.isOpen())
         return;
     try {
         // Queued as it comes, also short or empty at the end: the player
         // tells the end when everything queued has played.
-        const SampleBlock block = s.reader.readSamples(BlockFrames);
-        s.player.queueSamples(block);
+        const SampleBlock block = m_reader.readSamples(BlockFrames);
+        m_player.queueSamples(block);
         if (blockQueued)
             blockQueued(block);
     } catch (const AudioError& e) {
@@ -162,11 +165,11 @@ void Preview::feedPlayer() {
 // --- following the playback -------------------------------------------------------------
 
 bool Preview::previewedSpan(SpanFrames& span) const {
-    if (!s.reader.isOpen() || !jobs.spanModel().contains(s.previewSpan))
+    if (!m_reader.isOpen() || !jobs.spanModel().contains(m_previewSpan))
         return false;
-    const Span stored = jobs.spanModel().span(s.previewSpan);
-    const std::int64_t samples = s.reader.lengthSamples();
-    const std::int64_t ms = s.reader.lengthMs();
+    const Span stored = jobs.spanModel().span(m_previewSpan);
+    const std::int64_t samples = m_reader.lengthSamples();
+    const std::int64_t ms = m_reader.lengthMs();
     span.begin = ratio(std::int64_t(stored.begin) * 1000, samples, ms);
     span.seconds = std::max<std::int32_t>(0, stored.end - stored.begin);
     span.length =
@@ -175,47 +178,51 @@ bool Preview::previewedSpan(SpanFrames& span) const {
 }
 
 bool Preview::spanShown(SpanFrames& span) const {
-    return !m_wholeFile && s.spanListActive && previewedSpan(span);
+    return !m_wholeFile && jobs.spanListActive() && previewedSpan(span);
 }
 
 void Preview::onPlayerTimer(std::int64_t played) {
-    if (s.seeking || !s.previewing || !s.reader.isOpen())
+    if (m_seeking || !previewing() || !m_reader.isOpen())
         return;
     const int usable = jobs.usableRange();
-    const std::int64_t samples = s.reader.lengthSamples();
-    const std::int64_t at = s.previewStartSample + played;
+    const std::int64_t samples = m_reader.lengthSamples();
+    const std::int64_t at = m_startSample + played;
     SpanFrames span;
     const std::int64_t position =
         spanShown(span) ? ratio(at, usable, span.length) : ratio(at, usable, m_axisFrames);
     setSliderPosition(int(std::min<std::int64_t>(position, usable)));
-    showTime(ratio(at, s.reader.lengthMs() / 1000, samples));
+    showTime(ratio(at, m_reader.lengthMs() / 1000, samples));
     if (sliderPosition() >= usable)
         stopPreview();
 }
 
 void Preview::onPlayEnded() {
-    if (s.previewing)
+    if (previewing())
         stopPreview();
 }
 
 // --- the slider and the step buttons -------------------------------------------------------
 
 void Preview::sliderTrack(int position) {
-    if (!fileSelected() || !s.seeking)
+    if (!fileSelected() || !m_seeking)
         return;
     const int usable = jobs.usableRange();
     position = std::clamp(position, 0, std::max(0, usable));
     jobs.setSliderPosition(position);
     SpanFrames span;
-    if (s.previewing && spanShown(span))
+    if (previewing() && spanShown(span))
         showTime(ratio(position, span.seconds, usable));
     else
         showTime(ratio(position, jobs.axisSeconds(), usable));
 }
 
+void Preview::sliderPress() {
+    m_seeking = true;
+}
+
 void Preview::sliderRelease() {
-    s.seeking = false;
-    if (!s.previewing)
+    m_seeking = false;
+    if (!previewing())
         return;
     const int usable = jobs.usableRange();
     const int position = sliderPosition();
@@ -227,18 +234,18 @@ void Preview::sliderRelease() {
     try {
         SpanFrames span;
         if (spanShown(span)) {
-            s.previewStartSample = ratio(position, span.length, usable);
-            s.reader.seek(span.begin + s.previewStartSample);
+            m_startSample = ratio(position, span.length, usable);
+            m_reader.seek(span.begin + m_startSample);
         } else {
-            s.previewStartSample = ratio(position, m_axisFrames, usable);
-            if (s.previewStartSample > s.reader.lengthSamples()) {
+            m_startSample = ratio(position, m_axisFrames, usable);
+            if (m_startSample > m_reader.lengthSamples()) {
                 stopPreview();
                 return;
             }
-            s.reader.seek(s.previewStartSample);
+            m_reader.seek(m_startSample);
         }
         // The player asks for the block from the new place at once.
-        s.player.restart();
+        m_player.restart();
     } catch (const AudioError& e) {
         fail(e.message());
     }
@@ -252,7 +259,7 @@ int Preview::stepSize() const {
 }
 
 void Preview::stepForward() {
-    if (!fileSelected() || s.previewing)
+    if (!fileSelected() || previewing())
         return;
     const int position = sliderPosition() + stepSize();
     if (position < jobs.usableRange())
@@ -260,7 +267,7 @@ void Preview::stepForward() {
 }
 
 void Preview::stepBack() {
-    if (!fileSelected() || s.previewing)
+    if (!fileSelected() || previewing())
         return;
     showStep(std::max(0, sliderPosition() - stepSize()));
 }

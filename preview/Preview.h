@@ -3,6 +3,8 @@
 // the playback, and lets the slider and the step buttons choose a place.
 #pragma once
 
+#include "audio/AudioFile.h"
+#include "audio/AudioPlayer.h"
 #include "audio/SampleBlock.h"
 
 #include <QObject>
@@ -31,8 +33,19 @@ class Preview : public QObject {
     void stopPreview();
     void stepForward();
     void stepBack();
+    // The slider held down: the playback no longer moves it until it is released.
+    void sliderPress();
     void sliderTrack(int position);
     void sliderRelease();
+
+    // A preview is playing (its file is the job list's played row).
+    bool previewing() const;
+    bool seeking() const { return m_seeking; }
+    // The frame of the played file the playback started from.
+    std::int64_t startSample() const { return m_startSample; }
+    // The preview's own reader and player (the reader is open while it plays).
+    const AudioFile& reader() const { return m_reader; }
+    AudioPlayer& player() { return m_player; }
 
     // Called for every block queued to the player (observers such as tests).
     std::function<void(const SampleBlock& block)> blockQueued;
@@ -66,6 +79,11 @@ class Preview : public QObject {
     MainState& s;
     JobList& jobs;
     SkinObject* m_slider = nullptr;
+    AudioFile m_reader;
+    AudioPlayer m_player;
+    bool m_seeking = false; // the slider is held: playback does not move it
+    int m_previewSpan = 0;  // the span row a span preview plays
+    std::int64_t m_startSample = 0;
     QString m_savedStatus;
     bool m_wholeFile = true;
     // The frames of the previewed file that the slider spans: all of them on

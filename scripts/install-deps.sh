@@ -12,7 +12,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsdl2-dev libtag1-dev libgtest-dev
   vorbis-tools lame ffmpeg
-  desktop-file-utils appstream
+  desktop-file-utils appstream clang-format
 )
 if [ $# -gt 0 ]; then
   PACKAGES=("$@")

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
-  -DCADELO_SANITIZE=ON -DCADELO_BUILD_BENCH=OFF >/dev/null
+  -DCADELO_SANITIZE=ON -DCADELO_BUILD_BENCH=OFF -DCADELO_TEST_TIMEOUT_SCALE=5 >/dev/null
 # cadelo_core_tests and core-tests.txt come from CORE_TESTS in tests/CMakeLists.txt.
 cmake --build build-asan --parallel "$(nproc)" --target cadelo_commands cadelo-cli cadelo_core_tests
 

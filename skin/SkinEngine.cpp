@@ -36,13 +36,13 @@ QRect rectOf(const QJsonValue& value, const QString& what) {
 
 SkinObject::Kind kindOf(const QString& text, const QString& what) {
     if (text == QLatin1String("button"))
-        return SkinObject::Button;
+        return SkinObject::Kind::Button;
     if (text == QLatin1String("slider"))
-        return SkinObject::Slider;
+        return SkinObject::Kind::Slider;
     if (text == QLatin1String("text"))
-        return SkinObject::Text;
+        return SkinObject::Kind::Text;
     if (text == QLatin1String("bar"))
-        return SkinObject::Bar;
+        return SkinObject::Kind::Bar;
     throw Invalid{QStringLiteral("%1 has the unknown kind \"%2\"").arg(what, text)};
 }
 

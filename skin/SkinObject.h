@@ -9,7 +9,7 @@
 class SkinObject : public QObject {
     Q_OBJECT
   public:
-    enum Kind { Button, Slider, Text, Bar };
+    enum class Kind { Button, Slider, Text, Bar };
 
     SkinObject(const QString& name, Kind kind, const QRect& rect, QObject* parent = nullptr);
 

@@ -5,6 +5,8 @@
 #include "audio/AudioFile.h"
 #include "synth/Synth.h"
 
+#include "support/Files.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -16,17 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray randomBytes(int size, quint32 seed) {
     QRandomGenerator gen(seed);

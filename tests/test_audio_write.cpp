@@ -4,6 +4,7 @@
 #include "audio/AudioFile.h"
 #include "synth/Synth.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
@@ -62,7 +63,7 @@ TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat) {
     {
         AudioFile w;
         w.setPcmFormat(c.inRate, c.inChannels);
-        w.setOggFormat(c.outRate, c.outChannels, 0, 0, 0, 600);
+        w.setOggFormat({c.outRate, c.outChannels, 0, 0, 0, 600});
         w.createWrite(out);
         EXPECT_TRUE(w.isOpen());
         writeTone(w, frames, c.inRate, c.inChannels, c.blockFrames);
@@ -113,7 +114,7 @@ TEST(Writer, BlocksInTheirOwnFormatAreConvertedFromIt) {
     const QString out = dir.filePath(QStringLiteral("mixed.ogg"));
     AudioFile w;
     w.setPcmFormat(44100, 2);
-    w.setOggFormat(44100, 2, 0, 0, 0, 500);
+    w.setOggFormat({44100, 2, 0, 0, 0, 500});
     w.createWrite(out);
     writeTone(w, 22050, 22050, 1, 2205);
     writeTone(w, 44100, 44100, 2, 4410, false);
@@ -177,13 +178,15 @@ TEST(Writer, ReplacesAFileUnderAnAwkwardName) {
     EXPECT_EQ(r.lengthSamples(), 5000);
 }
 
-TEST(Writer, RefusesWritingWithoutAnOpenFile) {
+TEST(Writer, RefusesWritingWithoutAnOpenFileAndResetDropsTheFileBeingWritten) {
     AudioFile w;
     EXPECT_THROW(w.writeSamples(toneBlock(0, 10, 44100, 2)), AudioError);
     QTemporaryDir dir;
-    w.setEnabled(false);
-    EXPECT_THROW(w.createWrite(dir.filePath(QStringLiteral("x.ogg"))), AudioError);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.ogg"))));
+    w.createWrite(dir.filePath(QStringLiteral("x.ogg")));
+    writeTone(w, 5000, 44100, 2, 5000);
+    w.reset();
+    EXPECT_THROW(w.writeSamples(toneBlock(0, 10, 44100, 2)), AudioError);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty()); // neither the file nor a temporary
 }
 
 TEST(Writer, ReaderToWriterJoinsAtTheFirstSourcesFormat) {

@@ -5,6 +5,8 @@
 #include "synth/Synth.h"
 #include "tags/OggTag.h"
 
+#include "support/Printing.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -26,6 +28,8 @@
 #endif
 
 namespace {
+
+using testsupport::PrintTo;
 
 constexpr int Rate = 44100;
 
@@ -169,10 +173,6 @@ struct SplitCase {
     int rate = Rate;
     int channels = 2;
 };
-void PrintTo(const SplitCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliSplit : public CliFixture, public ::testing::WithParamInterface<SplitCase> {};
 
 TEST_P(CliSplit, WritesAndPrintsEveryPieceWithItsExactLength) {
@@ -310,10 +310,6 @@ struct EncodingCase {
     int rate;
     int channels;
 };
-void PrintTo(const EncodingCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliEncoding : public CliFixture, public ::testing::WithParamInterface<EncodingCase> {};
 
 TEST_P(CliEncoding, OptionsReachTheWriterAndTheSettingsFileStaysAsItWas) {
@@ -385,10 +381,6 @@ struct JoinCase {
     std::int64_t expectedFrames;
     std::int64_t tolerance; // frames lost or gained in rate conversion
 };
-void PrintTo(const JoinCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliJoin : public CliFixture, public ::testing::WithParamInterface<JoinCase> {};
 
 TEST_P(CliJoin, WritesOneFileInTheFirstFilesFormat) {
@@ -439,10 +431,6 @@ struct JoinNameCase {
     QString output;
     QString written; // relative to the working folder
 };
-void PrintTo(const JoinNameCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliJoinName : public CliFixture, public ::testing::WithParamInterface<JoinNameCase> {};
 
 TEST_P(CliJoinName, AppendsOggAsTheWindowDoes) {
@@ -625,10 +613,6 @@ struct HostileNameCase {
     QString base;    // of every piece's name
     QString caption; // what info prints; empty: not checked
 };
-void PrintTo(const HostileNameCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliHostileName : public CliFixture, public ::testing::WithParamInterface<HostileNameCase> {};
 
 TEST_P(CliHostileName, PiecesAreNamedWithoutControlsAndPrintedOnePerLine) {
@@ -687,10 +671,6 @@ struct BadFileCase {
     QString message;
     bool subSecond = false; // a real Ogg Vorbis file shorter than a second
 };
-void PrintTo(const BadFileCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliBadFile : public CliFixture, public ::testing::WithParamInterface<BadFileCase> {};
 
 TEST_P(CliBadFile, IsRefusedWithTheDialogsMessageAndTheOthersAreStillWritten) {
@@ -871,10 +851,6 @@ struct UsageCase {
     QStringList args; // "$SRC" stands for a good source, "$SETTINGS" for the settings file
     QString message;  // a part of the first line
 };
-void PrintTo(const UsageCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliUsage : public CliFixture, public ::testing::WithParamInterface<UsageCase> {};
 
 TEST_P(CliUsage, ExitsWithTwoAndAShortUsageText) {
@@ -914,6 +890,17 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"unknown option",
                   {QStringLiteral("split"), QStringLiteral("--speed"), QStringLiteral("$SRC")},
                   QStringLiteral("unknown option --speed")},
+        // The forms and the order a general parser would read otherwise.
+        UsageCase{"short option with its value attached",
+                  {QStringLiteral("split"), QStringLiteral("-j2"), QStringLiteral("$SRC")},
+                  QStringLiteral("unknown option -j2")},
+        UsageCase{"wrong value before an unknown option",
+                  {QStringLiteral("split"), QStringLiteral("--every"), QStringLiteral("0"),
+                   QStringLiteral("--speed=3"), QStringLiteral("$SRC")},
+                  QStringLiteral("--every takes a whole number")},
+        UsageCase{"value of an option that takes none",
+                  {QStringLiteral("split"), QStringLiteral("--quiet=1"), QStringLiteral("$SRC")},
+                  QStringLiteral("--quiet takes no value")},
         UsageCase{"rate not in the list",
                   {QStringLiteral("split"), QStringLiteral("--rate"), QStringLiteral("44000"),
                    QStringLiteral("$SRC")},
@@ -976,10 +963,6 @@ struct FolderCase {
     const char* name;
     bool byOption; // -o, or the settings file's folder
 };
-void PrintTo(const FolderCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliFolder : public CliFixture, public ::testing::WithParamInterface<FolderCase> {};
 
 TEST_P(CliFolder, AnOutputFolderThatCannotBeCreatedFailsBeforeWriting) {
@@ -1115,10 +1098,6 @@ struct CopyCase {
     QStringList args; // before the sources
     int pieceSeconds;
 };
-void PrintTo(const CopyCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliCopy : public CliFixture, public ::testing::WithParamInterface<CopyCase> {};
 
 TEST_P(CliCopy, PiecesHoldExactlyTheSourcesDecodedFrames) {
@@ -1159,10 +1138,6 @@ struct CopyRefusalCase {
     int exitCode;
     const char* message;
 };
-void PrintTo(const CopyRefusalCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliCopyRefused : public CliFixture, public ::testing::WithParamInterface<CopyRefusalCase> {};
 
 TEST_P(CliCopyRefused, SaysWhyAndWritesNothing) {

@@ -7,6 +7,7 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QDir>
@@ -17,10 +18,6 @@
 
 #include <functional>
 #include <ostream>
-
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -39,6 +36,7 @@ class CommandTest : public ::testing::Test {
     QStringList calls;        // hooks run, in order
     QString joinedPath;       // what the join run was given
     bool worthShowing = true; // what the runs answer
+    bool seeking = false;     // between the slider's press and release hooks
 
     void SetUp() override {
         s.prompt = &prompt;
@@ -72,13 +70,14 @@ class CommandTest : public ::testing::Test {
         h.startSpanPreview = record("spanPreview");
         h.stopPreview = [this] {
             calls << QStringLiteral("stopPreview");
-            s.previewing = false;
+            jobs.setPlayedRow(-1);
         };
         h.stepBack = record("stepBack");
         h.stepForward = record("stepForward");
+        h.sliderPress = [this] { seeking = true; };
         h.sliderRelease = [this] {
             calls << QStringLiteral("sliderRelease");
-            s.seeking = false;
+            seeking = false;
         };
         h.sliderTrack = [this](int position) {
             calls << QStringLiteral("sliderTrack %1").arg(position);
@@ -205,10 +204,10 @@ const NameCase NameCases[] = {
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
     {"play", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("filePreview")}); }},
-    {"stop", [](CommandTest& t) { t.s.previewing = true; },
+    {"stop", [](CommandTest& t) { t.jobs.setPlayedRow(0); },
      [](CommandTest& t) {
          EXPECT_EQ(t.calls, QStringList{QStringLiteral("stopPreview")});
-         EXPECT_FALSE(t.s.previewing);
+         EXPECT_FALSE(t.jobs.previewing());
      }},
     {"hou", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("stepBack")}); }},
@@ -245,7 +244,7 @@ const NameCase NameCases[] = {
      }},
     {"Stop",
      [](CommandTest& t) {
-         t.s.previewing = true;
+         t.jobs.setPlayedRow(0);
          t.s.converting = true;
      },
      [](CommandTest& t) {
@@ -295,7 +294,7 @@ class ConvertingGuardTest : public CommandTest, public ::testing::WithParamInter
 TEST_P(ConvertingGuardTest, OnlyTheSafeCommandsRunDuringARun) {
     GetParam().prepare(*this);
     s.converting = true;
-    s.previewing = true; // so that "stop" and "Stop" have something to do
+    jobs.setPlayedRow(0); // so that "stop" and "Stop" have something to do
     calls.clear();
     const Snapshot before = snapshot();
     table.click(QString::fromLatin1(GetParam().name));
@@ -321,12 +320,12 @@ class UnknownNameTest : public CommandTest, public ::testing::WithParamInterface
 
 TEST_P(UnknownNameTest, DoesNothing) {
     addThreeAndSelectFirst();
-    s.previewing = true;
+    jobs.setPlayedRow(0);
     calls.clear();
     const Snapshot before = snapshot();
     EXPECT_FALSE(table.click(QString::fromUtf8(GetParam())));
     EXPECT_TRUE(snapshot() == before);
-    EXPECT_TRUE(s.previewing);
+    EXPECT_TRUE(jobs.previewing());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, UnknownNameTest,
@@ -343,7 +342,7 @@ TEST_F(CommandTest, SplitWithEmptyListOpensNoFolder) {
 
 TEST_F(CommandTest, SplitStopsThePreviewFirstAndOpensTheFolderAfterAStoppedRun) {
     addThreeAndSelectFirst();
-    s.previewing = true;
+    jobs.setPlayedRow(0);
     calls.clear();
     table.hooks.splitRun = [this] {
         calls << QStringLiteral("split");
@@ -428,7 +427,7 @@ TEST_F(CommandTest, JoinWithoutAChooserAsksTheSaveDialog) {
 
 TEST_F(CommandTest, CancelledJoinOpensNoFolder) {
     addThreeAndSelectFirst();
-    s.previewing = true;
+    jobs.setPlayedRow(0);
     joinAnswer.clear();
     calls.clear();
     table.click(QStringLiteral("Join"));
@@ -445,7 +444,7 @@ struct PlayCase {
 class PlayTest : public CommandTest, public ::testing::WithParamInterface<PlayCase> {};
 
 TEST_P(PlayTest, PlaysSpanOnlyWhenSpanListActiveInHandMarkedModes) {
-    s.spanListActive = GetParam().spanListActive;
+    jobs.setSpanListActive(GetParam().spanListActive);
     s.settings.splitMode = GetParam().mode;
     table.click(QStringLiteral("play"));
     EXPECT_EQ(calls, QStringList{QString::fromLatin1(GetParam().expected)});
@@ -463,9 +462,9 @@ TEST_F(CommandTest, RemoveActsOnTheListClickedLast) {
     addThreeAndSelectFirst();
     table.click(QStringLiteral("Ok")); // a confirmed span and a new open one
     ASSERT_EQ(jobs.spanModel().rowCount(), 2);
-    s.selectedSpan = 0;
+    jobs.setSelectedSpan(0);
     jobs.selectSpan();
-    ASSERT_TRUE(s.spanListActive);
+    ASSERT_TRUE(jobs.spanListActive());
     table.click(QStringLiteral("Remove"));
     EXPECT_EQ(jobs.rowCount(), 3) << "a file was removed instead of the span";
     EXPECT_EQ(jobs.file(0).spanCount, 1);
@@ -477,15 +476,14 @@ TEST_F(CommandTest, RemoveActsOnTheListClickedLast) {
 
 TEST_F(CommandTest, NoHooksStillEndPreviewRunAndSeeking) {
     table.hooks = CommandHooks();
-    s.previewing = s.converting = true;
+    jobs.setPlayedRow(0);
+    s.converting = true;
     table.click(QStringLiteral("Stop"));
-    EXPECT_FALSE(s.previewing);
+    EXPECT_FALSE(jobs.previewing());
     EXPECT_FALSE(s.converting);
 
     table.onPress(skin.slider);
-    EXPECT_TRUE(s.seeking);
     table.onRelease(skin.slider);
-    EXPECT_FALSE(s.seeking);
     // Nothing else may happen without hooks.
     for (const QString& name : CommandTable::commandNames())
         table.click(name);
@@ -501,16 +499,16 @@ TEST_F(CommandTest, PressReleaseAndDragCountOnlyOnTheSlider) {
     table.onSliderTrack(other, 5);
     table.onRelease(other);
     table.onPress(nullptr);
-    EXPECT_FALSE(s.seeking);
+    EXPECT_FALSE(seeking);
     EXPECT_TRUE(calls.isEmpty());
 
     table.onPress(skin.slider);
-    EXPECT_TRUE(s.seeking);
+    EXPECT_TRUE(seeking);
     table.onSliderTrack(skin.slider, 321);
     table.onRelease(skin.slider);
     EXPECT_EQ(calls,
               (QStringList{QStringLiteral("sliderTrack 321"), QStringLiteral("sliderRelease")}));
-    EXPECT_FALSE(s.seeking);
+    EXPECT_FALSE(seeking);
 }
 
 // --- the pop-up menus ---------------------------------------------------------------------

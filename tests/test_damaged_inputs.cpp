@@ -5,6 +5,8 @@
 #include "audio/AudioFile.h"
 #include "synth/Synth.h"
 
+#include "support/Files.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -85,11 +87,6 @@ class StderrCapture {
     std::FILE* m_file;
     int m_saved = -1;
 };
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct Outcome {
     bool refused = false;

@@ -2,6 +2,9 @@
 // bytes, version and encoding rules, damaged tags, and files left as they were.
 #include "tags/Id3Tag.h"
 
+#include "support/Files.h"
+#include "support/Printing.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,13 +14,9 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 void PrintTo(const Id3v2Tag& t, std::ostream* os) {
     for (const QString* s :
          {&t.title, &t.artist, &t.album, &t.year, &t.track, &t.comment, &t.genre})
@@ -78,10 +77,6 @@ class Id3TagTest : public ::testing::Test {
         EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(bytes);
         return path;
-    }
-    static QByteArray contents(const QString& path) {
-        QFile in(path);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
     }
     QTemporaryDir m_dir;
 };
@@ -272,7 +267,7 @@ using WriteLayout = Id3Table<LayoutCase>;
 TEST_P(WriteLayout, WritesTheseBytes) {
     const QString path = file({});
     writeId3v2(path, GetParam().tag);
-    EXPECT_EQ(contents(path).toHex(), GetParam().expected.toHex());
+    EXPECT_EQ(readBytes(path).toHex(), GetParam().expected.toHex());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -312,7 +307,7 @@ TEST_P(WritePlacement, KeepsEveryByteAfterTheOldTag) {
     const QString path = file(GetParam().before);
     const Id3v2Tag written{.title = u"New"_s, .comment = u"Here"_s};
     writeId3v2(path, written);
-    EXPECT_EQ(contents(path), buildId3v2(written) + GetParam().kept);
+    EXPECT_EQ(readBytes(path), buildId3v2(written) + GetParam().kept);
     EXPECT_EQ(readId3v2(path), written);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{u"a.mp3"_s})
         << "no temporary left";
@@ -432,8 +427,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return caseName(info); });
 
 TEST_F(Id3TagTest, FailedWriteLeavesTheFileAndItsPermissions) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into a read-only folder";
     const QByteArray before = tag(3, frame("TIT2", text("Old"))) + audio;
     const QString path = file(before);
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup;
@@ -441,10 +434,14 @@ TEST_F(Id3TagTest, FailedWriteLeavesTheFileAndItsPermissions) {
     const auto folder = QFile::permissions(m_dir.path());
     ASSERT_TRUE(
         QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    if (canCreateFileIn(m_dir.path())) {
+        QFile::setPermissions(m_dir.path(), folder);
+        GTEST_SKIP() << "these rights write into a read-only folder";
+    }
     EXPECT_THROW(writeId3v2(path, {.title = u"New"_s}), Id3Error);
     QFile::setPermissions(m_dir.path(), folder);
     EXPECT_EQ(mode(path), readOnly);
-    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(readBytes(path), before);
 }
 
 TEST_F(Id3TagTest, MissingFile) {

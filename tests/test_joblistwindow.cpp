@@ -7,7 +7,9 @@
 #include "skin/SkinEngine.h"
 #include "skin/SkinObject.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
+#include "support/WidgetSupport.h"
 #include "synth/Synth.h"
 #include "ui/MainWindow.h"
 #include "ui/SkinView.h"
@@ -21,10 +23,6 @@
 #include <memory>
 #include <ostream>
 
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 constexpr int Rate = 8000;
@@ -32,14 +30,15 @@ constexpr int Rate = 8000;
 class JobListWindowTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
-    MainState state;
+    Session session;
+    MainState& state = session.state();
     ScriptedPrompt prompt;
     std::unique_ptr<MainWindow> window;
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         state.prompt = &prompt;
-        window = std::make_unique<MainWindow>(state);
+        window = std::make_unique<MainWindow>(session);
         window->show();
         QApplication::processEvents();
         ASSERT_NE(skin().slider, nullptr);
@@ -52,39 +51,18 @@ class JobListWindowTest : public ::testing::Test {
         window.reset();
     }
 
-    static void mouse(QWidget* target, QEvent::Type type, const QPoint& at) {
-        QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
-    }
-    static void click(QWidget* target, const QPoint& at) {
-        mouse(target, QEvent::MouseButtonPress, at);
-        mouse(target, QEvent::MouseButtonRelease, at);
-        QApplication::processEvents();
-    }
-
     const SkinParts& skin() const { return window->skinParts(); }
     JobList& jobs() { return window->jobList(); }
 
-    SkinObject* object(const char* name) {
-        SkinForm* form = window->skinEngine().skinForm(window.get());
-        return form ? form->FindObject(QString::fromLatin1(name)) : nullptr;
-    }
+    // The user's clicks, each followed by the events it posts.
     void clickSkin(const char* name) {
-        SkinObject* o = object(name);
-        ASSERT_NE(o, nullptr) << name;
-        click(window->skinView, o->rect().center());
+        ::clickSkin(*window, name);
+        QApplication::processEvents();
     }
-    // Presses the slider at a fraction of its width and lets go.
-    int slideTo(double fraction) {
-        const QRect r = skin().slider->rect();
-        click(window->skinView, QPoint(r.left() + int(fraction * r.width()), r.center().y()));
-        return skin().slider->sliderPosition();
-    }
+    int slideTo(double fraction) { return ::slideTo(*window, fraction); }
     void clickRow(QTableView* view, int row) {
-        const QRect r = view->visualRect(view->model()->index(row, 0));
-        click(view->viewport(), r.center());
+        ::clickRow(view, row);
+        QApplication::processEvents();
     }
     QString spanCell(int row, int column) const {
         return cellText(window->jobList().spanModel(), row, column);
@@ -100,12 +78,12 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
 
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 2);
-    EXPECT_EQ(cellText(*window->fileView->model(), 1, 0), QStringLiteral("Лекция 2.ogg"));
+    EXPECT_EQ(cellText(*window->fileView()->model(), 1, 0), QStringLiteral("Лекция 2.ogg"));
     EXPECT_EQ(skin().totalTime->text(), QStringLiteral("00:03:00"));
-    EXPECT_FALSE(window->instructions->isVisible());
+    EXPECT_FALSE(window->instructions()->isVisible());
 
-    clickRow(window->fileView, 1);
-    EXPECT_EQ(state.selectedFile, 1);
+    clickRow(window->fileView(), 1);
+    EXPECT_EQ(window->jobList().selectedFile(), 1);
     EXPECT_EQ(skin().pathLabel->text(), second);
     ASSERT_EQ(jobs().spanModel().rowCount(), 1);
     EXPECT_EQ(spanCell(0, 0), QStringLiteral("00:00:00 - 00:02:00"));
@@ -134,13 +112,13 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     EXPECT_EQ(jobs().file(0).spanCount, 1);
 
     // The span list clicked last: "Remove" works on spans, the open one refused.
-    clickRow(window->spanView, 1);
-    EXPECT_TRUE(state.spanListActive);
+    clickRow(window->spanView(), 1);
+    EXPECT_TRUE(window->jobList().spanListActive());
     clickSkin("Remove");
     EXPECT_EQ(prompt.messages,
               QStringList{QStringLiteral(
                   "This item, the procedure will automatically process. Need not delete.")});
-    clickRow(window->spanView, 0);
+    clickRow(window->spanView(), 0);
     clickSkin("Remove");
     EXPECT_EQ(jobs().spanModel().rowCount(), 1);
     // Back to the open span alone, which counts whole again.
@@ -157,18 +135,18 @@ TEST_F(JobListWindowTest, NameColumnNarrowsFromThirteenRows) {
     prompt.openFilesAnswers.push_back(paths.mid(0, 12));
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 12);
-    EXPECT_EQ(window->fileView->columnWidth(0), 120);
+    EXPECT_EQ(window->fileView()->columnWidth(0), 120);
 
     prompt.openFilesAnswers.push_back(paths.mid(12));
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 13);
-    EXPECT_EQ(window->fileView->columnWidth(0), 113);
+    EXPECT_EQ(window->fileView()->columnWidth(0), 113);
 
-    clickRow(window->fileView, 4);
-    EXPECT_FALSE(state.spanListActive);
+    clickRow(window->fileView(), 4);
+    EXPECT_FALSE(window->jobList().spanListActive());
     clickSkin("Remove");
     ASSERT_EQ(jobs().rowCount(), 12);
-    EXPECT_EQ(window->fileView->columnWidth(0), 120);
+    EXPECT_EQ(window->fileView()->columnWidth(0), 120);
     EXPECT_TRUE(prompt.messages.isEmpty());
 }
 

@@ -2,6 +2,7 @@
 // exact spans in every mode, conversion to the first file's format, fades,
 // pumping, Stop, and what a failure leaves.
 #include "audio/MulDiv.h"
+#include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
 
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using testsupport::PrintTo;
 
 // RMS difference between `frames` frames of two decoded streams of one format.
 double difference(const synth::Decoded& a, std::int64_t fromA, const synth::Decoded& b,
@@ -65,10 +68,6 @@ struct ChooseCase {
     bool replace;         // the answer to the question
     const char* expected; // final file name, or empty when the command ends
 };
-void PrintTo(const ChooseCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class ChooseJoinOutput : public JoinFixture, public ::testing::WithParamInterface<ChooseCase> {};
 
 TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing) {
@@ -145,10 +144,6 @@ struct JoinCase {
     Spans spans;                 // SplitMode::Custom: every file; SplitMode::Unification: the first
     std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
 };
-void PrintTo(const JoinCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class JoinByMode : public JoinFixture, public ::testing::WithParamInterface<JoinCase> {};
 
 TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
@@ -272,10 +267,6 @@ struct SpanFadeCase {
     bool fadeOut;
     int fadeSeconds;
 };
-void PrintTo(const SpanFadeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
 
 TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {
@@ -370,7 +361,7 @@ TEST_F(JoinFixture, StopClosesTheOutputAndTheCommandStillOpensTheFolder) {
     const synth::Decoded joined = synth::decodeOgg(outDir + QStringLiteral("stopped.ogg"));
     EXPECT_GT(joined.frames(), 0);
     EXPECT_LT(joined.frames(), 20 * 44100);
-    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(jobs.selectedFile(), 0);
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(conversion.lastRunFailed());
@@ -393,8 +384,8 @@ TEST_F(JoinFixture, ADeletedSourceEndsTheRunWithWhatWasWrittenComplete) {
     EXPECT_TRUE(prompt.messages.front().contains(QDir::toNativeSeparators(gone)));
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
-    EXPECT_FALSE(state.writer.isOpen());
-    EXPECT_FALSE(state.reader.isOpen());
+    EXPECT_FALSE(conversion.writer().isOpen());
+    EXPECT_FALSE(conversion.reader().isOpen());
     EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("partial.ogg")).frames(), 88200);
     EXPECT_EQ(jobs.file(0).spanCount, 2);
     EXPECT_EQ(jobs.file(1).spanCount, 2);

@@ -4,6 +4,8 @@
 #include "audio/OggCopyCut.h"
 #include "synth/Synth.h"
 
+#include "support/Printing.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,6 +15,8 @@
 #include <vorbis/vorbisfile.h>
 
 namespace {
+
+using testsupport::PrintTo;
 
 constexpr int Rate = 44100;
 constexpr std::int64_t SourceFrames = 5 * Rate + 777;
@@ -80,10 +84,6 @@ struct CutCase {
     std::int64_t begin;
     std::int64_t end; // End: the source's end
 };
-void PrintTo(const CutCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CopyCutSpans : public CopyCutFixture, public ::testing::WithParamInterface<CutCase> {};
 
 } // namespace
@@ -150,10 +150,6 @@ struct ProblemCase {
     const char* kind;   // how the file is made
     const char* reason; // a part of the reason given
 };
-void PrintTo(const ProblemCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CopyCutProblems : public CopyCutFixture, public ::testing::WithParamInterface<ProblemCase> {};
 
 TEST_P(CopyCutProblems, AreNamedBeforeAnythingIsCut) {

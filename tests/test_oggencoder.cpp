@@ -425,7 +425,7 @@ TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven) {
     const QString path = dir.filePath(QStringLiteral("Café – Live.ogg"));
     {
         AudioFile writer;
-        writer.setOggFormat(p.rate, p.channels, p.kbps, 0, 0, p.quality);
+        writer.setOggFormat({p.rate, p.channels, p.kbps, 0, 0, p.quality});
         writer.setPcmFormat(p.blockRate, p.blockChannels);
         writer.createWrite(path);
         EXPECT_TRUE(writer.isOpen());

@@ -8,12 +8,16 @@
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
+#include "support/Printing.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
 namespace {
+
+using testsupport::PrintTo;
 
 std::unique_ptr<IniFile> iniWith(const QTemporaryDir& dir, const char* oggSection) {
     const QString path = dir.filePath(QStringLiteral("VAZOzojoin.ini"));
@@ -49,10 +53,6 @@ struct CallsCase {
     const char* keys;
     std::vector<OggFormat> expected;
 };
-void PrintTo(const CallsCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class OggCalls : public ::testing::TestWithParam<CallsCase> {};
 
 TEST_P(OggCalls, FollowTheKeys) {
@@ -97,10 +97,6 @@ struct EncoderCase {
     long upper;   // 0: none
     long lower;
 };
-void PrintTo(const EncoderCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 // Writes a second of tone through ApplyOggSettings and the writer and reads
 // back the identification header. `preset` is the writer's encoding before.
 IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
@@ -109,11 +105,11 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     state.ini = iniWith(dir, keys);
     JobList jobs(state);
     Conversion conversion(state, jobs);
-    AudioFile& w = state.writer;
+    AudioFile w;
     if (presetKbps > 0)
-        w.setOggFormat(44100, 2, presetKbps, 0, 0, -1);
+        w.setOggFormat({44100, 2, presetKbps, 0, 0, -1});
     for (const OggFormat& c : RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)
-        w.setOggFormat(c.rate, c.channels, c.kbps, c.minKbps, c.maxKbps, c.quality);
+        w.setOggFormat(c);
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
     w.setPcmFormat(44100, 2);
     w.createWrite(out);

@@ -2,6 +2,9 @@
 // name that is already taken.
 #include "convert/OutputNaming.h"
 
+#include "support/Files.h"
+#include "support/Printing.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,11 +13,7 @@
 
 namespace {
 
-void touch(const QString& path, const QByteArray& content = "x") {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(content);
-}
+using testsupport::PrintTo;
 
 QString dirWithSlash(const QTemporaryDir& dir) {
     return dir.path() + QLatin1Char('/');
@@ -135,9 +134,6 @@ struct LongNameCase {
     bool fallback;
     QString expected;
 };
-void PrintTo(const LongNameCase& c, std::ostream* os) {
-    *os << c.name;
-}
 class LongNames : public ::testing::TestWithParam<LongNameCase> {};
 
 TEST_P(LongNames, AreCutToWholeCharactersTheDiskTakes) {

@@ -50,8 +50,7 @@ struct Recorder {
     int ends = 0;
 
     explicit Recorder(AudioPlayer& p) {
-        QObject::connect(&p, &AudioPlayer::ticked,
-                         [this](int, int, std::int64_t f) { played.push_back(f); });
+        QObject::connect(&p, &AudioPlayer::ticked, [this](std::int64_t f) { played.push_back(f); });
         QObject::connect(&p, &AudioPlayer::blockRequested, [this] { ++requests; });
         QObject::connect(&p, &AudioPlayer::blockPlayed, [this] { ++blockEnds; });
         QObject::connect(&p, &AudioPlayer::playEnded, [this] { ++ends; });
@@ -222,7 +221,7 @@ TEST(AudioPlayer, HandlerMayStopFromTheTimer) {
     AudioPlayer player;
     player.openDevice(rate, 1);
     Recorder rec(player);
-    QObject::connect(&player, &AudioPlayer::ticked, [&](int, int, std::int64_t f) {
+    QObject::connect(&player, &AudioPlayer::ticked, [&](std::int64_t f) {
         if (f > 0)
             player.stop();
     });

@@ -5,6 +5,7 @@
 #include "joblist/TimeText.h"
 #include "preview/Preview.h"
 #include "support/JobFixture.h"
+#include "support/Printing.h"
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 namespace {
+
+using testsupport::PrintTo;
 
 constexpr int Rate = 8000; // cheap to decode; the device plays it in real time
 
@@ -40,15 +43,15 @@ class PreviewFixture : public JobFixture {
         list.spanSelection().select(list.spanModel().index(row, 0),
                                     QItemSelectionModel::ClearAndSelect |
                                         QItemSelectionModel::Rows);
-        state.spanListActive = true;
+        list.setSpanListActive(true);
     }
 
     bool waitUntilIdle(int limitMs = 10000) {
         QElapsedTimer t;
         t.start();
-        while (state.previewing && t.elapsed() < limitMs)
+        while (preview.previewing() && t.elapsed() < limitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return !state.previewing;
+        return !preview.previewing();
     }
     void pumpFor(int ms) {
         QElapsedTimer t;
@@ -68,11 +71,11 @@ class PreviewFixture : public JobFixture {
     }
 
     void expectIdle() {
-        EXPECT_FALSE(state.previewing);
-        EXPECT_FALSE(state.seeking);
+        EXPECT_FALSE(preview.previewing());
+        EXPECT_FALSE(preview.seeking());
         EXPECT_EQ(list.sliderPosition(), 0);
         EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:00"));
-        EXPECT_FALSE(state.reader.isOpen());
+        EXPECT_FALSE(preview.reader().isOpen());
     }
 
     QTemporaryDir dir;
@@ -89,7 +92,7 @@ TEST_F(PreviewFixture, SpanPreviewPlaysTheSpanCountsFromZeroAndStopsAtItsEnd) {
     const QString before = list.spanStatus(0);
 
     preview.startSpanPreview();
-    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(preview.previewing());
     EXPECT_EQ(list.spanStatus(0), QStringLiteral("Playing"));
     expectBlockIsSourceFrom(path, 3 * Rate);
 
@@ -109,7 +112,7 @@ TEST_F(PreviewFixture, FilePreviewStartsAtTheSlidersFrameAndStopsAtTheFilesEnd) 
     const int usable = list.usableRange();
     list.setSliderPosition(usable / 2);
     preview.startFilePreview();
-    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(preview.previewing());
     expectBlockIsSourceFrom(path, MulDiv(usable / 2, 4 * Rate, usable));
     ASSERT_TRUE(waitUntilIdle());
     expectIdle();
@@ -157,7 +160,8 @@ TEST_P(OneTimeAxis, TheLabelShowsTheTimeBeginMarks) {
     const int usable = list.usableRange();
     // Dragged to four places, then a step back from the end.
     for (int position : {usable / 6, usable * 2 / 5, usable - 1, usable, -1}) {
-        state.seeking = position >= 0;
+        if (position >= 0)
+            preview.sliderPress();
         position >= 0 ? preview.sliderTrack(position) : preview.stepBack();
         const QString shown = timecaption.text();
         list.markBegin();
@@ -186,7 +190,7 @@ TEST_F(PreviewFixture, UnificationPastAShorterFilesEndPlaysNothing) {
 
 TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
     preview.startFilePreview();
-    EXPECT_FALSE(state.previewing);
+    EXPECT_FALSE(preview.previewing());
     EXPECT_TRUE(blocks.empty());
 
     addFile(QStringLiteral("a.ogg"), 3 * Rate);
@@ -194,11 +198,11 @@ TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
     list.selectRow(0);
     list.selectFile();
     preview.startFilePreview();
-    ASSERT_TRUE(state.previewing);
+    ASSERT_TRUE(preview.previewing());
     const size_t queued = blocks.size();
     list.selectRow(1);
     preview.startFilePreview();
-    EXPECT_EQ(state.previewFile, 0);
+    EXPECT_EQ(list.playedRow(), 0);
     EXPECT_EQ(blocks.size(), queued);
     preview.stopPreview();
     expectIdle();
@@ -207,8 +211,8 @@ TEST_F(PreviewFixture, PlayWithoutAFileOrDuringAPreviewDoesNothing) {
 TEST_F(PreviewFixture, WhileTheSliderIsHeldTheTimerLeavesItAloneAndAReleaseMovesThePlayback) {
     addFile(QStringLiteral("drag.ogg"), 5 * Rate);
     preview.startFilePreview();
-    ASSERT_TRUE(state.previewing);
-    state.seeking = true;
+    ASSERT_TRUE(preview.previewing());
+    preview.sliderPress();
     const int usable = list.usableRange();
     preview.sliderTrack(usable / 2);
     const QString dragged = timecaption.text();
@@ -219,14 +223,14 @@ TEST_F(PreviewFixture, WhileTheSliderIsHeldTheTimerLeavesItAloneAndAReleaseMoves
 
     // Released mid-way: the playback goes on from there.
     preview.sliderRelease();
-    EXPECT_FALSE(state.seeking);
-    EXPECT_EQ(state.previewStartSample, MulDiv(usable / 2, 5 * Rate, usable));
+    EXPECT_FALSE(preview.seeking());
+    EXPECT_EQ(preview.startSample(), MulDiv(usable / 2, 5 * Rate, usable));
     pumpFor(300);
-    EXPECT_TRUE(state.previewing);
+    EXPECT_TRUE(preview.previewing());
     EXPECT_GE(list.sliderPosition(), usable / 2);
 
     // Released at the very end: the preview stops.
-    state.seeking = true;
+    preview.sliderPress();
     preview.sliderTrack(usable + 50);
     EXPECT_EQ(list.sliderPosition(), usable);
     pb.setSliderPosition(usable);
@@ -239,7 +243,7 @@ TEST_F(PreviewFixture, DraggingWhileIdleShowsTheTimeUnderTheThumb) {
     addFile(QStringLiteral("idle.ogg"), 4 * Rate);
     preview.sliderTrack(list.usableRange());
     EXPECT_TRUE(labels.isEmpty()) << "a drag without a press";
-    state.seeking = true;
+    preview.sliderPress();
     preview.sliderTrack(list.usableRange());
     EXPECT_EQ(timecaption.text(), QStringLiteral("00:00:04"));
 }
@@ -254,10 +258,6 @@ struct StepCase {
 std::string stepName(const ::testing::TestParamInfo<StepCase>& info) {
     return info.param.name;
 }
-void PrintTo(const StepCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class PreviewSteps : public PreviewFixture, public ::testing::WithParamInterface<StepCase> {};
 
 TEST_P(PreviewSteps, MoveTheSliderByAboutASecondInsideTheUsableRange) {

@@ -2,6 +2,9 @@
 // handed out count as taken before their files exist.
 #include "convert/OutputNaming.h"
 
+#include "support/Files.h"
+#include "support/Printing.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,10 +12,7 @@
 
 namespace {
 
-void touch(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-}
+using testsupport::PrintTo;
 
 struct RunNamesCase {
     const char* name;
@@ -20,10 +20,6 @@ struct RunNamesCase {
     const char* source;               // fallback names are asked for this file
     std::vector<const char*> present; // files in the folder before the run
 };
-void PrintTo(const RunNamesCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class RunNamesFixture : public ::testing::TestWithParam<RunNamesCase> {
   protected:
     void SetUp() override {

@@ -20,20 +20,6 @@ namespace {
 
 constexpr int Rate = 8000;
 
-std::vector<std::int32_t> begins(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.begin);
-    return out;
-}
-
-std::vector<std::int32_t> ends(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.end);
-    return out;
-}
-
 class SourceListTest : public JobFixture {
   protected:
     static inline std::unique_ptr<QTemporaryDir> dir;
@@ -99,10 +85,8 @@ TEST_F(SourceListTest, UnreadableFileBetweenTwoGoodOnesIsLeftOut) {
     EXPECT_EQ(list.file(1).seconds, 3);
     EXPECT_EQ(list.file(1).samples, Rate * 3);
     EXPECT_EQ(list.selectedRow(), 0);
-    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(list.selectedFile(), 0);
     EXPECT_EQ(tataltime.text(), formatTime(4));
-    EXPECT_FALSE(state.reader.isOpen());
-    EXPECT_TRUE(state.reader.isEnabled());
     EXPECT_FALSE(state.adding);
 }
 
@@ -190,7 +174,7 @@ TEST_P(RemoveFileTest, SelectsTheRowTheRulesName) {
     names.removeAt(c.removed);
     expectRows(names);
     EXPECT_EQ(list.selectedRow(), c.selectedAfter);
-    EXPECT_EQ(state.selectedFile, c.selectedAfter);
+    EXPECT_EQ(list.selectedFile(), c.selectedAfter);
     // The span rows and the path label follow the newly selected file.
     EXPECT_EQ(nm.text(), path(names[c.selectedAfter]));
     EXPECT_EQ(list.spanModel().rowCount(), 1);
@@ -235,16 +219,16 @@ TEST_P(MoveTest, RowsArraysAndPreviewMoveTogether) {
     add(names);
     list.file(c.from).tags.title = QStringLiteral("moved");
     list.selectRow(c.from);
-    state.previewFile = c.previewBefore;
+    list.setPlayedRow(c.previewBefore);
     c.up ? list.moveFile(-1) : list.moveFile(1);
 
     if (c.selectedAfter != c.from)
         names.swapItemsAt(c.from, c.selectedAfter);
     expectRows(names);
     EXPECT_EQ(list.selectedRow(), c.selectedAfter);
-    EXPECT_EQ(state.selectedFile, c.selectedAfter);
+    EXPECT_EQ(list.selectedFile(), c.selectedAfter);
     EXPECT_EQ(list.file(c.selectedAfter).tags.title, QStringLiteral("moved"));
-    EXPECT_EQ(state.previewFile, c.previewAfter);
+    EXPECT_EQ(list.playedRow(), c.previewAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -285,7 +269,7 @@ TEST_F(SourceListTest, LaterAddKeepsEarlierRowsAndTheSelection) {
     add({QStringLiteral("broken.ogg"), QStringLiteral("f3.ogg")});
     expectRows(numbered(0, 4));
     EXPECT_EQ(list.selectedRow(), 2);
-    EXPECT_EQ(state.selectedFile, 2);
+    EXPECT_EQ(list.selectedFile(), 2);
 }
 
 TEST_F(SourceListTest, ListCommandsAreRefusedWhileAddingPumps) {
@@ -359,11 +343,11 @@ TEST_F(SourceListTest, AddFilesDuringARunRefusesEveryFileSilently) {
 
 TEST_F(SourceListTest, AddStopsAPlayingPreview) {
     int stops = 0;
-    list.stopPreview = [&] {
+    QObject::connect(&list, &JobList::previewStopRequested, [&] {
         ++stops;
-        state.previewing = false;
-    };
-    state.previewing = true;
+        list.setPlayedRow(-1);
+    });
+    list.setPlayedRow(0);
     add({});
     EXPECT_EQ(stops, 0); // cancelled: nothing changes
     add({QStringLiteral("f0.ogg")});

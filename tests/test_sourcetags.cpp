@@ -1,5 +1,6 @@
 // Tags of added sources (caption and tag record) and the tags every split
 // piece carries, on Ogg, MP3, WMA and WAV files made here.
+#include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
 #include "tags/Id3Tag.h"
@@ -13,6 +14,8 @@
 #include <string>
 
 namespace {
+
+using testsupport::PrintTo;
 
 constexpr std::int64_t Frames = 3 * 44100;
 
@@ -136,10 +139,6 @@ struct AdmitCase {
     const char* record; // what the row's record holds
     Make make = Make::Vorbis;
 };
-
-void PrintTo(const AdmitCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class Admit : public SourceTagsTest, public ::testing::WithParamInterface<AdmitCase> {};
 

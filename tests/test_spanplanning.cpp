@@ -10,20 +10,6 @@
 
 namespace {
 
-std::vector<std::int32_t> begins(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.begin);
-    return out;
-}
-
-std::vector<std::int32_t> ends(const FileRow& r) {
-    std::vector<std::int32_t> out;
-    for (const Span& span : r.spans)
-        out.push_back(span.end);
-    return out;
-}
-
 class SpanFixture : public JobFixture {
   protected:
     void addFile(int seconds, const QString& name = QStringLiteral("a.ogg")) {
@@ -379,7 +365,7 @@ TEST_P(RemoveSpanTest, ShiftsSpansAndKeepsTheSelection) {
 
     ASSERT_EQ(list.spanModel().rowCount(), 2);
     EXPECT_EQ(list.selectedSpanRow(), c.selectedAfter);
-    EXPECT_EQ(state.selectedSpan, c.selectedAfter);
+    EXPECT_EQ(list.selectedSpan(), c.selectedAfter);
     const FileRow& r = list.file(0);
     EXPECT_EQ(r.spanCount, 2);
     EXPECT_EQ(begins(r), (std::vector<std::int32_t>{c.kept0.begin, 0}));
@@ -399,7 +385,7 @@ TEST_F(SpanFixture, ResetGoesBackToOneWholeFileSpan) {
     markAndConfirm(30, 50);
     clickSpan(0);
     list.resetSpans();
-    EXPECT_FALSE(state.spanListActive);
+    EXPECT_FALSE(list.spanListActive());
     ASSERT_EQ(list.spanModel().rowCount(), 1);
     EXPECT_EQ(cell(0, 0), spanText(0, 300));
     EXPECT_EQ(cell(0, 2), QStringLiteral("Uncertain"));
@@ -411,17 +397,17 @@ TEST_F(SpanFixture, ResetGoesBackToOneWholeFileSpan) {
 
 TEST_F(SpanFixture, SpanClickActivatesTheSpanListAndFileClickEndsIt) {
     list.selectSpan(); // an empty span list: nothing happens
-    EXPECT_FALSE(state.spanListActive);
+    EXPECT_FALSE(list.spanListActive());
     addFile(300);
     clickFile(0);
     markAndConfirm(10, 20);
-    state.selectedSpan = 7;
+    list.setSelectedSpan(7);
     list.spanSelection().clearSelection();
     list.selectSpan(); // a click on empty space takes the last row
-    EXPECT_TRUE(state.spanListActive);
-    EXPECT_EQ(state.selectedSpan, 1);
+    EXPECT_TRUE(list.spanListActive());
+    EXPECT_EQ(list.selectedSpan(), 1);
     clickFile(0);
-    EXPECT_FALSE(state.spanListActive);
+    EXPECT_FALSE(list.spanListActive());
 }
 
 TEST_F(SpanFixture, SelectionStaysOnTheConvertedOrPreviewedFile) {
@@ -430,14 +416,14 @@ TEST_F(SpanFixture, SelectionStaysOnTheConvertedOrPreviewedFile) {
     addFile(300);
     clickFile(2);
     state.converting = true;
-    list.selectRow(0);
-    state.selectedFile = 2;
+    // A click moves the view's selection only; the job list takes it back.
+    list.fileSelection().select(list.fileModel().index(0, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list.selectFile();
     EXPECT_EQ(list.selectedRow(), 2);
     state.converting = false;
 
-    state.previewing = true;
-    state.previewFile = 1;
+    list.setPlayedRow(1);
     list.selectRow(0);
     list.selectFile();
     EXPECT_EQ(list.selectedRow(), 1);

@@ -1,6 +1,7 @@
 // The split runs end to end on synthesised files: exact pieces in every mode,
 // names, statuses, fades, progress, pumping, Stop, and what a failure leaves.
 #include "audio/MulDiv.h"
+#include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
 
@@ -19,6 +20,8 @@
 #endif
 
 namespace {
+
+using testsupport::PrintTo;
 
 constexpr int Rate = 44100;
 
@@ -63,10 +66,6 @@ struct ModeCase {
     Spans spans;                 // SplitMode::Custom: on every file; SplitMode::Unification: on the first
     std::vector<Spans> expected; // pieces per file, in order
 };
-void PrintTo(const ModeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class SplitByMode : public SplitFixture, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
@@ -264,10 +263,6 @@ struct FadeCase {
     bool quietStart;
     bool quietEnd;
 };
-void PrintTo(const FadeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class SplitFades : public SplitFixture, public ::testing::WithParamInterface<FadeCase> {};
 
 TEST_P(SplitFades, FadesStayWithinTheTwoSecondPiece) {
@@ -355,7 +350,7 @@ TEST_F(SplitFixture, StopMidPieceClosesItAndStartsNothingMore) {
     EXPECT_EQ(piece.frames() % (2 * Rate), 0); // whole blocks only
     EXPECT_GT(progressAtStop, 0);
     EXPECT_EQ(jobs.spanStatus(0), QStringLiteral("Finish"));
-    EXPECT_EQ(state.selectedFile, 0);
+    EXPECT_EQ(jobs.selectedFile(), 0);
     EXPECT_FALSE(state.converting);
     EXPECT_EQ(runsEnded, 1);
     EXPECT_FALSE(conversion.lastRunFailed());
@@ -373,10 +368,6 @@ struct FailureCase {
     bool unwritableFolder;
     bool deleteSecondSource;
 };
-void PrintTo(const FailureCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class SplitFailures : public SplitFixture, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
@@ -410,8 +401,12 @@ TEST_P(SplitFailures, EndTheRunCleanlyAndGiveTheOpenSpansBack) {
     EXPECT_EQ(runsEnded, 1);
     EXPECT_EQ(jobs.file(0).spanCount, 3);
     EXPECT_EQ(jobs.file(1).spanCount, 3);
-    EXPECT_FALSE(state.writer.isOpen());
-    EXPECT_FALSE(state.reader.isOpen());
+    EXPECT_FALSE(conversion.writer().isOpen());
+    EXPECT_FALSE(conversion.reader().isOpen());
+    // A missing folder is no one file's failure; the deleted source is the
+    // second file, after the first was written whole.
+    EXPECT_EQ(conversion.failedFile(), p.unwritableFolder ? -1 : 1);
+    EXPECT_EQ(conversion.filesSplit(), p.unwritableFolder ? 0 : 1);
     if (p.unwritableFolder) {
         EXPECT_TRUE(conversion.lastOutputs().isEmpty());
         EXPECT_TRUE(prompt.openedUrls.isEmpty());
@@ -441,10 +436,6 @@ struct RefusalCase {
     std::pair<int, int> open; // its open span
     const char* message;     // a part of the one message
 };
-void PrintTo(const RefusalCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class SplitRefusals : public SplitFixture, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(SplitRefusals, SayWhyAndWriteNothing) {
@@ -467,6 +458,9 @@ TEST_P(SplitRefusals, SayWhyAndWriteNothing) {
     EXPECT_TRUE(filesInOutput().isEmpty());
     EXPECT_TRUE(prompt.openedUrls.isEmpty());
     EXPECT_FALSE(state.converting);
+    // Refused for the first file, with nothing written before it.
+    EXPECT_EQ(conversion.failedFile(), 0);
+    EXPECT_EQ(conversion.filesSplit(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -492,10 +486,6 @@ struct ParallelCase {
     std::vector<std::int64_t> fileFrames;
     Spans spans; // Custom: on every file; Unification: on the first
 };
-void PrintTo(const ParallelCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class SplitInParallel : public SplitFixture, public ::testing::WithParamInterface<ParallelCase> {
   protected:
     void SetUp() override {

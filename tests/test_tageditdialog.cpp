@@ -6,6 +6,7 @@
 #include "joblist/JobList.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
+#include "support/WidgetSupport.h"
 #include "ui/MainWindow.h"
 #include "ui/TagEditDialog.h"
 
@@ -48,8 +49,12 @@ class TagEditTest : public ::testing::Test {
         for (int i = 0; i < count; ++i) {
             appendFileRow(list, QStringLiteral("/music/track%1.ogg").arg(i), 10);
             const QString n = QString::number(i);
-            list.file(i).tags = {i ? q("Song ") + n : QString(), q("Artist ") + n, q("19") + n,
-                                 q("Album ") + n, q("Note ") + n, q("Rock")};
+            list.file(i).tags = {i ? q("Song ") + n : QString(),
+                                 q("Artist ") + n,
+                                 q("19") + n,
+                                 q("Album ") + n,
+                                 q("Note ") + n,
+                                 q("Rock")};
         }
     }
     auto snapshot() const {
@@ -65,23 +70,14 @@ class TagEditTest : public ::testing::Test {
     }
     QTableWidget* rows() { return get<QTableWidget>("lv_id3"); }
     void press(const char* button) { get<QPushButton>(button)->click(); }
-    void clickRow(int row) {
-        QWidget* viewport = rows()->viewport();
-        const QPointF at = rows()->visualRect(rows()->model()->index(row, 0)).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                              Qt::NoModifier);
-            QApplication::sendEvent(viewport, &event);
-        }
-    }
+    void clickRow(int row) { ::clickRow(rows(), row); }
     void setBox(TagEditDialog::Field field, const QString& text) {
-        if (field == TagEditDialog::Genre)
+        if (field == TagEditDialog::Field::Genre)
             get<QComboBox>("edt_genre")->setEditText(text);
-        else if (field == TagEditDialog::Comment)
+        else if (field == TagEditDialog::Field::Comment)
             get<QPlainTextEdit>("edt_com")->setPlainText(text);
         else
-            get<QLineEdit>(boxNames[field])->setText(text);
+            get<QLineEdit>(boxNames[int(field)])->setText(text);
     }
     static constexpr const char* boxNames[] = {"edt_tatal", "edt_art", "edt_alb", "edt_year"};
 };
@@ -92,7 +88,7 @@ TEST_F(TagEditTest, EmptyListOpensWithoutRowsAndStoresNothing) {
     dialog->show();
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("ID3 Edit"));
     EXPECT_EQ(rows()->rowCount(), 0);
-    setBox(TagEditDialog::Title, q("typed"));
+    setBox(TagEditDialog::Field::Title, q("typed"));
     press("Button1");
     press("btn_ok");
     EXPECT_TRUE(dialog->editTags().empty());
@@ -124,18 +120,17 @@ TEST_P(OkTitle, TypedTitleBecomesTheCaptionUnlessEmpty) {
     dialog->show();
     clickRow(1);
     EXPECT_EQ(get<QLineEdit>("edt_art")->text(), q("Artist 1"));
-    setBox(TagEditDialog::Title, q(GetParam().typed));
+    setBox(TagEditDialog::Field::Title, q(GetParam().typed));
     press("btn_ok");
     EXPECT_EQ(list.file(1).tags.title, q(GetParam().typed));
     EXPECT_EQ(list.caption(1), q(GetParam().caption));
 }
 
-INSTANTIATE_TEST_SUITE_P(Titles, OkTitle,
-                         ::testing::Values(TitleCase{"New Name", "New Name"},
-                                           TitleCase{"", "track1.ogg"},
-                                           // Kept as typed: output names clean their own.
-                                           TitleCase{"AC/DC: \"Live\" <1979>?*|",
-                                                     "AC/DC: \"Live\" <1979>?*|"}));
+INSTANTIATE_TEST_SUITE_P(
+    Titles, OkTitle,
+    ::testing::Values(TitleCase{"New Name", "New Name"}, TitleCase{"", "track1.ogg"},
+                      // Kept as typed: output names clean their own.
+                      TitleCase{"AC/DC: \"Live\" <1979>?*|", "AC/DC: \"Live\" <1979>?*|"}));
 
 class DropEdits : public TagEditTest, public ::testing::WithParamInterface<bool> {};
 
@@ -145,8 +140,8 @@ TEST_P(DropEdits, CancelOrResetThenOkCommitsNothingTyped) {
     const auto before = snapshot();
     dialog->show();
     clickRow(1);
-    setBox(TagEditDialog::Artist, q("typed artist"));
-    setBox(TagEditDialog::Title, q("typed title"));
+    setBox(TagEditDialog::Field::Artist, q("typed artist"));
+    setBox(TagEditDialog::Field::Title, q("typed title"));
     press("Button2");
     if (!reset) {
         press("btn_cancel");
@@ -204,7 +199,8 @@ TEST_P(CopyToAll, AllReachesRowsNeverSelected) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryBox, CopyToAll, ::testing::Range(0, int(TagEditDialog::FieldCount)));
+INSTANTIATE_TEST_SUITE_P(EveryBox, CopyToAll,
+                         ::testing::Range(0, int(TagEditDialog::Field::FieldCount)));
 
 TEST_F(TagEditTest, ClickLoadsTheRecordAndEditsGoToTheSelectedRow) {
     addRows(2);
@@ -213,7 +209,7 @@ TEST_F(TagEditTest, ClickLoadsTheRecordAndEditsGoToTheSelectedRow) {
     EXPECT_EQ(get<QLineEdit>("edt_tatal")->text(), q("Song 1"));
     EXPECT_EQ(get<QComboBox>("edt_genre")->currentText(), q("Rock"));
     EXPECT_EQ(get<QPlainTextEdit>("edt_com")->toPlainText(), q("Note 1"));
-    setBox(TagEditDialog::Title, q("Renamed"));
+    setBox(TagEditDialog::Field::Title, q("Renamed"));
     QFocusEvent leave(QEvent::FocusOut);
     QApplication::sendEvent(get<QLineEdit>("edt_tatal"), &leave);
     EXPECT_EQ(rows()->item(1, 0)->text(), q("Renamed"));
@@ -222,10 +218,9 @@ TEST_F(TagEditTest, ClickLoadsTheRecordAndEditsGoToTheSelectedRow) {
     QApplication::sendEvent(rows(), &up);
     EXPECT_EQ(get<QLineEdit>("edt_year")->text(), q("190"));
     QApplication::sendEvent(get<QLineEdit>("edt_year"), &leave);
-    setBox(TagEditDialog::Album, q("Typed"));
-    EXPECT_EQ(fields(dialog->editTags()[0]),
-              std::tuple(q("track0.ogg"), q("Artist 0"), q("Typed"), q("190"), q("Rock"),
-                         q("Note 0")));
+    setBox(TagEditDialog::Field::Album, q("Typed"));
+    EXPECT_EQ(fields(dialog->editTags()[0]), std::tuple(q("track0.ogg"), q("Artist 0"), q("Typed"),
+                                                        q("190"), q("Rock"), q("Note 0")));
     EXPECT_EQ(dialog->editTags()[1].album, q("Album 1"));
     // A click that leaves no row selected selects the row of the opening.
     rows()->clearSelection();
@@ -264,9 +259,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, NameColumn,
 TEST_F(TagEditTest, BothMenusOpenItOnTheWindowsListAlsoDuringARun) {
     QTemporaryDir dir;
     ScriptedPrompt prompt;
+    Session session;
+    MainState& state = session.state();
     state.prompt = &prompt;
     state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("settings.ini")));
-    MainWindow window(state);
+    MainWindow window(session);
     TagEditDialog windowDialog(state, &window);
     window.setDialogs(nullptr, nullptr, nullptr, &windowDialog);
     appendFileRow(window.jobList(), QStringLiteral("/music/a.ogg"), 10);

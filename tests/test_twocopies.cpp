@@ -73,6 +73,7 @@ Q_COREAPP_STARTUP_FUNCTION(startProbe)
 
 #else
 
+#include "support/Printing.h"
 #include "synth/Synth.h"
 
 #include <QDeadlineTimer>
@@ -85,10 +86,6 @@ Q_COREAPP_STARTUP_FUNCTION(startProbe)
 
 #include <functional>
 #include <ostream>
-
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include "tags/AsfAttributes.h"
 #include "tags/WmaTag.h"
 
+#include "support/Printing.h"
+
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -51,15 +53,6 @@ QByteArray attributes(const QList<QByteArray>& records, int count = -1) {
 // A legacy file: the header object with its children, then audio it never reads.
 QByteArray legacyFile(const QByteArray& children, qint64 headerSize = -1) {
     return object(kHeaderGuid, children, headerSize) + QByteArray(4096, '\x5a');
-}
-
-// Parameters print as their case names instead of their bytes.
-template <typename Case>
-requires requires(const Case& c) {
-    c.name;
-}
-std::ostream& operator<<(std::ostream& os, const Case& c) {
-    return os << c.name;
 }
 
 struct Expect {

@@ -82,14 +82,15 @@ int main(int argc, char** argv) {
     const QString outDir = QDir(temp.path()).filePath(QStringLiteral("Music"));
     QDir().mkpath(outDir);
 
-    MainState state;
+    Session session;
+    MainState& state = session.state();
     SilentPrompt prompt;
     state.prompt = &prompt;
     state.ini =
         std::make_unique<IniFile>(QDir(temp.path()).filePath(QStringLiteral("VAZOzojoin.ini")));
     state.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir);
 
-    MainWindow window(state);
+    MainWindow window(session);
     window.prepareFirstShow();
     if (!empty) {
         try {

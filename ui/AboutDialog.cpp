@@ -31,88 +31,95 @@ AboutDialog::AboutDialog(MainState& state, QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      s(state) {
+      m_state(state) {
     setObjectName(QStringLiteral("fm_about"));
     setWindowTitle(QStringLiteral("fm_about"));
     setModal(false);
 
-    pn_about = new QGroupBox(this);
-    pn_about->setObjectName(QStringLiteral("pn_about"));
+    m_panel = new QGroupBox(this);
+    m_panel->setObjectName(QStringLiteral("pn_about"));
 
-    Image1 = new QLabel(pn_about);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setFixedSize(36, 36);
-    Image1->setPixmap(skinIcon(QStringLiteral("wave"), QColor(0x25, 0x63, 0xeb))
+    m_icon = new QLabel(m_panel);
+    m_icon->setObjectName(QStringLiteral("Image1"));
+    m_icon->setFixedSize(36, 36);
+    m_icon->setPixmap(skinIcon(QStringLiteral("wave"), QColor(0x25, 0x63, 0xeb))
                           .pixmap(QSize(36, 36), devicePixelRatio()));
 
-    Label45 = new QLabel(AppInfo::productName(), pn_about);
-    QFont bold = Label45->font();
+    m_productName = new QLabel(AppInfo::productName(), m_panel);
+    QFont bold = m_productName->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
-    Label45->setFont(bold);
-    Label46 = new QLabel(QStringLiteral("Version: "), pn_about);
-    Label47 = new QLabel(AppInfo::aboutVersion(), pn_about);
+    m_productName->setFont(bold);
+    m_versionCaption = new QLabel(QStringLiteral("Version: "), m_panel);
+    m_version = new QLabel(AppInfo::aboutVersion(), m_panel);
 
     const QString captionColor = palette().color(QPalette::Active, QPalette::Highlight).name();
-    Label48 = new QLabel(QStringLiteral("Cut a new small file from a large ogg file. "), pn_about);
-    Label1 = new QLabel(QStringLiteral("Marge multiple ogg files to a large new one"), pn_about);
-    for (QLabel* l : {Label48, Label1})
+    m_cutCaption =
+        new QLabel(QStringLiteral("Cut a new small file from a large ogg file. "), m_panel);
+    m_joinCaption =
+        new QLabel(QStringLiteral("Marge multiple ogg files to a large new one"), m_panel);
+    for (QLabel* l : {m_cutCaption, m_joinCaption})
         l->setStyleSheet(QStringLiteral("color: %1").arg(captionColor));
 
-    Label49 = new QLabel(QStringLiteral("Website:  "), pn_about);
-    Label6 = link(AppInfo::homePage(), pn_about);
-    Label50 = new QLabel(QStringLiteral("E-mail:  "), pn_about);
-    Label2 = link(AppInfo::salesMail(), pn_about);
-    Label3 = link(AppInfo::supportMail(), pn_about);
+    m_websiteCaption = new QLabel(QStringLiteral("Website:  "), m_panel);
+    m_website = link(AppInfo::homePage(), m_panel);
+    m_mailCaption = new QLabel(QStringLiteral("E-mail:  "), m_panel);
+    m_salesMail = link(AppInfo::salesMail(), m_panel);
+    m_supportMail = link(AppInfo::supportMail(), m_panel);
 
     const struct {
         QLabel* label;
         const char* name;
-    } names[] = {{Label45, "Label45"}, {Label46, "Label46"}, {Label47, "Label47"},
-                 {Label48, "Label48"}, {Label1, "Label1"},   {Label49, "Label49"},
-                 {Label6, "Label6"},   {Label50, "Label50"}, {Label2, "Label2"},
-                 {Label3, "Label3"}};
+    } names[] = {{m_productName, "Label45"}, {m_versionCaption, "Label46"},
+                 {m_version, "Label47"},     {m_cutCaption, "Label48"},
+                 {m_joinCaption, "Label1"},  {m_websiteCaption, "Label49"},
+                 {m_website, "Label6"},      {m_mailCaption, "Label50"},
+                 {m_salesMail, "Label2"},    {m_supportMail, "Label3"}};
     for (const auto& n : names)
         n.label->setObjectName(QString::fromLatin1(n.name));
 
-    connect(Label6, &QLabel::linkActivated, this, [this] { Label6Click(); });
-    connect(Label2, &QLabel::linkActivated, this, [this] { Label2Click(); });
-    connect(Label3, &QLabel::linkActivated, this, [this] { Label3Click(); });
+    connect(m_website, &QLabel::linkActivated, this, [this] { openWebsite(); });
+    connect(m_salesMail, &QLabel::linkActivated, this, [this] { mailSales(); });
+    connect(m_supportMail, &QLabel::linkActivated, this, [this] { mailSupport(); });
 
-    auto* grid = new QGridLayout(pn_about);
-    grid->addWidget(Image1, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(Label45, 0, 1, 1, 2);
+    auto* grid = new QGridLayout(m_panel);
+    grid->addWidget(m_icon, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(m_productName, 0, 1, 1, 2);
     auto* version = new QHBoxLayout;
     version->setSpacing(0);
-    version->addWidget(Label46);
-    version->addWidget(Label47);
+    version->addWidget(m_versionCaption);
+    version->addWidget(m_version);
     version->addStretch();
     grid->addLayout(version, 1, 1, 1, 2);
-    grid->addWidget(Label48, 2, 1, 1, 2);
-    grid->addWidget(Label1, 3, 1, 1, 2);
-    grid->addWidget(Label49, 4, 1);
-    grid->addWidget(Label6, 4, 2);
-    grid->addWidget(Label50, 5, 1);
-    grid->addWidget(Label2, 5, 2);
-    grid->addWidget(Label3, 6, 2);
+    grid->addWidget(m_cutCaption, 2, 1, 1, 2);
+    grid->addWidget(m_joinCaption, 3, 1, 1, 2);
+    grid->addWidget(m_websiteCaption, 4, 1);
+    grid->addWidget(m_website, 4, 2);
+    grid->addWidget(m_mailCaption, 5, 1);
+    grid->addWidget(m_salesMail, 5, 2);
+    grid->addWidget(m_supportMail, 6, 2);
     grid->setColumnStretch(2, 1);
 
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(pn_about);
+    outer->addWidget(m_panel);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void AboutDialog::Label6Click() {
-    if (s.prompt)
-        s.prompt->openUrl(QUrl(AppInfo::homePage()));
+QString AboutDialog::versionText() const {
+    return m_version->text();
 }
 
-void AboutDialog::Label2Click() {
-    if (s.prompt)
-        s.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::salesMail()));
+void AboutDialog::openWebsite() {
+    if (m_state.prompt)
+        m_state.prompt->openUrl(QUrl(AppInfo::homePage()));
 }
 
-void AboutDialog::Label3Click() {
-    if (s.prompt)
-        s.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::supportMail()));
+void AboutDialog::mailSales() {
+    if (m_state.prompt)
+        m_state.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::salesMail()));
+}
+
+void AboutDialog::mailSupport() {
+    if (m_state.prompt)
+        m_state.prompt->openUrl(QUrl(QStringLiteral("mailto:") + AppInfo::supportMail()));
 }

@@ -14,23 +14,26 @@ class AboutDialog : public QDialog {
     // The main window shows it at its corner (placeAtWindowCorner).
     explicit AboutDialog(MainState& state, QWidget* mainWindow = nullptr);
 
-    QGroupBox* pn_about = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label45 = nullptr;
-    QLabel* Label46 = nullptr;
-    QLabel* Label47 = nullptr;
-    QLabel* Label48 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label49 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label50 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
+    // The version as shown.
+    QString versionText() const;
 
-    void Label6Click();
-    void Label2Click();
-    void Label3Click();
+    // The three links' clicks: the web site and the two mail addresses.
+    void openWebsite();
+    void mailSales();
+    void mailSupport();
 
   private:
-    MainState& s;
+    MainState& m_state;
+    QGroupBox* m_panel = nullptr;
+    QLabel* m_icon = nullptr;
+    QLabel* m_productName = nullptr;
+    QLabel* m_versionCaption = nullptr;
+    QLabel* m_version = nullptr;
+    QLabel* m_cutCaption = nullptr;
+    QLabel* m_joinCaption = nullptr;
+    QLabel* m_websiteCaption = nullptr;
+    QLabel* m_website = nullptr;
+    QLabel* m_mailCaption = nullptr;
+    QLabel* m_salesMail = nullptr;
+    QLabel* m_supportMail = nullptr;
 };

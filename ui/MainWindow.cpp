@@ -123,12 +123,12 @@ void styleList(QTableView* view) {
 
 } // namespace
 
-MainWindow::MainWindow(MainState& state, QWidget* parent)
+MainWindow::MainWindow(Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      s(state), m_jobs(state), m_conversion(state, m_jobs), m_preview(state, m_jobs),
-      m_commands(state, m_jobs), m_skinPath(defaultSkinPath()) {
+      m_session(session), s(session.state()), m_jobs(session.jobs()),
+      m_commands(session.commands()), m_skinPath(defaultSkinPath()) {
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(AppInfo::productName());
     setFixedSize(ClientWidth, ClientHeight);
@@ -140,36 +140,39 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
     }
 
     // Created first so that it lies behind every control.
-    skinView = new SkinView(m_engine, this, this);
-    skinView->setGeometry(0, 0, ClientWidth, ClientHeight);
+    m_skinView = new SkinView(m_engine, this, this);
+    m_skinView->setGeometry(0, 0, ClientWidth, ClientHeight);
 
     createLists();
     createInstructions();
 
-    formatBox = new QComboBox(this);
-    formatBox->setObjectName(QStringLiteral("cb_format"));
-    formatBox->addItem(QStringLiteral("OGG"));
-    formatBox->setCurrentIndex(s.formatIndex);
-    formatBox->setGeometry(12, 304, 100, 24);
-    formatBox->setToolTip(QStringLiteral("Output format"));
-    connect(formatBox, &QComboBox::currentIndexChanged, this,
+    m_formatBox = new QComboBox(this);
+    m_formatBox->setObjectName(QStringLiteral("cb_format"));
+    m_formatBox->addItem(QStringLiteral("OGG"));
+    m_formatBox->setCurrentIndex(s.formatIndex);
+    m_formatBox->setGeometry(12, 304, 100, 24);
+    m_formatBox->setToolTip(QStringLiteral("Output format"));
+    connect(m_formatBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { s.formatIndex = index; });
 
     createMenus();
-    wireHooks();
+    fillWindowHooks();
+    connectSession();
+}
 
-    connect(skinView, &SkinView::clicked, this,
+void MainWindow::connectSession() {
+    connect(m_skinView, &SkinView::clicked, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onClick(o); }); });
-    connect(skinView, &SkinView::pressed, this,
+    connect(m_skinView, &SkinView::pressed, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onPress(o); }); });
-    connect(skinView, &SkinView::released, this,
+    connect(m_skinView, &SkinView::released, this,
             [this](SkinObject* o) { guarded([&] { m_commands.onRelease(o); }); });
-    connect(skinView, &SkinView::sliderTracked, this, [this](SkinObject* o, int position) {
+    connect(m_skinView, &SkinView::sliderTracked, this, [this](SkinObject* o, int position) {
         guarded([&] { m_commands.onSliderTrack(o, position); });
     });
 
-    connect(&m_jobs, &JobList::instructionsVisibleChanged, instructions, &QWidget::setVisible);
-    connect(&m_jobs, &JobList::fileListFocusRequested, this, [this] { fileView->setFocus(); });
+    connect(&m_jobs, &JobList::instructionsVisibleChanged, m_instructions, &QWidget::setVisible);
+    connect(&m_jobs, &JobList::fileListFocusRequested, this, [this] { m_fileView->setFocus(); });
     connect(&m_jobs, &JobList::positionTextChanged, this,
             [this](const QString& text) { setSkinText(m_skin.timecaption, text); });
     connect(&m_jobs, &JobList::totalTextChanged, this,
@@ -183,16 +186,17 @@ MainWindow::MainWindow(MainState& state, QWidget* parent)
         m_skin.slider->setSliderPage(page);
         m_skin.slider->redraw();
     });
-    m_conversion.onProgress = [this](int value) {
+    connect(&m_session, &Session::runProgress, this, [this](int value) {
         setSkinText(m_skin.pbpos, QString::number(value / 100) + QLatin1Char('%'));
         drawConversionProgress(value);
         if (s.converting)
             showConvertedSource();
-    };
-    m_conversion.onRunEnded = [this] {
+    });
+    connect(&m_session, &Session::runEnded, this, [this] {
         setSkinText(m_skin.pbpos, QString());
         drawConversionProgress(0);
-    };
+    });
+    connect(&m_session, &Session::runSourceStarted, this, [this] { m_fileView->setFocus(); });
     // A run selects each source as it takes it up; the path label follows
     // (also when the run starts on the row already selected), so that it
     // names the file being converted, not the one clicked last.
@@ -235,39 +239,40 @@ void MainWindow::fitNameColumn() {
     // it, and never wider than the list shows beside its scroll bar: names
     // that fit need no sideways scrolling, which would cover a row.
     const int width = m_jobs.rowCount() < 13 ? 120 : 113;
-    fileView->setColumnWidth(0, std::min(width, fileView->viewport()->width()));
+    m_fileView->setColumnWidth(0, std::min(width, m_fileView->viewport()->width()));
 }
 
+// The session outlives the window: it keeps nothing that reaches the window
+// or its skin.
 MainWindow::~MainWindow() {
     if (m_ownPrompt && s.prompt == m_ownPrompt.get())
         s.prompt = nullptr;
-    // The viewports stop reporting to this half-destroyed window before the
-    // views go, and the views go before the job list's models do.
-    fileView->viewport()->removeEventFilter(this);
-    spanView->viewport()->removeEventFilter(this);
-    fileView->removeEventFilter(this);
-    spanView->removeEventFilter(this);
-    delete fileView;
-    fileView = nullptr;
-    delete spanView;
-    spanView = nullptr;
-    m_skin = {};
+    CommandHooks& h = m_commands.hooks;
+    h.openMenu = nullptr;
+    h.showSettings = h.showTagDialog = h.showAbout = h.closeWindow = nullptr;
+    h.chooseAddFolder = nullptr;
+    m_session.setSlider(nullptr);
+    // The views stop reporting to this half-destroyed window before they go.
+    m_fileView->viewport()->removeEventFilter(this);
+    m_spanView->viewport()->removeEventFilter(this);
+    m_fileView->removeEventFilter(this);
+    m_spanView->removeEventFilter(this);
 }
 
 void MainWindow::createLists() {
-    fileView = new QTableView(this);
-    fileView->setObjectName(QStringLiteral("lv"));
-    styleList(fileView);
-    fileView->setModel(&m_jobs.fileModel());
-    fileView->setSelectionModel(&m_jobs.fileSelection());
-    fileView->setGeometry(120, ListTop, 122, ListHeight);
+    m_fileView = new QTableView(this);
+    m_fileView->setObjectName(QStringLiteral("lv"));
+    styleList(m_fileView);
+    m_fileView->setModel(&m_jobs.fileModel());
+    m_fileView->setSelectionModel(&m_jobs.fileSelection());
+    m_fileView->setGeometry(120, ListTop, 122, ListHeight);
 
-    spanView = new QTableView(this);
-    spanView->setObjectName(QStringLiteral("lv_time"));
-    styleList(spanView);
-    spanView->setModel(&m_jobs.spanModel());
-    spanView->setSelectionModel(&m_jobs.spanSelection());
-    spanView->setGeometry(243, ListTop, 227, ListHeight);
+    m_spanView = new QTableView(this);
+    m_spanView->setObjectName(QStringLiteral("lv_time"));
+    styleList(m_spanView);
+    m_spanView->setModel(&m_jobs.spanModel());
+    m_spanView->setSelectionModel(&m_jobs.spanSelection());
+    m_spanView->setGeometry(243, ListTop, 227, ListHeight);
 
     applyListColumns();
     // A model that is rebuilt from scratch forgets the views' column set-up.
@@ -279,37 +284,37 @@ void MainWindow::createLists() {
 
     // A click counts also on the empty space below the rows, so the viewports
     // are watched rather than the views' clicked signal.
-    fileView->viewport()->installEventFilter(this);
-    spanView->viewport()->installEventFilter(this);
+    m_fileView->viewport()->installEventFilter(this);
+    m_spanView->viewport()->installEventFilter(this);
     // Moving through a list with the keys selects as a click does, so what
     // is shown is always what Begin, End and OK edit.
-    fileView->installEventFilter(this);
-    spanView->installEventFilter(this);
+    m_fileView->installEventFilter(this);
+    m_spanView->installEventFilter(this);
     // Files and folders dropped on either list are added.
-    fileView->setAcceptDrops(true);
-    fileView->viewport()->setAcceptDrops(true);
-    spanView->setAcceptDrops(true);
-    spanView->viewport()->setAcceptDrops(true);
-    for (QTableView* view : {fileView, spanView}) {
+    m_fileView->setAcceptDrops(true);
+    m_fileView->viewport()->setAcceptDrops(true);
+    m_spanView->setAcceptDrops(true);
+    m_spanView->viewport()->setAcceptDrops(true);
+    for (QTableView* view : {m_fileView, m_spanView}) {
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
             // The menu acts on the list it opens over, as a left click would.
             guarded([&] {
-                if (view == fileView)
+                if (view == m_fileView)
                     m_jobs.selectFile();
                 else
                     m_jobs.selectSpan();
             });
-            fileListMenu->popup(view->viewport()->mapToGlobal(pos));
+            m_fileListMenu->popup(view->viewport()->mapToGlobal(pos));
         });
     }
 }
 
 void MainWindow::applyListColumns() {
     fitNameColumn();
-    fileView->setColumnHidden(1, true);
-    spanView->setColumnWidth(0, 100);
-    spanView->setColumnWidth(1, 55);
-    spanView->setColumnWidth(2, 60);
+    m_fileView->setColumnHidden(1, true);
+    m_spanView->setColumnWidth(0, 100);
+    m_spanView->setColumnWidth(1, 55);
+    m_spanView->setColumnWidth(2, 60);
 }
 
 QStringList MainWindow::instructionLines() {
@@ -328,20 +333,20 @@ QStringList MainWindow::instructionLines() {
 }
 
 void MainWindow::createInstructions() {
-    instructions = new QPlainTextEdit(this);
-    instructions->setObjectName(QStringLiteral("sm"));
-    instructions->setReadOnly(true);
-    instructions->setPlainText(instructionLines().join(u'\n'));
-    instructions->setGeometry(120, ListTop, 350, ListHeight);
-    instructions->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    instructions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_instructions = new QPlainTextEdit(this);
+    m_instructions->setObjectName(QStringLiteral("sm"));
+    m_instructions->setReadOnly(true);
+    m_instructions->setPlainText(instructionLines().join(u'\n'));
+    m_instructions->setGeometry(120, ListTop, 350, ListHeight);
+    m_instructions->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_instructions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Disabled so that it takes no focus or clicks, but kept readable.
-    QPalette pal = instructions->palette();
+    QPalette pal = m_instructions->palette();
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(0x33, 0x41, 0x55));
     pal.setColor(QPalette::Disabled, QPalette::Base, QColor(0xf8, 0xfa, 0xfc));
-    instructions->setPalette(pal);
-    instructions->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
-    instructions->setEnabled(false);
+    m_instructions->setPalette(pal);
+    m_instructions->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid #d3dae5; }"));
+    m_instructions->setEnabled(false);
     fitInstructions();
 }
 
@@ -349,10 +354,11 @@ void MainWindow::fitInstructions() {
     // The panel neither scrolls nor takes clicks, so every line must be whole
     // in it. A stand-in for Arial that is wider or taller than Arial is
     // narrowed, and only then made smaller, until the lines fit.
-    instructions->ensurePolished();
+    m_instructions->ensurePolished();
     const QStringList lines = instructionLines();
-    const qreal margin = instructions->document()->documentMargin();
-    const QSizeF room = QSizeF(instructions->contentsRect().size()) - QSizeF(2 * margin + 2, 2 * margin);
+    const qreal margin = m_instructions->document()->documentMargin();
+    const QSizeF room =
+        QSizeF(m_instructions->contentsRect().size()) - QSizeF(2 * margin + 2, 2 * margin);
     QFont font = arialFont(13, true);
     for (;;) {
         const QFontMetricsF metrics(font);
@@ -372,7 +378,7 @@ void MainWindow::fitInstructions() {
             break;
         }
     }
-    instructions->setFont(font);
+    m_instructions->setFont(font);
 }
 
 void MainWindow::createMenus() {
@@ -402,35 +408,35 @@ void MainWindow::createMenus() {
     using C = CommandTable;
     const Item separator{nullptr, nullptr, nullptr, nullptr};
 
-    fileListMenu = build("p_lv", {{"AddFile1", "Add File", "add", &C::addFilesItem},
-                          {"AddFolder1", "Add Path", "folder", &C::addFolderItem},
-                          {"Clear1", "Clear", "clear", &C::clearItem},
-                          {"Remove1", "Remove", "remove", &C::removeItem},
-                          {"ID3info1", "ID3 info", "tag", &C::tagsItem},
-                          {"UP1", "UP", "up", &C::moveUp},
-                          {"Down1", "Down", "down", &C::moveDown},
-                          {"Play1", "Play", "play", &C::playItem},
-                          {"Stop1", "Stop", "stop", &C::stop}});
-    fileMenu = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
-                              {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
-                              {"Remove2", "Remove", "remove", &C::removeItem},
-                              {"Exit1", "Exit", "exit", &C::exitItem}});
-    actionMenu = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
-                                  {"FileDown1", "File Down", "down", &C::moveDown},
-                                  {"Remove3", "Remove", "remove", &C::removeItem},
-                                  {"Clear2", "Clear", "clear", &C::clearItem},
-                                  {"ID31", "ID3 info", "tag", &C::tagsItem},
-                                  {"Start1", "Split", "split", &C::splitItem},
-                                  {"Join1", "Join", "join", &C::joinItem},
-                                  {"Stop2", "Stop", "stopall", &C::stop}});
-    helpMenu = build("p_help", {{"Content1", "Content", "guide", &C::help},
-                              separator,
-                              {"HomePage1", "HomePage", "home", &C::homePage},
-                              separator,
-                              {"About1", "About", "about", &C::aboutItem}});
+    m_fileListMenu = build("p_lv", {{"AddFile1", "Add File", "add", &C::addFilesItem},
+                                    {"AddFolder1", "Add Path", "folder", &C::addFolderItem},
+                                    {"Clear1", "Clear", "clear", &C::clearItem},
+                                    {"Remove1", "Remove", "remove", &C::removeItem},
+                                    {"ID3info1", "ID3 info", "tag", &C::tagsItem},
+                                    {"UP1", "UP", "up", &C::moveUp},
+                                    {"Down1", "Down", "down", &C::moveDown},
+                                    {"Play1", "Play", "play", &C::playItem},
+                                    {"Stop1", "Stop", "stop", &C::stop}});
+    m_fileMenu = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
+                                  {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
+                                  {"Remove2", "Remove", "remove", &C::removeItem},
+                                  {"Exit1", "Exit", "exit", &C::exitItem}});
+    m_actionMenu = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
+                                      {"FileDown1", "File Down", "down", &C::moveDown},
+                                      {"Remove3", "Remove", "remove", &C::removeItem},
+                                      {"Clear2", "Clear", "clear", &C::clearItem},
+                                      {"ID31", "ID3 info", "tag", &C::tagsItem},
+                                      {"Start1", "Split", "split", &C::splitItem},
+                                      {"Join1", "Join", "join", &C::joinItem},
+                                      {"Stop2", "Stop", "stopall", &C::stop}});
+    m_helpMenu = build("p_help", {{"Content1", "Content", "guide", &C::help},
+                                  separator,
+                                  {"HomePage1", "HomePage", "home", &C::homePage},
+                                  separator,
+                                  {"About1", "About", "about", &C::aboutItem}});
 }
 
-void MainWindow::wireHooks() {
+void MainWindow::fillWindowHooks() {
     CommandHooks& h = m_commands.hooks;
     h.openMenu = [this](const QString& menu) { popupMenu(menu); };
     h.showSettings = [this] { showModal(m_settingsDialog); };
@@ -450,18 +456,6 @@ void MainWindow::wireHooks() {
         return picker ? picker->choose(QStringLiteral("Add File Directory"))
                       : (s.prompt ? s.prompt->pickFolder(s.settings.outputDir) : QString());
     };
-
-    h.startFilePreview = [this] { m_preview.startFilePreview(); };
-    h.startSpanPreview = [this] { m_preview.startSpanPreview(); };
-    h.stopPreview = [this] { m_preview.stopPreview(); };
-    h.stepBack = [this] { m_preview.stepBack(); };
-    h.stepForward = [this] { m_preview.stepForward(); };
-    h.sliderRelease = [this] { m_preview.sliderRelease(); };
-    h.sliderTrack = [this](int position) { m_preview.sliderTrack(position); };
-    m_jobs.stopPreview = [this] { m_preview.stopPreview(); };
-    m_conversion.stopPreview = [this] { m_preview.stopPreview(); };
-
-    m_commands.connectConversion(m_conversion);
 }
 
 void MainWindow::setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog, QDialog* tagDialog) {
@@ -513,22 +507,14 @@ void MainWindow::prepareFirstShow() {
     m_settingsLoaded = true;
 
     m_skin = setUpSkin(m_engine, this, m_skinPath);
-    m_commands.slider = m_skin.slider;
-    m_preview.setSlider(m_skin.slider);
+    m_session.setSlider(m_skin.slider);
     m_jobs.refreshTotal();
 
-    fileView->move(120, ListTop);
-    spanView->move(243, ListTop);
-    instructions->move(120, ListTop);
+    m_fileView->move(120, ListTop);
+    m_spanView->move(243, ListTop);
+    m_instructions->move(120, ListTop);
 
-    s.reader.setEnabled(true);
-    s.writer.setEnabled(true);
-
-    s.selectedSpan = 0;
     s.converting = false;
-    s.previewing = false;
-    s.seeking = false;
-    s.spanListActive = false;
 
     if (m_skin.slider) {
         m_skin.slider->setSliderPosition(0);
@@ -538,10 +524,7 @@ void MainWindow::prepareFirstShow() {
 
 bool MainWindow::canClose() {
     // A preview ends with the window, without a question.
-    if (s.previewing)
-        m_preview.stopPreview();
-    if (s.converting)
-        m_commands.stopConversion();
+    m_session.stopAll();
     // Settings never loaded (the first show failed early) are not written over
     // the user's file.
     if (!m_settingsLoaded)
@@ -605,8 +588,8 @@ bool movesSelection(const QKeyEvent* key) {
 } // namespace
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    const bool onFiles = fileView && watched == fileView->viewport();
-    const bool onSpans = spanView && watched == spanView->viewport();
+    const bool onFiles = m_fileView && watched == m_fileView->viewport();
+    const bool onSpans = m_spanView && watched == m_spanView->viewport();
     // The vertical scroll bar came or went.
     if (onFiles && event->type() == QEvent::Resize)
         fitNameColumn();
@@ -633,10 +616,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { m_jobs.selectSpan(); });
     } else if (onSpans && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { m_jobs.selectSpan(); });
-    } else if ((watched == fileView || watched == spanView) &&
+    } else if ((watched == m_fileView || watched == m_spanView) &&
                event->type() == QEvent::KeyRelease &&
                movesSelection(static_cast<QKeyEvent*>(event))) {
-        if (watched == fileView)
+        if (watched == m_fileView)
             guarded([this] { m_jobs.selectFile(); });
         else
             guarded([this] { m_jobs.selectSpan(); });

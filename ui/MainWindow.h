@@ -3,19 +3,15 @@
 // four pop-up menus; its first show, its close and the routing of commands.
 #pragma once
 
-#include "commands/CommandTable.h"
+#include "commands/Session.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
-#include "convert/Conversion.h"
-#include "joblist/JobList.h"
-#include "preview/Preview.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <exception>
 #include <memory>
 
-class MainState;
 class QComboBox;
 class QDialog;
 class QMenu;
@@ -28,8 +24,9 @@ class WidgetPrompt;
 class MainWindow : public QWidget {
     Q_OBJECT
   public:
-    // Uses the state's prompt when it has one (tests), otherwise real dialogs.
-    explicit MainWindow(MainState& state, QWidget* parent = nullptr);
+    // Works on `session`, which outlives the window. Uses the session's prompt
+    // when it has one (tests), otherwise real dialogs.
+    explicit MainWindow(Session& session, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The dialogs created after the window; the commands open them.
@@ -52,23 +49,24 @@ class MainWindow : public QWidget {
     // The program's error display for a failure nobody else handled.
     void reportError(const std::exception& error);
 
-    JobList& jobList() { return m_jobs; }
-    CommandTable& commands() { return m_commands; }
-    Conversion& conversion() { return m_conversion; }
+    Session& session() { return m_session; }
+    JobList& jobList() { return m_session.jobs(); }
+    CommandTable& commands() { return m_session.commands(); }
+    Conversion& conversion() { return m_session.conversion(); }
+    MainState& state() { return s; }
     SkinEngine& skinEngine() { return m_engine; }
     const SkinParts& skinParts() const { return m_skin; }
-    MainState& state() { return s; }
 
     // Controls, named as the rest of the program knows them.
-    SkinView* skinView = nullptr;
-    QTableView* fileView = nullptr; // object name "lv"
-    QTableView* spanView = nullptr; // object name "lv_time"
-    QPlainTextEdit* instructions = nullptr;
-    QComboBox* formatBox = nullptr;
-    QMenu* fileListMenu = nullptr;
-    QMenu* fileMenu = nullptr;
-    QMenu* actionMenu = nullptr;
-    QMenu* helpMenu = nullptr;
+    SkinView* skinView() const { return m_skinView; }
+    QTableView* fileView() const { return m_fileView; } // object name "lv"
+    QTableView* spanView() const { return m_spanView; } // object name "lv_time"
+    QPlainTextEdit* instructions() const { return m_instructions; }
+    QComboBox* formatBox() const { return m_formatBox; }
+    QMenu* fileListMenu() const { return m_fileListMenu; }
+    QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* actionMenu() const { return m_actionMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
 
     // The lines of the instructions panel.
     static QStringList instructionLines();
@@ -86,7 +84,9 @@ class MainWindow : public QWidget {
     void createLists();
     void createInstructions();
     void createMenus();
-    void wireHooks();
+    // The commands that only a window can carry out: menus, dialogs, closing.
+    void fillWindowHooks();
+    void connectSession();
     void applyListColumns();
     void popupMenu(const QString& name);
     void showModal(QDialog* dialog);
@@ -102,13 +102,21 @@ class MainWindow : public QWidget {
     // Draws the bar "convertpb" for a value of 0 to 10000 (10000 draws as 0).
     void drawConversionProgress(int value);
 
+    Session& m_session;
     MainState& s;
+    JobList& m_jobs;
+    CommandTable& m_commands;
     std::unique_ptr<WidgetPrompt> m_ownPrompt;
     SkinEngine m_engine;
-    JobList m_jobs;
-    Conversion m_conversion;
-    Preview m_preview;
-    CommandTable m_commands;
+    SkinView* m_skinView = nullptr;
+    QTableView* m_fileView = nullptr;
+    QTableView* m_spanView = nullptr;
+    QPlainTextEdit* m_instructions = nullptr;
+    QComboBox* m_formatBox = nullptr;
+    QMenu* m_fileListMenu = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_actionMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
     QString m_skinPath;
     SkinParts m_skin;
     bool m_formShown = false;

@@ -391,10 +391,10 @@ bool SettingsDialog::ok() {
     };
 
     // The encoder is asked about all three bitrates, VBR or not.
-    if (!k.byQuality && !AudioFile::checkEncoding(SampleRateTable[size_t(k.frequency)],
-                                                   k.channel + 1, BitrateTable[size_t(k.bitrate)],
-                                                   BitrateTable[size_t(k.minBitrate)],
-                                                   BitrateTable[size_t(k.maxBitrate)])) {
+    if (!k.byQuality &&
+        !AudioFile::checkEncoding(
+            {SampleRateTable[size_t(k.frequency)], k.channel + 1, BitrateTable[size_t(k.bitrate)],
+             BitrateTable[size_t(k.minBitrate)], BitrateTable[size_t(k.maxBitrate)], -1})) {
         tell(unsupportedFormatText());
         return false;
     }

@@ -308,16 +308,16 @@ void SkinView::paintEvent(QPaintEvent*) {
         const bool hovered = o == m_hovered && (!m_pressed || m_pressed == o);
         const bool pressed = o == m_pressed && m_pressInside;
         switch (o->kind()) {
-        case SkinObject::Button:
+        case SkinObject::Kind::Button:
             paintButton(p, *o, look, base, hovered, pressed);
             break;
-        case SkinObject::Slider:
+        case SkinObject::Kind::Slider:
             paintSlider(p, *o, look, hovered, o == m_pressed);
             break;
-        case SkinObject::Text:
+        case SkinObject::Kind::Text:
             paintText(p, *o, look, base);
             break;
-        case SkinObject::Bar:
+        case SkinObject::Kind::Bar:
             paintBar(p, *o, look);
             break;
         }
@@ -328,8 +328,8 @@ void SkinView::setHovered(SkinObject* object) {
     if (object == m_hovered)
         return;
     m_hovered = object;
-    const bool clickable =
-        object && (object->kind() == SkinObject::Button || object->kind() == SkinObject::Slider);
+    const bool clickable = object && (object->kind() == SkinObject::Kind::Button ||
+                                      object->kind() == SkinObject::Kind::Slider);
     if (clickable)
         setCursor(Qt::PointingHandCursor);
     else
@@ -358,7 +358,7 @@ void SkinView::mousePressEvent(QMouseEvent* event) {
     m_pressInside = true;
     update();
     emit pressed(object);
-    if (m_pressed && object->kind() == SkinObject::Slider)
+    if (m_pressed && object->kind() == SkinObject::Kind::Slider)
         track(object, event->position().toPoint().x());
 }
 
@@ -367,7 +367,7 @@ void SkinView::mouseMoveEvent(QMouseEvent* event) {
     setHovered(objectAt(pos));
     if (m_pressed) {
         m_pressInside = m_pressed->rect().contains(pos);
-        if (m_pressed->kind() == SkinObject::Slider && (event->buttons() & Qt::LeftButton))
+        if (m_pressed->kind() == SkinObject::Kind::Slider && (event->buttons() & Qt::LeftButton))
             track(m_pressed, pos.x());
         update();
     }

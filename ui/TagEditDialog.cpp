@@ -30,15 +30,15 @@ constexpr int ScrollingRowCount = 20;
 
 QString& fieldOf(FileTags& tags, TagEditDialog::Field field) {
     switch (field) {
-    case TagEditDialog::Title:
+    case TagEditDialog::Field::Title:
         return tags.title;
-    case TagEditDialog::Artist:
+    case TagEditDialog::Field::Artist:
         return tags.artist;
-    case TagEditDialog::Album:
+    case TagEditDialog::Field::Album:
         return tags.album;
-    case TagEditDialog::Year:
+    case TagEditDialog::Field::Year:
         return tags.year;
-    case TagEditDialog::Genre:
+    case TagEditDialog::Field::Genre:
         return tags.genre;
     default:
         return tags.comment;
@@ -49,27 +49,154 @@ QString& fieldOf(FileTags& tags, TagEditDialog::Field field) {
 
 const QStringList& TagEditDialog::genreNames() {
     // The ID3v1 genres and their extension up to genre 147, as published.
-    static const char* const table[] = {
-    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
-    "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
-    "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
-    "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
-    "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "Alternative Rock", "Bass", "Soul",
-    "Punk", "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic",
-    "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream",
-    "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle",
-    "Native US", "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer", "Lo-Fi",
-    "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock",
-    "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebop", "Latin", "Revival",
-    "Celtic", "Bluegrass", "Avant-garde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock",
-    "Symphonic Rock", "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humor",
-    "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus",
-    "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad",
-    "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella",
-    "Euro-House", "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror", "Indie",
-    "Britpop", "Afro-Punk", "Polsk Punk", "Beat", "Christian Gangsta", "Heavy Metal",
-    "Black Metal", "Crossover", "Contemporary C", "Christian Rock", "Merengue", "Salsa",
-    "Thrash Metal", "Anime", "JPop", "SynthPop"};
+    static const char* const table[] = {"Blues",
+                                        "Classic Rock",
+                                        "Country",
+                                        "Dance",
+                                        "Disco",
+                                        "Funk",
+                                        "Grunge",
+                                        "Hip-Hop",
+                                        "Jazz",
+                                        "Metal",
+                                        "New Age",
+                                        "Oldies",
+                                        "Other",
+                                        "Pop",
+                                        "R&B",
+                                        "Rap",
+                                        "Reggae",
+                                        "Rock",
+                                        "Techno",
+                                        "Industrial",
+                                        "Alternative",
+                                        "Ska",
+                                        "Death Metal",
+                                        "Pranks",
+                                        "Soundtrack",
+                                        "Euro-Techno",
+                                        "Ambient",
+                                        "Trip-Hop",
+                                        "Vocal",
+                                        "Jazz+Funk",
+                                        "Fusion",
+                                        "Trance",
+                                        "Classical",
+                                        "Instrumental",
+                                        "Acid",
+                                        "House",
+                                        "Game",
+                                        "Sound Clip",
+                                        "Gospel",
+                                        "Noise",
+                                        "Alternative Rock",
+                                        "Bass",
+                                        "Soul",
+                                        "Punk",
+                                        "Space",
+                                        "Meditative",
+                                        "Instrumental Pop",
+                                        "Instrumental Rock",
+                                        "Ethnic",
+                                        "Gothic",
+                                        "Darkwave",
+                                        "Techno-Industrial",
+                                        "Electronic",
+                                        "Pop-Folk",
+                                        "Eurodance",
+                                        "Dream",
+                                        "Southern Rock",
+                                        "Comedy",
+                                        "Cult",
+                                        "Gangsta",
+                                        "Top 40",
+                                        "Christian Rap",
+                                        "Pop/Funk",
+                                        "Jungle",
+                                        "Native US",
+                                        "Cabaret",
+                                        "New Wave",
+                                        "Psychedelic",
+                                        "Rave",
+                                        "Showtunes",
+                                        "Trailer",
+                                        "Lo-Fi",
+                                        "Tribal",
+                                        "Acid Punk",
+                                        "Acid Jazz",
+                                        "Polka",
+                                        "Retro",
+                                        "Musical",
+                                        "Rock & Roll",
+                                        "Hard Rock",
+                                        "Folk",
+                                        "Folk-Rock",
+                                        "National Folk",
+                                        "Swing",
+                                        "Fast Fusion",
+                                        "Bebop",
+                                        "Latin",
+                                        "Revival",
+                                        "Celtic",
+                                        "Bluegrass",
+                                        "Avant-garde",
+                                        "Gothic Rock",
+                                        "Progressive Rock",
+                                        "Psychedelic Rock",
+                                        "Symphonic Rock",
+                                        "Slow Rock",
+                                        "Big Band",
+                                        "Chorus",
+                                        "Easy Listening",
+                                        "Acoustic",
+                                        "Humor",
+                                        "Speech",
+                                        "Chanson",
+                                        "Opera",
+                                        "Chamber Music",
+                                        "Sonata",
+                                        "Symphony",
+                                        "Booty Bass",
+                                        "Primus",
+                                        "Porn Groove",
+                                        "Satire",
+                                        "Slow Jam",
+                                        "Club",
+                                        "Tango",
+                                        "Samba",
+                                        "Folklore",
+                                        "Ballad",
+                                        "Power Ballad",
+                                        "Rhythmic Soul",
+                                        "Freestyle",
+                                        "Duet",
+                                        "Punk Rock",
+                                        "Drum Solo",
+                                        "A capella",
+                                        "Euro-House",
+                                        "Dance Hall",
+                                        "Goa",
+                                        "Drum & Bass",
+                                        "Club-House",
+                                        "Hardcore",
+                                        "Terror",
+                                        "Indie",
+                                        "Britpop",
+                                        "Afro-Punk",
+                                        "Polsk Punk",
+                                        "Beat",
+                                        "Christian Gangsta",
+                                        "Heavy Metal",
+                                        "Black Metal",
+                                        "Crossover",
+                                        "Contemporary C",
+                                        "Christian Rock",
+                                        "Merengue",
+                                        "Salsa",
+                                        "Thrash Metal",
+                                        "Anime",
+                                        "JPop",
+                                        "SynthPop"};
     static const QStringList names = [] {
         QStringList list;
         for (const char* name : table)
@@ -138,9 +265,10 @@ TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
         QWidget* box;
         int height;
     };
-    const Row rows[] = {{Title, "Title:", m_title, 22},       {Artist, "Artist: ", m_artist, 22},
-                        {Album, "Album: ", m_album, 22},      {Year, "Year: ", m_year, 22},
-                        {Genre, "Genre:", m_genre, 22},       {Comment, "Comment: ", m_comment, 92}};
+    const Row rows[] = {
+        {Field::Title, "Title:", m_title, 22},  {Field::Artist, "Artist: ", m_artist, 22},
+        {Field::Album, "Album: ", m_album, 22}, {Field::Year, "Year: ", m_year, 22},
+        {Field::Genre, "Genre:", m_genre, 22},  {Field::Comment, "Comment: ", m_comment, 92}};
     int y = 8;
     for (const Row& row : rows) {
         auto* label = new QLabel(QString::fromLatin1(row.label), this);
@@ -157,17 +285,17 @@ TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
     }
 
     connect(m_title, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Title, text); });
+            [this](const QString& text) { boxChanged(Field::Title, text); });
     connect(m_artist, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Artist, text); });
+            [this](const QString& text) { boxChanged(Field::Artist, text); });
     connect(m_album, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Album, text); });
+            [this](const QString& text) { boxChanged(Field::Album, text); });
     connect(m_year, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Year, text); });
+            [this](const QString& text) { boxChanged(Field::Year, text); });
     connect(m_genre, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { boxChanged(Genre, text); });
+            [this](const QString& text) { boxChanged(Field::Genre, text); });
     connect(m_comment, &QPlainTextEdit::textChanged, this,
-            [this] { boxChanged(Comment, m_comment->toPlainText()); });
+            [this] { boxChanged(Field::Comment, m_comment->toPlainText()); });
     // Leaving a box stores its text once more; the genre box stores on change only.
     for (QWidget* box : {static_cast<QWidget*>(m_title), static_cast<QWidget*>(m_artist),
                          static_cast<QWidget*>(m_album), static_cast<QWidget*>(m_year),
@@ -207,8 +335,8 @@ void TagEditDialog::showEvent(QShowEvent* event) {
         return;
     }
     fillRows();
-    m_list->setColumnWidth(0, count < ScrollingRowCount ? NameColumnWidth
-                                                        : ScrollingNameColumnWidth);
+    m_list->setColumnWidth(0,
+                           count < ScrollingRowCount ? NameColumnWidth : ScrollingNameColumnWidth);
     if (selectedRow() < 0)
         selectRow(0);
     m_lastTagRow = selectedRow();
@@ -258,15 +386,15 @@ void TagEditDialog::ensureGenreNames() {
 
 QString TagEditDialog::boxText(Field field) const {
     switch (field) {
-    case Title:
+    case Field::Title:
         return m_title->text();
-    case Artist:
+    case Field::Artist:
         return m_artist->text();
-    case Album:
+    case Field::Album:
         return m_album->text();
-    case Year:
+    case Field::Year:
         return m_year->text();
-    case Genre:
+    case Field::Genre:
         return m_genre->currentText();
     default:
         return m_comment->toPlainText();
@@ -275,19 +403,19 @@ QString TagEditDialog::boxText(Field field) const {
 
 void TagEditDialog::setBoxText(Field field, const QString& text) {
     switch (field) {
-    case Title:
+    case Field::Title:
         m_title->setText(text);
         break;
-    case Artist:
+    case Field::Artist:
         m_artist->setText(text);
         break;
-    case Album:
+    case Field::Album:
         m_album->setText(text);
         break;
-    case Year:
+    case Field::Year:
         m_year->setText(text);
         break;
-    case Genre:
+    case Field::Genre:
         m_genre->setEditText(text);
         break;
     default:
@@ -298,17 +426,17 @@ void TagEditDialog::setBoxText(Field field, const QString& text) {
 }
 
 void TagEditDialog::loadBoxes(const FileTags& tags, const QString& title) {
-    setBoxText(Artist, tags.artist);
-    setBoxText(Album, tags.album);
-    setBoxText(Title, title);
-    setBoxText(Comment, tags.comment);
-    setBoxText(Genre, tags.genre);
-    setBoxText(Year, tags.year);
+    setBoxText(Field::Artist, tags.artist);
+    setBoxText(Field::Album, tags.album);
+    setBoxText(Field::Title, title);
+    setBoxText(Field::Comment, tags.comment);
+    setBoxText(Field::Genre, tags.genre);
+    setBoxText(Field::Year, tags.year);
 }
 
 void TagEditDialog::clearBoxes() {
-    for (int field = 0; field < FieldCount; ++field)
-        setBoxText(Field(field), QString());
+    for (int i = 0; i < int(Field::FieldCount); ++i)
+        setBoxText(Field(i), QString());
 }
 
 void TagEditDialog::boxChanged(Field field, const QString& text) {
@@ -334,20 +462,21 @@ bool TagEditDialog::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (event->type() == QEvent::FocusOut) {
-        for (int field = 0; field < FieldCount; ++field) {
-            if (field == Genre)
+        for (int i = 0; i < int(Field::FieldCount); ++i) {
+            const Field field = Field(i);
+            if (field == Field::Genre)
                 continue;
-            QWidget* box = field == Title    ? static_cast<QWidget*>(m_title)
-                           : field == Artist ? static_cast<QWidget*>(m_artist)
-                           : field == Album  ? static_cast<QWidget*>(m_album)
-                           : field == Year   ? static_cast<QWidget*>(m_year)
-                                             : static_cast<QWidget*>(m_comment);
+            QWidget* box = field == Field::Title    ? static_cast<QWidget*>(m_title)
+                           : field == Field::Artist ? static_cast<QWidget*>(m_artist)
+                           : field == Field::Album  ? static_cast<QWidget*>(m_album)
+                           : field == Field::Year   ? static_cast<QWidget*>(m_year)
+                                                    : static_cast<QWidget*>(m_comment);
             if (box != watched)
                 continue;
-            const QString text = boxText(Field(field));
-            store(Field(field), text);
+            const QString text = boxText(field);
+            store(field, text);
             const int row = selectedRow();
-            if (field == Title && row >= 0)
+            if (field == Field::Title && row >= 0)
                 m_list->item(row, 0)->setText(text);
         }
     }

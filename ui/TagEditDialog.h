@@ -24,7 +24,7 @@ class TagEditDialog : public QDialog {
     Q_OBJECT
   public:
     // The fields in the order of their "All" buttons (Button1 to Button6).
-    enum Field { Title, Artist, Album, Year, Genre, Comment, FieldCount };
+    enum class Field { Title, Artist, Album, Year, Genre, Comment, FieldCount };
 
     // Edits the job list of the main window `parent` (none when the parent is
     // not the main window: the dialog then lists no rows).
@@ -81,7 +81,7 @@ class TagEditDialog : public QDialog {
     QPlainTextEdit* m_comment = nullptr;
 
     std::vector<FileTags> m_edit;
-    std::array<QString, FieldCount> m_shown; // what each box showed last
+    std::array<QString, size_t(Field::FieldCount)> m_shown; // what each box showed last
     int m_lastTagRow = 0;
     bool m_selecting = false; // the dialog itself moves the selection
 };

@@ -38,3 +38,17 @@ void appendFileRow(JobList& list, const QString& path, int seconds) {
 QString cellText(const QAbstractItemModel& model, int row, int column) {
     return model.data(model.index(row, column)).toString();
 }
+
+std::vector<std::int32_t> begins(const FileRow& row) {
+    std::vector<std::int32_t> out;
+    for (const Span& span : row.spans)
+        out.push_back(span.begin);
+    return out;
+}
+
+std::vector<std::int32_t> ends(const FileRow& row) {
+    std::vector<std::int32_t> out;
+    for (const Span& span : row.spans)
+        out.push_back(span.end);
+    return out;
+}

@@ -8,7 +8,9 @@
 #include "support/ScriptedPrompt.h"
 
 #include <QAbstractItemModel>
+#include <cstdint>
 #include <gtest/gtest.h>
+#include <vector>
 
 class JobFixture : public ::testing::Test {
   protected:
@@ -17,10 +19,10 @@ class JobFixture : public ::testing::Test {
     MainState state;
     ScriptedPrompt prompt;
     JobList list{state};
-    SkinObject pb{QStringLiteral("pb"), SkinObject::Slider, QRect(0, 0, 300, 10)};
-    SkinObject timecaption{QStringLiteral("timecaption"), SkinObject::Text, QRect()};
-    SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Text, QRect()};
-    SkinObject nm{QStringLiteral("nm"), SkinObject::Text, QRect()};
+    SkinObject pb{QStringLiteral("pb"), SkinObject::Kind::Slider, QRect(0, 0, 300, 10)};
+    SkinObject timecaption{QStringLiteral("timecaption"), SkinObject::Kind::Text, QRect()};
+    SkinObject tataltime{QStringLiteral("tataltime"), SkinObject::Kind::Text, QRect()};
+    SkinObject nm{QStringLiteral("nm"), SkinObject::Kind::Text, QRect()};
     bool instructionsVisible = true;
 };
 
@@ -34,3 +36,7 @@ void appendFileRow(JobList& list, const QString& path, int seconds);
 
 // The text a model shows in a cell.
 QString cellText(const QAbstractItemModel& model, int row, int column);
+
+// The begin and the end frames of a row's spans, in order.
+std::vector<std::int32_t> begins(const FileRow& row);
+std::vector<std::int32_t> ends(const FileRow& row);
