@@ -2,9 +2,9 @@
 // folder, and one Time split of it by the real run.
 #pragma once
 
-#include "core/MainState.h"
 #include "convert/Conversion.h"
 #include "convert/RunOptions.h"
+#include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 

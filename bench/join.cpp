@@ -1,10 +1,10 @@
 // Measures the whole-file join of three 10-minute files (one of them 22050 Hz
 // mono) through the real join run, against decoding, converting and encoding
 // the same audio directly.
-#include "core/MainState.h"
 #include "bench/BenchSupport.h"
 #include "convert/Conversion.h"
 #include "convert/RunOptions.h"
+#include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 

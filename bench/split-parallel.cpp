@@ -21,11 +21,12 @@ constexpr int Minutes = 60;
 
 void ffmpegSegments(const QString& ffmpeg, const QString& source, const QString& outDir) {
     QProcess p;
-    p.start(ffmpeg, {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                     QStringLiteral("-i"), source, QStringLiteral("-f"), QStringLiteral("segment"),
-                     QStringLiteral("-segment_time"), QStringLiteral("60"), QStringLiteral("-c:a"),
-                     QStringLiteral("libvorbis"), QStringLiteral("-b:a"), QStringLiteral("128k"),
-                     QDir(outDir).filePath(QStringLiteral("piece%03d.ogg"))});
+    p.start(ffmpeg,
+            {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+             QStringLiteral("-i"), source, QStringLiteral("-f"), QStringLiteral("segment"),
+             QStringLiteral("-segment_time"), QStringLiteral("60"), QStringLiteral("-c:a"),
+             QStringLiteral("libvorbis"), QStringLiteral("-b:a"), QStringLiteral("128k"),
+             QDir(outDir).filePath(QStringLiteral("piece%03d.ogg"))});
     if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         throw std::runtime_error("ffmpeg failed: " + p.readAllStandardError().toStdString());
 }

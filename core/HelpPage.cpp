@@ -51,8 +51,9 @@ QStringList helpPageCandidates(const QString& programDir) {
     if (programDir.isEmpty())
         return {};
     const QDir dir(programDir);
-    return {QDir::cleanPath(dir.filePath(QStringLiteral("help/") + PageName)),
-            QDir::cleanPath(dir.filePath(QStringLiteral(CADELO_INSTALLED_HELP_DIR "/") + PageName))};
+    return {
+        QDir::cleanPath(dir.filePath(QStringLiteral("help/") + PageName)),
+        QDir::cleanPath(dir.filePath(QStringLiteral(CADELO_INSTALLED_HELP_DIR "/") + PageName))};
 }
 
 QUrl helpPageUrl(const QString& programDir) {

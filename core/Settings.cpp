@@ -34,7 +34,8 @@ QString defaultOutputDir() {
 }
 
 void LoadSettings(const IniFile& ini, CachedSettings& s) {
-    s.splitMode = SplitMode(ini.readInteger(QStringLiteral("Function"), QStringLiteral("Choice"), int(SplitMode::Custom)));
+    s.splitMode = SplitMode(ini.readInteger(QStringLiteral("Function"), QStringLiteral("Choice"),
+                                            int(SplitMode::Custom)));
     s.outputDir = ini.readString(QStringLiteral("Output"), QStringLiteral("Dir"), QString());
     // An empty value names no folder, and a relative one would name a folder
     // beside wherever the program happened to start (a classic file's

@@ -21,8 +21,8 @@ QVariant SpanModel::data(const QModelIndex& index, int role) const {
         return formatTime(r.span.begin) + QStringLiteral(" - ") + formatTime(r.span.end);
     case 1:
         // A span marked in the wrong order shows an empty length until it is corrected.
-        return formatTime(std::int32_t(std::max<std::int64_t>(0, std::int64_t(r.span.end) -
-                                                                     r.span.begin)));
+        return formatTime(
+            std::int32_t(std::max<std::int64_t>(0, std::int64_t(r.span.end) - r.span.begin)));
     default:
         return r.status;
     }

@@ -15,10 +15,10 @@ QString defaultSkinPath();
 // The objects the window draws the job list and the runs on; null when the
 // skin has no such object.
 struct SkinParts {
-    SkinObject* slider = nullptr;          // the slider
+    SkinObject* slider = nullptr;      // the slider
     SkinObject* timecaption = nullptr; // the time at the slider
     SkinObject* totalTime = nullptr;   // the total length
-    SkinObject* pathLabel = nullptr;          // the current file's path
+    SkinObject* pathLabel = nullptr;   // the current file's path
     SkinObject* pbpos = nullptr;       // the run's percentage
     SkinObject* convertpb = nullptr;   // the run's progress bar
     QRect convertpbHome;               // the bar's full rectangle as read at set-up

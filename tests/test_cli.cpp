@@ -524,15 +524,17 @@ TEST_F(CliFixture, InfoShowsTheTagAndSplitPutsItOnEveryPiece) {
 
     const CliResult info = run(withSettings(QStringLiteral("info"), {src}));
     ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
-    for (const QString& line : {QStringLiteral("caption: Live Paris"), QStringLiteral("title: Live Paris"),
-                                QStringLiteral("artist: Café – Band"),
-                                QStringLiteral("comment: kept in the list, not on pieces")})
+    for (const QString& line :
+         {QStringLiteral("caption: Live Paris"), QStringLiteral("title: Live Paris"),
+          QStringLiteral("artist: Café – Band"),
+          QStringLiteral("comment: kept in the list, not on pieces")})
         EXPECT_TRUE(info.outLines().contains(line)) << line.toStdString();
 
     const CliResult r = run(withSettings(QStringLiteral("split"),
                                          {QStringLiteral("--pieces"), QStringLiteral("2"), src}));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    for (const QString& name : {QStringLiteral("Live Paris_1.ogg"), QStringLiteral("Live Paris_2.ogg")}) {
+    for (const QString& name :
+         {QStringLiteral("Live Paris_1.ogg"), QStringLiteral("Live Paris_2.ogg")}) {
         const OggTag piece = readOggTag(out(name));
         EXPECT_EQ(piece.title, QStringLiteral("Live Paris")) << name.toStdString();
         EXPECT_EQ(piece.artist, tag.artist);
@@ -794,10 +796,12 @@ TEST_P(CliWriteRefused, EndsTheRunWithTheSystemsReasonAndLeavesNoFile) {
     const bool join = QLatin1String(GetParam()) == QLatin1String("join");
     const bool parallel = QLatin1String(GetParam()) == QLatin1String("parallel split");
     const QStringList args =
-        join ? QStringList{QStringLiteral("-o"), out(QStringLiteral("mix")), src, src}
-             : QStringList{QStringLiteral("--pieces"), QStringLiteral("2"), QStringLiteral("--jobs"),
-                           parallel ? QStringLiteral("2") : QStringLiteral("1"), src};
-    const CliResult r = run(withSettings(join ? QStringLiteral("join") : QStringLiteral("split"), args), 16);
+        join
+            ? QStringList{QStringLiteral("-o"), out(QStringLiteral("mix")), src, src}
+            : QStringList{QStringLiteral("--pieces"), QStringLiteral("2"), QStringLiteral("--jobs"),
+                          parallel ? QStringLiteral("2") : QStringLiteral("1"), src};
+    const CliResult r =
+        run(withSettings(join ? QStringLiteral("join") : QStringLiteral("split"), args), 16);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("File too large"))) << r.err.toStdString();
     if (parallel) {
@@ -1041,13 +1045,12 @@ TEST_P(CliInterrupt, ClosesThePiecesUnderWayAndStartsNoOther) {
 
     QProcess p;
     prepare(p);
-    p.start(cliProgram(), withSettings(QStringLiteral("split"),
-                                       {QStringLiteral("--every"), QStringLiteral("30"),
-                                        QStringLiteral("--rate"), QStringLiteral("22050"),
-                                        QStringLiteral("--quality"), QStringLiteral("300"),
-                                        QStringLiteral("--channels"), QStringLiteral("1"),
-                                        QStringLiteral("--jobs"), QString::number(GetParam()),
-                                        src}));
+    p.start(cliProgram(),
+            withSettings(QStringLiteral("split"),
+                         {QStringLiteral("--every"), QStringLiteral("30"), QStringLiteral("--rate"),
+                          QStringLiteral("22050"), QStringLiteral("--quality"),
+                          QStringLiteral("300"), QStringLiteral("--channels"), QStringLiteral("1"),
+                          QStringLiteral("--jobs"), QString::number(GetParam()), src}));
     ASSERT_TRUE(p.waitForStarted());
     QByteArray printed;
     while (!printed.contains('\n') && p.state() == QProcess::Running) {
@@ -1108,14 +1111,16 @@ TEST_P(CliCopy, PiecesHoldExactlyTheSourcesDecodedFrames) {
     const QByteArray before = hashOf(src);
     const synth::Decoded source = synth::decodeOgg(src);
     const CliResult r =
-        run(withSettings(QStringLiteral("split"), QStringList{QStringLiteral("--copy")} + p.args + QStringList{src}));
+        run(withSettings(QStringLiteral("split"),
+                         QStringList{QStringLiteral("--copy")} + p.args + QStringList{src}));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList lines = r.outLines();
     std::vector<float> joined;
     for (int i = 0; i < lines.size(); ++i) {
         const synth::Decoded piece = synth::decodeOgg(lines[i]);
-        EXPECT_EQ(piece.frames(), pieceFrames(Frames, Rate, p.pieceSeconds * i,
-                                              i + 1 == lines.size() ? ToEnd : p.pieceSeconds * (i + 1)))
+        EXPECT_EQ(piece.frames(),
+                  pieceFrames(Frames, Rate, p.pieceSeconds * i,
+                              i + 1 == lines.size() ? ToEnd : p.pieceSeconds * (i + 1)))
             << i;
         joined.insert(joined.end(), piece.samples.begin(), piece.samples.end());
     }
@@ -1128,13 +1133,15 @@ TEST_P(CliCopy, PiecesHoldExactlyTheSourcesDecodedFrames) {
 INSTANTIATE_TEST_SUITE_P(
     Splits, CliCopy,
     ::testing::Values(CopyCase{"every 2 s", {QStringLiteral("--every"), QStringLiteral("2")}, 2},
-                      CopyCase{"every 3 s, with jobs", {QStringLiteral("--every"), QStringLiteral("3"),
-                                                        QStringLiteral("--jobs"), QStringLiteral("2")}, 3}));
+                      CopyCase{"every 3 s, with jobs",
+                               {QStringLiteral("--every"), QStringLiteral("3"),
+                                QStringLiteral("--jobs"), QStringLiteral("2")},
+                               3}));
 
 struct CopyRefusalCase {
     const char* name;
-    QStringList args;     // before the source
-    const char* source;   // "ogg", "chained", "wav", or "fade settings"
+    QStringList args;   // before the source
+    const char* source; // "ogg", "chained", "wav", or "fade settings"
     int exitCode;
     const char* message;
 };
@@ -1155,10 +1162,10 @@ TEST_P(CliCopyRefused, SaysWhyAndWritesNothing) {
     } else if (kind == QLatin1String("fade settings")) {
         writeSettings(QStringLiteral("[Fade]\nIn=1\n"));
     }
-    const CliResult r = run(withSettings(QStringLiteral("split"),
-                                         QStringList{QStringLiteral("--copy"),
-                                                     QStringLiteral("--every"), QStringLiteral("1")} +
-                                             p.args + QStringList{src}));
+    const CliResult r = run(withSettings(
+        QStringLiteral("split"),
+        QStringList{QStringLiteral("--copy"), QStringLiteral("--every"), QStringLiteral("1")} +
+            p.args + QStringList{src}));
     EXPECT_EQ(r.exitCode, p.exitCode);
     EXPECT_TRUE(r.err.contains(QString::fromUtf8(p.message))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
@@ -1167,13 +1174,23 @@ TEST_P(CliCopyRefused, SaysWhyAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, CliCopyRefused,
-    ::testing::Values(
-        CopyRefusalCase{"fade option", {QStringLiteral("--fade-out"), QStringLiteral("2")}, "ogg", 2,
-                        "--copy cannot be combined with --fade-out: pieces cut without re-encoding cannot fade"},
-        CopyRefusalCase{"rate", {QStringLiteral("--rate"), QStringLiteral("22050")}, "ogg", 2,
-                        "--copy cannot be combined with --rate"},
-        CopyRefusalCase{"channels", {QStringLiteral("--channels"), QStringLiteral("1")}, "ogg", 2,
-                        "--copy cannot be combined with --channels"},
-        CopyRefusalCase{"fade in the settings", {}, "fade settings", 1, "--copy cannot fade"},
-        CopyRefusalCase{"chained", {}, "chained", 1, "it is a chained Ogg file"},
-        CopyRefusalCase{"not vorbis", {}, "wav", 1, "it is not an Ogg Vorbis file"}));
+    ::testing::Values(CopyRefusalCase{"fade option",
+                                      {QStringLiteral("--fade-out"), QStringLiteral("2")},
+                                      "ogg",
+                                      2,
+                                      "--copy cannot be combined with --fade-out: pieces cut "
+                                      "without re-encoding cannot fade"},
+                      CopyRefusalCase{"rate",
+                                      {QStringLiteral("--rate"), QStringLiteral("22050")},
+                                      "ogg",
+                                      2,
+                                      "--copy cannot be combined with --rate"},
+                      CopyRefusalCase{"channels",
+                                      {QStringLiteral("--channels"), QStringLiteral("1")},
+                                      "ogg",
+                                      2,
+                                      "--copy cannot be combined with --channels"},
+                      CopyRefusalCase{
+                          "fade in the settings", {}, "fade settings", 1, "--copy cannot fade"},
+                      CopyRefusalCase{"chained", {}, "chained", 1, "it is a chained Ogg file"},
+                      CopyRefusalCase{"not vorbis", {}, "wav", 1, "it is not an Ogg Vorbis file"}));

@@ -159,9 +159,7 @@ const NameCase NameCases[] = {
     {"file", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_file")}); }},
     {"Action", noPreparation,
-     [](CommandTest& t) {
-         EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action")});
-     }},
+     [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("menu p_action")}); }},
     {"Settings", noPreparation,
      [](CommandTest& t) { EXPECT_EQ(t.calls, QStringList{QStringLiteral("settings")}); }},
     {"Help", noPreparation,

@@ -23,7 +23,7 @@ struct LookupCase {
 };
 
 class HelpPageTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir root;
     QString at(const QString& relative) const { return QDir::cleanPath(root.filePath(relative)); }
 };
@@ -55,12 +55,15 @@ const QString Installed = QStringLiteral("share/cadelo/help/cadelo.html");
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, HelpPageLookupTest,
-    ::testing::Values(LookupCase{"BesideTheProgram", {Beside}, {}, "bin/help/cadelo.html"},
-                      LookupCase{"InstalledPrefix", {Installed}, {}, "share/cadelo/help/cadelo.html"},
-                      LookupCase{"BesideWinsOverInstalled", {Beside, Installed}, {}, "bin/help/cadelo.html"},
-                      LookupCase{"FolderNamedLikeThePageSkipped", {Installed}, {Beside},
-                                 "share/cadelo/help/cadelo.html"},
-                      LookupCase{"NeitherGivesTheShippedCopy", {}, {}, nullptr}),
+    ::testing::Values(
+        LookupCase{"BesideTheProgram", {Beside}, {}, "bin/help/cadelo.html"},
+        LookupCase{"InstalledPrefix", {Installed}, {}, "share/cadelo/help/cadelo.html"},
+        LookupCase{"BesideWinsOverInstalled", {Beside, Installed}, {}, "bin/help/cadelo.html"},
+        LookupCase{"FolderNamedLikeThePageSkipped",
+                   {Installed},
+                   {Beside},
+                   "share/cadelo/help/cadelo.html"},
+        LookupCase{"NeitherGivesTheShippedCopy", {}, {}, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HelpPageTest, BuildFolderHoldsTheSourcePage) {
@@ -70,7 +73,8 @@ TEST_F(HelpPageTest, BuildFolderHoldsTheSourcePage) {
         GTEST_SKIP() << "run through ctest";
     const QUrl url = helpPageUrl(build);
     EXPECT_EQ(url.toLocalFile(), QDir(build).filePath(QStringLiteral("help/cadelo.html")));
-    EXPECT_EQ(bytesOf(url.toLocalFile()), bytesOf(source + QStringLiteral("/resources/help/cadelo.html")));
+    EXPECT_EQ(bytesOf(url.toLocalFile()),
+              bytesOf(source + QStringLiteral("/resources/help/cadelo.html")));
 }
 
 } // namespace

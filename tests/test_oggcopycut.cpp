@@ -59,7 +59,8 @@ class CopyCutFixture : public ::testing::Test {
         p.start(program, {path});
         if (!p.waitForFinished(60000))
             return QStringLiteral("ogginfo did not finish");
-        const QString text = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        const QString text =
+            QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
         if (p.exitCode() != 0 || text.contains(QStringLiteral("WARNING")) ||
             text.contains(QStringLiteral("ERROR")))
             return text;
@@ -101,15 +102,15 @@ TEST_P(CopyCutSpans, DecodeToExactlyTheSpanOfTheSource) {
     EXPECT_EQ(ogginfoComplaint(lastPiece), QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CutPoints, CopyCutSpans,
-    ::testing::Values(CutCase{"whole file", 0, End}, CutCase{"from the start", 0, Rate},
-                      CutCase{"mid packet both ends", 12345, 3 * Rate + 17},
-                      CutCase{"to the end", 2 * Rate + 333, End},
-                      CutCase{"past the end", 4 * Rate, 9 * Rate},
-                      CutCase{"one packet long", 70001, 72049},
-                      CutCase{"empty", 2 * Rate, 2 * Rate},
-                      CutCase{"beginning past the end", 6 * Rate, 7 * Rate}));
+INSTANTIATE_TEST_SUITE_P(CutPoints, CopyCutSpans,
+                         ::testing::Values(CutCase{"whole file", 0, End},
+                                           CutCase{"from the start", 0, Rate},
+                                           CutCase{"mid packet both ends", 12345, 3 * Rate + 17},
+                                           CutCase{"to the end", 2 * Rate + 333, End},
+                                           CutCase{"past the end", 4 * Rate, 9 * Rate},
+                                           CutCase{"one packet long", 70001, 72049},
+                                           CutCase{"empty", 2 * Rate, 2 * Rate},
+                                           CutCase{"beginning past the end", 6 * Rate, 7 * Rate}));
 
 TEST_F(CopyCutFixture, PiecesOneAfterTheOtherMakeUpTheSourceAndMayGoBack) {
     OggCopyCut cut(source);
@@ -172,8 +173,9 @@ TEST_P(CopyCutProblems, AreNamedBeforeAnythingIsCut) {
         QByteArray other;
         int n = 0;
         while (ogg_sync_pageout(&sync, &page) == 1) {
-            const QByteArray raw = QByteArray(reinterpret_cast<const char*>(page.header), page.header_len) +
-                                   QByteArray(reinterpret_cast<const char*>(page.body), page.body_len);
+            const QByteArray raw =
+                QByteArray(reinterpret_cast<const char*>(page.header), page.header_len) +
+                QByteArray(reinterpret_cast<const char*>(page.body), page.body_len);
             bytes += raw;
             if (n++ == 0) {
                 page.header[14] ^= 0x55; // another serial number
@@ -197,9 +199,9 @@ TEST_P(CopyCutProblems, AreNamedBeforeAnythingIsCut) {
     EXPECT_EQ(OggCopyCut::problem(source), QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, CopyCutProblems,
-    ::testing::Values(ProblemCase{"wav", "wav", "not an Ogg Vorbis file"},
-                      ProblemCase{"chained", "chained", "chained"},
-                      ProblemCase{"multiplexed", "multiplexed", "multiplexed"},
-                      ProblemCase{"truncated headers", "truncated headers", "not an Ogg Vorbis file"}));
+INSTANTIATE_TEST_SUITE_P(Files, CopyCutProblems,
+                         ::testing::Values(ProblemCase{"wav", "wav", "not an Ogg Vorbis file"},
+                                           ProblemCase{"chained", "chained", "chained"},
+                                           ProblemCase{"multiplexed", "multiplexed", "multiplexed"},
+                                           ProblemCase{"truncated headers", "truncated headers",
+                                                       "not an Ogg Vorbis file"}));

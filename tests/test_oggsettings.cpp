@@ -1,10 +1,10 @@
 // The encoder set-up from the "ogg" keys of the settings file: which calls the
 // writer gets, and that each of them shows in the written file.
-#include "core/IniFile.h"
-#include "core/MainState.h"
 #include "convert/Conversion.h"
 #include "convert/OggSettings.h"
 #include "convert/RunOptions.h"
+#include "core/IniFile.h"
+#include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -108,7 +108,8 @@ IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     AudioFile w;
     if (presetKbps > 0)
         w.setOggFormat({44100, 2, presetKbps, 0, 0, -1});
-    for (const OggFormat& c : RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)
+    for (const OggFormat& c :
+         RunOptions::fromSettings(state.settings, state.ini.get(), formatIndex).encoding)
         w.setOggFormat(c);
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
     w.setPcmFormat(44100, 2);

@@ -43,7 +43,8 @@ TEST_P(RunNamesFixture, GivesTheNamesOfLookingEachUpAfresh) {
         const bool fallback = i % 4 == 3;
         const QString expected = fallback ? OutputNaming::fallbackPath(out, source)
                                           : OutputNaming::choosePiecePath(out, caption);
-        const QString got = fallback ? names.fallbackPath(out, source) : names.piecePath(out, caption);
+        const QString got =
+            fallback ? names.fallbackPath(out, source) : names.piecePath(out, caption);
         ASSERT_EQ(got, expected) << i;
         touch(got);
     }
@@ -66,10 +67,14 @@ TEST_P(RunNamesFixture, NamesHandedOutAreNotHandedOutAgainBeforeTheirFilesExist)
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, RunNamesFixture,
-    ::testing::Values(RunNamesCase{"empty folder", "Song.live", "/music/Song.mp3", {}},
-                      RunNamesCase{"gaps", "base", "/music/base.ogg",
-                                   {"base_1.ogg", "base_3.ogg", "base.ogg", "base_6.ogg"}},
-                      RunNamesCase{"dotted caption", ".hidden.mp3", "/music/.hidden.mp3",
-                                   {".hidden.ogg", ".hidden.mp3_2.ogg"}},
-                      RunNamesCase{"cleaned caption", "AC/DC", "/music/AC:DC.wma",
-                                   {"ACDC_1.ogg", "ACDC.ogg"}}));
+    ::testing::Values(
+        RunNamesCase{"empty folder", "Song.live", "/music/Song.mp3", {}},
+        RunNamesCase{"gaps",
+                     "base",
+                     "/music/base.ogg",
+                     {"base_1.ogg", "base_3.ogg", "base.ogg", "base_6.ogg"}},
+        RunNamesCase{"dotted caption",
+                     ".hidden.mp3",
+                     "/music/.hidden.mp3",
+                     {".hidden.ogg", ".hidden.mp3_2.ogg"}},
+        RunNamesCase{"cleaned caption", "AC/DC", "/music/AC:DC.wma", {"ACDC_1.ogg", "ACDC.ogg"}}));

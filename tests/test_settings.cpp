@@ -101,20 +101,20 @@ TEST_P(SettingsValueTest, LoadsAsStored) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, SettingsValueTest,
-    ::testing::Values(ValueCase{"[Choice]\ntime=abc\n", &CachedSettings::splitSeconds, nullptr, 60},
-                      ValueCase{"[Choice]\ntime=\n", &CachedSettings::splitSeconds, nullptr, 60},
-                      ValueCase{"[Choice]\nCount=0x10\n", &CachedSettings::splitCount, nullptr, 16},
-                      // No range test on load: consumers get the value as stored.
-                      ValueCase{"[Fade]\nIntime=99\n", &CachedSettings::fadeInSeconds, nullptr, 99},
-                      ValueCase{"[Fade]\nOuttime=-3\n", &CachedSettings::fadeOutSeconds, nullptr,
-                                -3},
-                      ValueCase{"[Fade]\nIn=2\n", nullptr, &CachedSettings::fadeIn, 1},
-                      ValueCase{"[Fade]\nOut=x\n", nullptr, &CachedSettings::fadeOut, 0},
-                      ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::skinOption, 1},
-                      // Bare CR line ends, with and without a final one, and mixed with LF.
-                      ValueCase{"[Choice]\rtime=30\rCount=4\r", &CachedSettings::splitSeconds, nullptr, 30},
-                      ValueCase{"[Choice]\rtime=30\rCount=4", &CachedSettings::splitCount, nullptr, 4},
-                      ValueCase{"[Fade]\rIn=1\nIntime=9\r\n", &CachedSettings::fadeInSeconds, nullptr, 9}));
+    ::testing::Values(
+        ValueCase{"[Choice]\ntime=abc\n", &CachedSettings::splitSeconds, nullptr, 60},
+        ValueCase{"[Choice]\ntime=\n", &CachedSettings::splitSeconds, nullptr, 60},
+        ValueCase{"[Choice]\nCount=0x10\n", &CachedSettings::splitCount, nullptr, 16},
+        // No range test on load: consumers get the value as stored.
+        ValueCase{"[Fade]\nIntime=99\n", &CachedSettings::fadeInSeconds, nullptr, 99},
+        ValueCase{"[Fade]\nOuttime=-3\n", &CachedSettings::fadeOutSeconds, nullptr, -3},
+        ValueCase{"[Fade]\nIn=2\n", nullptr, &CachedSettings::fadeIn, 1},
+        ValueCase{"[Fade]\nOut=x\n", nullptr, &CachedSettings::fadeOut, 0},
+        ValueCase{"[PLM]\nSkin=1\n", nullptr, &CachedSettings::skinOption, 1},
+        // Bare CR line ends, with and without a final one, and mixed with LF.
+        ValueCase{"[Choice]\rtime=30\rCount=4\r", &CachedSettings::splitSeconds, nullptr, 30},
+        ValueCase{"[Choice]\rtime=30\rCount=4", &CachedSettings::splitCount, nullptr, 4},
+        ValueCase{"[Fade]\rIn=1\nIntime=9\r\n", &CachedSettings::fadeInSeconds, nullptr, 9}));
 
 TEST_F(SettingsTest, SplitModeLoadsAsStored) {
     writeRaw("[Function]\nChoice=0x3\n");

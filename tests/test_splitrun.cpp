@@ -47,7 +47,8 @@ using SplitFixture = RunFixture;
 constexpr int ToEnd = -1;
 std::int64_t pieceFrames(std::int64_t frames, int rate, int begin, int end) {
     const std::int64_t lengthMs = frames * 1000 / rate;
-    const std::int64_t last = end == ToEnd ? frames : MulDiv(std::int64_t(end) * 1000, frames, lengthMs);
+    const std::int64_t last =
+        end == ToEnd ? frames : MulDiv(std::int64_t(end) * 1000, frames, lengthMs);
     return last - MulDiv(std::int64_t(begin) * 1000, frames, lengthMs);
 }
 
@@ -63,7 +64,7 @@ struct ModeCase {
     int splitSeconds;
     int splitCount;
     std::vector<std::int64_t> fileFrames;
-    Spans spans;                 // SplitMode::Custom: on every file; SplitMode::Unification: on the first
+    Spans spans; // SplitMode::Custom: on every file; SplitMode::Unification: on the first
     std::vector<Spans> expected; // pieces per file, in order
 };
 class SplitByMode : public SplitFixture, public ::testing::WithParamInterface<ModeCase> {};
@@ -167,7 +168,8 @@ TEST_P(SplitByMode, CopiedPiecesAreTheSourcesOwnDecodedSpans) {
             const QString& out = outputs[k++];
             EXPECT_EQ(QFileInfo(out).fileName(), QStringLiteral("f%1_%2.ogg").arg(i).arg(++n));
             const synth::Decoded piece = synth::decodeOgg(out);
-            ASSERT_EQ(piece.frames(), pieceFrames(p.fileFrames[i], Rate, begin, end)) << out.toStdString();
+            ASSERT_EQ(piece.frames(), pieceFrames(p.fileFrames[i], Rate, begin, end))
+                << out.toStdString();
             const std::int64_t offset = pieceFrames(p.fileFrames[i], Rate, 0, begin);
             EXPECT_EQ(differenceFromSource(piece, source, offset), 0.0) << out.toStdString();
         }
@@ -181,16 +183,36 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, SplitByMode,
     ::testing::Values(
         // The last piece takes the half second after the last whole one.
-        ModeCase{"time", SplitMode::Time, 3, 6, {463050}, {}, {{{0, 3}, {3, 6}, {6, 9}, {9, ToEnd}}}},
+        ModeCase{
+            "time", SplitMode::Time, 3, 6, {463050}, {}, {{{0, 3}, {3, 6}, {6, 9}, {9, ToEnd}}}},
         // An exact multiple of SplitSeconds ends in an empty piece.
-        ModeCase{"time exact multiple", SplitMode::Time, 3, 6, {264600}, {}, {{{0, 3}, {3, 6}, {6, ToEnd}}}},
+        ModeCase{"time exact multiple",
+                 SplitMode::Time,
+                 3,
+                 6,
+                 {264600},
+                 {},
+                 {{{0, 3}, {3, 6}, {6, ToEnd}}}},
         ModeCase{"time shorter than a piece", SplitMode::Time, 60, 6, {66150}, {}, {{{0, ToEnd}}}},
         // The last piece takes what the division leaves over.
         ModeCase{"count", SplitMode::Count, 60, 3, {463050}, {}, {{{0, 3}, {3, 6}, {6, ToEnd}}}},
         // A file shorter than SplitCount seconds: empty pieces, the last holds it all.
-        ModeCase{"count short file", SplitMode::Count, 60, 3, {110250}, {}, {{{0, 0}, {0, 0}, {0, ToEnd}}}},
-        ModeCase{"custom", SplitMode::Custom, 60, 6, {463050}, {{1, 4}, {5, 8}}, {{{1, 4}, {5, 8}}}},
-        ModeCase{"custom to the end", SplitMode::Custom, 60, 6, {463050}, {{1, 4}, {5, 10}}, {{{1, 4}, {5, ToEnd}}}},
+        ModeCase{"count short file",
+                 SplitMode::Count,
+                 60,
+                 3,
+                 {110250},
+                 {},
+                 {{{0, 0}, {0, 0}, {0, ToEnd}}}},
+        ModeCase{
+            "custom", SplitMode::Custom, 60, 6, {463050}, {{1, 4}, {5, 8}}, {{{1, 4}, {5, 8}}}},
+        ModeCase{"custom to the end",
+                 SplitMode::Custom,
+                 60,
+                 6,
+                 {463050},
+                 {{1, 4}, {5, 10}},
+                 {{{1, 4}, {5, ToEnd}}}},
         ModeCase{"custom single span", SplitMode::Custom, 60, 6, {463050}, {}, {{{0, ToEnd}}}},
         ModeCase{"unification",
                  SplitMode::Unification,
@@ -235,8 +257,7 @@ TEST_F(SplitFixture, AllHundredNamesTakenGoesOnToTheNextAndReplacesNothing) {
     add(makeSource(QStringLiteral("base.ogg"), 50000));
     split();
     ASSERT_EQ(conversion.lastOutputs(), QStringList{outDir + QStringLiteral("base_101.ogg")});
-    EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("base_101.ogg")).frames(),
-              50000);
+    EXPECT_EQ(synth::decodeOgg(outDir + QStringLiteral("base_101.ogg")).frames(), 50000);
     for (int n = 1; n <= 100; ++n) {
         QFile f(outDir + QStringLiteral("base_%1.ogg").arg(n));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -432,9 +453,9 @@ struct RefusalCase {
     SplitMode mode;
     int splitSeconds;
     int splitCount;
-    Spans spans;             // confirmed spans of the first file
+    Spans spans;              // confirmed spans of the first file
     std::pair<int, int> open; // its open span
-    const char* message;     // a part of the one message
+    const char* message;      // a part of the one message
 };
 class SplitRefusals : public SplitFixture, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -465,13 +486,27 @@ TEST_P(SplitRefusals, SayWhyAndWriteNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, SplitRefusals,
-    ::testing::Values(
-        RefusalCase{"custom open span reversed", SplitMode::Custom, 60, 6, {}, {3, 1},
-                    "Start-time must not be larger than end-time."},
-        RefusalCase{"unification open span reversed", SplitMode::Unification, 60, 6, {}, {3, 1},
-                    "Start-time must not be larger than end-time."},
-        RefusalCase{"more pieces than allowed", SplitMode::Count, 60, 100001, {}, {0, 4},
-                    "a.ogg would be cut into 100001 pieces"}));
+    ::testing::Values(RefusalCase{"custom open span reversed",
+                                  SplitMode::Custom,
+                                  60,
+                                  6,
+                                  {},
+                                  {3, 1},
+                                  "Start-time must not be larger than end-time."},
+                      RefusalCase{"unification open span reversed",
+                                  SplitMode::Unification,
+                                  60,
+                                  6,
+                                  {},
+                                  {3, 1},
+                                  "Start-time must not be larger than end-time."},
+                      RefusalCase{"more pieces than allowed",
+                                  SplitMode::Count,
+                                  60,
+                                  100001,
+                                  {},
+                                  {0, 4},
+                                  "a.ogg would be cut into 100001 pieces"}));
 
 // --------------------------------------------------------------------------
 // Pieces side by side
@@ -512,7 +547,9 @@ class SplitInParallel : public SplitFixture, public ::testing::WithParamInterfac
 
 TEST_P(SplitInParallel, WritesThePiecesOfTheOneAtATimeRun) {
     QStringList closedOne, closedMany;
-    conversion.onOutputClosed = [&](const QString& path) { closedOne << QFileInfo(path).fileName(); };
+    conversion.onOutputClosed = [&](const QString& path) {
+        closedOne << QFileInfo(path).fileName();
+    };
     splitWith(1);
     ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
     const QStringList one = conversion.lastOutputs();
@@ -523,7 +560,9 @@ TEST_P(SplitInParallel, WritesThePiecesOfTheOneAtATimeRun) {
     ASSERT_TRUE(QDir().mkpath(outDir));
     progress.clear();
 
-    conversion.onOutputClosed = [&](const QString& path) { closedMany << QFileInfo(path).fileName(); };
+    conversion.onOutputClosed = [&](const QString& path) {
+        closedMany << QFileInfo(path).fileName();
+    };
     splitWith(3);
     ASSERT_FALSE(conversion.lastRunFailed()) << conversion.lastError().toStdString();
     EXPECT_TRUE(prompt.messages.isEmpty());
@@ -533,12 +572,14 @@ TEST_P(SplitInParallel, WritesThePiecesOfTheOneAtATimeRun) {
     EXPECT_EQ(int(progress.count(Conversion::ProgressScale)), finishedOne);
     for (const QString& out : one) {
         const synth::Decoded many = synth::decodeOgg(out);
-        const synth::Decoded single = synth::decodeOgg(firstDir + QLatin1Char('/') + QFileInfo(out).fileName());
+        const synth::Decoded single =
+            synth::decodeOgg(firstDir + QLatin1Char('/') + QFileInfo(out).fileName());
         EXPECT_EQ(many.rate, single.rate);
         EXPECT_EQ(many.channels, single.channels);
         EXPECT_EQ(many.samples, single.samples) << out.toStdString();
         // Only the stream's serial number differs: the encoding is the same.
-        EXPECT_EQ(QFileInfo(out).size(), QFileInfo(firstDir + QLatin1Char('/') + QFileInfo(out).fileName()).size());
+        EXPECT_EQ(QFileInfo(out).size(),
+                  QFileInfo(firstDir + QLatin1Char('/') + QFileInfo(out).fileName()).size());
     }
     for (int row = 0; row < jobs.spanRowCount(); ++row)
         EXPECT_EQ(jobs.spanStatus(row), QStringLiteral("Finish"));
@@ -574,7 +615,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParallelCase{"time with fades", SplitMode::Time, 3, 6, true, {463050, 300000}, {}},
         ParallelCase{"count", SplitMode::Count, 60, 5, false, {463050}, {}},
         ParallelCase{"custom", SplitMode::Custom, 60, 6, true, {463050}, {{1, 4}, {5, 8}, {8, 10}}},
-        ParallelCase{"unification", SplitMode::Unification, 60, 6, false, {463050, 405720},
+        ParallelCase{"unification",
+                     SplitMode::Unification,
+                     60,
+                     6,
+                     false,
+                     {463050, 405720},
                      {{0, 2}, {2, 5}, {6, 9}}}));
 
 // A piece the disk refuses ends the run: the other pieces are closed complete,

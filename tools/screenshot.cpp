@@ -6,10 +6,10 @@
 #include "core/MainState.h"
 #include "core/Prompt.h"
 #include "core/Resources.h"
-#include "skin/SkinObject.h"
-#include "ui/MainWindow.h"
 #include "joblist/JobList.h"
+#include "skin/SkinObject.h"
 #include "synth/Synth.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

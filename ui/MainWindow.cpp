@@ -458,7 +458,8 @@ void MainWindow::fillWindowHooks() {
     };
 }
 
-void MainWindow::setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog, QDialog* tagDialog) {
+void MainWindow::setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog,
+                            QDialog* tagDialog) {
     m_settingsDialog = settingsDialog;
     m_folderDialog = folderDialog;
     m_aboutDialog = aboutDialog;

@@ -37,7 +37,8 @@ class MainWindow : public QWidget {
     // After the settings dialog's "Ok": the selected file planned anew, or
     // once the run under way has ended.
     void replanSelectedFile();
-    void setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog, QDialog* tagDialog);
+    void setDialogs(QDialog* settingsDialog, QWidget* folderDialog, QWidget* aboutDialog,
+                    QDialog* tagDialog);
     // The skin description read at the first show (the shipped one by default).
     void setSkinPath(const QString& path) { m_skinPath = path; }
 

@@ -20,12 +20,14 @@ void RunFixture::SetUp() {
 }
 
 void RunFixture::split() {
-    conversion.setOptions(RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex));
+    conversion.setOptions(
+        RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex));
     conversion.splitRun();
 }
 
 void RunFixture::join(const QString& path) {
-    conversion.setOptions(RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex));
+    conversion.setOptions(
+        RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex));
     conversion.joinRun(path);
 }
 

@@ -3,9 +3,9 @@
 // a run draws on (position text, progress bar), the job list and the runs.
 #pragma once
 
-#include "core/MainState.h"
 #include "commands/CommandTable.h"
 #include "convert/Conversion.h"
+#include "core/MainState.h"
 #include "joblist/JobList.h"
 #include "support/ScriptedPrompt.h"
 
@@ -45,7 +45,7 @@ class RunFixture : public ::testing::Test {
     JobList jobs{state};
     Conversion conversion{state, jobs};
     CommandTable commands{state, jobs}; // the window's commands, on the real runs
-    QList<int> progress; // every value reported, 0 to 10000
+    QList<int> progress;                // every value reported, 0 to 10000
     int runsEnded = 0;
 };
 
