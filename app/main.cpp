@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
 
     // Outlives the window and its dialogs, which work on its state.
     Session session;
-    MainState& state = session.state();
+    SessionState& state = session.state();
     state.pump = [] { QCoreApplication::processEvents(); };
 
     MainWindow mainWindow(session);

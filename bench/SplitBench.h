@@ -4,7 +4,7 @@
 
 #include "convert/Conversion.h"
 #include "convert/RunOptions.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -40,7 +40,7 @@ struct SplitBench {
     QStringList split(int seconds, int jobs,
                       const std::function<void(const QString&)>& onClosed = {}) const {
         emptyOutput();
-        MainState state;
+        SessionState state;
         JobList jobList(state);
         Conversion conversion(state, jobList);
         state.settings.splitMode = SplitMode::Time;

@@ -1,6 +1,6 @@
 // Benchmark: admitting 100 five-minute files of each readable format into the
 // job list (opening, measuring, filling the row) and the milliseconds per file.
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -37,7 +37,7 @@ void measure(const char* format, const QStringList& paths) {
         std::printf("%-4s  could not be synthesised, skipped\n", format);
         return;
     }
-    MainState state;
+    SessionState state;
     JobList list(state);
     QElapsedTimer timer;
     timer.start();

@@ -4,7 +4,7 @@
 #include "bench/BenchSupport.h"
 #include "convert/Conversion.h"
 #include "convert/RunOptions.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         bench::runOnce(bound, [&] { bench::transcodeBound(sources, boundOut, Rate, Channels); });
         QFile::remove(boundOut);
 
-        MainState state;
+        SessionState state;
         JobList jobs(state);
         Conversion conversion(state, jobs);
         state.settings.splitMode = SplitMode::Time;

@@ -51,7 +51,7 @@ class CliSession {
 
     const CliOptions& opts;
     Session session;
-    MainState& state = session.state();
+    SessionState& state = session.state();
     JobList& jobs = session.jobs();
     Conversion& conversion = session.conversion();
     CliPrompt prompt;

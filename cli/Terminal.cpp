@@ -11,7 +11,7 @@
 namespace {
 
 // A signal handler may only store to a volatile sig_atomic_t, so the flag
-// cannot live in MainState; the pump copies it into the run state by calling
+// cannot live in SessionState; the pump copies it into the run state by calling
 // StopConversion.
 volatile std::sig_atomic_t interrupted = 0;
 

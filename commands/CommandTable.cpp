@@ -6,8 +6,8 @@
 #include "convert/RunOptions.h"
 #include "core/AppInfo.h"
 #include "core/HelpPage.h"
-#include "core/MainState.h"
 #include "core/Prompt.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "skin/SkinObject.h"
 
@@ -31,7 +31,7 @@ using enum Guard;
 struct Row {
     const char* name;
     Guard guard;
-    void (*run)(CommandTable& table, MainState& s, JobList& jobs);
+    void (*run)(CommandTable& table, SessionState& s, JobList& jobs);
 };
 
 void openMenu(CommandTable& t, const char* menu) {
@@ -46,16 +46,16 @@ void call(const std::function<void()>& hook) {
 
 // Compared exactly and with case: "stop" and "Stop" are two objects.
 const std::array<Row, 21> Table = {{
-    {"file", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_file"); }},
-    {"Action", Refused, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_action"); }},
+    {"file", Refused, [](CommandTable& t, SessionState&, JobList&) { openMenu(t, "p_file"); }},
+    {"Action", Refused, [](CommandTable& t, SessionState&, JobList&) { openMenu(t, "p_action"); }},
     {"Settings", Allowed,
-     [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
-    {"Help", Allowed, [](CommandTable& t, MainState&, JobList&) { openMenu(t, "p_help"); }},
-    {"addfile", Refused, [](CommandTable& t, MainState&, JobList&) { t.addFilesFromDialog(); }},
-    {"Up", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(-1); }},
-    {"Down", OwnGuard, [](CommandTable&, MainState&, JobList& j) { j.moveFile(1); }},
+     [](CommandTable& t, SessionState&, JobList&) { call(t.hooks.showSettings); }},
+    {"Help", Allowed, [](CommandTable& t, SessionState&, JobList&) { openMenu(t, "p_help"); }},
+    {"addfile", Refused, [](CommandTable& t, SessionState&, JobList&) { t.addFilesFromDialog(); }},
+    {"Up", OwnGuard, [](CommandTable&, SessionState&, JobList& j) { j.moveFile(-1); }},
+    {"Down", OwnGuard, [](CommandTable&, SessionState&, JobList& j) { j.moveFile(1); }},
     {"Remove", Refused,
-     [](CommandTable&, MainState&, JobList& j) {
+     [](CommandTable&, SessionState&, JobList& j) {
          if (j.spanListActive())
              j.removeSelectedSpan();
          else
@@ -63,36 +63,36 @@ const std::array<Row, 21> Table = {{
          j.refreshTotal();
      }},
     {"Clear", Refused,
-     [](CommandTable&, MainState&, JobList& j) {
+     [](CommandTable&, SessionState&, JobList& j) {
          if (j.spanListActive())
              j.resetSpans();
          else
              j.clearList();
          j.refreshTotal();
      }},
-    {"Set", Allowed, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.showSettings); }},
-    {"play", Refused, [](CommandTable& t, MainState&, JobList&) { t.play(); }},
+    {"Set", Allowed, [](CommandTable& t, SessionState&, JobList&) { call(t.hooks.showSettings); }},
+    {"play", Refused, [](CommandTable& t, SessionState&, JobList&) { t.play(); }},
     {"stop", Allowed,
-     [](CommandTable& t, MainState&, JobList& j) {
+     [](CommandTable& t, SessionState&, JobList& j) {
          if (j.previewing())
              t.stopPreview();
      }},
-    {"hou", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepBack); }},
-    {"qian", Refused, [](CommandTable& t, MainState&, JobList&) { call(t.hooks.stepForward); }},
+    {"hou", Refused, [](CommandTable& t, SessionState&, JobList&) { call(t.hooks.stepBack); }},
+    {"qian", Refused, [](CommandTable& t, SessionState&, JobList&) { call(t.hooks.stepForward); }},
     {"Split", Refused,
-     [](CommandTable& t, MainState& s, JobList& j) {
+     [](CommandTable& t, SessionState& s, JobList& j) {
          if (j.rowCount() == 0 || s.adding)
              return;
          // Also after a stopped run: what was written so far is there.
          if (t.split())
              t.openOutputFolder();
      }},
-    {"Join", Refused, [](CommandTable& t, MainState&, JobList&) { t.join(); }},
-    {"Begin", Refused, [](CommandTable& t, MainState&, JobList& j) { t.markBound(j, true); }},
-    {"End", Refused, [](CommandTable& t, MainState&, JobList& j) { t.markBound(j, false); }},
-    {"Ok", Refused, [](CommandTable&, MainState&, JobList& j) { j.confirmSpan(); }},
-    {"Stop", Allowed, [](CommandTable& t, MainState&, JobList&) { t.stop(); }},
-    {"helpfile", Allowed, [](CommandTable& t, MainState&, JobList&) { t.help(); }},
+    {"Join", Refused, [](CommandTable& t, SessionState&, JobList&) { t.join(); }},
+    {"Begin", Refused, [](CommandTable& t, SessionState&, JobList& j) { t.markBound(j, true); }},
+    {"End", Refused, [](CommandTable& t, SessionState&, JobList& j) { t.markBound(j, false); }},
+    {"Ok", Refused, [](CommandTable&, SessionState&, JobList& j) { j.confirmSpan(); }},
+    {"Stop", Allowed, [](CommandTable& t, SessionState&, JobList&) { t.stop(); }},
+    {"helpfile", Allowed, [](CommandTable& t, SessionState&, JobList&) { t.help(); }},
 }};
 
 bool isSlider(const SkinObject* object) {
@@ -101,7 +101,7 @@ bool isSlider(const SkinObject* object) {
 
 } // namespace
 
-CommandTable::CommandTable(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
+CommandTable::CommandTable(SessionState& state, JobList& jobList) : s(state), jobs(jobList) {}
 
 QStringList CommandTable::commandNames() {
     QStringList names;

@@ -10,7 +10,7 @@
 
 class Conversion;
 class JobList;
-class MainState;
+class SessionState;
 class SkinObject;
 
 // What the command table cannot do by itself. An empty hook does nothing.
@@ -46,7 +46,7 @@ struct CommandHooks {
 
 class CommandTable {
   public:
-    CommandTable(MainState& state, JobList& jobs);
+    CommandTable(SessionState& state, JobList& jobs);
 
     CommandHooks hooks;
     // The slider whose position Begin and End take (null: the job list's own).
@@ -124,7 +124,7 @@ class CommandTable {
     // The plan the settings asked for during the run that has just ended.
     void replanAfterRun();
 
-    MainState& s;
+    SessionState& s;
     JobList& jobs;
     QString m_lastFolder; // where the open dialog was last left
     bool m_replanAfterRun = false;

@@ -6,7 +6,7 @@
 
 #include "commands/CommandTable.h"
 #include "convert/Conversion.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "preview/Preview.h"
 
@@ -20,8 +20,8 @@ class Session : public QObject {
     explicit Session(QObject* parent = nullptr);
     ~Session() override;
 
-    MainState& state() { return m_state; }
-    const MainState& state() const { return m_state; }
+    SessionState& state() { return m_state; }
+    const SessionState& state() const { return m_state; }
     JobList& jobs() { return m_jobs; }
     Conversion& conversion() { return m_conversion; }
     Preview& preview() { return m_preview; }
@@ -44,7 +44,7 @@ class Session : public QObject {
     void runEnded();
 
   private:
-    MainState m_state;
+    SessionState m_state;
     JobList m_jobs{m_state};
     Conversion m_conversion{m_state, m_jobs};
     Preview m_preview{m_state, m_jobs};

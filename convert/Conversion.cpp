@@ -6,7 +6,7 @@
 #include "convert/OutputNaming.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "tags/TagSteps.h"
 
@@ -40,7 +40,7 @@ QString makeFolder(const QString& dir) {
 
 } // namespace
 
-Conversion::Conversion(MainState& state, JobList& jobList) : s(state), jobs(jobList) {}
+Conversion::Conversion(SessionState& state, JobList& jobList) : s(state), jobs(jobList) {}
 
 Conversion::~Conversion() = default;
 

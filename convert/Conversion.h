@@ -22,7 +22,7 @@
 #include <optional>
 #include <vector>
 
-class MainState;
+class SessionState;
 class OggCopyCut;
 class JobList;
 
@@ -31,7 +31,7 @@ class Conversion {
     // A run's progress runs from 0 to this.
     static constexpr int ProgressScale = 10000;
 
-    Conversion(MainState& state, JobList& jobs);
+    Conversion(SessionState& state, JobList& jobs);
     ~Conversion();
 
     // May change during a run (the settings dialog stays open to it): each
@@ -126,7 +126,7 @@ class Conversion {
     // --- the join (JoinRun.cpp) --------------------------------------------------
     void joinFile(int file, int rate, int channels);
 
-    MainState& s;
+    SessionState& s;
     JobList& jobs;
     RunOptions m_options;
     AudioFile m_reader;

@@ -4,7 +4,7 @@
 
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "audio/OggCopyCut.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "tags/TagSteps.h"
 

@@ -5,7 +5,7 @@
 #include "audio/AudioError.h"
 #include "audio/AudioFile.h"
 #include "audio/NativeName.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobListTexts.h"
 #include "tags/TagSteps.h"
 
@@ -24,7 +24,7 @@ namespace {
 // Marks the add loop as running for as long as it lives, on every way out.
 class AddingGuard {
   public:
-    explicit AddingGuard(MainState& state) : m_state(state), m_previous(state.adding) {
+    explicit AddingGuard(SessionState& state) : m_state(state), m_previous(state.adding) {
         m_state.adding = true;
     }
     ~AddingGuard() { m_state.adding = m_previous; }
@@ -32,7 +32,7 @@ class AddingGuard {
     AddingGuard& operator=(const AddingGuard&) = delete;
 
   private:
-    MainState& m_state;
+    SessionState& m_state;
     bool m_previous;
 };
 

@@ -2,7 +2,7 @@
 // operations live in FileAdding, SpanPlanning, SpanEditing and SliderAxis.
 #include "joblist/JobList.h"
 
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobListTexts.h"
 #include "joblist/TimeText.h"
 
@@ -10,7 +10,7 @@
 
 using namespace JobListTexts;
 
-JobList::JobList(MainState& state, QObject* parent) : QObject(parent), s(state) {}
+JobList::JobList(SessionState& state, QObject* parent) : QObject(parent), s(state) {}
 
 int JobList::selectedRow() const {
     return firstSelectedRow(m_fileSelection);

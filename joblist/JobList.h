@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <functional>
 
-class MainState;
+class SessionState;
 
 class JobList : public QObject {
     Q_OBJECT
@@ -27,7 +27,7 @@ class JobList : public QObject {
     static constexpr int AddFilesFloor = 1084;
     static constexpr int AddFolderFloor = 1014;
 
-    explicit JobList(MainState& state, QObject* parent = nullptr);
+    explicit JobList(SessionState& state, QObject* parent = nullptr);
 
     FileModel& fileModel() { return m_files; }
     const FileModel& fileModel() const { return m_files; }
@@ -176,7 +176,7 @@ class JobList : public QObject {
     bool refuseOutsideHandModes();
     void setSliderRange();
 
-    MainState& s;
+    SessionState& s;
     FileModel m_files;
     SpanModel m_spans;
     QItemSelectionModel m_fileSelection{&m_files};

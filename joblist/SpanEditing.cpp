@@ -2,7 +2,7 @@
 // the span list (Begin, End, confirm, remove, reset).
 #include "joblist/JobList.h"
 
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobListTexts.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // length a run would produce.
 #include "joblist/JobList.h"
 
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobListTexts.h"
 #include "joblist/TimeText.h"
 

@@ -2,8 +2,8 @@
 
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
-#include "core/MainState.h"
 #include "core/Prompt.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "joblist/TimeText.h"
 #include "skin/SkinObject.h"
@@ -20,7 +20,7 @@ std::int64_t ratio(std::int64_t a, std::int64_t b, std::int64_t c) {
 
 } // namespace
 
-Preview::Preview(MainState& state, JobList& list, QObject* parent)
+Preview::Preview(SessionState& state, JobList& list, QObject* parent)
     : QObject(parent), s(state), jobs(list) {
     connect(&m_player, &AudioPlayer::ticked, this,
             [this](std::int64_t played) { onPlayerTimer(played); });

@@ -13,7 +13,7 @@
 #include <functional>
 
 class JobList;
-class MainState;
+class SessionState;
 class SkinObject;
 
 class Preview : public QObject {
@@ -22,7 +22,7 @@ class Preview : public QObject {
     // The player is fed in blocks of this many frames, one read ahead.
     static constexpr std::int64_t BlockFrames = 441000;
 
-    Preview(MainState& state, JobList& jobs, QObject* parent = nullptr);
+    Preview(SessionState& state, JobList& jobs, QObject* parent = nullptr);
 
     // The slider the preview follows and moves ("pb"); null: the job list's
     // own slider position. The slider's range is the job list's.
@@ -76,7 +76,7 @@ class Preview : public QObject {
     // The span display's scale applies only to a span's own preview.
     bool spanShown(SpanFrames& span) const;
 
-    MainState& s;
+    SessionState& s;
     JobList& jobs;
     SkinObject* m_slider = nullptr;
     AudioFile m_reader;

@@ -2,7 +2,7 @@
 // under way, the shared Play/Split/Join/Stop commands, the slider's press,
 // release and drag, and the pop-up menu items.
 #include "commands/CommandTable.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
@@ -25,7 +25,7 @@ namespace {
 class CommandTest : public ::testing::Test {
   public:
     QTemporaryDir dir;
-    MainState s;
+    SessionState s;
     ScriptedPrompt prompt;
     QObject window;
     SkinEngine engine;

@@ -2,7 +2,7 @@
 // leave behind, and the links going through the prompt.
 #include "core/AppInfo.h"
 #include "core/IniFile.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "support/IniFixture.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/AboutDialog.h"
@@ -30,7 +30,7 @@ class DialogTest : public IniFixture {
         return state.ini->readString(QStringLiteral("Output"), QStringLiteral("Dir"), {});
     }
 
-    MainState state;
+    SessionState state;
     ScriptedPrompt prompt;
     QString folder;
 };

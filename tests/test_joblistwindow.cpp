@@ -2,7 +2,7 @@
 // through the open dialog, click a file, mark a span with the slider and the
 // Begin, End and Ok buttons, then read the span rows and the total.
 #include "audio/MulDiv.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/TimeText.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinObject.h"
@@ -31,7 +31,7 @@ class JobListWindowTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
     Session session;
-    MainState& state = session.state();
+    SessionState& state = session.state();
     ScriptedPrompt prompt;
     std::unique_ptr<MainWindow> window;
 

@@ -4,7 +4,7 @@
 // command shows the output folder, the skin engine's refusals, and the close.
 #include "convert/Conversion.h"
 #include "core/IniFile.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
@@ -65,7 +65,7 @@ class MainWindowTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
     Session session;
-    MainState& s = session.state();
+    SessionState& s = session.state();
     ScriptedPrompt prompt;
     std::unique_ptr<MainWindow> w;
 

@@ -4,7 +4,7 @@
 #include "convert/OggSettings.h"
 #include "convert/RunOptions.h"
 #include "core/IniFile.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
@@ -101,7 +101,7 @@ struct EncoderCase {
 // back the identification header. `preset` is the writer's encoding before.
 IdHeader encodeWith(const char* keys, int formatIndex = 0, int presetKbps = 0) {
     QTemporaryDir dir;
-    MainState state;
+    SessionState state;
     state.ini = iniWith(dir, keys);
     JobList jobs(state);
     Conversion conversion(state, jobs);

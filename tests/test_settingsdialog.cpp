@@ -2,7 +2,7 @@
 // the enabling rules, the split-mode buttons, the digit filter and number
 // repair, and what "Ok", "Default" and "Cancel" store or refuse.
 #include "core/IniFile.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "support/IniFixture.h"
 #include "support/ScriptedPrompt.h"
 #include "ui/SettingsDialog.h"
@@ -35,7 +35,7 @@ auto fields(const CachedSettings& c) {
 
 class SettingsDialogTest : public IniFixture {
   protected:
-    MainState s;
+    SessionState s;
     ScriptedPrompt prompt;
     std::unique_ptr<SettingsDialog> dialog;
     QString oldDir;

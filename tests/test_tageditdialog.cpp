@@ -2,7 +2,7 @@
 // loads, the boxes kept in step with the selected row, "All", "Reset", "Ok"
 // and "Cancel" on the job list's tags and captions.
 #include "core/IniFile.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
@@ -40,7 +40,7 @@ auto fields(const FileTags& t) {
 
 class TagEditTest : public ::testing::Test {
   protected:
-    MainState state;
+    SessionState state;
     JobList list{state};
     std::unique_ptr<TagEditDialog> dialog = std::make_unique<TagEditDialog>(state, &list);
 
@@ -260,7 +260,7 @@ TEST_F(TagEditTest, BothMenusOpenItOnTheWindowsListAlsoDuringARun) {
     QTemporaryDir dir;
     ScriptedPrompt prompt;
     Session session;
-    MainState& state = session.state();
+    SessionState& state = session.state();
     state.prompt = &prompt;
     state.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("settings.ini")));
     MainWindow window(session);

@@ -3,9 +3,9 @@
 // With a few synthesised files in the list unless --empty is given. Touches
 // nothing of the user's: settings and audio live in a temporary folder.
 #include "core/IniFile.h"
-#include "core/MainState.h"
 #include "core/Prompt.h"
 #include "core/Resources.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "skin/SkinObject.h"
 #include "synth/Synth.h"
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(outDir);
 
     Session session;
-    MainState& state = session.state();
+    SessionState& state = session.state();
     SilentPrompt prompt;
     state.prompt = &prompt;
     state.ini =

@@ -2,8 +2,8 @@
 #include "ui/AboutDialog.h"
 
 #include "core/AppInfo.h"
-#include "core/MainState.h"
 #include "core/Prompt.h"
+#include "core/SessionState.h"
 #include "ui/SkinIcons.h"
 
 #include <QGridLayout>
@@ -27,7 +27,7 @@ QLabel* link(const QString& text, QWidget* parent) {
 
 } // namespace
 
-AboutDialog::AboutDialog(MainState& state, QWidget* mainWindow)
+AboutDialog::AboutDialog(SessionState& state, QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),

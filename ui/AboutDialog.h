@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-class MainState;
+class SessionState;
 class QGroupBox;
 class QLabel;
 
@@ -12,7 +12,7 @@ class AboutDialog : public QDialog {
     Q_OBJECT
   public:
     // The main window shows it at its corner (placeAtWindowCorner).
-    explicit AboutDialog(MainState& state, QWidget* mainWindow = nullptr);
+    explicit AboutDialog(SessionState& state, QWidget* mainWindow = nullptr);
 
     // The version as shown.
     QString versionText() const;
@@ -23,7 +23,7 @@ class AboutDialog : public QDialog {
     void mailSupport();
 
   private:
-    MainState& m_state;
+    SessionState& m_state;
     QGroupBox* m_panel = nullptr;
     QLabel* m_icon = nullptr;
     QLabel* m_productName = nullptr;

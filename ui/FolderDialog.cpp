@@ -2,8 +2,8 @@
 #include "ui/FolderDialog.h"
 
 #include "core/IniFile.h"
-#include "core/MainState.h"
 #include "core/Prompt.h"
+#include "core/SessionState.h"
 #include "ui/DialogPlacement.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-FolderDialog::FolderDialog(MainState& state, QWidget* parent) : QDialog(parent), s(state) {
+FolderDialog::FolderDialog(SessionState& state, QWidget* parent) : QDialog(parent), s(state) {
     setObjectName(QStringLiteral("fm_dir"));
     setWindowTitle(QStringLiteral("Output Directory"));
     setModal(true);

@@ -6,14 +6,14 @@
 
 #include <QDialog>
 
-class MainState;
+class SessionState;
 class QFileSystemModel;
 class QTreeView;
 
 class FolderDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit FolderDialog(MainState& state, QWidget* parent = nullptr);
+    explicit FolderDialog(SessionState& state, QWidget* parent = nullptr);
 
     // Shows the picker modally with `caption` ("Output Directory", "Add File
     // Directory"); the chosen folder after "Ok", empty after "Cancel".
@@ -32,7 +32,7 @@ class FolderDialog : public QDialog {
     void folderChosen(const QString& path);
 
   private:
-    MainState& s;
+    SessionState& s;
     QFileSystemModel* m_model = nullptr;
     QTreeView* m_tree = nullptr;
     QString m_result;

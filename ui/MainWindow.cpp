@@ -4,7 +4,7 @@
 #include "audio/MulDiv.h"
 #include "core/AppInfo.h"
 #include "core/IniFile.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "core/Settings.h"
 #include "skin/SkinObject.h"
 #include "ui/DialogPlacement.h"

@@ -54,7 +54,7 @@ class MainWindow : public QWidget {
     JobList& jobList() { return m_session.jobs(); }
     CommandTable& commands() { return m_session.commands(); }
     Conversion& conversion() { return m_session.conversion(); }
-    MainState& state() { return s; }
+    SessionState& state() { return s; }
     SkinEngine& skinEngine() { return m_engine; }
     const SkinParts& skinParts() const { return m_skin; }
 
@@ -104,7 +104,7 @@ class MainWindow : public QWidget {
     void drawConversionProgress(int value);
 
     Session& m_session;
-    MainState& s;
+    SessionState& s;
     JobList& m_jobs;
     CommandTable& m_commands;
     std::unique_ptr<WidgetPrompt> m_ownPrompt;

@@ -4,8 +4,8 @@
 #include "audio/AudioFile.h"
 #include "convert/OggSettings.h"
 #include "core/IniFile.h"
-#include "core/MainState.h"
 #include "core/Prompt.h"
+#include "core/SessionState.h"
 #include "core/Settings.h"
 #include "ui/FolderDialog.h"
 
@@ -105,7 +105,7 @@ bool endsWithSeparator(const QString& dir) {
 
 } // namespace
 
-SettingsDialog::SettingsDialog(MainState& state, QWidget* parent) : QDialog(parent), s(state) {
+SettingsDialog::SettingsDialog(SessionState& state, QWidget* parent) : QDialog(parent), s(state) {
     setObjectName(QStringLiteral("fm_set"));
     setWindowTitle(QStringLiteral("Settings"));
 

@@ -6,7 +6,7 @@
 #include <QHash>
 
 class FolderDialog;
-class MainState;
+class SessionState;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -21,7 +21,7 @@ class QTreeWidget;
 class SettingsDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit SettingsDialog(MainState& state, QWidget* parent = nullptr);
+    explicit SettingsDialog(SessionState& state, QWidget* parent = nullptr);
 
     // The picker that "..." opens; without one the Prompt's folder dialog is used.
     void setFolderDialog(FolderDialog* picker);
@@ -64,7 +64,7 @@ class SettingsDialog : public QDialog {
     void qualityRule();
     void repairNumber(QLineEdit* edit);
 
-    MainState& s;
+    SessionState& s;
     FolderDialog* m_picker = nullptr;
 
     QTreeWidget* m_tree = nullptr;

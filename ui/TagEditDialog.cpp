@@ -1,6 +1,6 @@
 #include "ui/TagEditDialog.h"
 
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "ui/MainWindow.h"
 
@@ -206,13 +206,13 @@ const QStringList& TagEditDialog::genreNames() {
     return names;
 }
 
-TagEditDialog::TagEditDialog(MainState& state, QWidget* parent)
+TagEditDialog::TagEditDialog(SessionState& state, QWidget* parent)
     : TagEditDialog(state, nullptr, parent) {
     if (auto* window = qobject_cast<MainWindow*>(parent))
         m_jobs = &window->jobList();
 }
 
-TagEditDialog::TagEditDialog(MainState& state, JobList* jobs, QWidget* parent)
+TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent)
     : QDialog(parent), s(state), m_jobs(jobs) {
     setObjectName(QStringLiteral("fm_id3"));
     setWindowTitle(QStringLiteral("ID3 Edit"));

@@ -13,7 +13,7 @@
 #include <vector>
 
 class JobList;
-class MainState;
+class SessionState;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -28,8 +28,8 @@ class TagEditDialog : public QDialog {
 
     // Edits the job list of the main window `parent` (none when the parent is
     // not the main window: the dialog then lists no rows).
-    explicit TagEditDialog(MainState& state, QWidget* parent = nullptr);
-    TagEditDialog(MainState& state, JobList* jobs, QWidget* parent = nullptr);
+    explicit TagEditDialog(SessionState& state, QWidget* parent = nullptr);
+    TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent = nullptr);
 
     // The 148 names the genre box offers, in genre number order.
     static const QStringList& genreNames();
@@ -69,7 +69,7 @@ class TagEditDialog : public QDialog {
     int selectedRow() const;
     void selectRow(int row);
 
-    MainState& s;
+    SessionState& s;
     JobList* m_jobs = nullptr;
 
     QTableWidget* m_list = nullptr;

@@ -2,7 +2,7 @@
 // shows the list on (slider, position, total, name), for tests of the job list.
 #pragma once
 
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "skin/SkinObject.h"
 #include "support/ScriptedPrompt.h"
@@ -16,7 +16,7 @@ class JobFixture : public ::testing::Test {
   protected:
     void SetUp() override;
 
-    MainState state;
+    SessionState state;
     ScriptedPrompt prompt;
     JobList list{state};
     SkinObject pb{QStringLiteral("pb"), SkinObject::Kind::Slider, QRect(0, 0, 300, 10)};

@@ -5,7 +5,7 @@
 
 #include "commands/CommandTable.h"
 #include "convert/Conversion.h"
-#include "core/MainState.h"
+#include "core/SessionState.h"
 #include "joblist/JobList.h"
 #include "support/ScriptedPrompt.h"
 
@@ -40,7 +40,7 @@ class RunFixture : public ::testing::Test {
 
     QTemporaryDir dir;
     QString outDir;
-    MainState state;
+    SessionState state;
     ScriptedPrompt prompt;
     JobList jobs{state};
     Conversion conversion{state, jobs};

@@ -13,11 +13,11 @@
 class IniFile;
 class Prompt;
 
-class MainState : public QObject {
+class SessionState : public QObject {
     Q_OBJECT
   public:
-    explicit MainState(QObject* parent = nullptr);
-    ~MainState() override;
+    explicit SessionState(QObject* parent = nullptr);
+    ~SessionState() override;
 
     // --- settings ----------------------------------------------------------
     CachedSettings settings;
