@@ -2,6 +2,8 @@
 // synthesised files with known pauses, the piece-length rules and the snapped
 // cuts on levels set by hand, and cadelo-cli's options of both.
 #include "audio/LevelScan.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "joblist/SilencePlanning.h"
 #include "synth/Synth.h"
 
@@ -310,30 +312,68 @@ INSTANTIATE_TEST_SUITE_P(
                 "none.ogg"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SilenceTest, CliSplitsAtThePauses) {
-    const QString path = file(QStringLiteral("talk.ogg"));
-    const std::vector<Pause> pauses = writeStretches(path, tonesAndPauses({1.5, 2.0}, -65));
-    QFile settings(file(QStringLiteral("s.ini")));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("[Output]\nDir=" + file(QStringLiteral("out")).toUtf8() + "\n");
+// Runs cadelo-cli split on `path` with `args`; the pieces' frame counts.
+std::vector<std::int64_t> cliPieces(const QTemporaryDir& dir, const QString& path,
+                                    const QStringList& args) {
+    const QString out = dir.filePath(QStringLiteral("out-%1").arg(args.join(QString()).size()));
+    QFile settings(dir.filePath(QStringLiteral("s.ini")));
+    EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Output]\nDir=" + out.toUtf8() + "\n");
     settings.close();
     QProcess p;
     p.setWorkingDirectory(dir.path());
     p.start(QDir(qEnvironmentVariable("CADELO_BUILD_DIR")).filePath(QStringLiteral("cadelo-cli")),
-            {QStringLiteral("split"), QStringLiteral("--settings"), settings.fileName(),
-             QStringLiteral("--silence"), QStringLiteral("--keep-pauses"), QStringLiteral("-q"),
-             QStringLiteral("-o"), file(QStringLiteral("out")), path});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const QStringList outputs =
-        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(outputs.size(), 3);
-    std::int64_t at = 0;
-    for (int i = 0; i < 2; ++i) {
-        at += synth::decodeOgg(outputs[i]).frames();
-        // A Custom piece leaves out a tail under 100 frames.
-        EXPECT_NEAR(at, pauses[size_t(i)].middle(), Tolerance + 100) << i;
+            QStringList{QStringLiteral("split"), QStringLiteral("--settings"), settings.fileName(),
+                        QStringLiteral("-q")} +
+                args + QStringList{path});
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    std::vector<std::int64_t> frames;
+    for (const QString& piece :
+         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        frames.push_back(synth::decodeOgg(piece).frames());
+    return frames;
+}
+
+TEST_F(SilenceTest, CliCutsInThePauses) {
+    const QString path = file(QStringLiteral("talk.ogg"));
+    const std::vector<Pause> pauses = writeStretches(path, tonesAndPauses({1.5, 2.0}, -65));
+    // A Custom piece leaves out a tail under 100 frames.
+    const std::vector<std::int64_t> silence =
+        cliPieces(dir, path, {QStringLiteral("--silence"), QStringLiteral("--keep-pauses")});
+    ASSERT_EQ(silence.size(), 3u);
+    EXPECT_NEAR(silence[0], pauses[0].middle(), Tolerance + 100);
+    EXPECT_NEAR(silence[0] + silence[1], pauses[1].middle(), Tolerance + 100);
+
+    // Cuts every 3 s, moved up to 1.5 s: the first two into the pauses.
+    const std::vector<std::int64_t> snapped = cliPieces(
+        dir, path, {QStringLiteral("--every"), QStringLiteral("3"), QStringLiteral("--snap=1.5")});
+    ASSERT_EQ(snapped.size(), 4u);
+    EXPECT_GT(snapped[0], pauses[0].begin);
+    EXPECT_LT(snapped[0] + 100, pauses[0].end);
+    EXPECT_GT(snapped[0] + snapped[1], pauses[1].begin);
+    EXPECT_LT(snapped[0] + snapped[1] + 200, pauses[1].end);
+}
+
+// A classic settings file gains no [Silence] lines; chosen values come back.
+TEST_F(SilenceTest, SettingsKeepClassicFilesAndRoundTrip) {
+    const QString path = file(QStringLiteral("VAZOzojoin.ini"));
+    {
+        IniFile ini(path);
+        CachedSettings s;
+        SaveSettings(ini, s);
     }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(f.readAll().contains("[Silence]"));
+    f.close();
+    IniFile ini(path);
+    CachedSettings s;
+    s.silence = {true, true, -52.5, 0.75, 30, 600, true, 2.5};
+    SaveSettings(ini, s);
+    CachedSettings again;
+    LoadSettings(ini, again);
+    EXPECT_EQ(again.silence, s.silence);
 }
 
 } // namespace
