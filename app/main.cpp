@@ -3,7 +3,7 @@
 #include "audio/NativeName.h"
 #include "commands/Session.h"
 #include "core/AppInfo.h"
-#include "core/ArgumentChannel.h"
+#include "ui/ArgumentChannel.h"
 #include "core/Platform.h"
 #include "core/Resources.h"
 #include "core/SingleInstance.h"

@@ -1,6 +1,6 @@
 // One copy per user and display: the lock itself, and two starts of the real
 // program under the offscreen platform.
-#include "core/ArgumentChannel.h"
+#include "ui/ArgumentChannel.h"
 #include "core/SingleInstance.h"
 
 #include <QCoreApplication>
