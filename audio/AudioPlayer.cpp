@@ -17,8 +17,8 @@ constexpr int kTimerMs = 25;
 
 SoundOutput* SoundOutput::instance(QString& why) {
     using Entry = SoundOutput* (*)();
-    const auto entry = reinterpret_cast<Entry>(
-        LoadableModule::resolve(QStringLiteral("cadelo-sdl"), kEntry, why));
+    const auto entry =
+        reinterpret_cast<Entry>(LoadableModule::resolve(QStringLiteral("cadelo-sdl"), kEntry, why));
     return entry ? entry() : nullptr;
 }
 

@@ -81,8 +81,8 @@ void runOnce(Figures& f, const QString& launcher, const QStringList& args,
         while ((n = read(fd, buffer, sizeof buffer)) > 0) {
             text.append(buffer, size_t(n));
             if (until && *at < 0 && text.find(until) != std::string::npos)
-                *at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                          .count();
+                *at =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
         return text;
     };
@@ -138,8 +138,7 @@ int main(int argc, char** argv) {
     const QString mp3 = dir.filePath(QStringLiteral("tone.mp3"));
     const QString wma = dir.filePath(QStringLiteral("tone.wma"));
     synth::writeOgg(ogg, std::int64_t(Seconds) * Rate, Rate, Channels);
-    synth::writeWav(wav, synth::tone(std::int64_t(Seconds) * Rate, Rate, Channels), Rate,
-                    Channels);
+    synth::writeWav(wav, synth::tone(std::int64_t(Seconds) * Rate, Rate, Channels), Rate, Channels);
     const bool haveMp3 = synth::makeMp3(wav, mp3);
     const bool haveWma = synth::makeWma(wav, wma);
     const QString ogginfo = QStandardPaths::findExecutable(QStringLiteral("ogginfo"));
@@ -149,11 +148,11 @@ int main(int argc, char** argv) {
     QFile::setPermissions(dir.filePath(QStringLiteral("home/runtime")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString home = dir.filePath(QStringLiteral("home"));
-    const QStringList windowEnv{QStringLiteral("QT_QPA_PLATFORM=offscreen"),
-                                QStringLiteral("CADELO_FIRST_FRAME_EXIT=1"),
-                                QStringLiteral("HOME=") + home,
-                                QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/config"),
-                                QStringLiteral("XDG_RUNTIME_DIR=") + home + QStringLiteral("/runtime")};
+    const QStringList windowEnv{
+        QStringLiteral("QT_QPA_PLATFORM=offscreen"), QStringLiteral("CADELO_FIRST_FRAME_EXIT=1"),
+        QStringLiteral("HOME=") + home,
+        QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/config"),
+        QStringLiteral("XDG_RUNTIME_DIR=") + home + QStringLiteral("/runtime")};
     const QStringList cliEnv{QStringLiteral("HOME=") + home,
                              QStringLiteral("XDG_CONFIG_HOME=") + home + QStringLiteral("/config")};
 
@@ -190,7 +189,6 @@ int main(int argc, char** argv) {
     }
     print("ogginfo (Ogg):", peer);
     if (!infoOgg.failed && !peer.failed)
-        std::printf("startup/ogginfo ratio: %.2f\n",
-                    infoOgg.cpu / std::max(peer.cpu, 0.001));
+        std::printf("startup/ogginfo ratio: %.2f\n", infoOgg.cpu / std::max(peer.cpu, 0.001));
     return 0;
 }

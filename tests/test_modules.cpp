@@ -64,15 +64,17 @@ TEST_F(ModuleLoading, AMissingModuleRefusesOnlyTheFileThatNeedsIt) {
     const QString alone = dir.filePath(QStringLiteral("a/b"));
     ASSERT_TRUE(QDir().mkpath(alone));
     const QString program = alone + QStringLiteral("/cadelo-cli");
-    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("CADELO_BUILD_DIR") + QStringLiteral("/cadelo-cli"),
-                            program));
+    ASSERT_TRUE(QFile::copy(
+        qEnvironmentVariable("CADELO_BUILD_DIR") + QStringLiteral("/cadelo-cli"), program));
     QProcess cli;
     cli.start(program, {QStringLiteral("info"), ogg, wma});
     ASSERT_TRUE(cli.waitForFinished(60000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(cli.exitCode(), 0);
-    EXPECT_TRUE(cli.readAllStandardOutput().contains("rate: 44100")) << "the Ogg file is still read";
+    EXPECT_TRUE(cli.readAllStandardOutput().contains("rate: 44100"))
+        << "the Ogg file is still read";
     const QByteArray errors = cli.readAllStandardError();
-    EXPECT_TRUE(errors.contains("tone.wma: cannot be read without FFmpeg (the module cadelo-ffmpeg"))
+    EXPECT_TRUE(
+        errors.contains("tone.wma: cannot be read without FFmpeg (the module cadelo-ffmpeg"))
         << errors.constData();
 }
