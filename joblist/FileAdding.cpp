@@ -177,6 +177,9 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
             m_files.remove(m_files.rowCount() - 1);
             refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});
         }
+    } catch (const ModuleMissing& e) {
+        // Not the file's fault: the installation lacks what reads it.
+        refused.append({path, e.message()});
     } catch (const std::exception&) {
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.
