@@ -9,6 +9,8 @@
 namespace {
 
 const QString FileName = QStringLiteral("VAZOzojoin.ini");
+const QString FormatSection = QStringLiteral("Output");
+const QString FormatKey = QStringLiteral("NoReencoding");
 
 bool endsWithSeparator(const QString& dir) {
     return dir.endsWith(QDir::separator()) || dir.endsWith(u'/');
@@ -68,4 +70,15 @@ void SaveSettings(IniFile& ini, const CachedSettings& s) {
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), s.fadeInSeconds);
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), s.fadeOutSeconds);
     ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), s.skinOption);
+}
+
+int LoadOutputFormat(const IniFile& ini) {
+    return ini.readInteger(FormatSection, FormatKey, 0) == 1 ? 1 : 0;
+}
+
+void SaveOutputFormat(IniFile& ini, int formatIndex) {
+    const bool noReencoding = formatIndex == 1;
+    if (!noReencoding && ini.readInteger(FormatSection, FormatKey, -1) == -1)
+        return;
+    ini.writeBool(FormatSection, FormatKey, noReencoding);
 }

@@ -149,6 +149,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     m_formatBox = new QComboBox(this);
     m_formatBox->setObjectName(QStringLiteral("cb_format"));
     m_formatBox->addItem(QStringLiteral("OGG"));
+    m_formatBox->addItem(QStringLiteral("OGG (no re-encoding)"));
     m_formatBox->setCurrentIndex(s.formatIndex);
     m_formatBox->setGeometry(12, 304, 100, 24);
     m_formatBox->setToolTip(QStringLiteral("Output format"));
@@ -505,6 +506,8 @@ void MainWindow::prepareFirstShow() {
     if (!s.ini)
         s.ini = std::make_unique<IniFile>(settingsFilePath());
     LoadSettings(*s.ini, s.settings);
+    s.formatIndex = LoadOutputFormat(*s.ini);
+    m_formatBox->setCurrentIndex(s.formatIndex);
     m_settingsLoaded = true;
 
     m_skin = setUpSkin(m_engine, this, m_skinPath);
@@ -532,6 +535,7 @@ bool MainWindow::canClose() {
         return true;
     try {
         SaveSettings(*s.ini, s.settings);
+        SaveOutputFormat(*s.ini, s.formatIndex);
     } catch (const IniWriteError& e) {
         if (s.prompt)
             s.prompt->information(e.message());
