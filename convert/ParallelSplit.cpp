@@ -30,8 +30,12 @@ struct Conversion::ParallelPiece {
     QString path;
     std::unique_ptr<AudioFile> writer;
     std::atomic<std::int64_t> position{0}; // frames into the piece, for the progress
-    QString statusBefore; // its row's status before it was handed out
-    bool statusShown = false; // its end is shown in its row (the run's thread only)
+    std::atomic<bool> begun{false};        // a worker has taken it up
+    // Its row: the status it had, and what of the piece it shows (the run's
+    // thread only).
+    QString statusBefore;
+    bool beginShown = false;
+    bool endShown = false;
     // Written by the worker before `finished`, read by the run after it.
     bool finished = false;
     bool complete = false; // closed, a valid output with its tags
@@ -72,6 +76,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
         p.neverBegun = true;
         return;
     }
+    p.begun = true;
     QString current = row.path;
     BlockCopier t{reader,
                   writer,
@@ -169,21 +174,26 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             }
         });
 
-    // Each piece's row shows its own end as soon as it comes; a piece stopped
-    // before it began gets back the status it had.
-    const auto showEnds = [&] {
+    // Each piece's row shows its own start and end as they come; a piece
+    // stopped before its first block gets back the status it had.
+    const auto showStatuses = [&] {
         for (const std::unique_ptr<ParallelPiece>& piece : open) {
             ParallelPiece& p = *piece;
+            const int status = int(std::min<std::int64_t>(p.index, INT32_MAX));
+            if (!p.beginShown && p.begun) {
+                p.beginShown = true;
+                p.statusBefore = jobs.spanStatus(status);
+                jobs.setSpanStatus(status, StatusConverting);
+            }
             {
                 std::lock_guard<std::mutex> lock(shared.mutex);
-                if (!p.finished || p.statusShown)
+                if (!p.finished || p.endShown)
                     continue;
             }
-            p.statusShown = true;
-            const int status = int(std::min<std::int64_t>(p.index, INT32_MAX));
+            p.endShown = true;
             if (p.complete && !p.failed)
                 jobs.setSpanStatus(status, StatusFinish);
-            else if (p.neverBegun)
+            else if (p.neverBegun && p.beginShown)
                 jobs.setSpanStatus(status, p.statusBefore);
         }
     };
@@ -192,10 +202,10 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
         std::int64_t done = m_runDone;
         for (const std::unique_ptr<ParallelPiece>& piece : open)
             done += std::clamp<std::int64_t>(piece->position.load(), 0, piece->plan.frames);
-        const int value = int(m_runTotal > 0 ? std::clamp<std::int64_t>(
-                                                   MulDiv(done, ProgressScale, m_runTotal), 0,
-                                                   ProgressScale)
-                                             : 0);
+        const int value =
+            int(m_runTotal > 0 ? std::clamp<std::int64_t>(MulDiv(done, ProgressScale, m_runTotal),
+                                                          0, ProgressScale)
+                               : 0);
         if (value > m_runShown) {
             m_runShown = value;
             if (onProgress)
@@ -206,7 +216,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
     bool frontShown = false;
     int lastProgress = -1;
     const auto report = [&] {
-        showEnds();
+        showStatuses();
         if (m_options.wholeRunProgress)
             showRunProgress();
         while (!open.empty()) {
@@ -301,9 +311,6 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
                     std::rethrow_exception(refused);
                 }
             }
-            const int status = int(std::min<std::int64_t>(j, INT32_MAX));
-            piece->statusBefore = jobs.spanStatus(status);
-            jobs.setSpanStatus(status, StatusConverting);
             {
                 std::lock_guard<std::mutex> lock(shared.mutex);
                 shared.queue.push_back(piece.get());
