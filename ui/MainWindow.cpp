@@ -188,7 +188,11 @@ void MainWindow::connectSession() {
         m_skin.slider->redraw();
     });
     connect(&m_session, &Session::runProgress, this, [this](int value) {
-        setSkinText(m_skin.pbpos, QString::number(value / 100) + QLatin1Char('%'));
+        // Reported far more often than the text or the bar changes; each
+        // redraw paints the whole skin, which the run's workers would feel.
+        const QString percent = QString::number(value / 100) + QLatin1Char('%');
+        if (m_skin.pbpos && m_skin.pbpos->text() != percent)
+            setSkinText(m_skin.pbpos, percent);
         drawConversionProgress(value);
         if (s.converting)
             showConvertedSource();
@@ -231,6 +235,8 @@ void MainWindow::drawConversionProgress(int value) {
     QRect r = m_skin.convertpb->rect();
     r.setLeft(m_skin.convertpbHome.left());
     r.setWidth(int(std::max<std::int64_t>(0, width)));
+    if (r == m_skin.convertpb->rect())
+        return;
     m_skin.convertpb->setRect(r);
     m_skin.convertpb->redraw();
 }
