@@ -151,11 +151,15 @@ void Conversion::splitFile(int file) {
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = m_reader;
     PiecePlan plan;
+    // A cut a planner placed between whole seconds is taken at its frame.
     plan.beginFrame =
-        PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
+        span.beginFrame >= 0
+            ? span.beginFrame
+            : PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
     const std::int64_t endFrame =
-        span.toEnd ? reader.lengthSamples()
-                   : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
+        span.endFrame >= 0 ? std::min(span.endFrame, reader.lengthSamples())
+        : span.toEnd       ? reader.lengthSamples()
+                     : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
     // Fades are cut to the piece.
     plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
     plan.envelope = Envelope{plan.frames, 0, 0};

@@ -18,6 +18,11 @@ struct Span {
     // Runs to the source's last frame instead of its last whole second: the
     // span ends where the file does.
     bool toEnd = false;
+    // A cut a planner placed between whole seconds (in a pause, say), as a
+    // source frame; -1 cuts at the whole second. The seconds above are then
+    // what the list shows, and an edit that moves the second drops the frame.
+    std::int64_t beginFrame = -1;
+    std::int64_t endFrame = -1;
 };
 
 struct FileRow {
