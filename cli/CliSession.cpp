@@ -1,7 +1,6 @@
 #include "cli/CliSession.h"
 
 #include "audio/NativeName.h"
-#include "audio/OggCopyCut.h"
 #include "cli/Terminal.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
@@ -358,15 +357,11 @@ bool CliSession::copyPossible() {
                                   "or fade-out; nothing is written"));
         possible = false;
     }
-    for (int row = 0; row < jobs.rowCount(); ++row) {
-        const QString problem = OggCopyCut::problem(jobs.file(row).path);
-        if (!problem.isEmpty()) {
-            prompt.say(
-                QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
-                               "nothing is written")
-                    .arg(shown(jobs.file(row).path), problem));
-            possible = false;
-        }
+    for (const Conversion::CopyRefusal& refused : Conversion::copyRefusals(jobs.fileModel())) {
+        prompt.say(QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
+                                  "nothing is written")
+                       .arg(shown(refused.path), refused.problem));
+        possible = false;
     }
     return possible;
 }

@@ -54,6 +54,17 @@ void Conversion::showProgress(std::int64_t progress, std::int64_t total) {
         onProgress(int(std::clamp<std::int64_t>(value, 0, ProgressScale)));
 }
 
+std::vector<Conversion::CopyRefusal> Conversion::copyRefusals(const FileModel& files) {
+    std::vector<CopyRefusal> refused;
+    for (int row = 0; row < files.rowCount(); ++row) {
+        const QString& path = files.row(row).path;
+        QString problem = OggCopyCut::problem(path);
+        if (!problem.isEmpty())
+            refused.push_back({row, path, std::move(problem)});
+    }
+    return refused;
+}
+
 void Conversion::beginRun() {
     s.converting = true;
     m_failed = false;
@@ -68,6 +79,9 @@ void Conversion::beginRun() {
     m_dropped.clear();
     m_joinPosition = 0;
     m_names = OutputNaming::RunNames();
+    m_runTotal = 0;
+    m_runDone = 0;
+    m_runShown = -1;
 }
 
 void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {

@@ -24,6 +24,7 @@
 
 class SessionState;
 class OggCopyCut;
+class FileModel;
 class JobList;
 
 class Conversion {
@@ -47,6 +48,16 @@ class Conversion {
     void joinRun(const QString& path);
     // Ends a run at its next test of the run flag.
     void stopConversion();
+
+    // A listed source that a split without re-encoding cannot cut, and why.
+    struct CopyRefusal {
+        int row = -1;
+        QString path;
+        QString problem; // OggCopyCut::problem's reason
+    };
+    // Every such source of `files`, in list order; asked before anything is
+    // written, by the split itself and by whoever wants to say more first.
+    static std::vector<CopyRefusal> copyRefusals(const FileModel& files);
 
     // --- what the last run did -------------------------------------------------
     bool lastRunFailed() const { return m_failed; }
@@ -147,4 +158,8 @@ class Conversion {
     std::int64_t m_joinPosition = 0;      // source frames a join has written
     OutputNaming::RunNames m_names;       // the names this run has handed out
     std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
+    // The whole run's progress (options' wholeRunProgress), in source frames.
+    std::int64_t m_runTotal = 0;
+    std::int64_t m_runDone = 0; // of the pieces reported complete or ended
+    int m_runShown = -1;        // the last value reported: it never goes back
 };

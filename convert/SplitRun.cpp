@@ -22,16 +22,14 @@ using namespace RunTexts;
 bool Conversion::refuseBeforeSplit() {
     const SplitMode mode = m_options.mode;
     const FileModel& files = jobs.fileModel();
-    if (m_options.copy && (m_options.fadeIn || m_options.fadeOut)) {
-        fail(QString(), QStringLiteral("Pieces cut without re-encoding cannot fade in or out."));
-        return true;
-    }
-    for (int i = 0; m_options.copy && i < files.rowCount(); ++i) {
-        m_file = i;
-        const QString problem = OggCopyCut::problem(files.row(i).path);
-        if (!problem.isEmpty()) {
-            fail(files.row(i).path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
-                                        .arg(QDir::toNativeSeparators(files.row(i).path), problem));
+    // Fades do not apply to pieces cut from the source's own packets.
+    if (m_options.copy) {
+        const std::vector<CopyRefusal> refused = copyRefusals(files);
+        if (!refused.empty()) {
+            const CopyRefusal& first = refused.front();
+            m_file = first.row;
+            fail(first.path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
+                                 .arg(QDir::toNativeSeparators(first.path), first.problem));
             return true;
         }
     }
@@ -61,6 +59,13 @@ void Conversion::splitRun() {
     beginRun();
     try {
         if (!refuseBeforeSplit()) {
+            if (m_options.wholeRunProgress) {
+                // Counted before the open spans are dropped, as a join counts them.
+                std::vector<FileRow> rows;
+                for (int i = 0; i < jobs.rowCount(); ++i)
+                    rows.push_back(jobs.file(i));
+                m_runTotal = PieceMath::joinTotal(mode, rows);
+            }
             if (mode == SplitMode::Unification) {
                 // The shared spans are dropped once, on the list every file uses.
                 jobs.selectRow(0);

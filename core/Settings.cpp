@@ -11,6 +11,8 @@
 namespace {
 
 const QString FileName = QStringLiteral("VAZOzojoin.ini");
+const QString FormatSection = QStringLiteral("Output");
+const QString FormatKey = QStringLiteral("NoReencoding");
 
 bool endsWithSeparator(const QString& dir) {
     return dir.endsWith(QDir::separator()) || dir.endsWith(u'/');
@@ -110,4 +112,15 @@ void SaveSettings(IniFile& ini, const CachedSettings& s) {
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), s.fadeOutSeconds);
     ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), s.skinOption);
     saveSilence(ini, s.silence);
+}
+
+int LoadOutputFormat(const IniFile& ini) {
+    return ini.readInteger(FormatSection, FormatKey, 0) == 1 ? 1 : 0;
+}
+
+void SaveOutputFormat(IniFile& ini, int formatIndex) {
+    const bool noReencoding = formatIndex == 1;
+    if (!noReencoding && ini.readInteger(FormatSection, FormatKey, -1) == -1)
+        return;
+    ini.writeBool(FormatSection, FormatKey, noReencoding);
 }

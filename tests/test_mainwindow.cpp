@@ -295,10 +295,11 @@ TEST(MainWindowScale, InstructionLinesAreWholeAtTwiceTheScale) {
     EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests")) << output.toStdString();
 }
 
-TEST_F(MainWindowTest, FormatBoxOffersOgg) {
+TEST_F(MainWindowTest, FormatBoxOffersOggWithAndWithoutReencoding) {
     showWindow();
-    ASSERT_EQ(w->formatBox()->count(), 1);
+    ASSERT_EQ(w->formatBox()->count(), 2);
     EXPECT_EQ(w->formatBox()->itemText(0), QStringLiteral("OGG"));
+    EXPECT_EQ(w->formatBox()->itemText(1), QStringLiteral("OGG (no re-encoding)"));
     EXPECT_EQ(w->formatBox()->currentIndex(), 0);
     EXPECT_FALSE(w->formatBox()->isEditable());
 }

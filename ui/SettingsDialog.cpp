@@ -3,6 +3,7 @@
 
 #include "audio/AudioFile.h"
 #include "convert/OggSettings.h"
+#include "convert/RunOptions.h"
 #include "core/IniFile.h"
 #include "core/Prompt.h"
 #include "core/SessionState.h"
@@ -256,7 +257,7 @@ QWidget* SettingsDialog::buildGeneralPage() {
     functionGrid->addWidget(silence, 5, 0, 1, 4);
     functionGrid->setColumnStretch(3, 1);
 
-    auto* fade = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
+    auto* fade = m_fadeBox = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
     fade->setObjectName(QStringLiteral("gb_fade"));
     m_fadeIn = new QCheckBox(QStringLiteral("IN "), fade);
     m_fadeIn->setObjectName(QStringLiteral("cb_fadein"));
@@ -286,9 +287,14 @@ QWidget* SettingsDialog::buildGeneralPage() {
     pathRow->addWidget(m_dirEdit, 1);
     pathRow->addWidget(dirButton);
 
+    m_fadeNote = new QLabel(noReencodingNote(), m_generalPage);
+    m_fadeNote->setObjectName(QStringLiteral("lab_fade_note"));
+    m_fadeNote->setWordWrap(true);
+
     auto* page = new QVBoxLayout(m_generalPage);
     page->addWidget(function);
     page->addWidget(fade);
+    page->addWidget(m_fadeNote);
     page->addWidget(path);
     page->addStretch(1);
     return m_generalPage;
@@ -298,7 +304,7 @@ QWidget* SettingsDialog::buildOggPage() {
     m_oggPage = new QGroupBox(this);
     m_oggPage->setObjectName(QStringLiteral("gb_ogg"));
 
-    auto* general = new QGroupBox(QStringLiteral("General"), m_oggPage);
+    auto* general = m_encodingBox = new QGroupBox(QStringLiteral("General"), m_oggPage);
     general->setObjectName(QStringLiteral("gb_ogg_general"));
     m_frequency = dropDown(QStringLiteral("cb_ogg_fre"), frequencyItems(), general);
     m_channel = dropDown(QStringLiteral("cb_ogg_channel"),
@@ -320,7 +326,7 @@ QWidget* SettingsDialog::buildOggPage() {
     generalForm->addRow(QStringLiteral("Bitrate: "), m_bitrate);
     generalForm->addRow(checks);
 
-    auto* variable = new QGroupBox(QStringLiteral("VBR/Quality:"), m_oggPage);
+    auto* variable = m_variableBox = new QGroupBox(QStringLiteral("VBR/Quality:"), m_oggPage);
     variable->setObjectName(QStringLiteral("gb_ogg_vbr"));
     m_minBitrate = dropDown(QStringLiteral("cb_ogg_minbit"), bitrateItems(), variable);
     m_maxBitrate = dropDown(QStringLiteral("cb_ogg_maxbit"), bitrateItems(), variable);
@@ -338,9 +344,14 @@ QWidget* SettingsDialog::buildOggPage() {
     variableForm->addRow(QStringLiteral("Max Bitrate: "), m_maxBitrate);
     variableForm->addRow(QStringLiteral("Quality: "), m_qualityValue);
 
+    m_encodingNote = new QLabel(noReencodingNote(), m_oggPage);
+    m_encodingNote->setObjectName(QStringLiteral("lab_ogg_note"));
+    m_encodingNote->setWordWrap(true);
+
     auto* page = new QVBoxLayout(m_oggPage);
     page->addWidget(general);
     page->addWidget(variable);
+    page->addWidget(m_encodingNote);
     page->addStretch(1);
     return m_oggPage;
 }
@@ -384,6 +395,7 @@ void SettingsDialog::loadControls() {
     m_quality->setChecked(k.byQuality && !k.vbr);
     vbrRule();
     qualityRule();
+    formatRule();
 
     if (!m_tree->currentItem())
         m_tree->setCurrentItem(m_tree->topLevelItem(0));
@@ -408,6 +420,11 @@ QString SettingsDialog::unsupportedFormatText() {
     return QStringLiteral(
         "This OGG format is not supported. \rYou have set too high frequency and "
         "too low bitrate or otherwise. \rPlease adjust the frequency or bitrate.");
+}
+
+QString SettingsDialog::noReencodingNote() {
+    return QStringLiteral("OGG (no re-encoding) cuts the source's own packets: fades and "
+                          "encoding settings do not apply to it.");
 }
 
 QString SettingsDialog::emptyFolderText() {
@@ -590,6 +607,16 @@ void SettingsDialog::qualityRule() {
     m_vbr->setEnabled(!byQuality);
     m_qualityValue->setEnabled(byQuality);
     m_qualityEdit->setEnabled(byQuality);
+}
+
+void SettingsDialog::formatRule() {
+    const bool copy = s.formatIndex == int(OutputFormat::OggCopy);
+    // The values stay as stored: "OGG" and joins still use them.
+    for (QWidget* control : {static_cast<QWidget*>(m_fadeBox), static_cast<QWidget*>(m_encodingBox),
+                             static_cast<QWidget*>(m_variableBox)})
+        control->setEnabled(!copy);
+    m_fadeNote->setVisible(copy);
+    m_encodingNote->setVisible(copy);
 }
 
 void SettingsDialog::repairNumber(QLineEdit* edit) {

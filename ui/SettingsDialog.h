@@ -43,6 +43,8 @@ class SettingsDialog : public QDialog {
     static QString unsupportedFormatText();
     static QString emptyFolderText();
     static QString numberTooLargeText(const QString& field);
+    // The note beside fades and encoding when the cut without re-encoding is chosen.
+    static QString noReencodingNote();
 
   public slots:
     void setOutputFolderText(const QString& path);
@@ -66,6 +68,9 @@ class SettingsDialog : public QDialog {
     void vbrRule();
     void qualityRule();
     void repairNumber(QLineEdit* edit);
+    // With "OGG (no re-encoding)" chosen, fades and encoding do not apply:
+    // their controls are disabled and a note says why.
+    void formatRule();
 
     SessionState& s;
     FolderDialog* m_picker = nullptr;
@@ -95,6 +100,11 @@ class SettingsDialog : public QDialog {
     QComboBox* m_fadeInTime = nullptr;
     QComboBox* m_fadeOutTime = nullptr;
     QLineEdit* m_dirEdit = nullptr;
+    QGroupBox* m_fadeBox = nullptr;
+    QLabel* m_fadeNote = nullptr;
+    QGroupBox* m_encodingBox = nullptr;
+    QGroupBox* m_variableBox = nullptr;
+    QLabel* m_encodingNote = nullptr;
 
     QComboBox* m_frequency = nullptr;
     QComboBox* m_channel = nullptr;
