@@ -2,6 +2,7 @@
 // file is touched, so that a typing mistake never starts half a run.
 #include "cli/CliOptions.h"
 
+#include "convert/NameTemplate.h"
 #include "core/Settings.h"
 
 #include <QRegularExpression>
@@ -109,7 +110,8 @@ constexpr OptionSpec Specs[] = {
     {"channels", 0, Arg::Value}, {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
     {"quality", 0, Arg::Value},  {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
     {"force", 0, Arg::None},     {"help", 'h', Arg::None},      {"version", 0, Arg::None},
-    {"jobs", 'j', Arg::Value},   {"copy", 0, Arg::None},
+    {"jobs", 'j', Arg::Value},   {"copy", 0, Arg::None},        {"name", 0, Arg::Value},
+    {"cue", 0, Arg::Value},
 };
 
 const OptionSpec* findLong(const QString& name) {
@@ -134,7 +136,8 @@ bool allowed(CliCommand command, const QString& name) {
     if (command == CliCommand::Info)
         return false;
     if (name == QLatin1String("output-dir") || name == QLatin1String("jobs") ||
-        name == QLatin1String("copy"))
+        name == QLatin1String("copy") || name == QLatin1String("name") ||
+        name == QLatin1String("cue"))
         return command == CliCommand::Split;
     if (name == QLatin1String("output") || name == QLatin1String("force"))
         return command == CliCommand::Join;
@@ -317,6 +320,18 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             o.force = true;
         } else if (name == QLatin1String("copy")) {
             o.copy = true;
+        } else if (name == QLatin1String("name")) {
+            // Refused before any file is read, as every other wrong value is.
+            const QString wrong = NameTemplate::problem(*value);
+            if (!wrong.isEmpty())
+                throw UsageError(wrong);
+            o.nameTemplate = *value;
+        } else if (name == QLatin1String("cue")) {
+            // The sheet's tracks are Custom spans.
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
+            if (value->isEmpty())
+                throw UsageError(QStringLiteral("--cue needs a sheet"));
+            o.cueSheet = *value;
         }
     }
 
@@ -359,8 +374,15 @@ CliOptions parseCliOptions(const QStringList& arguments) {
     else
         o.mode = impliedMode;
 
-    if (o.files.isEmpty())
+    if (!o.cueSheet.isEmpty()) {
+        if (!o.spans.empty())
+            throw UsageError(QStringLiteral("--cue cannot be combined with --span"));
+        if (!o.files.isEmpty())
+            throw UsageError(
+                QStringLiteral("--cue takes no FILE: the files are the ones the sheet names"));
+    } else if (o.files.isEmpty()) {
         throw UsageError(QStringLiteral("no FILE given"));
+    }
     if (o.command == CliCommand::Join && o.output.isEmpty())
         throw UsageError(QStringLiteral("join needs -o OUTPUT"));
     return o;
@@ -414,6 +436,13 @@ QString cliHelpText() {
                "                        processor core); 1 writes one piece after the other\n"
                "  --copy                split: cut Ogg Vorbis files without re-encoding (no\n"
                "                        fades, no --rate, --channels or other encoding)\n"
+               "  --cue SHEET           split: one piece for each track of a CUE sheet, with\n"
+               "                        its title, performer, album, date and genre; the\n"
+               "                        files are the ones the sheet names (no FILE)\n"
+               "  --name TEMPLATE       split: name the pieces by TEMPLATE, of the fields\n"
+               "                        {source}, {n} (the piece's number), {title},\n"
+               "                        {artist}, {album} and {start} (hh-mm-ss); \".ogg\" is\n"
+               "                        appended, and a taken name is numbered\n"
                "  -q, --quiet           no progress bar\n"
                "  --force               join: replace an existing output\n"
                "  -h, --help            this text\n"

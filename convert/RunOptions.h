@@ -28,6 +28,9 @@ struct RunOptions {
     // Split: pieces of Ogg Vorbis sources cut from their own packets, without
     // re-encoding (no fades, the source's encoding; pieces one after the other).
     bool copy = false;
+    // Split: the pieces' names as a NameTemplate; empty names them after the
+    // source's caption, numbered.
+    QString nameTemplate;
 
     int effectiveSplitSeconds() const { return splitSeconds < 1 ? 60 : splitSeconds; }
     int effectiveSplitCount() const { return splitCount < 1 ? 1 : splitCount; }

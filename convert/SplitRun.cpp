@@ -4,6 +4,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/OggCopyCut.h"
+#include "convert/NameTemplate.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
 #include "core/SessionState.h"
@@ -22,6 +23,10 @@ using namespace RunTexts;
 bool Conversion::refuseBeforeSplit() {
     const SplitMode mode = m_options.mode;
     const FileModel& files = jobs.fileModel();
+    if (const QString wrong = NameTemplate::problem(m_options.nameTemplate); !wrong.isEmpty()) {
+        fail(QString(), wrong);
+        return true;
+    }
     if (m_options.copy && (m_options.fadeIn || m_options.fadeOut)) {
         fail(QString(), QStringLiteral("Pieces cut without re-encoding cannot fade in or out."));
         return true;
@@ -146,11 +151,15 @@ void Conversion::splitFile(int file) {
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = m_reader;
     PiecePlan plan;
+    // A bound between whole seconds is a frame of the source already.
     plan.beginFrame =
-        PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
+        span.beginFrame >= 0
+            ? std::min(span.beginFrame, reader.lengthSamples())
+            : PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
     const std::int64_t endFrame =
-        span.toEnd ? reader.lengthSamples()
-                   : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
+        span.endFrame >= 0 ? std::min(span.endFrame, reader.lengthSamples())
+        : span.toEnd       ? reader.lengthSamples()
+                     : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
     // Fades are cut to the piece.
     plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
     plan.envelope = Envelope{plan.frames, 0, 0};
@@ -161,8 +170,10 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
     if (m_options.fadeOut)
         plan.envelope.fadeOutFrames = std::clamp<std::int64_t>(
             PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0, plan.frames);
-    // Custom leaves out a tail under 100 frames.
-    plan.stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
+    // Custom leaves out a tail under 100 frames, but not of a span whose end
+    // is an exact frame: that frame is where the next piece begins.
+    plan.stopShortBy = m_options.mode == SplitMode::Custom && span.endFrame < 0 ? 100 : 0;
+    plan.tags = span.tags ? *span.tags : row.tags;
     return plan;
 }
 
@@ -176,7 +187,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.sampleRate();
     const int channels = reader.channels();
-    QString path = choosePiecePath(row);
+    QString path = choosePiecePath(row, piece, span);
     try {
         openOutput(path, rate, channels);
     } catch (const std::exception&) {
@@ -196,7 +207,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
             std::rethrow_exception(refused);
         }
     }
-    m_openTags = row.tags;
+    m_openTags = plan.tags;
     jobs.setSpanStatus(status, StatusConverting);
 
     std::int64_t position = 0;
@@ -209,7 +220,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
-    copyTagsToOutput(path, row.tags);
+    copyTagsToOutput(path, plan.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
 }

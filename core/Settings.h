@@ -32,6 +32,8 @@ struct CachedSettings {
     int fadeInSeconds = 5;
     int fadeOutSeconds = 5;
     bool skinOption = false;
+    // The split pieces' name template; empty: named after the source.
+    QString nameTemplate;
 };
 
 // The settings file's full path: VAZOzojoin.ini in the user's configuration folder.

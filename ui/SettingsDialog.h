@@ -85,6 +85,7 @@ class SettingsDialog : public QDialog {
     QComboBox* m_fadeInTime = nullptr;
     QComboBox* m_fadeOutTime = nullptr;
     QLineEdit* m_dirEdit = nullptr;
+    QLineEdit* m_nameEdit = nullptr; // the pieces' name template
 
     QComboBox* m_frequency = nullptr;
     QComboBox* m_channel = nullptr;
