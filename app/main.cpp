@@ -11,6 +11,7 @@
 #include "ui/FolderDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsDialog.h"
+#include "ui/SilenceScan.h"
 #include "ui/TagEditDialog.h"
 
 #include <QApplication>
@@ -63,6 +64,11 @@ int main(int argc, char** argv) {
                      &SettingsDialog::setOutputFolderText);
     QObject::connect(&settingsDialog, &SettingsDialog::settingsApplied, &mainWindow,
                      &MainWindow::replanSelectedFile);
+    // Scanned as soon as "Ok" applies the silence split, so that every cut can
+    // be checked and moved in the span list before anything is written.
+    SilenceScan silenceScan(session.jobs(), state, &mainWindow);
+    QObject::connect(&settingsDialog, &SettingsDialog::silencePlanRequested, &silenceScan,
+                     &SilenceScan::run);
 
     // An open dialog must not keep the program running once the main window
     // has closed.

@@ -52,6 +52,16 @@ struct CliOptions {
     std::optional<QString> nameTemplate; // split: --name, checked
     QString cueSheet;                    // split: --cue, in place of FILE arguments
 
+    // split: the silence split, and Time or Count cuts snapped to quiet moments.
+    bool silence = false;     // --silence
+    bool silenceAuto = false; // --silence auto
+    std::optional<double> thresholdDb;
+    std::optional<double> minPause;
+    std::optional<double> minLength;
+    std::optional<double> maxLength;
+    bool keepPauses = false;
+    std::optional<double> snapSeconds;
+
     QString settingsFile; // empty: the user's
     bool quiet = false;
     bool force = false;

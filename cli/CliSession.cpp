@@ -98,6 +98,26 @@ void CliSession::applyOptions() {
         s.splitSeconds = *opts.splitSeconds;
     if (opts.splitCount)
         s.splitCount = *opts.splitCount;
+    // The silence split's values not given come from the settings file; a
+    // mode given on the command line replaces a silence split chosen there.
+    SilenceSettings& q = s.silence;
+    if (opts.silence) {
+        q.chosen = true;
+        q.autoThreshold = opts.silenceAuto || (q.autoThreshold && !opts.thresholdDb);
+    } else if (opts.mode) {
+        q.chosen = false;
+    }
+    if (opts.thresholdDb)
+        q.thresholdDb = *opts.thresholdDb;
+    if (opts.minPause)
+        q.minPause = *opts.minPause;
+    if (opts.minLength)
+        q.minLength = *opts.minLength;
+    if (opts.maxLength)
+        q.maxLength = *opts.maxLength;
+    if (opts.keepPauses)
+        q.keepPauses = true;
+    q.snapSeconds = opts.snapSeconds ? *opts.snapSeconds : 0.0;
     if (opts.fadeInSeconds) {
         s.fadeIn = true;
         s.fadeInSeconds = *opts.fadeInSeconds;
@@ -383,7 +403,43 @@ std::optional<CliExit> CliSession::prepareRun(int& refused) {
     if (!markSpans(leftOut) || jobs.rowCount() == 0)
         return CliExit::Failed;
     refused += leftOut;
+    if (opts.command == CliCommand::Split && jobs.plansBySound()) {
+        if (!planBySound(refused))
+            return Terminal::interruptRequested() ? CliExit::Interrupted : CliExit::Failed;
+    }
     return std::nullopt;
+}
+
+bool CliSession::planBySound(int& refused) {
+    state.pump = [this] {
+        if (Terminal::interruptRequested())
+            jobs.stopScanning();
+    };
+    int shownRow = -1;
+    const QList<JobList::Refusal> failed = jobs.planBySound([this, &shownRow](int row, int done) {
+        if (row != shownRow) {
+            shownRow = row;
+            bar.start(jobs.caption(row));
+        }
+        bar.update(done);
+    });
+    bar.clear();
+    if (jobs.scanStopped())
+        return false;
+    // A file that could not be scanned has no cuts; it is left out rather
+    // than written whole.
+    for (const JobList::Refusal& refusal : failed) {
+        prompt.information(refusal.message);
+        for (int row = jobs.rowCount() - 1; row >= 0; --row)
+            if (jobs.file(row).path == refusal.path) {
+                jobs.removeFileAt(row);
+                break;
+            }
+        ++refused;
+    }
+    // The cuts are the files' own spans now, which a Custom split converts.
+    state.settings.splitMode = SplitMode::Custom;
+    return jobs.rowCount() > 0;
 }
 
 CliExit CliSession::split() {

@@ -48,6 +48,9 @@ class CliSession {
     // in `leftOut`); false when nothing is left to run.
     bool markSpans(int& leftOut);
     bool markOn(int row, const CliSpan& span);
+    // The silence split or the snapped cuts: each file scanned, its cuts made
+    // its Custom spans. False when stopped or nothing is left to run.
+    bool planBySound(int& refused);
     void connectRun();
     CliExit runResult(int refused) const;
 

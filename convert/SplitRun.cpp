@@ -151,10 +151,10 @@ void Conversion::splitFile(int file) {
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = m_reader;
     PiecePlan plan;
-    // A bound between whole seconds is a frame of the source already.
+    // A cut a planner placed between whole seconds is taken at its frame.
     plan.beginFrame =
         span.beginFrame >= 0
-            ? std::min(span.beginFrame, reader.lengthSamples())
+            ? span.beginFrame
             : PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
     const std::int64_t endFrame =
         span.endFrame >= 0 ? std::min(span.endFrame, reader.lengthSamples())

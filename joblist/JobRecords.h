@@ -19,9 +19,10 @@ struct Span {
     // Runs to the source's last frame instead of its last whole second: the
     // span ends where the file does.
     bool toEnd = false;
-    // Bounds between whole seconds (a CUE sheet's index), in frames of the
-    // source at its own rate; -1 leaves a bound at its second. The seconds
-    // above stay what the list shows: the whole seconds at or before them.
+    // A cut a planner placed between whole seconds (in a pause, say, or at a
+    // CUE sheet's index), as a source frame; -1 cuts at the whole second. The
+    // seconds above are then what the list shows, and an edit that moves the
+    // second drops the frame.
     std::int64_t beginFrame = -1;
     std::int64_t endFrame = -1;
     // The piece's own tags (a CUE sheet's track), written instead of the

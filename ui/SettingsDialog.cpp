@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -40,6 +41,18 @@ constexpr int DefaultFadeSeconds = 5;
 constexpr int FadeItems = 20;
 constexpr int DefaultSplitSeconds = 60;
 constexpr int RepairedSplitCount = 1;
+// The silence split's button: no split mode of its own, as its cuts become
+// Custom spans.
+constexpr int SilenceButton = 100;
+
+QDoubleSpinBox* secondsBox(const QString& name, double low, double high, QWidget* parent) {
+    auto* box = new QDoubleSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(low, high);
+    box->setDecimals(2);
+    box->setSuffix(QStringLiteral(" s"));
+    return box;
+}
 
 QComboBox* dropDown(const QString& name, const QStringList& items, QWidget* parent) {
     auto* box = new QComboBox(parent);
@@ -199,6 +212,35 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_modes->addButton(m_time, int(SplitMode::Time));
     m_modes->addButton(m_count, int(SplitMode::Count));
     m_modes->addButton(m_unification, int(SplitMode::Unification));
+    m_silence = new QRadioButton(QStringLiteral("Silence"), function);
+    m_silence->setObjectName(QStringLiteral("rb_silence"));
+    m_modes->addButton(m_silence, SilenceButton);
+    auto* silence = new QWidget(function);
+    m_threshold = new QDoubleSpinBox(silence);
+    m_threshold->setObjectName(QStringLiteral("sb_threshold"));
+    m_threshold->setRange(-120, -1);
+    m_threshold->setDecimals(1);
+    m_threshold->setSuffix(QStringLiteral(" dBFS"));
+    m_autoThreshold = new QCheckBox(QStringLiteral("Automatic"), silence);
+    m_autoThreshold->setObjectName(QStringLiteral("cb_autothreshold"));
+    connect(m_autoThreshold, &QCheckBox::toggled, m_threshold, &QWidget::setDisabled);
+    m_minPause = secondsBox(QStringLiteral("sb_minpause"), 0.01, 3600, silence);
+    m_minLength = secondsBox(QStringLiteral("sb_minlength"), 0, 86400, silence);
+    m_maxLength = secondsBox(QStringLiteral("sb_maxlength"), 0, 86400, silence);
+    m_maxLength->setSpecialValueText(QStringLiteral("none"));
+    m_minLength->setSpecialValueText(QStringLiteral("none"));
+    m_keepPauses = new QCheckBox(QStringLiteral("Keep the pauses in the pieces"), silence);
+    m_keepPauses->setObjectName(QStringLiteral("cb_keeppauses"));
+    auto* thresholdRow = new QHBoxLayout;
+    thresholdRow->addWidget(m_threshold);
+    thresholdRow->addWidget(m_autoThreshold);
+    auto* silenceForm = new QFormLayout(silence);
+    silenceForm->setContentsMargins(20, 0, 0, 0);
+    silenceForm->addRow(QStringLiteral("Quieter than: "), thresholdRow);
+    silenceForm->addRow(QStringLiteral("Pause at least: "), m_minPause);
+    silenceForm->addRow(QStringLiteral("Pieces at least: "), m_minLength);
+    silenceForm->addRow(QStringLiteral("Pieces at most: "), m_maxLength);
+    silenceForm->addRow(m_keepPauses);
     // A click changes the mode at once; "Cancel" does not take it back.
     connect(m_modes, &QButtonGroup::idClicked, this, &SettingsDialog::setSplitMode);
 
@@ -211,6 +253,8 @@ QWidget* SettingsDialog::buildGeneralPage() {
     functionGrid->addWidget(m_time, 3, 0);
     functionGrid->addWidget(m_timeEdit, 3, 1);
     functionGrid->addWidget(new QLabel(QStringLiteral("Second"), function), 3, 2);
+    functionGrid->addWidget(m_silence, 4, 0, 1, 3);
+    functionGrid->addWidget(silence, 5, 0, 1, 4);
     functionGrid->setColumnStretch(3, 1);
 
     auto* fade = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
@@ -320,7 +364,15 @@ void SettingsDialog::setFolderDialog(FolderDialog* picker) {
 
 void SettingsDialog::loadControls() {
     const CachedSettings& c = s.settings;
-    checkModeButton(int(c.splitMode));
+    checkModeButton(c.silence.chosen && c.splitMode == SplitMode::Custom ? SilenceButton
+                                                                         : int(c.splitMode));
+    m_threshold->setValue(c.silence.thresholdDb);
+    m_autoThreshold->setChecked(c.silence.autoThreshold);
+    m_threshold->setDisabled(c.silence.autoThreshold);
+    m_minPause->setValue(c.silence.minPause);
+    m_minLength->setValue(c.silence.minLength);
+    m_maxLength->setValue(c.silence.maxLength);
+    m_keepPauses->setChecked(c.silence.keepPauses);
     m_dirEdit->setText(c.outputDir);
     m_nameEdit->setText(c.nameTemplate);
     m_timeEdit->setText(QString::number(c.splitSeconds));
@@ -445,6 +497,13 @@ bool SettingsDialog::ok() {
         c.splitCount = *count;
         if (s.ini)
             s.ini->writeString(QStringLiteral("Main"), QStringLiteral("Path"), typedDir);
+        c.silence.thresholdDb = m_threshold->value();
+        c.silence.autoThreshold = m_autoThreshold->isChecked();
+        c.silence.minPause = m_minPause->value();
+        c.silence.minLength = m_minLength->value();
+        // A maximum below the minimum could not hold; the maximum wins then.
+        c.silence.maxLength = m_maxLength->value();
+        c.silence.keepPauses = m_keepPauses->isChecked();
         c.fadeIn = m_fadeIn->isChecked();
         c.fadeOut = m_fadeOut->isChecked();
         c.fadeInSeconds = chosenIndex(m_fadeInTime, DefaultFadeSeconds - 1) + 1;
@@ -467,6 +526,8 @@ bool SettingsDialog::ok() {
 
     emit settingsApplied();
     accept();
+    if (c.silence.chosen && c.splitMode == SplitMode::Custom)
+        emit silencePlanRequested();
     return true;
 }
 
@@ -523,7 +584,8 @@ bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SettingsDialog::setSplitMode(int mode) {
-    s.settings.splitMode = SplitMode(mode);
+    s.settings.silence.chosen = mode == SilenceButton;
+    s.settings.splitMode = mode == SilenceButton ? SplitMode::Custom : SplitMode(mode);
 }
 
 void SettingsDialog::checkModeButton(int mode) {

@@ -50,6 +50,9 @@ class SettingsDialog : public QDialog {
   signals:
     // "Ok" stored new settings: the selected file is to be planned again.
     void settingsApplied();
+    // "Ok" applied the silence split: the listed files are to be scanned and
+    // their cuts made Custom spans, for the user to check before splitting.
+    void silencePlanRequested();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +81,13 @@ class SettingsDialog : public QDialog {
     QRadioButton* m_unification = nullptr;
     QRadioButton* m_count = nullptr;
     QRadioButton* m_time = nullptr;
+    QRadioButton* m_silence = nullptr;
+    class QDoubleSpinBox* m_threshold = nullptr;
+    QCheckBox* m_autoThreshold = nullptr;
+    class QDoubleSpinBox* m_minPause = nullptr;
+    class QDoubleSpinBox* m_minLength = nullptr;
+    class QDoubleSpinBox* m_maxLength = nullptr;
+    QCheckBox* m_keepPauses = nullptr;
     QLineEdit* m_countEdit = nullptr;
     QLineEdit* m_timeEdit = nullptr;
     QCheckBox* m_fadeIn = nullptr;
