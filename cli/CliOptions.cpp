@@ -2,6 +2,7 @@
 // file is touched, so that a typing mistake never starts half a run.
 #include "cli/CliOptions.h"
 
+#include "convert/NameTemplate.h"
 #include "core/Settings.h"
 
 #include <QRegularExpression>
@@ -145,11 +146,12 @@ constexpr OptionSpec Specs[] = {
     {"jobs", 'j', Arg::Value},     {"copy", 0, Arg::None},        {"silence", 0, Arg::None},
     {"threshold", 0, Arg::Value},  {"min-pause", 0, Arg::Value},  {"min-length", 0, Arg::Value},
     {"max-length", 0, Arg::Value}, {"keep-pauses", 0, Arg::None}, {"snap", 0, Arg::Value},
+    {"name", 0, Arg::Value},       {"cue", 0, Arg::Value},
 };
 
 bool splitOnly(const QString& name) {
     for (const char* option : {"output-dir", "jobs", "copy", "silence", "threshold", "min-pause",
-                               "min-length", "max-length", "keep-pauses", "snap"})
+                               "min-length", "max-length", "keep-pauses", "snap", "name", "cue"})
         if (name == QLatin1String(option))
             return true;
     return false;
@@ -367,6 +369,18 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             o.force = true;
         } else if (name == QLatin1String("copy")) {
             o.copy = true;
+        } else if (name == QLatin1String("name")) {
+            // Refused before any file is read, as every other wrong value is.
+            const QString wrong = NameTemplate::problem(*value);
+            if (!wrong.isEmpty())
+                throw UsageError(wrong);
+            o.nameTemplate = *value;
+        } else if (name == QLatin1String("cue")) {
+            // The sheet's tracks are Custom spans.
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
+            if (value->isEmpty())
+                throw UsageError(QStringLiteral("--cue needs a sheet"));
+            o.cueSheet = *value;
         } else if (name == QLatin1String("silence")) {
             impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
             o.silence = true;
@@ -443,8 +457,17 @@ CliOptions parseCliOptions(const QStringList& arguments) {
     else
         o.mode = impliedMode;
 
-    if (o.files.isEmpty())
+    if (!o.cueSheet.isEmpty()) {
+        if (!o.spans.empty() || o.silence)
+            throw UsageError(
+                QStringLiteral("--cue cannot be combined with %1")
+                    .arg(o.silence ? QStringLiteral("--silence") : QStringLiteral("--span")));
+        if (!o.files.isEmpty())
+            throw UsageError(
+                QStringLiteral("--cue takes no FILE: the files are the ones the sheet names"));
+    } else if (o.files.isEmpty()) {
         throw UsageError(QStringLiteral("no FILE given"));
+    }
     if (o.command == CliCommand::Join && o.output.isEmpty())
         throw UsageError(QStringLiteral("join needs -o OUTPUT"));
     return o;
@@ -509,6 +532,13 @@ QString cliHelpText() {
                "                        processor core); 1 writes one piece after the other\n"
                "  --copy                split: cut Ogg Vorbis files without re-encoding (no\n"
                "                        fades, no --rate, --channels or other encoding)\n"
+               "  --cue SHEET           split: one piece for each track of a CUE sheet, with\n"
+               "                        its title, performer, album, date and genre; the\n"
+               "                        files are the ones the sheet names (no FILE)\n"
+               "  --name TEMPLATE       split: name the pieces by TEMPLATE, of the fields\n"
+               "                        {source}, {n} (the piece's number), {title},\n"
+               "                        {artist}, {album} and {start} (hh-mm-ss); \".ogg\" is\n"
+               "                        appended, and a taken name is numbered\n"
                "  -q, --quiet           no progress bar\n"
                "  --force               join: replace an existing output\n"
                "  -h, --help            this text\n"

@@ -47,8 +47,10 @@ struct CliOptions {
     std::optional<std::pair<int, int>> vbrIndices; // min, max
     std::optional<int> quality;
 
-    std::optional<int> jobs; // split: pieces encoded at once; none given: one per core
-    bool copy = false;       // split: Ogg Vorbis pieces cut without re-encoding
+    std::optional<int> jobs;             // split: pieces encoded at once; none given: one per core
+    bool copy = false;                   // split: Ogg Vorbis pieces cut without re-encoding
+    std::optional<QString> nameTemplate; // split: --name, checked
+    QString cueSheet;                    // split: --cue, in place of FILE arguments
 
     // split: the silence split, and Time or Count cuts snapped to quiet moments.
     bool silence = false;     // --silence

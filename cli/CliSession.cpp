@@ -156,6 +156,8 @@ RunOptions CliSession::runOptions() const {
     if (opts.command == CliCommand::Split)
         o.jobs = opts.jobs ? *opts.jobs : std::max(1, QThread::idealThreadCount());
     o.copy = opts.command == CliCommand::Split && opts.copy;
+    if (opts.nameTemplate)
+        o.nameTemplate = *opts.nameTemplate;
     return o;
 }
 
@@ -224,6 +226,13 @@ int CliSession::admitFiles() {
     }
     addPending();
     return refusedCount;
+}
+
+int CliSession::admitCueSheet() {
+    const QList<JobList::Refusal> refused = jobs.addCueSheet(absolute(opts.cueSheet));
+    for (const JobList::Refusal& refusal : refused)
+        prompt.information(refusal.message);
+    return int(refused.size());
 }
 
 bool CliSession::markOn(int row, const CliSpan& span) {
@@ -382,7 +391,7 @@ std::optional<CliExit> CliSession::prepareRun(int& refused) {
     if (opts.command == CliCommand::Split && !prepareOutputDir())
         return CliExit::Failed;
 
-    refused = admitFiles();
+    refused = opts.cueSheet.isEmpty() ? admitFiles() : admitCueSheet();
     if (Terminal::interruptRequested())
         return CliExit::Interrupted;
     int leftOut = 0;

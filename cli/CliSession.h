@@ -42,6 +42,8 @@ class CliSession {
     bool copyPossible();
     // Admits the FILE arguments, with the window's messages; the number refused.
     int admitFiles();
+    // Admits the files of --cue's sheet with their tracks; the number refused.
+    int admitCueSheet();
     // Adds the --span spans. A file none of them lies in is left out (counted
     // in `leftOut`); false when nothing is left to run.
     bool markSpans(int& leftOut);

@@ -344,6 +344,22 @@ void CommandTable::addFilesItem() {
         addFilesFromDialog();
 }
 
+void CommandTable::importCueItem() {
+    if (busy() || !s.prompt)
+        return;
+    const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
+    const QStringList sheets = s.prompt->openFiles(
+        dir, {QStringLiteral("CUE Sheets(*.cue)"), QStringLiteral("All Files(*)")});
+    if (sheets.isEmpty())
+        return;
+    m_lastFolder = QFileInfo(sheets.first()).absolutePath();
+    s.settings.splitMode = SplitMode::Custom;
+    for (const QString& sheet : sheets)
+        for (const JobList::Refusal& refusal : jobs.addCueSheet(sheet))
+            if (!refusal.message.isEmpty())
+                s.inform(refusal.message);
+}
+
 void CommandTable::addFolderItem() {
     if (busy())
         return;

@@ -98,6 +98,9 @@ class CommandTable {
     // --- pop-up menu items (fileListMenu, fileMenu, actionMenu, helpMenu) ----------------------
     void addFilesItem();
     void addFolderItem();
+    // The open dialog for a CUE sheet, then its files added with a span for
+    // each track; the split mode becomes Custom, whose spans those are.
+    void importCueItem();
     void clearItem();
     void removeItem();
     void tagsItem();

@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
 #include "audio/OggCopyCut.h"
+#include "convert/NameTemplate.h"
 #include "convert/OutputNaming.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
@@ -193,8 +194,28 @@ bool Conversion::makeOutputFolder(const QString& dir) {
     return false;
 }
 
-QString Conversion::choosePiecePath(const FileRow& row) {
-    const QString planned = m_names.piecePath(m_options.outputDir, row.caption);
+QString Conversion::choosePiecePath(const FileRow& row, std::int64_t piece, const Span& span) {
+    QString named;
+    if (!m_options.nameTemplate.isEmpty()) {
+        NameTemplate::PieceFields fields;
+        // A caption that is the file's name stands without its extension,
+        // which the piece's ".ogg" would otherwise follow.
+        const QString suffix = QLatin1Char('.') + QFileInfo(row.path).suffix();
+        fields.source = suffix.size() > 1 && row.caption.endsWith(suffix, Qt::CaseInsensitive)
+                            ? row.caption.chopped(suffix.size())
+                            : row.caption;
+        fields.number = piece + 1;
+        fields.count = std::max<std::int64_t>(
+            piece + 1, PieceMath::splitPieceCount(m_options.mode, row, jobs.file(0),
+                                                  m_options.effectiveSplitSeconds(),
+                                                  m_options.effectiveSplitCount()));
+        fields.tags = span.tags ? *span.tags : row.tags;
+        fields.startSeconds = span.begin;
+        named = NameTemplate::expand(m_options.nameTemplate, fields);
+    }
+    // A template that leaves nothing of a name names the piece as usual.
+    const QString planned = named.isEmpty() ? m_names.piecePath(m_options.outputDir, row.caption)
+                                            : m_names.templatePath(m_options.outputDir, named);
     QString reason;
     if (OutputNaming::canCreate(planned, &reason))
         return planned;

@@ -89,6 +89,7 @@ class Conversion {
         std::int64_t frames = 0;
         Envelope envelope;
         std::int64_t stopShortBy = 0; // Custom leaves out a tail under this many frames
+        FileTags tags;                // the span's own tags, else the source's
     };
     struct ParallelPiece;
     struct ParallelShared;
@@ -104,7 +105,9 @@ class Conversion {
     // The output of the next piece of `row`: the name made from its caption,
     // or the source's own name where that one cannot be created. Throws,
     // naming both, when neither can.
-    QString choosePiecePath(const FileRow& row);
+    // Piece `piece` (from 0) of the span `span` is named by the options'
+    // template when there is one.
+    QString choosePiecePath(const FileRow& row, std::int64_t piece, const Span& span);
     void prepareWriter(AudioFile& writer, int rate, int channels) const;
     void openOutput(const QString& path, int rate, int channels);
     void closeOutput();

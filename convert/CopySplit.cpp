@@ -18,7 +18,7 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     const FileRow row = jobs.file(file);
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
-    QString path = choosePiecePath(row);
+    QString path = choosePiecePath(row, piece, span);
     // Written beside its name and put in place once complete, as the encoder
     // does; unbuffered, so that a write the disk refuses fails at once with
     // the system's reason.
@@ -39,7 +39,7 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
     m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                         oggOutputComments(row.tags));
+                         oggOutputComments(plan.tags));
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")

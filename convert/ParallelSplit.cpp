@@ -115,7 +115,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
         if (QFileInfo(p.path).isFile()) {
             // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
-            copyTagsToOutput(p.path, row.tags);
+            copyTagsToOutput(p.path, p.plan.tags);
         }
     } catch (const std::exception& e) {
         p.failed = true;
@@ -291,7 +291,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             piece->plan = planPiece(row, span);
             piece->writer = std::make_unique<AudioFile>();
             prepareWriter(*piece->writer, rate, channels);
-            piece->path = choosePiecePath(row);
+            piece->path = choosePiecePath(row, j, span);
             try {
                 m_currentFile = piece->path;
                 piece->writer->createWrite(piece->path);

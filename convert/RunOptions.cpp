@@ -13,6 +13,7 @@ RunOptions RunOptions::fromSettings(const CachedSettings& settings, const IniFil
     o.fadeInSeconds = settings.fadeInSeconds;
     o.fadeOutSeconds = settings.fadeOutSeconds;
     o.outputDir = settings.outputDir;
+    o.nameTemplate = settings.nameTemplate;
     if (formatIndex == int(OutputFormat::Ogg) || formatIndex == int(OutputFormat::OggCopy))
         o.encoding = oggFormatCalls(ini);
     o.copy = formatIndex == int(OutputFormat::OggCopy);

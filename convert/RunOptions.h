@@ -37,6 +37,9 @@ struct RunOptions {
     // Split side by side: the progress reported is the whole run's, growing
     // only, rather than that of the oldest piece under way.
     bool wholeRunProgress = false;
+    // Split: the pieces' names as a NameTemplate; empty names them after the
+    // source's caption, numbered.
+    QString nameTemplate;
 
     int effectiveSplitSeconds() const { return splitSeconds < 1 ? 60 : splitSeconds; }
     int effectiveSplitCount() const { return splitCount < 1 ? 1 : splitCount; }

@@ -4,6 +4,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/OggCopyCut.h"
+#include "convert/NameTemplate.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
 #include "core/SessionState.h"
@@ -22,6 +23,10 @@ using namespace RunTexts;
 bool Conversion::refuseBeforeSplit() {
     const SplitMode mode = m_options.mode;
     const FileModel& files = jobs.fileModel();
+    if (const QString wrong = NameTemplate::problem(m_options.nameTemplate); !wrong.isEmpty()) {
+        fail(QString(), wrong);
+        return true;
+    }
     // Fades do not apply to pieces cut from the source's own packets.
     if (m_options.copy) {
         const std::vector<CopyRefusal> refused = copyRefusals(files);
@@ -170,8 +175,10 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
     if (m_options.fadeOut)
         plan.envelope.fadeOutFrames = std::clamp<std::int64_t>(
             PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0, plan.frames);
-    // Custom leaves out a tail under 100 frames.
-    plan.stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
+    // Custom leaves out a tail under 100 frames, but not of a span whose end
+    // is an exact frame: that frame is where the next piece begins.
+    plan.stopShortBy = m_options.mode == SplitMode::Custom && span.endFrame < 0 ? 100 : 0;
+    plan.tags = span.tags ? *span.tags : row.tags;
     return plan;
 }
 
@@ -185,7 +192,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.sampleRate();
     const int channels = reader.channels();
-    QString path = choosePiecePath(row);
+    QString path = choosePiecePath(row, piece, span);
     try {
         openOutput(path, rate, channels);
     } catch (const std::exception&) {
@@ -205,7 +212,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
             std::rethrow_exception(refused);
         }
     }
-    m_openTags = row.tags;
+    m_openTags = plan.tags;
     jobs.setSpanStatus(status, StatusConverting);
 
     std::int64_t position = 0;
@@ -218,7 +225,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
-    copyTagsToOutput(path, row.tags);
+    copyTagsToOutput(path, plan.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
 }

@@ -91,6 +91,8 @@ void LoadSettings(const IniFile& ini, CachedSettings& s) {
     s.fadeInSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), 5);
     s.fadeOutSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), 5);
     s.skinOption = ini.readBool(QStringLiteral("PLM"), QStringLiteral("Skin"), false);
+    s.nameTemplate =
+        ini.readString(QStringLiteral("Output"), QStringLiteral("NameTemplate"), QString());
     loadSilence(ini, s.silence);
 
     // One level only: a folder whose parent is missing stays missing, and the
@@ -111,6 +113,11 @@ void SaveSettings(IniFile& ini, const CachedSettings& s) {
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), s.fadeInSeconds);
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), s.fadeOutSeconds);
     ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), s.skinOption);
+    // Written only once a template was set, so that a classic file gains no key.
+    const QString absent = QStringLiteral("\n"); // no value of the file holds one
+    if (!s.nameTemplate.isEmpty() ||
+        ini.readString(QStringLiteral("Output"), QStringLiteral("NameTemplate"), absent) != absent)
+        ini.writeString(QStringLiteral("Output"), QStringLiteral("NameTemplate"), s.nameTemplate);
     saveSilence(ini, s.silence);
 }
 

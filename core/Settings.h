@@ -49,6 +49,8 @@ struct CachedSettings {
     int fadeInSeconds = 5;
     int fadeOutSeconds = 5;
     bool skinOption = false;
+    // The split pieces' name template; empty: named after the source.
+    QString nameTemplate;
     SilenceSettings silence; // under [Silence]; a classic file has none
 };
 

@@ -81,6 +81,7 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
         added.seconds = toInt32(lengthMs / 1000);
         added.sliderRange = std::max(toInt32(lengthMs / 500), floor);
         added.samples = reader.lengthSamples();
+        added.rate = reader.sampleRate();
         added.spans = {Span{0, added.seconds}};
         added.spanCount = 1;
         reader.close();

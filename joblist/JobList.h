@@ -54,6 +54,11 @@ class JobList : public QObject {
     // Files and folders from outside (the command line, a drop), in their
     // order: files as addFiles admits them, folders as addFolder does.
     QList<Refusal> addPaths(const QStringList& paths);
+    // Admits the files a CUE sheet names, each with one Custom span for each
+    // of its tracks (exact to the frame, with the track's tags) before its
+    // open span. A sheet refused (CueSheet) or a file refused adds nothing;
+    // the refusals say why, naming the sheet's line.
+    QList<Refusal> addCueSheet(const QString& sheetPath);
     // Appends a row for `path`, reads its tags (the title may become its
     // caption) and measures the file. Throws (AudioError or
     // std::runtime_error) when the file cannot be opened; the row is then

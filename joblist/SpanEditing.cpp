@@ -59,6 +59,9 @@ bool JobList::setSpan(int row, int index, Span span) {
         span.beginFrame = old.beginFrame;
     if (span.endFrame < 0 && span.end == old.end && span.toEnd == old.toEnd)
         span.endFrame = old.endFrame;
+    // A track's span moved by hand is still that track.
+    if (!span.tags)
+        span.tags = old.tags;
     r.spans[size_t(index)] = span;
     if (shown)
         m_spans.setSpan(index, span);

@@ -404,7 +404,7 @@ void MainWindow::createMenus() {
                 continue;
             }
             QAction* action = menu->addAction(skinIcon(QString::fromLatin1(item.icon)),
-                                              QString::fromLatin1(item.caption));
+                                              QString::fromUtf8(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             const auto command = item.command;
             connect(action, &QAction::triggered, this,
@@ -426,6 +426,7 @@ void MainWindow::createMenus() {
                                     {"Stop1", "Stop", "stop", &C::stop}});
     m_fileMenu = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
                                   {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
+                                  {"ImportCue1", "Import CUE sheet…", "add", &C::importCueItem},
                                   {"Remove2", "Remove", "remove", &C::removeItem},
                                   {"Exit1", "Exit", "exit", &C::exitItem}});
     m_actionMenu = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},

@@ -2,6 +2,7 @@
 #include "ui/SettingsDialog.h"
 
 #include "audio/AudioFile.h"
+#include "convert/NameTemplate.h"
 #include "convert/OggSettings.h"
 #include "convert/RunOptions.h"
 #include "core/IniFile.h"
@@ -291,11 +292,23 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_fadeNote->setObjectName(QStringLiteral("lab_fade_note"));
     m_fadeNote->setWordWrap(true);
 
+    auto* names = new QGroupBox(QStringLiteral("Piece Names:"), m_generalPage);
+    names->setObjectName(QStringLiteral("gb_names"));
+    m_nameEdit = new QLineEdit(names);
+    m_nameEdit->setObjectName(QStringLiteral("edt_name"));
+    m_nameEdit->setPlaceholderText(QStringLiteral("{n} - {title}"));
+    m_nameEdit->setToolTip(
+        QStringLiteral("Empty: the source's name, numbered. Fields: {source}, {n}, {title}, "
+                       "{artist}, {album}, {start}; \".ogg\" is appended."));
+    auto* namesRow = new QHBoxLayout(names);
+    namesRow->addWidget(m_nameEdit, 1);
+
     auto* page = new QVBoxLayout(m_generalPage);
     page->addWidget(function);
     page->addWidget(fade);
     page->addWidget(m_fadeNote);
     page->addWidget(path);
+    page->addWidget(names);
     page->addStretch(1);
     return m_generalPage;
 }
@@ -372,6 +385,7 @@ void SettingsDialog::loadControls() {
     m_maxLength->setValue(c.silence.maxLength);
     m_keepPauses->setChecked(c.silence.keepPauses);
     m_dirEdit->setText(c.outputDir);
+    m_nameEdit->setText(c.nameTemplate);
     m_timeEdit->setText(QString::number(c.splitSeconds));
     m_countEdit->setText(QString::number(c.splitCount));
 
@@ -485,8 +499,16 @@ bool SettingsDialog::ok() {
         return false;
     }
 
+    const QString nameProblem = NameTemplate::problem(m_nameEdit->text());
+    if (!nameProblem.isEmpty()) {
+        tell(nameProblem);
+        m_nameEdit->setFocus();
+        return false;
+    }
+
     CachedSettings& c = s.settings;
     try {
+        c.nameTemplate = m_nameEdit->text();
         c.outputDir = endsWithSeparator(typedDir) ? typedDir : typedDir + QDir::separator();
         c.splitSeconds = *seconds;
         c.splitCount = *count;

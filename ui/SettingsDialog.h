@@ -105,6 +105,7 @@ class SettingsDialog : public QDialog {
     QGroupBox* m_encodingBox = nullptr;
     QGroupBox* m_variableBox = nullptr;
     QLabel* m_encodingNote = nullptr;
+    QLineEdit* m_nameEdit = nullptr; // the pieces' name template
 
     QComboBox* m_frequency = nullptr;
     QComboBox* m_channel = nullptr;
