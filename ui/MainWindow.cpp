@@ -13,6 +13,7 @@
 #include "ui/SkinView.h"
 #include "ui/WidgetPrompt.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -153,6 +154,9 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     m_formatBox->setCurrentIndex(s.formatIndex);
     m_formatBox->setGeometry(12, 304, 100, 24);
     m_formatBox->setToolTip(QStringLiteral("Output format"));
+    // The box is as narrow as the skin's column; its list shows every entry whole.
+    m_formatBox->view()->setMinimumWidth(
+        m_formatBox->fontMetrics().horizontalAdvance(m_formatBox->itemText(1)) + 32);
     connect(m_formatBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { s.formatIndex = index; });
 
