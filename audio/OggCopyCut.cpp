@@ -11,19 +11,74 @@
 #include <QIODevice>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <optional>
+#include <vector>
 
 namespace {
 
-constexpr qint64 kReadChunk = 64 * 1024;
+// Large reads: each costs a call into the system, whatever its size.
+constexpr qint64 kReadChunk = 256 * 1024;
+// Pages of a piece are gathered and written in blocks of about this size.
+constexpr qsizetype kWriteBlock = 256 * 1024;
 
 // An audio packet of the source and where its decoded frames lie.
 struct Packet {
-    QByteArray data;
+    std::int64_t at = 0; // where its bytes lie in the reader's store
+    long bytes = 0;
     std::int64_t samples = 0; // frames its decoding adds: none for the first
     std::int64_t end = 0;     // the decoded frame after its last one
     bool last = false;        // the stream's final packet
+};
+
+// The Ogg page checksum (polynomial 0x04c11db7, most significant bit first,
+// no reflection), eight bytes a step: libogg's own runs a byte at a time, and
+// every byte of the source and of each piece goes through it.
+class PageCrc {
+  public:
+    PageCrc() {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t r = i << 24;
+            for (int b = 0; b < 8; ++b)
+                r = (r << 1) ^ ((r & 0x80000000u) ? 0x04c11db7u : 0u);
+            m_table[0][i] = r;
+        }
+        for (int k = 1; k < 8; ++k)
+            for (int i = 0; i < 256; ++i)
+                m_table[k][i] = (m_table[k - 1][i] << 8) ^ m_table[0][m_table[k - 1][i] >> 24];
+    }
+
+    std::uint32_t update(std::uint32_t crc, const unsigned char* p, size_t n) const {
+        for (; n >= 8; n -= 8, p += 8) {
+            crc ^= std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                   std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+            crc = m_table[7][crc >> 24] ^ m_table[6][(crc >> 16) & 0xff] ^
+                  m_table[5][(crc >> 8) & 0xff] ^ m_table[4][crc & 0xff] ^ m_table[3][p[4]] ^
+                  m_table[2][p[5]] ^ m_table[1][p[6]] ^ m_table[0][p[7]];
+        }
+        for (; n > 0; --n, ++p)
+            crc = (crc << 8) ^ m_table[0][(crc >> 24) ^ *p];
+        return crc;
+    }
+
+    // The checksum of a page whose own checksum field is taken as zero.
+    std::uint32_t page(const unsigned char* header, size_t headerLen, const unsigned char* body,
+                       size_t bodyLen) const {
+        static constexpr unsigned char zero[4] = {0, 0, 0, 0};
+        std::uint32_t crc = update(0, header, 22);
+        crc = update(crc, zero, 4);
+        crc = update(crc, header + 26, headerLen - 26);
+        return update(crc, body, bodyLen);
+    }
+
+    static const PageCrc& instance() {
+        static const PageCrc crc;
+        return crc;
+    }
+
+  private:
+    std::uint32_t m_table[8][256];
 };
 
 // Why a cut cannot be made; `why` ends the message.
@@ -37,7 +92,11 @@ class CutRefused : public AudioError {
 struct OggCopyCut::State {
     QString path;
     SourceFile file;
-    OggSync sync;
+    // Bytes read from the file: [inPos, inFill) not yet taken as pages.
+    std::vector<unsigned char> in;
+    size_t inPos = 0;
+    size_t inFill = 0;
+    bool unsynced = false;           // bytes were skipped since the last page
     std::optional<OggStream> stream; // from the first page on
     VorbisInfo info;
     VorbisComment comment;
@@ -54,8 +113,15 @@ struct OggCopyCut::State {
     std::deque<Packet> kept; // packets read and still wanted, from index keptFirst
     std::int64_t keptFirst = 0;
     std::deque<Packet> ahead; // read but not yet placed (before the first granule)
+    // The bytes of the packets in `kept` and `ahead`, one after the other:
+    // one growing block instead of an allocation for each packet.
+    std::vector<unsigned char> store;
+    std::int64_t storeBase = 0; // where store[0] lies
+    bool keepBytes = true;      // false: the packets are only counted
 
     explicit State(const QString& p) : path(p), file(p) {}
+
+    const unsigned char* bytes(const Packet& p) const { return store.data() + (p.at - storeBase); }
 
     std::int64_t nextIndex() const { return keptFirst + std::int64_t(kept.size()); }
 
@@ -63,7 +129,7 @@ struct OggCopyCut::State {
     // another stream, or of this one after its end, refuses the file.
     bool nextPage(ogg_page& page) {
         for (;;) {
-            const int r = ogg_sync_pageout(sync.get(), &page);
+            const int r = capture(page);
             if (r < 0) {
                 if (ended)
                     continue; // what trails the stream is no page of it
@@ -72,13 +138,21 @@ struct OggCopyCut::State {
                 throw CutRefused(QStringLiteral("a page is damaged or missing"));
             }
             if (r == 0) {
-                char* buffer = ogg_sync_buffer(sync.get(), long(kReadChunk));
-                const qint64 got = file.read(buffer, kReadChunk);
+                if (inPos > 0) {
+                    std::copy(in.begin() + std::ptrdiff_t(inPos),
+                              in.begin() + std::ptrdiff_t(inFill), in.begin());
+                    inFill -= inPos;
+                    inPos = 0;
+                }
+                if (in.size() < inFill + size_t(kReadChunk))
+                    in.resize(inFill + size_t(kReadChunk));
+                const qint64 got =
+                    file.read(reinterpret_cast<char*>(in.data() + inFill), kReadChunk);
                 if (got < 0)
                     throw CutRefused(file.errorString());
                 if (got == 0)
                     return false;
-                ogg_sync_wrote(sync.get(), long(got));
+                inFill += size_t(got);
                 continue;
             }
             if (!stream) {
@@ -94,6 +168,46 @@ struct OggCopyCut::State {
             if (ogg_stream_pagein(stream->get(), &page) != 0)
                 throw CutRefused(QStringLiteral("a page is damaged"));
             return true;
+        }
+    }
+
+    // As libogg's page reader takes pages: 1 a page (its checksum right), 0
+    // more bytes needed, -1 once where bytes are skipped up to the next
+    // possible page.
+    int capture(ogg_page& page) {
+        for (;;) {
+            const unsigned char* at = in.data() + inPos;
+            const size_t left = inFill - inPos;
+            if (left < 27)
+                return 0;
+            if (std::memcmp(at, "OggS", 4) == 0) {
+                const size_t headerLen = 27 + size_t(at[26]);
+                if (left < headerLen)
+                    return 0;
+                size_t bodyLen = 0;
+                for (size_t i = 27; i < headerLen; ++i)
+                    bodyLen += at[i];
+                if (left < headerLen + bodyLen)
+                    return 0;
+                const std::uint32_t stored = std::uint32_t(at[22]) | std::uint32_t(at[23]) << 8 |
+                                             std::uint32_t(at[24]) << 16 |
+                                             std::uint32_t(at[25]) << 24;
+                if (PageCrc::instance().page(at, headerLen, at + headerLen, bodyLen) == stored) {
+                    page.header = const_cast<unsigned char*>(at);
+                    page.header_len = long(headerLen);
+                    page.body = page.header + headerLen;
+                    page.body_len = long(bodyLen);
+                    inPos += headerLen + bodyLen;
+                    unsynced = false;
+                    return 1;
+                }
+            }
+            const void* next = std::memchr(at + 1, 'O', left - 1);
+            inPos = next ? size_t(static_cast<const unsigned char*>(next) - in.data()) : inFill;
+            if (!unsynced) {
+                unsynced = true;
+                return -1;
+            }
         }
     }
 
@@ -118,7 +232,8 @@ struct OggCopyCut::State {
     // From the file's start: the headers, then nothing placed yet.
     void restart() {
         stream.reset();
-        ogg_sync_reset(sync.get());
+        inPos = inFill = 0;
+        unsynced = false;
         if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
             throw AudioError(QStringLiteral("Cannot open %1: %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -129,6 +244,8 @@ struct OggCopyCut::State {
         kept.clear();
         keptFirst = 0;
         ahead.clear();
+        store.clear();
+        storeBase = 0;
 
         QByteArray headers[3];
         for (QByteArray& h : headers) {
@@ -173,7 +290,11 @@ struct OggCopyCut::State {
             if (block < 0)
                 throw CutRefused(QStringLiteral("an audio packet is damaged"));
             Packet p;
-            p.data = QByteArray(reinterpret_cast<const char*>(op.packet), qsizetype(op.bytes));
+            p.at = storeBase + std::int64_t(store.size());
+            if (keepBytes) {
+                p.bytes = op.bytes;
+                store.insert(store.end(), op.packet, op.packet + op.bytes);
+            }
             p.samples = lastBlock < 0 ? 0 : (lastBlock + block) / 4;
             p.last = op.e_o_s != 0;
             lastBlock = block;
@@ -236,6 +357,15 @@ struct OggCopyCut::State {
             kept.pop_front();
             ++keptFirst;
         }
+        // The bytes no packet needs any more go once they are the larger part.
+        const std::int64_t needed = !kept.empty()    ? kept.front().at
+                                    : !ahead.empty() ? ahead.front().at
+                                                     : storeBase + std::int64_t(store.size());
+        const auto unused = size_t(needed - storeBase);
+        if (unused > 0 && unused >= store.size() / 2) {
+            store.erase(store.begin(), store.begin() + std::ptrdiff_t(unused));
+            storeBase = needed;
+        }
     }
 };
 
@@ -259,24 +389,50 @@ void writeAll(QIODevice& out, const unsigned char* data, long size) {
     }
 }
 
-void writePages(QIODevice& out, OggStream& os, bool flush) {
-    ogg_page page;
-    while (flush ? ogg_stream_flush(os.get(), &page) : ogg_stream_pageout(os.get(), &page)) {
-        writeAll(out, page.header, page.header_len);
-        writeAll(out, page.body, page.body_len);
-    }
-}
+// A piece's pages, gathered so that the system is called once for many of
+// them; a failed write still fails with the system's reason.
+class PageWriter {
+  public:
+    explicit PageWriter(QIODevice& out) : m_out(out) { m_block.reserve(kWriteBlock + 8192); }
 
-void putPacket(OggStream& os, const QByteArray& data, std::int64_t packetNo, std::int64_t granule,
-               bool first, bool last) {
+    void pages(OggStream& os, bool flush) {
+        ogg_page page;
+        while (flush ? ogg_stream_flush(os.get(), &page) : ogg_stream_pageout(os.get(), &page)) {
+            m_block.append(reinterpret_cast<const char*>(page.header), page.header_len);
+            m_block.append(reinterpret_cast<const char*>(page.body), page.body_len);
+            if (m_block.size() >= kWriteBlock)
+                finish();
+        }
+    }
+
+    // Writes what is gathered.
+    void finish() {
+        writeAll(m_out, reinterpret_cast<const unsigned char*>(m_block.constData()),
+                 long(m_block.size()));
+        m_block.clear();
+    }
+
+  private:
+    QIODevice& m_out;
+    QByteArray m_block;
+};
+
+void putPacket(OggStream& os, const unsigned char* data, long bytes, std::int64_t packetNo,
+               std::int64_t granule, bool first, bool last) {
     ogg_packet op{};
-    op.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(data.constData()));
-    op.bytes = long(data.size());
+    op.packet = const_cast<unsigned char*>(data);
+    op.bytes = bytes;
     op.b_o_s = first;
     op.e_o_s = last;
     op.granulepos = granule;
     op.packetno = packetNo;
     ogg_stream_packetin(os.get(), &op);
+}
+
+void putPacket(OggStream& os, const QByteArray& data, std::int64_t packetNo, std::int64_t granule,
+               bool first, bool last) {
+    putPacket(os, reinterpret_cast<const unsigned char*>(data.constData()), long(data.size()),
+              packetNo, granule, first, last);
 }
 
 QByteArray commentPacket(const QList<QByteArray>& comments) {
@@ -293,16 +449,16 @@ QByteArray commentPacket(const QList<QByteArray>& comments) {
 }
 
 // The three headers: the source's identification and setup, our comments.
-void writeHeaders(QIODevice& out, OggStream& os, const QByteArray& identification,
+void writeHeaders(PageWriter& out, OggStream& os, const QByteArray& identification,
                   const QByteArray& setup, const QList<QByteArray>& comments, bool endStream) {
     putPacket(os, identification, 0, 0, true, false);
-    writePages(out, os, true);
+    out.pages(os, true);
     const QByteArray commentHeader = commentPacket(comments);
     if (commentHeader.isEmpty())
         throw AudioError(QStringLiteral("the comment header cannot be made"));
     putPacket(os, commentHeader, 1, 0, false, false);
     putPacket(os, setup, 2, 0, false, endStream);
-    writePages(out, os, true);
+    out.pages(os, true);
 }
 
 } // namespace
@@ -310,6 +466,7 @@ void writeHeaders(QIODevice& out, OggStream& os, const QByteArray& identificatio
 QString OggCopyCut::problem(const QString& path) {
     try {
         State s(path);
+        s.keepBytes = false;
         s.restart();
         while (s.readOne())
             s.dropBefore(s.nextIndex());
@@ -400,27 +557,33 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
         }
         if (end <= begin) {
             // Nothing is kept: the headers alone, the last of them ending the stream.
-            writeHeaders(out, os, s.identification, s.setup, comments, true);
+            PageWriter pages(out);
+            writeHeaders(pages, os, s.identification, s.setup, comments, true);
+            pages.finish();
             return;
         }
         if (m == k && begin > kStart)
             throw CutRefused(QStringLiteral("a piece shorter than one Vorbis packet must begin "
                                             "where one does"));
 
-        writeHeaders(out, os, s.identification, s.setup, comments, false);
+        PageWriter pages(out);
+        writeHeaders(pages, os, s.identification, s.setup, comments, false);
 
         // The first audio page holds the priming packet and the first packet
         // kept, and no other: its granule position short of their frames is
         // what makes the decoder drop the frames before `begin`.
         std::int64_t packetNo = 3;
-        putPacket(os, s.packet(k - 1)->data, packetNo++, -1, false, false);
+        const Packet& priming = *s.packet(k - 1);
+        putPacket(os, s.bytes(priming), priming.bytes, packetNo++, -1, false, false);
         for (std::int64_t j = k; j <= m; ++j) {
             const Packet& p = *s.packet(j);
             const bool last = j == m;
             // The last granule position cuts the end.
-            putPacket(os, p.data, packetNo++, (last ? end : p.end) - begin, false, last);
-            writePages(out, os, j == k || last);
+            putPacket(os, s.bytes(p), p.bytes, packetNo++, (last ? end : p.end) - begin, false,
+                      last);
+            pages.pages(os, j == k || last);
         }
+        pages.finish();
         s.dropBefore(m - 1);
     } catch (const CutRefused& e) {
         throw refused(e.message());
