@@ -5,14 +5,18 @@
 #include "audio/SourceFile.h"
 #include "audio/VorbisHeaderCheck.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -463,7 +467,37 @@ void writeHeaders(PageWriter& out, OggStream& os, const QByteArray& identificati
 
 } // namespace
 
+namespace {
+
+// The sources found fit to cut and not cut since: a run checks its sources
+// before it writes, and its caller may have just checked them too; reading
+// the whole file once is enough. A file changed since (its size or times)
+// is read again, and the cut itself checks every page it reads.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime changed;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const QString& path) {
+    const QFileInfo info(path);
+    return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+}
+
+std::mutex fitLock;
+std::map<QString, Stamp> fitSources;
+
+} // namespace
+
 QString OggCopyCut::problem(const QString& path) {
+    const Stamp stamp = stampOf(path);
+    {
+        const std::lock_guard<std::mutex> lock(fitLock);
+        const auto it = fitSources.find(path);
+        if (it != fitSources.end() && it->second == stamp && stamp.size >= 0)
+            return QString();
+    }
     try {
         State s(path);
         s.keepBytes = false;
@@ -474,6 +508,10 @@ QString OggCopyCut::problem(const QString& path) {
         ogg_page page;
         while (s.nextPage(page)) {
         }
+        if (stamp == stampOf(path)) {
+            const std::lock_guard<std::mutex> lock(fitLock);
+            fitSources[path] = stamp;
+        }
         return QString();
     } catch (const CutRefused& e) {
         return e.message();
@@ -483,6 +521,11 @@ QString OggCopyCut::problem(const QString& path) {
 }
 
 OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
+    {
+        // Once cut, a source is checked again before the next run cuts it.
+        const std::lock_guard<std::mutex> lock(fitLock);
+        fitSources.erase(path);
+    }
     try {
         d->restart();
     } catch (const CutRefused& e) {
