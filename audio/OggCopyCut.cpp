@@ -1,7 +1,9 @@
 #include "audio/OggCopyCut.h"
 
 #include "audio/AudioError.h"
+#include "audio/FileSeek.h"
 #include "audio/OggHandles.h"
+#include "audio/OggPageReader.h"
 #include "audio/SourceFile.h"
 #include "audio/VorbisHeaderCheck.h"
 
@@ -19,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <vector>
+#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -36,55 +39,6 @@ struct Packet {
     bool last = false;        // the stream's final packet
 };
 
-// The Ogg page checksum (polynomial 0x04c11db7, most significant bit first,
-// no reflection), eight bytes a step: libogg's own runs a byte at a time, and
-// every byte of the source and of each piece goes through it.
-class PageCrc {
-  public:
-    PageCrc() {
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t r = i << 24;
-            for (int b = 0; b < 8; ++b)
-                r = (r << 1) ^ ((r & 0x80000000u) ? 0x04c11db7u : 0u);
-            m_table[0][i] = r;
-        }
-        for (int k = 1; k < 8; ++k)
-            for (int i = 0; i < 256; ++i)
-                m_table[k][i] = (m_table[k - 1][i] << 8) ^ m_table[0][m_table[k - 1][i] >> 24];
-    }
-
-    std::uint32_t update(std::uint32_t crc, const unsigned char* p, size_t n) const {
-        for (; n >= 8; n -= 8, p += 8) {
-            crc ^= std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
-                   std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
-            crc = m_table[7][crc >> 24] ^ m_table[6][(crc >> 16) & 0xff] ^
-                  m_table[5][(crc >> 8) & 0xff] ^ m_table[4][crc & 0xff] ^ m_table[3][p[4]] ^
-                  m_table[2][p[5]] ^ m_table[1][p[6]] ^ m_table[0][p[7]];
-        }
-        for (; n > 0; --n, ++p)
-            crc = (crc << 8) ^ m_table[0][(crc >> 24) ^ *p];
-        return crc;
-    }
-
-    // The checksum of a page whose own checksum field is taken as zero.
-    std::uint32_t page(const unsigned char* header, size_t headerLen, const unsigned char* body,
-                       size_t bodyLen) const {
-        static constexpr unsigned char zero[4] = {0, 0, 0, 0};
-        std::uint32_t crc = update(0, header, 22);
-        crc = update(crc, zero, 4);
-        crc = update(crc, header + 26, headerLen - 26);
-        return update(crc, body, bodyLen);
-    }
-
-    static const PageCrc& instance() {
-        static const PageCrc crc;
-        return crc;
-    }
-
-  private:
-    std::uint32_t m_table[8][256];
-};
-
 // Why a cut cannot be made; `why` ends the message.
 class CutRefused : public AudioError {
   public:
@@ -96,11 +50,7 @@ class CutRefused : public AudioError {
 struct OggCopyCut::State {
     QString path;
     SourceFile file;
-    // Bytes read from the file: [inPos, inFill) not yet taken as pages.
-    std::vector<unsigned char> in;
-    size_t inPos = 0;
-    size_t inFill = 0;
-    bool unsynced = false;           // bytes were skipped since the last page
+    OggPageReader pages{file, kReadChunk};
     std::optional<OggStream> stream; // from the first page on
     VorbisInfo info;
     VorbisComment comment;
@@ -122,6 +72,7 @@ struct OggCopyCut::State {
     std::vector<unsigned char> store;
     std::int64_t storeBase = 0; // where store[0] lies
     bool keepBytes = true;      // false: the packets are only counted
+    std::int64_t length = -1;   // lengthFrames(), once asked
 
     explicit State(const QString& p) : path(p), file(p) {}
 
@@ -133,7 +84,7 @@ struct OggCopyCut::State {
     // another stream, or of this one after its end, refuses the file.
     bool nextPage(ogg_page& page) {
         for (;;) {
-            const int r = capture(page);
+            const int r = pages.next(page);
             if (r < 0) {
                 if (ended)
                     continue; // what trails the stream is no page of it
@@ -142,22 +93,9 @@ struct OggCopyCut::State {
                 throw CutRefused(QStringLiteral("a page is damaged or missing"));
             }
             if (r == 0) {
-                if (inPos > 0) {
-                    std::copy(in.begin() + std::ptrdiff_t(inPos),
-                              in.begin() + std::ptrdiff_t(inFill), in.begin());
-                    inFill -= inPos;
-                    inPos = 0;
-                }
-                if (in.size() < inFill + size_t(kReadChunk))
-                    in.resize(inFill + size_t(kReadChunk));
-                const qint64 got =
-                    file.read(reinterpret_cast<char*>(in.data() + inFill), kReadChunk);
-                if (got < 0)
+                if (pages.failed())
                     throw CutRefused(file.errorString());
-                if (got == 0)
-                    return false;
-                inFill += size_t(got);
-                continue;
+                return false;
             }
             if (!stream) {
                 if (!ogg_page_bos(&page))
@@ -172,46 +110,6 @@ struct OggCopyCut::State {
             if (ogg_stream_pagein(stream->get(), &page) != 0)
                 throw CutRefused(QStringLiteral("a page is damaged"));
             return true;
-        }
-    }
-
-    // As libogg's page reader takes pages: 1 a page (its checksum right), 0
-    // more bytes needed, -1 once where bytes are skipped up to the next
-    // possible page.
-    int capture(ogg_page& page) {
-        for (;;) {
-            const unsigned char* at = in.data() + inPos;
-            const size_t left = inFill - inPos;
-            if (left < 27)
-                return 0;
-            if (std::memcmp(at, "OggS", 4) == 0) {
-                const size_t headerLen = 27 + size_t(at[26]);
-                if (left < headerLen)
-                    return 0;
-                size_t bodyLen = 0;
-                for (size_t i = 27; i < headerLen; ++i)
-                    bodyLen += at[i];
-                if (left < headerLen + bodyLen)
-                    return 0;
-                const std::uint32_t stored = std::uint32_t(at[22]) | std::uint32_t(at[23]) << 8 |
-                                             std::uint32_t(at[24]) << 16 |
-                                             std::uint32_t(at[25]) << 24;
-                if (PageCrc::instance().page(at, headerLen, at + headerLen, bodyLen) == stored) {
-                    page.header = const_cast<unsigned char*>(at);
-                    page.header_len = long(headerLen);
-                    page.body = page.header + headerLen;
-                    page.body_len = long(bodyLen);
-                    inPos += headerLen + bodyLen;
-                    unsynced = false;
-                    return 1;
-                }
-            }
-            const void* next = std::memchr(at + 1, 'O', left - 1);
-            inPos = next ? size_t(static_cast<const unsigned char*>(next) - in.data()) : inFill;
-            if (!unsynced) {
-                unsynced = true;
-                return -1;
-            }
         }
     }
 
@@ -236,8 +134,7 @@ struct OggCopyCut::State {
     // From the file's start: the headers, then nothing placed yet.
     void restart() {
         stream.reset();
-        inPos = inFill = 0;
-        unsynced = false;
+        pages.reset();
         if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
             throw AudioError(QStringLiteral("Cannot open %1: %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -535,6 +432,55 @@ OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
 }
 
 OggCopyCut::~OggCopyCut() = default;
+
+namespace {
+
+size_t readLength(void* ptr, size_t size, size_t count, void* source) {
+    auto* file = static_cast<QFile*>(source);
+    if (size == 0 || count == 0)
+        return 0;
+    const qint64 got = file->read(static_cast<char*>(ptr), qint64(size * count));
+    return got > 0 ? size_t(got) / size : 0;
+}
+
+int seekLength(void* source, ogg_int64_t offset, int whence) {
+    return seekFile(*static_cast<QFile*>(source), offset, whence) < 0 ? -1 : 0;
+}
+
+long tellLength(void* source) {
+    return long(static_cast<QFile*>(source)->pos());
+}
+
+} // namespace
+
+std::int64_t OggCopyCut::lengthFrames() {
+    if (d->length >= 0)
+        return d->length;
+    d->length = 0;
+    // libvorbisfile counts from the first audio page's granule position to
+    // the last page's, reading only the file's two ends: the count a reader
+    // of the source bases its positions on. Its headers have been checked
+    // by now, which libvorbisfile needs.
+    SourceFile file(d->path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return 0;
+    OggVorbis_File vf;
+    const ov_callbacks callbacks = {readLength, seekLength, nullptr, tellLength};
+    if (ov_open_callbacks(&file, &vf, nullptr, 0, callbacks) != 0)
+        return 0;
+    if (ov_streams(&vf) == 1 && ov_info(&vf, 0) && ov_info(&vf, 0)->rate == d->info.get()->rate)
+        d->length = std::max<std::int64_t>(0, ov_pcm_total(&vf, 0));
+    ov_clear(&vf);
+    return d->length;
+}
+
+std::int64_t OggCopyCut::lengthMs() {
+    const int rate = sampleRate();
+    if (rate <= 0)
+        return 0;
+    const __int128 ms = static_cast<__int128>(lengthFrames()) * 1000 / rate;
+    return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
+}
 
 int OggCopyCut::sampleRate() const {
     return int(d->info.get()->rate);

@@ -81,9 +81,15 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     const FileRow row = jobs.file(file);
     const int status = int(std::min<std::int64_t>(piece, INT32_MAX));
     const PiecePlan plan = planPiece(row, span);
-    QString path = choosePiecePath(row);
+    // The piece's own temporary file shows that its name can be made there:
+    // the usual trial file is made only once that fails, for its reasons.
+    QString path = m_names.piecePath(m_options.outputDir, row.caption);
     PieceFile out;
     if (!out.open(path)) {
+        m_names.giveBack(path);
+        path = choosePiecePath(row);
+    }
+    if (!out.isOpen() && !out.open(path)) {
         const QString refused = QStringLiteral("Cannot create %1: %2")
                                     .arg(QDir::toNativeSeparators(path), out.errorString());
         m_currentFile = path;

@@ -108,9 +108,15 @@ void Conversion::splitFile(int file) {
         reader.close();
     const QString source = jobs.file(file).path;
     m_currentFile = source;
-    reader.openRead(source);
-    // A join or a preview may have asked for another format; pieces keep the source's.
-    reader.setPcmFormat(0, 0);
+    if (m_options.copy)
+        m_cutter = std::make_unique<OggCopyCut>(source);
+    // A cut without re-encoding needs of a reader only the length, which
+    // the cutter tells without reading the file through once more.
+    if (!m_cutter || m_cutter->lengthFrames() <= 0) {
+        reader.openRead(source);
+        // A join or a preview may have asked for another format; pieces keep the source's.
+        reader.setPcmFormat(0, 0);
+    }
 
     // Count's piece length is fixed with the file; Time takes a piece length
     // changed mid-run for the bounds of the following pieces.
@@ -120,9 +126,7 @@ void Conversion::splitFile(int file) {
     // The piece length may have changed since the run was allowed to start.
     if (refuseTooManyPieces(jobs.file(file), pieces))
         return;
-    if (m_options.copy)
-        m_cutter = std::make_unique<OggCopyCut>(source);
-    else if (m_options.jobs > 1)
+    if (!m_options.copy && m_options.jobs > 1)
         splitPiecesInParallel(file, pieces, splitCount);
     for (std::int64_t j = 0; (m_options.copy || m_options.jobs <= 1) && j < pieces && !m_failed;
          ++j) {
@@ -145,12 +149,13 @@ void Conversion::splitFile(int file) {
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = m_reader;
+    const bool cutterOnly = m_cutter && !reader.isOpen();
+    const std::int64_t length = cutterOnly ? m_cutter->lengthFrames() : reader.lengthSamples();
+    const std::int64_t lengthMs = cutterOnly ? m_cutter->lengthMs() : reader.lengthMs();
     PiecePlan plan;
-    plan.beginFrame =
-        PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
+    plan.beginFrame = PieceMath::readerFrames(span.begin, length, lengthMs);
     const std::int64_t endFrame =
-        span.toEnd ? reader.lengthSamples()
-                   : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
+        span.toEnd ? length : PieceMath::readerFrames(span.end, length, lengthMs);
     // Fades are cut to the piece.
     plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
     plan.envelope = Envelope{plan.frames, 0, 0};
