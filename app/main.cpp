@@ -3,21 +3,63 @@
 #include "audio/NativeName.h"
 #include "commands/Session.h"
 #include "core/AppInfo.h"
-#include "core/ArgumentChannel.h"
 #include "core/Platform.h"
 #include "core/Resources.h"
 #include "core/SingleInstance.h"
 #include "ui/AboutDialog.h"
+#include "ui/ArgumentChannel.h"
 #include "ui/FolderDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsDialog.h"
+#include "ui/SilenceScan.h"
 #include "ui/TagEditDialog.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// For the start-up benchmark only (bench/startup): with CADELO_FIRST_FRAME_EXIT
+// set, the program tells on standard error when the main window has painted
+// its first frame, then ends as its close box would end it.
+class FirstFrameReport : public QObject {
+  public:
+    FirstFrameReport(QWidget* window, const QElapsedTimer& since)
+        : QObject(window), m_window(window), m_since(since) {
+        // The window's face is drawn by its children: any of them will do.
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && !m_seen && widget && widget->window() == m_window) {
+            m_seen = true;
+            // After the paint event has been handled: the frame is drawn.
+            QTimer::singleShot(0, m_window, [this] {
+                std::fprintf(stderr, "first frame %lld ms\n",
+                             static_cast<long long>(m_since.elapsed()));
+                std::fflush(stderr);
+                m_window->close();
+            });
+        }
+        return false;
+    }
+
+  private:
+    QWidget* m_window;
+    const QElapsedTimer& m_since;
+    bool m_seen = false;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
+    QElapsedTimer started;
+    started.start();
     // Before anything is shown: a second copy ends silently and leaves the
     // first one alone.
     SingleInstance instance(AppInfo::applicationTitle());
@@ -63,6 +105,11 @@ int main(int argc, char** argv) {
                      &SettingsDialog::setOutputFolderText);
     QObject::connect(&settingsDialog, &SettingsDialog::settingsApplied, &mainWindow,
                      &MainWindow::replanSelectedFile);
+    // Scanned as soon as "Ok" applies the silence split, so that every cut can
+    // be checked and moved in the span list before anything is written.
+    SilenceScan silenceScan(session.jobs(), state, &mainWindow);
+    QObject::connect(&settingsDialog, &SettingsDialog::silencePlanRequested, &silenceScan,
+                     &SilenceScan::run);
 
     // An open dialog must not keep the program running once the main window
     // has closed.
@@ -75,6 +122,8 @@ int main(int argc, char** argv) {
         // A skin that cannot be read is told like every other failure.
         mainWindow.reportError(e);
     }
+    if (qEnvironmentVariableIsSet("CADELO_FIRST_FRAME_EXIT"))
+        new FirstFrameReport(&mainWindow, started);
     mainWindow.show();
     // A request to end the program (SIGTERM from a session that ends or from
     // kill, SIGINT from the terminal, SIGHUP when the terminal goes) closes the

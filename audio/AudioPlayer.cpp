@@ -1,9 +1,11 @@
 #include "audio/AudioPlayer.h"
 
 #include "audio/AudioError.h"
+#include "audio/LoadableModule.h"
+#include "audio/SoundOutput.h"
 
 #include <QTimer>
-#include <SDL.h>
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -11,15 +13,21 @@ namespace {
 // Short enough for a smooth slider, long enough to cost nothing.
 constexpr int kTimerMs = 25;
 
-QString sdlError() {
-    return QString::fromUtf8(SDL_GetError());
-}
-
 } // namespace
 
+SoundOutput* SoundOutput::instance(QString& why) {
+    using Entry = SoundOutput* (*)();
+    const auto entry =
+        reinterpret_cast<Entry>(LoadableModule::resolve(QStringLiteral("cadelo-sdl"), kEntry, why));
+    return entry ? entry() : nullptr;
+}
+
 struct AudioPlayer::Impl {
-    bool sdlAudio = false; // this player holds a reference on SDL's audio subsystem
-    SDL_AudioDeviceID device = 0;
+    // The sound module, opened at the first openDevice(); `started` while this
+    // player holds a reference on its sound system.
+    SoundOutput* output = nullptr;
+    bool started = false;
+    std::uint32_t device = 0;
     int rate = 0;
     int channels = 0;
     QTimer timer;
@@ -41,12 +49,12 @@ struct AudioPlayer::Impl {
     std::int64_t frameBytes() const { return std::int64_t(channels) * std::int64_t(sizeof(float)); }
 
     std::int64_t remaining() const {
-        return device ? std::int64_t(SDL_GetQueuedAudioSize(device)) / frameBytes() : 0;
+        return device ? std::int64_t(output->queuedBytes(device)) / frameBytes() : 0;
     }
 
     void clearQueue() {
         if (device)
-            SDL_ClearQueuedAudio(device);
+            output->clearQueue(device);
         queued = 0;
         playBase = 0;
         blockEnds.clear();
@@ -56,7 +64,7 @@ struct AudioPlayer::Impl {
 
     void closeDevice() {
         if (device) {
-            SDL_CloseAudioDevice(device);
+            output->closeDevice(device);
             device = 0;
         }
         clearQueue();
@@ -95,7 +103,7 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
             // Everything queued has played and the last request brought nothing.
             d->playing = false;
             d->timer.stop();
-            SDL_PauseAudioDevice(d->device, 1);
+            d->output->pause(d->device, true);
             Q_EMIT playEnded();
             return;
         }
@@ -111,8 +119,8 @@ AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<
 
 AudioPlayer::~AudioPlayer() {
     d->closeDevice();
-    if (d->sdlAudio)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (d->started)
+        d->output->finish();
 }
 
 void AudioPlayer::openDevice(int rate, int channels) {
@@ -121,28 +129,22 @@ void AudioPlayer::openDevice(int rate, int channels) {
             QStringLiteral("No sound output device: cannot play %1 Hz with %2 channel(s)")
                 .arg(rate)
                 .arg(channels));
-    if (!d->sdlAudio) {
-        // SDL must not take over the program's Ctrl+C and termination handling.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            throw AudioError(QStringLiteral("No sound output device: ") + sdlError());
-        d->sdlAudio = true;
+    if (!d->output) {
+        QString why;
+        d->output = SoundOutput::instance(why);
+        if (!d->output)
+            throw AudioError(QStringLiteral("No sound output device: ") + why);
+    }
+    if (!d->started) {
+        if (!d->output->start())
+            throw AudioError(QStringLiteral("No sound output device: ") + d->output->error());
+        d->started = true;
     }
     d->closeDevice();
 
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = rate;
-    want.format = AUDIO_F32SYS;
-    want.channels = Uint8(std::min(channels, 255));
-    want.samples = 2048;
-    want.callback = nullptr; // queued audio
-    SDL_AudioSpec have;
-    // No changes allowed: SDL converts to whatever the device really takes,
-    // so the queue always counts frames of the format asked here.
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    const std::uint32_t device = d->output->openDevice(rate, channels);
     if (device == 0)
-        throw AudioError(QStringLiteral("No sound output device: ") + sdlError());
+        throw AudioError(QStringLiteral("No sound output device: ") + d->output->error());
     d->device = device;
     d->rate = rate;
     d->channels = channels;
@@ -160,8 +162,8 @@ void AudioPlayer::queueSamples(const SampleBlock& block) {
                 .arg(block.channels)
                 .arg(d->channels));
     const std::int64_t bytes = frames * d->frameBytes();
-    if (SDL_QueueAudio(d->device, block.samples.data(), Uint32(bytes)) != 0)
-        throw AudioError(QStringLiteral("Cannot play: ") + sdlError());
+    if (!d->output->queue(d->device, block.samples.data(), std::uint32_t(bytes)))
+        throw AudioError(QStringLiteral("Cannot play: ") + d->output->error());
     d->queued += frames;
     d->blockEnds.push_back(d->queued);
     d->lastBlockFrames = frames;
@@ -174,7 +176,7 @@ void AudioPlayer::play() {
         throw AudioError(QStringLiteral("No sound output device: the device is not open"));
     d->playBase = d->queued - d->remaining();
     d->playing = true;
-    SDL_PauseAudioDevice(d->device, 0);
+    d->output->pause(d->device, false);
     d->timer.start();
 }
 
@@ -182,7 +184,7 @@ void AudioPlayer::stop() {
     d->playing = false;
     d->timer.stop();
     if (d->device)
-        SDL_PauseAudioDevice(d->device, 1);
+        d->output->pause(d->device, true);
     d->clearQueue();
 }
 

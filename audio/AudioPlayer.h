@@ -1,5 +1,6 @@
-// Plays sample blocks through the sound device (SDL2's audio queue) and reports
-// on the UI thread from a short timer.
+// Plays sample blocks through the sound device (SDL2's audio queue, in the
+// sound module that the first openDevice() opens) and reports on the UI
+// thread from a short timer.
 #pragma once
 
 #include "audio/SampleBlock.h"

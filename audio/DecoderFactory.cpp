@@ -1,7 +1,7 @@
 #include "audio/DecoderFactory.h"
 
 #include "audio/AudioError.h"
-#include "audio/FfmpegDecoder.h"
+#include "audio/FfmpegModule.h"
 #include "audio/Mpg123Decoder.h"
 #include "audio/NativeName.h"
 #include "audio/SourceFile.h"
@@ -219,5 +219,13 @@ std::unique_ptr<Decoder> DecoderFactory::openDecoder(const QString& path) {
     case Kind::Other:
         break;
     }
-    return std::make_unique<FfmpegDecoder>(path);
+    // Everything else is FFmpeg's, whose module is opened by the first such file.
+    FfmpegModule* ffmpeg = nullptr;
+    try {
+        ffmpeg = &FfmpegModule::instance();
+    } catch (const AudioError& e) {
+        throw ModuleMissing(Decoder::failureText(
+            path, QStringLiteral("cannot be read without FFmpeg (%1)").arg(e.message())));
+    }
+    return ffmpeg->openDecoder(path);
 }

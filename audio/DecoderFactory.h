@@ -11,8 +11,8 @@ class DecoderFactory {
     enum class Kind { OggVorbis, Mpeg, Other };
 
     // Opens `path` with the back end its content calls for, falling back to
-    // FFmpeg. Throws AudioError naming the file and the reason: also for what
-    // is not a regular file, and for a rate or channel count the reader does
+    // FFmpeg (whose module only that fallback opens). Throws AudioError naming the file and the
+    // reason: also for what is not a regular file, and for a rate or channel count the reader does
     // not take. A stated length that the file's size cannot hold is replaced
     // by what decoding delivers.
     static std::unique_ptr<Decoder> open(const QString& path);

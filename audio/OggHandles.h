@@ -5,59 +5,43 @@
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
+// One state of the libraries, cleared by `clear` when its owner goes; the
+// owner initialises it in its constructor.
+template <typename State, auto clear> class ClearedState {
+  public:
+    ~ClearedState() { clear(&m_state); }
+    ClearedState(const ClearedState&) = delete;
+    ClearedState& operator=(const ClearedState&) = delete;
+
+    State* get() { return &m_state; }
+    const State* get() const { return &m_state; }
+
+  protected:
+    ClearedState() = default;
+
+    State m_state;
+};
+
 // The page reader over bytes fed to it.
-class OggSync {
+class OggSync : public ClearedState<ogg_sync_state, ogg_sync_clear> {
   public:
     OggSync() { ogg_sync_init(&m_state); }
-    ~OggSync() { ogg_sync_clear(&m_state); }
-    OggSync(const OggSync&) = delete;
-    OggSync& operator=(const OggSync&) = delete;
-
-    ogg_sync_state* get() { return &m_state; }
-
-  private:
-    ogg_sync_state m_state;
 };
 
 // One logical stream, pages in and packets out or the other way round.
-class OggStream {
+class OggStream : public ClearedState<ogg_stream_state, ogg_stream_clear> {
   public:
     explicit OggStream(int serial) { ogg_stream_init(&m_state, serial); }
-    ~OggStream() { ogg_stream_clear(&m_state); }
-    OggStream(const OggStream&) = delete;
-    OggStream& operator=(const OggStream&) = delete;
-
-    ogg_stream_state* get() { return &m_state; }
-
-  private:
-    ogg_stream_state m_state;
 };
 
-class VorbisInfo {
+class VorbisInfo : public ClearedState<vorbis_info, vorbis_info_clear> {
   public:
-    VorbisInfo() { vorbis_info_init(&m_info); }
-    ~VorbisInfo() { vorbis_info_clear(&m_info); }
-    VorbisInfo(const VorbisInfo&) = delete;
-    VorbisInfo& operator=(const VorbisInfo&) = delete;
-
-    vorbis_info* get() { return &m_info; }
-    const vorbis_info* get() const { return &m_info; }
-
-  private:
-    vorbis_info m_info;
+    VorbisInfo() { vorbis_info_init(&m_state); }
 };
 
-class VorbisComment {
+class VorbisComment : public ClearedState<vorbis_comment, vorbis_comment_clear> {
   public:
-    VorbisComment() { vorbis_comment_init(&m_comment); }
-    ~VorbisComment() { vorbis_comment_clear(&m_comment); }
-    VorbisComment(const VorbisComment&) = delete;
-    VorbisComment& operator=(const VorbisComment&) = delete;
-
-    vorbis_comment* get() { return &m_comment; }
-
-  private:
-    vorbis_comment m_comment;
+    VorbisComment() { vorbis_comment_init(&m_state); }
 };
 
 // The encoder's analysis state and its one working block, on a set-up

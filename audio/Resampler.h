@@ -1,15 +1,19 @@
-// Rate and channel conversion of interleaved float frames, on libswresample;
-// used by the reader (asked for another PCM format) and by the writer (given
-// blocks in a format other than its encoding).
+// Rate and channel conversion of interleaved float frames, on libswresample
+// in the FFmpeg module (opened by the first conversion); used by the reader
+// (asked for another PCM format) and by the writer (given blocks in a format
+// other than its encoding).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+class SampleConversion;
+
 class Resampler {
   public:
-    // Throws AudioError when libswresample refuses the conversion.
+    // Throws AudioError when libswresample refuses the conversion, or when
+    // the FFmpeg module cannot be opened.
     Resampler(int inRate, int inChannels, int outRate, int outChannels);
     ~Resampler();
     Resampler(const Resampler&) = delete;
@@ -29,12 +33,9 @@ class Resampler {
     void reset();
 
   private:
-    void create();
-
     int m_inRate;
     int m_inChannels;
     int m_outRate;
     int m_outChannels;
-    struct Context;
-    std::unique_ptr<Context> m_ctx;
+    std::unique_ptr<SampleConversion> m_conversion;
 };

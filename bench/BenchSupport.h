@@ -6,8 +6,11 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <fstream>
@@ -15,7 +18,6 @@
 #include <malloc.h>
 #include <stdexcept>
 #include <string>
-#include <vorbis/vorbisfile.h>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -91,33 +93,25 @@ inline void runOnce(Measure& m, const std::function<void()>& phase) {
 // Decodes `in` with libvorbisfile into `out`; a source in another rate or
 // channel count goes through libswresample straight into the encoder's buffer.
 inline void appendDecoded(synth::VorbisWriter& out, const QString& in, int rate, int channels) {
-    OggVorbis_File vf;
-    if (ov_fopen(QFile::encodeName(in).constData(), &vf) != 0)
-        throw std::runtime_error("cannot open the source");
-    const vorbis_info* info = ov_info(&vf, -1);
+    synth::OggBlocks blocks(in);
     SwrContext* swr = nullptr;
-    if (info->rate != rate || info->channels != channels) {
+    if (blocks.rate() != rate || blocks.channels() != channels) {
         AVChannelLayout inLayout, outLayout;
-        av_channel_layout_default(&inLayout, info->channels);
+        av_channel_layout_default(&inLayout, blocks.channels());
         av_channel_layout_default(&outLayout, channels);
         swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_FLTP, rate, &inLayout,
-                            AV_SAMPLE_FMT_FLTP, int(info->rate), 0, nullptr);
-        if (swr && info->channels == 1 && channels == 2) {
+                            AV_SAMPLE_FMT_FLTP, blocks.rate(), 0, nullptr);
+        if (swr && blocks.channels() == 1 && channels == 2) {
             const double matrix[2] = {1.0, 1.0};
             swr_set_matrix(swr, matrix, 1);
         }
         if (!swr || swr_init(swr) < 0) {
             swr_free(&swr);
-            ov_clear(&vf);
             throw std::runtime_error("cannot set up the resampler");
         }
     }
-    int section = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        const long n = ov_read_float(&vf, &pcm, 4096, &section);
-        if (n <= 0)
-            break;
+    float** pcm = nullptr;
+    while (const long n = blocks.next(pcm)) {
         if (!swr) {
             float** buf = out.buffer(int(n));
             for (int c = 0; c < channels; ++c)
@@ -139,7 +133,6 @@ inline void appendDecoded(synth::VorbisWriter& out, const QString& in, int rate,
         out.wrote(std::max(0, got));
         swr_free(&swr);
     }
-    ov_clear(&vf);
 }
 
 // The bound of a run: the sources decoded and encoded in one plain loop at
@@ -150,6 +143,45 @@ inline void transcodeBound(const QStringList& sources, const QString& out, int r
     for (const QString& in : sources)
         appendDecoded(writer, in, rate, channels);
     writer.finish();
+}
+
+// How many rounds a benchmark measures: its first argument (at least 1), or
+// `fallback` without one.
+inline int roundsArgument(int argc, char** argv, int fallback) {
+    return argc > 1 ? std::max(1, std::atoi(argv[1])) : fallback;
+}
+
+// A run measured against its bound, `rounds` times each, alternating. Each
+// round first makes the bound of `sources` into `boundOut` (removed again),
+// then lets `prepare` set up the run untimed and times `run`. False, with
+// the first failure printed, when either failed.
+inline bool measureAgainstBound(
+    Measure& run, Measure& bound, int rounds, const QStringList& sources, const QString& boundOut,
+    int rate, int channels, const std::function<void()>& timed,
+    const std::function<void()>& prepare = [] {}) {
+    for (int round = 0; round < rounds; ++round) {
+        runOnce(bound, [&] { transcodeBound(sources, boundOut, rate, channels); });
+        QFile::remove(boundOut);
+        prepare();
+        runOnce(run, timed);
+    }
+    if (bound.failed || run.failed) {
+        std::printf("failed: %s\n", (bound.failed ? bound : run).error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The figures of a run beside its bound's, `boundWhat` naming the libraries
+// of the bound; last the "<name>/bound" ratios, by processor time and by the clock.
+inline void printAgainstBound(const char* name, const char* boundWhat, const Measure& run,
+                              const Measure& bound) {
+    std::printf("%s run: %.2f s wall, %.2f s CPU, peak memory %ld kB\n", name, run.wall, run.cpu,
+                run.peakKb);
+    std::printf("bound (%s): %.2f s wall, %.2f s CPU, peak memory %ld kB\n", boundWhat, bound.wall,
+                bound.cpu, bound.peakKb);
+    std::printf("%s/bound CPU ratio: %.2f\n", name, run.cpu / bound.cpu);
+    std::printf("%s/bound ratio: %.2f\n", name, run.wall / bound.wall);
 }
 
 } // namespace bench

@@ -1,5 +1,6 @@
-// What the split benchmarks share: a long synthesised source in a temporary
-// folder, and one Time split of it by the real run.
+// What the split and join benchmarks share: the real run set up as a front end
+// sets it up, a long synthesised source in a temporary folder, and one Time
+// split of it by the real run.
 #pragma once
 
 #include "convert/Conversion.h"
@@ -8,6 +9,7 @@
 #include "joblist/JobList.h"
 #include "synth/Synth.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -15,6 +17,25 @@
 #include <stdexcept>
 
 namespace bench {
+
+// A session's job list and run writing into `outDir` in Time mode, its
+// events pumped by nobody.
+struct RunSetup {
+    SessionState state;
+    JobList jobs{state};
+    Conversion conversion{state, jobs};
+
+    explicit RunSetup(const QString& outDir) {
+        state.settings.splitMode = SplitMode::Time;
+        state.settings.outputDir = outDir;
+        state.pump = [] {};
+    }
+    void admit(const QStringList& sources) {
+        for (const QString& s : sources)
+            jobs.admitFile(s, JobList::AddFilesFloor);
+        jobs.selectRow(0);
+    }
+};
 
 struct SplitBench {
     QTemporaryDir dir;
@@ -40,17 +61,12 @@ struct SplitBench {
     QStringList split(int seconds, int jobs,
                       const std::function<void(const QString&)>& onClosed = {}) const {
         emptyOutput();
-        SessionState state;
-        JobList jobList(state);
-        Conversion conversion(state, jobList);
-        state.settings.splitMode = SplitMode::Time;
-        state.settings.splitSeconds = seconds;
-        state.settings.outputDir = outDir;
-        state.pump = [] {};
-        jobList.admitFile(source, JobList::AddFilesFloor);
-        jobList.selectRow(0);
-        RunOptions options = RunOptions::fromSettings(state.settings, nullptr, 0);
+        RunSetup run(outDir);
+        run.state.settings.splitSeconds = seconds;
+        run.admit({source});
+        RunOptions options = RunOptions::fromSettings(run.state.settings, nullptr, 0);
         options.jobs = jobs;
+        Conversion& conversion = run.conversion;
         conversion.setOptions(options);
         conversion.onOutputClosed = onClosed;
         conversion.splitRun();
@@ -59,5 +75,17 @@ struct SplitBench {
         return conversion.lastOutputs();
     }
 };
+
+// The frame of a split benchmark's main: the application, then the bench
+// with its source of `seconds` synthesised; `body`'s result is the exit code.
+inline int splitBenchMain(int argc, char** argv, std::int64_t seconds, int rate, int channels,
+                          const std::function<int(SplitBench&)>& body) {
+    QCoreApplication app(argc, argv);
+    SplitBench b;
+    if (!b.valid())
+        return 1;
+    b.synthesise(seconds, rate, channels);
+    return body(b);
+}
 
 } // namespace bench

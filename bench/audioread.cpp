@@ -6,13 +6,11 @@
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 #include <vector>
-#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -46,24 +44,17 @@ std::int64_t readThrough(const QString& path, int rate = 0, int channels = 0) {
 // What any program using libvorbisfile does at the least: decode and
 // interleave into a reused buffer.
 std::int64_t plainVorbis(const QString& path) {
-    OggVorbis_File vf;
-    if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
-        return 0;
-    const int ch = ov_info(&vf, -1)->channels;
+    synth::OggBlocks blocks(path);
+    const int ch = blocks.channels();
     std::vector<float> buffer(size_t(kBlock * ch));
     std::int64_t frames = 0;
-    int section = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        const long n = ov_read_float(&vf, &pcm, int(kBlock), &section);
-        if (n <= 0)
-            break;
+    float** pcm = nullptr;
+    while (const long n = blocks.next(pcm)) {
         for (long i = 0; i < n; ++i)
             for (int c = 0; c < ch; ++c)
                 buffer[size_t(i * ch + c)] = pcm[c][i];
         frames += n;
     }
-    ov_clear(&vf);
     return frames;
 }
 

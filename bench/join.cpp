@@ -2,19 +2,14 @@
 // mono) through the real join run, against decoding, converting and encoding
 // the same audio directly.
 #include "bench/BenchSupport.h"
-#include "convert/Conversion.h"
-#include "convert/RunOptions.h"
-#include "core/SessionState.h"
-#include "joblist/JobList.h"
-#include "synth/Synth.h"
+#include "bench/SplitBench.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -38,44 +33,27 @@ int main(int argc, char** argv) {
     synth::writeOgg(sources[1], std::int64_t(Minutes) * 60 * 22050, 22050, 1);
     synth::writeOgg(sources[2], std::int64_t(Minutes) * 60 * Rate, Rate, 2);
 
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
-    bench::Measure bound, run;
-    for (int round = 0; round < rounds; ++round) {
-        const QString boundOut = dir.filePath(QStringLiteral("bound.ogg"));
-        bench::runOnce(bound, [&] { bench::transcodeBound(sources, boundOut, Rate, Channels); });
-        QFile::remove(boundOut);
-
-        SessionState state;
-        JobList jobs(state);
-        Conversion conversion(state, jobs);
-        state.settings.splitMode = SplitMode::Time;
-        state.settings.outputDir = dir.path() + QLatin1Char('/');
-        state.pump = [] {};
-        for (const QString& s : sources)
-            jobs.admitFile(s, JobList::AddFilesFloor);
-        jobs.selectRow(0);
-        const QString joined = dir.filePath(QStringLiteral("joined.ogg"));
+    const int rounds = bench::roundsArgument(argc, argv, 2);
+    const QString joined = dir.filePath(QStringLiteral("joined.ogg"));
+    std::unique_ptr<bench::RunSetup> setup;
+    const auto prepare = [&] {
+        setup = std::make_unique<bench::RunSetup>(dir.path() + QLatin1Char('/'));
+        setup->admit(sources);
         QFile::remove(joined);
-        conversion.setOptions(RunOptions::fromSettings(state.settings, nullptr, 0));
-
-        bench::runOnce(run, [&] { conversion.joinRun(joined); });
-        if (conversion.lastRunFailed()) {
-            std::printf("join failed: %s\n", qPrintable(conversion.lastError()));
-            return 1;
-        }
-    }
-    if (bound.failed || run.failed) {
-        std::printf("failed: %s\n", (bound.failed ? bound : run).error.c_str());
+        setup->conversion.setOptions(RunOptions::fromSettings(setup->state.settings, nullptr, 0));
+    };
+    const auto join = [&] {
+        setup->conversion.joinRun(joined);
+        if (setup->conversion.lastRunFailed())
+            throw std::runtime_error("join failed: " + setup->conversion.lastError().toStdString());
+    };
+    bench::Measure bound, run;
+    if (!bench::measureAgainstBound(run, bound, rounds, sources,
+                                    dir.filePath(QStringLiteral("bound.ogg")), Rate, Channels, join,
+                                    prepare))
         return 1;
-    }
 
     std::printf("joined %d minutes (best of %d rounds)\n", 3 * Minutes, rounds);
-    std::printf("join run: %.2f s wall, %.2f s CPU, peak memory %ld kB\n", run.wall, run.cpu,
-                run.peakKb);
-    std::printf("bound (libvorbisfile + libswresample + libvorbisenc): %.2f s wall, %.2f s "
-                "CPU, peak memory %ld kB\n",
-                bound.wall, bound.cpu, bound.peakKb);
-    std::printf("join/bound CPU ratio: %.2f\n", run.cpu / bound.cpu);
-    std::printf("join/bound ratio: %.2f\n", run.wall / bound.wall);
+    bench::printAgainstBound("join", "libvorbisfile + libswresample + libvorbisenc", run, bound);
     return 0;
 }

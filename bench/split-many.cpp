@@ -5,7 +5,6 @@
 #include "bench/BenchSupport.h"
 #include "bench/SplitBench.h"
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -23,15 +22,9 @@ double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    bench::SplitBench b;
-    if (!b.valid())
-        return 1;
-    b.synthesise(std::int64_t(Hours) * 3600, Rate, 1);
-
+// Splits the source into pieces of 1 s and prints how fast the first and the
+// last pieces were made.
+int measure(bench::SplitBench& b) {
     // When each piece was complete, by the clock and by this process's
     // processor time (the machine may be shared: the second is what the run
     // itself spent).
@@ -73,4 +66,10 @@ int main(int argc, char** argv) {
     // By processor time, which other work on the machine does not change.
     std::printf("split-many/first-last ratio: %.2f\n", firstCpu / lastCpu);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench::splitBenchMain(argc, argv, std::int64_t(Hours) * 3600, Rate, 1, measure);
 }

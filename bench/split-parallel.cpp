@@ -4,13 +4,11 @@
 #include "bench/BenchSupport.h"
 #include "bench/SplitBench.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -31,18 +29,10 @@ void ffmpegSegments(const QString& ffmpeg, const QString& source, const QString&
         throw std::runtime_error("ffmpeg failed: " + p.readAllStandardError().toStdString());
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    bench::SplitBench b;
-    if (!b.valid())
-        return 1;
+// The split by one worker per core and by one, and FFmpeg's, `rounds` times each.
+int measure(bench::SplitBench& b, int rounds) {
     const int cores = std::max(1, QThread::idealThreadCount());
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    b.synthesise(Minutes * 60, Rate, Channels);
-
     bench::Measure many, one, ff;
     qsizetype pieces = 0;
     for (int round = 0; round < rounds; ++round) {
@@ -77,4 +67,12 @@ int main(int argc, char** argv) {
     std::printf("ffmpeg segment (libvorbis 128k): %.2f s wall\n", ff.wall);
     std::printf("split-parallel/ffmpeg ratio: %.2f\n", many.wall / ff.wall);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = bench::roundsArgument(argc, argv, 1);
+    return bench::splitBenchMain(argc, argv, Minutes * 60, Rate, Channels,
+                                 [rounds](bench::SplitBench& b) { return measure(b, rounds); });
 }

@@ -9,9 +9,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <vector>
-#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -41,19 +39,13 @@ void transcodeAudioFile(const QString& in, const QString& out) {
 // The bound's decoding with the program's encoder: shows what the encoder
 // alone adds, apart from the reader.
 void transcodeEncoder(const QString& in, const QString& out) {
-    OggVorbis_File vf;
-    if (ov_fopen(QFile::encodeName(in).constData(), &vf) != 0)
-        throw std::runtime_error("cannot open the source");
+    synth::OggBlocks blocks(in);
     OggEncoder enc;
     enc.setFormat({kRate, kChannels, kKbps, 0, 0, -1});
     enc.open(out);
     std::vector<float> interleaved;
-    for (;;) {
-        float** pcm = nullptr;
-        int section = 0;
-        const long n = ov_read_float(&vf, &pcm, 4096, &section);
-        if (n <= 0)
-            break;
+    float** pcm = nullptr;
+    while (const long n = blocks.next(pcm)) {
         interleaved.resize(size_t(n) * kChannels);
         for (long i = 0; i < n; ++i)
             for (int c = 0; c < kChannels; ++c)
@@ -61,7 +53,6 @@ void transcodeEncoder(const QString& in, const QString& out) {
         enc.write(interleaved.data(), n);
     }
     enc.close();
-    ov_clear(&vf);
 }
 
 void print(int minutes, const char* what, const bench::Measure& m) {

@@ -2,6 +2,7 @@
 // file is touched, so that a typing mistake never starts half a run.
 #include "cli/CliOptions.h"
 
+#include "convert/NameTemplate.h"
 #include "core/Settings.h"
 
 #include <QRegularExpression>
@@ -36,6 +37,39 @@ int numberIn(const QString& option, const QString& text, int low, int high) {
                              .arg(high)
                              .arg(text));
     return int(*v);
+}
+
+// Digits with at most one decimal point, a minus sign only where allowed.
+std::optional<double> decimalNumber(const QString& text, bool negative) {
+    QString digits = text;
+    if (negative && digits.startsWith(QLatin1Char('-')))
+        digits = digits.mid(1);
+    if (digits.isEmpty() || digits.size() > 12 || digits.count(QLatin1Char('.')) > 1 ||
+        digits.startsWith(QLatin1Char('.')) || digits.endsWith(QLatin1Char('.')))
+        return std::nullopt;
+    for (QChar c : digits)
+        if ((c < QLatin1Char('0') || c > QLatin1Char('9')) && c != QLatin1Char('.'))
+            return std::nullopt;
+    const double v = digits.toDouble();
+    return text.startsWith(QLatin1Char('-')) ? -v : v;
+}
+
+double secondsIn(const QString& option, const QString& text, double low, double high) {
+    const std::optional<double> v = decimalNumber(text, false);
+    if (!v || *v < low || *v > high)
+        throw UsageError(
+            QStringLiteral("%1 takes seconds from %2 to %3 (decimals allowed), not \"%4\"")
+                .arg(option, QString::number(low), QString::number(high), text));
+    return *v;
+}
+
+double thresholdFrom(const QString& text) {
+    const std::optional<double> v = decimalNumber(text, true);
+    if (!v || *v >= 0 || *v < -120)
+        throw UsageError(QStringLiteral("--threshold takes a negative level in dBFS from -120 up "
+                                        "to 0, not \"%1\"")
+                             .arg(text));
+    return *v;
 }
 
 template <size_t N>
@@ -103,14 +137,25 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec Specs[] = {
-    {"mode", 0, Arg::Value},     {"every", 0, Arg::Value},      {"pieces", 0, Arg::Value},
-    {"span", 0, Arg::Value},     {"output-dir", 0, Arg::Value}, {"output", 0, Arg::Value},
-    {"fade-in", 0, Arg::Value},  {"fade-out", 0, Arg::Value},   {"rate", 0, Arg::Value},
-    {"channels", 0, Arg::Value}, {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
-    {"quality", 0, Arg::Value},  {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
-    {"force", 0, Arg::None},     {"help", 'h', Arg::None},      {"version", 0, Arg::None},
-    {"jobs", 'j', Arg::Value},   {"copy", 0, Arg::None},
+    {"mode", 0, Arg::Value},       {"every", 0, Arg::Value},      {"pieces", 0, Arg::Value},
+    {"span", 0, Arg::Value},       {"output-dir", 0, Arg::Value}, {"output", 0, Arg::Value},
+    {"fade-in", 0, Arg::Value},    {"fade-out", 0, Arg::Value},   {"rate", 0, Arg::Value},
+    {"channels", 0, Arg::Value},   {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
+    {"quality", 0, Arg::Value},    {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
+    {"force", 0, Arg::None},       {"help", 'h', Arg::None},      {"version", 0, Arg::None},
+    {"jobs", 'j', Arg::Value},     {"copy", 0, Arg::None},        {"silence", 0, Arg::None},
+    {"threshold", 0, Arg::Value},  {"min-pause", 0, Arg::Value},  {"min-length", 0, Arg::Value},
+    {"max-length", 0, Arg::Value}, {"keep-pauses", 0, Arg::None}, {"snap", 0, Arg::Value},
+    {"name", 0, Arg::Value},       {"cue", 0, Arg::Value},
 };
+
+bool splitOnly(const QString& name) {
+    for (const char* option : {"output-dir", "jobs", "copy", "silence", "threshold", "min-pause",
+                               "min-length", "max-length", "keep-pauses", "snap", "name", "cue"})
+        if (name == QLatin1String(option))
+            return true;
+    return false;
+}
 
 const OptionSpec* findLong(const QString& name) {
     for (const OptionSpec& option : Specs)
@@ -133,8 +178,7 @@ bool allowed(CliCommand command, const QString& name) {
         return true;
     if (command == CliCommand::Info)
         return false;
-    if (name == QLatin1String("output-dir") || name == QLatin1String("jobs") ||
-        name == QLatin1String("copy"))
+    if (splitOnly(name))
         return command == CliCommand::Split;
     if (name == QLatin1String("output") || name == QLatin1String("force"))
         return command == CliCommand::Join;
@@ -253,7 +297,15 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             throw UsageError(QStringLiteral("unknown option %1").arg(a));
         if (!allowed(o.command, name))
             throw UsageError(QStringLiteral("%1 is not an option of %2").arg(a, command));
-        if (option->arg == Arg::None) {
+        // "--silence auto" and "--silence=auto": the one option whose value may be left out.
+        if (name == QLatin1String("silence") && !value && i + 1 < arguments.size() &&
+            arguments[i + 1] == QLatin1String("auto"))
+            value = arguments[++i];
+        if (name == QLatin1String("silence") && value) {
+            if (*value != QLatin1String("auto"))
+                throw UsageError(QStringLiteral("--silence takes no value but \"auto\", not \"%1\"")
+                                     .arg(*value));
+        } else if (option->arg == Arg::None) {
             if (value)
                 throw UsageError(QStringLiteral("--%1 takes no value").arg(name));
         } else if (!value) {
@@ -317,6 +369,34 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             o.force = true;
         } else if (name == QLatin1String("copy")) {
             o.copy = true;
+        } else if (name == QLatin1String("name")) {
+            // Refused before any file is read, as every other wrong value is.
+            const QString wrong = NameTemplate::problem(*value);
+            if (!wrong.isEmpty())
+                throw UsageError(wrong);
+            o.nameTemplate = *value;
+        } else if (name == QLatin1String("cue")) {
+            // The sheet's tracks are Custom spans.
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
+            if (value->isEmpty())
+                throw UsageError(QStringLiteral("--cue needs a sheet"));
+            o.cueSheet = *value;
+        } else if (name == QLatin1String("silence")) {
+            impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
+            o.silence = true;
+            o.silenceAuto = value.has_value();
+        } else if (name == QLatin1String("threshold")) {
+            o.thresholdDb = thresholdFrom(*value);
+        } else if (name == QLatin1String("min-pause")) {
+            o.minPause = secondsIn(opt, *value, 0.01, 3600);
+        } else if (name == QLatin1String("min-length")) {
+            o.minLength = secondsIn(opt, *value, 0, 86400);
+        } else if (name == QLatin1String("max-length")) {
+            o.maxLength = secondsIn(opt, *value, 1, 86400);
+        } else if (name == QLatin1String("keep-pauses")) {
+            o.keepPauses = true;
+        } else if (name == QLatin1String("snap")) {
+            o.snapSeconds = secondsIn(opt, *value, 0.01, 3600);
         }
     }
 
@@ -346,6 +426,24 @@ CliOptions parseCliOptions(const QStringList& arguments) {
                                                     "source's rate, channels and encoding")));
     }
 
+    // The silence split places its own cuts; its options mean nothing without it.
+    if (o.silence && !o.spans.empty())
+        throw UsageError(QStringLiteral("--silence cannot be combined with --span"));
+    if (o.silenceAuto && o.thresholdDb)
+        throw UsageError(QStringLiteral("--threshold cannot be combined with --silence auto"));
+    const QString withoutSilence = o.thresholdDb  ? QStringLiteral("--threshold")
+                                   : o.minPause   ? QStringLiteral("--min-pause")
+                                   : o.minLength  ? QStringLiteral("--min-length")
+                                   : o.maxLength  ? QStringLiteral("--max-length")
+                                   : o.keepPauses ? QStringLiteral("--keep-pauses")
+                                                  : QString();
+    if (!o.silence && !withoutSilence.isEmpty())
+        throw UsageError(QStringLiteral("%1 needs --silence").arg(withoutSilence));
+    if (o.minLength && o.maxLength && *o.maxLength < *o.minLength)
+        throw UsageError(QStringLiteral("--max-length cannot be shorter than --min-length"));
+    if (o.snapSeconds && !o.splitSeconds && !o.splitCount)
+        throw UsageError(QStringLiteral("--snap needs --every or --pieces"));
+
     if (explicitMode && impliedMode && *explicitMode != *impliedMode) {
         // Spans marked by hand are what Unification shares among the files.
         const bool sharedSpans =
@@ -359,8 +457,17 @@ CliOptions parseCliOptions(const QStringList& arguments) {
     else
         o.mode = impliedMode;
 
-    if (o.files.isEmpty())
+    if (!o.cueSheet.isEmpty()) {
+        if (!o.spans.empty() || o.silence)
+            throw UsageError(
+                QStringLiteral("--cue cannot be combined with %1")
+                    .arg(o.silence ? QStringLiteral("--silence") : QStringLiteral("--span")));
+        if (!o.files.isEmpty())
+            throw UsageError(
+                QStringLiteral("--cue takes no FILE: the files are the ones the sheet names"));
+    } else if (o.files.isEmpty()) {
         throw UsageError(QStringLiteral("no FILE given"));
+    }
     if (o.command == CliCommand::Join && o.output.isEmpty())
         throw UsageError(QStringLiteral("join needs -o OUTPUT"));
     return o;
@@ -394,6 +501,17 @@ QString cliHelpText() {
                "  --span BEGIN-END      custom mode: keep this span of every FILE (seconds or\n"
                "                        HH:MM:SS); repeatable; with --mode unification the\n"
                "                        spans are marked on the first FILE and shared\n"
+               "  --silence [auto]      split: cut in the middle of every pause; \"auto\" takes\n"
+               "                        the threshold from the file's own levels\n"
+               "  --threshold DB        split: a pause is quieter than DB dBFS (negative;\n"
+               "                        default -48)\n"
+               "  --min-pause S         split: a pause lasts at least S seconds (default 1)\n"
+               "  --min-length S        split: shorter pieces join their neighbour\n"
+               "  --max-length S        split: longer pieces are cut at their quietest moment\n"
+               "  --keep-pauses         split: the pauses stay in the pieces (default: dropped)\n"
+               "  --snap S              split: with --every or --pieces, move each cut to the\n"
+               "                        quietest moment within S seconds\n"
+               "                        (seconds may have decimals)\n"
                "  -o, --output-dir DIR  split: the folder for the pieces (created if needed)\n"
                "  -o, --output OUTPUT   join: the output file; \".ogg\" is appended\n"
                "  --fade-in SECONDS     fade in over 1 to 20 seconds\n"
@@ -414,6 +532,13 @@ QString cliHelpText() {
                "                        processor core); 1 writes one piece after the other\n"
                "  --copy                split: cut Ogg Vorbis files without re-encoding (no\n"
                "                        fades, no --rate, --channels or other encoding)\n"
+               "  --cue SHEET           split: one piece for each track of a CUE sheet, with\n"
+               "                        its title, performer, album, date and genre; the\n"
+               "                        files are the ones the sheet names (no FILE)\n"
+               "  --name TEMPLATE       split: name the pieces by TEMPLATE, of the fields\n"
+               "                        {source}, {n} (the piece's number), {title},\n"
+               "                        {artist}, {album} and {start} (hh-mm-ss); \".ogg\" is\n"
+               "                        appended, and a taken name is numbered\n"
                "  -q, --quiet           no progress bar\n"
                "  --force               join: replace an existing output\n"
                "  -h, --help            this text\n"

@@ -47,8 +47,20 @@ struct CliOptions {
     std::optional<std::pair<int, int>> vbrIndices; // min, max
     std::optional<int> quality;
 
-    std::optional<int> jobs; // split: pieces encoded at once; none given: one per core
-    bool copy = false;       // split: Ogg Vorbis pieces cut without re-encoding
+    std::optional<int> jobs;             // split: pieces encoded at once; none given: one per core
+    bool copy = false;                   // split: Ogg Vorbis pieces cut without re-encoding
+    std::optional<QString> nameTemplate; // split: --name, checked
+    QString cueSheet;                    // split: --cue, in place of FILE arguments
+
+    // split: the silence split, and Time or Count cuts snapped to quiet moments.
+    bool silence = false;     // --silence
+    bool silenceAuto = false; // --silence auto
+    std::optional<double> thresholdDb;
+    std::optional<double> minPause;
+    std::optional<double> minLength;
+    std::optional<double> maxLength;
+    bool keepPauses = false;
+    std::optional<double> snapSeconds;
 
     QString settingsFile; // empty: the user's
     bool quiet = false;

@@ -1,7 +1,6 @@
 #include "cli/CliSession.h"
 
 #include "audio/NativeName.h"
-#include "audio/OggCopyCut.h"
 #include "cli/Terminal.h"
 #include "convert/OutputNaming.h"
 #include "convert/RunOptions.h"
@@ -98,6 +97,26 @@ void CliSession::applyOptions() {
         s.splitSeconds = *opts.splitSeconds;
     if (opts.splitCount)
         s.splitCount = *opts.splitCount;
+    // The silence split's values not given come from the settings file; a
+    // mode given on the command line replaces a silence split chosen there.
+    SilenceSettings& q = s.silence;
+    if (opts.silence) {
+        q.chosen = true;
+        q.autoThreshold = opts.silenceAuto || (q.autoThreshold && !opts.thresholdDb);
+    } else if (opts.mode) {
+        q.chosen = false;
+    }
+    if (opts.thresholdDb)
+        q.thresholdDb = *opts.thresholdDb;
+    if (opts.minPause)
+        q.minPause = *opts.minPause;
+    if (opts.minLength)
+        q.minLength = *opts.minLength;
+    if (opts.maxLength)
+        q.maxLength = *opts.maxLength;
+    if (opts.keepPauses)
+        q.keepPauses = true;
+    q.snapSeconds = opts.snapSeconds ? *opts.snapSeconds : 0.0;
     if (opts.fadeInSeconds) {
         s.fadeIn = true;
         s.fadeInSeconds = *opts.fadeInSeconds;
@@ -137,6 +156,8 @@ RunOptions CliSession::runOptions() const {
     if (opts.command == CliCommand::Split)
         o.jobs = opts.jobs ? *opts.jobs : std::max(1, QThread::idealThreadCount());
     o.copy = opts.command == CliCommand::Split && opts.copy;
+    if (opts.nameTemplate)
+        o.nameTemplate = *opts.nameTemplate;
     return o;
 }
 
@@ -205,6 +226,13 @@ int CliSession::admitFiles() {
     }
     addPending();
     return refusedCount;
+}
+
+int CliSession::admitCueSheet() {
+    const QList<JobList::Refusal> refused = jobs.addCueSheet(absolute(opts.cueSheet));
+    for (const JobList::Refusal& refusal : refused)
+        prompt.information(refusal.message);
+    return int(refused.size());
 }
 
 bool CliSession::markOn(int row, const CliSpan& span) {
@@ -338,15 +366,11 @@ bool CliSession::copyPossible() {
                                   "or fade-out; nothing is written"));
         possible = false;
     }
-    for (int row = 0; row < jobs.rowCount(); ++row) {
-        const QString problem = OggCopyCut::problem(jobs.file(row).path);
-        if (!problem.isEmpty()) {
-            prompt.say(
-                QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
-                               "nothing is written")
-                    .arg(shown(jobs.file(row).path), problem));
-            possible = false;
-        }
+    for (const Conversion::CopyRefusal& refused : Conversion::copyRefusals(jobs.fileModel())) {
+        prompt.say(QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
+                                  "nothing is written")
+                       .arg(shown(refused.path), refused.problem));
+        possible = false;
     }
     return possible;
 }
@@ -367,14 +391,50 @@ std::optional<CliExit> CliSession::prepareRun(int& refused) {
     if (opts.command == CliCommand::Split && !prepareOutputDir())
         return CliExit::Failed;
 
-    refused = admitFiles();
+    refused = opts.cueSheet.isEmpty() ? admitFiles() : admitCueSheet();
     if (Terminal::interruptRequested())
         return CliExit::Interrupted;
     int leftOut = 0;
     if (!markSpans(leftOut) || jobs.rowCount() == 0)
         return CliExit::Failed;
     refused += leftOut;
+    if (opts.command == CliCommand::Split && jobs.plansBySound()) {
+        if (!planBySound(refused))
+            return Terminal::interruptRequested() ? CliExit::Interrupted : CliExit::Failed;
+    }
     return std::nullopt;
+}
+
+bool CliSession::planBySound(int& refused) {
+    state.pump = [this] {
+        if (Terminal::interruptRequested())
+            jobs.stopScanning();
+    };
+    int shownRow = -1;
+    const QList<JobList::Refusal> failed = jobs.planBySound([this, &shownRow](int row, int done) {
+        if (row != shownRow) {
+            shownRow = row;
+            bar.start(jobs.caption(row));
+        }
+        bar.update(done);
+    });
+    bar.clear();
+    if (jobs.scanStopped())
+        return false;
+    // A file that could not be scanned has no cuts; it is left out rather
+    // than written whole.
+    for (const JobList::Refusal& refusal : failed) {
+        prompt.information(refusal.message);
+        for (int row = jobs.rowCount() - 1; row >= 0; --row)
+            if (jobs.file(row).path == refusal.path) {
+                jobs.removeFileAt(row);
+                break;
+            }
+        ++refused;
+    }
+    // The cuts are the files' own spans now, which a Custom split converts.
+    state.settings.splitMode = SplitMode::Custom;
+    return jobs.rowCount() > 0;
 }
 
 CliExit CliSession::split() {

@@ -42,10 +42,15 @@ class CliSession {
     bool copyPossible();
     // Admits the FILE arguments, with the window's messages; the number refused.
     int admitFiles();
+    // Admits the files of --cue's sheet with their tracks; the number refused.
+    int admitCueSheet();
     // Adds the --span spans. A file none of them lies in is left out (counted
     // in `leftOut`); false when nothing is left to run.
     bool markSpans(int& leftOut);
     bool markOn(int row, const CliSpan& span);
+    // The silence split or the snapped cuts: each file scanned, its cuts made
+    // its Custom spans. False when stopped or nothing is left to run.
+    bool planBySound(int& refused);
     void connectRun();
     CliExit runResult(int refused) const;
 

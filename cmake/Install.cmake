@@ -1,5 +1,6 @@
 # Install rules for cadelo, cadelo-cli and their desktop files:
 #   bin/cadelo, bin/cadelo-cli
+#   lib/cadelo/libcadelo-ffmpeg.so, libcadelo-sdl.so   (opened when a job needs them)
 #   share/cadelo/help/cadelo.html                     (the help page)
 #   share/applications/io.github.cadelo.Cadelo.desktop
 #   share/metainfo/io.github.cadelo.Cadelo.metainfo.xml
@@ -12,6 +13,8 @@ set(CADELO_DESKTOP_DIR ${CMAKE_SOURCE_DIR}/resources/desktop)
 set(CADELO_HELP_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/cadelo/help)
 
 install(TARGETS cadelo cadelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(CADELO_MODULE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cadelo)
+install(TARGETS cadelo-ffmpeg cadelo-sdl LIBRARY DESTINATION ${CADELO_MODULE_INSTALL_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/help/cadelo.html
         DESTINATION ${CADELO_HELP_INSTALL_DIR})
 install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.desktop
@@ -29,6 +32,11 @@ file(RELATIVE_PATH CADELO_HELP_FROM_BINDIR
      ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/cadelo/help)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/core/HelpPage.cpp PROPERTIES
   COMPILE_DEFINITIONS "CADELO_INSTALLED_HELP_DIR=\"${CADELO_HELP_FROM_BINDIR}\"")
+# The modules likewise, relative to the program's folder.
+file(RELATIVE_PATH CADELO_MODULES_FROM_BINDIR
+     ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/cadelo)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/audio/LoadableModule.cpp PROPERTIES
+  COMPILE_DEFINITIONS "CADELO_INSTALLED_MODULE_DIR=\"${CADELO_MODULES_FROM_BINDIR}\"")
 
 # In the build tree the page lies beside the programs (help/cadelo.html), where
 # they look first; copied again whenever it changes.

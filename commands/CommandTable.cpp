@@ -13,8 +13,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -163,7 +165,11 @@ void CommandTable::connectConversion(Conversion& conversion) {
         return !conversion.lastRunFailed() || !conversion.lastOutputs().isEmpty();
     };
     hooks.splitRun = [this, &conversion, worthShowing] {
-        conversion.setOptions(RunOptions::fromSettings(s.settings, s.ini.get(), s.formatIndex));
+        RunOptions options = RunOptions::fromSettings(s.settings, s.ini.get(), s.formatIndex);
+        options.jobs = std::max(1, splitJobs);
+        // Several pieces under way have no one piece's progress to show.
+        options.wholeRunProgress = true;
+        conversion.setOptions(options);
         conversion.splitRun();
         return worthShowing();
     };
@@ -173,6 +179,10 @@ void CommandTable::connectConversion(Conversion& conversion) {
         return worthShowing();
     };
     hooks.stopConversion = [&conversion] { conversion.stopConversion(); };
+}
+
+int CommandTable::defaultSplitJobs() {
+    return std::max(1, QThread::idealThreadCount());
 }
 
 void CommandTable::takeSliderPosition() {
@@ -222,12 +232,16 @@ void CommandTable::join() {
 QString CommandTable::chooseJoinOutput() {
     if (jobs.rowCount() == 0 || !s.prompt)
         return {};
-    int filterIndex = s.formatIndex + 1;
+    // A join encodes also when the cut without re-encoding is chosen; the
+    // choice stays for the next split.
+    const bool copyChosen = s.formatIndex == int(OutputFormat::OggCopy);
+    int filterIndex = copyChosen ? 1 : s.formatIndex + 1;
     const QString chosen =
         s.prompt->saveFile(s.settings.outputDir, {QStringLiteral("OGG Files(*.ogg)")}, filterIndex);
     if (chosen.isEmpty())
         return {};
-    s.formatIndex = std::max(0, filterIndex - 1);
+    if (!copyChosen)
+        s.formatIndex = std::max(0, filterIndex - 1);
     const QString path = OutputNaming::joinOutputPath(s.settings.outputDir, chosen);
     if (OutputNaming::taken(path) && !s.prompt->question(OutputNaming::replaceQuestion(path)))
         return {};
@@ -328,6 +342,22 @@ bool CommandTable::addPaths(const QStringList& paths) {
 void CommandTable::addFilesItem() {
     if (!s.converting)
         addFilesFromDialog();
+}
+
+void CommandTable::importCueItem() {
+    if (busy() || !s.prompt)
+        return;
+    const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
+    const QStringList sheets = s.prompt->openFiles(
+        dir, {QStringLiteral("CUE Sheets(*.cue)"), QStringLiteral("All Files(*)")});
+    if (sheets.isEmpty())
+        return;
+    m_lastFolder = QFileInfo(sheets.first()).absolutePath();
+    s.settings.splitMode = SplitMode::Custom;
+    for (const QString& sheet : sheets)
+        for (const JobList::Refusal& refusal : jobs.addCueSheet(sheet))
+            if (!refusal.message.isEmpty())
+                s.inform(refusal.message);
 }
 
 void CommandTable::addFolderItem() {

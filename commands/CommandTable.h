@@ -51,6 +51,10 @@ class CommandTable {
     CommandHooks hooks;
     // The slider whose position Begin and End take (null: the job list's own).
     const SkinObject* slider = nullptr;
+    // The split's pieces encoded side by side, one worker per core as
+    // cadelo-cli's default; 1 is the one-at-a-time run.
+    int splitJobs = defaultSplitJobs();
+    static int defaultSplitJobs();
 
     // Sets the run hooks to `conversion`, which takes the settings in force
     // when a run starts.
@@ -94,6 +98,9 @@ class CommandTable {
     // --- pop-up menu items (fileListMenu, fileMenu, actionMenu, helpMenu) ----------------------
     void addFilesItem();
     void addFolderItem();
+    // The open dialog for a CUE sheet, then its files added with a span for
+    // each track; the split mode becomes Custom, whose spans those are.
+    void importCueItem();
     void clearItem();
     void removeItem();
     void tagsItem();

@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 #include "audio/MulDiv.h"
 #include "audio/OggCopyCut.h"
+#include "convert/NameTemplate.h"
 #include "convert/OutputNaming.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
@@ -54,6 +55,17 @@ void Conversion::showProgress(std::int64_t progress, std::int64_t total) {
         onProgress(int(std::clamp<std::int64_t>(value, 0, ProgressScale)));
 }
 
+std::vector<Conversion::CopyRefusal> Conversion::copyRefusals(const FileModel& files) {
+    std::vector<CopyRefusal> refused;
+    for (int row = 0; row < files.rowCount(); ++row) {
+        const QString& path = files.row(row).path;
+        QString problem = OggCopyCut::problem(path);
+        if (!problem.isEmpty())
+            refused.push_back({row, path, std::move(problem)});
+    }
+    return refused;
+}
+
 void Conversion::beginRun() {
     s.converting = true;
     m_failed = false;
@@ -68,6 +80,9 @@ void Conversion::beginRun() {
     m_dropped.clear();
     m_joinPosition = 0;
     m_names = OutputNaming::RunNames();
+    m_runTotal = 0;
+    m_runDone = 0;
+    m_runShown = -1;
 }
 
 void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {
@@ -179,8 +194,28 @@ bool Conversion::makeOutputFolder(const QString& dir) {
     return false;
 }
 
-QString Conversion::choosePiecePath(const FileRow& row) {
-    const QString planned = m_names.piecePath(m_options.outputDir, row.caption);
+QString Conversion::choosePiecePath(const FileRow& row, std::int64_t piece, const Span& span) {
+    QString named;
+    if (!m_options.nameTemplate.isEmpty()) {
+        NameTemplate::PieceFields fields;
+        // A caption that is the file's name stands without its extension,
+        // which the piece's ".ogg" would otherwise follow.
+        const QString suffix = QLatin1Char('.') + QFileInfo(row.path).suffix();
+        fields.source = suffix.size() > 1 && row.caption.endsWith(suffix, Qt::CaseInsensitive)
+                            ? row.caption.chopped(suffix.size())
+                            : row.caption;
+        fields.number = piece + 1;
+        fields.count = std::max<std::int64_t>(
+            piece + 1, PieceMath::splitPieceCount(m_options.mode, row, jobs.file(0),
+                                                  m_options.effectiveSplitSeconds(),
+                                                  m_options.effectiveSplitCount()));
+        fields.tags = span.tags ? *span.tags : row.tags;
+        fields.startSeconds = span.begin;
+        named = NameTemplate::expand(m_options.nameTemplate, fields);
+    }
+    // A template that leaves nothing of a name names the piece as usual.
+    const QString planned = named.isEmpty() ? m_names.piecePath(m_options.outputDir, row.caption)
+                                            : m_names.templatePath(m_options.outputDir, named);
     QString reason;
     if (OutputNaming::canCreate(planned, &reason))
         return planned;

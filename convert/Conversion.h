@@ -24,6 +24,7 @@
 
 class SessionState;
 class OggCopyCut;
+class FileModel;
 class JobList;
 
 class Conversion {
@@ -47,6 +48,16 @@ class Conversion {
     void joinRun(const QString& path);
     // Ends a run at its next test of the run flag.
     void stopConversion();
+
+    // A listed source that a split without re-encoding cannot cut, and why.
+    struct CopyRefusal {
+        int row = -1;
+        QString path;
+        QString problem; // OggCopyCut::problem's reason
+    };
+    // Every such source of `files`, in list order; asked before anything is
+    // written, by the split itself and by whoever wants to say more first.
+    static std::vector<CopyRefusal> copyRefusals(const FileModel& files);
 
     // --- what the last run did -------------------------------------------------
     bool lastRunFailed() const { return m_failed; }
@@ -78,6 +89,7 @@ class Conversion {
         std::int64_t frames = 0;
         Envelope envelope;
         std::int64_t stopShortBy = 0; // Custom leaves out a tail under this many frames
+        FileTags tags;                // the span's own tags, else the source's
     };
     struct ParallelPiece;
     struct ParallelShared;
@@ -93,7 +105,9 @@ class Conversion {
     // The output of the next piece of `row`: the name made from its caption,
     // or the source's own name where that one cannot be created. Throws,
     // naming both, when neither can.
-    QString choosePiecePath(const FileRow& row);
+    // Piece `piece` (from 0) of the span `span` is named by the options'
+    // template when there is one.
+    QString choosePiecePath(const FileRow& row, std::int64_t piece, const Span& span);
     void prepareWriter(AudioFile& writer, int rate, int channels) const;
     void openOutput(const QString& path, int rate, int channels);
     void closeOutput();
@@ -147,4 +161,8 @@ class Conversion {
     std::int64_t m_joinPosition = 0;      // source frames a join has written
     OutputNaming::RunNames m_names;       // the names this run has handed out
     std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
+    // The whole run's progress (options' wholeRunProgress), in source frames.
+    std::int64_t m_runTotal = 0;
+    std::int64_t m_runDone = 0; // of the pieces reported complete or ended
+    int m_runShown = -1;        // the last value reported: it never goes back
 };

@@ -83,12 +83,15 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     const PiecePlan plan = planPiece(row, span);
     // The piece's own temporary file shows that its name can be made there:
     // the usual trial file is made only once that fails, for its reasons.
-    QString path = m_names.piecePath(m_options.outputDir, row.caption);
+    QString path;
     PieceFile out;
-    if (!out.open(path)) {
-        m_names.giveBack(path);
-        path = choosePiecePath(row);
+    if (m_options.nameTemplate.isEmpty()) {
+        path = m_names.piecePath(m_options.outputDir, row.caption);
+        if (!out.open(path))
+            m_names.giveBack(path);
     }
+    if (!out.isOpen())
+        path = choosePiecePath(row, piece, span);
     if (!out.isOpen() && !out.open(path)) {
         const QString refused = QStringLiteral("Cannot create %1: %2")
                                     .arg(QDir::toNativeSeparators(path), out.errorString());
@@ -103,7 +106,7 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
     m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                         oggOutputComments(row.tags));
+                         oggOutputComments(plan.tags));
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")

@@ -93,7 +93,7 @@ void Conversion::joinFile(int file, int rate, int channels) {
                 break;
             jobs.setSpanStatus(int(j), StatusConverting);
             const std::int64_t begin =
-                std::max<std::int64_t>(0, PieceMath::recordFrames(spans[j].begin, row));
+                std::max<std::int64_t>(0, PieceMath::spanBeginFrames(spans[j], row));
             const std::int64_t end = PieceMath::spanEndFrames(spans[j], row);
             // A span that begins past the file's end (spans are marked on
             // another file in Unification) has nothing to give.

@@ -155,6 +155,15 @@ QString RunNames::fallbackPath(const QString& dir, const QString& sourcePath) {
     return nextNumbered(dir, name.left(name.size() - 4));
 }
 
+QString RunNames::templatePath(const QString& dir, const QString& name) {
+    // Cleaned once more: a caller's name must not reach outside the folder.
+    const QString base = cleanFileName(name);
+    const QString first = inFolder(dir, fittedName(base + QStringLiteral(".ogg")));
+    if (!takenInRun(first))
+        return handOut(first);
+    return nextNumbered(dir, base);
+}
+
 QString choosePiecePath(const QString& dir, const QString& caption) {
     return RunNames().piecePath(dir, caption);
 }

@@ -57,6 +57,10 @@ class RunNames {
   public:
     QString piecePath(const QString& dir, const QString& caption);
     QString fallbackPath(const QString& dir, const QString& sourcePath);
+    // The output path of a piece named by a template (NameTemplate::expand's
+    // `name`, never empty): name.ogg when free, else numbered as piecePath
+    // numbers (name_1.ogg, name_2.ogg, ...), each fitted.
+    QString templatePath(const QString& dir, const QString& name);
     // A name handed out whose file could not be created: free again, as it
     // is when every name is looked up afresh.
     void giveBack(const QString& path);

@@ -30,10 +30,17 @@ struct Conversion::ParallelPiece {
     QString path;
     std::unique_ptr<AudioFile> writer;
     std::atomic<std::int64_t> position{0}; // frames into the piece, for the progress
+    std::atomic<bool> begun{false};        // a worker has taken it up
+    // Its row: the status it had, and what of the piece it shows (the run's
+    // thread only).
+    QString statusBefore;
+    bool beginShown = false;
+    bool endShown = false;
     // Written by the worker before `finished`, read by the run after it.
     bool finished = false;
     bool complete = false; // closed, a valid output with its tags
     bool failed = false;
+    bool neverBegun = false; // stopped before its first block: no output
 };
 
 // What the run's thread and its workers share; everything but the flag and
@@ -66,8 +73,10 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
     if (shared.stop) {
         // Stopped before it began: nothing is left under its name.
         writer.abandonWrite();
+        p.neverBegun = true;
         return;
     }
+    p.begun = true;
     QString current = row.path;
     BlockCopier t{reader,
                   writer,
@@ -98,6 +107,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
     const bool begun = t.framesWritten > 0 || p.plan.frames == 0 || !shared.stop;
     if (t.writerFailed || (p.failed && t.framesWritten == 0) || !begun) {
         writer.abandonWrite();
+        p.neverBegun = !begun && !p.failed;
         return;
     }
     try {
@@ -105,7 +115,7 @@ void Conversion::writePiece(ParallelPiece& p, AudioFile& reader, const FileRow& 
         if (QFileInfo(p.path).isFile()) {
             // Listed even when its tags fail: the piece itself is sound.
             p.complete = true;
-            copyTagsToOutput(p.path, row.tags);
+            copyTagsToOutput(p.path, p.plan.tags);
         }
     } catch (const std::exception& e) {
         p.failed = true;
@@ -164,13 +174,53 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             }
         });
 
+    // Each piece's row shows its own start and end as they come; a piece
+    // stopped before its first block gets back the status it had.
+    const auto showStatuses = [&] {
+        for (const std::unique_ptr<ParallelPiece>& piece : open) {
+            ParallelPiece& p = *piece;
+            const int status = int(std::min<std::int64_t>(p.index, INT32_MAX));
+            if (!p.beginShown && p.begun) {
+                p.beginShown = true;
+                p.statusBefore = jobs.spanStatus(status);
+                jobs.setSpanStatus(status, StatusConverting);
+            }
+            {
+                std::lock_guard<std::mutex> lock(shared.mutex);
+                if (!p.finished || p.endShown)
+                    continue;
+            }
+            p.endShown = true;
+            if (p.complete && !p.failed)
+                jobs.setSpanStatus(status, StatusFinish);
+            else if (p.neverBegun && p.beginShown)
+                jobs.setSpanStatus(status, p.statusBefore);
+        }
+    };
+    // The whole run's progress: the pieces ended before and those under way.
+    const auto showRunProgress = [&] {
+        std::int64_t done = m_runDone;
+        for (const std::unique_ptr<ParallelPiece>& piece : open)
+            done += std::clamp<std::int64_t>(piece->position.load(), 0, piece->plan.frames);
+        const int value =
+            int(m_runTotal > 0 ? std::clamp<std::int64_t>(MulDiv(done, ProgressScale, m_runTotal),
+                                                          0, ProgressScale)
+                               : 0);
+        if (value > m_runShown) {
+            m_runShown = value;
+            if (onProgress)
+                onProgress(value);
+        }
+    };
     // The oldest piece is the one shown: its start, its progress, its end.
     bool frontShown = false;
     int lastProgress = -1;
     const auto report = [&] {
+        showStatuses();
+        if (m_options.wholeRunProgress)
+            showRunProgress();
         while (!open.empty()) {
             ParallelPiece& front = *open.front();
-            const int status = int(std::min<std::int64_t>(front.index, INT32_MAX));
             bool finished = false;
             {
                 std::lock_guard<std::mutex> lock(shared.mutex);
@@ -186,7 +236,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             }
             const int value =
                 int(front.plan.frames > 0 ? MulDiv(pos, ProgressScale, front.plan.frames) : 0);
-            if (pos > 0 && value != lastProgress) {
+            if (!m_options.wholeRunProgress && pos > 0 && value != lastProgress) {
                 lastProgress = value;
                 showProgress(pos, front.plan.frames);
             }
@@ -196,9 +246,8 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
                 m_outputs << front.path;
                 if (onOutputClosed)
                     onOutputClosed(front.path);
-                if (!front.failed)
-                    jobs.setSpanStatus(status, StatusFinish);
             }
+            m_runDone += front.plan.frames;
             open.pop_front();
             frontShown = false;
         }
@@ -242,7 +291,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             piece->plan = planPiece(row, span);
             piece->writer = std::make_unique<AudioFile>();
             prepareWriter(*piece->writer, rate, channels);
-            piece->path = choosePiecePath(row);
+            piece->path = choosePiecePath(row, j, span);
             try {
                 m_currentFile = piece->path;
                 piece->writer->createWrite(piece->path);
@@ -262,7 +311,6 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
                     std::rethrow_exception(refused);
                 }
             }
-            jobs.setSpanStatus(int(std::min<std::int64_t>(j, INT32_MAX)), StatusConverting);
             {
                 std::lock_guard<std::mutex> lock(shared.mutex);
                 shared.queue.push_back(piece.get());

@@ -19,7 +19,13 @@ std::int64_t recordFrames(std::int32_t seconds, const FileRow& r) {
     return MulDiv(seconds, r.samples, r.seconds);
 }
 
+std::int64_t spanBeginFrames(const Span& span, const FileRow& r) {
+    return span.beginFrame >= 0 ? span.beginFrame : recordFrames(span.begin, r);
+}
+
 std::int64_t spanEndFrames(const Span& span, const FileRow& r) {
+    if (span.endFrame >= 0)
+        return std::min(span.endFrame, r.samples);
     return span.toEnd ? r.samples : recordFrames(span.end, r);
 }
 
@@ -108,7 +114,7 @@ std::vector<Span> joinSpans(SplitMode mode, const FileRow& file, const FileRow& 
 
 std::int64_t joinSpanFrames(const Span& span, const FileRow& file) {
     const std::int64_t begin =
-        std::clamp<std::int64_t>(recordFrames(span.begin, file), 0, file.samples);
+        std::clamp<std::int64_t>(spanBeginFrames(span, file), 0, file.samples);
     const std::int64_t end = std::clamp<std::int64_t>(spanEndFrames(span, file), 0, file.samples);
     return std::max<std::int64_t>(0, end - begin);
 }

@@ -20,8 +20,10 @@ std::int64_t readerFrames(std::int32_t seconds, std::int64_t lengthSamples, std:
 // file). A file shorter than a second has all its frames in any positive
 // length, and none at 0.
 std::int64_t recordFrames(std::int32_t seconds, const FileRow& r);
-// The last frame a span reaches: its end second, or the file's last frame
-// when the span runs to the end.
+// The first frame a span takes: the frame a planner cut at, or its begin second.
+std::int64_t spanBeginFrames(const Span& span, const FileRow& r);
+// The last frame a span reaches: the frame a planner cut at, its end second,
+// or the file's last frame when the span runs to the end.
 std::int64_t spanEndFrames(const Span& span, const FileRow& r);
 
 // The spans a run converts of a stored span list whose open span has been

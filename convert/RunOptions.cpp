@@ -13,7 +13,9 @@ RunOptions RunOptions::fromSettings(const CachedSettings& settings, const IniFil
     o.fadeInSeconds = settings.fadeInSeconds;
     o.fadeOutSeconds = settings.fadeOutSeconds;
     o.outputDir = settings.outputDir;
-    if (formatIndex == 0)
+    o.nameTemplate = settings.nameTemplate;
+    if (formatIndex == int(OutputFormat::Ogg) || formatIndex == int(OutputFormat::OggCopy))
         o.encoding = oggFormatCalls(ini);
+    o.copy = formatIndex == int(OutputFormat::OggCopy);
     return o;
 }

@@ -10,6 +10,11 @@
 
 class IniFile;
 
+// The entries of the window's output format box, by index: Ogg Vorbis
+// encoded from the settings, or pieces cut from an Ogg Vorbis source's own
+// packets. A join encodes with either.
+enum class OutputFormat : int { Ogg = 0, OggCopy = 1 };
+
 struct RunOptions {
     SplitMode mode = SplitMode::Custom;
     int splitSeconds = 60; // below 1: 60
@@ -26,14 +31,22 @@ struct RunOptions {
     // its own; 1 is the one-at-a-time run on the shared reader and writer.
     int jobs = 1;
     // Split: pieces of Ogg Vorbis sources cut from their own packets, without
-    // re-encoding (no fades, the source's encoding; pieces one after the other).
+    // re-encoding (the source's encoding; pieces one after the other). Fades
+    // do not apply to them.
     bool copy = false;
+    // Split side by side: the progress reported is the whole run's, growing
+    // only, rather than that of the oldest piece under way.
+    bool wholeRunProgress = false;
+    // Split: the pieces' names as a NameTemplate; empty names them after the
+    // source's caption, numbered.
+    QString nameTemplate;
 
     int effectiveSplitSeconds() const { return splitSeconds < 1 ? 60 : splitSeconds; }
     int effectiveSplitCount() const { return splitCount < 1 ? 1 : splitCount; }
 
     // The options the settings describe now: the cached settings and the
-    // eight "ogg" keys of the settings file (only for format index 0, "OGG").
+    // eight "ogg" keys of the settings file (for the formats "OGG" and "OGG
+    // (no re-encoding)"; the second also asks a split for the cut).
     static RunOptions fromSettings(const CachedSettings& settings, const IniFile* ini,
                                    int formatIndex);
 };

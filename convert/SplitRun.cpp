@@ -4,6 +4,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/OggCopyCut.h"
+#include "convert/NameTemplate.h"
 #include "convert/PieceMath.h"
 #include "convert/RunTexts.h"
 #include "core/SessionState.h"
@@ -22,16 +23,18 @@ using namespace RunTexts;
 bool Conversion::refuseBeforeSplit() {
     const SplitMode mode = m_options.mode;
     const FileModel& files = jobs.fileModel();
-    if (m_options.copy && (m_options.fadeIn || m_options.fadeOut)) {
-        fail(QString(), QStringLiteral("Pieces cut without re-encoding cannot fade in or out."));
+    if (const QString wrong = NameTemplate::problem(m_options.nameTemplate); !wrong.isEmpty()) {
+        fail(QString(), wrong);
         return true;
     }
-    for (int i = 0; m_options.copy && i < files.rowCount(); ++i) {
-        m_file = i;
-        const QString problem = OggCopyCut::problem(files.row(i).path);
-        if (!problem.isEmpty()) {
-            fail(files.row(i).path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
-                                        .arg(QDir::toNativeSeparators(files.row(i).path), problem));
+    // Fades do not apply to pieces cut from the source's own packets.
+    if (m_options.copy) {
+        const std::vector<CopyRefusal> refused = copyRefusals(files);
+        if (!refused.empty()) {
+            const CopyRefusal& first = refused.front();
+            m_file = first.row;
+            fail(first.path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
+                                 .arg(QDir::toNativeSeparators(first.path), first.problem));
             return true;
         }
     }
@@ -61,6 +64,13 @@ void Conversion::splitRun() {
     beginRun();
     try {
         if (!refuseBeforeSplit()) {
+            if (m_options.wholeRunProgress) {
+                // Counted before the open spans are dropped, as a join counts them.
+                std::vector<FileRow> rows;
+                for (int i = 0; i < jobs.rowCount(); ++i)
+                    rows.push_back(jobs.file(i));
+                m_runTotal = PieceMath::joinTotal(mode, rows);
+            }
             if (mode == SplitMode::Unification) {
                 // The shared spans are dropped once, on the list every file uses.
                 jobs.selectRow(0);
@@ -124,8 +134,10 @@ void Conversion::splitFile(int file) {
     const std::int64_t pieces = PieceMath::splitPieceCount(
         mode, jobs.file(file), jobs.file(0), m_options.effectiveSplitSeconds(), splitCount);
     // The piece length may have changed since the run was allowed to start.
-    if (refuseTooManyPieces(jobs.file(file), pieces))
+    if (refuseTooManyPieces(jobs.file(file), pieces)) {
+        m_cutter.reset();
         return;
+    }
     if (!m_options.copy && m_options.jobs > 1)
         splitPiecesInParallel(file, pieces, splitCount);
     for (std::int64_t j = 0; (m_options.copy || m_options.jobs <= 1) && j < pieces && !m_failed;
@@ -153,9 +165,13 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
     const std::int64_t length = cutterOnly ? m_cutter->lengthFrames() : reader.lengthSamples();
     const std::int64_t lengthMs = cutterOnly ? m_cutter->lengthMs() : reader.lengthMs();
     PiecePlan plan;
-    plan.beginFrame = PieceMath::readerFrames(span.begin, length, lengthMs);
-    const std::int64_t endFrame =
-        span.toEnd ? length : PieceMath::readerFrames(span.end, length, lengthMs);
+    // A cut a planner placed between whole seconds is taken at its frame.
+    plan.beginFrame = span.beginFrame >= 0 ? span.beginFrame
+                                           : PieceMath::readerFrames(span.begin, length, lengthMs);
+    const std::int64_t endFrame = span.endFrame >= 0 ? std::min(span.endFrame, length)
+                                  : span.toEnd
+                                      ? length
+                                      : PieceMath::readerFrames(span.end, length, lengthMs);
     // Fades are cut to the piece.
     plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
     plan.envelope = Envelope{plan.frames, 0, 0};
@@ -166,8 +182,10 @@ Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span
     if (m_options.fadeOut)
         plan.envelope.fadeOutFrames = std::clamp<std::int64_t>(
             PieceMath::recordFrames(m_options.fadeOutSeconds, row), 0, plan.frames);
-    // Custom leaves out a tail under 100 frames.
-    plan.stopShortBy = m_options.mode == SplitMode::Custom ? 100 : 0;
+    // Custom leaves out a tail under 100 frames, but not of a span whose end
+    // is an exact frame: that frame is where the next piece begins.
+    plan.stopShortBy = m_options.mode == SplitMode::Custom && span.endFrame < 0 ? 100 : 0;
+    plan.tags = span.tags ? *span.tags : row.tags;
     return plan;
 }
 
@@ -181,7 +199,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.sampleRate();
     const int channels = reader.channels();
-    QString path = choosePiecePath(row);
+    QString path = choosePiecePath(row, piece, span);
     try {
         openOutput(path, rate, channels);
     } catch (const std::exception&) {
@@ -201,7 +219,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
             std::rethrow_exception(refused);
         }
     }
-    m_openTags = row.tags;
+    m_openTags = plan.tags;
     jobs.setSpanStatus(status, StatusConverting);
 
     std::int64_t position = 0;
@@ -214,7 +232,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
     closeOutput();
     if (m_outputs.isEmpty() || m_outputs.constLast() != path)
         return;
-    copyTagsToOutput(path, row.tags);
+    copyTagsToOutput(path, plan.tags);
     if (m_options.mode != SplitMode::Count)
         jobs.setSpanStatus(status, StatusFinish);
 }

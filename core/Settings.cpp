@@ -5,13 +5,55 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
 const QString FileName = QStringLiteral("VAZOzojoin.ini");
+const QString FormatSection = QStringLiteral("Output");
+const QString FormatKey = QStringLiteral("NoReencoding");
 
 bool endsWithSeparator(const QString& dir) {
     return dir.endsWith(QDir::separator()) || dir.endsWith(u'/');
+}
+
+const QString SilenceSection = QStringLiteral("Silence");
+
+double readNumber(const IniFile& ini, const QString& key, double fallback) {
+    bool ok = false;
+    const double v = ini.readString(SilenceSection, key, QString()).trimmed().toDouble(&ok);
+    return ok && std::isfinite(v) ? v : fallback;
+}
+
+void loadSilence(const IniFile& ini, SilenceSettings& s) {
+    const SilenceSettings d;
+    s.chosen = ini.readBool(SilenceSection, QStringLiteral("Mode"), d.chosen);
+    s.autoThreshold = ini.readBool(SilenceSection, QStringLiteral("Auto"), d.autoThreshold);
+    s.thresholdDb = std::min(0.0, readNumber(ini, QStringLiteral("Threshold"), d.thresholdDb));
+    s.minPause = std::max(0.0, readNumber(ini, QStringLiteral("MinPause"), d.minPause));
+    s.minLength = std::max(0.0, readNumber(ini, QStringLiteral("MinLength"), d.minLength));
+    s.maxLength = std::max(0.0, readNumber(ini, QStringLiteral("MaxLength"), d.maxLength));
+    s.keepPauses = ini.readBool(SilenceSection, QStringLiteral("KeepPauses"), d.keepPauses);
+    s.snapSeconds = std::max(0.0, readNumber(ini, QStringLiteral("Snap"), d.snapSeconds));
+}
+
+// The section is written once it differs from the defaults or exists, so a
+// classic file that never used it gets no new lines.
+void saveSilence(IniFile& ini, const SilenceSettings& s) {
+    const QString marker = QStringLiteral("\x01");
+    if (s == SilenceSettings{} &&
+        ini.readString(SilenceSection, QStringLiteral("Mode"), marker) == marker)
+        return;
+    const auto number = [](double v) { return QString::number(v, 'g', 10); };
+    ini.writeBool(SilenceSection, QStringLiteral("Mode"), s.chosen);
+    ini.writeBool(SilenceSection, QStringLiteral("Auto"), s.autoThreshold);
+    ini.writeString(SilenceSection, QStringLiteral("Threshold"), number(s.thresholdDb));
+    ini.writeString(SilenceSection, QStringLiteral("MinPause"), number(s.minPause));
+    ini.writeString(SilenceSection, QStringLiteral("MinLength"), number(s.minLength));
+    ini.writeString(SilenceSection, QStringLiteral("MaxLength"), number(s.maxLength));
+    ini.writeBool(SilenceSection, QStringLiteral("KeepPauses"), s.keepPauses);
+    ini.writeString(SilenceSection, QStringLiteral("Snap"), number(s.snapSeconds));
 }
 
 } // namespace
@@ -49,6 +91,9 @@ void LoadSettings(const IniFile& ini, CachedSettings& s) {
     s.fadeInSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), 5);
     s.fadeOutSeconds = ini.readInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), 5);
     s.skinOption = ini.readBool(QStringLiteral("PLM"), QStringLiteral("Skin"), false);
+    s.nameTemplate =
+        ini.readString(QStringLiteral("Output"), QStringLiteral("NameTemplate"), QString());
+    loadSilence(ini, s.silence);
 
     // One level only: a folder whose parent is missing stays missing, and the
     // runs report it when they cannot write there. The result is not checked.
@@ -68,4 +113,21 @@ void SaveSettings(IniFile& ini, const CachedSettings& s) {
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Intime"), s.fadeInSeconds);
     ini.writeInteger(QStringLiteral("Fade"), QStringLiteral("Outtime"), s.fadeOutSeconds);
     ini.writeBool(QStringLiteral("PLM"), QStringLiteral("Skin"), s.skinOption);
+    // Written only once a template was set, so that a classic file gains no key.
+    const QString absent = QStringLiteral("\n"); // no value of the file holds one
+    if (!s.nameTemplate.isEmpty() ||
+        ini.readString(QStringLiteral("Output"), QStringLiteral("NameTemplate"), absent) != absent)
+        ini.writeString(QStringLiteral("Output"), QStringLiteral("NameTemplate"), s.nameTemplate);
+    saveSilence(ini, s.silence);
+}
+
+int LoadOutputFormat(const IniFile& ini) {
+    return ini.readInteger(FormatSection, FormatKey, 0) == 1 ? 1 : 0;
+}
+
+void SaveOutputFormat(IniFile& ini, int formatIndex) {
+    const bool noReencoding = formatIndex == 1;
+    if (!noReencoding && ini.readInteger(FormatSection, FormatKey, -1) == -1)
+        return;
+    ini.writeBool(FormatSection, FormatKey, noReencoding);
 }

@@ -22,6 +22,23 @@ inline constexpr std::array<int, 9> SampleRateTable = {8000,  11025, 12000, 1600
 inline constexpr std::array<int, 15> BitrateTable = {8,   16,  24,  32,  48,  64,  80, 96,
                                                      112, 128, 160, 192, 224, 256, 320};
 
+// Cuts where the sound says: the silence split (a mode of the settings
+// dialog whose cuts become Custom spans, so the stored split mode stays
+// Custom) and cuts of Time and Count moved to a nearby quiet moment. Seconds
+// may have decimals; 0 turns a length limit or the snapping off.
+struct SilenceSettings {
+    bool chosen = false;        // the settings dialog's "Silence" mode
+    bool autoThreshold = false; // the threshold from the file's own levels
+    double thresholdDb = -48.0;
+    double minPause = 1.0;
+    double minLength = 0.0;
+    double maxLength = 0.0;
+    bool keepPauses = false;
+    double snapSeconds = 0.0;
+
+    bool operator==(const SilenceSettings&) const = default;
+};
+
 struct CachedSettings {
     SplitMode splitMode = SplitMode::Custom;
     QString outputDir; // ends with the native separator once loaded
@@ -32,6 +49,9 @@ struct CachedSettings {
     int fadeInSeconds = 5;
     int fadeOutSeconds = 5;
     bool skinOption = false;
+    // The split pieces' name template; empty: named after the source.
+    QString nameTemplate;
+    SilenceSettings silence; // under [Silence]; a classic file has none
 };
 
 // The settings file's full path: VAZOzojoin.ini in the user's configuration folder.
@@ -44,3 +64,11 @@ QString defaultOutputDir();
 void LoadSettings(const IniFile& ini, CachedSettings& s);
 // Writes the nine cached settings; throws IniWriteError when a write is refused.
 void SaveSettings(IniFile& ini, const CachedSettings& s);
+
+// The output format box's entry (0 "OGG", 1 "OGG (no re-encoding)"), kept in
+// a key of its own that the classic program never reads: a file without it,
+// or with any other value, is "OGG".
+int LoadOutputFormat(const IniFile& ini);
+// Writes the entry; a file that never held the key is left as it is while
+// the entry is "OGG". Throws IniWriteError when a write is refused.
+void SaveOutputFormat(IniFile& ini, int formatIndex);

@@ -81,6 +81,7 @@ void JobList::admitFile(const QString& path, int floor, AddWay way) {
         added.seconds = toInt32(lengthMs / 1000);
         added.sliderRange = std::max(toInt32(lengthMs / 500), floor);
         added.samples = reader.lengthSamples();
+        added.rate = reader.sampleRate();
         added.spans = {Span{0, added.seconds}};
         added.spanCount = 1;
         reader.close();
@@ -177,6 +178,9 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
             m_files.remove(m_files.rowCount() - 1);
             refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});
         }
+    } catch (const ModuleMissing& e) {
+        // Not the file's fault: the installation lacks what reads it.
+        refused.append({path, e.message()});
     } catch (const std::exception&) {
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.

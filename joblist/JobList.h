@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class SessionState;
 
@@ -53,6 +54,11 @@ class JobList : public QObject {
     // Files and folders from outside (the command line, a drop), in their
     // order: files as addFiles admits them, folders as addFolder does.
     QList<Refusal> addPaths(const QStringList& paths);
+    // Admits the files a CUE sheet names, each with one Custom span for each
+    // of its tracks (exact to the frame, with the track's tags) before its
+    // open span. A sheet refused (CueSheet) or a file refused adds nothing;
+    // the refusals say why, naming the sheet's line.
+    QList<Refusal> addCueSheet(const QString& sheetPath);
     // Appends a row for `path`, reads its tags (the title may become its
     // caption) and measures the file. Throws (AudioError or
     // std::runtime_error) when the file cannot be opened; the row is then
@@ -144,6 +150,25 @@ class JobList : public QObject {
     // The whole-file row a join in Time or Count mode shows.
     void showWholeFileSpan(int row, const QString& status);
 
+    // --- cuts where the sound says (SilencePlanning) ------------------------------
+    // The stored spans of `row` become `pieces`, confirmed, and an open span
+    // of the whole file after them, as if marked by hand: what a Custom split
+    // converts and the span list shows.
+    void setPlannedSpans(int row, const std::vector<Span>& pieces);
+    // Scans the listed files (decoding only) and plans each by its sound: the
+    // silence split when it is chosen, otherwise Time and Count cuts moved to
+    // the quietest moment within the snap distance. The cuts become each
+    // file's Custom spans. `progress` hears the row and its share done (0 to
+    // 10000) before events are pumped; stopScanning() ends it between blocks,
+    // leaving the rows not yet planned as they were. Refused while adding or
+    // converting. Returns the files that could not be read.
+    QList<Refusal> planBySound(const std::function<void(int row, int permyriad)>& progress = {});
+    void stopScanning() { m_stopScanning = true; }
+    bool scanStopped() const { return m_scanStopped; }
+    // What planBySound does: the silence split is chosen, or Time or Count
+    // cuts are to be snapped.
+    bool plansBySound() const;
+
     // SplitSeconds and SplitCount as the planners use them (below 1 -> 60 and 1).
     int effectiveSplitSeconds() const;
     int effectiveSplitCount() const;
@@ -185,6 +210,8 @@ class JobList : public QObject {
     int m_sliderPage = 0;
     int m_sliderPosition = 0;
     bool m_stopAdding = false;
+    bool m_stopScanning = false;
+    bool m_scanStopped = false;
     int m_selectedFile = 0;
     int m_selectedSpan = 0;
     bool m_spanListActive = false;

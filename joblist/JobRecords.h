@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The most pieces one file may be split into. A larger plan is refused from
@@ -18,6 +19,15 @@ struct Span {
     // Runs to the source's last frame instead of its last whole second: the
     // span ends where the file does.
     bool toEnd = false;
+    // A cut a planner placed between whole seconds (in a pause, say, or at a
+    // CUE sheet's index), as a source frame; -1 cuts at the whole second. The
+    // seconds above are then what the list shows, and an edit that moves the
+    // second drops the frame.
+    std::int64_t beginFrame = -1;
+    std::int64_t endFrame = -1;
+    // The piece's own tags (a CUE sheet's track), written instead of the
+    // source's.
+    std::optional<FileTags> tags = std::nullopt;
 };
 
 struct FileRow {
@@ -26,6 +36,7 @@ struct FileRow {
     std::int32_t seconds = 0;        // the length in whole seconds
     std::int32_t sliderRange = 0;    // half-second steps, with a floor
     std::int64_t samples = 0;        // the length in frames
+    std::int32_t rate = 0;           // frames a second
     std::vector<Span> spans{Span{}}; // marked spans; the last is the open span
     std::int32_t spanCount = 1;      // spans in use (a split holds the open one back)
     FileTags tags;

@@ -53,6 +53,15 @@ bool JobList::setSpan(int row, int index, Span span) {
         return false;
     const bool shown =
         editedRow(selectedRow()) == edited && m_spans.rowCount() == r.usableSpanCount();
+    // A bound the edit left on its second keeps the frame a planner cut at.
+    const Span& old = r.spans[size_t(index)];
+    if (span.beginFrame < 0 && span.begin == old.begin)
+        span.beginFrame = old.beginFrame;
+    if (span.endFrame < 0 && span.end == old.end && span.toEnd == old.toEnd)
+        span.endFrame = old.endFrame;
+    // A track's span moved by hand is still that track.
+    if (!span.tags)
+        span.tags = old.tags;
     r.spans[size_t(index)] = span;
     if (shown)
         m_spans.setSpan(index, span);
@@ -127,6 +136,7 @@ void JobList::markBound(bool begin) {
     const int last = m_spans.rowCount() - 1;
     Span& span = r->spans[size_t(last)];
     (begin ? span.begin : span.end) = timeAtSlider();
+    (begin ? span.beginFrame : span.endFrame) = -1;
     m_spans.setSpan(last, span);
     refreshTotal();
 }

@@ -1,5 +1,5 @@
 // The skin engine (see SkinEngine.h). The description is JSON:
-//   { "forms": [ { "name", "size": [w, h], "colors": { role: "#rrggbb" },
+//   { "forms": [ { "name", "size": [w, h], "colors": { role: "#rrggbb" (or "#rgb", "#aarrggbb") },
 //                  "decorations": [ { "type", "rect": [x, y, w, h], "text", "style" } ],
 //                  "objects": [ { "name", "kind", "rect", "label", "icon", "tooltip",
 //                                 "style", "text", "max", "page", "position" } ] } ] }
@@ -13,12 +13,34 @@
 #include <QJsonParseError>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
 struct Invalid {
     QString reason;
 };
+
+// "#rgb", "#rrggbb" or "#aarrggbb" as 0xAARRGGBB. The skin model stays free of
+// Qt Gui, so that the programs without a window need none of it.
+std::optional<quint32> colourOf(const QString& text) {
+    const qsizetype digits = text.size() - 1;
+    if (!text.startsWith(u'#') || (digits != 3 && digits != 6 && digits != 8))
+        return std::nullopt;
+    quint32 value = 0;
+    for (const QChar c : QStringView(text).mid(1)) {
+        const int digit = QStringView(u"0123456789abcdef").indexOf(c.toLower());
+        if (digit < 0)
+            return std::nullopt;
+        value = value << 4 | quint32(digit);
+    }
+    if (digits == 8)
+        return value;
+    if (digits == 6)
+        return 0xFF000000u | value;
+    const quint32 r = (value >> 8) & 0xF, g = (value >> 4) & 0xF, b = value & 0xF;
+    return 0xFF000000u | (r * 0x11u) << 16 | (g * 0x11u) << 8 | b * 0x11u;
+}
 
 QRect rectOf(const QJsonValue& value, const QString& what) {
     const QJsonArray a = value.toArray();
@@ -59,11 +81,11 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json) {
 
     const QJsonObject colors = json.value(QLatin1String("colors")).toObject();
     for (auto it = colors.constBegin(); it != colors.constEnd(); ++it) {
-        const QColor c = QColor::fromString(it.value().toString());
-        if (!c.isValid())
+        const std::optional<quint32> c = colourOf(it.value().toString());
+        if (!c)
             throw Invalid{
                 QStringLiteral("%1 has an invalid colour for \"%2\"").arg(formWhat, it.key())};
-        form->colors.insert(it.key(), c);
+        form->colors.insert(it.key(), *c);
     }
 
     for (const QJsonValue& v : json.value(QLatin1String("decorations")).toArray()) {

@@ -27,7 +27,7 @@ void SkinForm::addObject(SkinObject* object) {
     m_objects.append(object);
 }
 
-QColor SkinForm::color(const QString& role, const QColor& fallback) const {
+quint32 SkinForm::color(const QString& role, quint32 fallback) const {
     const auto it = colors.constFind(role);
     return it == colors.constEnd() ? fallback : *it;
 }

@@ -4,7 +4,6 @@
 
 #include "skin/SkinObject.h"
 
-#include <QColor>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -37,9 +36,10 @@ class SkinForm : public QObject {
     void addObject(SkinObject* object);
 
     QList<SkinDecoration> decorations;
-    // Named colours of the look ("accent", "text", ...); see color().
-    QHash<QString, QColor> colors;
-    QColor color(const QString& role, const QColor& fallback) const;
+    // Named colours of the look ("accent", "text", ...) as 0xAARRGGBB (the
+    // layout of QRgb, which the view draws with); see color().
+    QHash<QString, quint32> colors;
+    quint32 color(const QString& role, quint32 fallback) const;
 
   private:
     QString m_name;

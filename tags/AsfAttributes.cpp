@@ -16,20 +16,27 @@ using TagLib::ASF::Attribute;
 
 // Attributes the ASF content description object holds; TagLib keeps them out
 // of its attribute map.
-enum class Described { Title, Author, Description, Copyright, Rating };
+// The texts the content description object holds, each read and written
+// through its own accessors of the tag.
+struct Described {
+    const char16_t* name;
+    TagLib::String (TagLib::ASF::Tag::*get)() const;
+    void (TagLib::ASF::Tag::*set)(const TagLib::String&);
+};
 
-std::optional<Described> describedName(const QString& name) {
-    static const std::array<std::pair<const char16_t*, Described>, 5> names{{
-        {u"Title", Described::Title},
-        {u"Author", Described::Author},
-        {u"Description", Described::Description},
-        {u"Copyright", Described::Copyright},
-        {u"Rating", Described::Rating},
+const Described* describedName(const QString& name) {
+    using Tag = TagLib::ASF::Tag;
+    static const std::array<Described, 5> texts{{
+        {u"Title", &Tag::title, &Tag::setTitle},
+        {u"Author", &Tag::artist, &Tag::setArtist},
+        {u"Description", &Tag::comment, &Tag::setComment},
+        {u"Copyright", &Tag::copyright, &Tag::setCopyright},
+        {u"Rating", &Tag::rating, &Tag::setRating},
     }};
-    for (const auto& [text, which] : names)
-        if (name == QStringView(text))
-            return which;
-    return std::nullopt;
+    for (const Described& text : texts)
+        if (name == QStringView(text.name))
+            return &text;
+    return nullptr;
 }
 
 TagLib::String tagString(const QString& text) {
@@ -138,24 +145,7 @@ AsfStatus AsfAttributes::get(const QString& name, AsfValue& value, std::uint16_t
     const TagLib::ASF::Tag* tag = file_->tag();
     AsfValue found;
     if (const auto described = describedName(name)) {
-        TagLib::String text;
-        switch (*described) {
-        case Described::Title:
-            text = tag->title();
-            break;
-        case Described::Author:
-            text = tag->artist();
-            break;
-        case Described::Description:
-            text = tag->comment();
-            break;
-        case Described::Copyright:
-            text = tag->copyright();
-            break;
-        case Described::Rating:
-            text = tag->rating();
-            break;
-        }
+        TagLib::String text = (tag->*described->get)();
         // Some taggers store these as attributes of the extended content
         // description instead; such an attribute stands in for an empty text.
         const TagLib::ASF::AttributeList values = tag->attribute(tagString(name));
@@ -191,23 +181,7 @@ AsfStatus AsfAttributes::set(const QString& name, const AsfValue& value) {
             // Otherwise a stale copy in the extended content would stand in
             // for an empty text.
             tag->removeItem(tagString(name));
-            switch (*described) {
-            case Described::Title:
-                tag->setTitle(text);
-                break;
-            case Described::Author:
-                tag->setArtist(text);
-                break;
-            case Described::Description:
-                tag->setComment(text);
-                break;
-            case Described::Copyright:
-                tag->setCopyright(text);
-                break;
-            case Described::Rating:
-                tag->setRating(text);
-                break;
-            }
+            (tag->*described->set)(text);
         }
     } else if (value.type == AsfDataType::DWord && value.bytes.size() == 4 && !described) {
         tag->setAttribute(tagString(name), Attribute(unsigned(asfDWordNumber(value.bytes))));

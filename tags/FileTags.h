@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 
 struct FileTags {
     QString title;
@@ -12,3 +13,28 @@ struct FileTags {
     QString comment;
     QString genre;
 };
+
+// Where a format's record keeps one text of FileTags. Each format's header
+// states the table of its fields beside its record; the two copies below,
+// one each way, go through that table, so that a field added to FileTags
+// needs one line a format. A record's other fields are left as they are made.
+template <typename Record> struct TagField {
+    QString FileTags::*tags;
+    QString Record::*record;
+};
+
+template <typename Record, std::size_t N>
+Record recordOf(const FileTags& tags, const TagField<Record> (&fields)[N]) {
+    Record record{};
+    for (const TagField<Record>& field : fields)
+        record.*field.record = tags.*field.tags;
+    return record;
+}
+
+template <typename Record, std::size_t N>
+FileTags fileTagsOf(const Record& record, const TagField<Record> (&fields)[N]) {
+    FileTags tags;
+    for (const TagField<Record>& field : fields)
+        tags.*field.tags = record.*field.record;
+    return tags;
+}

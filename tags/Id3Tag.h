@@ -3,6 +3,8 @@
 // tags of those frames.
 #pragma once
 
+#include "tags/FileTags.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -43,6 +45,12 @@ struct Id3v2Tag {
 
     bool operator==(const Id3v2Tag&) const = default;
 };
+
+// The fields of FileTags in an ID3v2 record.
+inline constexpr TagField<Id3v2Tag> id3v2TagFields[] = {
+    {&FileTags::title, &Id3v2Tag::title},     {&FileTags::artist, &Id3v2Tag::artist},
+    {&FileTags::year, &Id3v2Tag::year},       {&FileTags::album, &Id3v2Tag::album},
+    {&FileTags::comment, &Id3v2Tag::comment}, {&FileTags::genre, &Id3v2Tag::genre}};
 
 // Never changes the file or its permissions. Throws Id3Error when the file
 // cannot be opened; a file shorter than 128 bytes gives a block without a tag.

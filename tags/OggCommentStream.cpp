@@ -1,5 +1,6 @@
 #include "tags/OggCommentStream.h"
 
+#include "audio/OggHandles.h"
 #include "audio/VorbisHeaderCheck.h"
 
 #include <QIODevice>
@@ -17,37 +18,6 @@ namespace {
 // headers would otherwise be gathered into memory whole.
 constexpr long kReadChunk = 64 * 1024;
 constexpr qint64 kHeaderCap = qint64(128) * 1024 * 1024;
-
-struct OggSync {
-    ogg_sync_state s;
-    OggSync() { ogg_sync_init(&s); }
-    ~OggSync() { ogg_sync_clear(&s); }
-    OggSync(const OggSync&) = delete;
-    OggSync& operator=(const OggSync&) = delete;
-};
-
-struct OggStream {
-    ogg_stream_state s;
-    explicit OggStream(int serial) { ogg_stream_init(&s, serial); }
-    ~OggStream() { ogg_stream_clear(&s); }
-    OggStream(const OggStream&) = delete;
-    OggStream& operator=(const OggStream&) = delete;
-};
-
-struct VorbisHeaders {
-    vorbis_info info;
-    vorbis_comment comment;
-    VorbisHeaders() {
-        vorbis_info_init(&info);
-        vorbis_comment_init(&comment);
-    }
-    ~VorbisHeaders() {
-        vorbis_comment_clear(&comment);
-        vorbis_info_clear(&info);
-    }
-    VorbisHeaders(const VorbisHeaders&) = delete;
-    VorbisHeaders& operator=(const VorbisHeaders&) = delete;
-};
 
 std::uint32_t readLe32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -220,18 +190,18 @@ struct OggCommentStream::State {
     // to no page are passed over.
     bool nextPage(ogg_page& page) {
         for (;;) {
-            const int r = ogg_sync_pageout(&sync.s, &page);
+            const int r = ogg_sync_pageout(sync.get(), &page);
             if (r == 1)
                 return true;
             if (r < 0)
                 continue;
-            char* buffer = ogg_sync_buffer(&sync.s, kReadChunk);
+            char* buffer = ogg_sync_buffer(sync.get(), kReadChunk);
             if (!buffer)
                 return false;
             const qint64 got = read(buffer, 1, std::size_t(kReadChunk), input);
             if (got <= 0 || got > kReadChunk)
                 return false;
-            ogg_sync_wrote(&sync.s, long(got));
+            ogg_sync_wrote(sync.get(), long(got));
         }
     }
 
@@ -246,7 +216,7 @@ struct OggCommentStream::State {
     }
     bool flush(OggStream& out) {
         ogg_page page;
-        while (ogg_stream_flush(&out.s, &page))
+        while (ogg_stream_flush(out.get(), &page))
             if (!putPage(page))
                 return false;
         return true;
@@ -328,14 +298,14 @@ bool OggCommentStream::State::gatherHeaders() {
             steps.push_back(HeaderStep{pageBytes(page)});
             continue;
         }
-        if (ogg_stream_pagein(&in->s, &page) != 0)
+        if (ogg_stream_pagein(in->get(), &page) != 0)
             return fail(QStringLiteral("a page of the Vorbis headers is damaged"));
         HeaderStep step;
         step.identPage = !identPlaced;
         identPlaced = true;
         ogg_packet op;
         int r = 0;
-        while (headers < 3 && (r = ogg_stream_packetout(&in->s, &op)) != 0) {
+        while (headers < 3 && (r = ogg_stream_packetout(in->get(), &op)) != 0) {
             if (r < 0)
                 return fail(QStringLiteral("a page of the Vorbis headers is missing"));
             QByteArray packet(reinterpret_cast<const char*>(op.packet), op.bytes);
@@ -364,12 +334,13 @@ bool OggCommentStream::State::checkHeaders() {
     block = std::move(*parsed);
     // libvorbis reads the headers as a decoder would; the comment header it
     // sees is the one that write() would produce from the block.
-    VorbisHeaders headers;
+    VorbisInfo info;
+    VorbisComment decoded;
     const QByteArray rebuilt = buildCommentPacket(block);
     const QByteArray* packets[] = {&ident, &rebuilt, &setup};
     for (int i = 0; i < 3; ++i) {
         ogg_packet op = packetOf(*packets[i], i);
-        if (vorbis_synthesis_headerin(&headers.info, &headers.comment, &op) != 0)
+        if (vorbis_synthesis_headerin(info.get(), decoded.get(), &op) != 0)
             return fail(QStringLiteral("libvorbis refuses the Vorbis headers"));
     }
     return true;
@@ -393,15 +364,15 @@ bool OggCommentStream::State::writeStream() {
             return false;
         if (step.identPage) {
             ogg_packet op = packetOf(ident, 0);
-            if (ogg_stream_packetin(&out.s, &op) != 0 || !flush(out))
+            if (ogg_stream_packetin(out.get(), &op) != 0 || !flush(out))
                 return false;
         }
         if (step.setupPage) {
             ogg_packet commentOp = packetOf(newComment, 1);
             ogg_packet setupOp = packetOf(setup, 2);
             setupOp.e_o_s = setupEndsStream;
-            if (ogg_stream_packetin(&out.s, &commentOp) != 0 ||
-                ogg_stream_packetin(&out.s, &setupOp) != 0 || !flush(out))
+            if (ogg_stream_packetin(out.get(), &commentOp) != 0 ||
+                ogg_stream_packetin(out.get(), &setupOp) != 0 || !flush(out))
                 return false;
         }
     }
@@ -413,16 +384,16 @@ bool OggCommentStream::State::writeStream() {
     bool atBoundary = setupPageEndsPacket;
     bool inputLeft = true;
     ogg_packet op;
-    bool repaging = !streamEnded && (!atBoundary || ogg_stream_packetpeek(&in->s, nullptr) != 0);
+    bool repaging = !streamEnded && (!atBoundary || ogg_stream_packetpeek(in->get(), nullptr) != 0);
     ogg_int64_t packetNumber = 3;
     ogg_page page;
     while (repaging) {
         int r = 0;
-        while ((r = ogg_stream_packetout(&in->s, &op)) != 0) {
+        while ((r = ogg_stream_packetout(in->get(), &op)) != 0) {
             if (r < 0)
                 continue; // a lost page: what it held stays lost
             op.packetno = packetNumber++;
-            if (ogg_stream_packetin(&out.s, &op) != 0)
+            if (ogg_stream_packetin(out.get(), &op) != 0)
                 return false;
             streamEnded = streamEnded || op.e_o_s;
             if (op.granulepos != -1 && !flush(out))
@@ -439,7 +410,7 @@ bool OggCommentStream::State::writeStream() {
                 return false;
             continue;
         }
-        if (ogg_stream_pagein(&in->s, &page) != 0)
+        if (ogg_stream_pagein(in->get(), &page) != 0)
             return fail(QStringLiteral("a page of the Vorbis stream is damaged"));
         atBoundary = endsOnPacketBoundary(page);
     }
@@ -455,7 +426,7 @@ bool OggCommentStream::State::writeStream() {
             continue;
         }
         if (!numbered) {
-            delta = std::uint32_t(out.s.pageno) - std::uint32_t(ogg_page_pageno(&page));
+            delta = std::uint32_t(out.get()->pageno) - std::uint32_t(ogg_page_pageno(&page));
             numbered = true;
         }
         streamEnded = ogg_page_eos(&page) != 0;
@@ -502,18 +473,18 @@ QString OggCommentStream::readComments(QIODevice& device,
     bool identified = false;
     ogg_page page;
     for (;;) {
-        const int r = ogg_sync_pageout(&sync.s, &page);
+        const int r = ogg_sync_pageout(sync.get(), &page);
         if (r < 0)
             continue; // bytes that belong to no page
         if (r == 0) {
             if (readBytes > kHeaderCap)
                 return QStringLiteral("the comments are too large");
-            char* buffer = ogg_sync_buffer(&sync.s, kReadChunk);
+            char* buffer = ogg_sync_buffer(sync.get(), kReadChunk);
             const qint64 got = buffer ? device.read(buffer, kReadChunk) : -1;
             if (got <= 0)
                 return anyPage ? QStringLiteral("the input ends before the comments")
                                : QStringLiteral("the input is no Ogg bitstream");
-            ogg_sync_wrote(&sync.s, long(got));
+            ogg_sync_wrote(sync.get(), long(got));
             readBytes += got;
             continue;
         }
@@ -531,11 +502,11 @@ QString OggCommentStream::readComments(QIODevice& device,
         }
         if (ogg_page_serialno(&page) != serial)
             continue;
-        if (ogg_stream_pagein(&stream->s, &page) != 0)
+        if (ogg_stream_pagein(stream->get(), &page) != 0)
             return QStringLiteral("a page of the comments is damaged");
         ogg_packet op;
         int out = 0;
-        while ((out = ogg_stream_packetout(&stream->s, &op)) != 0) {
+        while ((out = ogg_stream_packetout(stream->get(), &op)) != 0) {
             if (out < 0)
                 return QStringLiteral("a page of the comments is missing");
             if (!identified) {

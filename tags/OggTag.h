@@ -3,6 +3,8 @@
 // Vorbis file through a ".temp" file beside the file.
 #pragma once
 
+#include "tags/FileTags.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -19,6 +21,12 @@ struct OggTag {
     QString date{};
     QString trackNumber{};
 };
+
+// The fields of FileTags in an Ogg record, the year as Date.
+inline constexpr TagField<OggTag> oggTagFields[] = {
+    {&FileTags::title, &OggTag::title},     {&FileTags::artist, &OggTag::artist},
+    {&FileTags::year, &OggTag::date},       {&FileTags::album, &OggTag::album},
+    {&FileTags::comment, &OggTag::comment}, {&FileTags::genre, &OggTag::genre}};
 
 // One comment of a file: the bytes before its first "=" as they are, and the
 // text after it. A comment without a usable name has an empty name and is its

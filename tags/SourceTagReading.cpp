@@ -14,16 +14,11 @@ namespace {
 SourceTags fromOgg(const QString& path, AddWay way) {
     const OggTag tag = readOggTag(path, TagTextLimit);
     SourceTags result;
-    const QString cleaned = captionOfTitle(tag.title);
+    result.tags = fileTagsOf(tag, oggTagFields);
+    result.tags.title = captionOfTitle(tag.title);
     // A folder's files show their titles as read: their captions are not
     // cleaned (the output names built from them are), only kept on one line.
-    result.caption = way == AddWay::Folder ? withoutControls(tag.title) : cleaned;
-    result.tags.title = cleaned;
-    result.tags.artist = tag.artist;
-    result.tags.album = tag.album;
-    result.tags.year = tag.date;
-    result.tags.comment = tag.comment;
-    result.tags.genre = tag.genre;
+    result.caption = way == AddWay::Folder ? withoutControls(tag.title) : result.tags.title;
     return result;
 }
 
@@ -40,20 +35,24 @@ SourceTags fromMp3(const QString& path) {
     const Id3v2Tag v2 = readId3v2(path);
     // The ID3v2 text wins where it has one; the ID3v1 block fills every field
     // it lacks, the title (the caption) too.
-    const auto either = [](const QString& v2Text, const QString& v1Text) {
-        return v2Text.isEmpty() ? trimmedTagText(v1Text) : v2Text;
-    };
+    const FileTags v1Tags{.title = v1.title(),
+                          .artist = v1.artist(),
+                          .year = v1.year(),
+                          .album = v1.album(),
+                          .comment = v1.comment(),
+                          .genre = id3v1GenreName(v1)};
     SourceTags result;
-    QString title = captionOfTitle(v2.title);
-    if (title.isEmpty())
-        title = captionOfTitle(v1.title());
-    result.caption = title;
-    result.tags.title = title;
-    result.tags.artist = either(v2.artist, v1.artist());
-    result.tags.album = either(v2.album, v1.album());
-    result.tags.year = either(v2.year, v1.year());
-    result.tags.comment = either(v2.comment, v1.comment());
-    result.tags.genre = either(v2.genre, id3v1GenreName(v1));
+    result.tags = fileTagsOf(v2, id3v2TagFields);
+    result.tags.title = captionOfTitle(v2.title);
+    if (result.tags.title.isEmpty())
+        result.tags.title = captionOfTitle(v1Tags.title);
+    for (QString FileTags::*field : {&FileTags::artist, &FileTags::year, &FileTags::album,
+                                     &FileTags::comment, &FileTags::genre}) {
+        QString& text = result.tags.*field;
+        if (text.isEmpty())
+            text = trimmedTagText(v1Tags.*field);
+    }
+    result.caption = result.tags.title;
     return result;
 }
 
@@ -61,12 +60,7 @@ SourceTags fromWma(const QString& path) {
     const WmaTagInfo tag = readWmaTag(path);
     SourceTags result;
     result.caption = captionOfTitle(tag.title);
-    result.tags.title = tag.title;
-    result.tags.artist = tag.artist;
-    result.tags.album = tag.album;
-    result.tags.year = tag.year;
-    result.tags.genre = tag.genre;
-    result.tags.comment = tag.description;
+    result.tags = fileTagsOf(tag, wmaTagFields);
     return result;
 }
 

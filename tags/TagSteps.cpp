@@ -27,41 +27,30 @@ void writeOgg(const QString& path, const FileTags& tags) {
         throw tagWriteError(path, QStringLiteral("the tagged copy could not replace it"));
 }
 
+// A piece never carries its source's comment.
+FileTags pieceTags(const FileTags& tags) {
+    FileTags carried = tags;
+    carried.comment.clear();
+    return carried;
+}
+
 void writeMp3(const QString& path, const FileTags& tags) {
-    Id3v2Tag tag;
-    tag.title = tags.title;
-    tag.artist = tags.artist;
-    tag.album = tags.album;
-    tag.year = tags.year;
-    tag.genre = tags.genre;
     try {
-        writeId3v2(path, tag);
+        writeId3v2(path, recordOf(pieceTags(tags), id3v2TagFields));
     } catch (const std::exception& e) {
         throw tagWriteError(path, QString::fromStdString(e.what()));
     }
 }
 
 void writeWma(const QString& path, const FileTags& tags) {
-    WmaTagInfo tag;
-    tag.title = tags.title;
-    tag.artist = tags.artist;
-    tag.album = tags.album;
-    tag.year = tags.year;
-    tag.genre = tags.genre;
-    if (!writeWmaTag(path, tag))
+    if (!writeWmaTag(path, recordOf(pieceTags(tags), wmaTagFields)))
         throw tagWriteError(path, QStringLiteral("the attributes could not be saved"));
 }
 
 } // namespace
 
 OggTag oggOutputTag(const FileTags& tags) {
-    OggTag tag;
-    tag.title = tags.title;
-    tag.artist = tags.artist;
-    tag.album = tags.album;
-    tag.genre = tags.genre;
-    tag.date = tags.year;
-    return tag;
+    return recordOf(pieceTags(tags), oggTagFields);
 }
 
 QList<QByteArray> oggOutputComments(const FileTags& tags) {

@@ -3,6 +3,8 @@
 // through the attribute object.
 #pragma once
 
+#include "tags/FileTags.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -18,6 +20,12 @@ struct WmaTagInfo {
 
     friend bool operator==(const WmaTagInfo&, const WmaTagInfo&) = default;
 };
+
+// The fields of FileTags in a WMA record, the comment as the description.
+inline constexpr TagField<WmaTagInfo> wmaTagFields[] = {
+    {&FileTags::title, &WmaTagInfo::title},         {&FileTags::artist, &WmaTagInfo::artist},
+    {&FileTags::year, &WmaTagInfo::year},           {&FileTags::album, &WmaTagInfo::album},
+    {&FileTags::comment, &WmaTagInfo::description}, {&FileTags::genre, &WmaTagInfo::genre}};
 
 // The attributes of `path`. A record with `found` false (and all else empty)
 // means no source could read the file; a caller then keeps what it had. A

@@ -29,20 +29,27 @@ class DialogTest : public IniFixture {
     QString storedDir() const {
         return state.ini->readString(QStringLiteral("Output"), QStringLiteral("Dir"), {});
     }
+    // The picker opened on `folder` under `caption` and closed by `close`:
+    // what it returned; `chosen` collects what it told its listeners.
+    QString chooseThenClose(FolderDialog& picker, void (FolderDialog::*close)(),
+                            const QString& caption) {
+        QObject::connect(&picker, &FolderDialog::folderChosen,
+                         [this](const QString& path) { chosen << path; });
+        picker.selectFolder(folder);
+        QTimer::singleShot(0, &picker, close);
+        return picker.choose(caption);
+    }
 
     SessionState state;
     ScriptedPrompt prompt;
     QString folder;
+    QStringList chosen;
 };
 
 TEST_F(DialogTest, OkWritesTheFolderAtOnceAndTellsWhoListens) {
     FolderDialog picker(state);
-    QStringList chosen;
-    QObject::connect(&picker, &FolderDialog::folderChosen,
-                     [&](const QString& path) { chosen << path; });
-    picker.selectFolder(folder);
-    QTimer::singleShot(0, &picker, &FolderDialog::ok);
-    EXPECT_EQ(picker.choose(QStringLiteral("Add File Directory")), folder);
+    EXPECT_EQ(chooseThenClose(picker, &FolderDialog::ok, QStringLiteral("Add File Directory")),
+              folder);
     EXPECT_EQ(picker.windowTitle(), QStringLiteral("Add File Directory"));
     EXPECT_EQ(storedDir(), folder); // no separator added
     ASSERT_EQ(chosen.size(), 1);
@@ -51,12 +58,8 @@ TEST_F(DialogTest, OkWritesTheFolderAtOnceAndTellsWhoListens) {
 
 TEST_F(DialogTest, CancelChoosesNothingAndWritesNothing) {
     FolderDialog picker(state);
-    QStringList chosen;
-    QObject::connect(&picker, &FolderDialog::folderChosen,
-                     [&](const QString& path) { chosen << path; });
-    picker.selectFolder(folder);
-    QTimer::singleShot(0, &picker, &FolderDialog::cancel);
-    EXPECT_TRUE(picker.choose(QStringLiteral("Output Directory")).isEmpty());
+    EXPECT_TRUE(chooseThenClose(picker, &FolderDialog::cancel, QStringLiteral("Output Directory"))
+                    .isEmpty());
     EXPECT_EQ(storedDir(), QStringLiteral("/before"));
     EXPECT_TRUE(chosen.isEmpty());
 }

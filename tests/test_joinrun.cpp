@@ -271,10 +271,7 @@ class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<S
 
 TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {
     const SpanFadeCase& p = GetParam();
-    state.settings.fadeIn = p.fadeIn;
-    state.settings.fadeOut = p.fadeOut;
-    state.settings.fadeInSeconds = p.fadeSeconds;
-    state.settings.fadeOutSeconds = p.fadeSeconds;
+    setFades(p.fadeIn, p.fadeOut, p.fadeSeconds);
     add(QStringLiteral("a.ogg"), {441000});
     add(QStringLiteral("b.ogg"), {441000});
     setSpans(0, {{2, 4}});

@@ -295,10 +295,11 @@ TEST(MainWindowScale, InstructionLinesAreWholeAtTwiceTheScale) {
     EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests")) << output.toStdString();
 }
 
-TEST_F(MainWindowTest, FormatBoxOffersOgg) {
+TEST_F(MainWindowTest, FormatBoxOffersOggWithAndWithoutReencoding) {
     showWindow();
-    ASSERT_EQ(w->formatBox()->count(), 1);
+    ASSERT_EQ(w->formatBox()->count(), 2);
     EXPECT_EQ(w->formatBox()->itemText(0), QStringLiteral("OGG"));
+    EXPECT_EQ(w->formatBox()->itemText(1), QStringLiteral("OGG (no re-encoding)"));
     EXPECT_EQ(w->formatBox()->currentIndex(), 0);
     EXPECT_FALSE(w->formatBox()->isEditable());
 }
@@ -332,7 +333,8 @@ INSTANTIATE_TEST_SUITE_P(
             "p_lv",
             "AddFile1=Add File;AddFolder1=Add Path;Clear1=Clear;Remove1=Remove;ID3info1=ID3 info;"
             "UP1=UP;Down1=Down;Play1=Play;Stop1=Stop"},
-        MenuCase{"p_file", "AddFile2=Add File;AddFolder2=Add Folder;Remove2=Remove;Exit1=Exit"},
+        MenuCase{"p_file", "AddFile2=Add File;AddFolder2=Add Folder;ImportCue1=Import CUE sheet…;"
+                           "Remove2=Remove;Exit1=Exit"},
         MenuCase{"p_action",
                  "FileUp1=File Up;FileDown1=File Down;Remove3=Remove;Clear2=Clear;ID31=ID3 info;"
                  "Start1=Split;Join1=Join;Stop2=Stop"},

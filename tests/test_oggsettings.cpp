@@ -160,7 +160,9 @@ TEST(OggEncoderReach, QualityValueChangesTheEncoding) {
     EXPECT_GT(encodeWith("oggquality=1\nquality=900\n").nominal, low);
 }
 
-TEST(OggEncoderReach, OnlyTheOggFormatIndexSetsTheEncoding) {
-    // Format index 1 is no entry of the format box: the writer keeps its encoding.
-    EXPECT_EQ(encodeWith("bitrate=4\n", 1, 160).nominal, 160000);
+TEST(OggEncoderReach, OnlyTheOggFormatIndicesSetTheEncoding) {
+    // Format index 2 is no entry of the format box: the writer keeps its encoding.
+    EXPECT_EQ(encodeWith("bitrate=4\n", 2, 160).nominal, 160000);
+    // "OGG (no re-encoding)" joins encode as "OGG" does.
+    EXPECT_EQ(encodeWith("bitrate=4\n", 1, 160).nominal, 48000);
 }

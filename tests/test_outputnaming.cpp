@@ -15,24 +15,30 @@ namespace {
 
 using testsupport::PrintTo;
 
-QString dirWithSlash(const QTemporaryDir& dir) {
-    return dir.path() + QLatin1Char('/');
-}
-
 } // namespace
+
+// An output folder, empty until a test takes names in it.
+class NamingFolder : public ::testing::Test {
+  protected:
+    QString piece(const QString& caption) const {
+        return OutputNaming::choosePiecePath(out, caption);
+    }
+    void take(const QString& name) const { touch(out + name); }
+
+    QTemporaryDir dir;
+    const QString out = dir.path() + QLatin1Char('/');
+};
 
 struct FirstNameCase {
     const char* caption;
     const char* expected; // file name of the first piece in an empty folder
 };
-class FirstPieceName : public ::testing::TestWithParam<FirstNameCase> {};
+class FirstPieceName : public NamingFolder, public ::testing::WithParamInterface<FirstNameCase> {};
 
 TEST_P(FirstPieceName, ComesFromTheCaption) {
-    QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString path =
-        OutputNaming::choosePiecePath(dirWithSlash(dir), QString::fromUtf8(GetParam().caption));
-    EXPECT_EQ(path, dirWithSlash(dir) + QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(piece(QString::fromUtf8(GetParam().caption)),
+              out + QString::fromUtf8(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -49,12 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FirstNameCase{"Кино.ogg", "Кино_1.ogg"},
                       FirstNameCase{"東京事変", "東京事変_1.ogg"}));
 
-TEST(OutputNaming, ThreePiecesOfSongLiveAreNumberedInTurn) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
+TEST_F(NamingFolder, ThreePiecesOfSongLiveAreNumberedInTurn) {
     QStringList taken;
     for (int i = 0; i < 3; ++i) {
-        const QString path = OutputNaming::choosePiecePath(out, QStringLiteral("Song.live"));
+        const QString path = piece(QStringLiteral("Song.live"));
         taken << QFileInfo(path).fileName();
         touch(path);
     }
@@ -62,56 +66,39 @@ TEST(OutputNaming, ThreePiecesOfSongLiveAreNumberedInTurn) {
                                   QStringLiteral("Song_3.ogg")}));
 }
 
-TEST(OutputNaming, AGapInTheNumbersIsFilledFirst) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
-    touch(out + QStringLiteral("base_1.ogg"));
-    touch(out + QStringLiteral("base_3.ogg"));
-    EXPECT_EQ(OutputNaming::choosePiecePath(out, QStringLiteral("base")),
-              out + QStringLiteral("base_2.ogg"));
+TEST_F(NamingFolder, AGapInTheNumbersIsFilledFirst) {
+    take(QStringLiteral("base_1.ogg"));
+    take(QStringLiteral("base_3.ogg"));
+    EXPECT_EQ(piece(QStringLiteral("base")), out + QStringLiteral("base_2.ogg"));
 }
 
-TEST(OutputNaming, NumberingGoesOnPastAHundred) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
+TEST_F(NamingFolder, NumberingGoesOnPastAHundred) {
     for (int n = 1; n <= 100; ++n)
-        touch(out + QStringLiteral("base_%1.ogg").arg(n));
-    EXPECT_EQ(OutputNaming::choosePiecePath(out, QStringLiteral("base.mp3")),
-              out + QStringLiteral("base_101.ogg"));
+        take(QStringLiteral("base_%1.ogg").arg(n));
+    EXPECT_EQ(piece(QStringLiteral("base.mp3")), out + QStringLiteral("base_101.ogg"));
 }
 
-TEST(OutputNaming, ACaptionWhoseNumberTheExtensionEatsStillFindsAFreeName) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
-    touch(out + QStringLiteral(".hidden.ogg"));
-    const QString second = OutputNaming::choosePiecePath(out, QStringLiteral(".hidden.mp3"));
+TEST_F(NamingFolder, ACaptionWhoseNumberTheExtensionEatsStillFindsAFreeName) {
+    take(QStringLiteral(".hidden.ogg"));
+    const QString second = piece(QStringLiteral(".hidden.mp3"));
     EXPECT_EQ(second, out + QStringLiteral(".hidden.mp3_1.ogg"));
     touch(second);
-    EXPECT_EQ(OutputNaming::choosePiecePath(out, QStringLiteral(".hidden.mp3")),
-              out + QStringLiteral(".hidden.mp3_2.ogg"));
+    EXPECT_EQ(piece(QStringLiteral(".hidden.mp3")), out + QStringLiteral(".hidden.mp3_2.ogg"));
 }
 
-TEST(OutputNaming, NumberedNamesAreCleanedSoTheyStayInTheFolder) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
+TEST_F(NamingFolder, NumberedNamesAreCleanedSoTheyStayInTheFolder) {
     ASSERT_TRUE(QDir(out).mkdir(QStringLiteral("AC")));
-    touch(out + QStringLiteral("ACDC_1.ogg"));
-    EXPECT_EQ(OutputNaming::choosePiecePath(out, QStringLiteral("AC/DC")),
-              out + QStringLiteral("ACDC_2.ogg"));
+    take(QStringLiteral("ACDC_1.ogg"));
+    EXPECT_EQ(piece(QStringLiteral("AC/DC")), out + QStringLiteral("ACDC_2.ogg"));
 }
 
-TEST(OutputNaming, FoldersAndDanglingLinksCountAsTaken) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
+TEST_F(NamingFolder, FoldersAndDanglingLinksCountAsTaken) {
     ASSERT_TRUE(QDir(out).mkdir(QStringLiteral("x_1.ogg")));
     ASSERT_TRUE(QFile::link(out + QStringLiteral("missing"), out + QStringLiteral("x_2.ogg")));
-    EXPECT_EQ(OutputNaming::choosePiecePath(out, QStringLiteral("x")),
-              out + QStringLiteral("x_3.ogg"));
+    EXPECT_EQ(piece(QStringLiteral("x")), out + QStringLiteral("x_3.ogg"));
 }
 
-TEST(OutputNaming, FallbackNeverNamesAnExistingFileNotEvenTheSource) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
+TEST_F(NamingFolder, FallbackNeverNamesAnExistingFileNotEvenTheSource) {
     EXPECT_EQ(OutputNaming::fallbackPath(out, QStringLiteral("/music/a.b.mp3")),
               out + QStringLiteral("a.b.ogg"));
     const QString source = out + QStringLiteral("track.ogg");
@@ -134,15 +121,13 @@ struct LongNameCase {
     bool fallback;
     QString expected;
 };
-class LongNames : public ::testing::TestWithParam<LongNameCase> {};
+class LongNames : public NamingFolder, public ::testing::WithParamInterface<LongNameCase> {};
 
 TEST_P(LongNames, AreCutToWholeCharactersTheDiskTakes) {
-    QTemporaryDir dir;
-    const QString out = dirWithSlash(dir);
     const LongNameCase& p = GetParam();
     const QString path = p.fallback
                              ? OutputNaming::fallbackPath(out, QStringLiteral("/m/") + p.caption)
-                             : OutputNaming::choosePiecePath(out, p.caption);
+                             : piece(p.caption);
     EXPECT_EQ(path, out + p.expected);
     touch(path);
 }

@@ -1,7 +1,7 @@
 // One copy per user and display: the lock itself, and two starts of the real
 // program under the offscreen platform.
-#include "core/ArgumentChannel.h"
 #include "core/SingleInstance.h"
+#include "ui/ArgumentChannel.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -67,23 +67,16 @@ struct ModeCase {
     Spans spans; // SplitMode::Custom: on every file; SplitMode::Unification: on the first
     std::vector<Spans> expected; // pieces per file, in order
 };
-class SplitByMode : public SplitFixture, public ::testing::WithParamInterface<ModeCase> {};
+class SplitByMode : public SplitFixture, public ::testing::WithParamInterface<ModeCase> {
+  protected:
+    std::vector<QString> addSources(const ModeCase& p) {
+        return addSplitSources(p.mode, p.splitSeconds, p.splitCount, p.fileFrames, p.spans);
+    }
+};
 
 TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
     const ModeCase& p = GetParam();
-    state.settings.splitMode = p.mode;
-    state.settings.splitSeconds = p.splitSeconds;
-    state.settings.splitCount = p.splitCount;
-    std::vector<QString> sources;
-    for (size_t i = 0; i < p.fileFrames.size(); ++i) {
-        sources.push_back(makeSource(QStringLiteral("f%1.ogg").arg(i), p.fileFrames[i]));
-        add(sources.back());
-    }
-    if (p.mode == SplitMode::Custom)
-        for (size_t i = 0; i < sources.size(); ++i)
-            setSpans(int(i), p.spans);
-    if (p.mode == SplitMode::Unification)
-        setSpans(0, p.spans);
+    const std::vector<QString> sources = addSources(p);
     std::vector<std::int32_t> spanCountsBefore;
     for (const FileRow& r : jobs.fileModel().rows())
         spanCountsBefore.push_back(r.spanCount);
@@ -141,17 +134,7 @@ TEST_P(SplitByMode, EveryPieceHoldsExactlyItsSpanOfTheSource) {
 // its span of the source's decode, bit for bit (Custom keeps its short tail).
 TEST_P(SplitByMode, CopiedPiecesAreTheSourcesOwnDecodedSpans) {
     const ModeCase& p = GetParam();
-    state.settings.splitMode = p.mode;
-    state.settings.splitSeconds = p.splitSeconds;
-    state.settings.splitCount = p.splitCount;
-    std::vector<QString> sources;
-    for (size_t i = 0; i < p.fileFrames.size(); ++i) {
-        sources.push_back(makeSource(QStringLiteral("f%1.ogg").arg(i), p.fileFrames[i]));
-        add(sources.back());
-    }
-    for (size_t i = 0; i < sources.size(); ++i)
-        if (p.mode == SplitMode::Custom || (p.mode == SplitMode::Unification && i == 0))
-            setSpans(int(i), p.spans);
+    const std::vector<QString> sources = addSources(p);
     RunOptions o = RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex);
     o.copy = true;
     conversion.setOptions(o);
@@ -288,10 +271,7 @@ class SplitFades : public SplitFixture, public ::testing::WithParamInterface<Fad
 
 TEST_P(SplitFades, FadesStayWithinTheTwoSecondPiece) {
     const FadeCase& p = GetParam();
-    state.settings.fadeIn = p.fadeIn;
-    state.settings.fadeOut = p.fadeOut;
-    state.settings.fadeInSeconds = p.fadeSeconds;
-    state.settings.fadeOutSeconds = p.fadeSeconds;
+    setFades(p.fadeIn, p.fadeOut, p.fadeSeconds);
     add(makeSource(QStringLiteral("fade.ogg"), 441000));
     setSpans(0, {{2, 4}});
     split();
@@ -526,16 +506,8 @@ class SplitInParallel : public SplitFixture, public ::testing::WithParamInterfac
     void SetUp() override {
         SplitFixture::SetUp();
         const ParallelCase& p = GetParam();
-        state.settings.splitMode = p.mode;
-        state.settings.splitSeconds = p.splitSeconds;
-        state.settings.splitCount = p.splitCount;
-        state.settings.fadeIn = state.settings.fadeOut = p.fades;
-        state.settings.fadeInSeconds = state.settings.fadeOutSeconds = 1;
-        for (size_t i = 0; i < p.fileFrames.size(); ++i)
-            add(makeSource(QStringLiteral("f%1.ogg").arg(i), p.fileFrames[i]));
-        for (size_t i = 0; i < p.fileFrames.size(); ++i)
-            if (p.mode == SplitMode::Custom || (p.mode == SplitMode::Unification && i == 0))
-                setSpans(int(i), p.spans);
+        setFades(p.fades, p.fades, 1);
+        addSplitSources(p.mode, p.splitSeconds, p.splitCount, p.fileFrames, p.spans);
     }
     void splitWith(int jobs) {
         RunOptions o = RunOptions::fromSettings(state.settings, state.ini.get(), state.formatIndex);

@@ -36,72 +36,71 @@ AboutDialog::AboutDialog(SessionState& state, QWidget* mainWindow)
     setWindowTitle(QStringLiteral("fm_about"));
     setModal(false);
 
-    m_panel = new QGroupBox(this);
-    m_panel->setObjectName(QStringLiteral("pn_about"));
+    auto* panel = new QGroupBox(this);
+    panel->setObjectName(QStringLiteral("pn_about"));
 
-    m_icon = new QLabel(m_panel);
-    m_icon->setObjectName(QStringLiteral("Image1"));
-    m_icon->setFixedSize(36, 36);
-    m_icon->setPixmap(skinIcon(QStringLiteral("wave"), QColor(0x25, 0x63, 0xeb))
-                          .pixmap(QSize(36, 36), devicePixelRatio()));
+    auto* icon = new QLabel(panel);
+    icon->setObjectName(QStringLiteral("Image1"));
+    icon->setFixedSize(36, 36);
+    icon->setPixmap(skinIcon(QStringLiteral("wave"), QColor(0x25, 0x63, 0xeb))
+                        .pixmap(QSize(36, 36), devicePixelRatio()));
 
-    m_productName = new QLabel(AppInfo::productName(), m_panel);
-    QFont bold = m_productName->font();
+    auto* productName = new QLabel(AppInfo::productName(), panel);
+    QFont bold = productName->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
-    m_productName->setFont(bold);
-    m_versionCaption = new QLabel(QStringLiteral("Version: "), m_panel);
-    m_version = new QLabel(AppInfo::aboutVersion(), m_panel);
+    productName->setFont(bold);
+    auto* versionCaption = new QLabel(QStringLiteral("Version: "), panel);
+    m_version = new QLabel(AppInfo::aboutVersion(), panel);
 
     const QString captionColor = palette().color(QPalette::Active, QPalette::Highlight).name();
-    m_cutCaption =
-        new QLabel(QStringLiteral("Cut a new small file from a large ogg file. "), m_panel);
-    m_joinCaption =
-        new QLabel(QStringLiteral("Marge multiple ogg files to a large new one"), m_panel);
-    for (QLabel* l : {m_cutCaption, m_joinCaption})
+    auto* cutCaption =
+        new QLabel(QStringLiteral("Cut a new small file from a large ogg file. "), panel);
+    auto* joinCaption =
+        new QLabel(QStringLiteral("Marge multiple ogg files to a large new one"), panel);
+    for (QLabel* l : {cutCaption, joinCaption})
         l->setStyleSheet(QStringLiteral("color: %1").arg(captionColor));
 
-    m_websiteCaption = new QLabel(QStringLiteral("Website:  "), m_panel);
-    m_website = link(AppInfo::homePage(), m_panel);
-    m_mailCaption = new QLabel(QStringLiteral("E-mail:  "), m_panel);
-    m_salesMail = link(AppInfo::salesMail(), m_panel);
-    m_supportMail = link(AppInfo::supportMail(), m_panel);
+    auto* websiteCaption = new QLabel(QStringLiteral("Website:  "), panel);
+    QLabel* website = link(AppInfo::homePage(), panel);
+    auto* mailCaption = new QLabel(QStringLiteral("E-mail:  "), panel);
+    QLabel* salesMail = link(AppInfo::salesMail(), panel);
+    QLabel* supportMail = link(AppInfo::supportMail(), panel);
 
     const struct {
         QLabel* label;
         const char* name;
-    } names[] = {{m_productName, "Label45"}, {m_versionCaption, "Label46"},
-                 {m_version, "Label47"},     {m_cutCaption, "Label48"},
-                 {m_joinCaption, "Label1"},  {m_websiteCaption, "Label49"},
-                 {m_website, "Label6"},      {m_mailCaption, "Label50"},
-                 {m_salesMail, "Label2"},    {m_supportMail, "Label3"}};
+    } names[] = {{productName, "Label45"}, {versionCaption, "Label46"}, {m_version, "Label47"},
+                 {cutCaption, "Label48"},  {joinCaption, "Label1"},     {websiteCaption, "Label49"},
+                 {website, "Label6"},      {mailCaption, "Label50"},    {salesMail, "Label2"},
+                 {supportMail, "Label3"}};
     for (const auto& n : names)
         n.label->setObjectName(QString::fromLatin1(n.name));
 
-    connect(m_website, &QLabel::linkActivated, this, [this] { openWebsite(); });
-    connect(m_salesMail, &QLabel::linkActivated, this, [this] { mailSales(); });
-    connect(m_supportMail, &QLabel::linkActivated, this, [this] { mailSupport(); });
+    connect(website, &QLabel::linkActivated, this, [this] { openWebsite(); });
+    connect(salesMail, &QLabel::linkActivated, this, [this] { mailSales(); });
+    connect(supportMail, &QLabel::linkActivated, this, [this] { mailSupport(); });
 
-    auto* grid = new QGridLayout(m_panel);
-    grid->addWidget(m_icon, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(m_productName, 0, 1, 1, 2);
+    auto* grid = new QGridLayout(panel);
+    grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(productName, 0, 1, 1, 2);
     auto* version = new QHBoxLayout;
     version->setSpacing(0);
-    version->addWidget(m_versionCaption);
+    version->addWidget(versionCaption);
     version->addWidget(m_version);
     version->addStretch();
     grid->addLayout(version, 1, 1, 1, 2);
-    grid->addWidget(m_cutCaption, 2, 1, 1, 2);
-    grid->addWidget(m_joinCaption, 3, 1, 1, 2);
-    grid->addWidget(m_websiteCaption, 4, 1);
-    grid->addWidget(m_website, 4, 2);
-    grid->addWidget(m_mailCaption, 5, 1);
-    grid->addWidget(m_salesMail, 5, 2);
-    grid->addWidget(m_supportMail, 6, 2);
+    grid->addWidget(cutCaption, 2, 1, 1, 2);
+    grid->addWidget(joinCaption, 3, 1, 1, 2);
+    grid->addWidget(websiteCaption, 4, 1);
+    grid->addWidget(website, 4, 2);
+    grid->addWidget(mailCaption, 5, 1);
+    grid->addWidget(salesMail, 5, 2);
+    grid->addWidget(supportMail, 6, 2);
     grid->setColumnStretch(2, 1);
 
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(m_panel);
+    outer->addWidget(panel);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -5,7 +5,6 @@
 #include <QDialog>
 
 class SessionState;
-class QGroupBox;
 class QLabel;
 
 class AboutDialog : public QDialog {
@@ -24,16 +23,5 @@ class AboutDialog : public QDialog {
 
   private:
     SessionState& m_state;
-    QGroupBox* m_panel = nullptr;
-    QLabel* m_icon = nullptr;
-    QLabel* m_productName = nullptr;
-    QLabel* m_versionCaption = nullptr;
-    QLabel* m_version = nullptr;
-    QLabel* m_cutCaption = nullptr;
-    QLabel* m_joinCaption = nullptr;
-    QLabel* m_websiteCaption = nullptr;
-    QLabel* m_website = nullptr;
-    QLabel* m_mailCaption = nullptr;
-    QLabel* m_salesMail = nullptr;
-    QLabel* m_supportMail = nullptr;
+    QLabel* m_version = nullptr; // what versionText() reads
 };

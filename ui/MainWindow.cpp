@@ -149,6 +149,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     m_formatBox = new QComboBox(this);
     m_formatBox->setObjectName(QStringLiteral("cb_format"));
     m_formatBox->addItem(QStringLiteral("OGG"));
+    m_formatBox->addItem(QStringLiteral("OGG (no re-encoding)"));
     m_formatBox->setCurrentIndex(s.formatIndex);
     m_formatBox->setGeometry(12, 304, 100, 24);
     m_formatBox->setToolTip(QStringLiteral("Output format"));
@@ -187,7 +188,11 @@ void MainWindow::connectSession() {
         m_skin.slider->redraw();
     });
     connect(&m_session, &Session::runProgress, this, [this](int value) {
-        setSkinText(m_skin.pbpos, QString::number(value / 100) + QLatin1Char('%'));
+        // Reported far more often than the text or the bar changes; each
+        // redraw paints the whole skin, which the run's workers would feel.
+        const QString percent = QString::number(value / 100) + QLatin1Char('%');
+        if (m_skin.pbpos && m_skin.pbpos->text() != percent)
+            setSkinText(m_skin.pbpos, percent);
         drawConversionProgress(value);
         if (s.converting)
             showConvertedSource();
@@ -230,6 +235,8 @@ void MainWindow::drawConversionProgress(int value) {
     QRect r = m_skin.convertpb->rect();
     r.setLeft(m_skin.convertpbHome.left());
     r.setWidth(int(std::max<std::int64_t>(0, width)));
+    if (r == m_skin.convertpb->rect())
+        return;
     m_skin.convertpb->setRect(r);
     m_skin.convertpb->redraw();
 }
@@ -397,7 +404,7 @@ void MainWindow::createMenus() {
                 continue;
             }
             QAction* action = menu->addAction(skinIcon(QString::fromLatin1(item.icon)),
-                                              QString::fromLatin1(item.caption));
+                                              QString::fromUtf8(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             const auto command = item.command;
             connect(action, &QAction::triggered, this,
@@ -419,6 +426,7 @@ void MainWindow::createMenus() {
                                     {"Stop1", "Stop", "stop", &C::stop}});
     m_fileMenu = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
                                   {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
+                                  {"ImportCue1", "Import CUE sheet…", "add", &C::importCueItem},
                                   {"Remove2", "Remove", "remove", &C::removeItem},
                                   {"Exit1", "Exit", "exit", &C::exitItem}});
     m_actionMenu = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
@@ -505,6 +513,8 @@ void MainWindow::prepareFirstShow() {
     if (!s.ini)
         s.ini = std::make_unique<IniFile>(settingsFilePath());
     LoadSettings(*s.ini, s.settings);
+    s.formatIndex = LoadOutputFormat(*s.ini);
+    m_formatBox->setCurrentIndex(s.formatIndex);
     m_settingsLoaded = true;
 
     m_skin = setUpSkin(m_engine, this, m_skinPath);
@@ -532,6 +542,7 @@ bool MainWindow::canClose() {
         return true;
     try {
         SaveSettings(*s.ini, s.settings);
+        SaveOutputFormat(*s.ini, s.formatIndex);
     } catch (const IniWriteError& e) {
         if (s.prompt)
             s.prompt->information(e.message());

@@ -2,7 +2,9 @@
 #include "ui/SettingsDialog.h"
 
 #include "audio/AudioFile.h"
+#include "convert/NameTemplate.h"
 #include "convert/OggSettings.h"
+#include "convert/RunOptions.h"
 #include "core/IniFile.h"
 #include "core/Prompt.h"
 #include "core/SessionState.h"
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,6 +42,18 @@ constexpr int DefaultFadeSeconds = 5;
 constexpr int FadeItems = 20;
 constexpr int DefaultSplitSeconds = 60;
 constexpr int RepairedSplitCount = 1;
+// The silence split's button: no split mode of its own, as its cuts become
+// Custom spans.
+constexpr int SilenceButton = 100;
+
+QDoubleSpinBox* secondsBox(const QString& name, double low, double high, QWidget* parent) {
+    auto* box = new QDoubleSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(low, high);
+    box->setDecimals(2);
+    box->setSuffix(QStringLiteral(" s"));
+    return box;
+}
 
 QComboBox* dropDown(const QString& name, const QStringList& items, QWidget* parent) {
     auto* box = new QComboBox(parent);
@@ -198,6 +213,35 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_modes->addButton(m_time, int(SplitMode::Time));
     m_modes->addButton(m_count, int(SplitMode::Count));
     m_modes->addButton(m_unification, int(SplitMode::Unification));
+    m_silence = new QRadioButton(QStringLiteral("Silence"), function);
+    m_silence->setObjectName(QStringLiteral("rb_silence"));
+    m_modes->addButton(m_silence, SilenceButton);
+    auto* silence = new QWidget(function);
+    m_threshold = new QDoubleSpinBox(silence);
+    m_threshold->setObjectName(QStringLiteral("sb_threshold"));
+    m_threshold->setRange(-120, -1);
+    m_threshold->setDecimals(1);
+    m_threshold->setSuffix(QStringLiteral(" dBFS"));
+    m_autoThreshold = new QCheckBox(QStringLiteral("Automatic"), silence);
+    m_autoThreshold->setObjectName(QStringLiteral("cb_autothreshold"));
+    connect(m_autoThreshold, &QCheckBox::toggled, m_threshold, &QWidget::setDisabled);
+    m_minPause = secondsBox(QStringLiteral("sb_minpause"), 0.01, 3600, silence);
+    m_minLength = secondsBox(QStringLiteral("sb_minlength"), 0, 86400, silence);
+    m_maxLength = secondsBox(QStringLiteral("sb_maxlength"), 0, 86400, silence);
+    m_maxLength->setSpecialValueText(QStringLiteral("none"));
+    m_minLength->setSpecialValueText(QStringLiteral("none"));
+    m_keepPauses = new QCheckBox(QStringLiteral("Keep the pauses in the pieces"), silence);
+    m_keepPauses->setObjectName(QStringLiteral("cb_keeppauses"));
+    auto* thresholdRow = new QHBoxLayout;
+    thresholdRow->addWidget(m_threshold);
+    thresholdRow->addWidget(m_autoThreshold);
+    auto* silenceForm = new QFormLayout(silence);
+    silenceForm->setContentsMargins(20, 0, 0, 0);
+    silenceForm->addRow(QStringLiteral("Quieter than: "), thresholdRow);
+    silenceForm->addRow(QStringLiteral("Pause at least: "), m_minPause);
+    silenceForm->addRow(QStringLiteral("Pieces at least: "), m_minLength);
+    silenceForm->addRow(QStringLiteral("Pieces at most: "), m_maxLength);
+    silenceForm->addRow(m_keepPauses);
     // A click changes the mode at once; "Cancel" does not take it back.
     connect(m_modes, &QButtonGroup::idClicked, this, &SettingsDialog::setSplitMode);
 
@@ -210,9 +254,11 @@ QWidget* SettingsDialog::buildGeneralPage() {
     functionGrid->addWidget(m_time, 3, 0);
     functionGrid->addWidget(m_timeEdit, 3, 1);
     functionGrid->addWidget(new QLabel(QStringLiteral("Second"), function), 3, 2);
+    functionGrid->addWidget(m_silence, 4, 0, 1, 3);
+    functionGrid->addWidget(silence, 5, 0, 1, 4);
     functionGrid->setColumnStretch(3, 1);
 
-    auto* fade = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
+    auto* fade = m_fadeBox = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
     fade->setObjectName(QStringLiteral("gb_fade"));
     m_fadeIn = new QCheckBox(QStringLiteral("IN "), fade);
     m_fadeIn->setObjectName(QStringLiteral("cb_fadein"));
@@ -242,10 +288,27 @@ QWidget* SettingsDialog::buildGeneralPage() {
     pathRow->addWidget(m_dirEdit, 1);
     pathRow->addWidget(dirButton);
 
+    m_fadeNote = new QLabel(noReencodingNote(), m_generalPage);
+    m_fadeNote->setObjectName(QStringLiteral("lab_fade_note"));
+    m_fadeNote->setWordWrap(true);
+
+    auto* names = new QGroupBox(QStringLiteral("Piece Names:"), m_generalPage);
+    names->setObjectName(QStringLiteral("gb_names"));
+    m_nameEdit = new QLineEdit(names);
+    m_nameEdit->setObjectName(QStringLiteral("edt_name"));
+    m_nameEdit->setPlaceholderText(QStringLiteral("{n} - {title}"));
+    m_nameEdit->setToolTip(
+        QStringLiteral("Empty: the source's name, numbered. Fields: {source}, {n}, {title}, "
+                       "{artist}, {album}, {start}; \".ogg\" is appended."));
+    auto* namesRow = new QHBoxLayout(names);
+    namesRow->addWidget(m_nameEdit, 1);
+
     auto* page = new QVBoxLayout(m_generalPage);
     page->addWidget(function);
     page->addWidget(fade);
+    page->addWidget(m_fadeNote);
     page->addWidget(path);
+    page->addWidget(names);
     page->addStretch(1);
     return m_generalPage;
 }
@@ -254,7 +317,7 @@ QWidget* SettingsDialog::buildOggPage() {
     m_oggPage = new QGroupBox(this);
     m_oggPage->setObjectName(QStringLiteral("gb_ogg"));
 
-    auto* general = new QGroupBox(QStringLiteral("General"), m_oggPage);
+    auto* general = m_encodingBox = new QGroupBox(QStringLiteral("General"), m_oggPage);
     general->setObjectName(QStringLiteral("gb_ogg_general"));
     m_frequency = dropDown(QStringLiteral("cb_ogg_fre"), frequencyItems(), general);
     m_channel = dropDown(QStringLiteral("cb_ogg_channel"),
@@ -276,7 +339,7 @@ QWidget* SettingsDialog::buildOggPage() {
     generalForm->addRow(QStringLiteral("Bitrate: "), m_bitrate);
     generalForm->addRow(checks);
 
-    auto* variable = new QGroupBox(QStringLiteral("VBR/Quality:"), m_oggPage);
+    auto* variable = m_variableBox = new QGroupBox(QStringLiteral("VBR/Quality:"), m_oggPage);
     variable->setObjectName(QStringLiteral("gb_ogg_vbr"));
     m_minBitrate = dropDown(QStringLiteral("cb_ogg_minbit"), bitrateItems(), variable);
     m_maxBitrate = dropDown(QStringLiteral("cb_ogg_maxbit"), bitrateItems(), variable);
@@ -294,9 +357,14 @@ QWidget* SettingsDialog::buildOggPage() {
     variableForm->addRow(QStringLiteral("Max Bitrate: "), m_maxBitrate);
     variableForm->addRow(QStringLiteral("Quality: "), m_qualityValue);
 
+    m_encodingNote = new QLabel(noReencodingNote(), m_oggPage);
+    m_encodingNote->setObjectName(QStringLiteral("lab_ogg_note"));
+    m_encodingNote->setWordWrap(true);
+
     auto* page = new QVBoxLayout(m_oggPage);
     page->addWidget(general);
     page->addWidget(variable);
+    page->addWidget(m_encodingNote);
     page->addStretch(1);
     return m_oggPage;
 }
@@ -307,8 +375,17 @@ void SettingsDialog::setFolderDialog(FolderDialog* picker) {
 
 void SettingsDialog::loadControls() {
     const CachedSettings& c = s.settings;
-    checkModeButton(int(c.splitMode));
+    checkModeButton(c.silence.chosen && c.splitMode == SplitMode::Custom ? SilenceButton
+                                                                         : int(c.splitMode));
+    m_threshold->setValue(c.silence.thresholdDb);
+    m_autoThreshold->setChecked(c.silence.autoThreshold);
+    m_threshold->setDisabled(c.silence.autoThreshold);
+    m_minPause->setValue(c.silence.minPause);
+    m_minLength->setValue(c.silence.minLength);
+    m_maxLength->setValue(c.silence.maxLength);
+    m_keepPauses->setChecked(c.silence.keepPauses);
     m_dirEdit->setText(c.outputDir);
+    m_nameEdit->setText(c.nameTemplate);
     m_timeEdit->setText(QString::number(c.splitSeconds));
     m_countEdit->setText(QString::number(c.splitCount));
 
@@ -332,6 +409,7 @@ void SettingsDialog::loadControls() {
     m_quality->setChecked(k.byQuality && !k.vbr);
     vbrRule();
     qualityRule();
+    formatRule();
 
     if (!m_tree->currentItem())
         m_tree->setCurrentItem(m_tree->topLevelItem(0));
@@ -356,6 +434,11 @@ QString SettingsDialog::unsupportedFormatText() {
     return QStringLiteral(
         "This OGG format is not supported. \rYou have set too high frequency and "
         "too low bitrate or otherwise. \rPlease adjust the frequency or bitrate.");
+}
+
+QString SettingsDialog::noReencodingNote() {
+    return QStringLiteral("OGG (no re-encoding) cuts the source's own packets: fades and "
+                          "encoding settings do not apply to it.");
 }
 
 QString SettingsDialog::emptyFolderText() {
@@ -416,13 +499,28 @@ bool SettingsDialog::ok() {
         return false;
     }
 
+    const QString nameProblem = NameTemplate::problem(m_nameEdit->text());
+    if (!nameProblem.isEmpty()) {
+        tell(nameProblem);
+        m_nameEdit->setFocus();
+        return false;
+    }
+
     CachedSettings& c = s.settings;
     try {
+        c.nameTemplate = m_nameEdit->text();
         c.outputDir = endsWithSeparator(typedDir) ? typedDir : typedDir + QDir::separator();
         c.splitSeconds = *seconds;
         c.splitCount = *count;
         if (s.ini)
             s.ini->writeString(QStringLiteral("Main"), QStringLiteral("Path"), typedDir);
+        c.silence.thresholdDb = m_threshold->value();
+        c.silence.autoThreshold = m_autoThreshold->isChecked();
+        c.silence.minPause = m_minPause->value();
+        c.silence.minLength = m_minLength->value();
+        // A maximum below the minimum could not hold; the maximum wins then.
+        c.silence.maxLength = m_maxLength->value();
+        c.silence.keepPauses = m_keepPauses->isChecked();
         c.fadeIn = m_fadeIn->isChecked();
         c.fadeOut = m_fadeOut->isChecked();
         c.fadeInSeconds = chosenIndex(m_fadeInTime, DefaultFadeSeconds - 1) + 1;
@@ -445,6 +543,8 @@ bool SettingsDialog::ok() {
 
     emit settingsApplied();
     accept();
+    if (c.silence.chosen && c.splitMode == SplitMode::Custom)
+        emit silencePlanRequested();
     return true;
 }
 
@@ -501,7 +601,8 @@ bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SettingsDialog::setSplitMode(int mode) {
-    s.settings.splitMode = SplitMode(mode);
+    s.settings.silence.chosen = mode == SilenceButton;
+    s.settings.splitMode = mode == SilenceButton ? SplitMode::Custom : SplitMode(mode);
 }
 
 void SettingsDialog::checkModeButton(int mode) {
@@ -528,6 +629,16 @@ void SettingsDialog::qualityRule() {
     m_vbr->setEnabled(!byQuality);
     m_qualityValue->setEnabled(byQuality);
     m_qualityEdit->setEnabled(byQuality);
+}
+
+void SettingsDialog::formatRule() {
+    const bool copy = s.formatIndex == int(OutputFormat::OggCopy);
+    // The values stay as stored: "OGG" and joins still use them.
+    for (QWidget* control : {static_cast<QWidget*>(m_fadeBox), static_cast<QWidget*>(m_encodingBox),
+                             static_cast<QWidget*>(m_variableBox)})
+        control->setEnabled(!copy);
+    m_fadeNote->setVisible(copy);
+    m_encodingNote->setVisible(copy);
 }
 
 void SettingsDialog::repairNumber(QLineEdit* edit) {

@@ -43,6 +43,8 @@ class SettingsDialog : public QDialog {
     static QString unsupportedFormatText();
     static QString emptyFolderText();
     static QString numberTooLargeText(const QString& field);
+    // The note beside fades and encoding when the cut without re-encoding is chosen.
+    static QString noReencodingNote();
 
   public slots:
     void setOutputFolderText(const QString& path);
@@ -50,6 +52,9 @@ class SettingsDialog : public QDialog {
   signals:
     // "Ok" stored new settings: the selected file is to be planned again.
     void settingsApplied();
+    // "Ok" applied the silence split: the listed files are to be scanned and
+    // their cuts made Custom spans, for the user to check before splitting.
+    void silencePlanRequested();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -63,6 +68,9 @@ class SettingsDialog : public QDialog {
     void vbrRule();
     void qualityRule();
     void repairNumber(QLineEdit* edit);
+    // With "OGG (no re-encoding)" chosen, fades and encoding do not apply:
+    // their controls are disabled and a note says why.
+    void formatRule();
 
     SessionState& s;
     FolderDialog* m_picker = nullptr;
@@ -78,6 +86,13 @@ class SettingsDialog : public QDialog {
     QRadioButton* m_unification = nullptr;
     QRadioButton* m_count = nullptr;
     QRadioButton* m_time = nullptr;
+    QRadioButton* m_silence = nullptr;
+    class QDoubleSpinBox* m_threshold = nullptr;
+    QCheckBox* m_autoThreshold = nullptr;
+    class QDoubleSpinBox* m_minPause = nullptr;
+    class QDoubleSpinBox* m_minLength = nullptr;
+    class QDoubleSpinBox* m_maxLength = nullptr;
+    QCheckBox* m_keepPauses = nullptr;
     QLineEdit* m_countEdit = nullptr;
     QLineEdit* m_timeEdit = nullptr;
     QCheckBox* m_fadeIn = nullptr;
@@ -85,6 +100,12 @@ class SettingsDialog : public QDialog {
     QComboBox* m_fadeInTime = nullptr;
     QComboBox* m_fadeOutTime = nullptr;
     QLineEdit* m_dirEdit = nullptr;
+    QGroupBox* m_fadeBox = nullptr;
+    QLabel* m_fadeNote = nullptr;
+    QGroupBox* m_encodingBox = nullptr;
+    QGroupBox* m_variableBox = nullptr;
+    QLabel* m_encodingNote = nullptr;
+    QLineEdit* m_nameEdit = nullptr; // the pieces' name template
 
     QComboBox* m_frequency = nullptr;
     QComboBox* m_channel = nullptr;

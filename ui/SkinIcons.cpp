@@ -28,8 +28,7 @@ struct Pen {
         path.lineTo(x2, y2);
         stroke(path, width);
     }
-    void polyline(std::initializer_list<QPointF> points, qreal width = 2.0,
-                  bool closed = false) const {
+    static QPainterPath through(std::initializer_list<QPointF> points, bool closed) {
         QPainterPath path;
         bool first = true;
         for (const QPointF& pt : points) {
@@ -41,21 +40,13 @@ struct Pen {
         }
         if (closed)
             path.closeSubpath();
-        stroke(path, width);
+        return path;
     }
-    void polygon(std::initializer_list<QPointF> points) const {
-        QPainterPath path;
-        bool first = true;
-        for (const QPointF& pt : points) {
-            if (first)
-                path.moveTo(pt);
-            else
-                path.lineTo(pt);
-            first = false;
-        }
-        path.closeSubpath();
-        fill(path);
+    void polyline(std::initializer_list<QPointF> points, qreal width = 2.0,
+                  bool closed = false) const {
+        stroke(through(points, closed), width);
     }
+    void polygon(std::initializer_list<QPointF> points) const { fill(through(points, true)); }
     void circle(qreal cx, qreal cy, qreal r, qreal width = 2.0) const {
         QPainterPath path;
         path.addEllipse(QPointF(cx, cy), r, r);

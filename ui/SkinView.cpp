@@ -20,7 +20,8 @@ constexpr int ThumbSize = 14;
 struct Look {
     const SkinForm& form;
     QColor c(const char* role, const char* fallback) const {
-        return form.color(QString::fromLatin1(role), QColor::fromString(QLatin1String(fallback)));
+        return QColor::fromRgba(form.color(QString::fromLatin1(role),
+                                           QColor::fromString(QLatin1String(fallback)).rgba()));
     }
 };
 

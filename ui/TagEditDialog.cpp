@@ -29,20 +29,11 @@ constexpr int ScrollingNameColumnWidth = 127;
 constexpr int ScrollingRowCount = 20;
 
 QString& fieldOf(FileTags& tags, TagEditDialog::Field field) {
-    switch (field) {
-    case TagEditDialog::Field::Title:
-        return tags.title;
-    case TagEditDialog::Field::Artist:
-        return tags.artist;
-    case TagEditDialog::Field::Album:
-        return tags.album;
-    case TagEditDialog::Field::Year:
-        return tags.year;
-    case TagEditDialog::Field::Genre:
-        return tags.genre;
-    default:
-        return tags.comment;
-    }
+    // In the order of TagEditDialog::Field.
+    static constexpr QString FileTags::*fields[] = {&FileTags::title, &FileTags::artist,
+                                                    &FileTags::album, &FileTags::year,
+                                                    &FileTags::genre, &FileTags::comment};
+    return tags.*fields[std::min(size_t(field), std::size(fields) - 1)];
 }
 
 } // namespace
@@ -240,14 +231,11 @@ TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent
             loadSelected();
     });
 
-    m_title = new QLineEdit(this);
-    m_title->setObjectName(QStringLiteral("edt_tatal"));
-    m_artist = new QLineEdit(this);
-    m_artist->setObjectName(QStringLiteral("edt_art"));
-    m_album = new QLineEdit(this);
-    m_album->setObjectName(QStringLiteral("edt_alb"));
-    m_year = new QLineEdit(this);
-    m_year->setObjectName(QStringLiteral("edt_year"));
+    const char* const lineNames[] = {"edt_tatal", "edt_art", "edt_alb", "edt_year"};
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        m_lines[i] = new QLineEdit(this);
+        m_lines[i]->setObjectName(QString::fromLatin1(lineNames[i]));
+    }
     m_genre = new QComboBox(this);
     m_genre->setObjectName(QStringLiteral("edt_genre"));
     m_genre->setEditable(true);
@@ -262,19 +250,17 @@ TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent
     struct Row {
         Field field;
         const char* label;
-        QWidget* box;
         int height;
     };
-    const Row rows[] = {
-        {Field::Title, "Title:", m_title, 22},  {Field::Artist, "Artist: ", m_artist, 22},
-        {Field::Album, "Album: ", m_album, 22}, {Field::Year, "Year: ", m_year, 22},
-        {Field::Genre, "Genre:", m_genre, 22},  {Field::Comment, "Comment: ", m_comment, 92}};
+    const Row rows[] = {{Field::Title, "Title:", 22},  {Field::Artist, "Artist: ", 22},
+                        {Field::Album, "Album: ", 22}, {Field::Year, "Year: ", 22},
+                        {Field::Genre, "Genre:", 22},  {Field::Comment, "Comment: ", 92}};
     int y = 8;
     for (const Row& row : rows) {
         auto* label = new QLabel(QString::fromLatin1(row.label), this);
         label->setGeometry(160, y, 66, 22);
-        label->setBuddy(row.box);
-        row.box->setGeometry(228, y, 133, row.height);
+        label->setBuddy(box(row.field));
+        box(row.field)->setGeometry(228, y, 133, row.height);
         auto* all = new QPushButton(QStringLiteral("All"), this);
         all->setObjectName(QStringLiteral("Button%1").arg(int(row.field) + 1));
         all->setAutoDefault(false);
@@ -284,36 +270,31 @@ TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent
         y += row.height + 6;
     }
 
-    connect(m_title, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Field::Title, text); });
-    connect(m_artist, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Field::Artist, text); });
-    connect(m_album, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Field::Album, text); });
-    connect(m_year, &QLineEdit::textChanged, this,
-            [this](const QString& text) { boxChanged(Field::Year, text); });
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        connect(m_lines[i], &QLineEdit::textChanged, this,
+                [this, field = Field(i)](const QString& text) { boxChanged(field, text); });
     connect(m_genre, &QComboBox::editTextChanged, this,
             [this](const QString& text) { boxChanged(Field::Genre, text); });
     connect(m_comment, &QPlainTextEdit::textChanged, this,
             [this] { boxChanged(Field::Comment, m_comment->toPlainText()); });
     // Leaving a box stores its text once more; the genre box stores on change only.
-    for (QWidget* box : {static_cast<QWidget*>(m_title), static_cast<QWidget*>(m_artist),
-                         static_cast<QWidget*>(m_album), static_cast<QWidget*>(m_year),
-                         static_cast<QWidget*>(m_comment)})
-        box->installEventFilter(this);
+    for (int i = 0; i < int(Field::FieldCount); ++i)
+        if (Field(i) != Field::Genre)
+            box(Field(i))->installEventFilter(this);
 
-    auto* resetButton = new QPushButton(QStringLiteral("Reset"), this);
-    resetButton->setObjectName(QStringLiteral("Button7"));
+    // Only "Ok" answers the Enter key.
+    const auto bottomButton = [this](const char* text, const char* name, int x, int width) {
+        auto* button = new QPushButton(QString::fromLatin1(text), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(x, 254, width, 26);
+        return button;
+    };
+    QPushButton* resetButton = bottomButton("Reset", "Button7", 228, 56);
+    QPushButton* okButton = bottomButton("Ok", "btn_ok", 291, 56);
+    QPushButton* cancelButton = bottomButton("Cancel", "btn_cancel", 354, 57);
     resetButton->setAutoDefault(false);
-    auto* okButton = new QPushButton(QStringLiteral("Ok"), this);
-    okButton->setObjectName(QStringLiteral("btn_ok"));
     okButton->setDefault(true);
-    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("btn_cancel"));
     cancelButton->setAutoDefault(false);
-    resetButton->setGeometry(228, 254, 56, 26);
-    okButton->setGeometry(291, 254, 56, 26);
-    cancelButton->setGeometry(354, 254, 57, 26);
     connect(resetButton, &QPushButton::clicked, this, &TagEditDialog::reset);
     connect(okButton, &QPushButton::clicked, this, &TagEditDialog::ok);
     connect(cancelButton, &QPushButton::clicked, this, &TagEditDialog::cancel);
@@ -384,45 +365,29 @@ void TagEditDialog::ensureGenreNames() {
 
 // --- the boxes and the records ---------------------------------------------------
 
+QLineEdit* TagEditDialog::lineBox(Field field) const {
+    return size_t(field) < m_lines.size() ? m_lines[size_t(field)] : nullptr;
+}
+
+QWidget* TagEditDialog::box(Field field) const {
+    if (QLineEdit* line = lineBox(field))
+        return line;
+    return field == Field::Genre ? static_cast<QWidget*>(m_genre) : m_comment;
+}
+
 QString TagEditDialog::boxText(Field field) const {
-    switch (field) {
-    case Field::Title:
-        return m_title->text();
-    case Field::Artist:
-        return m_artist->text();
-    case Field::Album:
-        return m_album->text();
-    case Field::Year:
-        return m_year->text();
-    case Field::Genre:
-        return m_genre->currentText();
-    default:
-        return m_comment->toPlainText();
-    }
+    if (const QLineEdit* line = lineBox(field))
+        return line->text();
+    return field == Field::Genre ? m_genre->currentText() : m_comment->toPlainText();
 }
 
 void TagEditDialog::setBoxText(Field field, const QString& text) {
-    switch (field) {
-    case Field::Title:
-        m_title->setText(text);
-        break;
-    case Field::Artist:
-        m_artist->setText(text);
-        break;
-    case Field::Album:
-        m_album->setText(text);
-        break;
-    case Field::Year:
-        m_year->setText(text);
-        break;
-    case Field::Genre:
+    if (QLineEdit* line = lineBox(field))
+        line->setText(text);
+    else if (field == Field::Genre)
         m_genre->setEditText(text);
-        break;
-    default:
-        if (m_comment->toPlainText() != text)
-            m_comment->setPlainText(text);
-        break;
-    }
+    else if (m_comment->toPlainText() != text)
+        m_comment->setPlainText(text);
 }
 
 void TagEditDialog::loadBoxes(const FileTags& tags, const QString& title) {
@@ -466,12 +431,7 @@ bool TagEditDialog::eventFilter(QObject* watched, QEvent* event) {
             const Field field = Field(i);
             if (field == Field::Genre)
                 continue;
-            QWidget* box = field == Field::Title    ? static_cast<QWidget*>(m_title)
-                           : field == Field::Artist ? static_cast<QWidget*>(m_artist)
-                           : field == Field::Album  ? static_cast<QWidget*>(m_album)
-                           : field == Field::Year   ? static_cast<QWidget*>(m_year)
-                                                    : static_cast<QWidget*>(m_comment);
-            if (box != watched)
+            if (box(field) != watched)
                 continue;
             const QString text = boxText(field);
             store(field, text);

@@ -60,6 +60,9 @@ class TagEditDialog : public QDialog {
     // when it has none).
     void loadSelected();
     void ensureGenreNames();
+    // The box of `field`; lineBox() only for the one-line boxes, null otherwise.
+    QWidget* box(Field field) const;
+    QLineEdit* lineBox(Field field) const;
     QString boxText(Field field) const;
     void setBoxText(Field field, const QString& text);
     // A box's text changed: stored when it differs from what the box showed.
@@ -73,10 +76,8 @@ class TagEditDialog : public QDialog {
     JobList* m_jobs = nullptr;
 
     QTableWidget* m_list = nullptr;
-    QLineEdit* m_title = nullptr;
-    QLineEdit* m_artist = nullptr;
-    QLineEdit* m_album = nullptr;
-    QLineEdit* m_year = nullptr;
+    // The one-line boxes of the Title, Artist, Album and Year, in the order of Field.
+    std::array<QLineEdit*, 4> m_lines{};
     QComboBox* m_genre = nullptr;
     QPlainTextEdit* m_comment = nullptr;
 

@@ -34,6 +34,19 @@ for f in bin/cadelo bin/cadelo-cli share/cadelo/help/cadelo.html "$desktop" "$me
 done
 [ -x "$prefix/bin/cadelo" ] && [ -x "$prefix/bin/cadelo-cli" ] || fail "the programs are not executable"
 
+# The modules a job opens when it needs them, where the installed programs look.
+for module in cadelo-ffmpeg cadelo-sdl; do
+  [ -n "$(find "$prefix" -path "*/lib*/cadelo/lib$module.so")" ] || fail "the module $module is not installed"
+done
+if command -v ffmpeg >/dev/null 2>&1; then
+  # Moved away from the build tree, the installed program still finds FFmpeg's.
+  ffmpeg -loglevel error -f lavfi -i "sine=d=1" -c:a wmav2 "$work/tone.wma" \
+    && "$prefix/bin/cadelo-cli" info "$work/tone.wma" >"$work/info.txt" 2>&1 \
+    || { cat "$work/info.txt" >&2; fail "the installed cadelo-cli cannot read a WMA file"; }
+else
+  echo "skipped: ffmpeg is not installed (the installed FFmpeg module)"
+fi
+
 # The entry starts the installed program and shows the installed icon; the
 # metainfo launches the installed entry.
 entry() { sed -n "s/^$1=//p" "$prefix/$desktop"; }

@@ -52,6 +52,30 @@ void RunFixture::setSpans(int file, const Spans& spans) {
     r.spanCount = std::int32_t(r.spans.size());
 }
 
+void RunFixture::setFades(bool in, bool out, int seconds) {
+    state.settings.fadeIn = in;
+    state.settings.fadeOut = out;
+    state.settings.fadeInSeconds = seconds;
+    state.settings.fadeOutSeconds = seconds;
+}
+
+std::vector<QString> RunFixture::addSplitSources(SplitMode mode, int splitSeconds, int splitCount,
+                                                 const std::vector<std::int64_t>& fileFrames,
+                                                 const Spans& spans) {
+    state.settings.splitMode = mode;
+    state.settings.splitSeconds = splitSeconds;
+    state.settings.splitCount = splitCount;
+    std::vector<QString> sources;
+    for (size_t i = 0; i < fileFrames.size(); ++i) {
+        sources.push_back(makeSource(QStringLiteral("f%1.ogg").arg(i), fileFrames[i]));
+        add(sources.back());
+    }
+    for (size_t i = 0; i < sources.size(); ++i)
+        if (mode == SplitMode::Custom || (mode == SplitMode::Unification && i == 0))
+            setSpans(int(i), spans);
+    return sources;
+}
+
 QStringList RunFixture::filesInOutput() const {
     return QDir(outDir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }

@@ -36,6 +36,14 @@ class RunFixture : public ::testing::Test {
     void join(const QString& path);
     // Confirmed spans plus the open span over the whole file, as marking leaves them.
     void setSpans(int file, const Spans& spans);
+    // Fades in and out as chosen, both of `seconds`.
+    void setFades(bool in, bool out, int seconds);
+    // A split in `mode` of sources f0.ogg, f1.ogg, ... of those lengths, added
+    // in order, `spans` set on every file (Custom) or on the first
+    // (Unification); the sources.
+    std::vector<QString> addSplitSources(SplitMode mode, int splitSeconds, int splitCount,
+                                         const std::vector<std::int64_t>& fileFrames,
+                                         const Spans& spans);
     QStringList filesInOutput() const;
 
     QTemporaryDir dir;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -184,25 +185,42 @@ bool makeWma(const QString& wavPath, const QString& wmaPath, int kbps) {
                 QString::number(kbps) + QLatin1Char('k'), wmaPath});
 }
 
-Decoded decodeOgg(const QString& path) {
+struct OggBlocks::State {
     OggVorbis_File vf;
-    if (ov_fopen(QFile::encodeName(path).constData(), &vf) != 0)
-        throw std::runtime_error("cannot decode " + path.toStdString());
-    Decoded d;
-    vorbis_info* vi = ov_info(&vf, -1);
-    d.rate = int(vi->rate);
-    d.channels = vi->channels;
     int section = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        const long n = ov_read_float(&vf, &pcm, 4096, &section);
-        if (n <= 0)
-            break;
+};
+
+OggBlocks::OggBlocks(const QString& path) : d(std::make_unique<State>()) {
+    if (ov_fopen(QFile::encodeName(path).constData(), &d->vf) != 0)
+        throw std::runtime_error("cannot decode " + path.toStdString());
+}
+
+OggBlocks::~OggBlocks() {
+    ov_clear(&d->vf);
+}
+
+int OggBlocks::rate() const {
+    return int(ov_info(&d->vf, -1)->rate);
+}
+
+int OggBlocks::channels() const {
+    return ov_info(&d->vf, -1)->channels;
+}
+
+long OggBlocks::next(float**& pcm, int maxFrames) {
+    return std::max(0L, ov_read_float(&d->vf, &pcm, maxFrames, &d->section));
+}
+
+Decoded decodeOgg(const QString& path) {
+    OggBlocks blocks(path);
+    Decoded d;
+    d.rate = blocks.rate();
+    d.channels = blocks.channels();
+    float** pcm = nullptr;
+    while (const long n = blocks.next(pcm))
         for (long i = 0; i < n; ++i)
             for (int c = 0; c < d.channels; ++c)
                 d.samples.push_back(pcm[c][i]);
-    }
-    ov_clear(&vf);
     return d;
 }
 

@@ -62,6 +62,24 @@ struct Decoded {
 // Decodes a whole Ogg Vorbis file with libvorbisfile (independent of AudioFile).
 Decoded decodeOgg(const QString& path);
 
+// An Ogg Vorbis file's audio in the blocks libvorbisfile decodes it in.
+class OggBlocks {
+  public:
+    // Throws std::runtime_error when libvorbisfile cannot open the file.
+    explicit OggBlocks(const QString& path);
+    ~OggBlocks();
+
+    int rate() const;
+    int channels() const;
+    // The next block's frames, at most `maxFrames`, `pcm` pointing at one
+    // array a channel; 0 at the end or on an error.
+    long next(float**& pcm, int maxFrames = 4096);
+
+  private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
 // Runs a program with arguments, output discarded; true when it exits with 0.
 bool run(const QString& program, const QStringList& args, int timeoutMs = 120000);
 

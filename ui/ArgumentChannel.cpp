@@ -1,4 +1,4 @@
-#include "core/ArgumentChannel.h"
+#include "ui/ArgumentChannel.h"
 
 #include <QDataStream>
 #include <QFileInfo>

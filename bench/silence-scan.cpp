@@ -1,0 +1,135 @@
+// Measures the level scan of the silence split on a synthesised hour of
+// 44.1 kHz stereo Ogg Vorbis (speech-like tones and pauses over noise): one
+// reader, two readers in parallel, against oggdec decoding the same file to
+// /dev/null and against mp3splt's silence split of it (each skipped when the
+// program is missing). CADELO_BENCH_MINUTES sets another length.
+#include "audio/LevelScan.h"
+#include "bench/BenchSupport.h"
+#include "joblist/SilencePlanning.h"
+#include "synth/Synth.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int Rate = 44100;
+
+// Tones of 4 to 9 s with pauses of 0.4 to 2 s, over noise at -60 dBFS.
+void writeHour(const QString& path, double seconds) {
+    synth::VorbisWriter writer(path, Rate, 2);
+    std::uint32_t seed = 1;
+    const auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return double(seed >> 8) / double(1 << 24);
+    };
+    const std::int64_t total = std::llround(seconds * Rate);
+    std::int64_t at = 0;
+    bool tone = true;
+    while (at < total) {
+        const std::int64_t n = std::min<std::int64_t>(
+            total - at, std::llround((tone ? 4 + 5 * next() : 0.4 + 1.6 * next()) * Rate));
+        for (std::int64_t done = 0; done < n;) {
+            const int frames = int(std::min<std::int64_t>(4096, n - done));
+            float** buf = writer.buffer(frames);
+            for (int i = 0; i < frames; ++i) {
+                const double t = double(at + done + i) / Rate;
+                const double s = tone ? 0.3 * std::sin(2 * M_PI * 220 * t) : 0.0;
+                buf[0][i] = float(s + 0.0017 * (2 * next() - 1));
+                buf[1][i] = float(s * 0.8 + 0.0017 * (2 * next() - 1));
+            }
+            writer.wrote(frames);
+            done += frames;
+        }
+        at += n;
+        tone = !tone;
+    }
+    writer.finish();
+}
+
+double best(int runs, const std::function<void()>& work) {
+    double t = 1e300;
+    for (int i = 0; i < runs; ++i)
+        t = std::min(t, bench::wallSeconds(work));
+    return t;
+}
+
+bool runProgram(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(program, args);
+    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const double minutes = qEnvironmentVariableIsSet("CADELO_BENCH_MINUTES")
+                               ? qEnvironmentVariable("CADELO_BENCH_MINUTES").toDouble()
+                               : 60.0;
+    const double seconds = minutes * 60;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("hour.ogg"));
+    std::printf("writing %.0f minutes of 44.1 kHz stereo Ogg Vorbis...\n", minutes);
+    std::fflush(stdout);
+    writeHour(path, seconds);
+
+    const int runs = 2;
+    std::size_t pieces = 0;
+    const auto scan = [&](int threads) {
+        const LevelScan s = scanLevels(path, {threads, {}, {}});
+        pieces = SilencePlanning::planSilence(s, SilenceSettings{}).size();
+    };
+    double one = 1e300, two = 1e300, oggdec = 1e300, mp3splt = 1e300;
+    const QString oggdecProgram = QStandardPaths::findExecutable(QStringLiteral("oggdec"));
+    const QString mp3spltProgram = QStandardPaths::findExecutable(QStringLiteral("mp3splt"));
+    bool oggdecOk = !oggdecProgram.isEmpty();
+    // The phases alternate, so that a busy spell of a shared machine hits all alike.
+    for (int i = 0; i < runs; ++i) {
+        one = std::min(one, best(1, [&] { scan(1); }));
+        two = std::min(two, best(1, [&] { scan(0); }));
+        if (oggdecOk)
+            oggdec = std::min(oggdec, best(1, [&] {
+                                  oggdecOk = runProgram(oggdecProgram,
+                                                        {QStringLiteral("-Q"), QStringLiteral("-o"),
+                                                         QStringLiteral("/dev/null"), path});
+                              }));
+    }
+    if (!mp3spltProgram.isEmpty()) {
+        const QString out = dir.filePath(QStringLiteral("mp3splt"));
+        QDir().mkpath(out);
+        mp3splt = best(1, [&] {
+            if (!runProgram(mp3spltProgram, {QStringLiteral("-q"), QStringLiteral("-s"),
+                                             QStringLiteral("-d"), out, path}))
+                mp3splt = -1;
+        });
+    }
+
+    std::printf("silence-scan: %.0f s of audio, %zu pieces at -48 dBFS, 1.0 s pauses\n", seconds,
+                pieces);
+    std::printf("silence-scan one reader:  %.2f s, %.0fx real time\n", one, seconds / one);
+    std::printf("silence-scan two readers: %.2f s, %.0fx real time\n", two, seconds / two);
+    if (oggdecOk) {
+        std::printf("oggdec to /dev/null:      %.2f s, %.0fx real time\n", oggdec,
+                    seconds / oggdec);
+        std::printf("silence-scan/oggdec ratio: %.2f\n", one / oggdec);
+    } else {
+        std::printf("oggdec: not installed, skipped\n");
+    }
+    if (mp3spltProgram.isEmpty())
+        std::printf("mp3splt: not installed, skipped\n");
+    else if (mp3splt < 0)
+        std::printf("mp3splt -s: failed, skipped\n");
+    else
+        std::printf("mp3splt -s:               %.2f s, %.0fx real time (silence-scan %.2fx as "
+                    "fast, one reader)\n",
+                    mp3splt, seconds / mp3splt, mp3splt / one);
+    return 0;
+}
