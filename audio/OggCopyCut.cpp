@@ -1,26 +1,39 @@
 #include "audio/OggCopyCut.h"
 
 #include "audio/AudioError.h"
+#include "audio/FileSeek.h"
 #include "audio/OggHandles.h"
+#include "audio/OggPageReader.h"
 #include "audio/SourceFile.h"
 #include "audio/VorbisHeaderCheck.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <cstring>
 #include <deque>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <vector>
+#include <vorbis/vorbisfile.h>
 
 namespace {
 
-constexpr qint64 kReadChunk = 64 * 1024;
+// Large reads: each costs a call into the system, whatever its size.
+constexpr qint64 kReadChunk = 256 * 1024;
+// Pages of a piece are gathered and written in blocks of about this size.
+constexpr qsizetype kWriteBlock = 256 * 1024;
 
 // An audio packet of the source and where its decoded frames lie.
 struct Packet {
-    QByteArray data;
+    std::int64_t at = 0; // where its bytes lie in the reader's store
+    long bytes = 0;
     std::int64_t samples = 0; // frames its decoding adds: none for the first
     std::int64_t end = 0;     // the decoded frame after its last one
     bool last = false;        // the stream's final packet
@@ -37,7 +50,7 @@ class CutRefused : public AudioError {
 struct OggCopyCut::State {
     QString path;
     SourceFile file;
-    OggSync sync;
+    OggPageReader pages{file, kReadChunk};
     std::optional<OggStream> stream; // from the first page on
     VorbisInfo info;
     VorbisComment comment;
@@ -54,8 +67,16 @@ struct OggCopyCut::State {
     std::deque<Packet> kept; // packets read and still wanted, from index keptFirst
     std::int64_t keptFirst = 0;
     std::deque<Packet> ahead; // read but not yet placed (before the first granule)
+    // The bytes of the packets in `kept` and `ahead`, one after the other:
+    // one growing block instead of an allocation for each packet.
+    std::vector<unsigned char> store;
+    std::int64_t storeBase = 0; // where store[0] lies
+    bool keepBytes = true;      // false: the packets are only counted
+    std::int64_t length = -1;   // lengthFrames(), once asked
 
     explicit State(const QString& p) : path(p), file(p) {}
+
+    const unsigned char* bytes(const Packet& p) const { return store.data() + (p.at - storeBase); }
 
     std::int64_t nextIndex() const { return keptFirst + std::int64_t(kept.size()); }
 
@@ -63,7 +84,7 @@ struct OggCopyCut::State {
     // another stream, or of this one after its end, refuses the file.
     bool nextPage(ogg_page& page) {
         for (;;) {
-            const int r = ogg_sync_pageout(sync.get(), &page);
+            const int r = pages.next(page);
             if (r < 0) {
                 if (ended)
                     continue; // what trails the stream is no page of it
@@ -72,14 +93,9 @@ struct OggCopyCut::State {
                 throw CutRefused(QStringLiteral("a page is damaged or missing"));
             }
             if (r == 0) {
-                char* buffer = ogg_sync_buffer(sync.get(), long(kReadChunk));
-                const qint64 got = file.read(buffer, kReadChunk);
-                if (got < 0)
+                if (pages.failed())
                     throw CutRefused(file.errorString());
-                if (got == 0)
-                    return false;
-                ogg_sync_wrote(sync.get(), long(got));
-                continue;
+                return false;
             }
             if (!stream) {
                 if (!ogg_page_bos(&page))
@@ -118,7 +134,7 @@ struct OggCopyCut::State {
     // From the file's start: the headers, then nothing placed yet.
     void restart() {
         stream.reset();
-        ogg_sync_reset(sync.get());
+        pages.reset();
         if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
             throw AudioError(QStringLiteral("Cannot open %1: %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -129,6 +145,8 @@ struct OggCopyCut::State {
         kept.clear();
         keptFirst = 0;
         ahead.clear();
+        store.clear();
+        storeBase = 0;
 
         QByteArray headers[3];
         for (QByteArray& h : headers) {
@@ -173,7 +191,11 @@ struct OggCopyCut::State {
             if (block < 0)
                 throw CutRefused(QStringLiteral("an audio packet is damaged"));
             Packet p;
-            p.data = QByteArray(reinterpret_cast<const char*>(op.packet), qsizetype(op.bytes));
+            p.at = storeBase + std::int64_t(store.size());
+            if (keepBytes) {
+                p.bytes = op.bytes;
+                store.insert(store.end(), op.packet, op.packet + op.bytes);
+            }
             p.samples = lastBlock < 0 ? 0 : (lastBlock + block) / 4;
             p.last = op.e_o_s != 0;
             lastBlock = block;
@@ -236,6 +258,15 @@ struct OggCopyCut::State {
             kept.pop_front();
             ++keptFirst;
         }
+        // The bytes no packet needs any more go once they are the larger part.
+        const std::int64_t needed = !kept.empty()    ? kept.front().at
+                                    : !ahead.empty() ? ahead.front().at
+                                                     : storeBase + std::int64_t(store.size());
+        const auto unused = size_t(needed - storeBase);
+        if (unused > 0 && unused >= store.size() / 2) {
+            store.erase(store.begin(), store.begin() + std::ptrdiff_t(unused));
+            storeBase = needed;
+        }
     }
 };
 
@@ -259,24 +290,50 @@ void writeAll(QIODevice& out, const unsigned char* data, long size) {
     }
 }
 
-void writePages(QIODevice& out, OggStream& os, bool flush) {
-    ogg_page page;
-    while (flush ? ogg_stream_flush(os.get(), &page) : ogg_stream_pageout(os.get(), &page)) {
-        writeAll(out, page.header, page.header_len);
-        writeAll(out, page.body, page.body_len);
-    }
-}
+// A piece's pages, gathered so that the system is called once for many of
+// them; a failed write still fails with the system's reason.
+class PageWriter {
+  public:
+    explicit PageWriter(QIODevice& out) : m_out(out) { m_block.reserve(kWriteBlock + 8192); }
 
-void putPacket(OggStream& os, const QByteArray& data, std::int64_t packetNo, std::int64_t granule,
-               bool first, bool last) {
+    void pages(OggStream& os, bool flush) {
+        ogg_page page;
+        while (flush ? ogg_stream_flush(os.get(), &page) : ogg_stream_pageout(os.get(), &page)) {
+            m_block.append(reinterpret_cast<const char*>(page.header), page.header_len);
+            m_block.append(reinterpret_cast<const char*>(page.body), page.body_len);
+            if (m_block.size() >= kWriteBlock)
+                finish();
+        }
+    }
+
+    // Writes what is gathered.
+    void finish() {
+        writeAll(m_out, reinterpret_cast<const unsigned char*>(m_block.constData()),
+                 long(m_block.size()));
+        m_block.clear();
+    }
+
+  private:
+    QIODevice& m_out;
+    QByteArray m_block;
+};
+
+void putPacket(OggStream& os, const unsigned char* data, long bytes, std::int64_t packetNo,
+               std::int64_t granule, bool first, bool last) {
     ogg_packet op{};
-    op.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(data.constData()));
-    op.bytes = long(data.size());
+    op.packet = const_cast<unsigned char*>(data);
+    op.bytes = bytes;
     op.b_o_s = first;
     op.e_o_s = last;
     op.granulepos = granule;
     op.packetno = packetNo;
     ogg_stream_packetin(os.get(), &op);
+}
+
+void putPacket(OggStream& os, const QByteArray& data, std::int64_t packetNo, std::int64_t granule,
+               bool first, bool last) {
+    putPacket(os, reinterpret_cast<const unsigned char*>(data.constData()), long(data.size()),
+              packetNo, granule, first, last);
 }
 
 QByteArray commentPacket(const QList<QByteArray>& comments) {
@@ -293,29 +350,64 @@ QByteArray commentPacket(const QList<QByteArray>& comments) {
 }
 
 // The three headers: the source's identification and setup, our comments.
-void writeHeaders(QIODevice& out, OggStream& os, const QByteArray& identification,
+void writeHeaders(PageWriter& out, OggStream& os, const QByteArray& identification,
                   const QByteArray& setup, const QList<QByteArray>& comments, bool endStream) {
     putPacket(os, identification, 0, 0, true, false);
-    writePages(out, os, true);
+    out.pages(os, true);
     const QByteArray commentHeader = commentPacket(comments);
     if (commentHeader.isEmpty())
         throw AudioError(QStringLiteral("the comment header cannot be made"));
     putPacket(os, commentHeader, 1, 0, false, false);
     putPacket(os, setup, 2, 0, false, endStream);
-    writePages(out, os, true);
+    out.pages(os, true);
 }
 
 } // namespace
 
+namespace {
+
+// The sources found fit to cut and not cut since: a run checks its sources
+// before it writes, and its caller may have just checked them too; reading
+// the whole file once is enough. A file changed since (its size or times)
+// is read again, and the cut itself checks every page it reads.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime changed;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const QString& path) {
+    const QFileInfo info(path);
+    return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+}
+
+std::mutex fitLock;
+std::map<QString, Stamp> fitSources;
+
+} // namespace
+
 QString OggCopyCut::problem(const QString& path) {
+    const Stamp stamp = stampOf(path);
+    {
+        const std::lock_guard<std::mutex> lock(fitLock);
+        const auto it = fitSources.find(path);
+        if (it != fitSources.end() && it->second == stamp && stamp.size >= 0)
+            return QString();
+    }
     try {
         State s(path);
+        s.keepBytes = false;
         s.restart();
         while (s.readOne())
             s.dropBefore(s.nextIndex());
         // Whatever follows the stream's end may be a further link.
         ogg_page page;
         while (s.nextPage(page)) {
+        }
+        if (stamp == stampOf(path)) {
+            const std::lock_guard<std::mutex> lock(fitLock);
+            fitSources[path] = stamp;
         }
         return QString();
     } catch (const CutRefused& e) {
@@ -326,6 +418,11 @@ QString OggCopyCut::problem(const QString& path) {
 }
 
 OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
+    {
+        // Once cut, a source is checked again before the next run cuts it.
+        const std::lock_guard<std::mutex> lock(fitLock);
+        fitSources.erase(path);
+    }
     try {
         d->restart();
     } catch (const CutRefused& e) {
@@ -335,6 +432,55 @@ OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
 }
 
 OggCopyCut::~OggCopyCut() = default;
+
+namespace {
+
+size_t readLength(void* ptr, size_t size, size_t count, void* source) {
+    auto* file = static_cast<QFile*>(source);
+    if (size == 0 || count == 0)
+        return 0;
+    const qint64 got = file->read(static_cast<char*>(ptr), qint64(size * count));
+    return got > 0 ? size_t(got) / size : 0;
+}
+
+int seekLength(void* source, ogg_int64_t offset, int whence) {
+    return seekFile(*static_cast<QFile*>(source), offset, whence) < 0 ? -1 : 0;
+}
+
+long tellLength(void* source) {
+    return long(static_cast<QFile*>(source)->pos());
+}
+
+} // namespace
+
+std::int64_t OggCopyCut::lengthFrames() {
+    if (d->length >= 0)
+        return d->length;
+    d->length = 0;
+    // libvorbisfile counts from the first audio page's granule position to
+    // the last page's, reading only the file's two ends: the count a reader
+    // of the source bases its positions on. Its headers have been checked
+    // by now, which libvorbisfile needs.
+    SourceFile file(d->path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return 0;
+    OggVorbis_File vf;
+    const ov_callbacks callbacks = {readLength, seekLength, nullptr, tellLength};
+    if (ov_open_callbacks(&file, &vf, nullptr, 0, callbacks) != 0)
+        return 0;
+    if (ov_streams(&vf) == 1 && ov_info(&vf, 0) && ov_info(&vf, 0)->rate == d->info.get()->rate)
+        d->length = std::max<std::int64_t>(0, ov_pcm_total(&vf, 0));
+    ov_clear(&vf);
+    return d->length;
+}
+
+std::int64_t OggCopyCut::lengthMs() {
+    const int rate = sampleRate();
+    if (rate <= 0)
+        return 0;
+    const __int128 ms = static_cast<__int128>(lengthFrames()) * 1000 / rate;
+    return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
+}
 
 int OggCopyCut::sampleRate() const {
     return int(d->info.get()->rate);
@@ -400,27 +546,33 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
         }
         if (end <= begin) {
             // Nothing is kept: the headers alone, the last of them ending the stream.
-            writeHeaders(out, os, s.identification, s.setup, comments, true);
+            PageWriter pages(out);
+            writeHeaders(pages, os, s.identification, s.setup, comments, true);
+            pages.finish();
             return;
         }
         if (m == k && begin > kStart)
             throw CutRefused(QStringLiteral("a piece shorter than one Vorbis packet must begin "
                                             "where one does"));
 
-        writeHeaders(out, os, s.identification, s.setup, comments, false);
+        PageWriter pages(out);
+        writeHeaders(pages, os, s.identification, s.setup, comments, false);
 
         // The first audio page holds the priming packet and the first packet
         // kept, and no other: its granule position short of their frames is
         // what makes the decoder drop the frames before `begin`.
         std::int64_t packetNo = 3;
-        putPacket(os, s.packet(k - 1)->data, packetNo++, -1, false, false);
+        const Packet& priming = *s.packet(k - 1);
+        putPacket(os, s.bytes(priming), priming.bytes, packetNo++, -1, false, false);
         for (std::int64_t j = k; j <= m; ++j) {
             const Packet& p = *s.packet(j);
             const bool last = j == m;
             // The last granule position cuts the end.
-            putPacket(os, p.data, packetNo++, (last ? end : p.end) - begin, false, last);
-            writePages(out, os, j == k || last);
+            putPacket(os, s.bytes(p), p.bytes, packetNo++, (last ? end : p.end) - begin, false,
+                      last);
+            pages.pages(os, j == k || last);
         }
+        pages.finish();
         s.dropBefore(m - 1);
     } catch (const CutRefused& e) {
         throw refused(e.message());

@@ -25,6 +25,10 @@ class OggCopyCut {
 
     int sampleRate() const;
     int channels() const;
+    // The source's length in frames as its reader counts them (without
+    // decoding), and in milliseconds; 0 where it cannot be told.
+    std::int64_t lengthFrames();
+    std::int64_t lengthMs();
 
     // Writes the frames [begin, end) of the source's decoded audio to `out` as
     // an Ogg Vorbis stream of its own: the source's identification and setup

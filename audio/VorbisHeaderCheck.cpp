@@ -1,6 +1,7 @@
 #include "audio/VorbisHeaderCheck.h"
 
 #include "audio/OggHandles.h"
+#include "audio/OggPageReader.h"
 
 #include <QIODevice>
 #include <algorithm>
@@ -354,7 +355,7 @@ struct Gathered {
     explicit Gathered(int serial) : stream(serial) {}
 };
 
-constexpr qint64 kReadChunk = 64 * 1024;
+constexpr qint64 kReadChunk = 256 * 1024;
 
 } // namespace
 
@@ -372,7 +373,7 @@ QString VorbisHeaderCheck::headerProblem(const QByteArray& identification,
 QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
     if (!file.seek(0))
         return QStringLiteral("cannot be read");
-    OggSync sync;
+    OggPageReader pages(file, kReadChunk);
     std::map<int, std::unique_ptr<Gathered>> open; // streams still in their headers
     std::set<int> known;                           // streams past their headers
     // A link begins with its streams' first pages, one after the other; one
@@ -382,17 +383,11 @@ QString VorbisHeaderCheck::fileProblem(QIODevice& file) {
     const QString notVorbis = QStringLiteral("a link of the chain holds no Vorbis stream");
     for (;;) {
         ogg_page page;
-        const int r = ogg_sync_pageout(sync.get(), &page);
+        const int r = pages.next(page);
         if (r < 0)
             continue; // bytes skipped up to the next page
-        if (r == 0) {
-            char* buffer = ogg_sync_buffer(sync.get(), kReadChunk);
-            const qint64 got = buffer ? file.read(buffer, kReadChunk) : -1;
-            if (got <= 0)
-                break;
-            ogg_sync_wrote(sync.get(), long(got));
-            continue;
-        }
+        if (r == 0)
+            break;
         const int serial = ogg_page_serialno(&page);
         if (ogg_page_bos(&page) && !inLinkStart) {
             inLinkStart = true;

@@ -118,9 +118,15 @@ void Conversion::splitFile(int file) {
         reader.close();
     const QString source = jobs.file(file).path;
     m_currentFile = source;
-    reader.openRead(source);
-    // A join or a preview may have asked for another format; pieces keep the source's.
-    reader.setPcmFormat(0, 0);
+    if (m_options.copy)
+        m_cutter = std::make_unique<OggCopyCut>(source);
+    // A cut without re-encoding needs of a reader only the length, which
+    // the cutter tells without reading the file through once more.
+    if (!m_cutter || m_cutter->lengthFrames() <= 0) {
+        reader.openRead(source);
+        // A join or a preview may have asked for another format; pieces keep the source's.
+        reader.setPcmFormat(0, 0);
+    }
 
     // Count's piece length is fixed with the file; Time takes a piece length
     // changed mid-run for the bounds of the following pieces.
@@ -128,11 +134,11 @@ void Conversion::splitFile(int file) {
     const std::int64_t pieces = PieceMath::splitPieceCount(
         mode, jobs.file(file), jobs.file(0), m_options.effectiveSplitSeconds(), splitCount);
     // The piece length may have changed since the run was allowed to start.
-    if (refuseTooManyPieces(jobs.file(file), pieces))
+    if (refuseTooManyPieces(jobs.file(file), pieces)) {
+        m_cutter.reset();
         return;
-    if (m_options.copy)
-        m_cutter = std::make_unique<OggCopyCut>(source);
-    else if (m_options.jobs > 1)
+    }
+    if (!m_options.copy && m_options.jobs > 1)
         splitPiecesInParallel(file, pieces, splitCount);
     for (std::int64_t j = 0; (m_options.copy || m_options.jobs <= 1) && j < pieces && !m_failed;
          ++j) {
@@ -155,16 +161,17 @@ void Conversion::splitFile(int file) {
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = m_reader;
+    const bool cutterOnly = m_cutter && !reader.isOpen();
+    const std::int64_t length = cutterOnly ? m_cutter->lengthFrames() : reader.lengthSamples();
+    const std::int64_t lengthMs = cutterOnly ? m_cutter->lengthMs() : reader.lengthMs();
     PiecePlan plan;
     // A cut a planner placed between whole seconds is taken at its frame.
-    plan.beginFrame =
-        span.beginFrame >= 0
-            ? span.beginFrame
-            : PieceMath::readerFrames(span.begin, reader.lengthSamples(), reader.lengthMs());
-    const std::int64_t endFrame =
-        span.endFrame >= 0 ? std::min(span.endFrame, reader.lengthSamples())
-        : span.toEnd       ? reader.lengthSamples()
-                     : PieceMath::readerFrames(span.end, reader.lengthSamples(), reader.lengthMs());
+    plan.beginFrame = span.beginFrame >= 0 ? span.beginFrame
+                                           : PieceMath::readerFrames(span.begin, length, lengthMs);
+    const std::int64_t endFrame = span.endFrame >= 0 ? std::min(span.endFrame, length)
+                                  : span.toEnd
+                                      ? length
+                                      : PieceMath::readerFrames(span.end, length, lengthMs);
     // Fades are cut to the piece.
     plan.frames = std::max<std::int64_t>(0, endFrame - plan.beginFrame);
     plan.envelope = Envelope{plan.frames, 0, 0};

@@ -188,6 +188,9 @@ TEST_P(CopyCutProblems, AreNamedBeforeAnythingIsCut) {
         ogg_sync_clear(&sync);
     } else if (kind == QLatin1String("truncated headers")) {
         bytes = one.left(60);
+    } else if (kind == QLatin1String("damaged")) {
+        bytes = one;
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);
     }
     if (!bytes.isEmpty()) {
         QFile f(path);
@@ -204,4 +207,15 @@ INSTANTIATE_TEST_SUITE_P(Files, CopyCutProblems,
                                            ProblemCase{"chained", "chained", "chained"},
                                            ProblemCase{"multiplexed", "multiplexed", "multiplexed"},
                                            ProblemCase{"truncated headers", "truncated headers",
-                                                       "not an Ogg Vorbis file"}));
+                                                       "not an Ogg Vorbis file"},
+                                           ProblemCase{"damaged page", "damaged", "damaged"}));
+
+TEST_F(CopyCutFixture, ASourceFoundFitIsCheckedAgainOnceChanged) {
+    ASSERT_EQ(OggCopyCut::problem(source), QString());
+    const QByteArray one = pagesOf(source);
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(one + one);
+    f.close();
+    EXPECT_TRUE(OggCopyCut::problem(source).contains(QStringLiteral("chained")));
+}

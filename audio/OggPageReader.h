@@ -1,0 +1,207 @@
+// The pages of an Ogg file, found exactly as libogg's page reader finds them,
+// with the page checksum sixteen bytes a step: libogg's runs at half that
+// speed, and every byte of a source goes through it each time it is read.
+#pragma once
+
+#include "audio/NativeName.h"
+
+#include <QDateTime>
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QIODevice>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <ogg/ogg.h>
+#include <vector>
+
+// The Ogg page checksum: polynomial 0x04c11db7, most significant bit first,
+// no reflection, starting from 0, no final inversion.
+class OggCrc {
+  public:
+    static std::uint32_t update(std::uint32_t crc, const unsigned char* p, size_t n) {
+        const auto& t = tables().t;
+        for (; n >= 16; n -= 16, p += 16) {
+            crc ^= std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                   std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+            crc = t[15][crc >> 24] ^ t[14][(crc >> 16) & 0xff] ^ t[13][(crc >> 8) & 0xff] ^
+                  t[12][crc & 0xff] ^ t[11][p[4]] ^ t[10][p[5]] ^ t[9][p[6]] ^ t[8][p[7]] ^
+                  t[7][p[8]] ^ t[6][p[9]] ^ t[5][p[10]] ^ t[4][p[11]] ^ t[3][p[12]] ^ t[2][p[13]] ^
+                  t[1][p[14]] ^ t[0][p[15]];
+        }
+        for (; n > 0; --n, ++p)
+            crc = (crc << 8) ^ t[0][(crc >> 24) ^ *p];
+        return crc;
+    }
+
+    // The checksum of a page whose own checksum field is taken as zero.
+    static std::uint32_t page(const unsigned char* header, size_t headerLen,
+                              const unsigned char* body, size_t bodyLen) {
+        static constexpr unsigned char zero[4] = {0, 0, 0, 0};
+        std::uint32_t crc = update(0, header, 22);
+        crc = update(crc, zero, 4);
+        crc = update(crc, header + 26, headerLen - 26);
+        return update(crc, body, bodyLen);
+    }
+
+    // The checksum a page holds.
+    static std::uint32_t stored(const unsigned char* header) {
+        return std::uint32_t(header[22]) | std::uint32_t(header[23]) << 8 |
+               std::uint32_t(header[24]) << 16 | std::uint32_t(header[25]) << 24;
+    }
+
+  private:
+    struct Tables {
+        std::uint32_t t[16][256];
+        Tables() {
+            for (std::uint32_t i = 0; i < 256; ++i) {
+                std::uint32_t r = i << 24;
+                for (int b = 0; b < 8; ++b)
+                    r = (r << 1) ^ ((r & 0x80000000u) ? 0x04c11db7u : 0u);
+                t[0][i] = r;
+            }
+            for (int k = 1; k < 16; ++k)
+                for (int i = 0; i < 256; ++i)
+                    t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 24];
+        }
+    };
+    static const Tables& tables() {
+        static const Tables t;
+        return t;
+    }
+};
+
+// A file found to be pages with right checksums back to back, from its
+// first byte to its last, is so until it changes: a check and the cut that
+// follows read the same file, and one pass over its checksums is enough.
+// Its pages are then taken by their lengths alone; a byte out of place
+// there turns checking on again.
+class OggPageReader {
+  public:
+    OggPageReader(QIODevice& in, qint64 chunk) : m_in(in), m_chunk(chunk) { reset(); }
+
+    // From the device's start, which it has been moved to.
+    void reset() {
+        m_pos = m_fill = 0;
+        m_unsynced = false;
+        m_failed = false;
+        m_sound = true;
+        const auto* file = qobject_cast<const QFileDevice*>(&m_in);
+        m_path = file && !NativeName::isEscaped(file->fileName()) ? file->fileName() : QString();
+        m_stamp = stampOf(m_path);
+        const std::lock_guard<std::mutex> lock(registry().lock);
+        const auto it = registry().files.find(m_path);
+        m_trusted = m_stamp.size >= 0 && it != registry().files.end() && it->second == m_stamp;
+    }
+
+    // As ogg_sync_pageout: 1 a page (its checksum right; valid until the
+    // next call), 0 at the end of the device or when reading fails, -1 once
+    // where bytes are skipped up to the next possible page.
+    int next(ogg_page& page) {
+        for (;;) {
+            const int r = capture(page);
+            if (r != 0)
+                return r;
+            if (m_pos > 0) {
+                std::memmove(m_data.data(), m_data.data() + m_pos, m_fill - m_pos);
+                m_fill -= m_pos;
+                m_pos = 0;
+            }
+            if (m_data.size() < m_fill + size_t(m_chunk))
+                m_data.resize(m_fill + size_t(m_chunk));
+            const qint64 got = m_in.read(reinterpret_cast<char*>(m_data.data() + m_fill), m_chunk);
+            if (got <= 0) {
+                m_failed = got < 0;
+                if (got == 0 && m_sound && !m_trusted && m_pos == m_fill && m_stamp.size >= 0 &&
+                    stampOf(m_path) == m_stamp) {
+                    const std::lock_guard<std::mutex> lock(registry().lock);
+                    registry().files[m_path] = m_stamp;
+                }
+                return 0;
+            }
+            m_fill += size_t(got);
+        }
+    }
+
+    // The last 0 from next() was a failed read.
+    bool failed() const { return m_failed; }
+
+  private:
+    int capture(ogg_page& page) {
+        for (;;) {
+            const unsigned char* at = m_data.data() + m_pos;
+            const size_t left = m_fill - m_pos;
+            if (left < 27)
+                return 0;
+            if (std::memcmp(at, "OggS", 4) == 0) {
+                const size_t headerLen = 27 + size_t(at[26]);
+                if (left < headerLen)
+                    return 0;
+                size_t bodyLen = 0;
+                for (size_t i = 27; i < headerLen; ++i)
+                    bodyLen += at[i];
+                if (left < headerLen + bodyLen)
+                    return 0;
+                if (m_trusted ||
+                    OggCrc::page(at, headerLen, at + headerLen, bodyLen) == OggCrc::stored(at)) {
+                    page.header = const_cast<unsigned char*>(at);
+                    page.header_len = long(headerLen);
+                    page.body = page.header + headerLen;
+                    page.body_len = long(bodyLen);
+                    m_pos += headerLen + bodyLen;
+                    m_unsynced = false;
+                    return 1;
+                }
+            }
+            if (m_trusted) {
+                // Not the file it was: from this page on, as libogg reads it.
+                m_trusted = false;
+                continue;
+            }
+            m_sound = false;
+            const void* next = std::memchr(at + 1, 'O', left - 1);
+            m_pos = next ? size_t(static_cast<const unsigned char*>(next) - m_data.data()) : m_fill;
+            if (!m_unsynced) {
+                m_unsynced = true;
+                return -1;
+            }
+        }
+    }
+
+    struct Stamp {
+        qint64 size = -1;
+        QDateTime modified;
+        QDateTime changed;
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const QString& path) {
+        if (path.isEmpty())
+            return {};
+        const QFileInfo info(path);
+        if (!info.exists())
+            return {};
+        return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+    }
+    struct Registry {
+        std::mutex lock;
+        std::map<QString, Stamp> files;
+    };
+    static Registry& registry() {
+        static Registry r;
+        return r;
+    }
+
+    QIODevice& m_in;
+    qint64 m_chunk;
+    QString m_path;
+    Stamp m_stamp;
+    bool m_trusted = false;            // known sound: pages taken by their lengths
+    bool m_sound = true;               // nothing skipped since the start
+    std::vector<unsigned char> m_data; // [m_pos, m_fill) not yet taken as pages
+    size_t m_pos = 0;
+    size_t m_fill = 0;
+    bool m_unsynced = false; // bytes were skipped since the last page
+    bool m_failed = false;
+};
