@@ -243,11 +243,17 @@ bool CommandTable::split() {
 }
 
 bool CommandTable::planSplitBySound(bool& snapped) {
-    snapped = false;
-    if (!jobs.plansBySound() || busy())
+    // As the settings dialog shows them: the silence split keeps the mode
+    // Custom, and snapping applies to Time and Count only.
+    const SilenceSettings& o = s.settings.silence;
+    const SplitMode mode = s.settings.splitMode;
+    const bool silence = o.chosen && mode == SplitMode::Custom;
+    snapped =
+        !o.chosen && o.snapSeconds > 0 && (mode == SplitMode::Time || mode == SplitMode::Count);
+    if (!(silence || snapped) || busy()) {
+        snapped = false;
         return true;
-    const bool silence = s.settings.silence.chosen;
-    snapped = !silence;
+    }
     // A silence split plans a file once, and the person may have moved its
     // cuts since; a file added after that has no spans and would be written whole.
     const std::function<bool(int)> rows = [this, silence](int row) {
