@@ -110,6 +110,10 @@ int main(int argc, char** argv) {
     SilenceScan silenceScan(session.jobs(), state, &mainWindow);
     QObject::connect(&settingsDialog, &SettingsDialog::silencePlanRequested, &silenceScan,
                      &SilenceScan::run);
+    // A split scans what is still unscanned under the same dialog.
+    session.commands().hooks.planBySound = [&silenceScan](const std::function<bool(int)>& rows) {
+        return silenceScan.scan(rows);
+    };
 
     // An open dialog must not keep the program running once the main window
     // has closed.

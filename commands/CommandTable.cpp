@@ -97,6 +97,14 @@ const std::array<Row, 21> Table = {{
     {"helpfile", Allowed, [](CommandTable& t, SessionState&, JobList&) { t.help(); }},
 }};
 
+void restoreSpans(JobList& jobs,
+                  const std::vector<std::pair<std::vector<Span>, std::int32_t>>& kept) {
+    for (int row = 0; row < jobs.rowCount() && row < int(kept.size()); ++row) {
+        jobs.file(row).spans = kept[size_t(row)].first;
+        jobs.file(row).spanCount = kept[size_t(row)].second;
+    }
+}
+
 bool isSlider(const SkinObject* object) {
     return object && object->skinName() == QLatin1String("pb");
 }
@@ -169,6 +177,8 @@ void CommandTable::connectConversion(Conversion& conversion) {
         options.jobs = std::max(1, splitJobs);
         // Several pieces under way have no one piece's progress to show.
         options.wholeRunProgress = true;
+        if (m_runPlannedSpans)
+            options.mode = SplitMode::Custom;
         conversion.setOptions(options);
         conversion.splitRun();
         return worthShowing();
@@ -209,9 +219,62 @@ void CommandTable::play() {
 bool CommandTable::split() {
     if (jobs.previewing())
         stopPreview();
+    // Snapped pieces are this run's only: the rows' own spans come back after it.
+    std::vector<std::pair<std::vector<Span>, std::int32_t>> kept;
+    for (int row = 0; row < jobs.rowCount(); ++row)
+        kept.emplace_back(jobs.file(row).spans, jobs.file(row).spanCount);
+    bool snapped = false;
+    if (!planSplitBySound(snapped)) {
+        if (snapped)
+            restoreSpans(jobs, kept);
+        return false;
+    }
+    m_runPlannedSpans = snapped;
     const bool show = hooks.splitRun && hooks.splitRun();
+    m_runPlannedSpans = false;
+    if (snapped) {
+        restoreSpans(jobs, kept);
+        // The span rows showed the run's pieces; the formula's come back.
+        if (!s.converting)
+            replan();
+    }
     replanAfterRun();
     return show;
+}
+
+bool CommandTable::planSplitBySound(bool& snapped) {
+    // As the settings dialog shows them: the silence split keeps the mode
+    // Custom, and snapping applies to Time and Count only.
+    const SilenceSettings& o = s.settings.silence;
+    const SplitMode mode = s.settings.splitMode;
+    const bool silence = o.chosen && mode == SplitMode::Custom;
+    snapped =
+        !o.chosen && o.snapSeconds > 0 && (mode == SplitMode::Time || mode == SplitMode::Count);
+    if (!(silence || snapped) || busy()) {
+        snapped = false;
+        return true;
+    }
+    // A silence split plans a file once, and the person may have moved its
+    // cuts since; a file added after that has no spans and would be written whole.
+    const std::function<bool(int)> rows = [this, silence](int row) {
+        return !silence || jobs.file(row).spans.size() <= 1;
+    };
+    if (silence) {
+        bool unplanned = false;
+        for (int row = 0; row < jobs.rowCount() && !unplanned; ++row)
+            unplanned = rows(row);
+        if (!unplanned)
+            return true;
+    }
+    const QList<JobList::Refusal> refused =
+        hooks.planBySound ? hooks.planBySound(rows) : jobs.planBySound({}, rows);
+    for (const JobList::Refusal& refusal : refused)
+        s.inform(refusal.message);
+    if (!snapped)
+        jobs.selectFile();
+    jobs.refreshTotal();
+    // A file that could not be scanned has no cuts, and would be written whole.
+    return !jobs.scanStopped() && refused.isEmpty();
 }
 
 void CommandTable::join() {
@@ -249,8 +312,11 @@ QString CommandTable::chooseJoinOutput() {
 }
 
 void CommandTable::stop() {
-    if (s.adding)
+    // A scan by sound holds the list as an add does.
+    if (s.adding) {
         jobs.stopAdding();
+        jobs.stopScanning();
+    }
     if (jobs.previewing())
         stopPreview();
     if (s.converting)

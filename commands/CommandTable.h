@@ -4,12 +4,13 @@
 // only a window or a later unit can do is reached through hooks.
 #pragma once
 
+#include "joblist/JobList.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class Conversion;
-class JobList;
 class SessionState;
 class SkinObject;
 
@@ -42,6 +43,9 @@ struct CommandHooks {
     std::function<QString()> chooseJoinOutput; // empty: the save dialog through the prompt
     std::function<bool(const QString& path)> joinRun;
     std::function<void()> stopConversion; // without it converting is just cleared
+    // The split's scan by sound of the rows `rows` accepts, with its progress
+    // shown (empty: the job list's scan, events pumped but nothing shown).
+    std::function<QList<JobList::Refusal>(const std::function<bool(int row)>& rows)> planBySound;
 };
 
 class CommandTable {
@@ -77,6 +81,9 @@ class CommandTable {
     // --- shared commands ---------------------------------------------------------
     void play();
     // Stops a preview and runs the split; true when the folder is worth showing.
+    // Cuts by sound are scanned first: in the silence split the files that
+    // have no spans yet, with snapped Time or Count cuts every file, whose
+    // snapped pieces that run alone uses. A scan stopped or failed writes nothing.
     bool split();
     void join(); // stops a preview, asks for the output, joins, opens the folder
     void stop();
@@ -130,10 +137,14 @@ class CommandTable {
     void replan();
     // The plan the settings asked for during the run that has just ended.
     void replanAfterRun();
+    // The scan before a split (see split()); false when nothing is to be
+    // written. `snapped` tells the run to take the rows' spans as its pieces.
+    bool planSplitBySound(bool& snapped);
 
     SessionState& s;
     JobList& jobs;
     QString m_lastFolder; // where the open dialog was last left
     bool m_replanAfterRun = false;
     bool m_windowClosed = false;
+    bool m_runPlannedSpans = false; // the run under way cuts the rows' spans
 };

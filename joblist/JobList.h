@@ -160,9 +160,11 @@ class JobList : public QObject {
     // the quietest moment within the snap distance. The cuts become each
     // file's Custom spans. `progress` hears the row and its share done (0 to
     // 10000) before events are pumped; stopScanning() ends it between blocks,
-    // leaving the rows not yet planned as they were. Refused while adding or
-    // converting. Returns the files that could not be read.
-    QList<Refusal> planBySound(const std::function<void(int row, int permyriad)>& progress = {});
+    // leaving the rows not yet planned as they were. Only the rows `rows`
+    // accepts are scanned (empty: all). Refused while adding or converting.
+    // Returns the files that could not be read.
+    QList<Refusal> planBySound(const std::function<void(int row, int permyriad)>& progress = {},
+                               const std::function<bool(int row)>& rows = {});
     void stopScanning() { m_stopScanning = true; }
     bool scanStopped() const { return m_scanStopped; }
     // What planBySound does: the silence split is chosen, or Time or Count

@@ -260,7 +260,8 @@ bool JobList::plansBySound() const {
 }
 
 QList<JobList::Refusal>
-JobList::planBySound(const std::function<void(int row, int permyriad)>& progress) {
+JobList::planBySound(const std::function<void(int row, int permyriad)>& progress,
+                     const std::function<bool(int row)>& rows) {
     QList<Refusal> refused;
     m_scanStopped = false;
     if (s.adding || s.converting || !plansBySound())
@@ -271,6 +272,8 @@ JobList::planBySound(const std::function<void(int row, int permyriad)>& progress
     const SilenceSettings options = s.settings.silence;
     const SplitMode mode = s.settings.splitMode;
     for (int row = 0; row < m_files.rowCount() && !m_stopScanning; ++row) {
+        if (rows && !rows(row))
+            continue;
         const FileRow& r = m_files.row(row);
         LevelScanControl control;
         control.progress = [&](int permyriad) {

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -293,6 +294,24 @@ TEST_F(SettingsDialogTest, OkStoresEverythingAndTheOggKeysInOrder) {
                                 "\n\n[ogg]\nchannel=0\nfrequency=4\nbitrate=5\nmax bitrate=7\n"
                                 "min bitrate=3\nquality=300\noggvbr=1\noggquality=0\n";
     EXPECT_EQ(readRaw().replace('\r', "").toStdString(), expected.toStdString());
+}
+
+TEST_F(SettingsDialogTest, SnapBoxShowsAndStoresTheSnapDistance) {
+    s.settings.silence.snapSeconds = 2.5;
+    show();
+    auto* snap = get<QCheckBox>("cb_snap");
+    auto* seconds = get<QDoubleSpinBox>("sb_snap");
+    EXPECT_TRUE(snap->isChecked());
+    EXPECT_DOUBLE_EQ(seconds->value(), 2.5);
+    snap->click();
+    EXPECT_FALSE(seconds->isEnabled());
+    EXPECT_TRUE(dialog->ok());
+    EXPECT_EQ(s.settings.silence.snapSeconds, 0.0);
+    show();
+    snap->click();
+    seconds->setValue(1.5);
+    EXPECT_TRUE(dialog->ok());
+    EXPECT_EQ(s.settings.silence.snapSeconds, 1.5);
 }
 
 TEST_F(SettingsDialogTest, QualityModeSkipsTheEncoderQuestion) {

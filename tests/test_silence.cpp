@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "joblist/SilencePlanning.h"
+#include "support/RunFixture.h"
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
@@ -354,6 +355,60 @@ TEST_F(SilenceTest, CliCutsInThePauses) {
     EXPECT_GT(snapped[0] + snapped[1], pauses[1].begin);
     EXPECT_LT(snapped[0] + snapped[1] + 200, pauses[1].end);
 }
+
+// --- the window's split ------------------------------------------------------------------
+
+struct WindowCase {
+    const char* name;
+    bool silence; // the silence split chosen and applied before the file came
+    SplitMode mode;
+    double snap;
+    bool stop; // Stop while the split scans
+    size_t pieces;
+};
+
+class WindowSplitBySound : public RunFixture, public ::testing::WithParamInterface<WindowCase> {};
+
+TEST_P(WindowSplitBySound, CutsInThePausesOrWritesNothingWhenStopped) {
+    const WindowCase& c = GetParam();
+    state.settings.splitMode = c.mode;
+    state.settings.splitSeconds = 4; // cuts at 4 s and 8 s: in tones, 1 s from a pause
+    state.settings.silence.chosen = c.silence;
+    state.settings.silence.keepPauses = true;
+    state.settings.silence.snapSeconds = c.snap;
+    const QString path = dir.filePath(QStringLiteral("src/talk.ogg"));
+    const std::vector<Pause> pauses = writeStretches(path, tonesAndPauses({1.5, 2.0}, -65));
+    add(path);
+    // Pressed while the scan holds the list, not during the run after it.
+    if (c.stop)
+        state.pump = [this] {
+            if (state.adding)
+                commands.click(QStringLiteral("Stop"));
+        };
+    commands.splitItem();
+    const QStringList names = filesInOutput();
+    ASSERT_EQ(size_t(names.size()), c.pieces) << names.join(QLatin1Char(' ')).toStdString();
+    std::int64_t cut = 0;
+    for (int i = 0; i + 1 < names.size(); ++i) {
+        cut += synth::decodeOgg(outDir + names[i]).frames();
+        EXPECT_GT(cut, pauses[size_t(i)].begin) << "cut " << i;
+        EXPECT_LT(cut, pauses[size_t(i)].end) << "cut " << i;
+    }
+    // The snapped pieces were that run's: the mode and the row's spans stay.
+    EXPECT_EQ(state.settings.splitMode, c.mode);
+    if (!c.silence) {
+        EXPECT_EQ(jobs.file(0).spans.size(), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, WindowSplitBySound,
+    ::testing::Values(WindowCase{"SilenceOfAFileAddedAfterOk", true, SplitMode::Custom, 0, false,
+                                 3},
+                      WindowCase{"SilenceScanStopped", true, SplitMode::Custom, 0, true, 0},
+                      WindowCase{"TimeSnapped", false, SplitMode::Time, 1.5, false, 3},
+                      WindowCase{"TimeSnapScanStopped", false, SplitMode::Time, 1.5, true, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A classic settings file gains no [Silence] lines; chosen values come back.
 TEST_F(SilenceTest, SettingsKeepClassicFilesAndRoundTrip) {

@@ -254,8 +254,22 @@ QWidget* SettingsDialog::buildGeneralPage() {
     functionGrid->addWidget(m_time, 3, 0);
     functionGrid->addWidget(m_timeEdit, 3, 1);
     functionGrid->addWidget(new QLabel(QStringLiteral("Second"), function), 3, 2);
-    functionGrid->addWidget(m_silence, 4, 0, 1, 3);
-    functionGrid->addWidget(silence, 5, 0, 1, 4);
+    // Time and Count cuts moved to a pause nearby; the box keeps its value while off.
+    auto* snap = new QWidget(function);
+    m_snap =
+        new QCheckBox(QStringLiteral("move each cut to the quietest moment within \u00b1"), snap);
+    m_snap->setObjectName(QStringLiteral("cb_snap"));
+    m_snapSeconds = secondsBox(QStringLiteral("sb_snap"), 0.01, 3600, snap);
+    m_snapSeconds->setSuffix(QStringLiteral(" seconds"));
+    connect(m_snap, &QCheckBox::toggled, m_snapSeconds, &QWidget::setEnabled);
+    auto* snapRow = new QHBoxLayout(snap);
+    snapRow->setContentsMargins(20, 0, 0, 0);
+    snapRow->addWidget(m_snap);
+    snapRow->addWidget(m_snapSeconds);
+    snapRow->addStretch(1);
+    functionGrid->addWidget(snap, 4, 0, 1, 4);
+    functionGrid->addWidget(m_silence, 5, 0, 1, 3);
+    functionGrid->addWidget(silence, 6, 0, 1, 4);
     functionGrid->setColumnStretch(3, 1);
 
     auto* fade = m_fadeBox = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
@@ -384,6 +398,12 @@ void SettingsDialog::loadControls() {
     m_minLength->setValue(c.silence.minLength);
     m_maxLength->setValue(c.silence.maxLength);
     m_keepPauses->setChecked(c.silence.keepPauses);
+    m_snap->setChecked(c.silence.snapSeconds > 0);
+    m_snapSeconds->setEnabled(c.silence.snapSeconds > 0);
+    if (c.silence.snapSeconds > 0)
+        m_snapSeconds->setValue(c.silence.snapSeconds);
+    else if (m_snapSeconds->value() <= m_snapSeconds->minimum())
+        m_snapSeconds->setValue(2.0);
     m_dirEdit->setText(c.outputDir);
     m_nameEdit->setText(c.nameTemplate);
     m_timeEdit->setText(QString::number(c.splitSeconds));
@@ -521,6 +541,7 @@ bool SettingsDialog::ok() {
         // A maximum below the minimum could not hold; the maximum wins then.
         c.silence.maxLength = m_maxLength->value();
         c.silence.keepPauses = m_keepPauses->isChecked();
+        c.silence.snapSeconds = m_snap->isChecked() ? m_snapSeconds->value() : 0.0;
         c.fadeIn = m_fadeIn->isChecked();
         c.fadeOut = m_fadeOut->isChecked();
         c.fadeInSeconds = chosenIndex(m_fadeInTime, DefaultFadeSeconds - 1) + 1;

@@ -93,6 +93,8 @@ class SettingsDialog : public QDialog {
     class QDoubleSpinBox* m_minLength = nullptr;
     class QDoubleSpinBox* m_maxLength = nullptr;
     QCheckBox* m_keepPauses = nullptr;
+    QCheckBox* m_snap = nullptr; // Time and Count cuts snapped to a quiet moment
+    class QDoubleSpinBox* m_snapSeconds = nullptr;
     QLineEdit* m_countEdit = nullptr;
     QLineEdit* m_timeEdit = nullptr;
     QCheckBox* m_fadeIn = nullptr;

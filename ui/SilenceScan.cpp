@@ -11,6 +11,14 @@ SilenceScan::SilenceScan(JobList& jobs, SessionState& state, QWidget* parent)
 void SilenceScan::run() {
     if (jobs.rowCount() == 0 || s.adding || s.converting)
         return;
+    for (const JobList::Refusal& refusal : scan({}))
+        s.inform(refusal.message);
+    // The selected file shows its new spans.
+    jobs.selectFile();
+    jobs.refreshTotal();
+}
+
+QList<JobList::Refusal> SilenceScan::scan(const std::function<bool(int row)>& rows) {
     QProgressDialog progress(QStringLiteral("Looking for the pauses..."), QStringLiteral("Stop"), 0,
                              10000, m_parent);
     progress.setObjectName(QStringLiteral("dlg_silencescan"));
@@ -18,15 +26,13 @@ void SilenceScan::run() {
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
     connect(&progress, &QProgressDialog::canceled, &jobs, [this] { jobs.stopScanning(); });
-    const int rows = jobs.rowCount();
-    const QList<JobList::Refusal> refused = jobs.planBySound([&](int row, int done) {
-        progress.setLabelText(jobs.caption(row));
-        progress.setValue(int((std::int64_t(row) * 10000 + done) / rows));
-    });
+    const int count = jobs.rowCount();
+    const QList<JobList::Refusal> refused = jobs.planBySound(
+        [&](int row, int done) {
+            progress.setLabelText(jobs.caption(row));
+            progress.setValue(int((std::int64_t(row) * 10000 + done) / count));
+        },
+        rows);
     progress.reset();
-    for (const JobList::Refusal& refusal : refused)
-        s.inform(refusal.message);
-    // The selected file shows its new spans.
-    jobs.selectFile();
-    jobs.refreshTotal();
+    return refused;
 }

@@ -3,9 +3,11 @@
 // Custom spans. What could not be read is told.
 #pragma once
 
-#include <QObject>
+#include "joblist/JobList.h"
 
-class JobList;
+#include <QObject>
+#include <functional>
+
 class SessionState;
 class QWidget;
 
@@ -13,6 +15,10 @@ class SilenceScan : public QObject {
     Q_OBJECT
   public:
     SilenceScan(JobList& jobs, SessionState& state, QWidget* parent);
+
+    // The rows `rows` accepts (empty: all) scanned under the dialog, as the
+    // split's scan asks; what could not be read comes back untold.
+    QList<JobList::Refusal> scan(const std::function<bool(int row)>& rows);
 
   public slots:
     void run();
