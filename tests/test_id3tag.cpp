@@ -1,5 +1,6 @@
 // The ID3 unit against files built byte by byte and against TagLib: exact tag
 // bytes, version and encoding rules, damaged tags, and files left as they were.
+#include "support/CaseTable.h"
 #include "tags/Id3Tag.h"
 
 #include "support/Files.h"
@@ -81,8 +82,7 @@ class Id3TagTest : public ::testing::Test {
     QTemporaryDir m_dir;
 };
 
-template <class Case>
-class Id3Table : public Id3TagTest, public ::testing::WithParamInterface<Case> {};
+template <class Case> using Id3Table = testsupport::CaseTable<Id3TagTest, Case>;
 
 std::string caseName(const auto& info) {
     return info.param.name;

@@ -8,6 +8,7 @@
 #include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
+#include "support/CaseTable.h"
 #include "support/Files.h"
 #include "support/JobFixture.h"
 #include "support/Printing.h"
@@ -128,7 +129,7 @@ struct ColumnCase {
     int width; // 0: hidden
 };
 
-class ListColumnTest : public MainWindowTest, public ::testing::WithParamInterface<ColumnCase> {};
+using ListColumnTest = testsupport::CaseTable<MainWindowTest, ColumnCase>;
 
 TEST_P(ListColumnTest, ReportStyleColumns) {
     showWindow();
@@ -177,7 +178,7 @@ TEST_F(MainWindowTest, ViewsShowTheJobListsModelsAndFollowItsSignals) {
 
 // However many files, short names need no sideways scrolling: the name
 // column stays within the list beside its vertical scroll bar.
-class NameColumnFitTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+using NameColumnFitTest = testsupport::CaseTable<MainWindowTest, int>;
 
 TEST_P(NameColumnFitTest, NoHorizontalScrollBarForNamesThatFit) {
     showWindow();
@@ -309,7 +310,7 @@ struct MenuCase {
     const char* items; // "name=caption" separated by ';', "-" for a separator
 };
 
-class MenuTest : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
+using MenuTest = testsupport::CaseTable<MainWindowTest, MenuCase>;
 
 TEST_P(MenuTest, EveryItemWithItsCaptionAndIcon) {
     QMenu* menu = w->findChild<QMenu*>(QString::fromLatin1(GetParam().menu));
@@ -558,7 +559,7 @@ void PrintTo(const PlaceCase& c, std::ostream* os) {
     *os << c.label;
 }
 
-class DialogPlaceTest : public MainWindowTest, public ::testing::WithParamInterface<PlaceCase> {};
+using DialogPlaceTest = testsupport::CaseTable<MainWindowTest, PlaceCase>;
 
 TEST_P(DialogPlaceTest, FirstShowingIsMadeAtTheWindowsCornerInItsFinalSize) {
     SettingsDialog settings(s, w.get());
@@ -780,8 +781,7 @@ struct ProgressCase {
     double fraction; // of the bar's full width; below 0: the bar keeps what it showed
 };
 
-class ProgressBarTest : public MainWindowTest,
-                        public ::testing::WithParamInterface<ProgressCase> {};
+using ProgressBarTest = testsupport::CaseTable<MainWindowTest, ProgressCase>;
 
 TEST_P(ProgressBarTest, BarGrowsFromItsHomeWithTheRunsProgress) {
     const ProgressCase& p = GetParam();
@@ -854,7 +854,7 @@ struct SplitCase {
     bool opened; // the output folder is shown afterwards
 };
 
-class SplitCommandTest : public MainWindowTest, public ::testing::WithParamInterface<SplitCase> {};
+using SplitCommandTest = testsupport::CaseTable<MainWindowTest, SplitCase>;
 
 TEST_P(SplitCommandTest, OutputFolderIsShownOnlyWhenTheRunWroteSomething) {
     constexpr int Rate = 8000;
@@ -908,7 +908,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // During a run the path label names the source being converted, not the
 // file clicked last.
-class RunLabelTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+using RunLabelTest = testsupport::CaseTable<MainWindowTest, const char*>;
 
 TEST_P(RunLabelTest, PathLabelFollowsTheSourceBeingConverted) {
     constexpr int Rate = 8000;
@@ -947,8 +947,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, RunLabelTest, ::testing::Values("Split", "Join"))
 
 // Closed during a run (which the close stops): nothing is opened on the
 // desktop for a window that is gone.
-class CloseDuringARunTest : public MainWindowTest,
-                            public ::testing::WithParamInterface<const char*> {};
+using CloseDuringARunTest = testsupport::CaseTable<MainWindowTest, const char*>;
 
 TEST_P(CloseDuringARunTest, OpensNoFolderAfterTheWindowHasClosed) {
     showWindow();
@@ -972,7 +971,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, CloseDuringARunTest, ::testing::Values("Split", "
 
 // The skin's Play starts a real preview (dummy driver); adding files, Split and
 // closing the window each end it first, without a question.
-class PreviewEndsTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+using PreviewEndsTest = testsupport::CaseTable<MainWindowTest, const char*>;
 
 TEST_P(PreviewEndsTest, BeforeTheNextCommand) {
     constexpr int Rate = 8000;
