@@ -255,9 +255,6 @@ struct StepCase {
     int from; // slider position, negative: counted back from the usable range
     bool moves;
 };
-std::string stepName(const ::testing::TestParamInfo<StepCase>& info) {
-    return info.param.name;
-}
 using PreviewSteps = testsupport::CaseTable<PreviewFixture, StepCase>;
 
 TEST_P(PreviewSteps, MoveTheSliderByAboutASecondInsideTheUsableRange) {
@@ -284,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StepCase{"forward", 10 * Rate, true, 0, true},
                       StepCase{"forward_near_the_end", 10 * Rate, true, -1, false},
                       StepCase{"back_from_the_middle", 10 * Rate, false, 500, true}),
-    stepName);
+    testsupport::CaseName());
 
 TEST_F(PreviewFixture, AFileWithoutWholeSecondsStillSteps) {
     appendFileRow(list, dir.filePath(QStringLiteral("short.ogg")), 0);
