@@ -93,6 +93,13 @@ class MainWindowTest : public ::testing::Test {
     void addRow(const QString& caption, std::int32_t seconds) {
         appendFileRow(jobs(), QDir(dir.path()).filePath(caption), seconds);
     }
+    // The shown window listing "first.ogg" (30 s) and "second.ogg" (40 s).
+    void showTwoFiles() {
+        showWindow();
+        addRow(QStringLiteral("first.ogg"), 30);
+        addRow(QStringLiteral("second.ogg"), 40);
+        QApplication::processEvents();
+    }
 };
 
 // --- the window itself -----------------------------------------------------------------
@@ -442,13 +449,9 @@ TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands) {
 }
 
 TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
-    showWindow();
-    addRow(QStringLiteral("first.ogg"), 30);
-    addRow(QStringLiteral("second.ogg"), 40);
-    QApplication::processEvents();
+    showTwoFiles();
 
-    click(w->fileView()->viewport(),
-          w->fileView()->visualRect(jobs().fileModel().index(1, 0)).center());
+    clickRow(w->fileView(), 1);
     EXPECT_EQ(jobs().selectedFile(), 1);
     EXPECT_EQ(skin().pathLabel->text(), jobs().file(1).path);
     EXPECT_FALSE(w->instructions()->isVisible());
@@ -456,8 +459,7 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     ASSERT_GT(jobs().spanModel().rowCount(), 0);
 
     QApplication::processEvents();
-    click(w->spanView()->viewport(),
-          w->spanView()->visualRect(jobs().spanModel().index(0, 0)).center());
+    clickRow(w->spanView(), 0);
     EXPECT_TRUE(jobs().spanListActive());
 
     // A click on the empty space under the rows still counts as a file click.
@@ -467,12 +469,8 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
 
 // What the window shows is always what Begin, End, OK and the menu act on.
 TEST_F(MainWindowTest, KeysRightClicksAndClearKeepTheShownFileTheEditedOne) {
-    showWindow();
-    addRow(QStringLiteral("first.ogg"), 30);
-    addRow(QStringLiteral("second.ogg"), 40);
-    QApplication::processEvents();
-    click(w->fileView()->viewport(),
-          w->fileView()->visualRect(jobs().fileModel().index(0, 0)).center());
+    showTwoFiles();
+    clickRow(w->fileView(), 0);
     ASSERT_EQ(jobs().selectedFile(), 0);
 
     // Down selects the next file as a click would.
@@ -921,8 +919,7 @@ TEST_P(RunLabelTest, PathLabelFollowsTheSourceBeingConverted) {
     prompt.openFilesAnswers.push_back(paths);
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 3);
-    click(w->fileView()->viewport(),
-          w->fileView()->visualRect(jobs().fileModel().index(2, 0)).center());
+    clickRow(w->fileView(), 2);
     ASSERT_EQ(skin().pathLabel->text(), paths[2]);
 
     // What the label says whenever the run has copied a block.
