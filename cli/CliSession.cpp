@@ -25,6 +25,12 @@ QString absolute(const QString& path) {
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
+// A value given on the command line replaces the one from the settings file.
+template <class T, class U> void takeGiven(const std::optional<T>& given, U& value) {
+    if (given)
+        value = *given;
+}
+
 bool sameFile(const QString& a, const QString& b) {
     const QString ca = QFileInfo(a).canonicalFilePath();
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
@@ -106,14 +112,10 @@ void CliSession::applyOptions() {
     } else if (opts.mode) {
         q.chosen = false;
     }
-    if (opts.thresholdDb)
-        q.thresholdDb = *opts.thresholdDb;
-    if (opts.minPause)
-        q.minPause = *opts.minPause;
-    if (opts.minLength)
-        q.minLength = *opts.minLength;
-    if (opts.maxLength)
-        q.maxLength = *opts.maxLength;
+    takeGiven(opts.thresholdDb, q.thresholdDb);
+    takeGiven(opts.minPause, q.minPause);
+    takeGiven(opts.minLength, q.minLength);
+    takeGiven(opts.maxLength, q.maxLength);
     if (opts.keepPauses)
         q.keepPauses = true;
     q.snapSeconds = opts.snapSeconds ? *opts.snapSeconds : 0.0;
@@ -127,12 +129,9 @@ void CliSession::applyOptions() {
     }
 
     OggKeys& k = oggKeys;
-    if (opts.frequencyIndex)
-        k.frequency = *opts.frequencyIndex;
-    if (opts.channelIndex)
-        k.channel = *opts.channelIndex;
-    if (opts.bitrateIndex)
-        k.bitrate = *opts.bitrateIndex;
+    takeGiven(opts.frequencyIndex, k.frequency);
+    takeGiven(opts.channelIndex, k.channel);
+    takeGiven(opts.bitrateIndex, k.bitrate);
     // A bitrate alone means the nominal bitrate: a variable-bitrate or quality
     // set-up from the settings file would otherwise quietly ignore it.
     if (opts.bitrateIndex && !opts.vbrIndices)
@@ -156,8 +155,7 @@ RunOptions CliSession::runOptions() const {
     if (opts.command == CliCommand::Split)
         o.jobs = opts.jobs ? *opts.jobs : std::max(1, QThread::idealThreadCount());
     o.copy = opts.command == CliCommand::Split && opts.copy;
-    if (opts.nameTemplate)
-        o.nameTemplate = *opts.nameTemplate;
+    takeGiven(opts.nameTemplate, o.nameTemplate);
     return o;
 }
 

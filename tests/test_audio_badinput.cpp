@@ -3,6 +3,7 @@
 // changes a file.
 #include "audio/AudioError.h"
 #include "audio/AudioFile.h"
+#include "support/CaseTable.h"
 #include "synth/Synth.h"
 
 #include "support/Files.h"
@@ -91,7 +92,7 @@ struct BadCase {
     const char* reason; // a word the message must hold
 };
 
-class Refused : public BadInputTest, public ::testing::WithParamInterface<BadCase> {};
+using Refused = testsupport::CaseTable<BadInputTest, BadCase>;
 
 TEST_P(Refused, NamesTheFileAndTheReasonAndChangesNothing) {
     const BadCase& c = GetParam();
@@ -203,7 +204,7 @@ struct DamageCase {
     Damage damage;
 };
 
-class Damaged : public BadInputTest, public ::testing::WithParamInterface<DamageCase> {};
+using Damaged = testsupport::CaseTable<BadInputTest, DamageCase>;
 
 TEST_P(Damaged, OpensAndEndsOrIsRefused) {
     const DamageCase c = GetParam();

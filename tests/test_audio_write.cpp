@@ -2,6 +2,8 @@
 // it, the default encoding, the converter's tail at Close, and names.
 #include "audio/AudioError.h"
 #include "audio/AudioFile.h"
+#include "support/CaseTable.h"
+#include "support/Files.h"
 #include "synth/Synth.h"
 
 #include <QDir>
@@ -53,11 +55,10 @@ struct WriteCase {
     std::int64_t blockFrames;
 };
 
-class Converted : public ::testing::TestWithParam<WriteCase> {};
+using Converted = testsupport::CaseTable<TempDirTest, WriteCase>;
 
 TEST_P(Converted, EncodesTheWholeDurationInTheEncodingsFormat) {
     const WriteCase c = GetParam();
-    QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.ogg"));
     const std::int64_t frames = 2 * c.inRate + 123;
     {
@@ -130,11 +131,10 @@ struct DefaultCase {
     long nominal; // 0: libvorbisenc cannot do 128 kbps here, any encoding will do
 };
 
-class DefaultEncoding : public ::testing::TestWithParam<DefaultCase> {};
+using DefaultEncoding = testsupport::CaseTable<TempDirTest, DefaultCase>;
 
 TEST_P(DefaultEncoding, IsThePcmFormatAt128Kbps) {
     const DefaultCase c = GetParam();
-    QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("default.ogg"));
     AudioFile w;
     w.setPcmFormat(c.rate, c.channels);

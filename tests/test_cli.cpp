@@ -2,6 +2,7 @@
 // writes, what it prints, its exit statuses, refusals and Ctrl-C.
 #include "audio/MulDiv.h"
 #include "convert/OutputNaming.h"
+#include "support/CaseTable.h"
 #include "synth/Synth.h"
 #include "tags/OggTag.h"
 
@@ -173,7 +174,7 @@ struct SplitCase {
     int rate = Rate;
     int channels = 2;
 };
-class CliSplit : public CliFixture, public ::testing::WithParamInterface<SplitCase> {};
+using CliSplit = testsupport::CaseTable<CliFixture, SplitCase>;
 
 TEST_P(CliSplit, WritesAndPrintsEveryPieceWithItsExactLength) {
     const SplitCase& p = GetParam();
@@ -310,7 +311,7 @@ struct EncodingCase {
     int rate;
     int channels;
 };
-class CliEncoding : public CliFixture, public ::testing::WithParamInterface<EncodingCase> {};
+using CliEncoding = testsupport::CaseTable<CliFixture, EncodingCase>;
 
 TEST_P(CliEncoding, OptionsReachTheWriterAndTheSettingsFileStaysAsItWas) {
     const EncodingCase& p = GetParam();
@@ -350,7 +351,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    2}));
 
 // The encodings the encoder refuses, a minimum bitrate above the maximum too.
-class CliRefusedEncoding : public CliFixture, public ::testing::WithParamInterface<QStringList> {};
+using CliRefusedEncoding = testsupport::CaseTable<CliFixture, QStringList>;
 
 TEST_P(CliRefusedEncoding, WritesNothing) {
     const QString src = makeSource(QStringLiteral("enc.ogg"), 220500);
@@ -381,7 +382,7 @@ struct JoinCase {
     std::int64_t expectedFrames;
     std::int64_t tolerance; // frames lost or gained in rate conversion
 };
-class CliJoin : public CliFixture, public ::testing::WithParamInterface<JoinCase> {};
+using CliJoin = testsupport::CaseTable<CliFixture, JoinCase>;
 
 TEST_P(CliJoin, WritesOneFileInTheFirstFilesFormat) {
     const JoinCase& p = GetParam();
@@ -431,7 +432,7 @@ struct JoinNameCase {
     QString output;
     QString written; // relative to the working folder
 };
-class CliJoinName : public CliFixture, public ::testing::WithParamInterface<JoinNameCase> {};
+using CliJoinName = testsupport::CaseTable<CliFixture, JoinNameCase>;
 
 TEST_P(CliJoinName, AppendsOggAsTheWindowDoes) {
     const JoinNameCase& p = GetParam();
@@ -615,7 +616,7 @@ struct HostileNameCase {
     QString base;    // of every piece's name
     QString caption; // what info prints; empty: not checked
 };
-class CliHostileName : public CliFixture, public ::testing::WithParamInterface<HostileNameCase> {};
+using CliHostileName = testsupport::CaseTable<CliFixture, HostileNameCase>;
 
 TEST_P(CliHostileName, PiecesAreNamedWithoutControlsAndPrintedOnePerLine) {
     const HostileNameCase& c = GetParam();
@@ -660,7 +661,7 @@ INSTANTIATE_TEST_SUITE_P(
                         false,
                         QStringLiteral("abcd"),
                         {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 // --------------------------------------------------------------------------
 // Refused files
@@ -673,7 +674,7 @@ struct BadFileCase {
     QString message;
     bool subSecond = false; // a real Ogg Vorbis file shorter than a second
 };
-class CliBadFile : public CliFixture, public ::testing::WithParamInterface<BadFileCase> {};
+using CliBadFile = testsupport::CaseTable<CliFixture, BadFileCase>;
 
 TEST_P(CliBadFile, IsRefusedWithTheDialogsMessageAndTheOthersAreStillWritten) {
     const BadFileCase& p = GetParam();
@@ -788,7 +789,7 @@ TEST_F(CliFixture, AFolderAddsItsOggFilesAndAnEmptyOneIsRefused) {
 
 // A disk that refuses the output: the system's reason, nothing printed and
 // nothing left, neither under the final name nor as a temporary.
-class CliWriteRefused : public CliFixture, public ::testing::WithParamInterface<const char*> {};
+using CliWriteRefused = testsupport::CaseTable<CliFixture, const char*>;
 
 TEST_P(CliWriteRefused, EndsTheRunWithTheSystemsReasonAndLeavesNoFile) {
     const QString src = makeSource(QStringLiteral("big.ogg"), 30 * Rate);
@@ -826,7 +827,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, CliWriteRefused,
 
 // The cut without re-encoding on a disk that refuses its pieces, whatever the
 // --jobs: the system's reason, and no piece cut off printed or left.
-class CliCopyWriteRefused : public CliFixture, public ::testing::WithParamInterface<int> {};
+using CliCopyWriteRefused = testsupport::CaseTable<CliFixture, int>;
 
 TEST_P(CliCopyWriteRefused, EndsWithTheSystemsReasonAndLeavesNoBrokenPiece) {
     // Every 4 s piece but the last takes more than 10 KiB.
@@ -857,7 +858,7 @@ struct UsageCase {
     const char* words;
     const char* message; // a part of the first line
 };
-class CliUsage : public CliFixture, public ::testing::WithParamInterface<UsageCase> {};
+using CliUsage = testsupport::CaseTable<CliFixture, UsageCase>;
 
 TEST_P(CliUsage, ExitsWithTwoAndAShortUsageText) {
     const UsageCase& p = GetParam();
@@ -923,7 +924,7 @@ struct FolderCase {
     const char* name;
     bool byOption; // -o, or the settings file's folder
 };
-class CliFolder : public CliFixture, public ::testing::WithParamInterface<FolderCase> {};
+using CliFolder = testsupport::CaseTable<CliFixture, FolderCase>;
 
 TEST_P(CliFolder, AnOutputFolderThatCannotBeCreatedFailsBeforeWriting) {
     const QString src = makeSource(QStringLiteral("f.ogg"), 100000);
@@ -988,7 +989,7 @@ TEST_F(CliFixture, SpansOutsideAFileLeaveThatFileOutAndFail) {
 // --------------------------------------------------------------------------
 
 // With --jobs N the N pieces under way are each closed.
-class CliInterrupt : public CliFixture, public ::testing::WithParamInterface<int> {};
+using CliInterrupt = testsupport::CaseTable<CliFixture, int>;
 
 TEST_P(CliInterrupt, ClosesThePiecesUnderWayAndStartsNoOther) {
 #ifndef Q_OS_UNIX
@@ -1057,7 +1058,7 @@ struct CopyCase {
     QStringList args; // before the sources
     int pieceSeconds;
 };
-class CliCopy : public CliFixture, public ::testing::WithParamInterface<CopyCase> {};
+using CliCopy = testsupport::CaseTable<CliFixture, CopyCase>;
 
 TEST_P(CliCopy, PiecesHoldExactlyTheSourcesDecodedFrames) {
     const CopyCase& p = GetParam();
@@ -1101,7 +1102,7 @@ struct CopyRefusalCase {
     int exitCode;
     const char* message;
 };
-class CliCopyRefused : public CliFixture, public ::testing::WithParamInterface<CopyRefusalCase> {};
+using CliCopyRefused = testsupport::CaseTable<CliFixture, CopyRefusalCase>;
 
 TEST_P(CliCopyRefused, SaysWhyAndWritesNothing) {
     const CopyRefusalCase& p = GetParam();

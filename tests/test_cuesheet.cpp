@@ -3,6 +3,7 @@
 // cadelo-cli split --cue --name.
 #include "core/IniFile.h"
 #include "joblist/CueSheet.h"
+#include "support/CaseTable.h"
 #include "support/Files.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
@@ -31,7 +32,7 @@ struct FrameCase {
     const char* index; // the second track's INDEX 01
     std::int64_t sample;
 };
-class CueFrames : public CueTest, public ::testing::WithParamInterface<FrameCase> {};
+using CueFrames = testsupport::CaseTable<CueTest, FrameCase>;
 
 TEST_P(CueFrames, EachTrackIsAPieceExactToTheSample) {
     const FrameCase& c = GetParam();
@@ -65,7 +66,7 @@ struct RefusalCase {
     const char* where; // the line named
     const char* why;
 };
-class CueRefusal : public CueTest, public ::testing::WithParamInterface<RefusalCase> {};
+using CueRefusal = testsupport::CaseTable<CueTest, RefusalCase>;
 
 TEST_P(CueRefusal, NamesTheLineAndAddsNothing) {
     makeSource(QStringLiteral("a.ogg"), 3 * 44100);
@@ -97,7 +98,7 @@ struct EncodingCase {
     QByteArray bom;
     bool latin1;
 };
-class CueText : public CueTest, public ::testing::WithParamInterface<EncodingCase> {};
+using CueText = testsupport::CaseTable<CueTest, EncodingCase>;
 
 TEST_P(CueText, TagsAndNamesAreTheSheets) {
     makeSource(QStringLiteral("a.ogg"), 3 * 44100);

@@ -1,6 +1,7 @@
 // The help page's lookup: beside the program (build tree), in the installed
 // prefix's data folder, or the shipped copy written to the cache.
 #include "core/HelpPage.h"
+#include "support/CaseTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +29,7 @@ class HelpPageTest : public ::testing::Test {
     QString at(const QString& relative) const { return QDir::cleanPath(root.filePath(relative)); }
 };
 
-class HelpPageLookupTest : public HelpPageTest, public ::testing::WithParamInterface<LookupCase> {};
+using HelpPageLookupTest = testsupport::CaseTable<HelpPageTest, LookupCase>;
 
 TEST_P(HelpPageLookupTest, FirstExistingPageOrTheShippedCopy) {
     const LookupCase& c = GetParam();
@@ -64,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {Beside},
                    "share/cadelo/help/cadelo.html"},
         LookupCase{"NeitherGivesTheShippedCopy", {}, {}, nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 TEST_F(HelpPageTest, BuildFolderHoldsTheSourcePage) {
     const QString build = qEnvironmentVariable("CADELO_BUILD_DIR");

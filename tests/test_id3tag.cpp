@@ -1,5 +1,6 @@
 // The ID3 unit against files built byte by byte and against TagLib: exact tag
 // bytes, version and encoding rules, damaged tags, and files left as they were.
+#include "support/CaseTable.h"
 #include "tags/Id3Tag.h"
 
 #include "support/Files.h"
@@ -81,12 +82,7 @@ class Id3TagTest : public ::testing::Test {
     QTemporaryDir m_dir;
 };
 
-template <class Case>
-class Id3Table : public Id3TagTest, public ::testing::WithParamInterface<Case> {};
-
-std::string caseName(const auto& info) {
-    return info.param.name;
-}
+template <class Case> using Id3Table = testsupport::CaseTable<Id3TagTest, Case>;
 
 struct ReadCase {
     std::string name;
@@ -193,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"CompressedFrameSkipped",
                  tag(3, frame("TIT2", text("zlib"), "\0\x80") + frame("TPE1", text("B"))),
                  {.artist = u"B"_s}}),
-    [](const auto& info) { return caseName(info); });
+    testsupport::CaseName());
 
 // Cut anywhere, a tag gives exactly the frames that end before the cut.
 TEST_F(Id3TagTest, TruncatedTagGivesTheWholeFramesBeforeTheCut) {
@@ -245,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
         V1Case{"LowerCaseMarkerIsNoTag", audio + v1("tag", "T"), false, u""_s, u""_s, u""_s, 0},
         V1Case{"BlockNotAtTheEndIsNoTag", v1("TAG", "T") + '\0', false, u""_s, u""_s, u""_s, 0},
         V1Case{"ShorterThanTheBlock", v1("TAG", "T").chopped(1), false, u""_s, u""_s, u""_s, 0}),
-    [](const auto& info) { return caseName(info); });
+    testsupport::CaseName());
 
 // Seven frames of empty texts: six one-byte contents and the five of "COMM".
 const QByteArray emptyTagFrames = hex("54495432 00000001 0000 00"
@@ -294,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {.title = QString(200, u'a')},
                    hex("49443303000000000223 54495432000000C90000 00") + longText +
                        emptyTagFrames.sliced(11) + padding}),
-    [](const auto& info) { return caseName(info); });
+    testsupport::CaseName());
 
 struct PlacementCase {
     std::string name;
@@ -330,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     QByteArray("ID3\3\0\0\0\0\x7F\x7F", 10) + audio,
                                     QByteArray("ID3\3\0\0\0\0\x7F\x7F", 10) + audio},
                       PlacementCase{"EmptyFile", {}, {}}),
-    [](const auto& info) { return caseName(info); });
+    testsupport::CaseName());
 
 using TagLibRoundTrip = Id3Table<Id3v2Tag>;
 
@@ -399,7 +395,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TagLibWrite{"V24Utf16", TagLib::ID3v2::v4, TagLib::String::UTF16},
                       TagLibWrite{"V24Utf16BE", TagLib::ID3v2::v4, TagLib::String::UTF16BE},
                       TagLibWrite{"V24Utf8", TagLib::ID3v2::v4, TagLib::String::UTF8}),
-    [](const auto& info) { return caseName(info); });
+    testsupport::CaseName());
 
 struct PermissionCase {
     std::string name;
@@ -424,7 +420,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PermissionCase{"WriteId3v2",
                                      [](const QString& p) { writeId3v2(p, {.title = u"New"_s}); },
                                      true}),
-    [](const auto& info) { return caseName(info); });
+    testsupport::CaseName());
 
 TEST_F(Id3TagTest, FailedWriteLeavesTheFileAndItsPermissions) {
     const QByteArray before = tag(3, frame("TIT2", text("Old"))) + audio;

@@ -1,6 +1,7 @@
 // IniFile: reading and writing like the classic private-profile functions, and
 // keeping everything else in a file written by another program.
 #include "core/IniFile.h"
+#include "support/CaseTable.h"
 #include "support/IniFixture.h"
 
 #include <QFile>
@@ -27,7 +28,7 @@ struct IntCase {
     int expected; // with default 77
 };
 
-class IniIntegerTest : public IniFileTest, public ::testing::WithParamInterface<IntCase> {};
+using IniIntegerTest = testsupport::CaseTable<IniFileTest, IntCase>;
 
 TEST_P(IniIntegerTest, ReadsDecimalHexOrDefault) {
     writeRaw(QByteArray("[Choice]\ntime=") + GetParam().stored + "\n");
@@ -110,7 +111,7 @@ struct StringCase {
     QString expected; // with default "d"
 };
 
-class IniStringTest : public IniFileTest, public ::testing::WithParamInterface<StringCase> {};
+using IniStringTest = testsupport::CaseTable<IniFileTest, StringCase>;
 
 TEST_P(IniStringTest, ControlCharactersMakeTheValueMissing) {
     writeRaw("[Output]\nDir=" + GetParam().stored + "\n");
@@ -220,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Styles, IniLineEndTest,
                                            LineEndCase{"Cr", "\r", true},
                                            LineEndCase{"CrNoFinal", "\r", false},
                                            LineEndCase{"LfNoFinal", "\n", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::CaseName());
 
 TEST_F(IniFileTest, MixedLineEndsEachStayAsTheyWere) {
     writeRaw("[A]\r\nk=1\rm=2\n[B]\rx=3");

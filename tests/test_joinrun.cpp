@@ -2,6 +2,7 @@
 // exact spans in every mode, conversion to the first file's format, fades,
 // pumping, Stop, and what a failure leaves.
 #include "audio/MulDiv.h"
+#include "support/CaseTable.h"
 #include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
@@ -68,7 +69,7 @@ struct ChooseCase {
     bool replace;         // the answer to the question
     const char* expected; // final file name, or empty when the command ends
 };
-class ChooseJoinOutput : public JoinFixture, public ::testing::WithParamInterface<ChooseCase> {};
+using ChooseJoinOutput = testsupport::CaseTable<JoinFixture, ChooseCase>;
 
 TEST_P(ChooseJoinOutput, AppendsOggAndAsksBeforeReplacing) {
     const ChooseCase& p = GetParam();
@@ -144,7 +145,7 @@ struct JoinCase {
     Spans spans;                 // SplitMode::Custom: every file; SplitMode::Unification: the first
     std::vector<Spans> expected; // spans taken per file; empty Spans: whole file
 };
-class JoinByMode : public JoinFixture, public ::testing::WithParamInterface<JoinCase> {};
+using JoinByMode = testsupport::CaseTable<JoinFixture, JoinCase>;
 
 TEST_P(JoinByMode, TheOutputIsTheSpansOneAfterAnother) {
     const JoinCase& p = GetParam();
@@ -267,7 +268,7 @@ struct SpanFadeCase {
     bool fadeOut;
     int fadeSeconds;
 };
-class JoinSpanFades : public JoinFixture, public ::testing::WithParamInterface<SpanFadeCase> {};
+using JoinSpanFades = testsupport::CaseTable<JoinFixture, SpanFadeCase>;
 
 TEST_P(JoinSpanFades, AFadeBlockNeverReachesPastTheSpan) {
     const SpanFadeCase& p = GetParam();

@@ -8,6 +8,7 @@
 #include "joblist/JobList.h"
 #include "skin/SkinEngine.h"
 #include "skin/SkinSetup.h"
+#include "support/CaseTable.h"
 #include "support/Files.h"
 #include "support/JobFixture.h"
 #include "support/Printing.h"
@@ -92,6 +93,13 @@ class MainWindowTest : public ::testing::Test {
     void addRow(const QString& caption, std::int32_t seconds) {
         appendFileRow(jobs(), QDir(dir.path()).filePath(caption), seconds);
     }
+    // The shown window listing "first.ogg" (30 s) and "second.ogg" (40 s).
+    void showTwoFiles() {
+        showWindow();
+        addRow(QStringLiteral("first.ogg"), 30);
+        addRow(QStringLiteral("second.ogg"), 40);
+        QApplication::processEvents();
+    }
 };
 
 // --- the window itself -----------------------------------------------------------------
@@ -128,7 +136,7 @@ struct ColumnCase {
     int width; // 0: hidden
 };
 
-class ListColumnTest : public MainWindowTest, public ::testing::WithParamInterface<ColumnCase> {};
+using ListColumnTest = testsupport::CaseTable<MainWindowTest, ColumnCase>;
 
 TEST_P(ListColumnTest, ReportStyleColumns) {
     showWindow();
@@ -177,7 +185,7 @@ TEST_F(MainWindowTest, ViewsShowTheJobListsModelsAndFollowItsSignals) {
 
 // However many files, short names need no sideways scrolling: the name
 // column stays within the list beside its vertical scroll bar.
-class NameColumnFitTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+using NameColumnFitTest = testsupport::CaseTable<MainWindowTest, int>;
 
 TEST_P(NameColumnFitTest, NoHorizontalScrollBarForNamesThatFit) {
     showWindow();
@@ -309,7 +317,7 @@ struct MenuCase {
     const char* items; // "name=caption" separated by ';', "-" for a separator
 };
 
-class MenuTest : public MainWindowTest, public ::testing::WithParamInterface<MenuCase> {};
+using MenuTest = testsupport::CaseTable<MainWindowTest, MenuCase>;
 
 TEST_P(MenuTest, EveryItemWithItsCaptionAndIcon) {
     QMenu* menu = w->findChild<QMenu*>(QString::fromLatin1(GetParam().menu));
@@ -441,13 +449,9 @@ TEST_F(MainWindowTest, MenuButtonsOpenTheirMenusBelowThemAndItemsRunCommands) {
 }
 
 TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
-    showWindow();
-    addRow(QStringLiteral("first.ogg"), 30);
-    addRow(QStringLiteral("second.ogg"), 40);
-    QApplication::processEvents();
+    showTwoFiles();
 
-    click(w->fileView()->viewport(),
-          w->fileView()->visualRect(jobs().fileModel().index(1, 0)).center());
+    clickRow(w->fileView(), 1);
     EXPECT_EQ(jobs().selectedFile(), 1);
     EXPECT_EQ(skin().pathLabel->text(), jobs().file(1).path);
     EXPECT_FALSE(w->instructions()->isVisible());
@@ -455,8 +459,7 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
     ASSERT_GT(jobs().spanModel().rowCount(), 0);
 
     QApplication::processEvents();
-    click(w->spanView()->viewport(),
-          w->spanView()->visualRect(jobs().spanModel().index(0, 0)).center());
+    clickRow(w->spanView(), 0);
     EXPECT_TRUE(jobs().spanListActive());
 
     // A click on the empty space under the rows still counts as a file click.
@@ -466,12 +469,8 @@ TEST_F(MainWindowTest, ClicksOnTheListsSelectFileAndSpan) {
 
 // What the window shows is always what Begin, End, OK and the menu act on.
 TEST_F(MainWindowTest, KeysRightClicksAndClearKeepTheShownFileTheEditedOne) {
-    showWindow();
-    addRow(QStringLiteral("first.ogg"), 30);
-    addRow(QStringLiteral("second.ogg"), 40);
-    QApplication::processEvents();
-    click(w->fileView()->viewport(),
-          w->fileView()->visualRect(jobs().fileModel().index(0, 0)).center());
+    showTwoFiles();
+    clickRow(w->fileView(), 0);
     ASSERT_EQ(jobs().selectedFile(), 0);
 
     // Down selects the next file as a click would.
@@ -558,7 +557,7 @@ void PrintTo(const PlaceCase& c, std::ostream* os) {
     *os << c.label;
 }
 
-class DialogPlaceTest : public MainWindowTest, public ::testing::WithParamInterface<PlaceCase> {};
+using DialogPlaceTest = testsupport::CaseTable<MainWindowTest, PlaceCase>;
 
 TEST_P(DialogPlaceTest, FirstShowingIsMadeAtTheWindowsCornerInItsFinalSize) {
     SettingsDialog settings(s, w.get());
@@ -780,8 +779,7 @@ struct ProgressCase {
     double fraction; // of the bar's full width; below 0: the bar keeps what it showed
 };
 
-class ProgressBarTest : public MainWindowTest,
-                        public ::testing::WithParamInterface<ProgressCase> {};
+using ProgressBarTest = testsupport::CaseTable<MainWindowTest, ProgressCase>;
 
 TEST_P(ProgressBarTest, BarGrowsFromItsHomeWithTheRunsProgress) {
     const ProgressCase& p = GetParam();
@@ -854,7 +852,7 @@ struct SplitCase {
     bool opened; // the output folder is shown afterwards
 };
 
-class SplitCommandTest : public MainWindowTest, public ::testing::WithParamInterface<SplitCase> {};
+using SplitCommandTest = testsupport::CaseTable<MainWindowTest, SplitCase>;
 
 TEST_P(SplitCommandTest, OutputFolderIsShownOnlyWhenTheRunWroteSomething) {
     constexpr int Rate = 8000;
@@ -908,7 +906,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // During a run the path label names the source being converted, not the
 // file clicked last.
-class RunLabelTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+using RunLabelTest = testsupport::CaseTable<MainWindowTest, const char*>;
 
 TEST_P(RunLabelTest, PathLabelFollowsTheSourceBeingConverted) {
     constexpr int Rate = 8000;
@@ -921,8 +919,7 @@ TEST_P(RunLabelTest, PathLabelFollowsTheSourceBeingConverted) {
     prompt.openFilesAnswers.push_back(paths);
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 3);
-    click(w->fileView()->viewport(),
-          w->fileView()->visualRect(jobs().fileModel().index(2, 0)).center());
+    clickRow(w->fileView(), 2);
     ASSERT_EQ(skin().pathLabel->text(), paths[2]);
 
     // What the label says whenever the run has copied a block.
@@ -947,8 +944,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, RunLabelTest, ::testing::Values("Split", "Join"))
 
 // Closed during a run (which the close stops): nothing is opened on the
 // desktop for a window that is gone.
-class CloseDuringARunTest : public MainWindowTest,
-                            public ::testing::WithParamInterface<const char*> {};
+using CloseDuringARunTest = testsupport::CaseTable<MainWindowTest, const char*>;
 
 TEST_P(CloseDuringARunTest, OpensNoFolderAfterTheWindowHasClosed) {
     showWindow();
@@ -972,7 +968,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, CloseDuringARunTest, ::testing::Values("Split", "
 
 // The skin's Play starts a real preview (dummy driver); adding files, Split and
 // closing the window each end it first, without a question.
-class PreviewEndsTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+using PreviewEndsTest = testsupport::CaseTable<MainWindowTest, const char*>;
 
 TEST_P(PreviewEndsTest, BeforeTheNextCommand) {
     constexpr int Rate = 8000;

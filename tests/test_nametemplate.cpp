@@ -86,25 +86,27 @@ INSTANTIATE_TEST_SUITE_P(Fields, TemplateCheck,
                                            ProblemCase{"{N}", true}, ProblemCase{"{n", true},
                                            ProblemCase{"{}", true}));
 
-using TemplateRun = RunFixture;
+class TemplateRun : public RunFixture {
+  protected:
+    // Splits a three-second source into `pieces`, named by `nameTemplate`.
+    void splitNamed(int pieces, const QString& nameTemplate) {
+        add(makeSource(QStringLiteral("a.ogg"), 3 * 44100));
+        state.settings.splitMode = SplitMode::Count;
+        state.settings.splitCount = pieces;
+        state.settings.nameTemplate = nameTemplate;
+        split();
+    }
+};
 
 TEST_F(TemplateRun, AnUnknownFieldWritesNothing) {
-    add(makeSource(QStringLiteral("a.ogg"), 3 * 44100));
-    state.settings.splitMode = SplitMode::Count;
-    state.settings.splitCount = 2;
-    state.settings.nameTemplate = QStringLiteral("{n} {foo}");
-    split();
+    splitNamed(2, QStringLiteral("{n} {foo}"));
     EXPECT_TRUE(conversion.lastRunFailed());
     EXPECT_TRUE(conversion.lastError().contains(QStringLiteral("{foo}")));
     EXPECT_TRUE(filesInOutput().isEmpty());
 }
 
 TEST_F(TemplateRun, NamesEachPieceOfARun) {
-    add(makeSource(QStringLiteral("a.ogg"), 3 * 44100));
-    state.settings.splitMode = SplitMode::Count;
-    state.settings.splitCount = 3;
-    state.settings.nameTemplate = QStringLiteral("{source} {n} {start}");
-    split();
+    splitNamed(3, QStringLiteral("{source} {n} {start}"));
     EXPECT_EQ(filesInOutput(),
               (QStringList{QStringLiteral("a 1 00-00-00.ogg"), QStringLiteral("a 2 00-00-01.ogg"),
                            QStringLiteral("a 3 00-00-02.ogg")}));

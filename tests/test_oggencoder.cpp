@@ -1,6 +1,8 @@
 #include "audio/AudioError.h"
 #include "audio/AudioFile.h"
 #include "audio/OggEncoder.h"
+#include "support/CaseTable.h"
+#include "support/Files.h"
 #include "synth/Synth.h"
 
 #include <QDir>
@@ -112,7 +114,7 @@ std::vector<FormatCase> allFormats() {
     return cases;
 }
 
-class EncoderFormats : public ::testing::TestWithParam<FormatCase> {};
+using EncoderFormats = testsupport::CaseTable<TempDirTest, FormatCase>;
 
 TEST_P(EncoderFormats, WritesReadableExactFiles) {
     const FormatCase p = GetParam();
@@ -128,7 +130,6 @@ TEST_P(EncoderFormats, WritesReadableExactFiles) {
     const int minKbps = accepted[mid > 0 ? mid - 1 : 0];
     const int maxKbps = accepted[std::min(mid + 1, accepted.size() - 1)];
 
-    QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.ogg"));
     OggEncoder enc;
     switch (p.mode) {
@@ -188,11 +189,10 @@ struct LengthCase {
     std::int64_t chunk;
 };
 
-class EncoderLengths : public ::testing::TestWithParam<LengthCase> {};
+using EncoderLengths = testsupport::CaseTable<TempDirTest, LengthCase>;
 
 TEST_P(EncoderLengths, FrameCountIsExact) {
     const LengthCase p = GetParam();
-    QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("len.ogg"));
     OggEncoder enc;
     enc.setFormat({44100, 2, 128, 0, 0, -1});
@@ -234,14 +234,13 @@ struct CheckCase {
     bool accepted;
 };
 
-class EncoderCheck : public ::testing::TestWithParam<CheckCase> {};
+using EncoderCheck = testsupport::CaseTable<TempDirTest, CheckCase>;
 
 TEST_P(EncoderCheck, AnswersLikeTheEncoder) {
     const CheckCase p = GetParam();
     EXPECT_EQ(OggEncoder::check(p.rate, p.channels, p.kbps, p.minKbps, p.maxKbps), p.accepted);
 
     // open() agrees with check() for the managed shape.
-    QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("c.ogg"));
     OggEncoder enc;
     enc.setFormat({p.rate, p.channels, p.kbps, p.minKbps, p.maxKbps, -1});
@@ -281,10 +280,9 @@ TEST(OggEncoder, QualityAboveTheScaleIsHeldAtTheTop) {
 // ---------------------------------------------------------------------------
 // Files on disk: names, failures and what they leave behind.
 
-class EncoderNames : public ::testing::TestWithParam<const char*> {};
+using EncoderNames = testsupport::CaseTable<TempDirTest, const char*>;
 
 TEST_P(EncoderNames, WritesUnderThatName) {
-    QTemporaryDir dir;
     const QString path = dir.filePath(QString::fromUtf8(GetParam()));
     OggEncoder enc;
     enc.setFormat({44100, 2, 128, 0, 0, -1});
@@ -413,11 +411,10 @@ struct RoundTripCase {
     std::int64_t frames;
 };
 
-class AudioFileRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+using AudioFileRoundTrip = testsupport::CaseTable<TempDirTest, RoundTripCase>;
 
 TEST_P(AudioFileRoundTrip, WritesWhatItWasGiven) {
     const RoundTripCase p = GetParam();
-    QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Café – Live.ogg"));
     {
         AudioFile writer;

@@ -1,5 +1,6 @@
 // The Vorbis comment unit: reading the seven texts, rewriting the comment
 // header with the audio copied as it was, and what a failed write leaves.
+#include "support/CaseTable.h"
 #include "synth/Synth.h"
 #include "tags/OggCommentStream.h"
 #include "tags/OggTag.h"
@@ -176,7 +177,7 @@ struct ReadCase {
     OggTag expected;
 };
 
-class OggTagRead : public OggTagTest, public ::testing::WithParamInterface<ReadCase> {};
+using OggTagRead = testsupport::CaseTable<OggTagTest, ReadCase>;
 
 TEST_P(OggTagRead, FillsTheFieldsOfItsKeys) {
     const QString file = makeFile(QStringLiteral("r.ogg"), GetParam().comments);
@@ -221,7 +222,7 @@ struct LimitCase {
     QString expected;
 };
 
-class OggTagLimit : public OggTagTest, public ::testing::WithParamInterface<LimitCase> {};
+using OggTagLimit = testsupport::CaseTable<OggTagTest, LimitCase>;
 
 TEST_P(OggTagLimit, CutsEachTextToItsFirstCharacters) {
     const QString file = makeFile(QStringLiteral("l.ogg"), {GetParam().comment});
@@ -247,7 +248,7 @@ struct ListCase {
     QString expectedValue;
 };
 
-class OggListComments : public OggTagTest, public ::testing::WithParamInterface<ListCase> {};
+using OggListComments = testsupport::CaseTable<OggTagTest, ListCase>;
 
 TEST_P(OggListComments, SplitsAtTheFirstEqualsWhenTheNameIsInRange) {
     const QList<StrComment> list = listComments({GetParam().comment});
@@ -276,7 +277,7 @@ struct PacketCase {
     std::optional<QList<QByteArray>> expected; // nothing: no comment block
 };
 
-class OggCommentPacket : public OggTagTest, public ::testing::WithParamInterface<PacketCase> {};
+using OggCommentPacket = testsupport::CaseTable<OggTagTest, PacketCase>;
 
 TEST_P(OggCommentPacket, TakesOnlyWhatItsLengthsCover) {
     const std::optional<VorbisComments> block =
@@ -314,7 +315,7 @@ struct WriteCase {
     Layout layout = Layout::Separate;
 };
 
-class OggTagWrite : public OggTagTest, public ::testing::WithParamInterface<WriteCase> {};
+using OggTagWrite = testsupport::CaseTable<OggTagTest, WriteCase>;
 
 TEST_P(OggTagWrite, LeavesExactlyTheseCommentsAndTheAudioAsItWas) {
     const WriteCase& c = GetParam();
@@ -421,7 +422,7 @@ struct FailureCase {
     const char* messageStart;
 };
 
-class OggTagWriteFails : public OggTagTest, public ::testing::WithParamInterface<FailureCase> {};
+using OggTagWriteFails = testsupport::CaseTable<OggTagTest, FailureCase>;
 
 TEST_P(OggTagWriteFails, LeavesTheOriginalAsItWasAndNoTemporaryFile) {
     const Failure failure = GetParam().failure;

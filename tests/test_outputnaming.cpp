@@ -2,6 +2,7 @@
 // name that is already taken.
 #include "convert/OutputNaming.h"
 
+#include "support/CaseTable.h"
 #include "support/Files.h"
 #include "support/Printing.h"
 
@@ -33,7 +34,7 @@ struct FirstNameCase {
     const char* caption;
     const char* expected; // file name of the first piece in an empty folder
 };
-class FirstPieceName : public NamingFolder, public ::testing::WithParamInterface<FirstNameCase> {};
+using FirstPieceName = testsupport::CaseTable<NamingFolder, FirstNameCase>;
 
 TEST_P(FirstPieceName, ComesFromTheCaption) {
     ASSERT_TRUE(dir.isValid());
@@ -121,7 +122,7 @@ struct LongNameCase {
     bool fallback;
     QString expected;
 };
-class LongNames : public NamingFolder, public ::testing::WithParamInterface<LongNameCase> {};
+using LongNames = testsupport::CaseTable<NamingFolder, LongNameCase>;
 
 TEST_P(LongNames, AreCutToWholeCharactersTheDiskTakes) {
     const LongNameCase& p = GetParam();

@@ -58,6 +58,13 @@ struct Recorder {
     bool nonDecreasing() const { return std::is_sorted(played.begin(), played.end()); }
 };
 
+// Opens the device and plays five seconds of silence, more than any test waits for.
+void playFiveSeconds(AudioPlayer& player, int rate, int channels) {
+    player.openDevice(rate, channels);
+    player.queueSamples(silence(rate * 5, rate, channels));
+    player.play();
+}
+
 class EnvGuard {
   public:
     EnvGuard(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)) {
@@ -170,10 +177,8 @@ TEST(AudioPlayer, AsksForBlocksUntilTheSourceRunsDry) {
 TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio) {
     const int rate = 8000;
     AudioPlayer player;
-    player.openDevice(rate, 1);
     Recorder rec(player);
-    player.queueSamples(silence(rate * 5, rate, 1));
-    player.play();
+    playFiveSeconds(player, rate, 1);
     ASSERT_TRUE(waitFor([&] { return !rec.played.empty() && rec.played.back() > rate / 10; }));
     const int requestsBefore = rec.requests;
 
@@ -195,10 +200,8 @@ TEST(AudioPlayer, RestartCountsFromZeroAndAsksForAudio) {
 TEST(AudioPlayer, StopSilencesEverything) {
     const int rate = 8000;
     AudioPlayer player;
-    player.openDevice(rate, 2);
     Recorder rec(player);
-    player.queueSamples(silence(rate * 5, rate, 2));
-    player.play();
+    playFiveSeconds(player, rate, 2);
     ASSERT_TRUE(waitFor([&] { return rec.played.size() >= 3; }));
     player.stop();
     const Recorder snapshot = rec;

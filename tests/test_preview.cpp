@@ -4,6 +4,7 @@
 #include "audio/MulDiv.h"
 #include "joblist/TimeText.h"
 #include "preview/Preview.h"
+#include "support/CaseTable.h"
 #include "support/JobFixture.h"
 #include "support/Printing.h"
 #include "synth/Synth.h"
@@ -120,8 +121,7 @@ TEST_F(PreviewFixture, FilePreviewStartsAtTheSlidersFrameAndStopsAtTheFilesEnd) 
 
 // A span row clicked last in Time or Count mode: the file's preview still
 // runs on the file's own axis, to the file's end.
-class WholeFileAfterASpanClick : public PreviewFixture,
-                                 public ::testing::WithParamInterface<SplitMode> {};
+using WholeFileAfterASpanClick = testsupport::CaseTable<PreviewFixture, SplitMode>;
 
 TEST_P(WholeFileAfterASpanClick, PlaysToTheFilesEnd) {
     state.settings.splitMode = GetParam();
@@ -148,7 +148,7 @@ struct AxisCase {
     int selected;
 };
 
-class OneTimeAxis : public PreviewFixture, public ::testing::WithParamInterface<AxisCase> {};
+using OneTimeAxis = testsupport::CaseTable<PreviewFixture, AxisCase>;
 
 TEST_P(OneTimeAxis, TheLabelShowsTheTimeBeginMarks) {
     state.settings.splitMode = GetParam().mode;
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, OneTimeAxis,
                                            AxisCase{"unification_first", SplitMode::Unification, 0},
                                            AxisCase{"unification_second", SplitMode::Unification,
                                                     1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::CaseName());
 
 // On the first file's axis a shorter file ends before the slider does: from
 // there it has nothing to play, and that is no failure.
@@ -255,10 +255,7 @@ struct StepCase {
     int from; // slider position, negative: counted back from the usable range
     bool moves;
 };
-std::string stepName(const ::testing::TestParamInfo<StepCase>& info) {
-    return info.param.name;
-}
-class PreviewSteps : public PreviewFixture, public ::testing::WithParamInterface<StepCase> {};
+using PreviewSteps = testsupport::CaseTable<PreviewFixture, StepCase>;
 
 TEST_P(PreviewSteps, MoveTheSliderByAboutASecondInsideTheUsableRange) {
     const StepCase& p = GetParam();
@@ -284,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StepCase{"forward", 10 * Rate, true, 0, true},
                       StepCase{"forward_near_the_end", 10 * Rate, true, -1, false},
                       StepCase{"back_from_the_middle", 10 * Rate, false, 500, true}),
-    stepName);
+    testsupport::CaseName());
 
 TEST_F(PreviewFixture, AFileWithoutWholeSecondsStillSteps) {
     appendFileRow(list, dir.filePath(QStringLiteral("short.ogg")), 0);

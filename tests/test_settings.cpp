@@ -2,6 +2,7 @@
 // of hand-edited files, the output folder, and a classic file kept intact.
 #include "core/IniFile.h"
 #include "core/Settings.h"
+#include "support/CaseTable.h"
 #include "support/IniFixture.h"
 
 #include <QDir>
@@ -62,7 +63,7 @@ struct DirCase {
     QByteArray suffix; // after the temporary folder's path
 };
 
-class SettingsDirTest : public SettingsTest, public ::testing::WithParamInterface<DirCase> {};
+using SettingsDirTest = testsupport::CaseTable<SettingsTest, DirCase>;
 
 TEST_P(SettingsDirTest, DamagedDirFallsBackToTheDefaultAndCreatesNothing) {
     const QByteArray base = QDir::toNativeSeparators(dir.path()).toUtf8();
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(Values, SettingsDirTest,
                                            DirCase{"Escape", "/Out\x1b[0m"},
                                            DirCase{"Tab", "/Out\tSub"},
                                            DirCase{"Bell", "/Out\x07"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::CaseName());
 
 // --- single values of a hand-edited file ----------------------------------------
 
@@ -88,7 +89,7 @@ struct ValueCase {
     int expected;
 };
 
-class SettingsValueTest : public SettingsTest, public ::testing::WithParamInterface<ValueCase> {};
+using SettingsValueTest = testsupport::CaseTable<SettingsTest, ValueCase>;
 
 TEST_P(SettingsValueTest, LoadsAsStored) {
     writeRaw(GetParam().file);

@@ -4,6 +4,7 @@
 #include "audio/NativeName.h"
 #include "commands/CommandTable.h"
 #include "joblist/TimeText.h"
+#include "support/CaseTable.h"
 #include "support/JobFixture.h"
 #include "synth/Synth.h"
 
@@ -113,7 +114,7 @@ void PrintTo(const LengthCase& c, std::ostream* os) {
     *os << c.name << " -> " << c.seconds << " s";
 }
 
-class MeasureTest : public SourceListTest, public ::testing::WithParamInterface<LengthCase> {};
+using MeasureTest = testsupport::CaseTable<SourceListTest, LengthCase>;
 
 TEST_P(MeasureTest, SecondsTimeTextAndSliderRange) {
     const LengthCase& c = GetParam();
@@ -161,7 +162,7 @@ void PrintTo(const RemoveCase& c, std::ostream* os) {
     *os << "row " << c.removed << " of " << c.rows;
 }
 
-class RemoveFileTest : public SourceListTest, public ::testing::WithParamInterface<RemoveCase> {};
+using RemoveFileTest = testsupport::CaseTable<SourceListTest, RemoveCase>;
 
 TEST_P(RemoveFileTest, SelectsTheRowTheRulesName) {
     const RemoveCase& c = GetParam();
@@ -211,7 +212,7 @@ void PrintTo(const MoveCase& c, std::ostream* os) {
     *os << (c.up ? "up from " : "down from ") << c.from << ", previewing " << c.previewBefore;
 }
 
-class MoveTest : public SourceListTest, public ::testing::WithParamInterface<MoveCase> {};
+using MoveTest = testsupport::CaseTable<SourceListTest, MoveCase>;
 
 TEST_P(MoveTest, RowsArraysAndPreviewMoveTogether) {
     const MoveCase& c = GetParam();

@@ -1,5 +1,6 @@
 // Tags of added sources (caption and tag record) and the tags every split
 // piece carries, on Ogg, MP3, WMA and WAV files made here.
+#include "support/CaseTable.h"
 #include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
@@ -140,7 +141,7 @@ struct AdmitCase {
     Make make = Make::Vorbis;
 };
 
-class Admit : public SourceTagsTest, public ::testing::WithParamInterface<AdmitCase> {};
+using Admit = testsupport::CaseTable<SourceTagsTest, AdmitCase>;
 
 TEST_P(Admit, CaptionAndRecordComeFromTheFormatsTag) {
     const AdmitCase& c = GetParam();
@@ -202,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Привет 東京", "Привет 東京|Café – Live"},
         AdmitCase{"WavKeepsItsName", "plain.wav", "", QByteArray(), Files, "plain.wav", "",
                   Make::Wav}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 struct PieceCase {
     const char* name;
@@ -210,7 +211,7 @@ struct PieceCase {
     bool id3v1Only = false; // the tag as an ID3v1 block alone
 };
 
-class Pieces : public SourceTagsTest, public ::testing::WithParamInterface<PieceCase> {};
+using Pieces = testsupport::CaseTable<SourceTagsTest, PieceCase>;
 
 TEST_P(Pieces, EveryPieceCarriesTheFiveTagsAndNoComment) {
     const bool v1 = GetParam().id3v1Only;
@@ -241,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, Pieces,
                          ::testing::Values(PieceCase{"Ogg", "s.ogg"}, PieceCase{"Mp3", "s.mp3"},
                                            PieceCase{"Mp3WithId3v1Only", "s.mp3", true},
                                            PieceCase{"Wma", "s.wma"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::CaseName());
 
 TEST_F(SourceTagsTest, UntaggedSourceAndJoinsGiveNoComments) {
     const QString tagged = source(QStringLiteral("t.ogg"), Full);

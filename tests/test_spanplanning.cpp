@@ -3,6 +3,7 @@
 // Records are set up directly so that no audio file is needed.
 #include "commands/CommandTable.h"
 #include "joblist/TimeText.h"
+#include "support/CaseTable.h"
 #include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ void PrintTo(const PlanCase& c, std::ostream* os) {
     *os << (c.mode == SplitMode::Time ? "Time " : "Count ") << c.seconds << " s by " << c.setting;
 }
 
-class PlanComputedTest : public SpanFixture, public ::testing::WithParamInterface<PlanCase> {};
+using PlanComputedTest = testsupport::CaseTable<SpanFixture, PlanCase>;
 
 TEST_P(PlanComputedTest, RowsAndWholeFileTotal) {
     const PlanCase& c = GetParam();
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{SplitMode::Count, 100, -2, 1, {0, 100}, {0, 100}}));
 
 // A plan over the piece limit is left unbuilt, however many rows it asks for.
-class PlanLimitTest : public SpanFixture, public ::testing::WithParamInterface<PlanCase> {};
+using PlanLimitTest = testsupport::CaseTable<SpanFixture, PlanCase>;
 
 TEST_P(PlanLimitTest, BuildsNoRowsPastTheLimit) {
     const PlanCase& c = GetParam();
@@ -149,7 +150,7 @@ void PrintTo(const SliderCase& c, std::ostream* os) {
     *os << "range " << c.sliderRange;
 }
 
-class SliderRangeTest : public SpanFixture, public ::testing::WithParamInterface<SliderCase> {};
+using SliderRangeTest = testsupport::CaseTable<SpanFixture, SliderCase>;
 
 TEST_P(SliderRangeTest, PageAndTimeAtTheEnds) {
     const SliderCase& c = GetParam();
@@ -283,7 +284,7 @@ TEST_F(SpanFixture, EndBeforeBeginIsShownEmptyAndRefusedByOk) {
     EXPECT_EQ(list.file(0).spanCount, 2);
 }
 
-class ComputedModeTest : public SpanFixture, public ::testing::WithParamInterface<SplitMode> {};
+using ComputedModeTest = testsupport::CaseTable<SpanFixture, SplitMode>;
 
 TEST_P(ComputedModeTest, HandCommandsAreRefusedWithTheModeMessage) {
     state.settings.splitMode = GetParam();
@@ -321,7 +322,7 @@ TEST_F(SpanFixture, CommandsWithoutASelectedFileDoNothing) {
 
 // --- removing spans -----------------------------------------------------------
 
-class OpenSpanTest : public SpanFixture, public ::testing::WithParamInterface<const char*> {};
+using OpenSpanTest = testsupport::CaseTable<SpanFixture, const char*>;
 
 TEST_P(OpenSpanTest, CannotBeRemoved) {
     addFile(300);
@@ -351,7 +352,7 @@ void PrintTo(const RemoveCase& c, std::ostream* os) {
     *os << "span row " << c.removed;
 }
 
-class RemoveSpanTest : public SpanFixture, public ::testing::WithParamInterface<RemoveCase> {};
+using RemoveSpanTest = testsupport::CaseTable<SpanFixture, RemoveCase>;
 
 TEST_P(RemoveSpanTest, ShiftsSpansAndKeepsTheSelection) {
     const RemoveCase& c = GetParam();
@@ -485,8 +486,7 @@ void PrintTo(const UnifiedMoveCase& c, std::ostream* os) {
     *os << "row " << c.from << (c.step < 0 ? " up" : " down");
 }
 
-class UnifiedMoveTest : public SpanFixture,
-                        public ::testing::WithParamInterface<UnifiedMoveCase> {};
+using UnifiedMoveTest = testsupport::CaseTable<SpanFixture, UnifiedMoveCase>;
 
 TEST_P(UnifiedMoveTest, FollowsTheFileInRowZero) {
     const UnifiedMoveCase& c = GetParam();

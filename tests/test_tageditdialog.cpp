@@ -4,6 +4,7 @@
 #include "core/IniFile.h"
 #include "core/SessionState.h"
 #include "joblist/JobList.h"
+#include "support/CaseTable.h"
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 #include "support/WidgetSupport.h"
@@ -113,7 +114,7 @@ struct TitleCase {
     const char* typed;
     const char* caption;
 };
-class OkTitle : public TagEditTest, public ::testing::WithParamInterface<TitleCase> {};
+using OkTitle = testsupport::CaseTable<TagEditTest, TitleCase>;
 
 TEST_P(OkTitle, TypedTitleBecomesTheCaptionUnlessEmpty) {
     addRows(2);
@@ -132,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Kept as typed: output names clean their own.
                       TitleCase{"AC/DC: \"Live\" <1979>?*|", "AC/DC: \"Live\" <1979>?*|"}));
 
-class DropEdits : public TagEditTest, public ::testing::WithParamInterface<bool> {};
+using DropEdits = testsupport::CaseTable<TagEditTest, bool>;
 
 TEST_P(DropEdits, CancelOrResetThenOkCommitsNothingTyped) {
     const bool reset = GetParam();
@@ -162,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(CancelAndReset, DropEdits, ::testing::Bool());
 
 // Emptied while closed (then opened) or while open (then "Reset"): no box
 // still shows a tag of a file that is gone.
-class EmptiedList : public TagEditTest, public ::testing::WithParamInterface<bool> {};
+using EmptiedList = testsupport::CaseTable<TagEditTest, bool>;
 
 TEST_P(EmptiedList, LeavesEveryBoxEmpty) {
     const bool whileOpen = GetParam();
@@ -182,7 +183,7 @@ TEST_P(EmptiedList, LeavesEveryBoxEmpty) {
 
 INSTANTIATE_TEST_SUITE_P(OpenedOrReset, EmptiedList, ::testing::Bool());
 
-class CopyToAll : public TagEditTest, public ::testing::WithParamInterface<int> {};
+using CopyToAll = testsupport::CaseTable<TagEditTest, int>;
 
 TEST_P(CopyToAll, AllReachesRowsNeverSelected) {
     const auto field = TagEditDialog::Field(GetParam());

@@ -5,6 +5,7 @@
 #include "commands/Session.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
+#include "support/CaseTable.h"
 #include "support/Printing.h"
 #include "support/RunFixture.h"
 #include "synth/Synth.h"
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         SideBySideCase{"time over two files", SplitMode::Time, 1, {5 * Rate + 70, 3 * Rate}, {}},
         SideBySideCase{"custom", SplitMode::Custom, 60, {8 * Rate}, {{1, 3}, {2, 5}, {6, 8}}}));
 
-class WindowSplitStopped : public WindowSplit, public ::testing::WithParamInterface<int> {};
+using WindowSplitStopped = testsupport::CaseTable<WindowSplit, int>;
 
 TEST_P(WindowSplitStopped, LeavesOnlyClosedPiecesAndNoRowConverting) {
     state.settings.splitMode = SplitMode::Time;
@@ -188,8 +189,7 @@ TEST_F(WindowSplit, NoReencodingCutsTheSourcesOwnSamplesWithoutFades) {
     EXPECT_EQ(at, 3 * Rate + 500);
 }
 
-class NoReencodingRefuses : public WindowSplit,
-                            public ::testing::WithParamInterface<const char*> {};
+using NoReencodingRefuses = testsupport::CaseTable<WindowSplit, const char*>;
 
 TEST_P(NoReencodingRefuses, NamesTheSourceAndWritesNothing) {
     const QString kind = QString::fromLatin1(GetParam());

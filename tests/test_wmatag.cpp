@@ -1,6 +1,7 @@
 // The WMA unit: files made by FFmpeg read and written through the attribute
 // object, legacy ASF files built byte by byte read through the fallback
 // parser, and neither reading nor writing leaves a file's permissions changed.
+#include "support/CaseTable.h"
 #include "synth/Synth.h"
 #include "tags/AsfAttributes.h"
 #include "tags/WmaTag.h"
@@ -135,7 +136,7 @@ struct TrackCase {
     int expected;
 };
 
-class WmaTrack : public WmaTagTest, public ::testing::WithParamInterface<TrackCase> {};
+using WmaTrack = testsupport::CaseTable<WmaTagTest, TrackCase>;
 
 TEST_P(WmaTrack, TrackNumberFallsBackOnTrack) {
     if (!hasFfmpeg())
@@ -167,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Tracks, WmaTrack,
                                                               asfStringBytes(u"5"_s)},
                                                      {},
                                                      0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::CaseName());
 
 // Each text fills every field; a text keeps as many whole characters as a
 // string attribute holds.
@@ -177,7 +178,7 @@ struct TextCase {
     int chars;
 };
 
-class WmaRoundTrip : public WmaTagTest, public ::testing::WithParamInterface<TextCase> {};
+using WmaRoundTrip = testsupport::CaseTable<WmaTagTest, TextCase>;
 
 TEST_P(WmaRoundTrip, WrittenTextsReadBackWholeOrCutAtWholeCharacters) {
     if (!hasFfmpeg())
@@ -217,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, WmaRoundTrip,
                                            TextCase{"EmojiPastAnAttribute",
                                                     u"a"_s + QString(u"😀"_s).repeated(20000),
                                                     32765}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::CaseName());
 
 struct FallbackCase {
     const char* name;
@@ -225,7 +226,7 @@ struct FallbackCase {
     Expect expect;
 };
 
-class WmaFallback : public WmaTagTest, public ::testing::WithParamInterface<FallbackCase> {};
+using WmaFallback = testsupport::CaseTable<WmaTagTest, FallbackCase>;
 
 TEST_P(WmaFallback, LegacyFileReadsThroughTheFallback) {
     const QString file = write("legacy.wma", GetParam().bytes);
@@ -294,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
         FallbackCase{"ForeignHeaderGuid", object(kOtherGuid, kTitleChild), {.found = false}},
         FallbackCase{"TruncatedHeader", kHeaderGuid.left(10), {.found = false}},
         FallbackCase{"Empty", QByteArray(), {.found = false}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 // A read-only file stays read-only and, when read, byte for byte the same.
 enum class Source { Ffmpeg, Legacy, Noise };
@@ -305,7 +306,7 @@ struct PermissionCase {
     bool written;
 };
 
-class WmaPermissions : public WmaTagTest, public ::testing::WithParamInterface<PermissionCase> {};
+using WmaPermissions = testsupport::CaseTable<WmaTagTest, PermissionCase>;
 
 TEST_P(WmaPermissions, ReadOnlyFileStaysReadOnly) {
     const PermissionCase& c = GetParam();
@@ -340,6 +341,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PermissionCase{"WriteFfmpeg", Source::Ffmpeg, true, true},
                       PermissionCase{"WriteLegacy", Source::Legacy, true, false},
                       PermissionCase{"WriteNoise", Source::Noise, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 } // namespace

@@ -1,9 +1,17 @@
-// Small file helpers the tests share: a file's bytes, and a file that only has
-// to exist.
+// Small file helpers the tests share: a folder of the test's own, a file's
+// bytes, and a file that only has to exist.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// A test with a folder of its own, removed after the test.
+class TempDirTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+};
 
 // The whole file, or nothing when it cannot be opened.
 QByteArray readBytes(const QString& path);
