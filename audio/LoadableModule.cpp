@@ -54,11 +54,14 @@ Loaded load(const QString& name) {
 
 QFunctionPointer LoadableModule::resolve(const QString& name, const char* entry, QString& error) {
     static std::mutex mutex;
-    static QHash<QString, Loaded> modules;
+    // Kept to the very end, never destroyed: a module's code may run in
+    // objects that outlive every static, and the leak checker sees the
+    // libraries as still held.
+    static auto* modules = new QHash<QString, Loaded>;
     std::lock_guard<std::mutex> lock(mutex);
-    auto it = modules.find(name);
-    if (it == modules.end())
-        it = modules.insert(name, load(name));
+    auto it = modules->find(name);
+    if (it == modules->end())
+        it = modules->insert(name, load(name));
     if (!it->library) {
         error = it->error;
         return nullptr;
