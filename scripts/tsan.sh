@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="-fsanitize=thread -O1 -g" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+  -DCMAKE_CXX_FLAGS="-fsanitize=thread -O1 -g1" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
   -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread -DCADELO_BUILD_BENCH=OFF -DCADELO_TEST_TIMEOUT_SCALE=10 >/dev/null
 cmake --build build-tsan --parallel "$(nproc)" --target test_splitrun test_sourcetags
 
