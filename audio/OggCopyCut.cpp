@@ -378,6 +378,7 @@ struct Stamp {
 };
 
 Stamp stampOf(const QString& path) {
+    const std::lock_guard<std::mutex> lock(OggPageReader::fileTimesLock());
     const QFileInfo info(path);
     return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
 }

@@ -80,6 +80,13 @@ class OggCrc {
 // there turns checking on again.
 class OggPageReader {
   public:
+    // Held while a file's times are read: they go through the C library's
+    // time zone state, which readers side by side must not enter at once.
+    static std::mutex& fileTimesLock() {
+        static std::mutex m;
+        return m;
+    }
+
     OggPageReader(QIODevice& in, qint64 chunk) : m_in(in), m_chunk(chunk) { reset(); }
 
     // From the device's start, which it has been moved to.
@@ -179,6 +186,7 @@ class OggPageReader {
     static Stamp stampOf(const QString& path) {
         if (path.isEmpty())
             return {};
+        const std::lock_guard<std::mutex> lock(fileTimesLock());
         const QFileInfo info(path);
         if (!info.exists())
             return {};
