@@ -5,6 +5,7 @@
 #include "audio/OggHandles.h"
 #include "audio/OggPageReader.h"
 #include "audio/SourceFile.h"
+#include "audio/VorbisFileCallbacks.h"
 #include "audio/VorbisHeaderCheck.h"
 
 #include <QDateTime>
@@ -434,26 +435,6 @@ OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
 
 OggCopyCut::~OggCopyCut() = default;
 
-namespace {
-
-size_t readLength(void* ptr, size_t size, size_t count, void* source) {
-    auto* file = static_cast<QFile*>(source);
-    if (size == 0 || count == 0)
-        return 0;
-    const qint64 got = file->read(static_cast<char*>(ptr), qint64(size * count));
-    return got > 0 ? size_t(got) / size : 0;
-}
-
-int seekLength(void* source, ogg_int64_t offset, int whence) {
-    return seekFile(*static_cast<QFile*>(source), offset, whence) < 0 ? -1 : 0;
-}
-
-long tellLength(void* source) {
-    return long(static_cast<QFile*>(source)->pos());
-}
-
-} // namespace
-
 std::int64_t OggCopyCut::lengthFrames() {
     if (d->length >= 0)
         return d->length;
@@ -466,7 +447,7 @@ std::int64_t OggCopyCut::lengthFrames() {
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return 0;
     OggVorbis_File vf;
-    const ov_callbacks callbacks = {readLength, seekLength, nullptr, tellLength};
+    const ov_callbacks callbacks = qFileCallbacks;
     if (ov_open_callbacks(&file, &vf, nullptr, 0, callbacks) != 0)
         return 0;
     if (ov_streams(&vf) == 1 && ov_info(&vf, 0) && ov_info(&vf, 0)->rate == d->info.get()->rate)

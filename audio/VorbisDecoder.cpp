@@ -6,6 +6,7 @@
 #include "audio/MulDiv.h"
 #include "audio/Resampler.h"
 #include "audio/SourceFile.h"
+#include "audio/VorbisFileCallbacks.h"
 #include "audio/VorbisHeaderCheck.h"
 
 #include <QFile>
@@ -15,27 +16,6 @@
 #include <vorbis/vorbisfile.h>
 
 namespace {
-
-// libvorbisfile reads through these so that every name a SourceFile opens works
-// (names that are not UTF-8 included) and the file is never opened for writing.
-size_t readCallback(void* ptr, size_t size, size_t count, void* source) {
-    auto* file = static_cast<QFile*>(source);
-    if (size == 0 || count == 0)
-        return 0;
-    const qint64 got = file->read(static_cast<char*>(ptr), qint64(size * count));
-    return got > 0 ? size_t(got) / size : 0;
-}
-
-int seekCallback(void* source, ogg_int64_t offset, int whence) {
-    return seekFile(*static_cast<QFile*>(source), offset, whence) < 0 ? -1 : 0;
-}
-
-long tellCallback(void* source) {
-    return long(static_cast<QFile*>(source)->pos());
-}
-
-// The file belongs to the decoder's state; libvorbisfile must not close it.
-const ov_callbacks kCallbacks = {readCallback, seekCallback, nullptr, tellCallback};
 
 // Gaps in the page sequence in a row after which the stream is taken to end:
 // each one costs a page, so this only guards against a decoder that stops
@@ -153,7 +133,7 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
     if (!d->file.seek(0))
         throw AudioError(failureText(path, QStringLiteral("cannot be read")));
     // On failure libvorbisfile clears the structure itself.
-    if (ov_open_callbacks(static_cast<QFile*>(&d->file), &d->vf, nullptr, 0, kCallbacks) != 0)
+    if (ov_open_callbacks(static_cast<QFile*>(&d->file), &d->vf, nullptr, 0, qFileCallbacks) != 0)
         throw AudioError(
             failureText(path, QStringLiteral("not an audio file this program can read")));
     d->vfOpen = true;
