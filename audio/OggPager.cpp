@@ -53,27 +53,28 @@ bool OggPager::makePage(Page& page, bool force) {
     } else {
         // Many small packets share a page; a large one does not begin a
         // page it would spill over.
-        long bytes = 0;
-        int packetsDone = 0;
-        int justDone = 0;
-        for (; count < most; ++count) {
-            if (bytes > kPageFill && justDone >= 4) {
+        Scan& scan = m_scan;
+        for (; scan.count < most; ++scan.count) {
+            if (scan.bytes > kPageFill && scan.justDone >= 4) {
                 force = true;
                 break;
             }
-            bytes += seg[count].size;
-            if (seg[count].size < 255) {
-                granule = seg[count].granule;
-                justDone = ++packetsDone;
+            scan.bytes += seg[scan.count].size;
+            if (seg[scan.count].size < 255) {
+                scan.granule = seg[scan.count].granule;
+                scan.justDone = ++scan.packetsDone;
             } else {
-                justDone = 0;
+                scan.justDone = 0;
             }
         }
-        if (count == 255)
+        if (scan.count == 255)
             force = true;
+        count = scan.count;
+        granule = scan.granule;
     }
     if (!force)
         return false;
+    m_scan = Scan{};
 
     unsigned char* h = m_header;
     std::memcpy(h, "OggS", 4);

@@ -36,6 +36,17 @@ class OggPager {
 
     bool makePage(Page& page, bool force);
 
+    // How far the search for the next page's end has gone over the waiting
+    // segments: it depends on them alone, so a page not yet due resumes it
+    // when more come instead of starting over.
+    struct Scan {
+        size_t count = 0;
+        long bytes = 0;
+        int packetsDone = 0;
+        int justDone = 0;
+        std::int64_t granule = -1;
+    };
+
     int m_serial;
     std::int64_t m_pageNo = 0;
     bool m_begun = false; // the first page is out
@@ -44,5 +55,6 @@ class OggPager {
     size_t m_segmentsOut = 0; // of m_segments, the ones already paged
     std::vector<unsigned char> m_body;
     size_t m_bodyOut = 0; // of m_body, the bytes already paged
+    Scan m_scan;
     unsigned char m_header[27 + 255] = {};
 };
