@@ -26,6 +26,10 @@ extern "C" {
 
 namespace bench {
 
+// CD audio: the format of the benchmarks' full-size sources.
+constexpr int CdRate = 44100;
+constexpr int CdChannels = 2;
+
 // A "Key:  value kB" line of /proc/self/status (Linux; 0 elsewhere).
 inline long procStatusKb(const char* key) {
     std::ifstream status("/proc/self/status");

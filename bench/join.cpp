@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int Rate = 44100;
-constexpr int Channels = 2;
 constexpr int Minutes = 10;
 
 } // namespace
@@ -29,9 +27,9 @@ int main(int argc, char** argv) {
                                  dir.filePath(QStringLiteral("c.ogg"))};
     std::printf("synthesising three files of %d minutes (the second 22050 Hz mono)...\n", Minutes);
     std::fflush(stdout);
-    synth::writeOgg(sources[0], std::int64_t(Minutes) * 60 * Rate, Rate, 2);
+    synth::writeOgg(sources[0], std::int64_t(Minutes) * 60 * bench::CdRate, bench::CdRate, 2);
     synth::writeOgg(sources[1], std::int64_t(Minutes) * 60 * 22050, 22050, 1);
-    synth::writeOgg(sources[2], std::int64_t(Minutes) * 60 * Rate, Rate, 2);
+    synth::writeOgg(sources[2], std::int64_t(Minutes) * 60 * bench::CdRate, bench::CdRate, 2);
 
     const int rounds = bench::roundsArgument(argc, argv, 2);
     const QString joined = dir.filePath(QStringLiteral("joined.ogg"));
@@ -49,8 +47,8 @@ int main(int argc, char** argv) {
     };
     bench::Measure bound, run;
     if (!bench::measureAgainstBound(run, bound, rounds, sources,
-                                    dir.filePath(QStringLiteral("bound.ogg")), Rate, Channels, join,
-                                    prepare))
+                                    dir.filePath(QStringLiteral("bound.ogg")), bench::CdRate,
+                                    bench::CdChannels, join, prepare))
         return 1;
 
     std::printf("joined %d minutes (best of %d rounds)\n", 3 * Minutes, rounds);

@@ -7,21 +7,19 @@
 
 namespace {
 
-constexpr int Rate = 44100;
-constexpr int Channels = 2;
 constexpr int Minutes = 30;
 
 } // namespace
 
 int main(int argc, char** argv) {
     return bench::splitBenchMain(
-        argc, argv, Minutes * 60, Rate, Channels, [&](bench::SplitBench& b) {
+        argc, argv, Minutes * 60, bench::CdRate, bench::CdChannels, [&](bench::SplitBench& b) {
             const int rounds = bench::roundsArgument(argc, argv, 2);
             bench::Measure bound, run;
             qsizetype pieces = 0;
-            if (!bench::measureAgainstBound(run, bound, rounds, {b.source},
-                                            b.dir.filePath(QStringLiteral("bound.ogg")), Rate,
-                                            Channels, [&] { pieces = b.split(60, 1).size(); }))
+            if (!bench::measureAgainstBound(
+                    run, bound, rounds, {b.source}, b.dir.filePath(QStringLiteral("bound.ogg")),
+                    bench::CdRate, bench::CdChannels, [&] { pieces = b.split(60, 1).size(); }))
                 return 1;
             // 1800 s is an exact multiple of 60 s: the Time split adds an empty 31st piece.
             std::printf("pieces written: %lld (best of %d rounds)\n",

@@ -86,3 +86,18 @@ double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count) {
         sum += double(v[size_t(i)]) * v[size_t(i)];
     return count > 0 ? std::sqrt(sum / double(count)) : 0.0;
 }
+
+void expectEdges(const std::vector<float>& samples, std::int64_t edge, bool quietStart,
+                 bool quietEnd) {
+    const double full = 0.5 / std::sqrt(2.0);
+    const double start = rms(samples, 0, edge);
+    const double end = rms(samples, std::int64_t(samples.size()) - edge, edge);
+    if (quietStart)
+        EXPECT_LT(start, 0.05 * full);
+    else
+        EXPECT_GT(start, 0.8 * full);
+    if (quietEnd)
+        EXPECT_LT(end, 0.05 * full);
+    else
+        EXPECT_GT(end, 0.8 * full);
+}

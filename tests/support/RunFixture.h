@@ -59,3 +59,8 @@ class RunFixture : public ::testing::Test {
 
 // Root mean square of `count` values of `v` from `from` on.
 double rms(const std::vector<float>& v, std::int64_t from, std::int64_t count);
+
+// Expects the first and the last `edge` values of `samples`, a synthesised tone
+// (0.5 on each channel), to be faded to near silence or at the tone's level.
+void expectEdges(const std::vector<float>& samples, std::int64_t edge, bool quietStart,
+                 bool quietEnd);
