@@ -2,6 +2,7 @@
 
 #include "joblist/TimeText.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 SpanModel::SpanModel(QObject* parent) : RowTableModel(3, parent) {}
@@ -15,18 +16,20 @@ QVariant SpanModel::cell(const SpanRow& row, int column) const {
         return formatTime(
             std::int32_t(std::max<std::int64_t>(0, std::int64_t(row.span.end) - row.span.begin)));
     default:
-        return row.status;
+        // The status is kept as the runs and planning compare it; only what
+        // is shown is in the window's language.
+        return QCoreApplication::translate("SpanStatus", row.status.toUtf8().constData());
     }
 }
 
 QString SpanModel::header(int section) const {
     switch (section) {
     case 0:
-        return QStringLiteral("Begin Time - End");
+        return QCoreApplication::translate("JobList", "Begin Time - End");
     case 1:
-        return QStringLiteral("Length");
+        return QCoreApplication::translate("JobList", "Length");
     default:
-        return QStringLiteral("Status");
+        return QCoreApplication::translate("JobList", "Status");
     }
 }
 
