@@ -2,6 +2,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/AudioFile.h"
+#include "audio/PeakCache.h"
 
 #include <QEventLoop>
 #include <QStandardPaths>
@@ -36,6 +37,8 @@ struct Region {
 // not been told are done, and the loader reads only those it has.
 struct Job {
     QString path;
+    QString cacheFolder;
+    bool fromCache = false;
     std::atomic<bool> stop{false};
     PeakSummary summary;
     std::vector<Region> regions;
@@ -102,6 +105,17 @@ void summariseRegion(AudioFile& reader, Job& job, size_t index) {
 }
 
 void runJob(Job& job) {
+    const PeakCache::Key key = PeakCache::keyOf(job.path);
+    const QString cacheFile = job.cacheFolder.isEmpty() || !key.valid()
+                                  ? QString()
+                                  : PeakCache::fileFor(job.cacheFolder, key);
+    if (!cacheFile.isEmpty() && PeakCache::load(cacheFile, key, job.summary)) {
+        job.fromCache = true;
+        job.regions.push_back({0, job.summary.blocks()});
+        job.opened();
+        job.finished();
+        return;
+    }
     try {
         AudioFile first;
         first.openRead(job.path);
@@ -141,8 +155,13 @@ void runJob(Job& job) {
         for (const std::exception_ptr& f : failures)
             if (f)
                 std::rethrow_exception(f);
-        if (!job.stop)
-            job.finished();
+        if (job.stop)
+            return;
+        // A file changed while it was read is not kept under either key.
+        if (!cacheFile.isEmpty() && PeakCache::keyOf(job.path).modified == key.modified &&
+            PeakCache::keyOf(job.path).size == key.size)
+            PeakCache::save(cacheFile, key, job.summary);
+        job.finished();
     } catch (const AudioError& e) {
         job.failed(e.message());
     } catch (const std::exception& e) {
@@ -213,6 +232,7 @@ void PeakLoader::open(const QString& path) {
 
     auto job = std::make_shared<Job>();
     job->path = path;
+    job->cacheFolder = d->cacheFolder;
     // Each report runs on the loader's thread; one of an earlier open() is dropped.
     const auto post = [this, generation](std::function<void()> f) {
         QMetaObject::invokeMethod(
@@ -226,6 +246,7 @@ void PeakLoader::open(const QString& path) {
     job->opened = [this, post] {
         post([this] {
             d->isOpen = true;
+            d->cached = d->job->fromCache;
             d->done.assign(d->job->regions.size(), 0);
             emit opened();
         });
