@@ -25,6 +25,14 @@ constexpr std::int64_t ReadFrames = 32768;
 constexpr std::int64_t MinFramesPerPart = 20 * 44100;
 // How often a reader tells the window that more is ready.
 constexpr auto ReportEvery = std::chrono::milliseconds(40);
+// The quick look taken before the summary: short stretches spread over the
+// file, one for each stretch of at least ProbeSpacing frames, so that a whole
+// picture stands at once while the summary fills in behind it.
+constexpr std::int64_t ProbeFrames = 2048;
+constexpr std::int64_t ProbeSpacing = 65536;
+constexpr std::int64_t MaxProbes = 1024;
+// A file read whole within moments is drawn without one.
+constexpr std::int64_t MinFramesToProbe = 90 * 44100;
 
 // A run of blocks one reader summarises from its first to its last.
 struct Region {
@@ -42,10 +50,15 @@ struct Job {
     std::atomic<bool> stop{false};
     PeakSummary summary;
     std::vector<Region> regions;
+    // The quick look: probe p starts at block p * blocks / probes; reader r
+    // takes probes r, r + readers, ... in that order.
+    std::int64_t probes = 0;
+    std::vector<PeakSummary::Cell> probeCells; // probe-major, one a channel
     std::thread thread;
 
     std::function<void()> opened;
     std::function<void(size_t region, std::int64_t done)> progressed;
+    std::function<void(size_t reader, std::int64_t done)> probed;
     std::function<void()> finished;
     std::function<void(QString)> failed;
 };
@@ -53,6 +66,35 @@ struct Job {
 int readersFor(std::int64_t frames) {
     const int cores = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     return int(std::clamp<std::int64_t>(frames / MinFramesPerPart, 1, cores));
+}
+
+std::int64_t probeBlock(const Job& job, std::int64_t p) {
+    return p * job.summary.blocks() / job.probes;
+}
+
+// The quick look's probes of reader `index`.
+void probe(AudioFile& reader, Job& job, size_t index) {
+    const size_t readers = job.regions.size();
+    const PeakSummary& s = job.summary;
+    std::int64_t done = 0;
+    auto lastReport = Clock::now();
+    for (std::int64_t p = std::int64_t(index); p < job.probes; p += std::int64_t(readers)) {
+        if (job.stop.load(std::memory_order_relaxed))
+            return;
+        const std::int64_t first = probeBlock(job, p) * BlockFrames;
+        reader.seek(first);
+        const SampleBlock read = reader.readSamples(std::min(ProbeFrames, s.frames - first));
+        const std::int64_t got = std::min(read.frames(), s.frames - first);
+        if (got > 0 && read.channels == s.channels)
+            PeakSummary::summarise(read.samples.data(), s.channels, int(got),
+                                   job.probeCells.data() + p * s.channels);
+        ++done;
+        if (Clock::now() - lastReport >= ReportEvery) {
+            lastReport = Clock::now();
+            job.probed(index, done);
+        }
+    }
+    job.probed(index, done);
 }
 
 // Summarises the blocks of `region` from `reader`, telling of them as they land.
@@ -125,6 +167,10 @@ void runJob(Job& job) {
         const std::int64_t blocks = s.blocks();
         for (int i = 0; i < readers; ++i)
             job.regions.push_back({blocks * i / readers, blocks * (i + 1) / readers});
+        if (s.frames >= MinFramesToProbe) {
+            job.probes = std::min(MaxProbes, s.frames / ProbeSpacing);
+            job.probeCells.assign(size_t(job.probes * s.channels), PeakSummary::Cell{});
+        }
         job.opened();
         if (s.channels <= 0 || blocks == 0) {
             job.finished();
@@ -138,6 +184,7 @@ void runJob(Job& job) {
                 try {
                     AudioFile reader;
                     reader.openRead(job.path);
+                    probe(reader, job, r);
                     summariseRegion(reader, job, r);
                 } catch (...) {
                     failures[r] = std::current_exception();
@@ -145,6 +192,7 @@ void runJob(Job& job) {
                 }
             });
         try {
+            probe(first, job, 0);
             summariseRegion(first, job, 0);
         } catch (...) {
             failures[0] = std::current_exception();
@@ -179,9 +227,12 @@ struct PeakLoader::State {
     bool isFailed = false;
     bool cached = false;
     QString error;
-    std::vector<std::int64_t> done; // blocks ready from each region's first
-    QString cacheFolder =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/peaks");
+    std::vector<std::int64_t> done;   // blocks ready from each region's first
+    std::vector<std::int64_t> probed; // probes taken by each reader
+    std::int64_t probesTaken = 0;
+    // One folder for the window and cadelo-cli, whose own cache folders differ.
+    QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/cadelo/peaks");
 
     // The samples last read for a zoomed-in view, kept for the next paint.
     mutable std::unique_ptr<AudioFile> reader;
@@ -197,7 +248,31 @@ struct PeakLoader::State {
             job->thread.join();
     }
     bool ready(std::int64_t begin, std::int64_t end) const;
+    // The quick look's estimate of blocks [begin, end); empty while it has none.
+    PeakSummary::Sum sketch(int channel, std::int64_t begin, std::int64_t end) const;
 };
+
+PeakSummary::Sum PeakLoader::State::sketch(int channel, std::int64_t begin,
+                                           std::int64_t end) const {
+    PeakSummary::Sum sum;
+    const Job& j = *job;
+    const std::int64_t blocks = j.summary.blocks();
+    if (j.probes <= 0 || blocks <= 0)
+        return sum;
+    // The probes that start in the column, or else the one nearest its middle.
+    std::int64_t p0 = (begin * j.probes + blocks - 1) / blocks;
+    std::int64_t p1 = (end * j.probes + blocks - 1) / blocks;
+    if (p0 >= p1) {
+        p0 = std::clamp<std::int64_t>((begin + end) * j.probes / (2 * blocks), 0, j.probes - 1);
+        p1 = p0 + 1;
+    }
+    const std::int64_t readers = std::int64_t(probed.size());
+    for (std::int64_t p = p0; p < std::min(p1, j.probes); ++p)
+        if (p / readers < probed[size_t(p % readers)])
+            PeakSummary::add(sum, j.probeCells.data() + p * j.summary.channels, j.summary.channels,
+                             channel, ProbeFrames);
+    return sum;
+}
 
 // Whether blocks [begin, end) are all summarised: each region is, from its first.
 bool PeakLoader::State::ready(std::int64_t begin, std::int64_t end) const {
@@ -226,6 +301,8 @@ void PeakLoader::open(const QString& path) {
     d->isOpen = d->isComplete = d->isFailed = d->cached = false;
     d->error.clear();
     d->done.clear();
+    d->probed.clear();
+    d->probesTaken = 0;
     d->reader.reset();
     d->readFirst = d->readLast = -1;
     d->readSamples.clear();
@@ -248,12 +325,20 @@ void PeakLoader::open(const QString& path) {
             d->isOpen = true;
             d->cached = d->job->fromCache;
             d->done.assign(d->job->regions.size(), 0);
+            d->probed.assign(d->job->regions.size(), 0);
             emit opened();
         });
     };
     job->progressed = [this, post](size_t region, std::int64_t blocks) {
         post([this, region, blocks] {
             d->done[region] = std::max(d->done[region], blocks);
+            emit progressed();
+        });
+    };
+    job->probed = [this, post](size_t reader, std::int64_t count) {
+        post([this, reader, count] {
+            d->probesTaken += count - d->probed[reader];
+            d->probed[reader] = count;
             emit progressed();
         });
     };
@@ -286,6 +371,9 @@ std::int64_t PeakLoader::frames() const {
 }
 bool PeakLoader::complete() const {
     return d->isComplete;
+}
+bool PeakLoader::sketched() const {
+    return d->isComplete || (d->isOpen && d->job->probes > 0 && d->probesTaken == d->job->probes);
 }
 bool PeakLoader::fromCache() const {
     return d->cached;
@@ -371,6 +459,8 @@ std::vector<PeakRange> PeakLoader::columns(int channel, std::int64_t first, std:
                 if (d->ready(b0, b1)) {
                     out[size_t(k)] = s.range(channel, b0, b1);
                     ready[size_t(k)] = true;
+                } else {
+                    out[size_t(k)] = d->sketch(channel, b0, b1).result();
                 }
             }
         }
