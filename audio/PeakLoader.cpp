@@ -46,6 +46,7 @@ struct Region {
 struct Job {
     QString path;
     QString cacheFolder;
+    int readers = 0; // 0: by the cores and the file's length
     bool fromCache = false;
     std::atomic<bool> stop{false};
     PeakSummary summary;
@@ -163,7 +164,10 @@ void runJob(Job& job) {
         first.openRead(job.path);
         PeakSummary& s = job.summary;
         s.reset(first.sampleRate(), first.channels(), first.lengthSamples());
-        const int readers = readersFor(s.frames);
+        const int readers =
+            job.readers > 0
+                ? int(std::min<std::int64_t>(job.readers, std::max<std::int64_t>(1, s.blocks())))
+                : readersFor(s.frames);
         const std::int64_t blocks = s.blocks();
         for (int i = 0; i < readers; ++i)
             job.regions.push_back({blocks * i / readers, blocks * (i + 1) / readers});
@@ -230,6 +234,7 @@ struct PeakLoader::State {
     std::vector<std::int64_t> done;   // blocks ready from each region's first
     std::vector<std::int64_t> probed; // probes taken by each reader
     std::int64_t probesTaken = 0;
+    int readers = 0;
     // One folder for the window and cadelo-cli, whose own cache folders differ.
     QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                           QStringLiteral("/cadelo/peaks");
@@ -310,6 +315,7 @@ void PeakLoader::open(const QString& path) {
     auto job = std::make_shared<Job>();
     job->path = path;
     job->cacheFolder = d->cacheFolder;
+    job->readers = d->readers;
     // Each report runs on the loader's thread; one of an earlier open() is dropped.
     const auto post = [this, generation](std::function<void()> f) {
         QMetaObject::invokeMethod(
@@ -390,6 +396,10 @@ QString PeakLoader::cacheFolder() const {
 
 std::size_t PeakLoader::summaryBytes() const {
     return d->isOpen ? d->job->summary.bytes() : 0;
+}
+
+void PeakLoader::setReaders(int readers) {
+    d->readers = std::max(0, readers);
 }
 
 bool PeakLoader::waitForFinished() {

@@ -40,6 +40,9 @@ class PeakLoader : public QObject { // lives on the GUI thread; works in the bac
     // By default "cadelo/peaks" in the user's cache folder.
     void setCacheFolder(const QString& folder);
     QString cacheFolder() const;
+    // Readers decoding parts of the file side by side from the next open(); 0
+    // (the default): one a core, up to four, where the file is long enough.
+    void setReaders(int readers);
     // True when the open summary came from the disk cache.
     bool fromCache() const;
     // The bytes the summary holds in memory.
