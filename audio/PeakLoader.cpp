@@ -25,6 +25,10 @@ constexpr std::int64_t ReadFrames = 32768;
 constexpr std::int64_t MinFramesPerPart = 20 * 44100;
 // How often a reader tells the window that more is ready.
 constexpr auto ReportEvery = std::chrono::milliseconds(40);
+// A close-up view's samples are kept up to this many frames (a few MB), so
+// that a repaint reads nothing; a wider one is read this many at a time.
+constexpr std::int64_t KeptFrames = 1 << 19;
+constexpr std::int64_t StretchFrames = 1 << 18;
 // The quick look taken before the summary: short stretches spread over the
 // file, one for each stretch of at least ProbeSpacing frames, so that a whole
 // picture stands at once while the summary fills in behind it.
@@ -253,6 +257,8 @@ struct PeakLoader::State {
             job->thread.join();
     }
     bool ready(std::int64_t begin, std::int64_t end) const;
+    // Frames [first, first + count) decoded into `out`; false when they cannot be.
+    bool readFrames(std::int64_t first, std::int64_t count, std::vector<float>& out) const;
     // The quick look's estimate of blocks [begin, end); empty while it has none.
     PeakSummary::Sum sketch(int channel, std::int64_t begin, std::int64_t end) const;
 };
@@ -277,6 +283,31 @@ PeakSummary::Sum PeakLoader::State::sketch(int channel, std::int64_t begin,
             PeakSummary::add(sum, j.probeCells.data() + p * j.summary.channels, j.summary.channels,
                              channel, ProbeFrames);
     return sum;
+}
+
+bool PeakLoader::State::readFrames(std::int64_t first, std::int64_t count,
+                                   std::vector<float>& out) const {
+    const int ch = job->summary.channels;
+    out.clear();
+    try {
+        if (!reader) {
+            reader = std::make_unique<AudioFile>();
+            reader->openRead(job->path);
+        }
+        reader->seek(first);
+        while (std::int64_t(out.size()) < count * ch) {
+            const SampleBlock b = reader->readSamples(count - std::int64_t(out.size()) / ch);
+            if (b.frames() <= 0 || b.channels != ch)
+                break;
+            out.insert(out.end(), b.samples.begin(), b.samples.end());
+        }
+    } catch (const std::exception&) {
+        reader.reset();
+        return false;
+    }
+    // A stream shorter than stated reads as silence at its end.
+    out.resize(size_t(count * ch), 0.0f);
+    return true;
 }
 
 // Whether blocks [begin, end) are all summarised: each region is, from its first.
@@ -425,38 +456,39 @@ std::vector<PeakRange> PeakLoader::columns(int channel, std::int64_t first, std:
     const std::int64_t span = last - first;
     if (n > 0 && span > 0 && d->isOpen) {
         if (span < std::int64_t(BlockFrames) * n) {
-            // Close up: the samples shown, read once for as long as the view stays.
-            bool read = d->readFirst == first && d->readLast == last;
-            if (!read) {
-                try {
-                    if (!d->reader) {
-                        d->reader = std::make_unique<AudioFile>();
-                        d->reader->openRead(d->job->path);
-                    }
-                    d->readSamples.clear();
-                    d->reader->seek(first);
-                    const int ch = channels();
-                    while (std::int64_t(d->readSamples.size()) < span * ch) {
-                        const SampleBlock b =
-                            d->reader->readSamples(span - std::int64_t(d->readSamples.size()) / ch);
-                        if (b.frames() <= 0 || b.channels != ch)
-                            break;
-                        d->readSamples.insert(d->readSamples.end(), b.samples.begin(),
-                                              b.samples.end());
-                    }
-                    // A stream shorter than stated reads as silence at its end.
-                    d->readSamples.resize(size_t(span * ch), 0.0f);
+            // Close up: the samples shown, kept for as long as the view stays
+            // where they are few; a wider view is read a stretch at a time.
+            if (d->readFirst != first || d->readLast != last) {
+                d->readFirst = d->readLast = -1;
+                d->readSamples.clear();
+                if (span <= KeptFrames && d->readFrames(first, span, d->readSamples)) {
                     d->readFirst = first;
                     d->readLast = last;
-                    read = true;
-                } catch (const std::exception&) {
-                    d->reader.reset();
-                    d->readFirst = d->readLast = -1;
                 }
             }
-            if (read) {
-                out = sampleColumns(d->readSamples.data(), channels(), span, channel, n);
+            if (d->readFirst == first && d->readLast == last) {
+                sampleColumns(d->readSamples.data(), first, channels(), channel, first, span, n, 0,
+                              n, out.data());
                 ready.assign(size_t(n), true);
+            } else if (span > KeptFrames) {
+                std::vector<float> stretch;
+                bool ok = true;
+                for (int k0 = 0; ok && k0 < n;) {
+                    const std::int64_t a = std::int64_t(k0) * span / n;
+                    int k1 = k0 + 1;
+                    while (k1 < n && std::int64_t(k1 + 1) * span / n - a <= StretchFrames)
+                        ++k1;
+                    // A column narrower than a frame shows the frame it starts on.
+                    const std::int64_t b =
+                        std::min(span, std::max(std::int64_t(k1) * span / n,
+                                                std::int64_t(k1 - 1) * span / n + 1));
+                    ok = d->readFrames(first + a, b - a, stretch);
+                    if (ok)
+                        sampleColumns(stretch.data(), first + a, channels(), channel, first, span,
+                                      n, k0, k1, out.data());
+                    std::fill(ready.begin() + k0, ready.begin() + k1, ok);
+                    k0 = k1;
+                }
             }
         } else {
             const PeakSummary& s = d->job->summary;

@@ -117,22 +117,28 @@ PeakRange PeakSummary::range(int channel, std::int64_t begin, std::int64_t end) 
 std::vector<PeakRange> sampleColumns(const float* samples, int channels, std::int64_t count,
                                      int channel, int width) {
     std::vector<PeakRange> out(size_t(std::max(0, width)));
+    sampleColumns(samples, 0, channels, channel, 0, count, width, 0, width, out.data());
+    return out;
+}
+
+void sampleColumns(const float* samples, std::int64_t samplesFirst, int channels, int channel,
+                   std::int64_t first, std::int64_t count, int width, int k0, int k1,
+                   PeakRange* out) {
     if (width <= 0 || count <= 0 || channels <= 0)
-        return out;
+        return;
     const int c0 = channel < 0 ? 0 : std::min(channel, channels - 1);
     const int c1 = channel < 0 ? channels : c0 + 1;
-    for (int k = 0; k < width; ++k) {
+    for (int k = k0; k < k1; ++k) {
         std::int64_t a = std::int64_t(k) * count / width;
         std::int64_t b = std::int64_t(k + 1) * count / width;
         if (b <= a)
             b = std::min(a + 1, count);
         Accumulator acc;
         for (std::int64_t i = a; i < b; ++i) {
-            const float* frame = samples + i * channels;
+            const float* frame = samples + (first + i - samplesFirst) * channels;
             for (int c = c0; c < c1; ++c)
                 acc.add(frame[c], frame[c], double(frame[c]) * frame[c], 1);
         }
-        out[size_t(k)] = acc.result();
+        out[k] = acc.result();
     }
-    return out;
 }

@@ -61,3 +61,9 @@ struct PeakSummary {
 // extremes of every channel (and the RMS of them all).
 std::vector<PeakRange> sampleColumns(const float* samples, int channels, std::int64_t count,
                                      int channel, int width);
+// Columns [k0, k1) of the `width` over frames [first, first + count) into
+// out[k0..k1), from `samples` that start at frame `samplesFirst` and hold every
+// frame those columns show.
+void sampleColumns(const float* samples, std::int64_t samplesFirst, int channels, int channel,
+                   std::int64_t first, std::int64_t count, int width, int k0, int k1,
+                   PeakRange* out);
