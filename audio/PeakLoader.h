@@ -1,0 +1,53 @@
+// The waveform of one source as a window draws it: the summary of its levels
+// is built in the background (or taken from the disk cache) and asked for by
+// columns at any zoom.
+#pragma once
+
+#include "audio/PeakSummary.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class PeakLoader : public QObject { // lives on the GUI thread; works in the background
+    Q_OBJECT
+  public:
+    explicit PeakLoader(QObject* parent = nullptr);
+    ~PeakLoader() override;         // stops and joins its work
+    void open(const QString& path); // starts (or takes from the cache); failed() on error
+    int rate() const;
+    int channels() const;
+    std::int64_t frames() const; // valid after opened()
+    bool complete() const;       // the whole summary is ready
+    // `width` columns over source frames [first, last); column k covers frames
+    // first + floor(k*(last-first)/width) to first + floor((k+1)*(last-first)/width).
+    // channel -1 is the mix of all channels. Where fewer than 256 frames fall in a
+    // column the samples themselves are read (synchronously, only what is shown).
+    // Parts not computed yet come back as zero ranges with `ready=false` in `readyOut` if given.
+    std::vector<PeakRange> columns(int channel, std::int64_t first, std::int64_t last, int width,
+                                   std::vector<bool>* readyOut = nullptr) const;
+
+    // The folder cached summaries are kept in; empty: none are read or written.
+    // By default the "peaks" folder of the user's cache location.
+    void setCacheFolder(const QString& folder);
+    QString cacheFolder() const;
+    // True when the open summary came from the disk cache.
+    bool fromCache() const;
+    // The bytes the summary holds in memory.
+    std::size_t summaryBytes() const;
+    // Runs the event loop until finished() or failed(); false on failure.
+    bool waitForFinished();
+    QString errorMessage() const;
+
+  signals:
+    void opened();     // rate/channels/frames known
+    void progressed(); // more of the summary is ready: repaint
+    void finished();
+    void failed(const QString& message);
+
+  private:
+    struct State;
+    std::unique_ptr<State> d;
+};
