@@ -12,7 +12,7 @@ bool betweenSeconds(std::int64_t frame, int rate) {
 }
 
 std::int64_t boundMs(std::int32_t seconds, std::int64_t frame, int rate) {
-    return frame >= 0 && rate > 0 ? frame * 1000 / rate : std::int64_t(seconds) * 1000;
+    return frame >= 0 && rate > 0 ? (frame * 1000 + rate / 2) / rate : std::int64_t(seconds) * 1000;
 }
 
 } // namespace

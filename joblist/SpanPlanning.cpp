@@ -15,7 +15,7 @@ namespace {
 
 // A bound in milliseconds: at its frame where it is cut at one.
 std::int64_t boundMs(std::int32_t seconds, std::int64_t frame, int rate) {
-    return frame >= 0 && rate > 0 ? frame * 1000 / rate : std::int64_t(seconds) * 1000;
+    return frame >= 0 && rate > 0 ? (frame * 1000 + rate / 2) / rate : std::int64_t(seconds) * 1000;
 }
 
 // What one span adds to the total, in milliseconds, up to `limitMs`; a span

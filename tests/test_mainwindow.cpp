@@ -345,7 +345,7 @@ INSTANTIATE_TEST_SUITE_P(
                            "Remove2=Remove;Exit1=Exit"},
         MenuCase{"p_action",
                  "FileUp1=File Up;FileDown1=File Down;Remove3=Remove;Clear2=Clear;ID31=ID3 info;"
-                 "Start1=Split;Join1=Join;Stop2=Stop"},
+                 "Waveform1=Waveform…;Start1=Split;Join1=Join;Stop2=Stop"},
         MenuCase{"p_help", "Content1=Content;-;HomePage1=HomePage;-;About1=About"}));
 
 // --- the skin and its six objects ----------------------------------------------------------

@@ -467,10 +467,9 @@ void WaveformView::paintRuler(QPainter& p) {
     const int w = std::max(1, width());
     const double msPerPixel = double(m_visible) * 1000.0 / rate() / w;
     // A tick step that leaves room for its label.
-    static constexpr std::int64_t Steps[] = {1,     2,     5,      10,     20,     50,     100,
-                                             200,   500,   1000,   2000,   5000,   10000,  15000,
-                                             30000, 60000, 120000, 300000, 600000, 900000, 1800000,
-                                             3600000};
+    static constexpr std::int64_t Steps[] = {
+        1,    2,     5,     10,    20,    50,     100,    200,    500,    1000,    2000,
+        5000, 10000, 15000, 30000, 60000, 120000, 300000, 600000, 900000, 1800000, 3600000};
     const int labelWidth = p.fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 12;
     std::int64_t step = Steps[std::size(Steps) - 1];
     for (const std::int64_t candidate : Steps)
@@ -483,7 +482,8 @@ void WaveformView::paintRuler(QPainter& p) {
     for (std::int64_t t = (firstMs + step - 1) / step * step; t <= lastMs; t += step) {
         const int x = xOf(t * rate() / 1000);
         p.drawLine(x, RulerHeight - 6, x, RulerHeight - 1);
-        const QString label = step % 1000 == 0 ? formatTime(std::int32_t(t / 1000)) : formatTimeMs(t);
+        const QString label =
+            step % 1000 == 0 ? formatTime(std::int32_t(t / 1000)) : formatTimeMs(t);
         p.drawText(QRect(x + 3, 0, labelWidth, RulerHeight - 4), Qt::AlignLeft | Qt::AlignVCenter,
                    label);
     }
@@ -552,7 +552,7 @@ void WaveformView::paintSpans(QPainter& p, const QRect& area) {
         p.drawLine(x0, area.top(), x0, area.bottom());
         p.drawLine(x1, area.top(), x1, area.bottom());
         p.setPen(SpanEdge);
-        p.drawText(QRect(std::max(0, x0) + 3, area.top() + 2, 40, 16),
-                   Qt::AlignLeft | Qt::AlignTop, QString::number(i + 1));
+        p.drawText(QRect(std::max(0, x0) + 3, area.top() + 2, 40, 16), Qt::AlignLeft | Qt::AlignTop,
+                   QString::number(i + 1));
     }
 }

@@ -51,8 +51,8 @@ WaveformWindow::WaveformWindow(SessionState& state, JobList& jobs, Preview* prev
 void WaveformWindow::showFile(const QString& path, const QString& caption) {
     setWindowTitle(QStringLiteral("Waveform – ") + caption);
     m_view->setFile(path);
-    m_scrollUnit = std::max<std::int64_t>(
-        1, m_view->frames() / std::numeric_limits<int>::max() + 1);
+    m_scrollUnit =
+        std::max<std::int64_t>(1, m_view->frames() / std::numeric_limits<int>::max() + 1);
     // What the sound suggested stays marked while the spans are edited.
     std::vector<std::int64_t> markers;
     const int row = m_view->row();

@@ -18,8 +18,7 @@ class WaveformView;
 class WaveformWindow : public QWidget {
     Q_OBJECT
   public:
-    WaveformWindow(SessionState& state, JobList& jobs, Preview* preview,
-                   QWidget* parent = nullptr);
+    WaveformWindow(SessionState& state, JobList& jobs, Preview* preview, QWidget* parent = nullptr);
 
     // Shows the file of that path, titled after its caption.
     void showFile(const QString& path, const QString& caption);
