@@ -25,6 +25,18 @@ constexpr std::int64_t ReadFrames = 32768;
 constexpr std::int64_t MinFramesPerPart = 20 * 44100;
 // How often a reader tells the window that more is ready.
 constexpr auto ReportEvery = std::chrono::milliseconds(40);
+// A close-up view's samples are kept up to this many frames (a few MB), so
+// that a repaint reads nothing; a wider one is read this many at a time.
+constexpr std::int64_t KeptFrames = 1 << 19;
+constexpr std::int64_t StretchFrames = 1 << 18;
+// The quick look taken before the summary: short stretches spread over the
+// file, one for each stretch of at least ProbeSpacing frames, so that a whole
+// picture stands at once while the summary fills in behind it.
+constexpr std::int64_t ProbeFrames = 2048;
+constexpr std::int64_t ProbeSpacing = 65536;
+constexpr std::int64_t MaxProbes = 1024;
+// A file read whole within moments is drawn without one.
+constexpr std::int64_t MinFramesToProbe = 90 * 44100;
 
 // A run of blocks one reader summarises from its first to its last.
 struct Region {
@@ -38,14 +50,20 @@ struct Region {
 struct Job {
     QString path;
     QString cacheFolder;
+    int readers = 0; // 0: by the cores and the file's length
     bool fromCache = false;
     std::atomic<bool> stop{false};
     PeakSummary summary;
     std::vector<Region> regions;
+    // The quick look: probe p starts at block p * blocks / probes; reader r
+    // takes probes r, r + readers, ... in that order.
+    std::int64_t probes = 0;
+    std::vector<PeakSummary::Cell> probeCells; // probe-major, one a channel
     std::thread thread;
 
     std::function<void()> opened;
     std::function<void(size_t region, std::int64_t done)> progressed;
+    std::function<void(size_t reader, std::int64_t done)> probed;
     std::function<void()> finished;
     std::function<void(QString)> failed;
 };
@@ -53,6 +71,35 @@ struct Job {
 int readersFor(std::int64_t frames) {
     const int cores = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     return int(std::clamp<std::int64_t>(frames / MinFramesPerPart, 1, cores));
+}
+
+std::int64_t probeBlock(const Job& job, std::int64_t p) {
+    return p * job.summary.blocks() / job.probes;
+}
+
+// The quick look's probes of reader `index`.
+void probe(AudioFile& reader, Job& job, size_t index) {
+    const size_t readers = job.regions.size();
+    const PeakSummary& s = job.summary;
+    std::int64_t done = 0;
+    auto lastReport = Clock::now();
+    for (std::int64_t p = std::int64_t(index); p < job.probes; p += std::int64_t(readers)) {
+        if (job.stop.load(std::memory_order_relaxed))
+            return;
+        const std::int64_t first = probeBlock(job, p) * BlockFrames;
+        reader.seek(first);
+        const SampleBlock read = reader.readSamples(std::min(ProbeFrames, s.frames - first));
+        const std::int64_t got = std::min(read.frames(), s.frames - first);
+        if (got > 0 && read.channels == s.channels)
+            PeakSummary::summarise(read.samples.data(), s.channels, int(got),
+                                   job.probeCells.data() + p * s.channels);
+        ++done;
+        if (Clock::now() - lastReport >= ReportEvery) {
+            lastReport = Clock::now();
+            job.probed(index, done);
+        }
+    }
+    job.probed(index, done);
 }
 
 // Summarises the blocks of `region` from `reader`, telling of them as they land.
@@ -121,10 +168,17 @@ void runJob(Job& job) {
         first.openRead(job.path);
         PeakSummary& s = job.summary;
         s.reset(first.sampleRate(), first.channels(), first.lengthSamples());
-        const int readers = readersFor(s.frames);
+        const int readers =
+            job.readers > 0
+                ? int(std::min<std::int64_t>(job.readers, std::max<std::int64_t>(1, s.blocks())))
+                : readersFor(s.frames);
         const std::int64_t blocks = s.blocks();
         for (int i = 0; i < readers; ++i)
             job.regions.push_back({blocks * i / readers, blocks * (i + 1) / readers});
+        if (s.frames >= MinFramesToProbe) {
+            job.probes = std::min(MaxProbes, s.frames / ProbeSpacing);
+            job.probeCells.assign(size_t(job.probes * s.channels), PeakSummary::Cell{});
+        }
         job.opened();
         if (s.channels <= 0 || blocks == 0) {
             job.finished();
@@ -138,6 +192,7 @@ void runJob(Job& job) {
                 try {
                     AudioFile reader;
                     reader.openRead(job.path);
+                    probe(reader, job, r);
                     summariseRegion(reader, job, r);
                 } catch (...) {
                     failures[r] = std::current_exception();
@@ -145,6 +200,7 @@ void runJob(Job& job) {
                 }
             });
         try {
+            probe(first, job, 0);
             summariseRegion(first, job, 0);
         } catch (...) {
             failures[0] = std::current_exception();
@@ -179,9 +235,13 @@ struct PeakLoader::State {
     bool isFailed = false;
     bool cached = false;
     QString error;
-    std::vector<std::int64_t> done; // blocks ready from each region's first
-    QString cacheFolder =
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/peaks");
+    std::vector<std::int64_t> done;   // blocks ready from each region's first
+    std::vector<std::int64_t> probed; // probes taken by each reader
+    std::int64_t probesTaken = 0;
+    int readers = 0;
+    // One folder for the window and cadelo-cli, whose own cache folders differ.
+    QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/cadelo/peaks");
 
     // The samples last read for a zoomed-in view, kept for the next paint.
     mutable std::unique_ptr<AudioFile> reader;
@@ -197,7 +257,58 @@ struct PeakLoader::State {
             job->thread.join();
     }
     bool ready(std::int64_t begin, std::int64_t end) const;
+    // Frames [first, first + count) decoded into `out`; false when they cannot be.
+    bool readFrames(std::int64_t first, std::int64_t count, std::vector<float>& out) const;
+    // The quick look's estimate of blocks [begin, end); empty while it has none.
+    PeakSummary::Sum sketch(int channel, std::int64_t begin, std::int64_t end) const;
 };
+
+PeakSummary::Sum PeakLoader::State::sketch(int channel, std::int64_t begin,
+                                           std::int64_t end) const {
+    PeakSummary::Sum sum;
+    const Job& j = *job;
+    const std::int64_t blocks = j.summary.blocks();
+    if (j.probes <= 0 || blocks <= 0)
+        return sum;
+    // The probes that start in the column, or else the one nearest its middle.
+    std::int64_t p0 = (begin * j.probes + blocks - 1) / blocks;
+    std::int64_t p1 = (end * j.probes + blocks - 1) / blocks;
+    if (p0 >= p1) {
+        p0 = std::clamp<std::int64_t>((begin + end) * j.probes / (2 * blocks), 0, j.probes - 1);
+        p1 = p0 + 1;
+    }
+    const std::int64_t readers = std::int64_t(probed.size());
+    for (std::int64_t p = p0; p < std::min(p1, j.probes); ++p)
+        if (p / readers < probed[size_t(p % readers)])
+            PeakSummary::add(sum, j.probeCells.data() + p * j.summary.channels, j.summary.channels,
+                             channel, ProbeFrames);
+    return sum;
+}
+
+bool PeakLoader::State::readFrames(std::int64_t first, std::int64_t count,
+                                   std::vector<float>& out) const {
+    const int ch = job->summary.channels;
+    out.clear();
+    try {
+        if (!reader) {
+            reader = std::make_unique<AudioFile>();
+            reader->openRead(job->path);
+        }
+        reader->seek(first);
+        while (std::int64_t(out.size()) < count * ch) {
+            const SampleBlock b = reader->readSamples(count - std::int64_t(out.size()) / ch);
+            if (b.frames() <= 0 || b.channels != ch)
+                break;
+            out.insert(out.end(), b.samples.begin(), b.samples.end());
+        }
+    } catch (const std::exception&) {
+        reader.reset();
+        return false;
+    }
+    // A stream shorter than stated reads as silence at its end.
+    out.resize(size_t(count * ch), 0.0f);
+    return true;
+}
 
 // Whether blocks [begin, end) are all summarised: each region is, from its first.
 bool PeakLoader::State::ready(std::int64_t begin, std::int64_t end) const {
@@ -226,6 +337,8 @@ void PeakLoader::open(const QString& path) {
     d->isOpen = d->isComplete = d->isFailed = d->cached = false;
     d->error.clear();
     d->done.clear();
+    d->probed.clear();
+    d->probesTaken = 0;
     d->reader.reset();
     d->readFirst = d->readLast = -1;
     d->readSamples.clear();
@@ -233,6 +346,7 @@ void PeakLoader::open(const QString& path) {
     auto job = std::make_shared<Job>();
     job->path = path;
     job->cacheFolder = d->cacheFolder;
+    job->readers = d->readers;
     // Each report runs on the loader's thread; one of an earlier open() is dropped.
     const auto post = [this, generation](std::function<void()> f) {
         QMetaObject::invokeMethod(
@@ -248,12 +362,20 @@ void PeakLoader::open(const QString& path) {
             d->isOpen = true;
             d->cached = d->job->fromCache;
             d->done.assign(d->job->regions.size(), 0);
+            d->probed.assign(d->job->regions.size(), 0);
             emit opened();
         });
     };
     job->progressed = [this, post](size_t region, std::int64_t blocks) {
         post([this, region, blocks] {
             d->done[region] = std::max(d->done[region], blocks);
+            emit progressed();
+        });
+    };
+    job->probed = [this, post](size_t reader, std::int64_t count) {
+        post([this, reader, count] {
+            d->probesTaken += count - d->probed[reader];
+            d->probed[reader] = count;
             emit progressed();
         });
     };
@@ -287,6 +409,9 @@ std::int64_t PeakLoader::frames() const {
 bool PeakLoader::complete() const {
     return d->isComplete;
 }
+bool PeakLoader::sketched() const {
+    return d->isComplete || (d->isOpen && d->job->probes > 0 && d->probesTaken == d->job->probes);
+}
 bool PeakLoader::fromCache() const {
     return d->cached;
 }
@@ -302,6 +427,10 @@ QString PeakLoader::cacheFolder() const {
 
 std::size_t PeakLoader::summaryBytes() const {
     return d->isOpen ? d->job->summary.bytes() : 0;
+}
+
+void PeakLoader::setReaders(int readers) {
+    d->readers = std::max(0, readers);
 }
 
 bool PeakLoader::waitForFinished() {
@@ -327,38 +456,39 @@ std::vector<PeakRange> PeakLoader::columns(int channel, std::int64_t first, std:
     const std::int64_t span = last - first;
     if (n > 0 && span > 0 && d->isOpen) {
         if (span < std::int64_t(BlockFrames) * n) {
-            // Close up: the samples shown, read once for as long as the view stays.
-            bool read = d->readFirst == first && d->readLast == last;
-            if (!read) {
-                try {
-                    if (!d->reader) {
-                        d->reader = std::make_unique<AudioFile>();
-                        d->reader->openRead(d->job->path);
-                    }
-                    d->readSamples.clear();
-                    d->reader->seek(first);
-                    const int ch = channels();
-                    while (std::int64_t(d->readSamples.size()) < span * ch) {
-                        const SampleBlock b =
-                            d->reader->readSamples(span - std::int64_t(d->readSamples.size()) / ch);
-                        if (b.frames() <= 0 || b.channels != ch)
-                            break;
-                        d->readSamples.insert(d->readSamples.end(), b.samples.begin(),
-                                              b.samples.end());
-                    }
-                    // A stream shorter than stated reads as silence at its end.
-                    d->readSamples.resize(size_t(span * ch), 0.0f);
+            // Close up: the samples shown, kept for as long as the view stays
+            // where they are few; a wider view is read a stretch at a time.
+            if (d->readFirst != first || d->readLast != last) {
+                d->readFirst = d->readLast = -1;
+                d->readSamples.clear();
+                if (span <= KeptFrames && d->readFrames(first, span, d->readSamples)) {
                     d->readFirst = first;
                     d->readLast = last;
-                    read = true;
-                } catch (const std::exception&) {
-                    d->reader.reset();
-                    d->readFirst = d->readLast = -1;
                 }
             }
-            if (read) {
-                out = sampleColumns(d->readSamples.data(), channels(), span, channel, n);
+            if (d->readFirst == first && d->readLast == last) {
+                sampleColumns(d->readSamples.data(), first, channels(), channel, first, span, n, 0,
+                              n, out.data());
                 ready.assign(size_t(n), true);
+            } else if (span > KeptFrames) {
+                std::vector<float> stretch;
+                bool ok = true;
+                for (int k0 = 0; ok && k0 < n;) {
+                    const std::int64_t a = std::int64_t(k0) * span / n;
+                    int k1 = k0 + 1;
+                    while (k1 < n && std::int64_t(k1 + 1) * span / n - a <= StretchFrames)
+                        ++k1;
+                    // A column narrower than a frame shows the frame it starts on.
+                    const std::int64_t b =
+                        std::min(span, std::max(std::int64_t(k1) * span / n,
+                                                std::int64_t(k1 - 1) * span / n + 1));
+                    ok = d->readFrames(first + a, b - a, stretch);
+                    if (ok)
+                        sampleColumns(stretch.data(), first + a, channels(), channel, first, span,
+                                      n, k0, k1, out.data());
+                    std::fill(ready.begin() + k0, ready.begin() + k1, ok);
+                    k0 = k1;
+                }
             }
         } else {
             const PeakSummary& s = d->job->summary;
@@ -371,6 +501,8 @@ std::vector<PeakRange> PeakLoader::columns(int channel, std::int64_t first, std:
                 if (d->ready(b0, b1)) {
                     out[size_t(k)] = s.range(channel, b0, b1);
                     ready[size_t(k)] = true;
+                } else {
+                    out[size_t(k)] = d->sketch(channel, b0, b1).result();
                 }
             }
         }

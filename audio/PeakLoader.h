@@ -26,13 +26,23 @@ class PeakLoader : public QObject { // lives on the GUI thread; works in the bac
     // channel -1 is the mix of all channels. Where fewer than 256 frames fall in a
     // column the samples themselves are read (synchronously, only what is shown).
     // Parts not computed yet come back as zero ranges with `ready=false` in `readyOut` if given.
+    // (Where the quick look of a long file has passed, such a part holds its
+    // estimate instead of zeros, still with `ready=false`: a picture to show
+    // until the summary gets there.)
     std::vector<PeakRange> columns(int channel, std::int64_t first, std::int64_t last, int width,
                                    std::vector<bool>* readyOut = nullptr) const;
 
+    // The quick look over the whole file is in (or the summary is complete):
+    // every column has at least an estimate.
+    bool sketched() const;
+
     // The folder cached summaries are kept in; empty: none are read or written.
-    // By default the "peaks" folder of the user's cache location.
+    // By default "cadelo/peaks" in the user's cache folder.
     void setCacheFolder(const QString& folder);
     QString cacheFolder() const;
+    // Readers decoding parts of the file side by side from the next open(); 0
+    // (the default): one a core, up to four, where the file is long enough.
+    void setReaders(int readers);
     // True when the open summary came from the disk cache.
     bool fromCache() const;
     // The bytes the summary holds in memory.

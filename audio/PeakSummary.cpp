@@ -48,40 +48,56 @@ void PeakSummary::reset(int r, int ch, std::int64_t f) {
 void PeakSummary::store(std::int64_t block, const float* samples, int count) {
     if (block < 0 || block >= blocks() || count <= 0)
         return;
-    Cell* out = cells.data() + block * channels;
-    for (int c = 0; c < channels; ++c) {
-        float lo = samples[c], hi = samples[c];
-        double squares = 0;
-        for (int i = 0; i < count; ++i) {
-            const float v = samples[i * channels + c];
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-            squares += double(v) * v;
+    summarise(samples, channels, count, cells.data() + block * channels);
+}
+
+void PeakSummary::summarise(const float* samples, int channels, int count, Cell* out) {
+    // All channels in one pass over the interleaved frames: the block is read once.
+    constexpr int Most = 8;
+    float lo[Most], hi[Most], squares[Most];
+    for (int c0 = 0; c0 < channels; c0 += Most) {
+        const int n = std::min(Most, channels - c0);
+        for (int c = 0; c < n; ++c) {
+            lo[c] = hi[c] = samples[c0 + c];
+            squares[c] = 0;
         }
-        const double rms = std::sqrt(squares / count);
-        out[c].low = lowStep(lo);
-        out[c].high = highStep(hi);
-        out[c].level =
-            std::uint8_t(std::clamp(std::lround(rms * LevelSteps), 0L, long(LevelSteps)));
+        for (int i = 0; i < count; ++i) {
+            const float* frame = samples + std::int64_t(i) * channels + c0;
+            for (int c = 0; c < n; ++c) {
+                const float v = frame[c];
+                lo[c] = std::min(lo[c], v);
+                hi[c] = std::max(hi[c], v);
+                squares[c] += v * v;
+            }
+        }
+        for (int c = 0; c < n; ++c) {
+            const double rms = std::sqrt(double(squares[c]) / count);
+            out[c0 + c].low = lowStep(lo[c]);
+            out[c0 + c].high = highStep(hi[c]);
+            out[c0 + c].level =
+                std::uint8_t(std::clamp(std::lround(rms * LevelSteps), 0L, long(LevelSteps)));
+        }
     }
 }
 
 void PeakSummary::add(Sum& sum, int channel, std::int64_t begin, std::int64_t end) const {
     begin = std::clamp<std::int64_t>(begin, 0, blocks());
     end = std::clamp<std::int64_t>(end, begin, blocks());
-    if (begin == end || channels <= 0)
+    for (std::int64_t b = begin; b < end; ++b)
+        add(sum, cells.data() + b * channels, channels, channel,
+            std::min<std::int64_t>(BlockFrames, frames - b * BlockFrames));
+}
+
+void PeakSummary::add(Sum& sum, const Cell* cell, int channels, int channel, std::int64_t frames) {
+    if (channels <= 0)
         return;
     const int c0 = channel < 0 ? 0 : std::min(channel, channels - 1);
     const int c1 = channel < 0 ? channels : c0 + 1;
-    for (std::int64_t b = begin; b < end; ++b) {
-        const Cell* cell = cells.data() + b * channels;
-        const std::int64_t n = std::min<std::int64_t>(BlockFrames, frames - b * BlockFrames);
-        for (int c = c0; c < c1; ++c) {
-            sum.low = std::min<int>(sum.low, cell[c].low);
-            sum.high = std::max<int>(sum.high, cell[c].high);
-            sum.squares += std::int64_t(cell[c].level) * cell[c].level * n;
-            sum.values += n;
-        }
+    for (int c = c0; c < c1; ++c) {
+        sum.low = std::min<int>(sum.low, cell[c].low);
+        sum.high = std::max<int>(sum.high, cell[c].high);
+        sum.squares += std::int64_t(cell[c].level) * cell[c].level * frames;
+        sum.values += frames;
     }
 }
 
@@ -101,22 +117,28 @@ PeakRange PeakSummary::range(int channel, std::int64_t begin, std::int64_t end) 
 std::vector<PeakRange> sampleColumns(const float* samples, int channels, std::int64_t count,
                                      int channel, int width) {
     std::vector<PeakRange> out(size_t(std::max(0, width)));
+    sampleColumns(samples, 0, channels, channel, 0, count, width, 0, width, out.data());
+    return out;
+}
+
+void sampleColumns(const float* samples, std::int64_t samplesFirst, int channels, int channel,
+                   std::int64_t first, std::int64_t count, int width, int k0, int k1,
+                   PeakRange* out) {
     if (width <= 0 || count <= 0 || channels <= 0)
-        return out;
+        return;
     const int c0 = channel < 0 ? 0 : std::min(channel, channels - 1);
     const int c1 = channel < 0 ? channels : c0 + 1;
-    for (int k = 0; k < width; ++k) {
+    for (int k = k0; k < k1; ++k) {
         std::int64_t a = std::int64_t(k) * count / width;
         std::int64_t b = std::int64_t(k + 1) * count / width;
         if (b <= a)
             b = std::min(a + 1, count);
         Accumulator acc;
         for (std::int64_t i = a; i < b; ++i) {
-            const float* frame = samples + i * channels;
+            const float* frame = samples + (first + i - samplesFirst) * channels;
             for (int c = c0; c < c1; ++c)
                 acc.add(frame[c], frame[c], double(frame[c]) * frame[c], 1);
         }
-        out[size_t(k)] = acc.result();
+        out[k] = acc.result();
     }
-    return out;
 }

@@ -35,6 +35,8 @@ struct PeakSummary {
     void reset(int rate, int channels, std::int64_t frames);
     // Summarises `count` (at most BlockFrames) interleaved frames into block `block`.
     void store(std::int64_t block, const float* samples, int count);
+    // One cell a channel of `count` (at least 1) interleaved frames.
+    static void summarise(const float* samples, int channels, int count, Cell* out);
     std::size_t bytes() const { return cells.size() * sizeof(Cell); }
 
     // What a column has gathered from the blocks summed into it so far.
@@ -47,6 +49,8 @@ struct PeakSummary {
     };
     // Adds blocks [begin, end) of `channel` (-1: of every channel) to `sum`.
     void add(Sum& sum, int channel, std::int64_t begin, std::int64_t end) const;
+    // Adds cells of one block (one a channel) that hold `frames` frames.
+    static void add(Sum& sum, const Cell* cell, int channels, int channel, std::int64_t frames);
     PeakRange range(int channel, std::int64_t begin, std::int64_t end) const;
 };
 
@@ -57,3 +61,9 @@ struct PeakSummary {
 // extremes of every channel (and the RMS of them all).
 std::vector<PeakRange> sampleColumns(const float* samples, int channels, std::int64_t count,
                                      int channel, int width);
+// Columns [k0, k1) of the `width` over frames [first, first + count) into
+// out[k0..k1), from `samples` that start at frame `samplesFirst` and hold every
+// frame those columns show.
+void sampleColumns(const float* samples, std::int64_t samplesFirst, int channels, int channel,
+                   std::int64_t first, std::int64_t count, int width, int k0, int k1,
+                   PeakRange* out);

@@ -6,9 +6,14 @@
 #include "support/Files.h"
 #include "synth/Synth.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -41,9 +46,10 @@ class PeaksTest : public TempDirTest {
     }
 
     // A loader that has read `source` whole.
-    std::unique_ptr<PeakLoader> load() {
+    std::unique_ptr<PeakLoader> load(int readers = 0) {
         auto loader = std::make_unique<PeakLoader>();
         loader->setCacheFolder(cache);
+        loader->setReaders(readers);
         loader->open(source);
         EXPECT_TRUE(loader->waitForFinished()) << loader->errorMessage().toStdString();
         return loader;
@@ -70,7 +76,8 @@ class PeaksZoom : public testsupport::CaseTable<PeaksTest, Zoom> {};
 // only (up to the block of frames it shares), silence elsewhere.
 TEST_P(PeaksZoom, ColumnsHoldTheSignal) {
     const Zoom z = GetParam();
-    const auto loader = load();
+    // Three parts read side by side, the click in the second.
+    const auto loader = load(3);
     ASSERT_EQ(loader->frames(), Frames);
     ASSERT_EQ(loader->channels(), 2);
     std::vector<bool> ready;
@@ -205,5 +212,75 @@ TEST_F(PeaksTest, ForeignCacheFileIsIgnored) {
     EXPECT_FALSE(loader->fromCache());
     EXPECT_NEAR(loader->columns(0, 0, Frames, 1)[0].max, 0.5f, Tolerance);
 }
+
+struct CliCall {
+    const char* name;
+    QStringList args; // before FILE
+    int exitCode;
+    const char* err; // the start of what it says, "" when nothing
+};
+
+class PeaksCli : public testsupport::CaseTable<PeaksTest, CliCall> {};
+
+// cadelo-cli peaks: one JSON object of the summary, or a message and a status.
+TEST_P(PeaksCli, PrintsOrRefuses) {
+    const CliCall c = GetParam();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("home/cache")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("home/config")));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir.path());
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    touch(settings);
+    p.start(qEnvironmentVariable("CADELO_BUILD_DIR") + QStringLiteral("/cadelo-cli"),
+            QStringList{QStringLiteral("peaks"), QStringLiteral("--settings"), settings} + c.args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), c.exitCode);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_TRUE(*c.err ? err.startsWith(QLatin1String(c.err)) : err.isEmpty()) << err.toStdString();
+    if (c.exitCode != 0)
+        return;
+    const QJsonObject o = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    EXPECT_EQ(o.value(QStringLiteral("rate")).toInt(), Rate);
+    EXPECT_EQ(o.value(QStringLiteral("frames")).toInteger(), Frames);
+    const QJsonArray channels = o.value(QStringLiteral("channels")).toArray();
+    ASSERT_EQ(channels.size(), 2);
+    const QJsonArray sine = channels[0].toArray(), clicks = channels[1].toArray();
+    ASSERT_EQ(sine.size(), 8);
+    ASSERT_EQ(clicks.size(), 8);
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_NEAR(sine[k].toArray()[1].toDouble(), 0.5, Tolerance);
+        // Column k covers frames k*F/8 to (k+1)*F/8.
+        const bool click = Click * 8 / Frames == k;
+        EXPECT_NEAR(clicks[k].toArray()[0].toDouble(), click ? ClickValue : 0.0, Tolerance) << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Peaks, PeaksCli,
+    ::testing::Values(
+        CliCall{"eight_columns",
+                {QStringLiteral("--width"), QStringLiteral("8"), QStringLiteral("signal.wav")},
+                0,
+                ""},
+        CliCall{"width_zero",
+                {QStringLiteral("--width=0"), QStringLiteral("signal.wav")},
+                2,
+                "cadelo-cli: --width takes a whole number from 1 to"},
+        CliCall{"width_missing",
+                {QStringLiteral("signal.wav")},
+                2,
+                "cadelo-cli: peaks needs --width N"},
+        CliCall{"not_audio",
+                {QStringLiteral("--width"), QStringLiteral("8"), QStringLiteral("settings.ini")},
+                1,
+                "cadelo-cli: settings.ini"},
+        CliCall{"missing_file",
+                {QStringLiteral("--width"), QStringLiteral("8"), QStringLiteral("none.ogg")},
+                1,
+                "cadelo-cli: none.ogg"}),
+    testsupport::CaseName());
 
 } // namespace
