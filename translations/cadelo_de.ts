@@ -254,6 +254,10 @@
         <source>Add File Directory</source>
         <translation>Ordner zum Hinzufügen</translation>
     </message>
+    <message>
+        <source>Waveform…</source>
+        <translation>Wellenform…</translation>
+    </message>
 </context>
 <context>
     <name>NameTemplate</name>
@@ -766,6 +770,29 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>WaveformWindow</name>
+    <message>
+        <source>Each channel</source>
+        <translation>Jeder Kanal</translation>
+    </message>
+    <message>
+        <source>Mix</source>
+        <translation>Gemischt</translation>
+    </message>
+    <message>
+        <source>snap to zero crossings</source>
+        <translation>an Nulldurchgängen einrasten</translation>
+    </message>
+    <message>
+        <source>Channels:</source>
+        <translation>Kanäle:</translation>
+    </message>
+    <message>
+        <source>Waveform – </source>
+        <translation>Wellenform – </translation>
     </message>
 </context>
 </TS>

@@ -254,6 +254,10 @@
         <source>Add File Directory</source>
         <translation>Dossier à ajouter</translation>
     </message>
+    <message>
+        <source>Waveform…</source>
+        <translation>Forme d’onde…</translation>
+    </message>
 </context>
 <context>
     <name>NameTemplate</name>
@@ -766,6 +770,29 @@
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+</context>
+<context>
+    <name>WaveformWindow</name>
+    <message>
+        <source>Each channel</source>
+        <translation>Chaque canal</translation>
+    </message>
+    <message>
+        <source>Mix</source>
+        <translation>Mélange</translation>
+    </message>
+    <message>
+        <source>snap to zero crossings</source>
+        <translation>aimanter aux passages par zéro</translation>
+    </message>
+    <message>
+        <source>Channels:</source>
+        <translation>Canaux :</translation>
+    </message>
+    <message>
+        <source>Waveform – </source>
+        <translation>Forme d’onde – </translation>
     </message>
 </context>
 </TS>
