@@ -1,5 +1,5 @@
 // Renders the main window offscreen into a PNG for the documentation:
-//   screenshot [output.png] [--scale N] [--empty]
+//   screenshot [output.png] [--scale N] [--empty] [--locale de_DE]
 // With a few synthesised files in the list unless --empty is given. Touches
 // nothing of the user's: settings and audio live in a temporary folder.
 #include "core/IniFile.h"
@@ -10,6 +10,7 @@
 #include "skin/SkinObject.h"
 #include "synth/Synth.h"
 #include "ui/MainWindow.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,18 +66,23 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QString output = QStringLiteral("docs/main-window.png");
     bool empty = false;
+    QString locale;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QLatin1String("--scale") && i + 1 < argc)
             qputenv("QT_SCALE_FACTOR", argv[++i]);
         else if (arg == QLatin1String("--empty"))
             empty = true;
+        else if (arg == QLatin1String("--locale") && i + 1 < argc)
+            locale = QString::fromLocal8Bit(argv[++i]);
         else
             output = arg;
     }
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     initCadeloResources();
+    if (!locale.isEmpty())
+        installTranslations(app, QLocale(locale));
 
     QTemporaryDir temp;
     const QString outDir = QDir(temp.path()).filePath(QStringLiteral("Music"));
