@@ -64,8 +64,9 @@ void writeAll(QIODevice& out, const char* data, qint64 size) {
             const auto* file = qobject_cast<const QFileDevice*>(&out);
             if (!file)
                 throw AudioError(out.errorString());
-            throw AudioError(QStringLiteral("Cannot write %1: %2")
-                                 .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
+            throw AudioError(
+                QStringLiteral("Cannot write %1: %2")
+                    .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
         }
         data += done;
         size -= done;
@@ -103,7 +104,9 @@ struct Mp3CopyCut::State {
             throw Mp3Refused(QStringLiteral("it holds no audio"));
     }
 
-    const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes.data()); }
+    const unsigned char* data() const {
+        return reinterpret_cast<const unsigned char*>(bytes.data());
+    }
 
     const Mp3Frame& frame(std::int64_t k) const { return stream.frames[std::size_t(k)]; }
 
@@ -114,7 +117,8 @@ struct Mp3CopyCut::State {
         const int reach = stream.header.version == Mp3Header::Version::Mpeg1 ? 511 : 255;
         std::int64_t wanted = 0;
         std::int64_t after = 0; // main data from `first` up to frame j
-        for (std::int64_t j = first; j < std::int64_t(stream.frames.size()) && after <= reach; ++j) {
+        for (std::int64_t j = first; j < std::int64_t(stream.frames.size()) && after <= reach;
+             ++j) {
             wanted = std::max<std::int64_t>(wanted, frame(j).mainDataBegin - after);
             after += frame(j).mainDataBytes;
         }
@@ -176,8 +180,8 @@ struct Mp3CopyCut::State {
         auto* p = reinterpret_cast<unsigned char*>(out.data());
         h.store(p, stream.headerBytes);
 
-        const std::int64_t sourceBytes = frame(last - 1).offset + frame(last - 1).bytes -
-                                         frame(first).offset;
+        const std::int64_t sourceBytes =
+            frame(last - 1).offset + frame(last - 1).bytes - frame(first).offset;
         const std::int64_t total = length + lead.size() + sourceBytes;
         const std::int64_t frames = last - first + leadFrames;
         unsigned char* xing = p + 4 + side;

@@ -254,17 +254,18 @@ Mp3Stream scanMp3(QByteArrayView file) {
     s.frames.reserve(std::size_t((end - pos) / std::max(1, s.header.frameBytes() - 1) + 16));
     while (end - pos >= 4) {
         const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
-        const bool fits = h && h->sameStream(s.header) &&
-                          (h->bitrateIndex == 0) == (s.freeFormatBytes > 0);
+        const bool fits =
+            h && h->sameStream(s.header) && (h->bitrateIndex == 0) == (s.freeFormatBytes > 0);
         const int bytes = fits ? frameLength(*h, s.freeFormatBytes) : 0;
         const int sideStart = fits ? 4 + (h->crc ? 2 : 0) : 0;
         if (!fits || bytes < sideStart + h->sideInfoBytes()) {
             // Junk after the last frame is no frame; frames after it mean
             // that one in the middle is damaged.
             for (std::int64_t next = pos + 1; next + 4 <= end; ++next)
-                if (data[next] == 0xFF && frameChainsAt(data, next, end, s.header, s.freeFormatBytes))
-                    throw Mp3Refused(
-                        QStringLiteral("the MPEG audio frame at byte %1 is damaged").arg(byteText(pos)));
+                if (data[next] == 0xFF &&
+                    frameChainsAt(data, next, end, s.header, s.freeFormatBytes))
+                    throw Mp3Refused(QStringLiteral("the MPEG audio frame at byte %1 is damaged")
+                                         .arg(byteText(pos)));
             break;
         }
         if (pos + bytes > end)
@@ -273,8 +274,8 @@ Mp3Stream scanMp3(QByteArrayView file) {
         f.offset = pos;
         f.bytes = bytes;
         const unsigned char* side = data + pos + sideStart;
-        f.mainDataBegin = s.header.version == Mp3Header::Version::Mpeg1 ? side[0] << 1 | side[1] >> 7
-                                                                        : side[0];
+        f.mainDataBegin =
+            s.header.version == Mp3Header::Version::Mpeg1 ? side[0] << 1 | side[1] >> 7 : side[0];
         f.mainDataBytes = bytes - sideStart - h->sideInfoBytes();
         f.bitrateIndex = h->bitrateIndex;
         s.frames.push_back(f);
@@ -288,8 +289,8 @@ Mp3Stream scanMp3(QByteArrayView file) {
     const Mp3Frame& first = s.frames.front();
     const std::int64_t xing = first.offset + 4 + (s.header.crc ? 2 : 0) + s.header.sideInfoBytes();
     const std::int64_t firstEnd = first.offset + first.bytes;
-    if (firstEnd - xing >= 8 && (std::memcmp(data + xing, "Xing", 4) == 0 ||
-                                 std::memcmp(data + xing, "Info", 4) == 0)) {
+    if (firstEnd - xing >= 8 &&
+        (std::memcmp(data + xing, "Xing", 4) == 0 || std::memcmp(data + xing, "Info", 4) == 0)) {
         s.hasInfoFrame = true;
         const std::uint32_t flags = bigEndian32(data + xing + 4);
         std::int64_t at = xing + 8;

@@ -56,9 +56,9 @@ class Mp3Refused : public std::runtime_error {
 };
 
 struct Mp3Stream {
-    Mp3Header header;       // the first audio frame's
+    Mp3Header header; // the first audio frame's
     unsigned char headerBytes[4] = {};
-    int freeFormatBytes = 0; // a free-format stream's frame length without padding
+    int freeFormatBytes = 0;      // a free-format stream's frame length without padding
     std::vector<Mp3Frame> frames; // the audio frames (not the Xing/LAME frame)
 
     // From the Xing/LAME frame at the start, where there is one.
