@@ -2,13 +2,18 @@
 
 #include "audio/AudioError.h"
 #include "audio/Mp3Frames.h"
+#include "audio/OggPageReader.h"
 #include "audio/SourceFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -23,25 +28,38 @@ constexpr int XingBytes = 120;
 constexpr int LameBytes = 36;
 
 // The CRC the LAME header keeps of itself and of the audio (CRC-16, the
-// polynomial 0x8005 taken bit-reversed).
-const std::array<std::uint16_t, 256>& crcTable() {
-    static const std::array<std::uint16_t, 256> table = [] {
-        std::array<std::uint16_t, 256> t{};
+// polynomial 0x8005 taken bit-reversed), eight bytes a step: the audio's is
+// of every byte of a piece, and byte by byte it would cost more than all
+// the rest of the cut.
+using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
+
+const CrcTables& crcTables() {
+    static const CrcTables tables = [] {
+        CrcTables t{};
         for (int i = 0; i < 256; ++i) {
             std::uint16_t c = std::uint16_t(i);
             for (int bit = 0; bit < 8; ++bit)
                 c = (c & 1) ? std::uint16_t((c >> 1) ^ 0xA001) : std::uint16_t(c >> 1);
-            t[std::size_t(i)] = c;
+            t[0][std::size_t(i)] = c;
         }
+        for (std::size_t k = 1; k < 8; ++k)
+            for (std::size_t i = 0; i < 256; ++i)
+                t[k][i] = std::uint16_t(t[k - 1][i] >> 8 ^ t[0][t[k - 1][i] & 0xFF]);
         return t;
     }();
-    return table;
+    return tables;
 }
 
 std::uint16_t crc16(const unsigned char* p, std::int64_t n, std::uint16_t crc = 0) {
-    const auto& table = crcTable();
-    for (std::int64_t i = 0; i < n; ++i)
-        crc = std::uint16_t((crc >> 8) ^ table[(crc ^ p[i]) & 0xFF]);
+    const CrcTables& t = crcTables();
+    for (; n >= 8; n -= 8, p += 8) {
+        const unsigned b0 = (crc ^ p[0]) & 0xFF;
+        const unsigned b1 = ((crc >> 8) ^ p[1]) & 0xFF;
+        crc = std::uint16_t(t[7][b0] ^ t[6][b1] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
+                            t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
+    }
+    for (; n > 0; --n, ++p)
+        crc = std::uint16_t((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
     return crc;
 }
 
@@ -73,36 +91,91 @@ void writeAll(QIODevice& out, const char* data, qint64 size) {
     }
 }
 
-} // namespace
+// The frames of the file last scanned, until it changes: the check before a
+// run and the cut that follows find the same frames, and one pass is enough.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime changed;
+    bool operator==(const Stamp&) const = default;
+};
 
-struct Mp3CopyCut::State {
+Stamp stampOf(const QString& path) {
+    const std::lock_guard<std::mutex> lock(OggPageReader::fileTimesLock());
+    const QFileInfo info(path);
+    return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+}
+
+// A source opened and scanned: its bytes, mapped where the system lets it,
+// and its frames.
+struct Source {
     QString path;
+    Stamp stamp;
     SourceFile file;
     QByteArray copy; // the file's bytes where it cannot be mapped
     QByteArrayView bytes;
     Mp3Stream stream;
+};
 
-    explicit State(const QString& source) : path(source) {
-        file.setSourceName(source);
-        if (!file.open(QIODevice::ReadOnly))
-            throw AudioError(QStringLiteral("Cannot open %1: %2")
-                                 .arg(QDir::toNativeSeparators(source), file.errorString()));
-        // The pieces are written from the mapped file: the system reads each
-        // byte once, and only where a piece needs it.
-        const qint64 size = file.size();
-        if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-            bytes = QByteArrayView(reinterpret_cast<const char*>(mapped), size);
-        } else {
-            copy = file.readAll();
-            if (file.error() != QFileDevice::NoError)
-                throw AudioError(QStringLiteral("Cannot read %1: %2")
-                                     .arg(QDir::toNativeSeparators(source), file.errorString()));
-            bytes = copy;
-        }
-        stream = scanMp3(bytes);
-        if (stream.lengthFrames() <= 0)
-            throw Mp3Refused(QStringLiteral("it holds no audio"));
+std::shared_ptr<Source> openSource(const QString& path) {
+    auto s = std::make_shared<Source>();
+    s->path = path;
+    s->stamp = stampOf(path);
+    s->file.setSourceName(path);
+    if (!s->file.open(QIODevice::ReadOnly))
+        throw AudioError(QStringLiteral("Cannot open %1: %2")
+                             .arg(QDir::toNativeSeparators(path), s->file.errorString()));
+    // The pieces are written from the mapped file: the system reads each
+    // byte once, and the check's scan and the cut share the pages it read.
+    const qint64 size = s->file.size();
+    if (uchar* mapped = size > 0 ? s->file.map(0, size) : nullptr) {
+        s->bytes = QByteArrayView(reinterpret_cast<const char*>(mapped), size);
+    } else {
+        s->copy = s->file.readAll();
+        if (s->file.error() != QFileDevice::NoError)
+            throw AudioError(QStringLiteral("Cannot read %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), s->file.errorString()));
+        s->bytes = s->copy;
     }
+    s->stream = scanMp3(s->bytes);
+    if (s->stream.lengthFrames() <= 0)
+        throw Mp3Refused(QStringLiteral("it holds no audio"));
+    return s;
+}
+
+// The source last found fit, until it changes or is cut: the check before a
+// run and the cut that follows find the same frames in the same pages.
+struct SourceCache {
+    std::mutex lock;
+    std::shared_ptr<Source> source;
+};
+
+SourceCache& sourceCache() {
+    static SourceCache cache;
+    return cache;
+}
+
+// The cached source of `path` if it is still as found, taken out of the
+// cache when `take`.
+std::shared_ptr<Source> cachedSource(const QString& path, bool take) {
+    SourceCache& cache = sourceCache();
+    const std::lock_guard<std::mutex> lock(cache.lock);
+    if (!cache.source || cache.source->path != path || cache.source->stamp != stampOf(path))
+        return nullptr;
+    return take ? std::move(cache.source) : cache.source;
+}
+
+} // namespace
+
+struct Mp3CopyCut::State {
+    std::shared_ptr<Source> source;
+    const QString& path;
+    const QByteArrayView bytes;
+    const Mp3Stream& stream;
+
+    explicit State(std::shared_ptr<Source> opened)
+        : source(std::move(opened)), path(source->path), bytes(source->bytes),
+          stream(source->stream) {}
 
     const unsigned char* data() const {
         return reinterpret_cast<const unsigned char*>(bytes.data());
@@ -232,7 +305,13 @@ bool Mp3CopyCut::isMpegAudio(const QString& path) {
 
 QString Mp3CopyCut::problem(const QString& path) {
     try {
-        State s(path);
+        if (cachedSource(path, false))
+            return QString();
+        std::shared_ptr<Source> source = openSource(path);
+        SourceCache& cache = sourceCache();
+        const std::lock_guard<std::mutex> lock(cache.lock);
+        if (source->stamp == stampOf(path))
+            cache.source = std::move(source);
         return QString();
     } catch (const Mp3Refused& e) {
         return e.message();
@@ -243,7 +322,8 @@ QString Mp3CopyCut::problem(const QString& path) {
 
 Mp3CopyCut::Mp3CopyCut(const QString& path) {
     try {
-        d = std::make_unique<State>(path);
+        std::shared_ptr<Source> source = cachedSource(path, true);
+        d = std::make_unique<State>(source ? std::move(source) : openSource(path));
     } catch (const Mp3Refused& e) {
         throw cutError(path, e.message());
     }
