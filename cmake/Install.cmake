@@ -5,7 +5,7 @@
 #   share/applications/io.github.cadelo.Cadelo.desktop
 #   share/metainfo/io.github.cadelo.Cadelo.metainfo.xml
 #   share/icons/hicolor/scalable/apps/io.github.cadelo.Cadelo.svg
-#   share/man/man1/cadelo-cli.1
+#   share/man/man1/cadelo.1.gz, cadelo-cli.1.gz      (compressed, as Debian asks)
 include(GNUInstallDirs)
 
 set(CADELO_APP_ID io.github.cadelo.Cadelo)
@@ -23,8 +23,17 @@ install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/cadelo-cli.1
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Compressed with the same bytes on every build (-n: no name or time inside).
+foreach(page cadelo cadelo-cli)
+  set(gz ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/docs/${page}.1 > ${gz}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/${page}.1 VERBATIM)
+  list(APPEND CADELO_MAN_PAGES ${gz})
+endforeach()
+add_custom_target(cadelo_man_pages ALL DEPENDS ${CADELO_MAN_PAGES})
+install(FILES ${CADELO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The installed program finds its help page relative to its own folder, so the
 # installed tree can be moved to another prefix (cmake --install --prefix).

@@ -11,6 +11,7 @@
 #include "ui/FolderDialog.h"
 #include "ui/SkinIcons.h"
 #include "ui/SkinView.h"
+#include "ui/WaveformWindow.h"
 #include "ui/WidgetPrompt.h"
 
 #include <QAbstractItemView>
@@ -441,6 +442,13 @@ void MainWindow::createMenus() {
                                       {"Start1", "Split", "split", &C::splitItem},
                                       {"Join1", "Join", "join", &C::joinItem},
                                       {"Stop2", "Stop", "stopall", &C::stop}});
+    // The waveform is the window's own: no command of the table opens it.
+    auto* waveform =
+        new QAction(skinIcon(QStringLiteral("wave")), QStringLiteral("Waveform…"), m_actionMenu);
+    waveform->setObjectName(QStringLiteral("Waveform1"));
+    connect(waveform, &QAction::triggered, this, [this] { guarded([this] { openWaveform(); }); });
+    m_actionMenu->insertAction(m_actionMenu->findChild<QAction*>(QStringLiteral("Start1")),
+                               waveform);
     m_helpMenu = build("p_help", {{"Content1", "Content", "guide", &C::help},
                                   separator,
                                   {"HomePage1", "HomePage", "home", &C::homePage},
@@ -630,6 +638,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { m_jobs.selectFile(); });
         else
             guarded([this] { m_jobs.selectSpan(); });
+    } else if (onFiles && event->type() == QEvent::MouseButtonDblClick &&
+               m_fileView->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint())
+                   .isValid()) {
+        guarded([this] {
+            m_jobs.selectFile();
+            openWaveform();
+        });
     } else if (onSpans && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { m_jobs.selectSpan(); });
     } else if ((watched == m_fileView || watched == m_spanView) &&
@@ -641,6 +656,22 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { m_jobs.selectSpan(); });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+WaveformWindow* MainWindow::waveformWindow() const {
+    return m_waveform;
+}
+
+void MainWindow::openWaveform() {
+    const int row = m_jobs.selectedRow();
+    if (row < 0)
+        return;
+    if (!m_waveform)
+        m_waveform = new WaveformWindow(s, m_jobs, &m_session.preview(), this);
+    m_waveform->showFile(m_jobs.file(row).path, m_jobs.caption(row));
+    m_waveform->show();
+    m_waveform->raise();
+    m_waveform->activateWindow();
 }
 
 void MainWindow::replanSelectedFile() {
