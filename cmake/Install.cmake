@@ -16,6 +16,8 @@ install(TARGETS cadelo cadelo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(CADELO_MODULE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cadelo)
 install(TARGETS cadelo-ffmpeg cadelo-sdl LIBRARY DESTINATION ${CADELO_MODULE_INSTALL_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/help/cadelo.html
+              ${CMAKE_SOURCE_DIR}/resources/help/cadelo_de.html
+              ${CMAKE_SOURCE_DIR}/resources/help/cadelo_fr.html
         DESTINATION ${CADELO_HELP_INSTALL_DIR})
 install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -49,5 +51,6 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/audio/LoadableModule.cpp PROPERT
 
 # In the build tree the page lies beside the programs (help/cadelo.html), where
 # they look first; copied again whenever it changes.
-configure_file(${CMAKE_SOURCE_DIR}/resources/help/cadelo.html
-               ${CMAKE_BINARY_DIR}/help/cadelo.html COPYONLY)
+foreach(page cadelo.html cadelo_de.html cadelo_fr.html)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/help/${page} ${CMAKE_BINARY_DIR}/help/${page} COPYONLY)
+endforeach()

@@ -11,6 +11,7 @@
 #include "joblist/JobList.h"
 #include "skin/SkinObject.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -299,8 +300,9 @@ QString CommandTable::chooseJoinOutput() {
     // choice stays for the next split.
     const bool copyChosen = s.formatIndex == int(OutputFormat::OggCopy);
     int filterIndex = copyChosen ? 1 : s.formatIndex + 1;
-    const QString chosen =
-        s.prompt->saveFile(s.settings.outputDir, {QStringLiteral("OGG Files(*.ogg)")}, filterIndex);
+    const QString chosen = s.prompt->saveFile(
+        s.settings.outputDir, {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)")},
+        filterIndex);
     if (chosen.isEmpty())
         return {};
     if (!copyChosen)
@@ -381,9 +383,10 @@ void CommandTable::homePage() {
 void CommandTable::addFilesFromDialog() {
     if (busy() || !s.prompt)
         return;
-    const QStringList filters = {
-        QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
-        QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")};
+    const QStringList filters = {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)"),
+                                 QCoreApplication::translate("CommandTable", "MP3 Files(*.mp3)"),
+                                 QCoreApplication::translate("CommandTable", "WMA Files(*.wma)"),
+                                 QCoreApplication::translate("CommandTable", "All Files(*)")};
     const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
     const QStringList files = s.prompt->openFiles(dir, filters);
     if (files.isEmpty())
@@ -414,8 +417,9 @@ void CommandTable::importCueItem() {
     if (busy() || !s.prompt)
         return;
     const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
-    const QStringList sheets = s.prompt->openFiles(
-        dir, {QStringLiteral("CUE Sheets(*.cue)"), QStringLiteral("All Files(*)")});
+    const QStringList sheets =
+        s.prompt->openFiles(dir, {QCoreApplication::translate("CommandTable", "CUE Sheets(*.cue)"),
+                                  QCoreApplication::translate("CommandTable", "All Files(*)")});
     if (sheets.isEmpty())
         return;
     m_lastFolder = QFileInfo(sheets.first()).absolutePath();

@@ -2,6 +2,7 @@
 
 #include "joblist/TimeText.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
@@ -37,7 +38,9 @@ QVariant SpanModel::cell(const SpanRow& row, int column) const {
         return formatTime(
             std::int32_t(std::max<std::int64_t>(0, std::int64_t(row.span.end) - row.span.begin)));
     default:
-        return row.status;
+        // The status is kept as the runs and planning compare it; only what
+        // is shown is in the window's language.
+        return QCoreApplication::translate("SpanStatus", row.status.toUtf8().constData());
     }
 }
 
@@ -50,11 +53,11 @@ QVariant SpanModel::data(const QModelIndex& index, int role) const {
 QString SpanModel::header(int section) const {
     switch (section) {
     case 0:
-        return QStringLiteral("Begin Time - End");
+        return QCoreApplication::translate("JobList", "Begin Time - End");
     case 1:
-        return QStringLiteral("Length");
+        return QCoreApplication::translate("JobList", "Length");
     default:
-        return QStringLiteral("Status");
+        return QCoreApplication::translate("JobList", "Status");
     }
 }
 

@@ -8,11 +8,14 @@
 #include "joblist/TimeText.h"
 #include "skin/SkinObject.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
 
 const QString Playing = QStringLiteral("Playing");
+// Shown translated by the span list.
+[[maybe_unused]] constexpr const char* ShownPlaying = QT_TRANSLATE_NOOP("SpanStatus", "Playing");
 
 std::int64_t ratio(std::int64_t a, std::int64_t b, std::int64_t c) {
     return c > 0 ? MulDiv(a, b, c) : 0;
@@ -91,7 +94,8 @@ void Preview::startPreview(bool wholeFile, std::int64_t from) {
     try {
         m_player.openDevice(m_reader.sampleRate(), m_reader.channels());
     } catch (const AudioError& e) {
-        fail(QStringLiteral("No sound output device is available.\n%1").arg(e.message()));
+        fail(QCoreApplication::translate("Preview", "No sound output device is available.\n%1")
+                 .arg(e.message()));
         return;
     }
 

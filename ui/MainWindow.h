@@ -90,6 +90,11 @@ class MainWindow : public QWidget {
     void createLists();
     void createInstructions();
     void createMenus();
+    // The common commands' keys, shown beside their items in every menu.
+    void addShortcuts();
+    // Tab follows the face: each control comes before the first skin object
+    // that lies wholly below it.
+    void orderTabs();
     // The commands that only a window can carry out: menus, dialogs, closing.
     void fillWindowHooks();
     void connectSession();

@@ -22,13 +22,15 @@ WaveformWindow::WaveformWindow(SessionState& state, JobList& jobs, Preview* prev
     m_scroll = new QScrollBar(Qt::Horizontal, this);
     m_channels = new QComboBox(this);
     m_channels->setObjectName(QStringLiteral("cb_channels"));
-    m_channels->addItem(QStringLiteral("Each channel"));
-    m_channels->addItem(QStringLiteral("Mix"));
-    m_snap = new QCheckBox(QStringLiteral("snap to zero crossings"), this);
+    m_channels->addItem(tr("Each channel"));
+    m_channels->addItem(tr("Mix"));
+    m_snap = new QCheckBox(tr("snap to zero crossings"), this);
     m_snap->setObjectName(QStringLiteral("ck_snap"));
 
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(QStringLiteral("Channels:"), this));
+    auto* channelsLabel = new QLabel(tr("Channels:"), this);
+    channelsLabel->setBuddy(m_channels);
+    bar->addWidget(channelsLabel);
     bar->addWidget(m_channels);
     bar->addSpacing(12);
     bar->addWidget(m_snap);
@@ -49,7 +51,7 @@ WaveformWindow::WaveformWindow(SessionState& state, JobList& jobs, Preview* prev
 }
 
 void WaveformWindow::showFile(const QString& path, const QString& caption) {
-    setWindowTitle(QStringLiteral("Waveform – ") + caption);
+    setWindowTitle(tr("Waveform – ") + caption);
     m_view->setFile(path);
     m_scrollUnit =
         std::max<std::int64_t>(1, m_view->frames() / std::numeric_limits<int>::max() + 1);
