@@ -48,7 +48,7 @@ struct CliOptions {
     std::optional<int> quality;
 
     std::optional<int> jobs;             // split: pieces encoded at once; none given: one per core
-    bool copy = false;                   // split: Ogg Vorbis pieces cut without re-encoding
+    bool copy = false;                   // split: Ogg Vorbis or MP3 pieces cut without re-encoding
     std::optional<QString> nameTemplate; // split: --name, checked
     QString cueSheet;                    // split: --cue, in place of FILE arguments
 

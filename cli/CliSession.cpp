@@ -416,9 +416,11 @@ bool CliSession::copyPossible() {
         possible = false;
     }
     for (const Conversion::CopyRefusal& refused : Conversion::copyRefusals(jobs.fileModel())) {
-        prompt.say(QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream, and %2; "
-                                  "nothing is written")
-                       .arg(shown(refused.path), refused.problem));
+        prompt.say(
+            QStringLiteral("%1: --copy cuts only Ogg Vorbis files of one stream and MP3 files, "
+                           "and %2; "
+                           "nothing is written")
+                .arg(shown(refused.path), refused.problem));
         possible = false;
     }
     return possible;

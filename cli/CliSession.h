@@ -39,7 +39,8 @@ class CliSession {
     // The settings dialog's test of the encoding, before anything is written.
     bool encodingAccepted();
     bool prepareOutputDir();
-    // --copy: the fades off and every source an Ogg Vorbis file of one stream.
+    // --copy: the fades off and every source an Ogg Vorbis file of one stream
+    // or an MP3 file.
     bool copyPossible();
     // Admits the FILE arguments, with the window's messages; the number refused.
     int admitFiles();

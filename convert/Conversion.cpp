@@ -1,6 +1,7 @@
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/Mp3CopyCut.h"
 #include "audio/MulDiv.h"
 #include "audio/OggCopyCut.h"
 #include "convert/NameTemplate.h"
@@ -60,7 +61,12 @@ std::vector<Conversion::CopyRefusal> Conversion::copyRefusals(const FileModel& f
     std::vector<CopyRefusal> refused;
     for (int row = 0; row < files.rowCount(); ++row) {
         const QString& path = files.row(row).path;
-        QString problem = OggCopyCut::problem(path);
+        // An MP3 file is asked of its own cutter, which needs not read it
+        // through looking for Ogg pages.
+        QString problem =
+            Mp3CopyCut::isMpegAudio(path) ? Mp3CopyCut::problem(path) : OggCopyCut::problem(path);
+        if (problem == QLatin1String("it is not an Ogg Vorbis file"))
+            problem = QStringLiteral("it is neither an Ogg Vorbis nor an MP3 file");
         if (!problem.isEmpty())
             refused.push_back({row, path, std::move(problem)});
     }
@@ -148,6 +154,7 @@ void Conversion::endRun() {
             fail(m_currentFile, errorText(e));
     }
     m_cutter.reset();
+    m_mp3Cutter.reset();
     try {
         if (m_reader.isOpen())
             m_reader.close();

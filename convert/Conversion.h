@@ -23,6 +23,7 @@
 #include <vector>
 
 class SessionState;
+class Mp3CopyCut;
 class OggCopyCut;
 class FileModel;
 class JobList;
@@ -53,7 +54,7 @@ class Conversion {
     struct CopyRefusal {
         int row = -1;
         QString path;
-        QString problem; // OggCopyCut::problem's reason
+        QString problem; // OggCopyCut's or Mp3CopyCut's reason
     };
     // Every such source of `files`, in list order; asked before anything is
     // written, by the split itself and by whoever wants to say more first.
@@ -127,8 +128,12 @@ class Conversion {
     void splitPiece(int file, std::int64_t piece, const Span& span);
 
     // --- the lossless cut (CopySplit.cpp) ----------------------------------------
-    // A piece of an Ogg Vorbis source cut from its own packets (options' copy).
+    // A piece of an Ogg Vorbis source cut from its own packets, or of an MP3
+    // source from its own frames (options' copy).
     void copyPiece(int file, std::int64_t piece, const Span& span);
+    // The open copy cutter's length in frames and in milliseconds; false when
+    // none is open.
+    bool cutterLength(std::int64_t& frames, std::int64_t& ms) const;
 
     // --- the parallel split (ParallelSplit.cpp) ----------------------------------
     // The pieces of the open file by m_options.jobs workers; outputs, statuses
@@ -161,6 +166,8 @@ class Conversion {
     std::int64_t m_joinPosition = 0;      // source frames a join has written
     OutputNaming::RunNames m_names;       // the names this run has handed out
     std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
+    // The same of an MP3 file.
+    std::unique_ptr<Mp3CopyCut> m_mp3Cutter;
     // The whole run's progress (options' wholeRunProgress), in source frames.
     std::int64_t m_runTotal = 0;
     std::int64_t m_runDone = 0; // of the pieces reported complete or ended

@@ -1,8 +1,9 @@
 // The lossless cut: a piece of an Ogg Vorbis source written from its own
-// packets, without re-encoding.
+// packets, or of an MP3 source from its own frames, without re-encoding.
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/Mp3CopyCut.h"
 #include "audio/OggCopyCut.h"
 #include "convert/RunTexts.h"
 #include "joblist/JobList.h"
@@ -105,8 +106,12 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     if (onOutputStarted)
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
-    m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                         oggOutputComments(plan.tags));
+    if (m_mp3Cutter)
+        m_mp3Cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
+                                id3v2OutputTag(plan.tags));
+    else
+        m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
+                             oggOutputComments(plan.tags));
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")

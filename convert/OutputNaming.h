@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringView>
 
 namespace OutputNaming {
 
@@ -28,7 +29,7 @@ inline constexpr qsizetype OutputNameMaxBytes = NameMaxBytes - 7;
 // An output name cut to OutputNameMaxBytes at a whole character; its ".ogg"
 // and a piece number before it ("_12") stay. A name that fits is returned as
 // it is.
-QString fittedName(const QString& name);
+QString fittedName(const QString& name, QStringView extension = u".ogg");
 // True when a file can be created under the free `path`: tried by creating it
 // and removing it again, as writing it later fails only at its end. False with
 // the system's reason in `reason`.
@@ -55,6 +56,9 @@ QString fallbackPath(const QString& dir, const QString& sourcePath);
 // create meanwhile are never replaced.
 class RunNames {
   public:
+    // The extension (with its ".") of the names handed out from now on;
+    // ".ogg" until set.
+    void setExtension(const QString& extension) { m_extension = extension; }
     QString piecePath(const QString& dir, const QString& caption);
     QString fallbackPath(const QString& dir, const QString& sourcePath);
     // The output path of a piece named by a template (NameTemplate::expand's
@@ -73,6 +77,7 @@ class RunNames {
 
     QHash<QString, qint64> m_next; // sequence -> first number not known to be taken
     QSet<QString> m_handedOut;
+    QString m_extension = QStringLiteral(".ogg");
 };
 
 // The join's output for the name chosen in the save dialog, relative to

@@ -3,6 +3,7 @@
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/Mp3CopyCut.h"
 #include "audio/OggCopyCut.h"
 #include "convert/NameTemplate.h"
 #include "convert/PieceMath.h"
@@ -121,11 +122,19 @@ void Conversion::splitFile(int file) {
         reader.close();
     const QString source = jobs.file(file).path;
     m_currentFile = source;
-    if (m_options.copy)
+    // Pieces of an MP3 source cut without re-encoding are MP3 files.
+    m_names.setExtension(QStringLiteral(".ogg"));
+    if (m_options.copy && Mp3CopyCut::isMpegAudio(source)) {
+        m_mp3Cutter = std::make_unique<Mp3CopyCut>(source);
+        m_names.setExtension(QStringLiteral(".mp3"));
+    } else if (m_options.copy) {
         m_cutter = std::make_unique<OggCopyCut>(source);
+    }
     // A cut without re-encoding needs of a reader only the length, which
     // the cutter tells without reading the file through once more.
-    if (!m_cutter || m_cutter->lengthFrames() <= 0) {
+    std::int64_t cutFrames = 0;
+    std::int64_t cutMs = 0;
+    if (!cutterLength(cutFrames, cutMs) || cutFrames <= 0) {
         reader.openRead(source);
         // A join or a preview may have asked for another format; pieces keep the source's.
         reader.setPcmFormat(0, 0);
@@ -139,6 +148,8 @@ void Conversion::splitFile(int file) {
     // The piece length may have changed since the run was allowed to start.
     if (refuseTooManyPieces(jobs.file(file), pieces)) {
         m_cutter.reset();
+        m_mp3Cutter.reset();
+        m_names.setExtension(QStringLiteral(".ogg"));
         return;
     }
     if (!m_options.copy && m_options.jobs > 1)
@@ -158,15 +169,34 @@ void Conversion::splitFile(int file) {
             splitPiece(file, j, span);
     }
     m_cutter.reset();
+    m_mp3Cutter.reset();
+    m_names.setExtension(QStringLiteral(".ogg"));
     m_currentFile = source;
     reader.close();
 }
 
+bool Conversion::cutterLength(std::int64_t& frames, std::int64_t& ms) const {
+    if (m_mp3Cutter) {
+        frames = m_mp3Cutter->lengthFrames();
+        ms = m_mp3Cutter->lengthMs();
+        return true;
+    }
+    if (m_cutter) {
+        frames = m_cutter->lengthFrames();
+        ms = m_cutter->lengthMs();
+        return true;
+    }
+    return false;
+}
+
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
     const AudioFile& reader = m_reader;
-    const bool cutterOnly = m_cutter && !reader.isOpen();
-    const std::int64_t length = cutterOnly ? m_cutter->lengthFrames() : reader.lengthSamples();
-    const std::int64_t lengthMs = cutterOnly ? m_cutter->lengthMs() : reader.lengthMs();
+    std::int64_t length = 0;
+    std::int64_t lengthMs = 0;
+    if (!cutterLength(length, lengthMs) || reader.isOpen()) {
+        length = reader.lengthSamples();
+        lengthMs = reader.lengthMs();
+    }
     PiecePlan plan;
     // A cut a planner placed between whole seconds is taken at its frame.
     plan.beginFrame = span.beginFrame >= 0 ? span.beginFrame

@@ -57,6 +57,15 @@ QList<QByteArray> oggOutputComments(const FileTags& tags) {
     return oggComments(oggOutputTag(tags));
 }
 
+QByteArray id3v2OutputTag(const FileTags& tags) {
+    try {
+        return buildId3v2(recordOf(pieceTags(tags), id3v2TagFields));
+    } catch (const std::exception& e) {
+        throw AudioError(
+            QStringLiteral("Cannot make the ID3v2 tag: %1").arg(QString::fromStdString(e.what())));
+    }
+}
+
 void copyTagsToOutput(const QString& path, const FileTags& tags) {
     const QString extension = QFileInfo(path).suffix().toLower();
     if (extension == QLatin1String("ogg"))

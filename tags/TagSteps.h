@@ -29,3 +29,6 @@ void copyTagsToOutput(const QString& path, const FileTags& tags);
 OggTag oggOutputTag(const FileTags& tags);
 // The comment header's comments of such a piece, in the order they are written.
 QList<QByteArray> oggOutputComments(const FileTags& tags);
+// The ID3v2 tag, whole, that an MP3 piece cut without re-encoding begins with:
+// what writing the tags into an MP3 output would put there.
+QByteArray id3v2OutputTag(const FileTags& tags);

@@ -1,9 +1,12 @@
 // cadelo-cli started as a process on synthesised files: the pieces and joins it
 // writes, what it prints, its exit statuses, refusals and Ctrl-C.
+#include "audio/AudioFile.h"
+#include "audio/Mp3Frames.h"
 #include "audio/MulDiv.h"
 #include "convert/OutputNaming.h"
 #include "support/CaseTable.h"
 #include "synth/Synth.h"
+#include "tags/Id3Tag.h"
 #include "tags/OggTag.h"
 
 #include "support/Printing.h"
@@ -1095,10 +1098,43 @@ INSTANTIATE_TEST_SUITE_P(
                                 QStringLiteral("--jobs"), QStringLiteral("2")},
                                3}));
 
+// An MP3 source cut by --copy: MP3 pieces that together are its decode,
+// each named and tagged as the re-encoded split names and tags its pieces.
+TEST_F(CliFixture, CopyOfAnMp3SourceGivesMp3Pieces) {
+    constexpr std::int64_t Frames = 3 * Rate + 2205;
+    const QString wav = dir.filePath(QStringLiteral("src/talk.wav"));
+    const QString src = dir.filePath(QStringLiteral("src/talk.mp3"));
+    synth::writeWav(wav, synth::tone(Frames, Rate, 2), Rate, 2);
+    if (!synth::makeMp3(wav, src))
+        GTEST_SKIP() << "lame is not installed";
+    writeId3v2(src, Id3v2Tag{QStringLiteral("Talk"), QStringLiteral("Her")});
+    AudioFile reader;
+    reader.openRead(src);
+    const std::vector<float> source = reader.readSamples(reader.lengthSamples()).samples;
+    reader.close();
+    const CliResult r = run(
+        withSettings(QStringLiteral("split"), {QStringLiteral("--copy"), QStringLiteral("--every"),
+                                               QStringLiteral("1"), src}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 4);
+    std::vector<float> joined;
+    for (const QString& line : lines) {
+        EXPECT_TRUE(line.endsWith(QStringLiteral(".mp3"))) << line.toStdString();
+        EXPECT_EQ(readId3v2(line).title, QStringLiteral("Talk"));
+        reader.openRead(line);
+        const SampleBlock piece = reader.readSamples(reader.lengthSamples());
+        joined.insert(joined.end(), piece.samples.begin(), piece.samples.end());
+        reader.close();
+    }
+    EXPECT_TRUE(lines.constFirst().endsWith(QStringLiteral("_1.mp3")));
+    EXPECT_TRUE(joined == source);
+}
+
 struct CopyRefusalCase {
     const char* name;
     QStringList args;   // before the source
-    const char* source; // "ogg", "chained", "wav", or "fade settings"
+    const char* source; // "ogg", "chained", "wav", "damaged mp3" or "fade settings"
     int exitCode;
     const char* message;
 };
@@ -1118,6 +1154,19 @@ TEST_P(CliCopyRefused, SaysWhyAndWritesNothing) {
         synth::writeWav(src, synth::tone(3 * Rate, Rate, 2), Rate, 2);
     } else if (kind == QLatin1String("fade settings")) {
         writeSettings(QStringLiteral("[Fade]\nIn=1\n"));
+    } else if (kind == QLatin1String("damaged mp3")) {
+        const QString wav = dir.filePath(QStringLiteral("src/a.wav"));
+        src = dir.filePath(QStringLiteral("src/a.mp3"));
+        synth::writeWav(wav, synth::tone(3 * Rate, Rate, 2), Rate, 2);
+        if (!synth::makeMp3(wav, src))
+            GTEST_SKIP() << "lame is not installed";
+        QFile f(src);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const Mp3Stream stream = scanMp3(bytes);
+        bytes.remove(qsizetype(stream.frames[stream.frames.size() / 2].offset) + 20, 30);
+        f.resize(0);
+        f.write(bytes);
     }
     const CliResult r = run(withSettings(
         QStringLiteral("split"),
@@ -1150,4 +1199,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyRefusalCase{
                           "fade in the settings", {}, "fade settings", 1, "--copy cannot fade"},
                       CopyRefusalCase{"chained", {}, "chained", 1, "it is a chained Ogg file"},
-                      CopyRefusalCase{"not vorbis", {}, "wav", 1, "it is not an Ogg Vorbis file"}));
+                      CopyRefusalCase{"not vorbis", {}, "wav", 1, "nor an MP3 file"}));
+INSTANTIATE_TEST_SUITE_P(
+    Mp3Refusals, CliCopyRefused,
+    ::testing::Values(CopyRefusalCase{
+        "damaged mp3", {}, "damaged mp3", 1, "is damaged; nothing is written"}));

@@ -1,0 +1,406 @@
+#include "audio/Mp3CopyCut.h"
+
+#include "audio/AudioError.h"
+#include "audio/Mp3Frames.h"
+#include "audio/OggPageReader.h"
+#include "audio/SourceFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDevice>
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// As in Mp3Frames: the decoder's own delay, which a LAME header's delay
+// does not count.
+constexpr int DecoderDelay = 529;
+// The LAME header keeps delay and padding in twelve bits each.
+constexpr int MaxGap = 4095;
+// Side information, "Xing" with frames, bytes, TOC and quality, the LAME
+// extension: what the header frame must hold after its four header bytes.
+constexpr int XingBytes = 120;
+constexpr int LameBytes = 36;
+
+// The CRC the LAME header keeps of itself and of the audio (CRC-16, the
+// polynomial 0x8005 taken bit-reversed), eight bytes a step: the audio's is
+// of every byte of a piece, and byte by byte it would cost more than all
+// the rest of the cut.
+using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
+
+const CrcTables& crcTables() {
+    static const CrcTables tables = [] {
+        CrcTables t{};
+        for (int i = 0; i < 256; ++i) {
+            std::uint16_t c = std::uint16_t(i);
+            for (int bit = 0; bit < 8; ++bit)
+                c = (c & 1) ? std::uint16_t((c >> 1) ^ 0xA001) : std::uint16_t(c >> 1);
+            t[0][std::size_t(i)] = c;
+        }
+        for (std::size_t k = 1; k < 8; ++k)
+            for (std::size_t i = 0; i < 256; ++i)
+                t[k][i] = std::uint16_t(t[k - 1][i] >> 8 ^ t[0][t[k - 1][i] & 0xFF]);
+        return t;
+    }();
+    return tables;
+}
+
+std::uint16_t crc16(const unsigned char* p, std::int64_t n, std::uint16_t crc = 0) {
+    const CrcTables& t = crcTables();
+    for (; n >= 8; n -= 8, p += 8) {
+        const unsigned b0 = (crc ^ p[0]) & 0xFF;
+        const unsigned b1 = ((crc >> 8) ^ p[1]) & 0xFF;
+        crc = std::uint16_t(t[7][b0] ^ t[6][b1] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
+                            t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
+    }
+    for (; n > 0; --n, ++p)
+        crc = std::uint16_t((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
+    return crc;
+}
+
+void putBigEndian32(unsigned char* p, std::uint32_t v) {
+    p[0] = (unsigned char)(v >> 24);
+    p[1] = (unsigned char)(v >> 16);
+    p[2] = (unsigned char)(v >> 8);
+    p[3] = (unsigned char)v;
+}
+
+AudioError cutError(const QString& path, const QString& why) {
+    return AudioError(QStringLiteral("Cannot cut %1 without re-encoding: %2")
+                          .arg(QDir::toNativeSeparators(path), why));
+}
+
+void writeAll(QIODevice& out, const char* data, qint64 size) {
+    while (size > 0) {
+        const qint64 done = out.write(data, size);
+        if (done <= 0) {
+            const auto* file = qobject_cast<const QFileDevice*>(&out);
+            if (!file)
+                throw AudioError(out.errorString());
+            throw AudioError(
+                QStringLiteral("Cannot write %1: %2")
+                    .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
+        }
+        data += done;
+        size -= done;
+    }
+}
+
+// The frames of the file last scanned, until it changes: the check before a
+// run and the cut that follows find the same frames, and one pass is enough.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime changed;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const QString& path) {
+    const std::lock_guard<std::mutex> lock(OggPageReader::fileTimesLock());
+    const QFileInfo info(path);
+    return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+}
+
+// A source opened and scanned: its bytes, mapped where the system lets it,
+// and its frames.
+struct Source {
+    QString path;
+    Stamp stamp;
+    SourceFile file;
+    QByteArray copy; // the file's bytes where it cannot be mapped
+    QByteArrayView bytes;
+    Mp3Stream stream;
+};
+
+std::shared_ptr<Source> openSource(const QString& path) {
+    auto s = std::make_shared<Source>();
+    s->path = path;
+    s->stamp = stampOf(path);
+    s->file.setSourceName(path);
+    if (!s->file.open(QIODevice::ReadOnly))
+        throw AudioError(QStringLiteral("Cannot open %1: %2")
+                             .arg(QDir::toNativeSeparators(path), s->file.errorString()));
+    // The pieces are written from the mapped file: the system reads each
+    // byte once, and the check's scan and the cut share the pages it read.
+    const qint64 size = s->file.size();
+    if (uchar* mapped = size > 0 ? s->file.map(0, size) : nullptr) {
+        s->bytes = QByteArrayView(reinterpret_cast<const char*>(mapped), size);
+    } else {
+        s->copy = s->file.readAll();
+        if (s->file.error() != QFileDevice::NoError)
+            throw AudioError(QStringLiteral("Cannot read %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), s->file.errorString()));
+        s->bytes = s->copy;
+    }
+    s->stream = scanMp3(s->bytes);
+    if (s->stream.lengthFrames() <= 0)
+        throw Mp3Refused(QStringLiteral("it holds no audio"));
+    return s;
+}
+
+// The source last found fit, until it changes or is cut: the check before a
+// run and the cut that follows find the same frames in the same pages.
+struct SourceCache {
+    std::mutex lock;
+    std::shared_ptr<Source> source;
+};
+
+SourceCache& sourceCache() {
+    static SourceCache cache;
+    return cache;
+}
+
+// The cached source of `path` if it is still as found, taken out of the
+// cache when `take`.
+std::shared_ptr<Source> cachedSource(const QString& path, bool take) {
+    SourceCache& cache = sourceCache();
+    const std::lock_guard<std::mutex> lock(cache.lock);
+    if (!cache.source || cache.source->path != path || cache.source->stamp != stampOf(path))
+        return nullptr;
+    return take ? std::move(cache.source) : cache.source;
+}
+
+} // namespace
+
+struct Mp3CopyCut::State {
+    std::shared_ptr<Source> source;
+    const QString& path;
+    const QByteArrayView bytes;
+    const Mp3Stream& stream;
+
+    explicit State(std::shared_ptr<Source> opened)
+        : source(std::move(opened)), path(source->path), bytes(source->bytes),
+          stream(source->stream) {}
+
+    const unsigned char* data() const {
+        return reinterpret_cast<const unsigned char*>(bytes.data());
+    }
+
+    const Mp3Frame& frame(std::int64_t k) const { return stream.frames[std::size_t(k)]; }
+
+    // The bytes of main data that frames from `first` on take from before
+    // it (at most the reservoir's reach), as the source has them: the end
+    // of the main data of the frames before `first`.
+    QByteArray reservoirBefore(std::int64_t first) const {
+        const int reach = stream.header.version == Mp3Header::Version::Mpeg1 ? 511 : 255;
+        std::int64_t wanted = 0;
+        std::int64_t after = 0; // main data from `first` up to frame j
+        for (std::int64_t j = first; j < std::int64_t(stream.frames.size()) && after <= reach;
+             ++j) {
+            wanted = std::max<std::int64_t>(wanted, frame(j).mainDataBegin - after);
+            after += frame(j).mainDataBytes;
+        }
+        QByteArray tail;
+        for (std::int64_t j = first - 1; j >= 0 && tail.size() < wanted; --j) {
+            const Mp3Frame& f = frame(j);
+            const std::int64_t take = std::min<std::int64_t>(wanted - tail.size(), f.mainDataBytes);
+            tail.prepend(bytes.data() + f.offset + f.bytes - take, take);
+        }
+        return tail;
+    }
+
+    // A header of the stream's format for a frame of at least `needed`
+    // bytes: at the bitrate `preferred` when its frames are long enough,
+    // else the lowest that is; a free-format stream's own length where that
+    // suffices.
+    Mp3Header frameHeader(int needed, int preferred, int& frameBytes) const {
+        Mp3Header h = stream.header;
+        h.crc = false;
+        h.padding = false;
+        if (stream.freeFormatBytes >= needed) {
+            h.bitrateIndex = 0;
+            frameBytes = stream.freeFormatBytes;
+            return h;
+        }
+        h.bitrateIndex = preferred;
+        if (preferred == 0 || h.frameBytes() < needed)
+            for (h.bitrateIndex = 1; h.bitrateIndex < 14 && h.frameBytes() < needed;)
+                ++h.bitrateIndex;
+        frameBytes = h.frameBytes();
+        return h;
+    }
+
+    // A frame of silence (its granules hold no bits) whose main data ends in
+    // `reservoir`: it leaves the decoder as an empty start does, with the
+    // bytes the next frames take from before them in place.
+    QByteArray leadFrame(const QByteArray& reservoir, int preferred) const {
+        const int side = stream.header.sideInfoBytes();
+        int length = 0;
+        const Mp3Header h = frameHeader(4 + side + int(reservoir.size()), preferred, length);
+        QByteArray out(length, '\0');
+        h.store(reinterpret_cast<unsigned char*>(out.data()), stream.headerBytes);
+        out.replace(length - reservoir.size(), reservoir.size(), reservoir);
+        return out;
+    }
+
+    // The Xing/LAME header frame of a piece of `lead` and the source's
+    // frames [first, last); `lead` holds `leadFrames` frames.
+    QByteArray infoFrame(const QByteArray& lead, int leadFrames, std::int64_t first,
+                         std::int64_t last, int delay, int padding) const {
+        const int side = stream.header.sideInfoBytes();
+        const int rate = frame(first).bitrateIndex;
+        bool constant = lead.isEmpty() || (uchar(lead[2]) >> 4) == rate;
+        for (std::int64_t k = first; k < last && constant; ++k)
+            constant = frame(k).bitrateIndex == rate;
+        int length = 0;
+        const Mp3Header h = frameHeader(4 + side + XingBytes + LameBytes, rate, length);
+        QByteArray out(length, '\0');
+        auto* p = reinterpret_cast<unsigned char*>(out.data());
+        h.store(p, stream.headerBytes);
+
+        const std::int64_t sourceBytes =
+            frame(last - 1).offset + frame(last - 1).bytes - frame(first).offset;
+        const std::int64_t total = length + lead.size() + sourceBytes;
+        const std::int64_t frames = last - first + leadFrames;
+        unsigned char* xing = p + 4 + side;
+        std::memcpy(xing, constant ? "Info" : "Xing", 4);
+        putBigEndian32(xing + 4, 0x0F); // frames, bytes, table of contents, quality
+        putBigEndian32(xing + 8, std::uint32_t(frames));
+        putBigEndian32(xing + 12, std::uint32_t(total));
+        // The table of contents: where (in 256ths of the bytes) each
+        // hundredth of the piece begins.
+        for (int i = 0; i < 100; ++i) {
+            const std::int64_t k = frames * i / 100 - leadFrames;
+            const std::int64_t at =
+                length + (k < 0 ? 0 : lead.size() + frame(first + k).offset - frame(first).offset);
+            xing[16 + i] = (unsigned char)std::min<std::int64_t>(255, at * 256 / total);
+        }
+
+        // The LAME extension: the source's own where it has one, but the
+        // loudness of the whole source says nothing of a piece. Decoders read
+        // its delay and padding only under an encoder name of this form.
+        unsigned char* lame = xing + XingBytes;
+        if (stream.lameExtensionOffset > 0)
+            std::memcpy(lame, data() + stream.lameExtensionOffset, LameBytes);
+        else
+            std::memcpy(lame, "LAME3.100", 9);
+        std::memset(lame + 11, 0, 8);
+        lame[21] = (unsigned char)(delay >> 4);
+        lame[22] = (unsigned char)((delay & 0x0F) << 4 | padding >> 8);
+        lame[23] = (unsigned char)(padding & 0xFF);
+        putBigEndian32(lame + 28, std::uint32_t(total));
+        std::uint16_t audioCrc =
+            crc16(reinterpret_cast<const unsigned char*>(lead.constData()), lead.size());
+        audioCrc = crc16(data() + frame(first).offset, sourceBytes, audioCrc);
+        lame[32] = (unsigned char)(audioCrc >> 8);
+        lame[33] = (unsigned char)audioCrc;
+        const std::uint16_t tagCrc = crc16(p, lame + 34 - p);
+        lame[34] = (unsigned char)(tagCrc >> 8);
+        lame[35] = (unsigned char)tagCrc;
+        return out;
+    }
+};
+
+bool Mp3CopyCut::isMpegAudio(const QString& path) {
+    SourceFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return looksLikeMpegAudio(file.read(16));
+}
+
+QString Mp3CopyCut::problem(const QString& path) {
+    try {
+        if (cachedSource(path, false))
+            return QString();
+        std::shared_ptr<Source> source = openSource(path);
+        SourceCache& cache = sourceCache();
+        const std::lock_guard<std::mutex> lock(cache.lock);
+        if (source->stamp == stampOf(path))
+            cache.source = std::move(source);
+        return QString();
+    } catch (const Mp3Refused& e) {
+        return e.message();
+    } catch (const AudioError& e) {
+        return e.message();
+    }
+}
+
+Mp3CopyCut::Mp3CopyCut(const QString& path) {
+    try {
+        std::shared_ptr<Source> source = cachedSource(path, true);
+        d = std::make_unique<State>(source ? std::move(source) : openSource(path));
+    } catch (const Mp3Refused& e) {
+        throw cutError(path, e.message());
+    }
+}
+
+Mp3CopyCut::~Mp3CopyCut() = default;
+
+int Mp3CopyCut::sampleRate() const {
+    return d->stream.header.sampleRate();
+}
+
+int Mp3CopyCut::channels() const {
+    return d->stream.header.channels();
+}
+
+std::int64_t Mp3CopyCut::lengthFrames() const {
+    return d->stream.lengthFrames();
+}
+
+std::int64_t Mp3CopyCut::lengthMs() const {
+    return lengthFrames() * 1000 / sampleRate();
+}
+
+void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
+                            const QByteArray& id3v2Tag) {
+    const Mp3Stream& s = d->stream;
+    const std::int64_t length = s.lengthFrames();
+    end = std::clamp<std::int64_t>(end, 0, length);
+    begin = std::clamp<std::int64_t>(begin, 0, end);
+    const std::int64_t spf = s.header.samplesPerFrame();
+    const std::int64_t count = std::int64_t(s.frames.size());
+    // Positions in the decode of all the source's frames.
+    const std::int64_t from = begin + s.skippedFrames();
+    const std::int64_t to = end + s.skippedFrames();
+    const std::int64_t holding = std::min(from / spf, count - 1);
+    const std::int64_t last = std::clamp((to - 1) / spf, holding, count - 1) + 1;
+
+    // A frame's audio overlaps that of the granule before it, which in turn
+    // overlaps the one before that: the piece starts two granules early (a
+    // frame of MPEG-1, two of MPEG-2). Their main data may lie in frames
+    // further back, whose bytes a frame of silence carries; before the
+    // source's first frame that frame stands for the decoder's empty start.
+    // So the LAME header's twelve bits of delay always suffice.
+    const bool mpeg1 = s.header.version == Mp3Header::Version::Mpeg1;
+    const std::int64_t early = mpeg1 ? 1 : 2;
+    std::int64_t first = std::max<std::int64_t>(0, holding - early);
+    QByteArray reservoir = d->reservoirBefore(first);
+    int leadFrames = holding - early < 0 || !reservoir.isEmpty() ? 1 : 0;
+    // libmpg123's synthesis alternates between two buffers granule by
+    // granule, summing in another order in each: a one-granule frame comes
+    // out bit for bit as in the source's decode only at the parity it has
+    // there, which for a source decoded from past its encoder delay (the
+    // reader seeks there first) is the other one.
+    const std::int64_t parity = s.skippedFrames() > 0 ? 1 : 0;
+    if (!mpeg1 && (first - leadFrames + parity) % 2 != 0) {
+        if (first > 0) {
+            reservoir = d->reservoirBefore(--first);
+            leadFrames = reservoir.isEmpty() ? 0 : 1;
+        }
+        if ((first - leadFrames + parity) % 2 != 0)
+            ++leadFrames;
+    }
+    QByteArray lead;
+    for (int i = 0; i < leadFrames; ++i)
+        lead += d->leadFrame(i + 1 == leadFrames ? reservoir : QByteArray(),
+                             d->frame(first).bitrateIndex);
+    const std::int64_t delay = from - (first - leadFrames) * spf - DecoderDelay;
+    const std::int64_t frames = last - first + leadFrames;
+    const std::int64_t padding = frames * spf - (to - (first - leadFrames) * spf) + DecoderDelay;
+    if (delay < 0 || delay > MaxGap || padding < 0 || padding > MaxGap)
+        throw cutError(d->path, QStringLiteral("the piece cannot be marked out in a LAME header"));
+
+    QByteArray head = id3v2Tag;
+    head += d->infoFrame(lead, leadFrames, first, last, int(delay), int(padding));
+    head += lead;
+    writeAll(out, head.constData(), head.size());
+    const Mp3Frame& a = s.frames[std::size_t(first)];
+    const Mp3Frame& z = s.frames[std::size_t(last - 1)];
+    writeAll(out, d->bytes.data() + a.offset, z.offset + z.bytes - a.offset);
+}

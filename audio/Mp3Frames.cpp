@@ -1,0 +1,314 @@
+#include "audio/Mp3Frames.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int Mpeg1Kbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+constexpr int Mpeg2Kbps[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+constexpr int Mpeg1Rates[3] = {44100, 48000, 32000};
+
+// libmpg123 puts this many frames of its synthesis filter before the first
+// encoded frame; a LAME header's delay counts from there.
+constexpr int DecoderDelay = 529;
+// A free-format frame is at most this long (640 kbit/s at 8 kHz would be
+// longer, but no encoder makes those).
+constexpr int MaxFreeFormatBytes = 8192;
+// The first frame is looked for this far into the audio: an encoder or a
+// tagger may leave padding after the ID3v2 tag.
+constexpr std::int64_t FirstFrameSearch = 64 * 1024;
+
+std::uint32_t bigEndian32(const unsigned char* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+std::uint32_t littleEndian32(const unsigned char* p) {
+    return std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+}
+
+std::int64_t syncSafe(const unsigned char* p) {
+    if ((p[0] | p[1] | p[2] | p[3]) & 0x80)
+        return -1;
+    return std::int64_t(p[0]) << 21 | std::int64_t(p[1]) << 14 | std::int64_t(p[2]) << 7 | p[3];
+}
+
+// The length of the ID3v2 tag at `p` with its header and footer, 0 where
+// there is none.
+std::int64_t id3v2Length(const unsigned char* p, std::int64_t available) {
+    if (available < 10 || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF)
+        return 0;
+    const std::int64_t size = syncSafe(p + 6);
+    if (size < 0)
+        return 0;
+    return 10 + size + ((p[5] & 0x10) ? 10 : 0);
+}
+
+// The bytes of the tags that end at `end`, 0 when none does.
+std::int64_t trailingTagLength(const unsigned char* data, std::int64_t begin, std::int64_t end) {
+    const std::int64_t room = end - begin;
+    if (room >= 128 && std::memcmp(data + end - 128, "TAG", 3) == 0) {
+        // The extended ID3v1 block goes before the plain one.
+        if (room >= 355 && std::memcmp(data + end - 355, "TAG+", 4) == 0)
+            return 355;
+        return 128;
+    }
+    if (room >= 32 && std::memcmp(data + end - 32, "APETAGEX", 8) == 0) {
+        const unsigned char* footer = data + end - 32;
+        const std::int64_t size = littleEndian32(footer + 12);
+        const bool withHeader = littleEndian32(footer + 20) & 0x80000000u;
+        const std::int64_t length = size + (withHeader ? 32 : 0);
+        if (size >= 32 && length <= room)
+            return length;
+        return 0;
+    }
+    if (room >= 10 && std::memcmp(data + end - 10, "3DI", 3) == 0) {
+        const std::int64_t size = syncSafe(data + end - 10 + 6);
+        if (size >= 0 && size + 20 <= room)
+            return size + 20;
+    }
+    return 0;
+}
+
+int frameLength(const Mp3Header& h, int freeFormatBytes) {
+    return h.bitrateIndex ? h.frameBytes() : freeFormatBytes + (h.padding ? 1 : 0);
+}
+
+// A frame header at `pos` of the stream whose next frame's header follows it
+// where its length says (or which ends the audio).
+bool frameChainsAt(const unsigned char* data, std::int64_t pos, std::int64_t end,
+                   const Mp3Header& like, int freeFormatBytes) {
+    if (end - pos < 4)
+        return false;
+    const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
+    if (!h || !h->sameStream(like) || (h->bitrateIndex == 0) != (freeFormatBytes > 0))
+        return false;
+    const std::int64_t next = pos + frameLength(*h, freeFormatBytes);
+    if (next == end)
+        return true;
+    if (end - next < 4)
+        return false;
+    const std::optional<Mp3Header> n = Mp3Header::parse(data + next);
+    return n && n->sameStream(*h);
+}
+
+// A free-format stream's frame length, found from where its second frame's
+// header lies; 0 where none follows.
+int findFreeFormatBytes(const unsigned char* data, std::int64_t pos, std::int64_t end,
+                        const Mp3Header& first) {
+    const std::int64_t from = pos + 4 + first.sideInfoBytes();
+    const std::int64_t to = std::min(end - 4, pos + MaxFreeFormatBytes);
+    for (std::int64_t next = from; next <= to; ++next) {
+        const std::optional<Mp3Header> h = Mp3Header::parse(data + next);
+        if (!h || !h->sameStream(first) || h->bitrateIndex != 0)
+            continue;
+        const int bytes = int(next - pos) - (first.padding ? 1 : 0);
+        if (frameChainsAt(data, next, end, first, bytes))
+            return bytes;
+    }
+    return 0;
+}
+
+QString byteText(std::int64_t offset) {
+    return QString::number(offset);
+}
+
+} // namespace
+
+std::optional<Mp3Header> Mp3Header::parse(const unsigned char* p) {
+    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0)
+        return std::nullopt;
+    Mp3Header h;
+    switch ((p[1] >> 3) & 3) {
+    case 0:
+        h.version = Version::Mpeg25;
+        break;
+    case 2:
+        h.version = Version::Mpeg2;
+        break;
+    case 3:
+        h.version = Version::Mpeg1;
+        break;
+    default:
+        return std::nullopt;
+    }
+    const int layerBits = (p[1] >> 1) & 3;
+    if (layerBits == 0)
+        return std::nullopt;
+    h.layer = 4 - layerBits;
+    h.crc = !(p[1] & 1);
+    h.bitrateIndex = p[2] >> 4;
+    h.rateIndex = (p[2] >> 2) & 3;
+    if (h.bitrateIndex == 15 || h.rateIndex == 3 || (p[3] & 3) == 2)
+        return std::nullopt;
+    h.padding = (p[2] >> 1) & 1;
+    h.mono = (p[3] >> 6) == 3;
+    return h;
+}
+
+void Mp3Header::store(unsigned char* p, const unsigned char* like) const {
+    const int versionBits = version == Version::Mpeg1 ? 3 : version == Version::Mpeg2 ? 2 : 0;
+    p[0] = 0xFF;
+    p[1] = (unsigned char)(0xE0 | versionBits << 3 | (4 - layer) << 1 | (crc ? 0 : 1));
+    p[2] = (unsigned char)(bitrateIndex << 4 | rateIndex << 2 | (padding ? 2 : 0) | (like[2] & 1));
+    p[3] = like[3];
+    if (mono)
+        p[3] |= 0xC0;
+}
+
+int Mp3Header::sampleRate() const {
+    const int rate = Mpeg1Rates[rateIndex];
+    return version == Version::Mpeg1 ? rate : version == Version::Mpeg2 ? rate / 2 : rate / 4;
+}
+
+int Mp3Header::samplesPerFrame() const {
+    if (layer == 1)
+        return 384;
+    return layer == 3 && version != Version::Mpeg1 ? 576 : 1152;
+}
+
+int Mp3Header::sideInfoBytes() const {
+    if (version == Version::Mpeg1)
+        return mono ? 17 : 32;
+    return mono ? 9 : 17;
+}
+
+int Mp3Header::bitrateKbps() const {
+    return version == Version::Mpeg1 ? Mpeg1Kbps[bitrateIndex] : Mpeg2Kbps[bitrateIndex];
+}
+
+int Mp3Header::frameBytes() const {
+    if (bitrateIndex == 0)
+        return 0;
+    const int length = samplesPerFrame() / 8 * bitrateKbps() * 1000 / sampleRate();
+    return length + (padding ? 1 : 0);
+}
+
+bool Mp3Header::sameStream(const Mp3Header& other) const {
+    return version == other.version && layer == other.layer && rateIndex == other.rateIndex &&
+           mono == other.mono;
+}
+
+std::int64_t Mp3Stream::skippedFrames() const {
+    if (encoderDelay < 0)
+        return 0;
+    // Without delay or padding to cut, a stream shorter than its header says
+    // is not decoded gapless at all.
+    if (encoderDelay + std::max(encoderPadding, 0) == 0 &&
+        declaredFrames > std::int64_t(frames.size()))
+        return 0;
+    return encoderDelay + DecoderDelay;
+}
+
+std::int64_t Mp3Stream::lengthFrames() const {
+    const int spf = header.samplesPerFrame();
+    const std::int64_t decoded = std::int64_t(frames.size()) * spf;
+    std::int64_t end = decoded;
+    // The padding is cut only where all the frames the header counts are there.
+    if (encoderDelay >= 0 && declaredFrames > 0 && declaredFrames <= std::int64_t(frames.size()))
+        end = std::min(end, declaredFrames * spf - std::max(encoderPadding, 0) + DecoderDelay);
+    return std::max<std::int64_t>(0, end - skippedFrames());
+}
+
+bool looksLikeMpegAudio(QByteArrayView bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (id3v2Length(data, bytes.size()) > 0)
+        return true;
+    return bytes.size() >= 4 && Mp3Header::parse(data).has_value();
+}
+
+Mp3Stream scanMp3(QByteArrayView file) {
+    const auto* data = reinterpret_cast<const unsigned char*>(file.data());
+    std::int64_t begin = 0;
+    std::int64_t end = file.size();
+    while (const std::int64_t tag = id3v2Length(data + begin, end - begin)) {
+        if (tag > end - begin)
+            throw Mp3Refused(QStringLiteral("its ID3v2 tag is longer than the file"));
+        begin += tag;
+    }
+    while (const std::int64_t tag = trailingTagLength(data, begin, end))
+        end -= tag;
+
+    Mp3Stream s;
+    std::int64_t pos = begin;
+    const std::int64_t searchEnd = std::min(end, begin + FirstFrameSearch);
+    for (; pos + 4 <= searchEnd; ++pos) {
+        const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
+        if (!h)
+            continue;
+        if (h->layer != 3)
+            throw Mp3Refused(QStringLiteral("it is MPEG audio layer %1, and only layer III (MP3) "
+                                            "is cut without re-encoding")
+                                 .arg(h->layer == 1 ? QStringLiteral("I") : QStringLiteral("II")));
+        const int freeBytes = h->bitrateIndex ? 0 : findFreeFormatBytes(data, pos, end, *h);
+        if ((h->bitrateIndex || freeBytes) && frameChainsAt(data, pos, end, *h, freeBytes)) {
+            s.header = *h;
+            std::memcpy(s.headerBytes, data + pos, 4);
+            s.freeFormatBytes = freeBytes;
+            break;
+        }
+    }
+    if (s.headerBytes[0] != 0xFF)
+        throw Mp3Refused(QStringLiteral("no MPEG audio frame is found in it"));
+
+    s.frames.reserve(std::size_t((end - pos) / std::max(1, s.header.frameBytes() - 1) + 16));
+    while (end - pos >= 4) {
+        const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
+        const bool fits =
+            h && h->sameStream(s.header) && (h->bitrateIndex == 0) == (s.freeFormatBytes > 0);
+        const int bytes = fits ? frameLength(*h, s.freeFormatBytes) : 0;
+        const int sideStart = fits ? 4 + (h->crc ? 2 : 0) : 0;
+        if (!fits || bytes < sideStart + h->sideInfoBytes()) {
+            // Junk after the last frame is no frame; frames after it mean
+            // that one in the middle is damaged.
+            for (std::int64_t next = pos + 1; next + 4 <= end; ++next)
+                if (data[next] == 0xFF &&
+                    frameChainsAt(data, next, end, s.header, s.freeFormatBytes))
+                    throw Mp3Refused(QStringLiteral("the MPEG audio frame at byte %1 is damaged")
+                                         .arg(byteText(pos)));
+            break;
+        }
+        if (pos + bytes > end)
+            break; // the last frame cut short: no decoder gives its audio
+        Mp3Frame f;
+        f.offset = pos;
+        f.bytes = bytes;
+        const unsigned char* side = data + pos + sideStart;
+        f.mainDataBegin =
+            s.header.version == Mp3Header::Version::Mpeg1 ? side[0] << 1 | side[1] >> 7 : side[0];
+        f.mainDataBytes = bytes - sideStart - h->sideInfoBytes();
+        f.bitrateIndex = h->bitrateIndex;
+        s.frames.push_back(f);
+        pos += bytes;
+    }
+    if (s.frames.empty())
+        throw Mp3Refused(QStringLiteral("no MPEG audio frame is found in it"));
+
+    // The Xing or LAME header frame: no audio, but the stream's length, and
+    // the encoder's delay and padding in its LAME extension.
+    const Mp3Frame& first = s.frames.front();
+    const std::int64_t xing = first.offset + 4 + (s.header.crc ? 2 : 0) + s.header.sideInfoBytes();
+    const std::int64_t firstEnd = first.offset + first.bytes;
+    if (firstEnd - xing >= 8 &&
+        (std::memcmp(data + xing, "Xing", 4) == 0 || std::memcmp(data + xing, "Info", 4) == 0)) {
+        s.hasInfoFrame = true;
+        const std::uint32_t flags = bigEndian32(data + xing + 4);
+        std::int64_t at = xing + 8;
+        if (flags & 1) {
+            if (firstEnd - at >= 4)
+                s.declaredFrames = bigEndian32(data + at);
+            at += 4;
+        }
+        at += (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+        if (firstEnd - at >= 24) {
+            s.lameExtensionOffset = at;
+            const unsigned char* gap = data + at + 21;
+            s.encoderDelay = gap[0] << 4 | gap[1] >> 4;
+            s.encoderPadding = (gap[1] & 0x0F) << 8 | gap[2];
+        }
+        s.frames.erase(s.frames.begin());
+        if (s.frames.empty())
+            throw Mp3Refused(QStringLiteral("it holds no audio"));
+    }
+    return s;
+}

@@ -1,0 +1,85 @@
+// The MPEG audio frames of an MP3 file, found without decoding: where each
+// Layer III frame lies, how far back its bit reservoir reaches, and what the
+// file's Xing/LAME header says about its encoder delay and padding.
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+// What one four-byte frame header says.
+struct Mp3Header {
+    enum class Version { Mpeg1, Mpeg2, Mpeg25 };
+    Version version = Version::Mpeg1;
+    int layer = 3;
+    int bitrateIndex = 0; // 0: free format
+    int rateIndex = 0;
+    bool padding = false;
+    bool crc = false;
+    bool mono = false;
+
+    // The header at `p` (four bytes), or nothing where it is no frame header.
+    static std::optional<Mp3Header> parse(const unsigned char* p);
+    // The four bytes of this header; `like` supplies the bits kept as they are
+    // (private, mode extension, copyright, original, emphasis).
+    void store(unsigned char* p, const unsigned char* like) const;
+
+    int sampleRate() const;
+    int samplesPerFrame() const;
+    int channels() const { return mono ? 1 : 2; }
+    int sideInfoBytes() const;
+    // The frame's length in bytes, 0 for free format (its length is the
+    // stream's, plus the padding byte).
+    int frameBytes() const;
+    int bitrateKbps() const;
+    // Frames of one stream share all of these.
+    bool sameStream(const Mp3Header& other) const;
+};
+
+// A Layer III frame of the stream.
+struct Mp3Frame {
+    std::int64_t offset = 0;
+    int bytes = 0;
+    int mainDataBegin = 0; // bytes of main data taken from the frames before it
+    int mainDataBytes = 0; // bytes after its side information
+    int bitrateIndex = 0;
+};
+
+// Why a file's frames cannot be cut: the message says what is wrong with it.
+class Mp3Refused : public std::runtime_error {
+  public:
+    explicit Mp3Refused(const QString& message) : std::runtime_error(message.toStdString()) {}
+    QString message() const { return QString::fromStdString(what()); }
+};
+
+struct Mp3Stream {
+    Mp3Header header; // the first audio frame's
+    unsigned char headerBytes[4] = {};
+    int freeFormatBytes = 0;      // a free-format stream's frame length without padding
+    std::vector<Mp3Frame> frames; // the audio frames (not the Xing/LAME frame)
+
+    // From the Xing/LAME frame at the start, where there is one.
+    bool hasInfoFrame = false;
+    std::int64_t declaredFrames = -1;
+    int encoderDelay = -1;
+    int encoderPadding = -1;
+    std::int64_t lameExtensionOffset = 0; // where its LAME extension lies, 0 when none
+
+    // Frames of the decode of the source (libmpg123, gapless) before its frame
+    // 0 in the decode of all its frames, and its length in frames.
+    std::int64_t skippedFrames() const;
+    std::int64_t lengthFrames() const;
+};
+
+// True when `bytes` (the start of a file) open with an ID3v2 tag or an MPEG
+// audio frame header: a file the MP3 cutter speaks for.
+bool looksLikeMpegAudio(QByteArrayView bytes);
+
+// Finds every frame of the file's bytes, skipping ID3v2 tags at the start and
+// ID3v1, ID3v2 and APE tags at the end. Throws Mp3Refused when the stream is
+// not one Layer III stream or a frame in it is damaged or missing; junk after
+// the last frame is left out.
+Mp3Stream scanMp3(QByteArrayView file);

@@ -1,0 +1,186 @@
+// Measures the pieces that keep their source's format: `cadelo-cli split
+// --copy` of a 60-minute MP3 file into pieces of 60 s against mp3splt's cut
+// of the same file, each run as a program of its own, alternating, a few
+// rounds; processor time (user + system) of each and their ratio.
+//
+// formats [ROUNDS] [CADELO-CLI]: the program built beside this one unless given.
+#include "bench/BenchSupport.h"
+#include "synth/Synth.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int Rate = 44100;
+constexpr int Channels = 2;
+constexpr int Minutes = 60;
+
+struct Run {
+    double cpu = 0;  // user + system time of the child
+    double wall = 0; // seconds from its start to its end
+};
+
+double seconds(const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+// Runs `args` with its output thrown away; its own processor time through wait4.
+Run runProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        throw std::runtime_error("cannot start " + args[0]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        throw std::runtime_error("lost " + args[0]);
+    Run r;
+    r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(args[0] + " failed");
+    return r;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+struct Series {
+    std::vector<double> cpu, wall;
+    void add(const Run& r) {
+        cpu.push_back(r.cpu);
+        wall.push_back(r.wall);
+    }
+    void print(const char* name) const {
+        std::printf("%s: %.3f s CPU, %.3f s wall (median of %zu)\n", name, median(cpu),
+                    median(wall), cpu.size());
+    }
+};
+
+std::string local(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fileCount(const QString& dir) {
+    return QString::number(QDir(dir).entryList(QDir::Files).size());
+}
+
+// A 60-minute 128 kbit/s MP3 file: one minute of the test tone encoded by
+// lame, its audio frames repeated (lame takes minutes for the whole hour;
+// each repeat begins with a frame that needs no bit reservoir). False
+// without lame.
+bool makeLongMp3(const QString& dir, const QString& path) {
+    const QString wav = QDir(dir).filePath(QStringLiteral("minute.wav"));
+    const QString minute = QDir(dir).filePath(QStringLiteral("minute.mp3"));
+    synth::writeWav(wav, synth::tone(std::int64_t(60) * Rate, Rate, Channels), Rate, Channels);
+    if (!synth::run(QStringLiteral("lame"),
+                    {QStringLiteral("--quiet"), QStringLiteral("-t"), QStringLiteral("-b"),
+                     QStringLiteral("128"), wav, minute}))
+        return false;
+    QFile in(minute);
+    QFile out(path);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray frames = in.readAll();
+    for (int i = 0; i < Minutes; ++i)
+        if (out.write(frames) != frames.size())
+            return false;
+    QFile::remove(wav);
+    return true;
+}
+
+// The MP3 half: 0 when measured (or a peer is missing), 1 on a failure.
+int mp3CopyFigures(const QString& cli, int rounds) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString source = dir.filePath(QStringLiteral("long.mp3"));
+    std::printf("MP3 --copy: making %d minutes of MP3...\n", Minutes);
+    std::fflush(stdout);
+    if (!makeLongMp3(dir.path(), source)) {
+        std::printf("MP3 --copy: lame is not installed or failed\n");
+        return 0;
+    }
+    std::printf("source: %lld bytes\n", static_cast<long long>(QFile(source).size()));
+    const QString mp3splt = QStandardPaths::findExecutable(QStringLiteral("mp3splt"));
+    // An empty settings file: the user's own never changes what is measured.
+    const QString settings = dir.filePath(QStringLiteral("settings.ini"));
+    QFile(settings).open(QIODevice::WriteOnly);
+    const QString ourOut = dir.filePath(QStringLiteral("ours"));
+    const QString peerOut = dir.filePath(QStringLiteral("peer"));
+
+    Series ours, peer;
+    try {
+        for (int round = 0; round < rounds; ++round) {
+            QDir(ourOut).removeRecursively();
+            QDir().mkpath(ourOut);
+            ours.add(runProgram({local(cli), "split", "--copy", "--every", "60", "-q", "--settings",
+                                 local(settings), "-o", local(ourOut), local(source)}));
+            if (!mp3splt.isEmpty()) {
+                QDir(peerOut).removeRecursively();
+                QDir().mkpath(peerOut);
+                peer.add(runProgram(
+                    {local(mp3splt), "-q", "-t", "1.0", "-d", local(peerOut), local(source)}));
+            }
+        }
+    } catch (const std::exception& e) {
+        std::printf("failed: %s\n", e.what());
+        return 1;
+    }
+    std::printf("cadelo-cli pieces: %s\n", qPrintable(fileCount(ourOut)));
+    ours.print("cadelo-cli split --copy (MP3)");
+    if (mp3splt.isEmpty()) {
+        std::printf("mp3splt: not installed\n");
+        return 0;
+    }
+    std::printf("mp3splt pieces: %s\n", qPrintable(fileCount(peerOut)));
+    peer.print("mp3splt -t 1.0");
+    std::printf("mp3-copy/mp3splt ratio: %.2f (goal <= 1.0)\n",
+                median(ours.cpu) / median(peer.cpu));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int rounds = bench::roundsArgument(argc, argv, 5);
+    const QString cli = argc > 2 ? QString::fromLocal8Bit(argv[2])
+                                 : QDir(QCoreApplication::applicationDirPath())
+                                       .filePath(QStringLiteral("../cadelo-cli"));
+    if (!QFile::exists(cli)) {
+        std::printf("cadelo-cli not found at %s\n", local(cli).c_str());
+        return 1;
+    }
+    return mp3CopyFigures(cli, rounds);
+}
