@@ -70,6 +70,16 @@ void paintDecoration(QPainter& p, const SkinDecoration& d, const Look& look, con
     }
 }
 
+// The font of `px` pixels, smaller down to `smallest` where `text` is wider
+// than `width`: a caption in a longer language still shows whole.
+QFont fittedFont(const QFont& base, int px, QFont::Weight weight, const QString& text, qreal width,
+                 int smallest) {
+    QFont f = pixelFont(base, px, weight);
+    while (px > smallest && QFontMetricsF(f).horizontalAdvance(text) > width)
+        f = pixelFont(base, --px, weight);
+    return f;
+}
+
 // Icon and label side by side, centred, or icon over label for tall buttons.
 void paintButtonContent(QPainter& p, const SkinObject& o, const QRectF& r, const QColor& fg,
                         const QFont& base, bool stacked, bool leftAligned) {
@@ -77,7 +87,7 @@ void paintButtonContent(QPainter& p, const SkinObject& o, const QRectF& r, const
         const qreal icon = 16;
         const QRectF iconBox(r.center().x() - icon / 2, r.top() + 5, icon, icon);
         paintSkinIcon(p, o.icon, iconBox, fg);
-        p.setFont(pixelFont(base, 10, QFont::Medium));
+        p.setFont(fittedFont(base, 10, QFont::Medium, o.label, r.width() - 4, 8));
         p.setPen(fg);
         p.drawText(
             QRectF(r.left(), iconBox.bottom() + 1, r.width(), r.bottom() - iconBox.bottom() - 3),
@@ -85,10 +95,11 @@ void paintButtonContent(QPainter& p, const SkinObject& o, const QRectF& r, const
         return;
     }
     const qreal icon = 16;
-    const QFont f = pixelFont(base, 12, QFont::DemiBold);
-    const qreal textWidth = QFontMetricsF(f).horizontalAdvance(o.label);
     const qreal gap = o.label.isEmpty() || o.icon.isEmpty() ? 0 : 6;
     const qreal iconWidth = o.icon.isEmpty() ? 0 : icon;
+    const qreal room = r.width() - iconWidth - gap - (leftAligned ? 14 : 0);
+    const QFont f = fittedFont(base, 12, QFont::DemiBold, o.label, room, 9);
+    const qreal textWidth = QFontMetricsF(f).horizontalAdvance(o.label);
     const qreal total = iconWidth + gap + textWidth;
     const qreal x = leftAligned ? r.left() + 10 : r.center().x() - total / 2;
     if (iconWidth > 0)
