@@ -18,8 +18,12 @@ QString baseOf(const QString& caption) {
 }
 
 QString withOggExtension(const QString& name) {
+    return withExtension(name, QStringLiteral("ogg"));
+}
+
+QString withExtension(const QString& name, const QString& extension) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return (dot < 0 ? name : name.left(dot)) + QStringLiteral(".ogg");
+    return (dot < 0 ? name : name.left(dot)) + QLatin1Char('.') + extension;
 }
 
 bool taken(const QString& path) {
@@ -39,8 +43,11 @@ QString inFolder(const QString& dir, const QString& name) {
 QString fittedName(const QString& name) {
     if (name.toUtf8().size() <= OutputNameMaxBytes)
         return name;
-    // The tail kept whole: ".ogg" and the number before it.
-    qsizetype tailStart = name.endsWith(QStringLiteral(".ogg")) ? name.size() - 4 : name.size();
+    // The tail kept whole: the output's extension and the number before it.
+    qsizetype tailStart = name.size();
+    for (const char* extension : {".ogg", ".flac", ".opus", ".mp3"})
+        if (name.endsWith(QLatin1String(extension)))
+            tailStart = name.size() - qsizetype(qstrlen(extension));
     qsizetype digits = tailStart;
     while (digits > 0 && name[digits - 1] >= QLatin1Char('0') &&
            name[digits - 1] <= QLatin1Char('9'))
@@ -99,14 +106,16 @@ namespace {
 // When the base itself holds a "." the extension change would swallow the
 // number and every candidate would be the same name, so the number is kept
 // and ".ogg" appended instead.
-QString numbered(const QString& dir, const QString& base, qint64 n) {
+QString numbered(const QString& dir, const QString& base, qint64 n, const QString& extension) {
     const QString name = cleanFileName(base + QLatin1Char('_') + QString::number(n));
     if (base.contains(QLatin1Char('.')))
-        return inFolder(dir, fittedName(name + QStringLiteral(".ogg")));
-    return inFolder(dir, fittedName(withOggExtension(name)));
+        return inFolder(dir, fittedName(name + QLatin1Char('.') + extension));
+    return inFolder(dir, fittedName(withExtension(name, extension)));
 }
 
 } // namespace
+
+RunNames::RunNames(const QString& extension) : m_extension(extension) {}
 
 bool RunNames::takenInRun(const QString& path) const {
     return m_handedOut.contains(path) || taken(path);
@@ -125,21 +134,21 @@ void RunNames::giveBack(const QString& path) {
 QString RunNames::nextNumbered(const QString& dir, const QString& base) {
     // The key is the sequence's own first name, so that a caption and a
     // source file name of the same base share their numbers.
-    const QString key = numbered(dir, base, 1);
+    const QString key = numbered(dir, base, 1, m_extension);
     qint64& n = m_next[key];
     if (n < 1)
         n = 1;
-    QString candidate = numbered(dir, base, n);
+    QString candidate = numbered(dir, base, n, m_extension);
     while (takenInRun(candidate))
-        candidate = numbered(dir, base, ++n);
+        candidate = numbered(dir, base, ++n, m_extension);
     ++n;
     return handOut(candidate);
 }
 
 QString RunNames::piecePath(const QString& dir, const QString& caption) {
     const QString base = baseOf(caption);
-    const QString first =
-        inFolder(dir, fittedName(withOggExtension(cleanFileName(base + QStringLiteral("_1")))));
+    const QString first = inFolder(
+        dir, fittedName(withExtension(cleanFileName(base + QStringLiteral("_1")), m_extension)));
     if (!takenInRun(first))
         return handOut(first);
     return nextNumbered(dir, base);
@@ -147,18 +156,18 @@ QString RunNames::piecePath(const QString& dir, const QString& caption) {
 
 QString RunNames::fallbackPath(const QString& dir, const QString& sourcePath) {
     // A new name is valid UTF-8 even where the source's is not.
-    const QString name = fittedName(
-        withOggExtension(cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName()))));
+    const QString name = fittedName(withExtension(
+        cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName())), m_extension));
     const QString first = inFolder(dir, name);
     if (!takenInRun(first))
         return handOut(first);
-    return nextNumbered(dir, name.left(name.size() - 4));
+    return nextNumbered(dir, name.left(name.size() - m_extension.size() - 1));
 }
 
 QString RunNames::templatePath(const QString& dir, const QString& name) {
     // Cleaned once more: a caller's name must not reach outside the folder.
     const QString base = cleanFileName(name);
-    const QString first = inFolder(dir, fittedName(base + QStringLiteral(".ogg")));
+    const QString first = inFolder(dir, fittedName(base + QLatin1Char('.') + m_extension));
     if (!takenInRun(first))
         return handOut(first);
     return nextNumbered(dir, base);
@@ -173,7 +182,11 @@ QString fallbackPath(const QString& dir, const QString& sourcePath) {
 }
 
 QString joinOutputPath(const QString& dir, const QString& chosen) {
-    return QDir(dir).absoluteFilePath(chosen) + QStringLiteral(".ogg");
+    return joinOutputPath(dir, chosen, QStringLiteral("ogg"));
+}
+
+QString joinOutputPath(const QString& dir, const QString& chosen, const QString& extension) {
+    return QDir(dir).absoluteFilePath(chosen) + QLatin1Char('.') + extension;
 }
 
 QString replaceQuestion(const QString& path) {

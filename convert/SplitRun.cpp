@@ -199,9 +199,10 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.sampleRate();
     const int channels = reader.channels();
+    const int bits = reader.bitsPerSample();
     QString path = choosePiecePath(row, piece, span);
     try {
-        openOutput(path, rate, channels);
+        openOutput(path, rate, channels, bits, &plan.tags);
     } catch (const std::exception&) {
         // A name the writer refuses all the same: the source's own name is
         // the second try. A second failure ends the run, with the reason the
@@ -212,7 +213,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         try {
-            openOutput(path, rate, channels);
+            openOutput(path, rate, channels, bits, &plan.tags);
         } catch (const std::exception&) {
             m_writer.abandonWrite();
             m_currentFile = planned;
