@@ -13,10 +13,12 @@
 #include "ui/SettingsDialog.h"
 #include "ui/SilenceScan.h"
 #include "ui/TagEditDialog.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QLocale>
 #include <QTimer>
 #include <cstdio>
 
@@ -80,6 +82,8 @@ int main(int argc, char** argv) {
     // Lets the desktop match the window to its entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cadelo.Cadelo"));
     initCadeloResources();
+    // Before the first window: every caption is looked up as it is made.
+    installTranslations(app, QLocale::system());
 
     // The application's own hidden window carries the title that marks a
     // running copy; the main window's caption stays "Cadelo".

@@ -4,6 +4,7 @@
 #include "audio/FileSeek.h"
 #include "audio/OggHandles.h"
 #include "audio/OggPageReader.h"
+#include "audio/OggPager.h"
 #include "audio/SourceFile.h"
 #include "audio/VorbisFileCallbacks.h"
 #include "audio/VorbisHeaderCheck.h"
@@ -297,11 +298,11 @@ class PageWriter {
   public:
     explicit PageWriter(QIODevice& out) : m_out(out) { m_block.reserve(kWriteBlock + 8192); }
 
-    void pages(OggStream& os, bool flush) {
-        ogg_page page;
-        while (flush ? ogg_stream_flush(os.get(), &page) : ogg_stream_pageout(os.get(), &page)) {
-            m_block.append(reinterpret_cast<const char*>(page.header), page.header_len);
-            m_block.append(reinterpret_cast<const char*>(page.body), page.body_len);
+    void pages(OggPager& pager, bool flush) {
+        OggPager::Page page;
+        while (pager.pageOut(page, flush)) {
+            m_block.append(reinterpret_cast<const char*>(page.header), page.headerLen);
+            m_block.append(reinterpret_cast<const char*>(page.body), page.bodyLen);
             if (m_block.size() >= kWriteBlock)
                 finish();
         }
@@ -319,22 +320,9 @@ class PageWriter {
     QByteArray m_block;
 };
 
-void putPacket(OggStream& os, const unsigned char* data, long bytes, std::int64_t packetNo,
-               std::int64_t granule, bool first, bool last) {
-    ogg_packet op{};
-    op.packet = const_cast<unsigned char*>(data);
-    op.bytes = bytes;
-    op.b_o_s = first;
-    op.e_o_s = last;
-    op.granulepos = granule;
-    op.packetno = packetNo;
-    ogg_stream_packetin(os.get(), &op);
-}
-
-void putPacket(OggStream& os, const QByteArray& data, std::int64_t packetNo, std::int64_t granule,
-               bool first, bool last) {
-    putPacket(os, reinterpret_cast<const unsigned char*>(data.constData()), long(data.size()),
-              packetNo, granule, first, last);
+void putPacket(OggPager& os, const QByteArray& data, std::int64_t granule, bool last) {
+    os.packetIn(reinterpret_cast<const unsigned char*>(data.constData()), long(data.size()),
+                granule, last);
 }
 
 QByteArray commentPacket(const QList<QByteArray>& comments) {
@@ -351,15 +339,15 @@ QByteArray commentPacket(const QList<QByteArray>& comments) {
 }
 
 // The three headers: the source's identification and setup, our comments.
-void writeHeaders(PageWriter& out, OggStream& os, const QByteArray& identification,
+void writeHeaders(PageWriter& out, OggPager& os, const QByteArray& identification,
                   const QByteArray& setup, const QList<QByteArray>& comments, bool endStream) {
-    putPacket(os, identification, 0, 0, true, false);
+    putPacket(os, identification, 0, false);
     out.pages(os, true);
     const QByteArray commentHeader = commentPacket(comments);
     if (commentHeader.isEmpty())
         throw AudioError(QStringLiteral("the comment header cannot be made"));
-    putPacket(os, commentHeader, 1, 0, false, false);
-    putPacket(os, setup, 2, 0, false, endStream);
+    putPacket(os, commentHeader, 0, false);
+    putPacket(os, setup, 0, endStream);
     out.pages(os, true);
 }
 
@@ -387,6 +375,65 @@ Stamp stampOf(const QString& path) {
 std::mutex fitLock;
 std::map<QString, Stamp> fitSources;
 
+// The check of a file a reader has found to be sound pages back to back: one
+// stream, its pages in sequence, every audio packet of a known mode. Read
+// from the page headers and each packet's first byte, without gathering
+// packets; true when all holds. Anything else (false) is left to the full
+// check, which names what is wrong.
+bool soundSingleStream(const QString& path, const vorbis_info* info) {
+    SourceFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    OggPageReader pages(file, kReadChunk);
+    if (!pages.trusted())
+        return false;
+    int serial = 0;
+    long sequence = 0;
+    std::int64_t packets = 0; // packets begun so far
+    bool open = false;        // the last page ended inside a packet
+    bool ended = false;
+    ogg_page page;
+    for (;;) {
+        const int r = pages.next(page);
+        if (r < 0)
+            return false;
+        if (r == 0)
+            return !pages.failed() && ended && !open;
+        if (ended || ogg_page_version(&page) != 0)
+            return false;
+        if (sequence == 0) {
+            if (!ogg_page_bos(&page))
+                return false;
+            serial = ogg_page_serialno(&page);
+        } else if (ogg_page_bos(&page) || ogg_page_serialno(&page) != serial) {
+            return false;
+        }
+        if (ogg_page_pageno(&page) != sequence++ || (ogg_page_continued(&page) != 0) != open)
+            return false;
+        const unsigned char* lacing = page.header + 27;
+        const int segments = page.header[26];
+        long at = 0;
+        for (int i = 0; i < segments; ++i) {
+            if (!open) {
+                // A packet begins here; the audio ones (after the three
+                // headers) name their mode in their first byte.
+                if (packets++ >= 3) {
+                    if (lacing[i] == 0)
+                        return false;
+                    ogg_packet op{};
+                    op.packet = page.body + at;
+                    op.bytes = 1;
+                    if (vorbis_packet_blocksize(const_cast<vorbis_info*>(info), &op) < 0)
+                        return false;
+                }
+            }
+            at += lacing[i];
+            open = lacing[i] == 255;
+        }
+        ended = ogg_page_eos(&page) != 0;
+    }
+}
+
 } // namespace
 
 QString OggCopyCut::problem(const QString& path) {
@@ -401,6 +448,13 @@ QString OggCopyCut::problem(const QString& path) {
         State s(path);
         s.keepBytes = false;
         s.restart();
+        if (soundSingleStream(path, s.info.get())) {
+            if (stamp == stampOf(path)) {
+                const std::lock_guard<std::mutex> lock(fitLock);
+                fitSources[path] = stamp;
+            }
+            return QString();
+        }
         while (s.readOne())
             s.dropBefore(s.nextIndex());
         // Whatever follows the stream's end may be a further link.
@@ -481,7 +535,7 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     };
     try {
         // Chained or concatenated files need distinct serial numbers.
-        OggStream os(int(QRandomGenerator::global()->generate() & 0x7fffffff));
+        OggPager os(int(QRandomGenerator::global()->generate() & 0x7fffffff));
         begin = std::max<std::int64_t>(0, begin);
         end = std::max(begin, end);
         // The packet whose frames hold `begin`, and the one before it, which
@@ -543,15 +597,13 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
         // The first audio page holds the priming packet and the first packet
         // kept, and no other: its granule position short of their frames is
         // what makes the decoder drop the frames before `begin`.
-        std::int64_t packetNo = 3;
         const Packet& priming = *s.packet(k - 1);
-        putPacket(os, s.bytes(priming), priming.bytes, packetNo++, -1, false, false);
+        os.packetIn(s.bytes(priming), priming.bytes, -1, false);
         for (std::int64_t j = k; j <= m; ++j) {
             const Packet& p = *s.packet(j);
             const bool last = j == m;
             // The last granule position cuts the end.
-            putPacket(os, s.bytes(p), p.bytes, packetNo++, (last ? end : p.end) - begin, false,
-                      last);
+            os.packetIn(s.bytes(p), p.bytes, (last ? end : p.end) - begin, last);
             pages.pages(os, j == k || last);
         }
         pages.finish();

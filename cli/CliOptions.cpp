@@ -138,18 +138,21 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec Specs[] = {
-    {"mode", 0, Arg::Value},        {"every", 0, Arg::Value},      {"pieces", 0, Arg::Value},
-    {"span", 0, Arg::Value},        {"output-dir", 0, Arg::Value}, {"output", 0, Arg::Value},
-    {"fade-in", 0, Arg::Value},     {"fade-out", 0, Arg::Value},   {"rate", 0, Arg::Value},
-    {"channels", 0, Arg::Value},    {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
-    {"quality", 0, Arg::Value},     {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
-    {"force", 0, Arg::None},        {"help", 'h', Arg::None},      {"version", 0, Arg::None},
-    {"jobs", 'j', Arg::Value},      {"copy", 0, Arg::None},        {"silence", 0, Arg::None},
-    {"threshold", 0, Arg::Value},   {"min-pause", 0, Arg::Value},  {"min-length", 0, Arg::Value},
-    {"max-length", 0, Arg::Value},  {"keep-pauses", 0, Arg::None}, {"snap", 0, Arg::Value},
-    {"name", 0, Arg::Value},        {"cue", 0, Arg::Value},        {"format", 0, Arg::Value},
-    {"compression", 0, Arg::Value},
+    {"mode", 0, Arg::Value},       {"every", 0, Arg::Value},       {"pieces", 0, Arg::Value},
+    {"span", 0, Arg::Value},       {"output-dir", 0, Arg::Value},  {"output", 0, Arg::Value},
+    {"fade-in", 0, Arg::Value},    {"fade-out", 0, Arg::Value},    {"rate", 0, Arg::Value},
+    {"channels", 0, Arg::Value},   {"bitrate", 0, Arg::Value},     {"vbr", 0, Arg::Value},
+    {"quality", 0, Arg::Value},    {"settings", 0, Arg::Value},    {"quiet", 'q', Arg::None},
+    {"force", 0, Arg::None},       {"help", 'h', Arg::None},       {"version", 0, Arg::None},
+    {"jobs", 'j', Arg::Value},     {"copy", 0, Arg::None},         {"silence", 0, Arg::None},
+    {"threshold", 0, Arg::Value},  {"min-pause", 0, Arg::Value},   {"min-length", 0, Arg::Value},
+    {"max-length", 0, Arg::Value}, {"keep-pauses", 0, Arg::None},  {"snap", 0, Arg::Value},
+    {"name", 0, Arg::Value},       {"cue", 0, Arg::Value},         {"width", 0, Arg::Value},
+    {"format", 0, Arg::Value},     {"compression", 0, Arg::Value},
 };
+
+// The most columns peaks prints: far more than any screen, and output a script can still read.
+constexpr int MaxPeaksWidth = 1000000;
 
 bool splitOnly(const QString& name) {
     for (const char* option : {"output-dir", "jobs", "copy", "silence", "threshold", "min-pause",
@@ -180,6 +183,8 @@ bool allowed(CliCommand command, const QString& name) {
         return true;
     if (command == CliCommand::Info)
         return false;
+    if (command == CliCommand::Peaks || name == QLatin1String("width"))
+        return command == CliCommand::Peaks && name == QLatin1String("width");
     if (splitOnly(name))
         return command == CliCommand::Split;
     if (name == QLatin1String("output") || name == QLatin1String("force"))
@@ -247,6 +252,8 @@ CliOptions parseCliOptions(const QStringList& arguments) {
         o.command = CliCommand::Split;
     else if (command == QLatin1String("join"))
         o.command = CliCommand::Join;
+    else if (command == QLatin1String("peaks"))
+        o.command = CliCommand::Peaks;
     else if (command.startsWith(QLatin1Char('-')))
         throw UsageError(QStringLiteral("a command (info, split or join) must come first"));
     else
@@ -325,6 +332,8 @@ CliOptions parseCliOptions(const QStringList& arguments) {
         } else if (name == QLatin1String("pieces")) {
             impliesMode(impliedMode, impliedBy, int(SplitMode::Count), opt);
             o.splitCount = numberIn(opt, *value, 1, std::numeric_limits<int>::max());
+        } else if (name == QLatin1String("width")) {
+            o.peaksWidth = numberIn(opt, *value, 1, MaxPeaksWidth);
         } else if (name == QLatin1String("span")) {
             impliesMode(impliedMode, impliedBy, int(SplitMode::Custom), opt);
             o.spans.push_back(spanFrom(*value));
@@ -510,6 +519,10 @@ CliOptions parseCliOptions(const QStringList& arguments) {
     }
     if (o.command == CliCommand::Join && o.output.isEmpty())
         throw UsageError(QStringLiteral("join needs -o OUTPUT"));
+    if (o.command == CliCommand::Peaks && !o.peaksWidth)
+        throw UsageError(QStringLiteral("peaks needs --width N"));
+    if (o.command == CliCommand::Peaks && o.files.size() > 1)
+        throw UsageError(QStringLiteral("peaks takes one FILE"));
     return o;
 }
 
@@ -525,10 +538,14 @@ QString cliHelpText() {
                "Usage: cadelo-cli info FILE...\n"
                "       cadelo-cli split [OPTIONS] FILE...\n"
                "       cadelo-cli join  [OPTIONS] -o OUTPUT FILE...\n"
+               "       cadelo-cli peaks --width N FILE\n"
                "\n"
                "Cuts pieces out of audio files (split) or joins audio files (join), writing\n"
                "Ogg Vorbis, with the same job list, planners and runs as Cadelo's window.\n"
                "info prints the length, format and tags of each FILE.\n"
+               "peaks prints FILE's waveform as one JSON object, {\"rate\": R, \"frames\": F,\n"
+               "\"channels\": [[[min, max], ...], ...]}: N [min, max] pairs (samples in -1..1)\n"
+               "a channel, column k covering frames k*F/N to (k+1)*F/N.\n"
                "A FOLDER given as FILE stands for its Ogg files, in name order (its\n"
                "subfolders are not entered), as the window's Add Folder adds them.\n"
                "\n"

@@ -13,7 +13,7 @@
 // The exit statuses scripts rely on.
 enum class CliExit { Ok = 0, Failed = 1, Usage = 2, Interrupted = 130 };
 
-enum class CliCommand { Info, Split, Join, Help, Version };
+enum class CliCommand { Info, Split, Join, Help, Version, Peaks };
 
 // A command line that cannot be run as written; the message says why.
 class UsageError : public std::runtime_error {
@@ -64,6 +64,8 @@ struct CliOptions {
     std::optional<double> maxLength;
     bool keepPauses = false;
     std::optional<double> snapSeconds;
+
+    std::optional<int> peaksWidth; // peaks: --width, the columns printed
 
     QString settingsFile; // empty: the user's
     bool quiet = false;

@@ -1,5 +1,7 @@
 #include "cli/CliSession.h"
 
+#include "audio/PeakLoader.h"
+
 #include "audio/NativeName.h"
 #include "cli/Terminal.h"
 #include "convert/OutputNaming.h"
@@ -9,9 +11,11 @@
 #include "joblist/TimeText.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 
@@ -59,6 +63,8 @@ CliExit CliSession::run() {
             return split();
         case CliCommand::Join:
             return join();
+        case CliCommand::Peaks:
+            return peaks();
         default:
             return CliExit::Usage;
         }
@@ -361,6 +367,51 @@ CliExit CliSession::info() {
         Terminal::writeOut(text);
     }
     return failed ? CliExit::Failed : CliExit::Ok;
+}
+
+// The waveform's summary as JSON, for scripts: the one the window draws, from
+// the same cache.
+CliExit CliSession::peaks() {
+    if (const std::optional<CliExit> early = loadSettings())
+        return *early;
+    if (admitFiles() > 0 || jobs.rowCount() == 0)
+        return CliExit::Failed;
+    PeakLoader loader;
+    QEventLoop loop;
+    QObject::connect(&loader, &PeakLoader::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&loader, &PeakLoader::failed, &loop, &QEventLoop::quit);
+    QTimer interrupt; // Ctrl-C is only a flag: it is looked at while the readers work
+    QObject::connect(&interrupt, &QTimer::timeout, &loop, [&loop] {
+        if (Terminal::interruptRequested())
+            loop.quit();
+    });
+    interrupt.start(50);
+    loader.open(jobs.file(0).path);
+    loop.exec();
+    if (Terminal::interruptRequested())
+        return CliExit::Interrupted;
+    if (!loader.complete()) {
+        prompt.information(loader.errorMessage());
+        return CliExit::Failed;
+    }
+    const int width = *opts.peaksWidth;
+    const auto number = [](float v) {
+        // No "-0", and the C locale's digits whatever the user's.
+        return v == 0 ? QByteArray("0") : QByteArray::number(double(v), 'g', 6);
+    };
+    QByteArray out = "{\"rate\": " + QByteArray::number(loader.rate()) +
+                     ", \"frames\": " + QByteArray::number(qint64(loader.frames())) +
+                     ", \"channels\": [";
+    for (int c = 0; c < loader.channels(); ++c) {
+        out += c ? ", [" : "[";
+        const std::vector<PeakRange> columns = loader.columns(c, 0, loader.frames(), width);
+        for (size_t k = 0; k < columns.size(); ++k)
+            out += (k ? ", [" : "[") + number(columns[k].min) + ", " + number(columns[k].max) + "]";
+        out += "]";
+    }
+    out += "]}\n";
+    Terminal::writeOut(QString::fromLatin1(out));
+    return CliExit::Ok;
 }
 
 // Every reason --copy cannot be followed, said before anything is written.

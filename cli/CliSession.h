@@ -23,6 +23,7 @@ class CliSession {
     CliExit info();
     CliExit split();
     CliExit join();
+    CliExit peaks();
 
     // The settings file read into the cached settings and the encoding; it is
     // never written. After a message: the exit status.

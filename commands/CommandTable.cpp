@@ -11,6 +11,7 @@
 #include "joblist/JobList.h"
 #include "skin/SkinObject.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -302,11 +303,11 @@ QString CommandTable::chooseJoinOutput() {
     int filterIndex = s.formatIndex == int(OutputFormat::Flac)   ? 2
                       : s.formatIndex == int(OutputFormat::Opus) ? 3
                                                                  : 1;
-    const QString chosen = s.prompt->saveFile(s.settings.outputDir,
-                                              {QStringLiteral("OGG Files(*.ogg)"),
-                                               QStringLiteral("FLAC Files(*.flac)"),
-                                               QStringLiteral("OPUS Files(*.opus)")},
-                                              filterIndex);
+    const QString chosen = s.prompt->saveFile(
+        s.settings.outputDir,
+        {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)"),
+         QStringLiteral("FLAC Files(*.flac)"), QStringLiteral("OPUS Files(*.opus)")},
+        filterIndex);
     if (chosen.isEmpty())
         return {};
     if (filterIndex == 2 || filterIndex == 3)
@@ -392,9 +393,10 @@ void CommandTable::homePage() {
 void CommandTable::addFilesFromDialog() {
     if (busy() || !s.prompt)
         return;
-    const QStringList filters = {
-        QStringLiteral("OGG Files(*.ogg)"), QStringLiteral("MP3 Files(*.mp3)"),
-        QStringLiteral("WMA Files(*.wma)"), QStringLiteral("All Files(*)")};
+    const QStringList filters = {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)"),
+                                 QCoreApplication::translate("CommandTable", "MP3 Files(*.mp3)"),
+                                 QCoreApplication::translate("CommandTable", "WMA Files(*.wma)"),
+                                 QCoreApplication::translate("CommandTable", "All Files(*)")};
     const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
     const QStringList files = s.prompt->openFiles(dir, filters);
     if (files.isEmpty())
@@ -425,8 +427,9 @@ void CommandTable::importCueItem() {
     if (busy() || !s.prompt)
         return;
     const QString dir = m_lastFolder.isEmpty() ? s.settings.outputDir : m_lastFolder;
-    const QStringList sheets = s.prompt->openFiles(
-        dir, {QStringLiteral("CUE Sheets(*.cue)"), QStringLiteral("All Files(*)")});
+    const QStringList sheets =
+        s.prompt->openFiles(dir, {QCoreApplication::translate("CommandTable", "CUE Sheets(*.cue)"),
+                                  QCoreApplication::translate("CommandTable", "All Files(*)")});
     if (sheets.isEmpty())
         return;
     m_lastFolder = QFileInfo(sheets.first()).absolutePath();

@@ -11,6 +11,7 @@
 #include "joblist/JobList.h"
 #include "tags/TagSteps.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -205,7 +206,7 @@ bool Conversion::makeOutputFolder(const QString& dir) {
     if (reason.isEmpty())
         return true;
     const QString shown = QDir::toNativeSeparators(QDir::cleanPath(dir));
-    fail(shown, QStringLiteral("Cannot create the output folder %1: %2")
+    fail(shown, QCoreApplication::translate("Conversion", "Cannot create the output folder %1: %2")
                     .arg(OutputNaming::elidedName(shown), reason));
     return false;
 }
@@ -253,10 +254,12 @@ QString Conversion::choosePiecePath(const FileRow& row, std::int64_t piece, cons
 bool Conversion::refuseTooManyPieces(const FileRow& r, std::int64_t pieces) {
     if (pieces <= PieceMath::MaxPieces)
         return false;
-    fail(r.path, QStringLiteral("%1 would be cut into %2 pieces; at most %3 are made of one file.")
-                     .arg(QDir::toNativeSeparators(r.path))
-                     .arg(pieces)
-                     .arg(PieceMath::MaxPieces));
+    fail(r.path,
+         QCoreApplication::translate(
+             "Conversion", "%1 would be cut into %2 pieces; at most %3 are made of one file.")
+             .arg(QDir::toNativeSeparators(r.path))
+             .arg(pieces)
+             .arg(PieceMath::MaxPieces));
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "tags/TagText.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <array>
 
@@ -57,10 +58,12 @@ QString problem(const QString& text) {
         QStringList names;
         for (const QLatin1StringView& name : Fields)
             names << QLatin1Char('{') + QString(name) + QLatin1Char('}');
-        const QString shown = close < 0
-                                  ? QStringLiteral("\"%1\" without its \"}\"").arg(text.mid(open))
-                                  : QLatin1Char('{') + field.toString() + QLatin1Char('}');
-        return QStringLiteral(
+        const QString shown =
+            close < 0 ? QCoreApplication::translate("NameTemplate", "\"%1\" without its \"}\"")
+                            .arg(text.mid(open))
+                      : QLatin1Char('{') + field.toString() + QLatin1Char('}');
+        return QCoreApplication::translate(
+                   "NameTemplate",
                    "The name template \"%1\" holds an unknown field %2; the fields are %3.")
             .arg(text, shown, names.join(QStringLiteral(", ")));
     }

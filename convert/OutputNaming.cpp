@@ -3,6 +3,7 @@
 #include "audio/NativeName.h"
 #include "joblist/TimeText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -191,7 +192,8 @@ QString joinOutputPath(const QString& dir, const QString& chosen, const QString&
 
 QString replaceQuestion(const QString& path) {
     return QDir::toNativeSeparators(path) +
-           QStringLiteral(" already exists. Do you want to replace it?");
+           QCoreApplication::translate("OutputNaming",
+                                       " already exists. Do you want to replace it?");
 }
 
 } // namespace OutputNaming

@@ -41,6 +41,25 @@ static Span marked(Span span, const FileRow& file) {
     return span;
 }
 
+// One of the first file's spans as it cuts `file` in Unification: at the
+// same seconds, and a cut between seconds at the same time of this file's
+// frames.
+static Span unified(const Span& span, const FileRow& file, const FileRow& first) {
+    Span out{span.begin, std::min(span.end, file.seconds)};
+    const auto sameTime = [&](std::int64_t frame) -> std::int64_t {
+        if (frame < 0)
+            return -1;
+        if (first.rate > 0 && file.rate > 0 && first.rate != file.rate)
+            frame = MulDiv(frame, file.rate, first.rate);
+        return std::min(frame, file.samples);
+    };
+    out.beginFrame = sameTime(span.beginFrame);
+    // An end past this file's length is its end.
+    if (span.end <= file.seconds)
+        out.endFrame = sameTime(span.endFrame);
+    return marked(out, file);
+}
+
 std::int64_t splitPieceCount(SplitMode mode, const FileRow& file, const FileRow& first,
                              int splitSeconds, int splitCount) {
     const std::int64_t seconds = std::max<std::int32_t>(0, file.seconds);
@@ -86,7 +105,7 @@ bool splitPiece(SplitMode mode, std::int64_t j, const FileRow& file, const FileR
         const Span& span = first.spans[size_t(j)];
         if (span.begin > file.seconds)
             return false;
-        out = marked({span.begin, std::min(span.end, file.seconds)}, file);
+        out = unified(span, file, first);
         return true;
     }
     default:
@@ -106,7 +125,7 @@ std::vector<Span> joinSpans(SplitMode mode, const FileRow& file, const FileRow& 
             const Span& span = first.spans[size_t(j)];
             if (span.begin > file.seconds)
                 break;
-            spans.push_back(marked(span, file));
+            spans.push_back(unified(span, file, first));
         }
     }
     return spans;

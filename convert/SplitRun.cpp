@@ -11,6 +11,7 @@
 #include "joblist/JobList.h"
 #include "tags/TagSteps.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <algorithm>
 #include <exception>
@@ -33,7 +34,8 @@ bool Conversion::refuseBeforeSplit() {
         if (!refused.empty()) {
             const CopyRefusal& first = refused.front();
             m_file = first.row;
-            fail(first.path, QStringLiteral("%1 cannot be cut without re-encoding: %2")
+            fail(first.path, QCoreApplication::translate("Conversion",
+                                                         "%1 cannot be cut without re-encoding: %2")
                                  .arg(QDir::toNativeSeparators(first.path), first.problem));
             return true;
         }
@@ -44,7 +46,8 @@ bool Conversion::refuseBeforeSplit() {
         const FileRow& spansOf = mode == SplitMode::Unification ? files.row(0) : r;
         if ((mode == SplitMode::Custom || (mode == SplitMode::Unification && i == 0)) &&
             spansOf.usableSpanCount() == 1 && spansOf.spans[0].end < spansOf.spans[0].begin) {
-            fail(QString(), QStringLiteral("Start-time must not be larger than end-time."));
+            fail(QString(), QCoreApplication::translate(
+                                "JobList", "Start-time must not be larger than end-time."));
             return true;
         }
         if (refuseTooManyPieces(r, PieceMath::splitPieceCount(mode, r, files.row(0),

@@ -20,6 +20,17 @@ namespace {
 
 const QString PageName = QStringLiteral("cadelo.html");
 
+// The page in the window's language: its translation names the page's file
+// (cadelo_de.html beside cadelo.html); without one it is the English page.
+QString localPageName() {
+    //: The file name of the help page in this language, as shipped beside cadelo.html.
+    const QString name = QCoreApplication::translate("HelpPage", "cadelo.html");
+    // Only a plain file name of the same folder is taken.
+    return name.contains(u'/') || name.contains(u'\\') || !name.endsWith(QStringLiteral(".html"))
+               ? PageName
+               : name;
+}
+
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -27,14 +38,19 @@ QByteArray fileBytes(const QString& path) {
 
 QUrl shippedCopy() {
     initCadeloResources();
-    const QByteArray page = fileBytes(QStringLiteral(":/help/cadelo.html"));
+    QString name = localPageName();
+    QByteArray page = fileBytes(QStringLiteral(":/help/") + name);
+    if (page.isEmpty()) {
+        name = PageName;
+        page = fileBytes(QStringLiteral(":/help/") + PageName);
+    }
     if (page.isEmpty())
         return {};
     QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (cache.isEmpty())
         cache = QDir::tempPath();
     const QString folder = QDir(cache).filePath(QStringLiteral("cadelo/help"));
-    const QString path = QDir(folder).filePath(PageName);
+    const QString path = QDir(folder).filePath(name);
     // Written again only when the shipped page changed (a newer program).
     if (fileBytes(path) != page) {
         QDir().mkpath(folder);
@@ -51,9 +67,14 @@ QStringList helpPageCandidates(const QString& programDir) {
     if (programDir.isEmpty())
         return {};
     const QDir dir(programDir);
-    return {
-        QDir::cleanPath(dir.filePath(QStringLiteral("help/") + PageName)),
-        QDir::cleanPath(dir.filePath(QStringLiteral(CADELO_INSTALLED_HELP_DIR "/") + PageName))};
+    QStringList pages;
+    const QString local = localPageName();
+    for (const QString& name :
+         local == PageName ? QStringList{PageName} : QStringList{local, PageName})
+        pages << QDir::cleanPath(dir.filePath(QStringLiteral("help/") + name))
+              << QDir::cleanPath(
+                     dir.filePath(QStringLiteral(CADELO_INSTALLED_HELP_DIR "/") + name));
+    return pages;
 }
 
 QUrl helpPageUrl(const QString& programDir) {

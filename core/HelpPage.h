@@ -8,8 +8,9 @@
 // The places a program in programDir looks for its help page, in order:
 // help/cadelo.html beside the program (the build tree, or a folder that holds
 // program and page together), then the installed copy in the prefix's data
-// folder (../share/cadelo/help/cadelo.html from bin/). None for an empty
-// programDir.
+// folder (../share/cadelo/help/cadelo.html from bin/); the page in the
+// window's language (cadelo_de.html) comes first where a translation names
+// one. None for an empty programDir.
 QStringList helpPageCandidates(const QString& programDir);
 
 // The first of helpPageCandidates(programDir) that exists, otherwise the copy

@@ -9,6 +9,7 @@
 #include "joblist/JobListTexts.h"
 #include "tags/TagSteps.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -176,7 +177,8 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
         admitFile(path, floor, keepUnderASecond ? AddWay::Folder : AddWay::Files);
         if (!keepUnderASecond && m_files.row(m_files.rowCount() - 1).seconds == 0) {
             m_files.remove(m_files.rowCount() - 1);
-            refused.append({path, name + QStringLiteral(" this File is Error or not supported.")});
+            refused.append({path, name + QCoreApplication::translate(
+                                             "JobList", " this File is Error or not supported.")});
         }
     } catch (const ModuleMissing& e) {
         // Not the file's fault: the installation lacks what reads it.
@@ -184,7 +186,8 @@ void JobList::admitOne(const QString& path, int floor, bool keepUnderASecond,
     } catch (const std::exception&) {
         // AudioError is a std::runtime_error: one handler covers the reader
         // and anything else that failed while the file was measured.
-        refused.append({path, name + QStringLiteral(" this File is not supported.")});
+        refused.append(
+            {path, name + QCoreApplication::translate("JobList", " this File is not supported.")});
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "joblist/TimeText.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 int FileRow::usableSpanCount() const {
@@ -15,7 +16,8 @@ QVariant FileModel::cell(const FileRow& row, int column) const {
 }
 
 QString FileModel::header(int section) const {
-    return section == 0 ? QStringLiteral("File name") : QStringLiteral("Time");
+    return section == 0 ? QCoreApplication::translate("JobList", "File name")
+                        : QCoreApplication::translate("JobList", "Time");
 }
 
 void FileModel::move(int from, int to) {

@@ -121,6 +121,20 @@ class JobList : public QObject {
     // Removes confirmed span `index`; the open span cannot be removed.
     bool removeSpan(int row, int index, QString* message = nullptr);
 
+    // --- spans by frame (the waveform window): cuts exact to the sample -----------
+    // Frames are those of `row`; in Unification the first row's spans are
+    // edited, at the same times of its own frames.
+    // The confirmed spans of the row's list (the open one not counted).
+    int confirmedSpanCount(int row) const;
+    // The bounds of stored span `index`, as the runs cut them; false when
+    // there is no such span.
+    bool spanFrames(int row, int index, std::int64_t& begin, std::int64_t& end) const;
+    // Sets stored span `index` to frames [begin, end) (kept within the file);
+    // its seconds follow. False for a span of the wrong order.
+    bool setSpanFrames(int row, int index, std::int64_t begin, std::int64_t end);
+    // A confirmed span of frames [begin, end), as addSpan adds one.
+    bool addSpanFrames(int row, std::int64_t begin, std::int64_t end, QString* message = nullptr);
+
     // --- the hand commands over the span list ------------------------------------
     void selectSpan();
     void markBegin(); // the open span begins at the slider's time
@@ -196,6 +210,8 @@ class JobList : public QObject {
     void planStored(const FileRow& r);
     // The row whose span list the hand commands and span edits use for `row`.
     int editedRow(int row) const;
+    // A span of frames [begin, end) of `row` as stored in its edited row.
+    Span spanOfFrames(int row, std::int64_t begin, std::int64_t end) const;
     // The row whose spans the hand commands edit, planned into the span rows;
     // null when there is none.
     FileRow* handEditedRow();

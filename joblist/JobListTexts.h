@@ -2,6 +2,7 @@
 // they show and the selection helpers. Only joblist/ sources include it.
 #pragma once
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QString>
 #include <algorithm>
@@ -10,22 +11,28 @@
 
 namespace JobListTexts {
 
+// The statuses are keys that the planning compares; the span list shows
+// them translated (context "SpanStatus").
 inline const QString StatusUncertain = QStringLiteral("Uncertain");
 inline const QString StatusOKPlanned = QStringLiteral("OK");
 inline const QString StatusOkConfirmed = QStringLiteral("Ok");
 inline const QString StatusUnconvert = QStringLiteral("Unconvert");
+inline constexpr const char* ShownPlanStatuses[] = {
+    QT_TRANSLATE_NOOP("SpanStatus", "Uncertain"), QT_TRANSLATE_NOOP("SpanStatus", "OK"),
+    QT_TRANSLATE_NOOP("SpanStatus", "Ok"), QT_TRANSLATE_NOOP("SpanStatus", "Unconvert")};
 
 inline QString modeRefusedText() {
-    return QStringLiteral(
-        "Only chose \"Custom\" or \"unification\" function, this button is usable.");
+    return QCoreApplication::translate(
+        "JobList", "Only chose \"Custom\" or \"unification\" function, this button is usable.");
 }
 
 inline QString reversedSpanText() {
-    return QStringLiteral("Start-time must not be larger than end-time.");
+    return QCoreApplication::translate("JobList", "Start-time must not be larger than end-time.");
 }
 
 inline QString openSpanText() {
-    return QStringLiteral("This item, the procedure will automatically process. Need not delete.");
+    return QCoreApplication::translate(
+        "JobList", "This item, the procedure will automatically process. Need not delete.");
 }
 
 inline std::int32_t toInt32(std::int64_t v) {

@@ -2,12 +2,32 @@
 // the span list (Begin, End, confirm, remove, reset).
 #include "joblist/JobList.h"
 
+#include "audio/MulDiv.h"
 #include "core/SessionState.h"
 #include "joblist/JobListTexts.h"
 
 #include <algorithm>
 
 using namespace JobListTexts;
+
+namespace {
+
+// Whole seconds as frames, as a run's reader counts them.
+std::int64_t secondsFrames(std::int32_t seconds, const FileRow& r) {
+    const std::int64_t lengthMs = r.rate > 0 ? r.samples * 1000 / r.rate : 0;
+    if (lengthMs <= 0)
+        return seconds > 0 ? r.samples : 0;
+    return MulDiv(std::int64_t(seconds) * 1000, r.samples, lengthMs);
+}
+
+// A frame of `from` as the frame at the same time of `to`.
+std::int64_t sameTime(std::int64_t frame, const FileRow& from, const FileRow& to) {
+    if (&from == &to || from.rate <= 0 || to.rate <= 0 || from.rate == to.rate)
+        return frame;
+    return MulDiv(frame, to.rate, from.rate);
+}
+
+} // namespace
 
 int JobList::editedRow(int row) const {
     return s.settings.splitMode == SplitMode::Unification ? 0 : row;
@@ -90,6 +110,70 @@ bool JobList::removeSpan(int row, int index, QString* message) {
         m_spans.remove(index);
     refreshTotal();
     return true;
+}
+
+// --- spans by frame --------------------------------------------------------------
+
+int JobList::confirmedSpanCount(int row) const {
+    const int edited = editedRow(row);
+    if (!m_files.contains(row) || !m_files.contains(edited))
+        return 0;
+    return std::max(0, m_files.row(edited).usableSpanCount() - 1);
+}
+
+bool JobList::spanFrames(int row, int index, std::int64_t& begin, std::int64_t& end) const {
+    const int edited = editedRow(row);
+    if (!m_files.contains(row) || !m_files.contains(edited))
+        return false;
+    const FileRow& r = m_files.row(row);
+    const FileRow& e = m_files.row(edited);
+    if (index < 0 || index >= e.usableSpanCount())
+        return false;
+    const Span& span = e.spans[size_t(index)];
+    const std::int64_t b = span.beginFrame >= 0 ? span.beginFrame : secondsFrames(span.begin, e);
+    const std::int64_t f = span.endFrame >= 0 ? std::min(span.endFrame, e.samples)
+                           : span.toEnd       ? e.samples
+                                              : secondsFrames(span.end, e);
+    begin = std::clamp<std::int64_t>(sameTime(b, e, r), 0, r.samples);
+    end = std::clamp<std::int64_t>(sameTime(f, e, r), 0, r.samples);
+    return true;
+}
+
+Span JobList::spanOfFrames(int row, std::int64_t begin, std::int64_t end) const {
+    const FileRow& r = m_files.row(row);
+    const FileRow& e = m_files.row(editedRow(row));
+    const auto stored = [&](std::int64_t frame) {
+        return std::clamp<std::int64_t>(
+            sameTime(std::clamp<std::int64_t>(frame, 0, r.samples), r, e), 0, e.samples);
+    };
+    const std::int64_t rate = std::max(1, e.rate);
+    Span span;
+    span.beginFrame = stored(begin);
+    span.endFrame = stored(end);
+    span.begin = toInt32(span.beginFrame / rate);
+    span.end = toInt32(span.endFrame / rate);
+    // A span that reaches the file's last frame takes it, as a marked one does.
+    if (span.endFrame >= e.samples) {
+        span.toEnd = true;
+        span.end = std::max(span.end, e.seconds);
+    }
+    return span;
+}
+
+bool JobList::setSpanFrames(int row, int index, std::int64_t begin, std::int64_t end) {
+    if (begin > end || !m_files.contains(row) || !m_files.contains(editedRow(row)))
+        return false;
+    return setSpan(row, index, spanOfFrames(row, begin, end));
+}
+
+bool JobList::addSpanFrames(int row, std::int64_t begin, std::int64_t end, QString* message) {
+    const bool known = m_files.contains(row) && m_files.contains(editedRow(row));
+    if (!known || begin > end) {
+        if (message)
+            *message = known ? reversedSpanText() : QString();
+        return false;
+    }
+    return addSpan(row, spanOfFrames(row, begin, end), message);
 }
 
 // --- the hand commands ---------------------------------------------------------

@@ -2,11 +2,34 @@
 
 #include "joblist/TimeText.h"
 
+#include <QCoreApplication>
 #include <algorithm>
+
+namespace {
+
+// A bound cut at a frame that is not a whole second of the file.
+bool betweenSeconds(std::int64_t frame, int rate) {
+    return frame >= 0 && rate > 0 && frame % rate != 0;
+}
+
+std::int64_t boundMs(std::int32_t seconds, std::int64_t frame, int rate) {
+    return frame >= 0 && rate > 0 ? (frame * 1000 + rate / 2) / rate : std::int64_t(seconds) * 1000;
+}
+
+} // namespace
 
 SpanModel::SpanModel(QObject* parent) : RowTableModel(3, parent) {}
 
 QVariant SpanModel::cell(const SpanRow& row, int column) const {
+    const Span& span = row.span;
+    if (column < 2 &&
+        (betweenSeconds(span.beginFrame, m_rate) || betweenSeconds(span.endFrame, m_rate))) {
+        const std::int64_t begin = boundMs(span.begin, span.beginFrame, m_rate);
+        const std::int64_t end = boundMs(span.end, span.endFrame, m_rate);
+        if (column == 0)
+            return formatTimeMs(begin) + QStringLiteral(" - ") + formatTimeMs(end);
+        return formatTimeMs(std::max<std::int64_t>(0, end - begin));
+    }
     switch (column) {
     case 0:
         return formatTime(row.span.begin) + QStringLiteral(" - ") + formatTime(row.span.end);
@@ -15,18 +38,26 @@ QVariant SpanModel::cell(const SpanRow& row, int column) const {
         return formatTime(
             std::int32_t(std::max<std::int64_t>(0, std::int64_t(row.span.end) - row.span.begin)));
     default:
-        return row.status;
+        // The status is kept as the runs and planning compare it; only what
+        // is shown is in the window's language.
+        return QCoreApplication::translate("SpanStatus", row.status.toUtf8().constData());
     }
+}
+
+QVariant SpanModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::ToolTipRole && index.column() < 2)
+        return RowTableModel::data(index, Qt::DisplayRole);
+    return RowTableModel::data(index, role);
 }
 
 QString SpanModel::header(int section) const {
     switch (section) {
     case 0:
-        return QStringLiteral("Begin Time - End");
+        return QCoreApplication::translate("JobList", "Begin Time - End");
     case 1:
-        return QStringLiteral("Length");
+        return QCoreApplication::translate("JobList", "Length");
     default:
-        return QStringLiteral("Status");
+        return QCoreApplication::translate("JobList", "Status");
     }
 }
 

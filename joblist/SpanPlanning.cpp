@@ -7,13 +7,23 @@
 #include "joblist/TimeText.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace JobListTexts;
 
 namespace {
 
-// What one span adds to the total; a span marked in the wrong order adds nothing.
-std::int64_t spanSeconds(std::int64_t begin, std::int64_t end) {
+// A bound in milliseconds: at its frame where it is cut at one.
+std::int64_t boundMs(std::int32_t seconds, std::int64_t frame, int rate) {
+    return frame >= 0 && rate > 0 ? (frame * 1000 + rate / 2) / rate : std::int64_t(seconds) * 1000;
+}
+
+// What one span adds to the total, in milliseconds, up to `limitMs`; a span
+// marked in the wrong order adds nothing.
+std::int64_t spanMs(const Span& span, int rate,
+                    std::int64_t limitMs = std::numeric_limits<std::int64_t>::max()) {
+    const std::int64_t begin = boundMs(span.begin, span.beginFrame, rate);
+    const std::int64_t end = std::min(boundMs(span.end, span.endFrame, rate), limitMs);
     return std::max<std::int64_t>(0, end - begin);
 }
 
@@ -48,6 +58,7 @@ bool JobList::beginPlanning() {
     if (!m_files.contains(selectedRow()))
         return false;
     m_spans.clear();
+    m_spans.setRate(m_files.row(editedRow(selectedRow())).rate);
     setPositionText(formatTime(timeAtSlider()));
     return true;
 }
@@ -97,6 +108,8 @@ void JobList::planCount() {
 std::int64_t JobList::totalSeconds() const {
     const std::vector<FileRow>& files = m_files.rows();
     std::int64_t total = 0;
+    // Spans cut between seconds add up exactly; the total shows whole seconds.
+    std::int64_t totalMs = 0;
     switch (s.settings.splitMode) {
     case SplitMode::Time:
     case SplitMode::Count:
@@ -112,7 +125,7 @@ std::int64_t JobList::totalSeconds() const {
             for (int j = 0; j < counted; ++j) {
                 const Span& span = first.spans[size_t(j)];
                 if (r.seconds >= span.begin)
-                    total += spanSeconds(span.begin, std::min(span.end, r.seconds));
+                    totalMs += spanMs(span, first.rate, std::int64_t(r.seconds) * 1000);
             }
         }
         break;
@@ -121,11 +134,11 @@ std::int64_t JobList::totalSeconds() const {
         for (const FileRow& r : files) {
             const int counted = countedSpans(r);
             for (int j = 0; j < counted; ++j)
-                total += spanSeconds(r.spans[size_t(j)].begin, r.spans[size_t(j)].end);
+                totalMs += spanMs(r.spans[size_t(j)], r.rate);
         }
         break;
     }
-    return total;
+    return total + totalMs / 1000;
 }
 
 void JobList::refreshTotal() {

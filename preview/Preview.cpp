@@ -8,11 +8,14 @@
 #include "joblist/TimeText.h"
 #include "skin/SkinObject.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
 
 const QString Playing = QStringLiteral("Playing");
+// Shown translated by the span list.
+[[maybe_unused]] constexpr const char* ShownPlaying = QT_TRANSLATE_NOOP("SpanStatus", "Playing");
 
 std::int64_t ratio(std::int64_t a, std::int64_t b, std::int64_t c) {
     return c > 0 ? MulDiv(a, b, c) : 0;
@@ -62,11 +65,15 @@ void Preview::startFilePreview() {
     startPreview(true);
 }
 
+void Preview::startFilePreviewAt(std::int64_t frame) {
+    startPreview(true, std::max<std::int64_t>(0, frame));
+}
+
 void Preview::startSpanPreview() {
     startPreview(false);
 }
 
-void Preview::startPreview(bool wholeFile) {
+void Preview::startPreview(bool wholeFile, std::int64_t from) {
     if (s.converting || previewing() || !fileSelected())
         return;
     if (m_reader.isOpen())
@@ -87,7 +94,8 @@ void Preview::startPreview(bool wholeFile) {
     try {
         m_player.openDevice(m_reader.sampleRate(), m_reader.channels());
     } catch (const AudioError& e) {
-        fail(QStringLiteral("No sound output device is available.\n%1").arg(e.message()));
+        fail(QCoreApplication::translate("Preview", "No sound output device is available.\n%1")
+                 .arg(e.message()));
         return;
     }
 
@@ -98,9 +106,13 @@ void Preview::startPreview(bool wholeFile) {
                 ? samples
                 : ratio(std::int64_t(jobs.axisSeconds()) * 1000, samples, m_reader.lengthMs());
         if (wholeFile) {
-            const int position = std::min(sliderPosition(), jobs.usableRange());
+            const int usable = jobs.usableRange();
+            const int position =
+                from >= 0 ? int(std::min<std::int64_t>(ratio(from, usable, m_axisFrames), usable))
+                          : std::min(sliderPosition(), usable);
             jobs.setSliderPosition(position);
-            m_startSample = ratio(position, m_axisFrames, jobs.usableRange());
+            m_startSample = from >= 0 ? from : ratio(position, m_axisFrames, usable);
+            m_spanBegin = 0;
             // In Unification a file shorter than the first ends before the axis does.
             if (m_startSample > samples) {
                 stopPreview();
@@ -118,6 +130,7 @@ void Preview::startPreview(bool wholeFile) {
             }
             m_reader.seek(span.begin);
             m_startSample = 0;
+            m_spanBegin = span.begin;
             m_player.play();
             m_savedStatus = jobs.spanStatus(m_previewSpan);
             jobs.setSpanStatus(m_previewSpan, Playing);
@@ -137,8 +150,11 @@ void Preview::stopPreview() {
         jobs.setSpanStatus(m_previewSpan, m_savedStatus);
     setSliderPosition(0);
     showTime(0);
+    const bool played = jobs.previewing();
     jobs.setPlayedRow(-1);
     m_seeking = false;
+    if (played)
+        emit playedFrameChanged(-1);
 }
 
 void Preview::fail(const QString& message) {
@@ -170,6 +186,16 @@ bool Preview::previewedSpan(SpanFrames& span) const {
     const Span stored = jobs.spanModel().span(m_previewSpan);
     const std::int64_t samples = m_reader.lengthSamples();
     const std::int64_t ms = m_reader.lengthMs();
+    // A span cut between seconds plays from its frame to its frame.
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if ((stored.beginFrame >= 0 || stored.endFrame >= 0) &&
+        jobs.spanFrames(jobs.playedRow(), m_previewSpan, first, last)) {
+        span.begin = first;
+        span.length = std::max<std::int64_t>(0, last - first);
+        span.seconds = std::int32_t(span.length / std::max(1, m_reader.sampleRate()));
+        return true;
+    }
     span.begin = ratio(std::int64_t(stored.begin) * 1000, samples, ms);
     span.seconds = std::max<std::int32_t>(0, stored.end - stored.begin);
     span.length =
@@ -187,6 +213,7 @@ void Preview::onPlayerTimer(std::int64_t played) {
     const int usable = jobs.usableRange();
     const std::int64_t samples = m_reader.lengthSamples();
     const std::int64_t at = m_startSample + played;
+    emit playedFrameChanged(m_spanBegin + at);
     SpanFrames span;
     const std::int64_t position =
         spanShown(span) ? ratio(at, usable, span.length) : ratio(at, usable, m_axisFrames);

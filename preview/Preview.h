@@ -29,6 +29,8 @@ class Preview : public QObject {
     void setSlider(SkinObject* slider) { m_slider = slider; }
 
     void startFilePreview();
+    // Plays the selected file from `frame` on (a place chosen on its waveform).
+    void startFilePreviewAt(std::int64_t frame);
     void startSpanPreview();
     void stopPreview();
     void stepForward();
@@ -50,6 +52,10 @@ class Preview : public QObject {
     // Called for every block queued to the player (observers such as tests).
     std::function<void(const SampleBlock& block)> blockQueued;
 
+  signals:
+    // The frame of the played file the playback has reached; -1 once it ends.
+    void playedFrameChanged(std::int64_t frame);
+
   private:
     // The span being previewed, in frames of the open file; false when the
     // span list names no stored span.
@@ -60,7 +66,7 @@ class Preview : public QObject {
     };
     bool previewedSpan(SpanFrames& span) const;
 
-    void startPreview(bool wholeFile);
+    void startPreview(bool wholeFile, std::int64_t from = -1);
     void feedPlayer();
     void onPlayerTimer(std::int64_t played);
     void onPlayEnded();
@@ -84,6 +90,7 @@ class Preview : public QObject {
     bool m_seeking = false; // the slider is held: playback does not move it
     int m_previewSpan = 0;  // the span row a span preview plays
     std::int64_t m_startSample = 0;
+    std::int64_t m_spanBegin = 0; // where a span preview's frames count from
     QString m_savedStatus;
     bool m_wholeFile = true;
     // The frames of the previewed file that the slider spans: all of them on

@@ -6,6 +6,7 @@
 // Anything malformed is refused as a whole, so a form never comes half loaded.
 #include "skin/SkinEngine.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,6 +17,70 @@
 #include <optional>
 
 namespace {
+
+// The shipped skin's captions, tips and headings, for the translators: a
+// skin's texts are shown in the window's language where a translation exists
+// (another skin's texts stay as written).
+[[maybe_unused]] constexpr const char* ShippedTexts[] = {
+    QT_TRANSLATE_NOOP("Skin", "FILES"),
+    QT_TRANSLATE_NOOP("Skin", "FORMAT"),
+    QT_TRANSLATE_NOOP("Skin", "TOTAL LENGTH"),
+    QT_TRANSLATE_NOOP("Skin", "File"),
+    QT_TRANSLATE_NOOP("Skin", "File menu: add files or a folder, remove a file, exit"),
+    QT_TRANSLATE_NOOP("Skin", "Action"),
+    QT_TRANSLATE_NOOP("Skin", "Action menu: reorder, tags, split, join and stop"),
+    QT_TRANSLATE_NOOP("Skin", "Settings"),
+    QT_TRANSLATE_NOOP("Skin", "Split mode, output folder, fades and Ogg Vorbis encoding"),
+    QT_TRANSLATE_NOOP("Skin", "Help"),
+    QT_TRANSLATE_NOOP("Skin", "Help menu: contents, home page, about"),
+    QT_TRANSLATE_NOOP("Skin", "Guide"),
+    QT_TRANSLATE_NOOP("Skin", "Open the help page"),
+    QT_TRANSLATE_NOOP("Skin", "The selected file"),
+    QT_TRANSLATE_NOOP("Skin", "Add"),
+    QT_TRANSLATE_NOOP("Skin", "Add audio files to the list"),
+    QT_TRANSLATE_NOOP("Skin", "Up"),
+    QT_TRANSLATE_NOOP("Skin", "Move the selected file up"),
+    QT_TRANSLATE_NOOP("Skin", "Down"),
+    QT_TRANSLATE_NOOP("Skin", "Move the selected file down"),
+    QT_TRANSLATE_NOOP("Skin", "Remove"),
+    QT_TRANSLATE_NOOP(
+        "Skin",
+        "Remove the selected file, or the selected piece when the piece list was clicked last"),
+    QT_TRANSLATE_NOOP("Skin", "Clear"),
+    QT_TRANSLATE_NOOP("Skin",
+                      "Empty the list, or reset the pieces when the piece list was clicked last"),
+    QT_TRANSLATE_NOOP("Skin", "Options"),
+    QT_TRANSLATE_NOOP("Skin", "Settings: split mode, output folder, fades and encoding"),
+    QT_TRANSLATE_NOOP("Skin", "Position: drag to seek or to choose a begin or end time"),
+    QT_TRANSLATE_NOOP("Skin", "Time at the slider position"),
+    QT_TRANSLATE_NOOP("Skin", "Play"),
+    QT_TRANSLATE_NOOP("Skin", "Play the selected file or piece"),
+    QT_TRANSLATE_NOOP("Skin", "Stop"),
+    QT_TRANSLATE_NOOP("Skin", "Stop playing"),
+    QT_TRANSLATE_NOOP("Skin", "Back"),
+    QT_TRANSLATE_NOOP("Skin", "Step back"),
+    QT_TRANSLATE_NOOP("Skin", "Fwd"),
+    QT_TRANSLATE_NOOP("Skin", "Step forward"),
+    QT_TRANSLATE_NOOP("Skin", "Begin"),
+    QT_TRANSLATE_NOOP("Skin", "Mark the slider position as the begin of the piece"),
+    QT_TRANSLATE_NOOP("Skin", "End"),
+    QT_TRANSLATE_NOOP("Skin", "Mark the slider position as the end of the piece"),
+    QT_TRANSLATE_NOOP("Skin", "OK"),
+    QT_TRANSLATE_NOOP("Skin", "Confirm the piece and start a new one"),
+    QT_TRANSLATE_NOOP("Skin", "Split"),
+    QT_TRANSLATE_NOOP("Skin",
+                      "Write every piece as its own Ogg Vorbis file, then open the output folder"),
+    QT_TRANSLATE_NOOP("Skin", "Join"),
+    QT_TRANSLATE_NOOP("Skin", "Join all pieces of all files into one Ogg Vorbis file"),
+    QT_TRANSLATE_NOOP("Skin", "Stop playing and stop the conversion"),
+    QT_TRANSLATE_NOOP("Skin", "Total length of the output"),
+    QT_TRANSLATE_NOOP("Skin", "Conversion progress"),
+    QT_TRANSLATE_NOOP("Skin", "Position"),
+};
+
+QString shown(const QString& text) {
+    return text.isEmpty() ? text : QCoreApplication::translate("Skin", text.toUtf8().constData());
+}
 
 struct Invalid {
     QString reason;
@@ -96,7 +161,7 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json) {
             throw Invalid{QStringLiteral("%1 has a decoration without a type").arg(formWhat)};
         deco.rect = rectOf(d.value(QLatin1String("rect")),
                            QStringLiteral("a decoration of %1").arg(formWhat));
-        deco.text = d.value(QLatin1String("text")).toString();
+        deco.text = shown(d.value(QLatin1String("text")).toString());
         deco.style = d.value(QLatin1String("style")).toString();
         form->decorations.append(deco);
     }
@@ -114,9 +179,9 @@ std::unique_ptr<SkinForm> formOf(const QJsonObject& json) {
             new SkinObject(objName, kindOf(o.value(QLatin1String("kind")).toString(), what),
                            rectOf(o.value(QLatin1String("rect")), what));
         form->addObject(object);
-        object->label = o.value(QLatin1String("label")).toString();
+        object->label = shown(o.value(QLatin1String("label")).toString());
         object->icon = o.value(QLatin1String("icon")).toString();
-        object->tooltip = o.value(QLatin1String("tooltip")).toString();
+        object->tooltip = shown(o.value(QLatin1String("tooltip")).toString());
         object->style = o.value(QLatin1String("style")).toString();
         object->setText(o.value(QLatin1String("text")).toString());
         object->setSliderMax(o.value(QLatin1String("max")).toInt(100));

@@ -22,6 +22,7 @@
 #include "ui/SkinIcons.h"
 #include "ui/SkinView.h"
 #include "ui/TagEditDialog.h"
+#include "ui/WaveformWindow.h"
 #include "ui/WidgetPrompt.h"
 
 #include <QAction>
@@ -347,8 +348,31 @@ INSTANTIATE_TEST_SUITE_P(
                            "Remove2=Remove;Exit1=Exit"},
         MenuCase{"p_action",
                  "FileUp1=File Up;FileDown1=File Down;Remove3=Remove;Clear2=Clear;ID31=ID3 info;"
-                 "Start1=Split;Join1=Join;Stop2=Stop"},
+                 "Waveform1=Waveform…;Start1=Split;Join1=Join;Stop2=Stop"},
         MenuCase{"p_help", "Content1=Content;-;HomePage1=HomePage;-;About1=About"}));
+
+TEST_F(MainWindowTest, TheWaveformOpensFromTheMenuAndOnADoubleClickInAWindowOfItsOwn) {
+    showTwoFiles();
+    clickRow(w->fileView(), 1);
+    QApplication::processEvents();
+    w->actionMenu()->findChild<QAction*>(QStringLiteral("Waveform1"))->trigger();
+    WaveformWindow* waveform = w->waveformWindow();
+    ASSERT_NE(waveform, nullptr);
+    EXPECT_TRUE(waveform->isVisible());
+    EXPECT_TRUE(waveform->isWindow());
+    EXPECT_EQ(waveform->windowTitle(), QStringLiteral("Waveform – second.ogg"));
+
+    const QPoint row0 = w->fileView()->visualRect(jobs().fileModel().index(0, 0)).center();
+    click(w->fileView()->viewport(), row0);
+    sendMouse(w->fileView()->viewport(), QEvent::MouseButtonDblClick, row0);
+    QApplication::processEvents();
+    EXPECT_EQ(w->waveformWindow(), waveform);
+    EXPECT_EQ(waveform->windowTitle(), QStringLiteral("Waveform – first.ogg"));
+    // The skinned window keeps its size beside the resizable one.
+    EXPECT_EQ(w->size(), QSize(480, 418));
+    waveform->resize(1000, 400);
+    EXPECT_EQ(waveform->size(), QSize(1000, 400));
+}
 
 // --- the skin and its six objects ----------------------------------------------------------
 

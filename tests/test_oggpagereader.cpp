@@ -1,6 +1,9 @@
 // The page reader finds exactly the pages libogg's finds, damage and all, and
-// a file it once found sound is checked again once it has changed.
+// a file it once found sound is checked again once it has changed; the page
+// checksum folded sixteen bytes at a time equals the table's; the pager lays
+// packets out into the very pages libogg's stream encoder makes.
 #include "audio/OggPageReader.h"
+#include "audio/OggPager.h"
 #include "synth/Synth.h"
 
 #include "support/Files.h"
@@ -10,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>
+#include <random>
 
 namespace {
 
@@ -104,5 +108,80 @@ INSTANTIATE_TEST_SUITE_P(
                       Damage{"cutShort", 0.77, QByteArray(), false},
                       Damage{"zeroedRun", 0.6, QByteArray(300, '\0'), false}),
     [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
+
+// Runs of every length around the folding's block sizes, after any checksum.
+TEST(OggCrcTest, FoldedEqualsTheTablesAtEveryLengthAndStart) {
+    std::mt19937 random(7);
+    std::vector<unsigned char> bytes(4099);
+    for (unsigned char& b : bytes)
+        b = static_cast<unsigned char>(random());
+    for (size_t n : {0, 1, 15, 16, 17, 63, 64, 65, 100, 255, 256, 1000, 4096, 4099})
+        for (std::uint32_t start : {0u, 1u, 0x80000000u, 0xdeadbeefu})
+            for (size_t offset : {0, 3}) {
+                if (offset + n <= bytes.size()) {
+                    ASSERT_EQ(OggCrc::update(start, bytes.data() + offset, n),
+                              OggCrc::updateByTable(start, bytes.data() + offset, n))
+                        << n << " bytes from " << start;
+                }
+            }
+}
+
+// Packets of sizes a Vorbis stream has (small, a page's worth, over 255 and
+// over a page), some ending the page early, the last ending the stream.
+struct PagerCase {
+    const char* name;
+    int packets;
+    int largest;    // bytes
+    int flushEvery; // 0: never before the end
+};
+class PagerTable : public ::testing::TestWithParam<PagerCase> {};
+
+QByteArray pageBytes(const unsigned char* h, long hl, const unsigned char* b, long bl) {
+    return QByteArray(reinterpret_cast<const char*>(h), hl) +
+           QByteArray(reinterpret_cast<const char*>(b), bl);
+}
+
+TEST_P(PagerTable, MakesThePagesLiboggMakes) {
+    const PagerCase& c = GetParam();
+    std::mt19937 random(11);
+    ogg_stream_state os;
+    ogg_stream_init(&os, 1234);
+    OggPager pager(1234);
+    QList<QByteArray> theirs, mine;
+    for (int i = 0; i < c.packets; ++i) {
+        std::vector<unsigned char> data(random() % (c.largest + 1));
+        for (unsigned char& b : data)
+            b = static_cast<unsigned char>(random());
+        const bool last = i == c.packets - 1;
+        const std::int64_t granule = i < 3 ? 0 : i * 1024 - 2048;
+        ogg_packet op{};
+        op.packet = data.data();
+        op.bytes = long(data.size());
+        op.b_o_s = i == 0;
+        op.e_o_s = last;
+        op.granulepos = granule;
+        op.packetno = i;
+        ogg_stream_packetin(&os, &op);
+        pager.packetIn(data.data(), long(data.size()), granule, last);
+        const bool flush = i == 0 || last || (c.flushEvery > 0 && i % c.flushEvery == 0);
+        ogg_page page;
+        while (flush ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page))
+            theirs << pageBytes(page.header, page.header_len, page.body, page.body_len);
+        OggPager::Page p;
+        while (pager.pageOut(p, flush))
+            mine << pageBytes(p.header, p.headerLen, p.body, p.bodyLen);
+    }
+    ogg_stream_clear(&os);
+    ASSERT_GT(theirs.size(), 1);
+    EXPECT_EQ(mine, theirs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, PagerTable,
+                         ::testing::Values(PagerCase{"smallPackets", 2000, 120, 0},
+                                           PagerCase{"vorbisSized", 800, 700, 0},
+                                           PagerCase{"largePackets", 60, 20000, 0},
+                                           PagerCase{"flushedOften", 500, 600, 7},
+                                           PagerCase{"emptyPackets", 300, 1, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

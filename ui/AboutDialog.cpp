@@ -50,20 +50,18 @@ AboutDialog::AboutDialog(SessionState& state, QWidget* mainWindow)
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     productName->setFont(bold);
-    auto* versionCaption = new QLabel(QStringLiteral("Version: "), panel);
+    auto* versionCaption = new QLabel(tr("Version: "), panel);
     m_version = new QLabel(AppInfo::aboutVersion(), panel);
 
     const QString captionColor = palette().color(QPalette::Active, QPalette::Highlight).name();
-    auto* cutCaption =
-        new QLabel(QStringLiteral("Cut a new small file from a large ogg file. "), panel);
-    auto* joinCaption =
-        new QLabel(QStringLiteral("Marge multiple ogg files to a large new one"), panel);
+    auto* cutCaption = new QLabel(tr("Cut a new small file from a large ogg file. "), panel);
+    auto* joinCaption = new QLabel(tr("Marge multiple ogg files to a large new one"), panel);
     for (QLabel* l : {cutCaption, joinCaption})
         l->setStyleSheet(QStringLiteral("color: %1").arg(captionColor));
 
-    auto* websiteCaption = new QLabel(QStringLiteral("Website:  "), panel);
+    auto* websiteCaption = new QLabel(tr("Website:  "), panel);
     QLabel* website = link(AppInfo::homePage(), panel);
-    auto* mailCaption = new QLabel(QStringLiteral("E-mail:  "), panel);
+    auto* mailCaption = new QLabel(tr("E-mail:  "), panel);
     QLabel* salesMail = link(AppInfo::salesMail(), panel);
     QLabel* supportMail = link(AppInfo::supportMail(), panel);
 

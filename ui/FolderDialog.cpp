@@ -16,7 +16,7 @@
 
 FolderDialog::FolderDialog(SessionState& state, QWidget* parent) : QDialog(parent), s(state) {
     setObjectName(QStringLiteral("fm_dir"));
-    setWindowTitle(QStringLiteral("Output Directory"));
+    setWindowTitle(tr("Output Directory"));
     setModal(true);
     resize(420, 460);
 
@@ -45,12 +45,12 @@ FolderDialog::FolderDialog(SessionState& state, QWidget* parent) : QDialog(paren
     // The tree starts at the user's home, the usual place for music.
     selectFolder(QDir::homePath());
 
-    auto* newFolderButton = new QPushButton(QStringLiteral("New Folder"), this);
+    auto* newFolderButton = new QPushButton(tr("New Folder"), this);
     newFolderButton->setObjectName(QStringLiteral("Button1"));
-    auto* okButton = new QPushButton(QStringLiteral("Ok"), this);
+    auto* okButton = new QPushButton(tr("Ok"), this);
     okButton->setObjectName(QStringLiteral("btn_ok"));
     okButton->setDefault(true);
-    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancelButton = new QPushButton(tr("Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("btn_cancel"));
     connect(newFolderButton, &QPushButton::clicked, this, &FolderDialog::newFolder);
     connect(okButton, &QPushButton::clicked, this, &FolderDialog::ok);
@@ -118,5 +118,5 @@ void FolderDialog::newFolder() {
     if (folder.isEmpty())
         return;
     // One level; an existing "New Folder" is left as it is, unreported.
-    QDir(folder).mkdir(QStringLiteral("New Folder"));
+    QDir(folder).mkdir(tr("New Folder"));
 }

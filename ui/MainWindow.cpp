@@ -9,8 +9,10 @@
 #include "skin/SkinObject.h"
 #include "ui/DialogPlacement.h"
 #include "ui/FolderDialog.h"
+#include "ui/SkinAccessible.h"
 #include "ui/SkinIcons.h"
 #include "ui/SkinView.h"
+#include "ui/WaveformWindow.h"
 #include "ui/WidgetPrompt.h"
 
 #include <QAbstractItemView>
@@ -25,6 +27,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -91,6 +94,8 @@ void styleList(QTableView* view) {
     view->setTextElideMode(Qt::ElideRight);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Tab leaves the list for the next control; the arrow keys move in it.
+    view->setTabKeyNavigation(false);
     view->verticalHeader()->hide();
     const int rowHeight = (ListHeight - 2 * ListBorder - HeaderHeight) / RowsInView;
     view->verticalHeader()->setMinimumSectionSize(rowHeight);
@@ -150,12 +155,12 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     m_formatBox = new QComboBox(this);
     m_formatBox->setObjectName(QStringLiteral("cb_format"));
     m_formatBox->addItem(QStringLiteral("OGG"));
-    m_formatBox->addItem(QStringLiteral("OGG (no re-encoding)"));
+    m_formatBox->addItem(tr("OGG (no re-encoding)"));
     m_formatBox->addItem(QStringLiteral("FLAC"));
     m_formatBox->addItem(QStringLiteral("OPUS"));
     m_formatBox->setCurrentIndex(s.formatIndex);
     m_formatBox->setGeometry(12, 304, 100, 24);
-    m_formatBox->setToolTip(QStringLiteral("Output format"));
+    m_formatBox->setToolTip(tr("Output format"));
     // The box is as narrow as the skin's column; its list shows every entry whole.
     m_formatBox->view()->setMinimumWidth(
         m_formatBox->fontMetrics().horizontalAdvance(m_formatBox->itemText(1)) + 32);
@@ -163,6 +168,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
             [this](int index) { s.formatIndex = index; });
 
     createMenus();
+    addShortcuts();
     fillWindowHooks();
     connectSession();
 }
@@ -334,14 +340,14 @@ QStringList MainWindow::instructionLines() {
     return {
         QString(),
         QStringLiteral(" "),
-        QStringLiteral("    1. Click \"Add\" to add files you want to convert"),
-        QStringLiteral("    2. Set begin-time/end-time for every file."),
-        QStringLiteral("    3. Click \"OK\" button to notarize."),
-        QStringLiteral("    4. Set Output Format"),
-        QStringLiteral("    5. To cut piece from one big audio file, Click \"Split\""),
-        QStringLiteral("    6. To marge multiple files into one big file, Click "),
-        QStringLiteral("\"Join\""),
-        QStringLiteral("    7. To terminate the conversion, click \"Stop\" button."),
+        tr("    1. Click \"Add\" to add files you want to convert"),
+        tr("    2. Set begin-time/end-time for every file."),
+        tr("    3. Click \"OK\" button to notarize."),
+        tr("    4. Set Output Format"),
+        tr("    5. To cut piece from one big audio file, Click \"Split\""),
+        tr("    6. To marge multiple files into one big file, Click "),
+        tr("\"Join\""),
+        tr("    7. To terminate the conversion, click \"Stop\" button."),
     };
 }
 
@@ -409,8 +415,8 @@ void MainWindow::createMenus() {
                 menu->addSeparator();
                 continue;
             }
-            QAction* action = menu->addAction(skinIcon(QString::fromLatin1(item.icon)),
-                                              QString::fromUtf8(item.caption));
+            QAction* action =
+                menu->addAction(skinIcon(QString::fromLatin1(item.icon)), tr(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             const auto command = item.command;
             connect(action, &QAction::triggered, this,
@@ -421,33 +427,90 @@ void MainWindow::createMenus() {
     using C = CommandTable;
     const Item separator{nullptr, nullptr, nullptr, nullptr};
 
-    m_fileListMenu = build("p_lv", {{"AddFile1", "Add File", "add", &C::addFilesItem},
-                                    {"AddFolder1", "Add Path", "folder", &C::addFolderItem},
-                                    {"Clear1", "Clear", "clear", &C::clearItem},
-                                    {"Remove1", "Remove", "remove", &C::removeItem},
-                                    {"ID3info1", "ID3 info", "tag", &C::tagsItem},
-                                    {"UP1", "UP", "up", &C::moveUp},
-                                    {"Down1", "Down", "down", &C::moveDown},
-                                    {"Play1", "Play", "play", &C::playItem},
-                                    {"Stop1", "Stop", "stop", &C::stop}});
-    m_fileMenu = build("p_file", {{"AddFile2", "Add File", "add", &C::addFilesItem},
-                                  {"AddFolder2", "Add Folder", "folder", &C::addFolderItem},
-                                  {"ImportCue1", "Import CUE sheet…", "add", &C::importCueItem},
-                                  {"Remove2", "Remove", "remove", &C::removeItem},
-                                  {"Exit1", "Exit", "exit", &C::exitItem}});
-    m_actionMenu = build("p_action", {{"FileUp1", "File Up", "up", &C::moveUp},
-                                      {"FileDown1", "File Down", "down", &C::moveDown},
-                                      {"Remove3", "Remove", "remove", &C::removeItem},
-                                      {"Clear2", "Clear", "clear", &C::clearItem},
-                                      {"ID31", "ID3 info", "tag", &C::tagsItem},
-                                      {"Start1", "Split", "split", &C::splitItem},
-                                      {"Join1", "Join", "join", &C::joinItem},
-                                      {"Stop2", "Stop", "stopall", &C::stop}});
-    m_helpMenu = build("p_help", {{"Content1", "Content", "guide", &C::help},
+    m_fileListMenu =
+        build("p_lv", {{"AddFile1", QT_TR_NOOP("Add File"), "add", &C::addFilesItem},
+                       {"AddFolder1", QT_TR_NOOP("Add Path"), "folder", &C::addFolderItem},
+                       {"Clear1", QT_TR_NOOP("Clear"), "clear", &C::clearItem},
+                       {"Remove1", QT_TR_NOOP("Remove"), "remove", &C::removeItem},
+                       {"ID3info1", QT_TR_NOOP("ID3 info"), "tag", &C::tagsItem},
+                       {"UP1", QT_TR_NOOP("UP"), "up", &C::moveUp},
+                       {"Down1", QT_TR_NOOP("Down"), "down", &C::moveDown},
+                       {"Play1", QT_TR_NOOP("Play"), "play", &C::playItem},
+                       {"Stop1", QT_TR_NOOP("Stop"), "stop", &C::stop}});
+    m_fileMenu =
+        build("p_file", {{"AddFile2", QT_TR_NOOP("Add File"), "add", &C::addFilesItem},
+                         {"AddFolder2", QT_TR_NOOP("Add Folder"), "folder", &C::addFolderItem},
+                         {"ImportCue1", QT_TR_NOOP("Import CUE sheet…"), "add", &C::importCueItem},
+                         {"Remove2", QT_TR_NOOP("Remove"), "remove", &C::removeItem},
+                         {"Exit1", QT_TR_NOOP("Exit"), "exit", &C::exitItem}});
+    m_actionMenu = build("p_action", {{"FileUp1", QT_TR_NOOP("File Up"), "up", &C::moveUp},
+                                      {"FileDown1", QT_TR_NOOP("File Down"), "down", &C::moveDown},
+                                      {"Remove3", QT_TR_NOOP("Remove"), "remove", &C::removeItem},
+                                      {"Clear2", QT_TR_NOOP("Clear"), "clear", &C::clearItem},
+                                      {"ID31", QT_TR_NOOP("ID3 info"), "tag", &C::tagsItem},
+                                      {"Start1", QT_TR_NOOP("Split"), "split", &C::splitItem},
+                                      {"Join1", QT_TR_NOOP("Join"), "join", &C::joinItem},
+                                      {"Stop2", QT_TR_NOOP("Stop"), "stopall", &C::stop}});
+    // The waveform is the window's own: no command of the table opens it.
+    auto* waveform = new QAction(skinIcon(QStringLiteral("wave")), tr("Waveform…"), m_actionMenu);
+    waveform->setObjectName(QStringLiteral("Waveform1"));
+    connect(waveform, &QAction::triggered, this, [this] { guarded([this] { openWaveform(); }); });
+    m_actionMenu->insertAction(m_actionMenu->findChild<QAction*>(QStringLiteral("Start1")),
+                               waveform);
+    m_helpMenu = build("p_help", {{"Content1", QT_TR_NOOP("Content"), "guide", &C::help},
                                   separator,
-                                  {"HomePage1", "HomePage", "home", &C::homePage},
+                                  {"HomePage1", QT_TR_NOOP("HomePage"), "home", &C::homePage},
                                   separator,
-                                  {"About1", "About", "about", &C::aboutItem}});
+                                  {"About1", QT_TR_NOOP("About"), "about", &C::aboutItem}});
+}
+
+void MainWindow::addShortcuts() {
+    struct Keys {
+        QKeySequence keys;
+        std::initializer_list<const char*> items; // the first one answers the keys
+    };
+    const Keys table[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_O), {"AddFile2", "AddFile1"}},
+        {QKeySequence(Qt::Key_Delete), {"Remove2", "Remove1", "Remove3"}},
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), {"Start1"}},
+        {QKeySequence(Qt::CTRL | Qt::Key_J), {"Join1"}},
+        {QKeySequence(Qt::Key_Escape), {"Stop2", "Stop1"}},
+    };
+    for (const Keys& k : table) {
+        bool first = true;
+        for (const char* name : k.items) {
+            auto* action = findChild<QAction*>(QString::fromLatin1(name));
+            if (!action)
+                continue;
+            action->setShortcut(k.keys);
+            // The menus are pop-ups, shown only for a moment; the window holds
+            // one action per key so that the key works while they are closed.
+            if (first)
+                addAction(action);
+            first = false;
+        }
+    }
+}
+
+void MainWindow::orderTabs() {
+    QList<QWidget*> controls = {m_fileView, m_spanView, m_formatBox};
+    QList<QWidget*> chain;
+    for (SkinItem* item : m_skinView->items()) {
+        if (item->focusPolicy() == Qt::NoFocus)
+            continue;
+        for (auto it = controls.begin(); it != controls.end();) {
+            if (item->geometry().top() >= (*it)->geometry().bottom()) {
+                chain.append(*it);
+                it = controls.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        chain.append(item);
+    }
+    chain.append(controls);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void MainWindow::fillWindowHooks() {
@@ -467,7 +530,7 @@ void MainWindow::fillWindowHooks() {
     h.closeWindow = [this] { close(); };
     h.chooseAddFolder = [this] {
         auto* picker = qobject_cast<FolderDialog*>(m_folderDialog.data());
-        return picker ? picker->choose(QStringLiteral("Add File Directory"))
+        return picker ? picker->choose(tr("Add File Directory"))
                       : (s.prompt ? s.prompt->pickFolder(s.settings.outputDir) : QString());
     };
 }
@@ -524,6 +587,8 @@ void MainWindow::prepareFirstShow() {
     m_settingsLoaded = true;
 
     m_skin = setUpSkin(m_engine, this, m_skinPath);
+    m_skinView->setValueText(m_skin.slider, m_skin.timecaption);
+    orderTabs();
     m_session.setSlider(m_skin.slider);
     m_jobs.refreshTotal();
 
@@ -632,6 +697,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { m_jobs.selectFile(); });
         else
             guarded([this] { m_jobs.selectSpan(); });
+    } else if (onFiles && event->type() == QEvent::MouseButtonDblClick &&
+               m_fileView->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint())
+                   .isValid()) {
+        guarded([this] {
+            m_jobs.selectFile();
+            openWaveform();
+        });
     } else if (onSpans && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { m_jobs.selectSpan(); });
     } else if ((watched == m_fileView || watched == m_spanView) &&
@@ -643,6 +715,22 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             guarded([this] { m_jobs.selectSpan(); });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+WaveformWindow* MainWindow::waveformWindow() const {
+    return m_waveform;
+}
+
+void MainWindow::openWaveform() {
+    const int row = m_jobs.selectedRow();
+    if (row < 0)
+        return;
+    if (!m_waveform)
+        m_waveform = new WaveformWindow(s, m_jobs, &m_session.preview(), this);
+    m_waveform->showFile(m_jobs.file(row).path, m_jobs.caption(row));
+    m_waveform->show();
+    m_waveform->raise();
+    m_waveform->activateWindow();
 }
 
 void MainWindow::replanSelectedFile() {

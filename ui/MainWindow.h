@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QTableView;
 class SkinObject;
 class SkinView;
+class WaveformWindow;
 class WidgetPrompt;
 
 class MainWindow : public QWidget {
@@ -68,6 +69,10 @@ class MainWindow : public QWidget {
     QMenu* fileMenu() const { return m_fileMenu; }
     QMenu* actionMenu() const { return m_actionMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
+    // The waveform window of the selected file ("Waveform…", a double click
+    // on its row); null until first opened.
+    void openWaveform();
+    WaveformWindow* waveformWindow() const;
 
     // The lines of the instructions panel.
     static QStringList instructionLines();
@@ -85,6 +90,11 @@ class MainWindow : public QWidget {
     void createLists();
     void createInstructions();
     void createMenus();
+    // The common commands' keys, shown beside their items in every menu.
+    void addShortcuts();
+    // Tab follows the face: each control comes before the first skin object
+    // that lies wholly below it.
+    void orderTabs();
     // The commands that only a window can carry out: menus, dialogs, closing.
     void fillWindowHooks();
     void connectSession();
@@ -127,4 +137,5 @@ class MainWindow : public QWidget {
     QPointer<QWidget> m_folderDialog;
     QPointer<QWidget> m_aboutDialog;
     QPointer<QDialog> m_tagDialog;
+    QPointer<WaveformWindow> m_waveform;
 };

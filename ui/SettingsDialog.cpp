@@ -123,7 +123,7 @@ bool endsWithSeparator(const QString& dir) {
 
 SettingsDialog::SettingsDialog(SessionState& state, QWidget* parent) : QDialog(parent), s(state) {
     setObjectName(QStringLiteral("fm_set"));
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
 
     m_tree = new QTreeWidget(this);
     m_tree->setObjectName(QStringLiteral("TreeView1"));
@@ -131,7 +131,7 @@ SettingsDialog::SettingsDialog(SessionState& state, QWidget* parent) : QDialog(p
     m_tree->setRootIsDecorated(false);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setFixedWidth(110);
-    m_tree->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("General")}));
+    m_tree->addTopLevelItem(new QTreeWidgetItem(QStringList{tr("General")}));
     m_tree->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("OGG")}));
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { showPage(m_tree->indexOfTopLevelItem(current)); });
@@ -146,13 +146,13 @@ SettingsDialog::SettingsDialog(SessionState& state, QWidget* parent) : QDialog(p
     m_pages->addWidget(buildGeneralPage());
     m_pages->addWidget(buildOggPage());
 
-    auto* okButton = new QPushButton(QStringLiteral("Ok"), this);
+    auto* okButton = new QPushButton(tr("Ok"), this);
     okButton->setObjectName(QStringLiteral("Ok"));
     okButton->setDefault(true);
-    auto* defaultButton = new QPushButton(QStringLiteral("Default"), this);
+    auto* defaultButton = new QPushButton(tr("Default"), this);
     defaultButton->setObjectName(QStringLiteral("Button2"));
     defaultButton->setAutoDefault(false);
-    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancelButton = new QPushButton(tr("Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("Cancel"));
     cancelButton->setAutoDefault(false);
     connect(okButton, &QPushButton::clicked, this, [this] { ok(); });
@@ -185,6 +185,28 @@ SettingsDialog::SettingsDialog(SessionState& state, QWidget* parent) : QDialog(p
     m_digitOnly.insert(m_qualityValue, m_qualityEdit);
     m_digitOnly.insert(m_qualityEdit, m_qualityEdit);
 
+    // Tab follows the layout, top to bottom, left to right, page by page.
+    const QList<QWidget*> chain = {
+        m_tree,         m_custom,
+        m_unification,  m_count,
+        m_countEdit,    m_time,
+        m_timeEdit,     m_snap,
+        m_snapSeconds,  m_silence,
+        m_threshold,    m_autoThreshold,
+        m_minPause,     m_minLength,
+        m_maxLength,    m_keepPauses,
+        m_fadeIn,       m_fadeInTime,
+        m_fadeOut,      m_fadeOutTime,
+        m_dirEdit,      findChild<QPushButton*>(QStringLiteral("bt_dir")),
+        m_nameEdit,     m_frequency,
+        m_channel,      m_bitrate,
+        m_vbr,          m_quality,
+        m_minBitrate,   m_maxBitrate,
+        m_qualityValue, okButton,
+        defaultButton,  cancelButton};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+
     loadControls();
 }
 
@@ -192,15 +214,15 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_generalPage = new QGroupBox(this);
     m_generalPage->setObjectName(QStringLiteral("gb_cdgeneral"));
 
-    auto* function = new QGroupBox(QStringLiteral("Function Choice"), m_generalPage);
+    auto* function = new QGroupBox(tr("Function Choice"), m_generalPage);
     function->setObjectName(QStringLiteral("gb_function"));
-    m_custom = new QRadioButton(QStringLiteral("Custom"), function);
+    m_custom = new QRadioButton(tr("Custom"), function);
     m_custom->setObjectName(QStringLiteral("rb_custom"));
-    m_unification = new QRadioButton(QStringLiteral("Unification"), function);
+    m_unification = new QRadioButton(tr("Unification"), function);
     m_unification->setObjectName(QStringLiteral("rb_unification"));
-    m_count = new QRadioButton(QStringLiteral("Averagely split into"), function);
+    m_count = new QRadioButton(tr("Averagely split into"), function);
     m_count->setObjectName(QStringLiteral("rb_count"));
-    m_time = new QRadioButton(QStringLiteral("Split every copy into "), function);
+    m_time = new QRadioButton(tr("Split every copy into "), function);
     m_time->setObjectName(QStringLiteral("rb_time"));
     m_countEdit = new QLineEdit(function);
     m_countEdit->setObjectName(QStringLiteral("edt_count"));
@@ -214,7 +236,7 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_modes->addButton(m_time, int(SplitMode::Time));
     m_modes->addButton(m_count, int(SplitMode::Count));
     m_modes->addButton(m_unification, int(SplitMode::Unification));
-    m_silence = new QRadioButton(QStringLiteral("Silence"), function);
+    m_silence = new QRadioButton(tr("Silence"), function);
     m_silence->setObjectName(QStringLiteral("rb_silence"));
     m_modes->addButton(m_silence, SilenceButton);
     auto* silence = new QWidget(function);
@@ -223,26 +245,29 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_threshold->setRange(-120, -1);
     m_threshold->setDecimals(1);
     m_threshold->setSuffix(QStringLiteral(" dBFS"));
-    m_autoThreshold = new QCheckBox(QStringLiteral("Automatic"), silence);
+    m_autoThreshold = new QCheckBox(tr("Automatic"), silence);
     m_autoThreshold->setObjectName(QStringLiteral("cb_autothreshold"));
     connect(m_autoThreshold, &QCheckBox::toggled, m_threshold, &QWidget::setDisabled);
     m_minPause = secondsBox(QStringLiteral("sb_minpause"), 0.01, 3600, silence);
     m_minLength = secondsBox(QStringLiteral("sb_minlength"), 0, 86400, silence);
     m_maxLength = secondsBox(QStringLiteral("sb_maxlength"), 0, 86400, silence);
-    m_maxLength->setSpecialValueText(QStringLiteral("none"));
-    m_minLength->setSpecialValueText(QStringLiteral("none"));
-    m_keepPauses = new QCheckBox(QStringLiteral("Keep the pauses in the pieces"), silence);
+    m_maxLength->setSpecialValueText(tr("none"));
+    m_minLength->setSpecialValueText(tr("none"));
+    m_keepPauses = new QCheckBox(tr("Keep the pauses in the pieces"), silence);
     m_keepPauses->setObjectName(QStringLiteral("cb_keeppauses"));
     auto* thresholdRow = new QHBoxLayout;
     thresholdRow->addWidget(m_threshold);
     thresholdRow->addWidget(m_autoThreshold);
     auto* silenceForm = new QFormLayout(silence);
     silenceForm->setContentsMargins(20, 0, 0, 0);
-    silenceForm->addRow(QStringLiteral("Quieter than: "), thresholdRow);
-    silenceForm->addRow(QStringLiteral("Pause at least: "), m_minPause);
-    silenceForm->addRow(QStringLiteral("Pieces at least: "), m_minLength);
-    silenceForm->addRow(QStringLiteral("Pieces at most: "), m_maxLength);
+    silenceForm->addRow(tr("Quieter than: "), thresholdRow);
+    silenceForm->addRow(tr("Pause at least: "), m_minPause);
+    silenceForm->addRow(tr("Pieces at least: "), m_minLength);
+    silenceForm->addRow(tr("Pieces at most: "), m_maxLength);
     silenceForm->addRow(m_keepPauses);
+    // A row of several controls gets no buddy of its own: the box is the one.
+    if (auto* label = qobject_cast<QLabel*>(silenceForm->labelForField(thresholdRow)))
+        label->setBuddy(m_threshold);
     // A click changes the mode at once; "Cancel" does not take it back.
     connect(m_modes, &QButtonGroup::idClicked, this, &SettingsDialog::setSplitMode);
 
@@ -251,17 +276,20 @@ QWidget* SettingsDialog::buildGeneralPage() {
     functionGrid->addWidget(m_unification, 1, 0, 1, 3);
     functionGrid->addWidget(m_count, 2, 0);
     functionGrid->addWidget(m_countEdit, 2, 1);
-    functionGrid->addWidget(new QLabel(QStringLiteral("copy. "), function), 2, 2);
+    auto* countUnit = new QLabel(tr("copy. "), function);
+    countUnit->setBuddy(m_countEdit);
+    functionGrid->addWidget(countUnit, 2, 2);
     functionGrid->addWidget(m_time, 3, 0);
     functionGrid->addWidget(m_timeEdit, 3, 1);
-    functionGrid->addWidget(new QLabel(QStringLiteral("Second"), function), 3, 2);
+    auto* timeUnit = new QLabel(tr("Second"), function);
+    timeUnit->setBuddy(m_timeEdit);
+    functionGrid->addWidget(timeUnit, 3, 2);
     // Time and Count cuts moved to a pause nearby; the box keeps its value while off.
     auto* snap = new QWidget(function);
-    m_snap =
-        new QCheckBox(QStringLiteral("move each cut to the quietest moment within \u00b1"), snap);
+    m_snap = new QCheckBox(tr("move each cut to the quietest moment within ±"), snap);
     m_snap->setObjectName(QStringLiteral("cb_snap"));
     m_snapSeconds = secondsBox(QStringLiteral("sb_snap"), 0.01, 3600, snap);
-    m_snapSeconds->setSuffix(QStringLiteral(" seconds"));
+    m_snapSeconds->setSuffix(tr(" seconds"));
     connect(m_snap, &QCheckBox::toggled, m_snapSeconds, &QWidget::setEnabled);
     auto* snapRow = new QHBoxLayout(snap);
     snapRow->setContentsMargins(20, 0, 0, 0);
@@ -273,12 +301,12 @@ QWidget* SettingsDialog::buildGeneralPage() {
     functionGrid->addWidget(silence, 6, 0, 1, 4);
     functionGrid->setColumnStretch(3, 1);
 
-    auto* fade = m_fadeBox = new QGroupBox(QStringLiteral("Fade Settings"), m_generalPage);
+    auto* fade = m_fadeBox = new QGroupBox(tr("Fade Settings"), m_generalPage);
     fade->setObjectName(QStringLiteral("gb_fade"));
-    m_fadeIn = new QCheckBox(QStringLiteral("IN "), fade);
+    m_fadeIn = new QCheckBox(tr("IN "), fade);
     m_fadeIn->setObjectName(QStringLiteral("cb_fadein"));
     m_fadeInTime = dropDown(QStringLiteral("cb_fadeintime"), fadeItems(), fade);
-    m_fadeOut = new QCheckBox(QStringLiteral("Out "), fade);
+    m_fadeOut = new QCheckBox(tr("Out "), fade);
     m_fadeOut->setObjectName(QStringLiteral("cb_fadeout"));
     m_fadeOutTime = dropDown(QStringLiteral("cb_fadeouttime"), fadeItems(), fade);
     auto* fadeGrid = new QGridLayout(fade);
@@ -289,7 +317,7 @@ QWidget* SettingsDialog::buildGeneralPage() {
     fadeGrid->setColumnMinimumWidth(2, 16);
     fadeGrid->setColumnStretch(5, 1);
 
-    auto* path = new QGroupBox(QStringLiteral("Output Path:"), m_generalPage);
+    auto* path = new QGroupBox(tr("Output Path:"), m_generalPage);
     path->setObjectName(QStringLiteral("gb_path"));
     m_dirEdit = new QLineEdit(path);
     m_dirEdit->setObjectName(QStringLiteral("edt_dir"));
@@ -307,14 +335,13 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_fadeNote->setObjectName(QStringLiteral("lab_fade_note"));
     m_fadeNote->setWordWrap(true);
 
-    auto* names = new QGroupBox(QStringLiteral("Piece Names:"), m_generalPage);
+    auto* names = new QGroupBox(tr("Piece Names:"), m_generalPage);
     names->setObjectName(QStringLiteral("gb_names"));
     m_nameEdit = new QLineEdit(names);
     m_nameEdit->setObjectName(QStringLiteral("edt_name"));
     m_nameEdit->setPlaceholderText(QStringLiteral("{n} - {title}"));
-    m_nameEdit->setToolTip(
-        QStringLiteral("Empty: the source's name, numbered. Fields: {source}, {n}, {title}, "
-                       "{artist}, {album}, {start}; \".ogg\" is appended."));
+    m_nameEdit->setToolTip(tr("Empty: the source's name, numbered. Fields: {source}, {n}, {title}, "
+                              "{artist}, {album}, {start}; \".ogg\" is appended."));
     auto* namesRow = new QHBoxLayout(names);
     namesRow->addWidget(m_nameEdit, 1);
 
@@ -332,15 +359,14 @@ QWidget* SettingsDialog::buildOggPage() {
     m_oggPage = new QGroupBox(this);
     m_oggPage->setObjectName(QStringLiteral("gb_ogg"));
 
-    auto* general = m_encodingBox = new QGroupBox(QStringLiteral("General"), m_oggPage);
+    auto* general = m_encodingBox = new QGroupBox(tr("General"), m_oggPage);
     general->setObjectName(QStringLiteral("gb_ogg_general"));
     m_frequency = dropDown(QStringLiteral("cb_ogg_fre"), frequencyItems(), general);
-    m_channel = dropDown(QStringLiteral("cb_ogg_channel"),
-                         {QStringLiteral("Mono"), QStringLiteral("Stereo")}, general);
+    m_channel = dropDown(QStringLiteral("cb_ogg_channel"), {tr("Mono"), tr("Stereo")}, general);
     m_bitrate = dropDown(QStringLiteral("cb_ogg_bitrate"), bitrateItems(), general);
     m_vbr = new QCheckBox(QStringLiteral("VBR"), general);
     m_vbr->setObjectName(QStringLiteral("ck_oggvbr"));
-    m_quality = new QCheckBox(QStringLiteral("Quality"), general);
+    m_quality = new QCheckBox(tr("Quality"), general);
     m_quality->setObjectName(QStringLiteral("ck_oggquality"));
     connect(m_vbr, &QCheckBox::toggled, this, &SettingsDialog::vbrRule);
     connect(m_quality, &QCheckBox::toggled, this, &SettingsDialog::qualityRule);
@@ -349,13 +375,13 @@ QWidget* SettingsDialog::buildOggPage() {
     checks->addWidget(m_quality);
     checks->addStretch(1);
     auto* generalForm = new QFormLayout(general);
-    generalForm->addRow(QStringLiteral("Frequency: "), m_frequency);
-    generalForm->addRow(QStringLiteral("Channel: "), m_channel);
-    generalForm->addRow(QStringLiteral("Bitrate: "), m_bitrate);
+    generalForm->addRow(tr("Frequency: "), m_frequency);
+    generalForm->addRow(tr("Channel: "), m_channel);
+    generalForm->addRow(tr("Bitrate: "), m_bitrate);
     generalForm->addRow(checks);
     m_encodingForm = generalForm;
 
-    auto* variable = m_variableBox = new QGroupBox(QStringLiteral("VBR/Quality:"), m_oggPage);
+    auto* variable = m_variableBox = new QGroupBox(tr("VBR/Quality:"), m_oggPage);
     variable->setObjectName(QStringLiteral("gb_ogg_vbr"));
     m_minBitrate = dropDown(QStringLiteral("cb_ogg_minbit"), bitrateItems(), variable);
     m_maxBitrate = dropDown(QStringLiteral("cb_ogg_maxbit"), bitrateItems(), variable);
@@ -369,9 +395,9 @@ QWidget* SettingsDialog::buildOggPage() {
     m_qualityEdit->setObjectName(QStringLiteral("edt_ogg_quality"));
     m_qualityEdit->setMaxLength(5);
     auto* variableForm = new QFormLayout(variable);
-    variableForm->addRow(QStringLiteral("Min Bitrate: "), m_minBitrate);
-    variableForm->addRow(QStringLiteral("Max Bitrate: "), m_maxBitrate);
-    variableForm->addRow(QStringLiteral("Quality: "), m_qualityValue);
+    variableForm->addRow(tr("Min Bitrate: "), m_minBitrate);
+    variableForm->addRow(tr("Max Bitrate: "), m_maxBitrate);
+    variableForm->addRow(tr("Quality: "), m_qualityValue);
 
     // FLAC keeps the source's rate and channels; only its effort is chosen.
     auto* flac = m_flacBox = new QGroupBox(QStringLiteral("FLAC"), m_oggPage);
@@ -453,10 +479,10 @@ void SettingsDialog::loadControls() {
 void SettingsDialog::showPage(int index) {
     if (index == 0) {
         m_pages->setCurrentWidget(m_generalPage);
-        m_title->setText(QStringLiteral("Set General"));
+        m_title->setText(tr("Set General"));
     } else if (index == 1) {
         m_pages->setCurrentWidget(m_oggPage);
-        m_title->setText(QStringLiteral("Set OGG Format"));
+        m_title->setText(tr("Set OGG Format"));
     }
 }
 
@@ -465,23 +491,21 @@ int SettingsDialog::currentPage() const {
 }
 
 QString SettingsDialog::unsupportedFormatText() {
-    return QStringLiteral(
-        "This OGG format is not supported. \rYou have set too high frequency and "
-        "too low bitrate or otherwise. \rPlease adjust the frequency or bitrate.");
+    return tr("This OGG format is not supported. \rYou have set too high frequency and "
+              "too low bitrate or otherwise. \rPlease adjust the frequency or bitrate.");
 }
 
 QString SettingsDialog::noReencodingNote() {
-    return QStringLiteral("OGG (no re-encoding) cuts the source's own packets: fades and "
-                          "encoding settings do not apply to it.");
+    return tr("OGG (no re-encoding) cuts the source's own packets: fades and "
+              "encoding settings do not apply to it.");
 }
 
 QString SettingsDialog::emptyFolderText() {
-    return QStringLiteral("Please enter an output folder. The previous folder is kept.");
+    return tr("Please enter an output folder. The previous folder is kept.");
 }
 
 QString SettingsDialog::numberTooLargeText(const QString& field) {
-    return QStringLiteral("Please enter a whole number from 1 to 2147483647 for \"%1\".")
-        .arg(field);
+    return tr("Please enter a whole number from 1 to 2147483647 for \"%1\".").arg(field);
 }
 
 bool SettingsDialog::ok() {
@@ -613,7 +637,7 @@ void SettingsDialog::cancel() {
 
 void SettingsDialog::chooseFolder() {
     const QString chosen = m_picker
-                               ? m_picker->choose(QStringLiteral("Output Directory"))
+                               ? m_picker->choose(tr("Output Directory"))
                                : (s.prompt ? s.prompt->pickFolder(m_dirEdit->text()) : QString());
     if (!chosen.isEmpty())
         setOutputFolderText(chosen);

@@ -19,8 +19,7 @@ void SilenceScan::run() {
 }
 
 QList<JobList::Refusal> SilenceScan::scan(const std::function<bool(int row)>& rows) {
-    QProgressDialog progress(QStringLiteral("Looking for the pauses..."), QStringLiteral("Stop"), 0,
-                             10000, m_parent);
+    QProgressDialog progress(tr("Looking for the pauses..."), tr("Stop"), 0, 10000, m_parent);
     progress.setObjectName(QStringLiteral("dlg_silencescan"));
     progress.setWindowTitle(QStringLiteral("Cadelo"));
     progress.setWindowModality(Qt::WindowModal);

@@ -3,6 +3,7 @@
 #include "ui/SkinView.h"
 
 #include "skin/SkinEngine.h"
+#include "ui/SkinAccessible.h"
 #include "ui/SkinIcons.h"
 
 #include <QFontMetrics>
@@ -153,6 +154,16 @@ int sliderTravel(const SkinObject& o) {
     return qMax(0, o.sliderMax() - qMax(0, o.sliderPage()));
 }
 
+// The keyboard's focus: a ring around the object, clear on the dark header
+// and on the light panels alike.
+void paintFocus(QPainter& p, const SkinObject& o, const Look& look) {
+    QPainterPath ring;
+    ring.addRoundedRect(QRectF(o.rect()).adjusted(-1.5, -1.5, 1.5, 1.5), 7, 7);
+    p.setPen(QPen(look.c("focus", "#f59e0b"), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(ring);
+}
+
 QRectF thumbRect(const SkinObject& o) {
     const QRect r = o.rect();
     const int max = sliderTravel(o);
@@ -218,7 +229,7 @@ void paintText(QPainter& p, const SkinObject& o, const Look& look, const QFont& 
             hint.setItalic(true);
             p.setFont(hint);
             p.setPen(look.c("muted", "#64748b"));
-            p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("No file selected"));
+            p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, SkinView::tr("No file selected"));
             return;
         }
         p.setPen(look.c("text", "#0f172a"));
@@ -249,6 +260,7 @@ SkinView::SkinView(SkinEngine& engine, QObject* window, QWidget* parent)
     setObjectName(QStringLiteral("SkinView"));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    installSkinAccessibility();
     connect(&m_engine, &SkinEngine::formApplied, this, &SkinView::attach);
     attach(m_window, m_engine.skinForm(m_window));
 }
@@ -271,11 +283,100 @@ void SkinView::attach(QObject* window, SkinForm* form) {
     m_form = form;
     m_hovered = nullptr;
     m_pressed = nullptr;
+    qDeleteAll(m_items);
+    m_items.clear();
     if (m_form) {
-        for (SkinObject* o : m_form->objects())
-            connect(o, &SkinObject::redrawn, this, [this] { update(); });
+        for (SkinObject* o : m_form->objects()) {
+            auto* item = new SkinItem(o, this);
+            item->show();
+            m_items.append(item);
+            connect(o, &SkinObject::redrawn, this, [this, item] {
+                item->follow();
+                update();
+            });
+        }
     }
     update();
+}
+
+SkinObject* SkinView::focusedObject() const {
+    for (SkinItem* item : m_items)
+        if (item->hasFocus())
+            return item->object();
+    return nullptr;
+}
+
+void SkinView::press(SkinObject* button) {
+    if (!button)
+        return;
+    const QPointer<SkinObject> object = button;
+    emit pressed(object);
+    if (object)
+        emit released(object);
+    if (object)
+        emit clicked(object);
+}
+
+void SkinView::moveSliderTo(SkinObject* slider, int position) {
+    if (!slider)
+        return;
+    const QPointer<SkinObject> object = slider;
+    m_pressed = object;
+    emit pressed(object);
+    // A press that stopped the preview may have released the slider already.
+    if (object && m_pressed == object)
+        moved(object, qBound(0, position, sliderTravel(object)));
+    m_pressed = nullptr;
+    if (object)
+        emit released(object);
+    update();
+}
+
+int SkinView::sliderTravel(const SkinObject* slider) {
+    return ::sliderTravel(*slider);
+}
+
+int SkinView::sliderStep(const SkinObject* slider) {
+    return qMax(1, sliderTravel(slider) / 100);
+}
+
+int SkinView::sliderPageStep(const SkinObject* slider) {
+    return qMax(sliderStep(slider),
+                slider->sliderPage() > 0 ? slider->sliderPage() : sliderTravel(slider) / 10);
+}
+
+void SkinView::setValueText(SkinObject* slider, SkinObject* text) {
+    if (slider)
+        m_valueTexts.insert(slider, text);
+    // The value follows the text: a new time is told as the slider's value.
+    if (slider && text) {
+        connect(text, &SkinObject::redrawn, this, [this, slider = QPointer<SkinObject>(slider)] {
+            for (SkinItem* item : m_items)
+                if (item->object() == slider)
+                    item->follow();
+        });
+    }
+}
+
+QString SkinView::valueText(const SkinObject* object) const {
+    if (!object)
+        return QString();
+    switch (object->kind()) {
+    case SkinObject::Kind::Slider: {
+        const SkinObject* text = m_valueTexts.value(object);
+        return text ? text->text() : QString::number(object->sliderPosition());
+    }
+    case SkinObject::Kind::Text:
+        return object->text();
+    case SkinObject::Kind::Bar:
+        for (const SkinItem* item : m_items)
+            if (item->object() == object && item->fullWidth() > 0)
+                return QStringLiteral("%1%").arg(object->rect().width() * 100 / item->fullWidth());
+        return QString();
+    case SkinObject::Kind::Button:
+        break;
+    }
+    return QString();
 }
 
 SkinObject* SkinView::objectAt(const QPoint& pos) const {
@@ -284,7 +385,7 @@ SkinObject* SkinView::objectAt(const QPoint& pos) const {
 
 int SkinView::sliderPositionAt(const SkinObject* slider, int x) const {
     const QRect r = slider->rect();
-    const int max = sliderTravel(*slider);
+    const int max = ::sliderTravel(*slider);
     const int usable = r.width() - ThumbSize;
     if (usable <= 0 || max <= 0)
         return 0;
@@ -323,6 +424,8 @@ void SkinView::paintEvent(QPaintEvent*) {
             break;
         }
     }
+    if (const SkinObject* focused = focusedObject())
+        paintFocus(p, *focused, look);
 }
 
 void SkinView::setHovered(SkinObject* object) {
@@ -339,7 +442,10 @@ void SkinView::setHovered(SkinObject* object) {
 }
 
 void SkinView::track(SkinObject* slider, int x) {
-    const int position = sliderPositionAt(slider, x);
+    moved(slider, sliderPositionAt(slider, x));
+}
+
+void SkinView::moved(SkinObject* slider, int position) {
     if (position != slider->sliderPosition()) {
         slider->setSliderPosition(position);
         slider->redraw();

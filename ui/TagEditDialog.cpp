@@ -206,12 +206,12 @@ TagEditDialog::TagEditDialog(SessionState& state, QWidget* parent)
 TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent)
     : QDialog(parent), s(state), m_jobs(jobs) {
     setObjectName(QStringLiteral("fm_id3"));
-    setWindowTitle(QStringLiteral("ID3 Edit"));
+    setWindowTitle(tr("ID3 Edit"));
     setFixedSize(ClientWidth, ClientHeight);
 
     m_list = new QTableWidget(0, 1, this);
     m_list->setObjectName(QStringLiteral("lv_id3"));
-    m_list->setHorizontalHeaderLabels({QStringLiteral("File Name")});
+    m_list->setHorizontalHeaderLabels({tr("File Name")});
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(false);
@@ -252,16 +252,17 @@ TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent
         const char* label;
         int height;
     };
-    const Row rows[] = {{Field::Title, "Title:", 22},  {Field::Artist, "Artist: ", 22},
-                        {Field::Album, "Album: ", 22}, {Field::Year, "Year: ", 22},
-                        {Field::Genre, "Genre:", 22},  {Field::Comment, "Comment: ", 92}};
+    const Row rows[] = {
+        {Field::Title, QT_TR_NOOP("Title:"), 22},  {Field::Artist, QT_TR_NOOP("Artist: "), 22},
+        {Field::Album, QT_TR_NOOP("Album: "), 22}, {Field::Year, QT_TR_NOOP("Year: "), 22},
+        {Field::Genre, QT_TR_NOOP("Genre:"), 22},  {Field::Comment, QT_TR_NOOP("Comment: "), 92}};
     int y = 8;
     for (const Row& row : rows) {
-        auto* label = new QLabel(QString::fromLatin1(row.label), this);
+        auto* label = new QLabel(tr(row.label), this);
         label->setGeometry(160, y, 66, 22);
         label->setBuddy(box(row.field));
         box(row.field)->setGeometry(228, y, 133, row.height);
-        auto* all = new QPushButton(QStringLiteral("All"), this);
+        auto* all = new QPushButton(tr("All"), this);
         all->setObjectName(QStringLiteral("Button%1").arg(int(row.field) + 1));
         all->setAutoDefault(false);
         all->setGeometry(366, y, 45, 22);
@@ -284,17 +285,33 @@ TagEditDialog::TagEditDialog(SessionState& state, JobList* jobs, QWidget* parent
 
     // Only "Ok" answers the Enter key.
     const auto bottomButton = [this](const char* text, const char* name, int x, int width) {
-        auto* button = new QPushButton(QString::fromLatin1(text), this);
+        auto* button = new QPushButton(tr(text), this);
         button->setObjectName(QString::fromLatin1(name));
         button->setGeometry(x, 254, width, 26);
         return button;
     };
-    QPushButton* resetButton = bottomButton("Reset", "Button7", 228, 56);
-    QPushButton* okButton = bottomButton("Ok", "btn_ok", 291, 56);
-    QPushButton* cancelButton = bottomButton("Cancel", "btn_cancel", 354, 57);
+    QPushButton* resetButton = bottomButton(QT_TR_NOOP("Reset"), "Button7", 228, 56);
+    QPushButton* okButton = bottomButton(QT_TR_NOOP("Ok"), "btn_ok", 291, 56);
+    QPushButton* cancelButton = bottomButton(QT_TR_NOOP("Cancel"), "btn_cancel", 354, 57);
     resetButton->setAutoDefault(false);
     okButton->setDefault(true);
     cancelButton->setAutoDefault(false);
+    // Tab goes row by row, each box before its "All", as the dialog reads.
+    QWidget* previous = m_list;
+    for (int i = 0; i < int(Field::FieldCount); ++i) {
+        QWidget* all = findChild<QPushButton*>(QStringLiteral("Button%1").arg(i + 1));
+        for (QWidget* next : {box(Field(i)), all}) {
+            if (!next)
+                continue;
+            setTabOrder(previous, next);
+            previous = next;
+        }
+    }
+    for (QWidget* next : {static_cast<QWidget*>(resetButton), static_cast<QWidget*>(okButton),
+                          static_cast<QWidget*>(cancelButton)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
     connect(resetButton, &QPushButton::clicked, this, &TagEditDialog::reset);
     connect(okButton, &QPushButton::clicked, this, &TagEditDialog::ok);
     connect(cancelButton, &QPushButton::clicked, this, &TagEditDialog::cancel);

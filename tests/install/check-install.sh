@@ -27,9 +27,10 @@ fi
 
 desktop=share/applications/$id.desktop
 metainfo=share/metainfo/$id.metainfo.xml
-man=share/man/man1/cadelo-cli.1
+man=share/man/man1/cadelo-cli.1.gz
 for f in bin/cadelo bin/cadelo-cli share/cadelo/help/cadelo.html "$desktop" "$metainfo" \
-         share/icons/hicolor/scalable/apps/$id.svg "$man"; do
+         share/icons/hicolor/scalable/apps/$id.svg "$man" share/man/man1/cadelo.1.gz \
+         share/doc/cadelo/copyright share/doc/cadelo/changelog.gz; do
   [ -s "$prefix/$f" ] || fail "$f is not installed"
 done
 [ -x "$prefix/bin/cadelo" ] && [ -x "$prefix/bin/cadelo-cli" ] || fail "the programs are not executable"
@@ -59,7 +60,7 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$prefix/$met
 # The man page documents exactly the options and commands of --help.
 "$prefix/bin/cadelo-cli" --help >"$work/help.txt" || fail "the installed cadelo-cli --help failed"
 options() { grep -oE -- '(^|[^a-z-])--?[a-z][a-z-]*' "$1" | grep -oE -- '--?[a-z][a-z-]*' | sort -u; }
-sed 's/\\-/-/g' "$prefix/$man" >"$work/man.txt"
+gzip -dc "$prefix/$man" | sed 's/\\-/-/g' >"$work/man.txt"
 options "$work/help.txt" >"$work/help-options.txt"
 options "$work/man.txt" >"$work/man-options.txt"
 if ! diff "$work/help-options.txt" "$work/man-options.txt" >"$work/options.diff"; then
@@ -68,7 +69,7 @@ if ! diff "$work/help-options.txt" "$work/man-options.txt" >"$work/options.diff"
 fi
 for command in info split join; do
   grep -q "cadelo-cli $command" "$work/help.txt" || fail "--help lacks the command $command"
-  grep -q "^\.B cadelo-cli $command" "$prefix/$man" || fail "the man page lacks the command $command"
+  grep -q "^\.B cadelo-cli $command" "$work/man.txt" || fail "the man page lacks the command $command"
 done
 
 # The validators, where installed.
@@ -85,8 +86,10 @@ else
   echo "skipped: appstreamcli is not installed"
 fi
 if command -v man >/dev/null 2>&1; then
-  warnings=$(man --warnings -l -Tutf8 "$prefix/$man" 2>&1 >/dev/null)
-  [ -z "$warnings" ] || fail "man page warnings: $warnings"
+  for page in "$man" share/man/man1/cadelo.1.gz; do
+    warnings=$(man --warnings -l -Tutf8 "$prefix/$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man page warnings in $page: $warnings"
+  done
 fi
 
 [ $status -eq 0 ] && echo "installed tree complete: $prefix"
