@@ -1,8 +1,10 @@
 #include "audio/OpusEncoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/OggHandles.h"
 #include "audio/Resampler.h"
 
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <algorithm>
 #include <climits>
@@ -14,6 +16,14 @@ namespace {
 constexpr int kOpusRate = 48000;
 // Frames handed to libopusenc at a time (its count is an int).
 constexpr std::int64_t kChunkFrames = 1 << 16;
+
+// libopus's own look-ahead at 48 kHz, the pre-skip of a stream it begins.
+constexpr int kPreSkip = 312;
+
+void putLe(QByteArray& to, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        to.append(char((v >> (8 * i)) & 0xff));
+}
 
 struct CommentsDeleter {
     void operator()(OggOpusComments* c) const { ope_comments_destroy(c); }
@@ -63,6 +73,9 @@ struct OpusEncoder::Impl {
         }
     };
     std::unique_ptr<Stream> stream;
+    // libopusenc cannot end a stream that got no audio; such a piece is the
+    // two headers alone, as an empty Ogg Vorbis piece is.
+    void writeHeadersOnly(Stream& s) const;
 
     static int writeOut(void* user, const unsigned char* data, opus_int32 size) {
         auto* s = static_cast<Stream*>(user);
@@ -79,6 +92,47 @@ struct OpusEncoder::Impl {
     }
     static int closeOut(void*) { return 0; } // committed by close()
 };
+
+void OpusEncoder::Impl::writeHeadersOnly(Stream& s) const {
+    QByteArray head("OpusHead");
+    head.append(char(1));
+    head.append(char(s.channels));
+    putLe(head, kPreSkip, 2);
+    putLe(head, std::uint32_t(s.rate), 4);
+    putLe(head, 0, 2);
+    head.append(char(0)); // mono or stereo: mapping family 0
+    QByteArray tags("OpusTags");
+    const QByteArray vendor(ope_get_version_string());
+    putLe(tags, std::uint32_t(vendor.size()), 4);
+    tags += vendor;
+    putLe(tags, std::uint32_t(comments.size()), 4);
+    for (const QByteArray& c : comments) {
+        putLe(tags, std::uint32_t(c.size()), 4);
+        tags += c;
+    }
+    OggStream os(int(QRandomGenerator::global()->generate() & 0x7fffffff));
+    ogg_packet packet{};
+    ogg_page page;
+    const auto flushPages = [&] {
+        while (ogg_stream_flush(os.get(), &page) != 0)
+            for (const auto& [data, size] :
+                 {std::pair{page.header, page.header_len}, std::pair{page.body, page.body_len}})
+                if (writeOut(&s, data, opus_int32(size)) != 0)
+                    throw AudioError(s.failure(OPE_WRITE_FAIL));
+    };
+    packet.packet = reinterpret_cast<unsigned char*>(head.data());
+    packet.bytes = head.size();
+    packet.b_o_s = 1;
+    ogg_stream_packetin(os.get(), &packet);
+    flushPages();
+    packet.packet = reinterpret_cast<unsigned char*>(tags.data());
+    packet.bytes = tags.size();
+    packet.b_o_s = 0;
+    packet.e_o_s = 1;
+    packet.packetno = 1;
+    ogg_stream_packetin(os.get(), &packet);
+    flushPages();
+}
 
 OpusEncoder::OpusEncoder() : d(std::make_unique<Impl>()) {}
 
@@ -177,6 +231,19 @@ void OpusEncoder::close() {
         const std::int64_t room = std::max<std::int64_t>(0, wanted - s->framesOut);
         s->converted.resize(size_t(room * s->channels), 0.0f);
         s->encode(s->converted.data(), room);
+    }
+    if (s->framesOut == 0 && s->channels <= 2) {
+        s->encoder.reset();
+        d->writeHeadersOnly(*s);
+        if (!s->file.commit())
+            throw AudioError(
+                QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
+        return;
+    }
+    if (s->framesOut == 0) {
+        // More channels need a mapping table; one silent frame stands in.
+        const std::vector<float> silence(size_t(s->channels), 0.0f);
+        s->encode(silence.data(), 1);
     }
     const int error = ope_encoder_drain(s->encoder.get());
     if (error != OPE_OK)
