@@ -3,7 +3,9 @@
 #include "audio/AudioError.h"
 #include "audio/Decoder.h"
 #include "audio/DecoderFactory.h"
+#include "audio/FlacEncoder.h"
 #include "audio/OggEncoder.h"
+#include "audio/OpusEncoder.h"
 #include "audio/Resampler.h"
 
 #include <algorithm>
@@ -48,8 +50,12 @@ struct AudioFile::Impl {
     bool flushed = false;
 
     // --- writer ---
-    std::unique_ptr<OggEncoder> encoder;
+    std::unique_ptr<Encoder> encoder;
+    Codec codec = Codec::Vorbis;
     std::optional<OggFormat> ogg; // rate or channels 0: those of the blocks
+    FlacFormat flac;
+    OpusFormat opus;
+    QList<QByteArray> comments;
     std::unique_ptr<Resampler> writeConv;
     std::vector<float> writeBuffer;
 
@@ -73,8 +79,9 @@ struct AudioFile::Impl {
     void flushConverter();
 
     void writeFrames(const float* samples, std::int64_t frames, int rate, int channels);
-    void encodeBuffer(OggEncoder& enc);
-    void finishConversion(OggEncoder& enc);
+    void encodeBuffer(Encoder& enc);
+    void finishConversion(Encoder& enc);
+    std::unique_ptr<Encoder> makeEncoder(int rate, int channels) const;
     void closeWriter();
 };
 
@@ -220,7 +227,7 @@ SampleBlock AudioFile::Impl::readConverted(std::int64_t count) {
 }
 
 // Hands the converted frames in `writeBuffer` to `enc`.
-void AudioFile::Impl::encodeBuffer(OggEncoder& enc) {
+void AudioFile::Impl::encodeBuffer(Encoder& enc) {
     const std::int64_t frames = std::int64_t(writeBuffer.size()) / enc.channels();
     if (frames > 0)
         enc.write(writeBuffer.data(), frames);
@@ -228,7 +235,7 @@ void AudioFile::Impl::encodeBuffer(OggEncoder& enc) {
 }
 
 // Ends a run of converted blocks: the converter's tail goes to the file.
-void AudioFile::Impl::finishConversion(OggEncoder& enc) {
+void AudioFile::Impl::finishConversion(Encoder& enc) {
     if (!writeConv)
         return;
     writeBuffer.clear();
@@ -257,7 +264,7 @@ void AudioFile::Impl::writeFrames(const float* samples, std::int64_t frames, int
 void AudioFile::Impl::closeWriter() {
     // Whatever happens below, the object is closed afterwards; an encoder
     // destroyed without close() abandons its unfinished file.
-    std::unique_ptr<OggEncoder> enc = std::move(encoder);
+    std::unique_ptr<Encoder> enc = std::move(encoder);
     mode = Mode::Closed;
     try {
         finishConversion(*enc);
@@ -352,6 +359,10 @@ int AudioFile::channels() const {
     return d->mode == Impl::Mode::Reading ? d->decoder->channels() : 0;
 }
 
+int AudioFile::bitsPerSample() const {
+    return d->mode == Impl::Mode::Reading ? d->decoder->bitsPerSample() : 0;
+}
+
 void AudioFile::seek(std::int64_t frame) {
     d->requireReader();
     frame = std::clamp<std::int64_t>(frame, 0, d->decoder->length());
@@ -385,11 +396,67 @@ void AudioFile::setPcmFormat(int rate, int channels) {
 
 void AudioFile::setOggFormat(const OggFormat& format) {
     d->ogg = format;
+    d->codec = Codec::Vorbis;
+}
+
+void AudioFile::setFlacFormat(const FlacFormat& format) {
+    d->flac = format;
+    d->codec = Codec::Flac;
+}
+
+void AudioFile::setOpusFormat(const OpusFormat& format) {
+    d->opus = format;
+    d->codec = Codec::Opus;
+}
+
+void AudioFile::setComments(const QList<QByteArray>& comments) {
+    d->comments = comments;
 }
 
 bool AudioFile::checkEncoding(const OggFormat& format) {
     return OggEncoder::check(format.rate, format.channels, format.kbps, format.minKbps,
                              format.maxKbps);
+}
+
+// The encoder of the codec last set, for blocks of `rate` and `channels`
+// where its format leaves them open.
+std::unique_ptr<Encoder> AudioFile::Impl::makeEncoder(int rate, int channels) const {
+    switch (codec) {
+    case Codec::Flac: {
+        FlacFormat f = flac;
+        f.rate = f.rate > 0 ? f.rate : rate;
+        f.channels = f.channels > 0 ? f.channels : channels;
+        auto e = std::make_unique<FlacEncoder>();
+        e->setFormat(f);
+        e->setComments(comments);
+        return e;
+    }
+    case Codec::Opus: {
+        OpusFormat f = opus;
+        f.rate = f.rate > 0 ? f.rate : rate;
+        f.channels = f.channels > 0 ? f.channels : channels;
+        auto e = std::make_unique<OpusEncoder>();
+        e->setFormat(f);
+        e->setComments(comments);
+        return e;
+    }
+    case Codec::Vorbis:
+        break;
+    }
+    auto encoder = std::make_unique<OggEncoder>();
+    if (ogg) {
+        OggFormat f = *ogg;
+        if (f.rate <= 0)
+            f.rate = rate;
+        if (f.channels <= 0)
+            f.channels = channels;
+        encoder->setFormat(f);
+    } else if (OggEncoder::check(rate, channels, 128, 0, 0)) {
+        encoder->setFormat({rate, channels, 128, 0, 0, -1});
+    } else { // low rates and mono stay below 128 kbps whatever one asks
+        encoder->setFormat({rate, channels, 0, 0, 0, 500});
+    }
+    return encoder;
 }
 
 void AudioFile::createWrite(const QString& path) {
@@ -398,19 +465,7 @@ void AudioFile::createWrite(const QString& path) {
     // The encoding: as set, else the format of the blocks to come.
     const int pcmRate = d->pcmRate > 0 ? d->pcmRate : 44100;
     const int pcmChannels = d->pcmChannels > 0 ? d->pcmChannels : 2;
-    auto encoder = std::make_unique<OggEncoder>();
-    if (d->ogg) {
-        OggFormat f = *d->ogg;
-        if (f.rate <= 0)
-            f.rate = pcmRate;
-        if (f.channels <= 0)
-            f.channels = pcmChannels;
-        encoder->setFormat(f);
-    } else if (OggEncoder::check(pcmRate, pcmChannels, 128, 0, 0)) {
-        encoder->setFormat({pcmRate, pcmChannels, 128, 0, 0, -1});
-    } else { // low rates and mono stay below 128 kbps whatever one asks
-        encoder->setFormat({pcmRate, pcmChannels, 0, 0, 0, 500});
-    }
+    std::unique_ptr<Encoder> encoder = d->makeEncoder(pcmRate, pcmChannels);
     encoder->open(path);
     d->encoder = std::move(encoder);
     d->writeConv.reset();

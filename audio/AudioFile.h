@@ -1,8 +1,9 @@
 // Reader and writer of audio files: decodes Ogg Vorbis, MP3, WMA and whatever
-// else FFmpeg opens, and encodes Ogg Vorbis. One object is either a reader or
-// a writer at a time.
+// else FFmpeg opens, and encodes Ogg Vorbis, FLAC or Ogg Opus. One object is
+// either a reader or a writer at a time.
 #pragma once
 
+#include "audio/Encoder.h"
 #include "audio/OggFormat.h"
 #include "audio/SampleBlock.h"
 
@@ -30,6 +31,9 @@ class AudioFile {
     std::int64_t lengthMs() const;      // LengthSamples * 1000 / SampleRate, truncated
     int sampleRate() const;
     int channels() const;
+    // The depth of a lossless integer source, whose blocks a FLAC writer of
+    // that depth takes back bit for bit; 0 for a lossy or float source.
+    int bitsPerSample() const;
 
     // The next read starts at this frame of the source (sample exact).
     void seek(std::int64_t frame);
@@ -58,6 +62,13 @@ class AudioFile {
     // Sets the Ogg Vorbis encoding of the next file created (the shapes are
     // OggFormat's); a rate or channel count of 0 is that of the blocks.
     void setOggFormat(const OggFormat& format);
+    // The same for FLAC and for Ogg Opus; the last of the three set decides
+    // what the next file is. Ogg Vorbis until one of the others is set.
+    void setFlacFormat(const FlacFormat& format);
+    void setOpusFormat(const OpusFormat& format);
+    // The comments ("NAME=value") written into the next FLAC or Opus file as
+    // it is created; an Ogg Vorbis file gets its tags after it is closed.
+    void setComments(const QList<QByteArray>& comments);
     // True when libvorbisenc accepts the format's bitrates at its rate and
     // channel count; its quality is not involved.
     static bool checkEncoding(const OggFormat& format);

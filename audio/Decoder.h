@@ -23,6 +23,10 @@ class Decoder {
     // Frames of the whole stream (exact for Ogg Vorbis and MP3 with gapless
     // information; from the container's duration otherwise).
     std::int64_t length() const { return m_length; }
+    // The depth of a lossless integer source (16 for CD audio, 24, ...), whose
+    // float samples are its integers scaled by a power of two; 0 for lossy or
+    // float sources.
+    int bitsPerSample() const { return m_bits; }
 
     // The next read starts at `frame` (0 <= frame <= length()). Where damage
     // keeps the stream from getting there, it reads as ended.
@@ -48,4 +52,5 @@ class Decoder {
     int m_rate = 0;
     int m_channels = 0;
     std::int64_t m_length = 0;
+    int m_bits = 0;
 };

@@ -385,6 +385,16 @@ FfmpegDecoder::FfmpegDecoder(const QString& path) : d(std::make_unique<State>())
         throw AudioError(
             d->text(QStringLiteral("unsupported number of channels (%1)").arg(m_channels)));
     d->sampleBase = AVRational{1, m_rate};
+    // Integers of up to 24 bits pass through float unchanged; deeper ones do not.
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(d->codec->codec_id);
+    const auto sampleFormat = av_get_packed_sample_fmt(AVSampleFormat(f->format));
+    if (codec && (codec->props & AV_CODEC_PROP_LOSSLESS) &&
+        (sampleFormat == AV_SAMPLE_FMT_S16 || sampleFormat == AV_SAMPLE_FMT_S32 ||
+         sampleFormat == AV_SAMPLE_FMT_U8)) {
+        const int raw = d->codec->bits_per_raw_sample;
+        const int bits = raw > 0 ? raw : av_get_bytes_per_sample(sampleFormat) * 8;
+        m_bits = bits <= 24 ? bits : 0;
+    }
     d->firstPts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
     if (d->codec->frame_size > 0 && f->nb_samples % d->codec->frame_size == 0)
         d->grid = d->codec->frame_size;

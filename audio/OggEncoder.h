@@ -2,18 +2,17 @@
 // and libogg; the writer side of AudioFile sits on it.
 #pragma once
 
+#include "audio/Encoder.h"
 #include "audio/OggFormat.h"
 
 #include <QString>
 #include <cstdint>
 #include <memory>
 
-class OggEncoder {
+class OggEncoder : public Encoder {
   public:
     OggEncoder();
-    ~OggEncoder(); // without close(): the unfinished file is abandoned
-    OggEncoder(const OggEncoder&) = delete;
-    OggEncoder& operator=(const OggEncoder&) = delete;
+    ~OggEncoder() override; // without close(): the unfinished file is abandoned
 
     // A nominal bitrate alone is encoded with rate management off. Takes
     // effect at the next open().
@@ -23,15 +22,15 @@ class OggEncoder {
 
     // Starts a file; it replaces `path` only at close(). Throws AudioError
     // naming the file and the reason.
-    void open(const QString& path);
+    void open(const QString& path) override;
     // Appends frames in the encoding's rate and channel count.
-    void write(const float* interleaved, std::int64_t frames);
+    void write(const float* interleaved, std::int64_t frames) override;
     // Writes the last packets and puts the file in place.
-    void close();
+    void close() override;
 
-    bool isOpen() const;
-    int rate() const;
-    int channels() const;
+    bool isOpen() const override;
+    int rate() const override;
+    int channels() const override;
 
   private:
     struct Impl;

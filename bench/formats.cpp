@@ -1,10 +1,16 @@
-// Measures the pieces that keep their source's format: `cadelo-cli split
-// --copy` of a 60-minute MP3 file into pieces of 60 s against mp3splt's cut
-// of the same file, each run as a program of its own, alternating, a few
-// rounds; processor time (user + system) of each and their ratio.
+// Measures the pieces that keep their source's format, or a lossless one:
+// - `cadelo-cli split --copy` of a 60-minute MP3 file into pieces of 60 s
+//   against mp3splt's cut of the same file, each run as a program of its own,
+//   alternating, a few rounds; processor time (user + system) of each and
+//   their ratio;
+// - FLAC pieces of a 20-minute FLAC source (the decode and the FLAC encode,
+//   lossless) against re-encoding the same pieces to Ogg Vorbis at the
+//   default encoding, each by the real split run, one piece after the other.
 //
 // formats [ROUNDS] [CADELO-CLI]: the program built beside this one unless given.
+#include "audio/FlacEncoder.h"
 #include "bench/BenchSupport.h"
+#include "bench/SplitBench.h"
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
@@ -14,6 +20,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -170,7 +177,80 @@ int mp3CopyFigures(const QString& cli, int rounds) {
     return 0;
 }
 
+constexpr int PieceSeconds = 60;
+
+// A 16-bit FLAC file of `minutes` minutes: the test tone with a little noise
+// under it, so that the encoder has more than a pure tone to predict.
+void writeFlacSource(const QString& path, int minutes) {
+    FlacEncoder e;
+    e.setFormat({Rate, Channels, 16, 5});
+    e.open(path);
+    std::vector<float> block(size_t(Rate) * Channels);
+    std::uint32_t noise = 12345;
+    const std::int64_t frames = std::int64_t(minutes) * 60 * Rate;
+    for (std::int64_t at = 0; at < frames; at += Rate) {
+        for (int i = 0; i < Rate; ++i)
+            for (int c = 0; c < Channels; ++c) {
+                noise = noise * 1664525u + 1013904223u;
+                const float n = float(int(noise >> 20) - 2048) / 2048.0f * 0.01f;
+                block[size_t(i * Channels + c)] =
+                    std::nearbyint((0.8f * synth::toneSample(at + i, c, Rate) + n) * 32767.0f) /
+                    32768.0f;
+            }
+        e.write(block.data(), Rate);
+    }
+    e.close();
+}
+
+QStringList splitTo(const QString& source, const QString& outDir, OutputFormat format) {
+    QDir(outDir).removeRecursively();
+    QDir().mkpath(outDir);
+    bench::RunSetup run(outDir);
+    run.state.settings.splitSeconds = PieceSeconds;
+    run.admit({source});
+    RunOptions options = RunOptions::fromSettings(run.state.settings, nullptr, int(format));
+    run.conversion.setOptions(options);
+    run.conversion.splitRun();
+    if (run.conversion.lastRunFailed())
+        throw std::runtime_error("split failed: " + run.conversion.lastError().toStdString());
+    return run.conversion.lastOutputs();
+}
+
 } // namespace
+
+// FLAC pieces of a FLAC source against the same pieces re-encoded to Ogg Vorbis.
+int flacFigures(int rounds, int minutes) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString source = dir.filePath(QStringLiteral("long.flac"));
+    const QString outDir = dir.filePath(QStringLiteral("out")) + QLatin1Char('/');
+    std::printf("synthesising %d min of %d Hz stereo FLAC...\n", minutes, Rate);
+    std::fflush(stdout);
+    writeFlacSource(source, minutes);
+
+    bench::Measure flac, vorbis;
+    qsizetype flacPieces = 0, vorbisPieces = 0;
+    for (int round = 0; round < rounds; ++round) {
+        bench::runOnce(vorbis,
+                       [&] { vorbisPieces = splitTo(source, outDir, OutputFormat::Ogg).size(); });
+        bench::runOnce(flac,
+                       [&] { flacPieces = splitTo(source, outDir, OutputFormat::Flac).size(); });
+    }
+    if (flac.failed || vorbis.failed) {
+        std::printf("failed: %s\n", (flac.failed ? flac : vorbis).error.c_str());
+        return 1;
+    }
+    std::printf("FLAC source of %d min into %d s pieces, one at a time, best of %d:\n", minutes,
+                PieceSeconds, rounds);
+    std::printf("FLAC pieces (%lld): %.2f s wall, %.2f s CPU, peak memory %ld kB\n",
+                static_cast<long long>(flacPieces), flac.wall, flac.cpu, flac.peakKb);
+    std::printf("Ogg Vorbis pieces (%lld): %.2f s wall, %.2f s CPU, peak memory %ld kB\n",
+                static_cast<long long>(vorbisPieces), vorbis.wall, vorbis.cpu, vorbis.peakKb);
+    std::printf("Vorbis/FLAC CPU ratio: %.1f (goal: at least 40)\n", vorbis.cpu / flac.cpu);
+    std::printf("Vorbis/FLAC ratio: %.1f\n", vorbis.wall / flac.wall);
+    return 0;
+}
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -182,5 +262,8 @@ int main(int argc, char** argv) {
         std::printf("cadelo-cli not found at %s\n", local(cli).c_str());
         return 1;
     }
-    return mp3CopyFigures(cli, rounds);
+    const int mp3 = mp3CopyFigures(cli, rounds);
+    std::printf("\n");
+    const int flac = flacFigures(rounds, 20);
+    return mp3 != 0 ? mp3 : flac;
 }

@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 
 #include "convert/NameTemplate.h"
+#include "convert/RunOptions.h"
 #include "core/Settings.h"
 
 #include <QRegularExpression>
@@ -137,16 +138,17 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec Specs[] = {
-    {"mode", 0, Arg::Value},       {"every", 0, Arg::Value},      {"pieces", 0, Arg::Value},
-    {"span", 0, Arg::Value},       {"output-dir", 0, Arg::Value}, {"output", 0, Arg::Value},
-    {"fade-in", 0, Arg::Value},    {"fade-out", 0, Arg::Value},   {"rate", 0, Arg::Value},
-    {"channels", 0, Arg::Value},   {"bitrate", 0, Arg::Value},    {"vbr", 0, Arg::Value},
-    {"quality", 0, Arg::Value},    {"settings", 0, Arg::Value},   {"quiet", 'q', Arg::None},
-    {"force", 0, Arg::None},       {"help", 'h', Arg::None},      {"version", 0, Arg::None},
-    {"jobs", 'j', Arg::Value},     {"copy", 0, Arg::None},        {"silence", 0, Arg::None},
-    {"threshold", 0, Arg::Value},  {"min-pause", 0, Arg::Value},  {"min-length", 0, Arg::Value},
-    {"max-length", 0, Arg::Value}, {"keep-pauses", 0, Arg::None}, {"snap", 0, Arg::Value},
-    {"name", 0, Arg::Value},       {"cue", 0, Arg::Value},        {"width", 0, Arg::Value},
+    {"mode", 0, Arg::Value},       {"every", 0, Arg::Value},       {"pieces", 0, Arg::Value},
+    {"span", 0, Arg::Value},       {"output-dir", 0, Arg::Value},  {"output", 0, Arg::Value},
+    {"fade-in", 0, Arg::Value},    {"fade-out", 0, Arg::Value},    {"rate", 0, Arg::Value},
+    {"channels", 0, Arg::Value},   {"bitrate", 0, Arg::Value},     {"vbr", 0, Arg::Value},
+    {"quality", 0, Arg::Value},    {"settings", 0, Arg::Value},    {"quiet", 'q', Arg::None},
+    {"force", 0, Arg::None},       {"help", 'h', Arg::None},       {"version", 0, Arg::None},
+    {"jobs", 'j', Arg::Value},     {"copy", 0, Arg::None},         {"silence", 0, Arg::None},
+    {"threshold", 0, Arg::Value},  {"min-pause", 0, Arg::Value},   {"min-length", 0, Arg::Value},
+    {"max-length", 0, Arg::Value}, {"keep-pauses", 0, Arg::None},  {"snap", 0, Arg::Value},
+    {"name", 0, Arg::Value},       {"cue", 0, Arg::Value},         {"width", 0, Arg::Value},
+    {"format", 0, Arg::Value},     {"compression", 0, Arg::Value},
 };
 
 // The most columns peaks prints: far more than any screen, and output a script can still read.
@@ -378,6 +380,19 @@ CliOptions parseCliOptions(const QStringList& arguments) {
             o.force = true;
         } else if (name == QLatin1String("copy")) {
             o.copy = true;
+        } else if (name == QLatin1String("format")) {
+            const QString f = value->toLower();
+            if (f == QLatin1String("ogg"))
+                o.formatIndex = int(OutputFormat::Ogg);
+            else if (f == QLatin1String("flac"))
+                o.formatIndex = int(OutputFormat::Flac);
+            else if (f == QLatin1String("opus"))
+                o.formatIndex = int(OutputFormat::Opus);
+            else
+                throw UsageError(
+                    QStringLiteral("--format must be ogg, flac or opus, not \"%1\"").arg(*value));
+        } else if (name == QLatin1String("compression")) {
+            o.flacCompression = numberIn(opt, *value, 0, 8);
         } else if (name == QLatin1String("name")) {
             // Refused before any file is read, as every other wrong value is.
             const QString wrong = NameTemplate::problem(*value);
@@ -415,6 +430,31 @@ CliOptions parseCliOptions(const QStringList& arguments) {
         throw UsageError(QStringLiteral("--vbr and --quality exclude each other"));
     if (o.bitrateIndex && o.quality)
         throw UsageError(QStringLiteral("--bitrate and --quality exclude each other"));
+
+    // Each format takes the options that apply to it.
+    const bool flac = o.formatIndex == int(OutputFormat::Flac);
+    const bool opus = o.formatIndex == int(OutputFormat::Opus);
+    if (o.flacCompression && !flac)
+        throw UsageError(QStringLiteral("--compression needs --format flac"));
+    if (o.copy && (flac || opus))
+        throw UsageError(QStringLiteral("--copy cannot be combined with --format %1: pieces cut "
+                                        "without re-encoding keep the source's encoding")
+                             .arg(flac ? QStringLiteral("flac") : QStringLiteral("opus")));
+    if (flac || opus) {
+        const QString what = o.frequencyIndex         ? QStringLiteral("--rate")
+                             : o.channelIndex         ? QStringLiteral("--channels")
+                             : o.bitrateIndex && flac ? QStringLiteral("--bitrate")
+                             : o.vbrIndices           ? QStringLiteral("--vbr")
+                             : o.quality              ? QStringLiteral("--quality")
+                                                      : QString();
+        if (!what.isEmpty())
+            throw UsageError(
+                QStringLiteral("--format %1 cannot be combined with %2: %3")
+                    .arg(flac ? QStringLiteral("flac") : QStringLiteral("opus"), what,
+                         flac ? QStringLiteral("FLAC keeps the source's rate, channels and samples")
+                              : QStringLiteral("Opus is written at 48 kHz in the source's "
+                                               "channels, at --bitrate")));
+    }
 
     // A piece cut without re-encoding keeps the source's audio as it is.
     if (o.copy) {
@@ -530,7 +570,14 @@ QString cliHelpText() {
                "                        quietest moment within S seconds\n"
                "                        (seconds may have decimals)\n"
                "  -o, --output-dir DIR  split: the folder for the pieces (created if needed)\n"
-               "  -o, --output OUTPUT   join: the output file; \".ogg\" is appended\n"
+               "  -o, --output OUTPUT   join: the output file; \".ogg\" (\".flac\", \".opus\")\n"
+               "                        is appended\n"
+               "  --format ogg|flac|opus\n"
+               "                        what is written: Ogg Vorbis (default) with the\n"
+               "                        encoding below, FLAC (the source's rate, channels\n"
+               "                        and samples) or Opus (48 kHz, at --bitrate)\n"
+               "  --compression 0-8     --format flac: the compression level (default: the\n"
+               "                        settings file's, else 5)\n"
                "  --fade-in SECONDS     fade in over 1 to 20 seconds\n"
                "  --fade-out SECONDS    fade out over 1 to 20 seconds\n"
                "  --rate HZ             ") +

@@ -47,8 +47,11 @@ struct CliOptions {
     std::optional<std::pair<int, int>> vbrIndices; // min, max
     std::optional<int> quality;
 
-    std::optional<int> jobs;             // split: pieces encoded at once; none given: one per core
-    bool copy = false;                   // split: Ogg Vorbis or MP3 pieces cut without re-encoding
+    std::optional<int> jobs; // split: pieces encoded at once; none given: one per core
+    bool copy = false;       // split: Ogg Vorbis or MP3 pieces cut without re-encoding
+    // --format: 0 ogg, 2 flac, 3 opus (the window's format box entries).
+    int formatIndex = 0;
+    std::optional<int> flacCompression;  // --compression, with --format flac
     std::optional<QString> nameTemplate; // split: --name, checked
     QString cueSheet;                    // split: --cue, in place of FILE arguments
 

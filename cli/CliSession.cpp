@@ -162,6 +162,13 @@ RunOptions CliSession::runOptions() const {
         o.jobs = opts.jobs ? *opts.jobs : std::max(1, QThread::idealThreadCount());
     o.copy = opts.command == CliCommand::Split && opts.copy;
     takeGiven(opts.nameTemplate, o.nameTemplate);
+    if (opts.formatIndex == int(OutputFormat::Flac))
+        o.codec = Codec::Flac;
+    else if (opts.formatIndex == int(OutputFormat::Opus))
+        o.codec = Codec::Opus;
+    o.flacCompression =
+        opts.flacCompression ? *opts.flacCompression : flacCompressionOf(state.ini.get());
+    o.opusKbps = BitrateTable[size_t(std::clamp<int>(oggKeys.bitrate, 0, BitrateTable.size() - 1))];
     return o;
 }
 
@@ -437,7 +444,7 @@ std::optional<CliExit> CliSession::prepareRun(int& refused) {
         return CliExit::Failed;
     }
     // A cut without re-encoding does not use the encoding.
-    if (!opts.copy && !encodingAccepted())
+    if (!opts.copy && opts.formatIndex == int(OutputFormat::Ogg) && !encodingAccepted())
         return CliExit::Failed;
     if (opts.command == CliCommand::Split && !prepareOutputDir())
         return CliExit::Failed;
@@ -530,7 +537,8 @@ CliExit CliSession::join() {
 
     // The name is taken from the current folder and gets ".ogg" appended, as
     // the window's save dialog does.
-    const QString output = OutputNaming::joinOutputPath(QDir::currentPath(), absolute(opts.output));
+    const QString output = OutputNaming::joinOutputPath(QDir::currentPath(), absolute(opts.output),
+                                                        outputExtension(runOptions().codec));
     if (OutputNaming::taken(output) && !opts.force) {
         prompt.say(OutputNaming::replaceQuestion(output) + QStringLiteral(" Not without --force."));
         return CliExit::Failed;

@@ -297,17 +297,27 @@ QString CommandTable::chooseJoinOutput() {
     if (jobs.rowCount() == 0 || !s.prompt)
         return {};
     // A join encodes also when the cut without re-encoding is chosen; the
-    // choice stays for the next split.
+    // choice stays for the next split unless another filter is picked. The
+    // filters stand for the format box's entries 0, 2 and 3.
     const bool copyChosen = s.formatIndex == int(OutputFormat::OggCopy);
-    int filterIndex = copyChosen ? 1 : s.formatIndex + 1;
+    int filterIndex = s.formatIndex == int(OutputFormat::Flac)   ? 2
+                      : s.formatIndex == int(OutputFormat::Opus) ? 3
+                                                                 : 1;
     const QString chosen = s.prompt->saveFile(
-        s.settings.outputDir, {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)")},
+        s.settings.outputDir,
+        {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)"),
+         QStringLiteral("FLAC Files(*.flac)"), QStringLiteral("OPUS Files(*.opus)")},
         filterIndex);
     if (chosen.isEmpty())
         return {};
-    if (!copyChosen)
-        s.formatIndex = std::max(0, filterIndex - 1);
-    const QString path = OutputNaming::joinOutputPath(s.settings.outputDir, chosen);
+    if (filterIndex == 2 || filterIndex == 3)
+        s.formatIndex = filterIndex;
+    else if (!copyChosen)
+        s.formatIndex = int(OutputFormat::Ogg);
+    const QString extension = s.formatIndex == int(OutputFormat::Flac)   ? QStringLiteral("flac")
+                              : s.formatIndex == int(OutputFormat::Opus) ? QStringLiteral("opus")
+                                                                         : QStringLiteral("ogg");
+    const QString path = OutputNaming::joinOutputPath(s.settings.outputDir, chosen, extension);
     if (OutputNaming::taken(path) && !s.prompt->question(OutputNaming::replaceQuestion(path)))
         return {};
     return path;

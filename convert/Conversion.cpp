@@ -86,23 +86,39 @@ void Conversion::beginRun() {
     m_filesSplit = 0;
     m_dropped.clear();
     m_joinPosition = 0;
-    m_names = OutputNaming::RunNames();
+    m_names = OutputNaming::RunNames(outputExtension(m_options.codec));
     m_runTotal = 0;
     m_runDone = 0;
     m_runShown = -1;
 }
 
-void Conversion::prepareWriter(AudioFile& writer, int rate, int channels) const {
-    for (const OggFormat& c : m_options.encoding)
-        writer.setOggFormat(c);
+void Conversion::prepareWriter(AudioFile& writer, int rate, int channels, int bits,
+                               const FileTags* tags) const {
+    switch (m_options.codec) {
+    case Codec::Flac:
+        // A lossy source has no depth of its own: CD audio's.
+        writer.setFlacFormat({0, 0, bits > 0 ? bits : 16, m_options.flacCompression});
+        break;
+    case Codec::Opus:
+        writer.setOpusFormat({0, 0, m_options.opusKbps});
+        break;
+    case Codec::Vorbis:
+        for (const OggFormat& c : m_options.encoding)
+            writer.setOggFormat(c);
+        break;
+    }
+    // An Ogg Vorbis piece gets its tags once closed, as it always has.
+    writer.setComments(tags && m_options.codec != Codec::Vorbis ? oggOutputComments(*tags)
+                                                                : QList<QByteArray>());
     writer.setPcmFormat(rate, channels);
 }
 
-void Conversion::openOutput(const QString& path, int rate, int channels) {
+void Conversion::openOutput(const QString& path, int rate, int channels, int bits,
+                            const FileTags* tags) {
     AudioFile& writer = m_writer;
     if (writer.isOpen())
         writer.close();
-    prepareWriter(writer, rate, channels);
+    prepareWriter(writer, rate, channels, bits, tags);
     m_openTags.reset();
     m_currentFile = path;
     writer.createWrite(path);

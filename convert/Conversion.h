@@ -1,5 +1,5 @@
 // The split and join runs: block-wise copying from the listed sources into Ogg
-// Vorbis outputs, with fades, row statuses, progress and stop. Takes what to
+// Vorbis, FLAC or Opus outputs, with fades, row statuses, progress and stop. Takes what to
 // do as RunOptions; reports progress and outputs through callbacks. The run's
 // lifecycle is Conversion.cpp; SplitRun, ParallelSplit, CopySplit and JoinRun
 // hold the kinds of run, BlockCopier the block loop they share.
@@ -109,8 +109,11 @@ class Conversion {
     // Piece `piece` (from 0) of the span `span` is named by the options'
     // template when there is one.
     QString choosePiecePath(const FileRow& row, std::int64_t piece, const Span& span);
-    void prepareWriter(AudioFile& writer, int rate, int channels) const;
-    void openOutput(const QString& path, int rate, int channels);
+    // `bits` is the sources' depth (AudioFile::bitsPerSample) for FLAC; the
+    // tags go into a FLAC or Opus output as it is created (none: untagged).
+    void prepareWriter(AudioFile& writer, int rate, int channels, int bits,
+                       const FileTags* tags) const;
+    void openOutput(const QString& path, int rate, int channels, int bits, const FileTags* tags);
     void closeOutput();
     void showProgress(std::int64_t progress, std::int64_t total);
     void dropOpenSpan(int file, bool giveBack);

@@ -26,9 +26,21 @@ void Conversion::joinRun(const QString& path) {
         reader.openRead(m_currentFile);
         const int rate = reader.sampleRate();
         const int channels = reader.channels();
+        int bits = reader.bitsPerSample();
         reader.close();
+        // FLAC takes the deepest of the sources, so that each comes out bit
+        // for bit; a lossy source counts as 16 bits.
+        if (m_options.codec == Codec::Flac) {
+            bits = std::max(bits, 16);
+            for (int i = 1; i < jobs.rowCount(); ++i) {
+                m_currentFile = jobs.file(i).path;
+                reader.openRead(m_currentFile);
+                bits = std::max(bits, reader.bitsPerSample());
+                reader.close();
+            }
+        }
 
-        openOutput(path, rate, channels);
+        openOutput(path, rate, channels, bits, nullptr);
         for (int i = 0; i < jobs.rowCount() && !m_failed; ++i) {
             s.pumpEvents();
             if (!s.converting)

@@ -64,3 +64,13 @@ std::vector<OggFormat> oggFormatCalls(const OggKeys& k) {
 std::vector<OggFormat> oggFormatCalls(const IniFile* ini) {
     return oggFormatCalls(OggKeys::read(ini));
 }
+
+int flacCompressionOf(const IniFile* ini) {
+    const int level =
+        ini ? ini->readInteger(QStringLiteral("flac"), QStringLiteral("compression"), 5) : 5;
+    return level >= 0 && level <= 8 ? level : 5;
+}
+
+int opusKbpsOf(const IniFile* ini) {
+    return lookUp(BitrateTable, OggKeys::read(ini).bitrate, 9);
+}

@@ -29,3 +29,8 @@ struct OggKeys {
 std::vector<OggFormat> oggFormatCalls(const OggKeys& keys);
 // The calls the settings file describes now.
 std::vector<OggFormat> oggFormatCalls(const IniFile* ini);
+
+// FLAC's compression level under "flac" "compression", 0 to 8 (default 5).
+int flacCompressionOf(const IniFile* ini);
+// Opus's bitrate in kbps: the "ogg" nominal bitrate's entry of BitrateTable.
+int opusKbpsOf(const IniFile* ini);

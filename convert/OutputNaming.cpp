@@ -19,18 +19,13 @@ QString baseOf(const QString& caption) {
 }
 
 QString withOggExtension(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return (dot < 0 ? name : name.left(dot)) + QStringLiteral(".ogg");
+    return withExtension(name, QStringLiteral("ogg"));
 }
-
-namespace {
 
 QString withExtension(const QString& name, const QString& extension) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return (dot < 0 ? name : name.left(dot)) + extension;
+    return (dot < 0 ? name : name.left(dot)) + QLatin1Char('.') + extension;
 }
-
-} // namespace
 
 bool taken(const QString& path) {
     const QFileInfo info(path);
@@ -46,11 +41,14 @@ QString inFolder(const QString& dir, const QString& name) {
     return dir + QLatin1Char('/') + name;
 }
 
-QString fittedName(const QString& name, QStringView extension) {
+QString fittedName(const QString& name) {
     if (name.toUtf8().size() <= OutputNameMaxBytes)
         return name;
-    // The tail kept whole: the extension and the number before it.
-    qsizetype tailStart = name.endsWith(extension) ? name.size() - extension.size() : name.size();
+    // The tail kept whole: the output's extension and the number before it.
+    qsizetype tailStart = name.size();
+    for (const char* extension : {".ogg", ".flac", ".opus", ".mp3"})
+        if (name.endsWith(QLatin1String(extension)))
+            tailStart = name.size() - qsizetype(qstrlen(extension));
     qsizetype digits = tailStart;
     while (digits > 0 && name[digits - 1] >= QLatin1Char('0') &&
            name[digits - 1] <= QLatin1Char('9'))
@@ -112,11 +110,13 @@ namespace {
 QString numbered(const QString& dir, const QString& base, qint64 n, const QString& extension) {
     const QString name = cleanFileName(base + QLatin1Char('_') + QString::number(n));
     if (base.contains(QLatin1Char('.')))
-        return inFolder(dir, fittedName(name + extension, extension));
-    return inFolder(dir, fittedName(withExtension(name, extension), extension));
+        return inFolder(dir, fittedName(name + QLatin1Char('.') + extension));
+    return inFolder(dir, fittedName(withExtension(name, extension)));
 }
 
 } // namespace
+
+RunNames::RunNames(const QString& extension) : m_extension(extension) {}
 
 bool RunNames::takenInRun(const QString& path) const {
     return m_handedOut.contains(path) || taken(path);
@@ -149,8 +149,7 @@ QString RunNames::nextNumbered(const QString& dir, const QString& base) {
 QString RunNames::piecePath(const QString& dir, const QString& caption) {
     const QString base = baseOf(caption);
     const QString first = inFolder(
-        dir, fittedName(withExtension(cleanFileName(base + QStringLiteral("_1")), m_extension),
-                        m_extension));
+        dir, fittedName(withExtension(cleanFileName(base + QStringLiteral("_1")), m_extension)));
     if (!takenInRun(first))
         return handOut(first);
     return nextNumbered(dir, base);
@@ -158,20 +157,18 @@ QString RunNames::piecePath(const QString& dir, const QString& caption) {
 
 QString RunNames::fallbackPath(const QString& dir, const QString& sourcePath) {
     // A new name is valid UTF-8 even where the source's is not.
-    const QString name =
-        fittedName(withExtension(cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName())),
-                                 m_extension),
-                   m_extension);
+    const QString name = fittedName(withExtension(
+        cleanFileName(NativeName::shown(QFileInfo(sourcePath).fileName())), m_extension));
     const QString first = inFolder(dir, name);
     if (!takenInRun(first))
         return handOut(first);
-    return nextNumbered(dir, name.left(name.size() - m_extension.size()));
+    return nextNumbered(dir, name.left(name.size() - m_extension.size() - 1));
 }
 
 QString RunNames::templatePath(const QString& dir, const QString& name) {
     // Cleaned once more: a caller's name must not reach outside the folder.
     const QString base = cleanFileName(name);
-    const QString first = inFolder(dir, fittedName(base + m_extension, m_extension));
+    const QString first = inFolder(dir, fittedName(base + QLatin1Char('.') + m_extension));
     if (!takenInRun(first))
         return handOut(first);
     return nextNumbered(dir, base);
@@ -186,7 +183,11 @@ QString fallbackPath(const QString& dir, const QString& sourcePath) {
 }
 
 QString joinOutputPath(const QString& dir, const QString& chosen) {
-    return QDir(dir).absoluteFilePath(chosen) + QStringLiteral(".ogg");
+    return joinOutputPath(dir, chosen, QStringLiteral("ogg"));
+}
+
+QString joinOutputPath(const QString& dir, const QString& chosen, const QString& extension) {
+    return QDir(dir).absoluteFilePath(chosen) + QLatin1Char('.') + extension;
 }
 
 QString replaceQuestion(const QString& path) {

@@ -15,6 +15,8 @@ QString baseOf(const QString& caption);
 // Replaces the part from the last "." on by ".ogg", or appends ".ogg" when the
 // name holds no ".".
 QString withOggExtension(const QString& name);
+// The same with another extension ("flac", "opus"; without the dot).
+QString withExtension(const QString& name, const QString& extension);
 // True when something (a file, a folder, even a dangling link) holds the path.
 bool taken(const QString& path);
 // `dir` with exactly one separator before `name`.
@@ -27,9 +29,9 @@ inline constexpr qsizetype NameMaxBytes = 255;
 // beside their name first, under the name and a suffix of up to 7 bytes.
 inline constexpr qsizetype OutputNameMaxBytes = NameMaxBytes - 7;
 // An output name cut to OutputNameMaxBytes at a whole character; its ".ogg"
-// and a piece number before it ("_12") stay. A name that fits is returned as
-// it is.
-QString fittedName(const QString& name, QStringView extension = u".ogg");
+// (or ".flac", ".opus", ".mp3") and a piece number before it ("_12") stay. A name that fits is
+// returned as it is.
+QString fittedName(const QString& name);
 // True when a file can be created under the free `path`: tried by creating it
 // and removing it again, as writing it later fails only at its end. False with
 // the system's reason in `reason`.
@@ -56,9 +58,13 @@ QString fallbackPath(const QString& dir, const QString& sourcePath);
 // create meanwhile are never replaced.
 class RunNames {
   public:
-    // The extension (with its ".") of the names handed out from now on;
-    // ".ogg" until set.
+    // Every name handed out ends in ".`extension`" where the functions above
+    // say ".ogg".
+    explicit RunNames(const QString& extension = QStringLiteral("ogg"));
+    // Another extension (without its ".") for the names handed out from now
+    // on: a run may write pieces of several formats.
     void setExtension(const QString& extension) { m_extension = extension; }
+
     QString piecePath(const QString& dir, const QString& caption);
     QString fallbackPath(const QString& dir, const QString& sourcePath);
     // The output path of a piece named by a template (NameTemplate::expand's
@@ -75,14 +81,16 @@ class RunNames {
     // A free name of the sequence, counting on from where it stopped last time.
     QString nextNumbered(const QString& dir, const QString& base);
 
+    QString m_extension;
     QHash<QString, qint64> m_next; // sequence -> first number not known to be taken
     QSet<QString> m_handedOut;
-    QString m_extension = QStringLiteral(".ogg");
 };
 
 // The join's output for the name chosen in the save dialog, relative to
 // `dir`: ".ogg" is appended whatever was typed, so mix.ogg becomes mix.ogg.ogg.
 QString joinOutputPath(const QString& dir, const QString& chosen);
+// The same with another extension appended.
+QString joinOutputPath(const QString& dir, const QString& chosen, const QString& extension);
 // The question asked before an existing join output is replaced.
 QString replaceQuestion(const QString& path);
 

@@ -128,6 +128,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
     const FileRow row = jobs.file(file);
     const int rate = m_reader.sampleRate();
     const int channels = m_reader.channels();
+    const int bits = m_reader.bitsPerSample();
     const int workerCount = int(std::clamp<std::int64_t>(pieces, 1, std::max(1, m_options.jobs)));
 
     ParallelShared shared;
@@ -290,7 +291,7 @@ void Conversion::splitPiecesInParallel(int file, std::int64_t pieces, int splitC
             piece->index = j;
             piece->plan = planPiece(row, span);
             piece->writer = std::make_unique<AudioFile>();
-            prepareWriter(*piece->writer, rate, channels);
+            prepareWriter(*piece->writer, rate, channels, bits, &piece->plan.tags);
             piece->path = choosePiecePath(row, j, span);
             try {
                 m_currentFile = piece->path;

@@ -123,10 +123,10 @@ void Conversion::splitFile(int file) {
     const QString source = jobs.file(file).path;
     m_currentFile = source;
     // Pieces of an MP3 source cut without re-encoding are MP3 files.
-    m_names.setExtension(QStringLiteral(".ogg"));
+    m_names.setExtension(outputExtension(m_options.codec));
     if (m_options.copy && Mp3CopyCut::isMpegAudio(source)) {
         m_mp3Cutter = std::make_unique<Mp3CopyCut>(source);
-        m_names.setExtension(QStringLiteral(".mp3"));
+        m_names.setExtension(QStringLiteral("mp3"));
     } else if (m_options.copy) {
         m_cutter = std::make_unique<OggCopyCut>(source);
     }
@@ -149,7 +149,7 @@ void Conversion::splitFile(int file) {
     if (refuseTooManyPieces(jobs.file(file), pieces)) {
         m_cutter.reset();
         m_mp3Cutter.reset();
-        m_names.setExtension(QStringLiteral(".ogg"));
+        m_names.setExtension(outputExtension(m_options.codec));
         return;
     }
     if (!m_options.copy && m_options.jobs > 1)
@@ -170,7 +170,7 @@ void Conversion::splitFile(int file) {
     }
     m_cutter.reset();
     m_mp3Cutter.reset();
-    m_names.setExtension(QStringLiteral(".ogg"));
+    m_names.setExtension(outputExtension(m_options.codec));
     m_currentFile = source;
     reader.close();
 }
@@ -232,9 +232,10 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
 
     const int rate = reader.sampleRate();
     const int channels = reader.channels();
+    const int bits = reader.bitsPerSample();
     QString path = choosePiecePath(row, piece, span);
     try {
-        openOutput(path, rate, channels);
+        openOutput(path, rate, channels, bits, &plan.tags);
     } catch (const std::exception&) {
         // A name the writer refuses all the same: the source's own name is
         // the second try. A second failure ends the run, with the reason the
@@ -245,7 +246,7 @@ void Conversion::splitPiece(int file, std::int64_t piece, const Span& span) {
         m_names.giveBack(path);
         path = m_names.fallbackPath(m_options.outputDir, row.path);
         try {
-            openOutput(path, rate, channels);
+            openOutput(path, rate, channels, bits, &plan.tags);
         } catch (const std::exception&) {
             m_writer.abandonWrite();
             m_currentFile = planned;

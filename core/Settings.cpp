@@ -13,6 +13,7 @@ namespace {
 const QString FileName = QStringLiteral("VAZOzojoin.ini");
 const QString FormatSection = QStringLiteral("Output");
 const QString FormatKey = QStringLiteral("NoReencoding");
+const QString CodecKey = QStringLiteral("Format"); // ogg, flac or opus
 
 bool endsWithSeparator(const QString& dir) {
     return dir.endsWith(QDir::separator()) || dir.endsWith(u'/');
@@ -122,12 +123,25 @@ void SaveSettings(IniFile& ini, const CachedSettings& s) {
 }
 
 int LoadOutputFormat(const IniFile& ini) {
-    return ini.readInteger(FormatSection, FormatKey, 0) == 1 ? 1 : 0;
+    if (ini.readInteger(FormatSection, FormatKey, 0) == 1)
+        return 1;
+    const QString codec = ini.readString(FormatSection, CodecKey, QString()).trimmed().toLower();
+    if (codec == QLatin1String("flac"))
+        return 2;
+    if (codec == QLatin1String("opus"))
+        return 3;
+    return 0;
 }
 
 void SaveOutputFormat(IniFile& ini, int formatIndex) {
     const bool noReencoding = formatIndex == 1;
-    if (!noReencoding && ini.readInteger(FormatSection, FormatKey, -1) == -1)
-        return;
-    ini.writeBool(FormatSection, FormatKey, noReencoding);
+    if (noReencoding || ini.readInteger(FormatSection, FormatKey, -1) != -1)
+        ini.writeBool(FormatSection, FormatKey, noReencoding);
+    // The codec's key appears once something other than Ogg Vorbis is chosen.
+    const QString codec = formatIndex == 2   ? QStringLiteral("flac")
+                          : formatIndex == 3 ? QStringLiteral("opus")
+                                             : QStringLiteral("ogg");
+    const QString absent = QStringLiteral("\n");
+    if (formatIndex >= 2 || ini.readString(FormatSection, CodecKey, absent) != absent)
+        ini.writeString(FormatSection, CodecKey, codec);
 }

@@ -65,10 +65,11 @@ void LoadSettings(const IniFile& ini, CachedSettings& s);
 // Writes the nine cached settings; throws IniWriteError when a write is refused.
 void SaveSettings(IniFile& ini, const CachedSettings& s);
 
-// The output format box's entry (0 "OGG", 1 "OGG (no re-encoding)"), kept in
-// a key of its own that the classic program never reads: a file without it,
-// or with any other value, is "OGG".
+// The output format box's entry (0 "OGG", 1 "OGG (no re-encoding)", 2 "FLAC",
+// 3 "OPUS"), kept in keys of their own that the classic program never reads:
+// [Output] NoReencoding=1 is the second, else [Output] Format=flac or opus the
+// third or fourth; a file without them, or with any other value, is "OGG".
 int LoadOutputFormat(const IniFile& ini);
-// Writes the entry; a file that never held the key is left as it is while
-// the entry is "OGG". Throws IniWriteError when a write is refused.
+// Writes the entry; a file that never held a key is left without it while
+// the entry does not need it. Throws IniWriteError when a write is refused.
 void SaveOutputFormat(IniFile& ini, int formatIndex);

@@ -9,10 +9,10 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev fonts-dejavu-core
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   fonts-liberation2
-  libvorbis-dev libogg-dev libmpg123-dev
+  libvorbis-dev libogg-dev libmpg123-dev libflac-dev libopusenc-dev libopus-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsdl2-dev libtag1-dev libgtest-dev
-  vorbis-tools lame ffmpeg
+  vorbis-tools lame ffmpeg flac opus-tools
   desktop-file-utils appstream clang-format
 )
 if [ $# -gt 0 ]; then

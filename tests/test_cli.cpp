@@ -911,7 +911,48 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"no jobs", "split --jobs 0 $SRC", "--jobs takes a whole number from 1 to 256"},
         UsageCase{"jobs on join", "join -j 2 -o mix $SRC", "not an option of join"},
         UsageCase{"missing settings file", "split --settings nowhere.ini $SRC",
-                  "cannot read the settings file"}));
+                  "cannot read the settings file"},
+        UsageCase{"unknown format", "split --format mp3 $SRC", "ogg, flac or opus"},
+        UsageCase{"copy into flac", "split --copy --format flac $SRC",
+                  "--copy cannot be combined with --format flac"},
+        UsageCase{"flac bitrate", "split --format flac --bitrate 128 $SRC",
+                  "--format flac cannot be combined with --bitrate"},
+        UsageCase{"opus quality", "join --format opus --quality 500 -o mix $SRC",
+                  "--format opus cannot be combined with --quality"},
+        UsageCase{"compression without flac", "split --compression 3 $SRC",
+                  "--compression needs --format flac"}));
+
+struct FormatCase {
+    const char* name;
+    const char* format;
+    const char* command;
+    const char* extension;
+};
+using CliFormat = testsupport::CaseTable<CliFixture, FormatCase>;
+
+TEST_P(CliFormat, WritesTheFormatAskedWithItsExtension) {
+    const FormatCase& p = GetParam();
+    const QString src = makeSource(QStringLiteral("s.ogg"), 100000);
+    const bool split = qstrcmp(p.command, "split") == 0;
+    QStringList args = {QStringLiteral("--format"), QLatin1String(p.format)};
+    args << (split ? QStringList{QStringLiteral("--every"), QStringLiteral("1")}
+                   : QStringList{QStringLiteral("-o"), dir.filePath(QStringLiteral("mix"))});
+    const CliResult r = run(withSettings(QLatin1String(p.command), args << src));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), split ? 3 : 1);
+    for (const QString& line : lines) {
+        EXPECT_TRUE(line.endsWith(QLatin1String(p.extension))) << line.toStdString();
+        EXPECT_TRUE(QFileInfo(line).size() > 0) << line.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CliFormat,
+                         ::testing::Values(FormatCase{"split_flac", "flac", "split", ".flac"},
+                                           FormatCase{"join_flac", "flac", "join", ".flac"},
+                                           FormatCase{"split_opus", "opus", "split", ".opus"},
+                                           FormatCase{"join_opus", "opus", "join", ".opus"}),
+                         testsupport::CaseName());
 
 TEST_F(CliFixture, HelpAndVersionGoToStdoutWithStatusZero) {
     const CliResult help = run({QStringLiteral("split"), QStringLiteral("--help")});

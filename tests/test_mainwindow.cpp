@@ -304,11 +304,13 @@ TEST(MainWindowScale, InstructionLinesAreWholeAtTwiceTheScale) {
     EXPECT_TRUE(output.contains("[  PASSED  ] 3 tests")) << output.toStdString();
 }
 
-TEST_F(MainWindowTest, FormatBoxOffersOggWithAndWithoutReencoding) {
+TEST_F(MainWindowTest, FormatBoxOffersOggWithAndWithoutReencodingFlacAndOpus) {
     showWindow();
-    ASSERT_EQ(w->formatBox()->count(), 2);
+    ASSERT_EQ(w->formatBox()->count(), 4);
     EXPECT_EQ(w->formatBox()->itemText(0), QStringLiteral("OGG"));
     EXPECT_EQ(w->formatBox()->itemText(1), QStringLiteral("OGG (no re-encoding)"));
+    EXPECT_EQ(w->formatBox()->itemText(2), QStringLiteral("FLAC"));
+    EXPECT_EQ(w->formatBox()->itemText(3), QStringLiteral("OPUS"));
     EXPECT_EQ(w->formatBox()->currentIndex(), 0);
     EXPECT_FALSE(w->formatBox()->isEditable());
 }

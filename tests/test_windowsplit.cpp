@@ -263,13 +263,53 @@ TEST_P(OutputFormatKey, RoundTripsAndKeepsAClassicFileClassic) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, OutputFormatKey,
-    ::testing::Values(KeyCase{"classic_stays_as_it_is",
-                              "[Function]\r\nChoice=1\r\n[Choice]\r\ntime=30\r\n", 0, 0, true},
-                      KeyCase{"classic_takes_the_new_entry",
-                              "[Function]\r\nChoice=1\r\n[Output]\r\nDir=/tmp/\r\n", 0, 1, false},
-                      KeyCase{"new_entry_set_back", "[Output]\r\nNoReencoding=1\r\n", 1, 0, false},
-                      KeyCase{"hand_edited_value_is_ogg", "[Output]\r\nNoReencoding=7\r\n", 0, 0,
-                              false}));
+    ::testing::Values(
+        KeyCase{"classic_stays_as_it_is", "[Function]\r\nChoice=1\r\n[Choice]\r\ntime=30\r\n", 0, 0,
+                true},
+        KeyCase{"classic_takes_the_new_entry",
+                "[Function]\r\nChoice=1\r\n[Output]\r\nDir=/tmp/\r\n", 0, 1, false},
+        KeyCase{"new_entry_set_back", "[Output]\r\nNoReencoding=1\r\n", 1, 0, false},
+        KeyCase{"hand_edited_value_is_ogg", "[Output]\r\nNoReencoding=7\r\n", 0, 0, false},
+        KeyCase{"flac_gets_a_key_of_its_own", "[Output]\r\nDir=/tmp/\r\n", 0, 2, false},
+        KeyCase{"opus_set_back", "[Output]\r\nFormat=opus\r\n", 3, 0, false},
+        KeyCase{"no_reencoding_wins_over_format", "[Output]\r\nNoReencoding=1\r\nFormat=flac\r\n",
+                1, 2, false}));
+
+// The encoding options of the settings dialog, by the format chosen: which
+// of them are shown.
+struct ShownCase {
+    const char* name;
+    OutputFormat format;
+    bool vorbis; // frequency, channel, VBR and quality
+    bool bitrate;
+    bool flac; // the compression level
+};
+class SettingsByFormat : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(SettingsByFormat, ShowsTheOptionsThatApply) {
+    const ShownCase& c = GetParam();
+    SessionState state;
+    state.formatIndex = int(c.format);
+    SettingsDialog dialog(state);
+    dialog.loadControls();
+    dialog.showPage(1);
+    const auto shown = [&dialog](const char* name) {
+        QWidget* w = dialog.findChild<QWidget*>(QString::fromLatin1(name));
+        return w && w->isVisibleTo(&dialog);
+    };
+    for (const char* name :
+         {"cb_ogg_fre", "cb_ogg_channel", "ck_oggvbr", "ck_oggquality", "gb_ogg_vbr"})
+        EXPECT_EQ(shown(name), c.vorbis) << name;
+    EXPECT_EQ(shown("cb_ogg_bitrate"), c.bitrate);
+    EXPECT_EQ(shown("cb_flac_level"), c.flac);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, SettingsByFormat,
+    ::testing::Values(ShownCase{"ogg", OutputFormat::Ogg, true, true, false},
+                      ShownCase{"flac", OutputFormat::Flac, false, false, true},
+                      ShownCase{"opus", OutputFormat::Opus, false, true, false}),
+    testsupport::CaseName());
 
 TEST(OutputFormatChoice, IsKeptByTheWindowAndShownByTheSettingsDialog) {
     QTemporaryDir dir;

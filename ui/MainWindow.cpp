@@ -156,6 +156,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     m_formatBox->setObjectName(QStringLiteral("cb_format"));
     m_formatBox->addItem(QStringLiteral("OGG"));
     m_formatBox->addItem(tr("OGG (no re-encoding)"));
+    m_formatBox->addItem(QStringLiteral("FLAC"));
+    m_formatBox->addItem(QStringLiteral("OPUS"));
     m_formatBox->setCurrentIndex(s.formatIndex);
     m_formatBox->setGeometry(12, 304, 100, 24);
     m_formatBox->setToolTip(tr("Output format"));

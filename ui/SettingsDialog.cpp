@@ -32,6 +32,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -378,6 +379,7 @@ QWidget* SettingsDialog::buildOggPage() {
     generalForm->addRow(tr("Channel: "), m_channel);
     generalForm->addRow(tr("Bitrate: "), m_bitrate);
     generalForm->addRow(checks);
+    m_encodingForm = generalForm;
 
     auto* variable = m_variableBox = new QGroupBox(tr("VBR/Quality:"), m_oggPage);
     variable->setObjectName(QStringLiteral("gb_ogg_vbr"));
@@ -397,6 +399,16 @@ QWidget* SettingsDialog::buildOggPage() {
     variableForm->addRow(tr("Max Bitrate: "), m_maxBitrate);
     variableForm->addRow(tr("Quality: "), m_qualityValue);
 
+    // FLAC keeps the source's rate and channels; only its effort is chosen.
+    auto* flac = m_flacBox = new QGroupBox(QStringLiteral("FLAC"), m_oggPage);
+    flac->setObjectName(QStringLiteral("gb_flac"));
+    QStringList levels;
+    for (int level = 0; level <= 8; ++level)
+        levels << QString::number(level);
+    m_flacLevel = dropDown(QStringLiteral("cb_flac_level"), levels, flac);
+    auto* flacForm = new QFormLayout(flac);
+    flacForm->addRow(QStringLiteral("Compression level: "), m_flacLevel);
+
     m_encodingNote = new QLabel(noReencodingNote(), m_oggPage);
     m_encodingNote->setObjectName(QStringLiteral("lab_ogg_note"));
     m_encodingNote->setWordWrap(true);
@@ -404,6 +416,7 @@ QWidget* SettingsDialog::buildOggPage() {
     auto* page = new QVBoxLayout(m_oggPage);
     page->addWidget(general);
     page->addWidget(variable);
+    page->addWidget(flac);
     page->addWidget(m_encodingNote);
     page->addStretch(1);
     return m_oggPage;
@@ -453,6 +466,7 @@ void SettingsDialog::loadControls() {
     // the encoder then uses the variable bitrate, so that is what is shown.
     m_vbr->setChecked(k.vbr);
     m_quality->setChecked(k.byQuality && !k.vbr);
+    m_flacLevel->setCurrentIndex(flacCompressionOf(s.ini.get()));
     vbrRule();
     qualityRule();
     formatRule();
@@ -517,8 +531,11 @@ bool SettingsDialog::ok() {
             s.prompt->information(text);
     };
 
-    // The encoder is asked about all three bitrates, VBR or not.
-    if (!k.byQuality &&
+    // The encoder is asked about all three bitrates, VBR or not, where Ogg
+    // Vorbis is what is written.
+    const bool vorbis =
+        s.formatIndex != int(OutputFormat::Flac) && s.formatIndex != int(OutputFormat::Opus);
+    if (vorbis && !k.byQuality &&
         !AudioFile::checkEncoding(
             {SampleRateTable[size_t(k.frequency)], k.channel + 1, BitrateTable[size_t(k.bitrate)],
              BitrateTable[size_t(k.minBitrate)], BitrateTable[size_t(k.maxBitrate)], -1})) {
@@ -580,6 +597,12 @@ bool SettingsDialog::ok() {
             ini.writeInteger(OggSection, QStringLiteral("quality"), k.quality);
             ini.writeBool(OggSection, QStringLiteral("oggvbr"), k.vbr);
             ini.writeBool(OggSection, QStringLiteral("oggquality"), k.byQuality);
+            // Written once it differs from the default, so a classic file gains no key.
+            const QString absent = QStringLiteral("\n");
+            const int level = std::max(0, m_flacLevel->currentIndex());
+            if (level != 5 || ini.readString(QStringLiteral("flac"), QStringLiteral("compression"),
+                                             absent) != absent)
+                ini.writeInteger(QStringLiteral("flac"), QStringLiteral("compression"), level);
         }
     } catch (const IniWriteError& e) {
         tell(e.message());
@@ -603,6 +626,7 @@ void SettingsDialog::setDefaults() {
     m_qualityValue->setValue(defaults.quality);
     m_vbr->setChecked(defaults.vbr);
     m_quality->setChecked(defaults.byQuality);
+    m_flacLevel->setCurrentIndex(5);
     vbrRule();
     qualityRule();
 }
@@ -684,6 +708,18 @@ void SettingsDialog::formatRule() {
         control->setEnabled(!copy);
     m_fadeNote->setVisible(copy);
     m_encodingNote->setVisible(copy);
+    // Each format shows what applies to it: Vorbis everything, Opus its
+    // bitrate, FLAC its compression level.
+    const bool flac = s.formatIndex == int(OutputFormat::Flac);
+    const bool opus = s.formatIndex == int(OutputFormat::Opus);
+    const bool vorbis = !flac && !opus;
+    m_encodingBox->setVisible(!flac);
+    m_encodingForm->setRowVisible(m_frequency, vorbis);
+    m_encodingForm->setRowVisible(m_channel, vorbis);
+    m_vbr->setVisible(vorbis);
+    m_quality->setVisible(vorbis);
+    m_variableBox->setVisible(vorbis);
+    m_flacBox->setVisible(flac);
 }
 
 void SettingsDialog::repairNumber(QLineEdit* edit) {

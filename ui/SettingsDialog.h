@@ -1,5 +1,5 @@
 // The settings dialog settingsDialog: split mode, output folder, fades and the Ogg
-// Vorbis encoding. Created once at start-up; every showing refills it.
+// Vorbis, Opus and FLAC encodings. Created once at start-up; every showing refills it.
 #pragma once
 
 #include <QDialog>
@@ -69,7 +69,8 @@ class SettingsDialog : public QDialog {
     void qualityRule();
     void repairNumber(QLineEdit* edit);
     // With "OGG (no re-encoding)" chosen, fades and encoding do not apply:
-    // their controls are disabled and a note says why.
+    // their controls are disabled and a note says why. "FLAC" and "OPUS"
+    // show only the options that apply to them.
     void formatRule();
 
     SessionState& s;
@@ -106,6 +107,9 @@ class SettingsDialog : public QDialog {
     QLabel* m_fadeNote = nullptr;
     QGroupBox* m_encodingBox = nullptr;
     QGroupBox* m_variableBox = nullptr;
+    class QFormLayout* m_encodingForm = nullptr;
+    QGroupBox* m_flacBox = nullptr;
+    QComboBox* m_flacLevel = nullptr;
     QLabel* m_encodingNote = nullptr;
     QLineEdit* m_nameEdit = nullptr; // the pieces' name template
 
