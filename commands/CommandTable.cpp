@@ -303,11 +303,12 @@ QString CommandTable::chooseJoinOutput() {
     int filterIndex = s.formatIndex == int(OutputFormat::Flac)   ? 2
                       : s.formatIndex == int(OutputFormat::Opus) ? 3
                                                                  : 1;
-    const QString chosen = s.prompt->saveFile(
-        s.settings.outputDir,
-        {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)"),
-         QStringLiteral("FLAC Files(*.flac)"), QStringLiteral("OPUS Files(*.opus)")},
-        filterIndex);
+    const QString chosen =
+        s.prompt->saveFile(s.settings.outputDir,
+                           {QCoreApplication::translate("CommandTable", "OGG Files(*.ogg)"),
+                            QCoreApplication::translate("CommandTable", "FLAC Files(*.flac)"),
+                            QCoreApplication::translate("CommandTable", "OPUS Files(*.opus)")},
+                           filterIndex);
     if (chosen.isEmpty())
         return {};
     if (filterIndex == 2 || filterIndex == 3)

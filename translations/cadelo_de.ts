@@ -46,6 +46,14 @@
         <source>CUE Sheets(*.cue)</source>
         <translation>CUE-Dateien(*.cue)</translation>
     </message>
+    <message>
+        <source>FLAC Files(*.flac)</source>
+        <translation>FLAC-Dateien(*.flac)</translation>
+    </message>
+    <message>
+        <source>OPUS Files(*.opus)</source>
+        <translation>OPUS-Dateien(*.opus)</translation>
+    </message>
 </context>
 <context>
     <name>Conversion</name>
@@ -467,6 +475,10 @@
     <message>
         <source>Output Directory</source>
         <translation>Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Compression level: </source>
+        <translation>Kompressionsstufe: </translation>
     </message>
 </context>
 <context>

@@ -46,6 +46,14 @@
         <source>CUE Sheets(*.cue)</source>
         <translation>Feuilles CUE(*.cue)</translation>
     </message>
+    <message>
+        <source>FLAC Files(*.flac)</source>
+        <translation>Fichiers FLAC(*.flac)</translation>
+    </message>
+    <message>
+        <source>OPUS Files(*.opus)</source>
+        <translation>Fichiers OPUS(*.opus)</translation>
+    </message>
 </context>
 <context>
     <name>Conversion</name>
@@ -467,6 +475,10 @@
     <message>
         <source>Output Directory</source>
         <translation>Dossier de sortie</translation>
+    </message>
+    <message>
+        <source>Compression level: </source>
+        <translation>Niveau de compression : </translation>
     </message>
 </context>
 <context>

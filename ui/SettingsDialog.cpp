@@ -407,7 +407,7 @@ QWidget* SettingsDialog::buildOggPage() {
         levels << QString::number(level);
     m_flacLevel = dropDown(QStringLiteral("cb_flac_level"), levels, flac);
     auto* flacForm = new QFormLayout(flac);
-    flacForm->addRow(QStringLiteral("Compression level: "), m_flacLevel);
+    flacForm->addRow(tr("Compression level: "), m_flacLevel);
 
     m_encodingNote = new QLabel(noReencodingNote(), m_oggPage);
     m_encodingNote->setObjectName(QStringLiteral("lab_ogg_note"));
