@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -186,6 +187,46 @@ inline void printAgainstBound(const char* name, const char* boundWhat, const Mea
                 bound.cpu, bound.peakKb);
     std::printf("%s/bound CPU ratio: %.2f\n", name, run.cpu / bound.cpu);
     std::printf("%s/bound ratio: %.2f\n", name, run.wall / bound.wall);
+}
+
+// A stereo Ogg Vorbis file of tones of 4 to 9 s with pauses of 0.4 to 2 s,
+// over noise at -60 dBFS: speech-like material for the scans of the sound.
+inline void writeTonesAndPauses(const QString& path, double seconds, int rate) {
+    synth::VorbisWriter writer(path, rate, 2);
+    std::uint32_t seed = 1;
+    const auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return double(seed >> 8) / double(1 << 24);
+    };
+    const std::int64_t total = std::llround(seconds * rate);
+    std::int64_t at = 0;
+    bool tone = true;
+    while (at < total) {
+        const std::int64_t n = std::min<std::int64_t>(
+            total - at, std::llround((tone ? 4 + 5 * next() : 0.4 + 1.6 * next()) * rate));
+        for (std::int64_t done = 0; done < n;) {
+            const int frames = int(std::min<std::int64_t>(4096, n - done));
+            float** buf = writer.buffer(frames);
+            for (int i = 0; i < frames; ++i) {
+                const double t = double(at + done + i) / rate;
+                const double s = tone ? 0.3 * std::sin(2 * M_PI * 220 * t) : 0.0;
+                buf[0][i] = float(s + 0.0017 * (2 * next() - 1));
+                buf[1][i] = float(s * 0.8 + 0.0017 * (2 * next() - 1));
+            }
+            writer.wrote(frames);
+            done += frames;
+        }
+        at += n;
+        tone = !tone;
+    }
+    writer.finish();
+}
+
+// Minutes of sound the scans are measured on: CADELO_BENCH_MINUTES, else 60.
+inline double soundMinutes() {
+    return qEnvironmentVariableIsSet("CADELO_BENCH_MINUTES")
+               ? qEnvironmentVariable("CADELO_BENCH_MINUTES").toDouble()
+               : 60.0;
 }
 
 } // namespace bench

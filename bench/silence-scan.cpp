@@ -20,38 +20,6 @@ namespace {
 
 constexpr int Rate = 44100;
 
-// Tones of 4 to 9 s with pauses of 0.4 to 2 s, over noise at -60 dBFS.
-void writeHour(const QString& path, double seconds) {
-    synth::VorbisWriter writer(path, Rate, 2);
-    std::uint32_t seed = 1;
-    const auto next = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return double(seed >> 8) / double(1 << 24);
-    };
-    const std::int64_t total = std::llround(seconds * Rate);
-    std::int64_t at = 0;
-    bool tone = true;
-    while (at < total) {
-        const std::int64_t n = std::min<std::int64_t>(
-            total - at, std::llround((tone ? 4 + 5 * next() : 0.4 + 1.6 * next()) * Rate));
-        for (std::int64_t done = 0; done < n;) {
-            const int frames = int(std::min<std::int64_t>(4096, n - done));
-            float** buf = writer.buffer(frames);
-            for (int i = 0; i < frames; ++i) {
-                const double t = double(at + done + i) / Rate;
-                const double s = tone ? 0.3 * std::sin(2 * M_PI * 220 * t) : 0.0;
-                buf[0][i] = float(s + 0.0017 * (2 * next() - 1));
-                buf[1][i] = float(s * 0.8 + 0.0017 * (2 * next() - 1));
-            }
-            writer.wrote(frames);
-            done += frames;
-        }
-        at += n;
-        tone = !tone;
-    }
-    writer.finish();
-}
-
 double best(int runs, const std::function<void()>& work) {
     double t = 1e300;
     for (int i = 0; i < runs; ++i)
@@ -71,15 +39,13 @@ bool runProgram(const QString& program, const QStringList& args) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const double minutes = qEnvironmentVariableIsSet("CADELO_BENCH_MINUTES")
-                               ? qEnvironmentVariable("CADELO_BENCH_MINUTES").toDouble()
-                               : 60.0;
+    const double minutes = bench::soundMinutes();
     const double seconds = minutes * 60;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("hour.ogg"));
     std::printf("writing %.0f minutes of 44.1 kHz stereo Ogg Vorbis...\n", minutes);
     std::fflush(stdout);
-    writeHour(path, seconds);
+    bench::writeTonesAndPauses(path, seconds, Rate);
 
     const int runs = 2;
     std::size_t pieces = 0;
