@@ -60,12 +60,12 @@ synth::Decoded decodeGapless(const QString& path) {
 // How the source is made.
 enum class Source { Cbr, VbrXing, VbrBare, FreeFormat, TagsEverywhere, Mpeg2, Mpeg2Bare, CutShort };
 
-struct SourceSpec {
+struct SourceRecipe {
     const char* lame; // lame's options
     int rate = Rate;
 };
 
-SourceSpec specOf(Source kind) {
+SourceRecipe recipeOf(Source kind) {
     switch (kind) {
     case Source::Cbr:
         return {"-b 128"};
@@ -93,12 +93,12 @@ class Mp3CopyFixture : public ::testing::Test {
 
     // A source of the tone encoded by lame as `kind` says; false without lame.
     bool makeSource(Source kind) {
-        const SourceSpec spec = specOf(kind);
+        const SourceRecipe recipe = recipeOf(kind);
         const QString wav = dir.filePath(QStringLiteral("tone.wav"));
         synth::writeWav(wav, synth::tone(ToneFrames, Rate, 2), Rate, 2);
         source = dir.filePath(QStringLiteral("source.mp3"));
         const QStringList options =
-            QString::fromLatin1(spec.lame).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QString::fromLatin1(recipe.lame).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (!synth::run(QStringLiteral("lame"), QStringList{QStringLiteral("--quiet")} + options +
                                                     QStringList{wav, source}))
             return false;
