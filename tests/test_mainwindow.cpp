@@ -14,6 +14,7 @@
 #include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
 #include "support/WidgetSupport.h"
+#include "support/WindowFixture.h"
 #include "synth/Synth.h"
 #include "ui/AboutDialog.h"
 #include "ui/FolderDialog.h"
@@ -63,24 +64,14 @@
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowFixture {
   protected:
-    QTemporaryDir dir;
-    Session session;
-    SessionState& s = session.state();
-    ScriptedPrompt prompt;
-    std::unique_ptr<MainWindow> w;
-
-    QString iniPath() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
     QString outDir() const { return dir.filePath(QStringLiteral("out")); }
 
     void SetUp() override {
-        s.prompt = &prompt;
-        s.ini = std::make_unique<IniFile>(iniPath());
+        ASSERT_NO_FATAL_FAILURE(WindowFixture::SetUp());
         s.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir());
-        w = std::make_unique<MainWindow>(session);
     }
-    void TearDown() override { w.reset(); }
 
     void showWindow() {
         w->show();
