@@ -2,13 +2,11 @@
 // says what failed.
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "audio/MessageError.h"
 
-class AudioError : public std::runtime_error {
+class AudioError : public MessageError {
   public:
-    explicit AudioError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };
 
 // A file that needs one of the program's modules (FFmpeg's, say) when that

@@ -418,28 +418,31 @@ bool AudioFile::checkEncoding(const OggFormat& format) {
                              format.maxKbps);
 }
 
+namespace {
+
+// A FLAC or Opus encoder of `format`, for blocks of `rate` and `channels`
+// where the format leaves them open.
+template <class Coder, class Format>
+std::unique_ptr<Encoder> encoderFor(Format format, int rate, int channels,
+                                    const QList<QByteArray>& comments) {
+    format.rate = format.rate > 0 ? format.rate : rate;
+    format.channels = format.channels > 0 ? format.channels : channels;
+    auto encoder = std::make_unique<Coder>();
+    encoder->setFormat(format);
+    encoder->setComments(comments);
+    return encoder;
+}
+
+} // namespace
+
 // The encoder of the codec last set, for blocks of `rate` and `channels`
 // where its format leaves them open.
 std::unique_ptr<Encoder> AudioFile::Impl::makeEncoder(int rate, int channels) const {
     switch (codec) {
-    case Codec::Flac: {
-        FlacFormat f = flac;
-        f.rate = f.rate > 0 ? f.rate : rate;
-        f.channels = f.channels > 0 ? f.channels : channels;
-        auto e = std::make_unique<FlacEncoder>();
-        e->setFormat(f);
-        e->setComments(comments);
-        return e;
-    }
-    case Codec::Opus: {
-        OpusFormat f = opus;
-        f.rate = f.rate > 0 ? f.rate : rate;
-        f.channels = f.channels > 0 ? f.channels : channels;
-        auto e = std::make_unique<OpusEncoder>();
-        e->setFormat(f);
-        e->setComments(comments);
-        return e;
-    }
+    case Codec::Flac:
+        return encoderFor<FlacEncoder>(flac, rate, channels, comments);
+    case Codec::Opus:
+        return encoderFor<OpusEncoder>(opus, rate, channels, comments);
     case Codec::Vorbis:
         break;
     }

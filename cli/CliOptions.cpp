@@ -200,6 +200,17 @@ void impliesMode(std::optional<int>& implied, QString& impliedBy, int mode, cons
     impliedBy = option;
 }
 
+// The first of the encoding options given, in the order the refusals name
+// them (--bitrate only where `withBitrate`); empty when none is.
+QString firstEncodingOption(const CliOptions& o, bool withBitrate) {
+    return o.frequencyIndex                ? QStringLiteral("--rate")
+           : o.channelIndex                ? QStringLiteral("--channels")
+           : o.bitrateIndex && withBitrate ? QStringLiteral("--bitrate")
+           : o.vbrIndices                  ? QStringLiteral("--vbr")
+           : o.quality                     ? QStringLiteral("--quality")
+                                           : QString();
+}
+
 } // namespace
 
 bool parseTimeBound(const QString& text, std::int32_t& seconds) {
@@ -441,12 +452,7 @@ CliOptions parseCliOptions(const QStringList& arguments) {
                                         "without re-encoding keep the source's encoding")
                              .arg(flac ? QStringLiteral("flac") : QStringLiteral("opus")));
     if (flac || opus) {
-        const QString what = o.frequencyIndex         ? QStringLiteral("--rate")
-                             : o.channelIndex         ? QStringLiteral("--channels")
-                             : o.bitrateIndex && flac ? QStringLiteral("--bitrate")
-                             : o.vbrIndices           ? QStringLiteral("--vbr")
-                             : o.quality              ? QStringLiteral("--quality")
-                                                      : QString();
+        const QString what = firstEncodingOption(o, flac);
         if (!what.isEmpty())
             throw UsageError(
                 QStringLiteral("--format %1 cannot be combined with %2: %3")
@@ -460,12 +466,7 @@ CliOptions parseCliOptions(const QStringList& arguments) {
     if (o.copy) {
         const QString what = o.fadeInSeconds    ? QStringLiteral("--fade-in")
                              : o.fadeOutSeconds ? QStringLiteral("--fade-out")
-                             : o.frequencyIndex ? QStringLiteral("--rate")
-                             : o.channelIndex   ? QStringLiteral("--channels")
-                             : o.bitrateIndex   ? QStringLiteral("--bitrate")
-                             : o.vbrIndices     ? QStringLiteral("--vbr")
-                             : o.quality        ? QStringLiteral("--quality")
-                                                : QString();
+                                                : firstEncodingOption(o, true);
         if (!what.isEmpty())
             throw UsageError(
                 QStringLiteral("--copy cannot be combined with %1: %2")

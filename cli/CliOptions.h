@@ -2,11 +2,12 @@
 // values the settings dialog offers, plus the usage and help texts.
 #pragma once
 
+#include "audio/MessageError.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -16,10 +17,9 @@ enum class CliExit { Ok = 0, Failed = 1, Usage = 2, Interrupted = 130 };
 enum class CliCommand { Info, Split, Join, Help, Version, Peaks };
 
 // A command line that cannot be run as written; the message says why.
-class UsageError : public std::runtime_error {
+class UsageError : public MessageError {
   public:
-    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };
 
 struct CliSpan {

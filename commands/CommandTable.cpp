@@ -47,6 +47,13 @@ void call(const std::function<void()>& hook) {
         hook();
 }
 
+// The skin's Remove and Clear act on the span list while it has the focus,
+// else on the file list; the total follows either.
+void onFocusedList(JobList& j, void (JobList::*onSpans)(), void (JobList::*onFiles)()) {
+    (j.*(j.spanListActive() ? onSpans : onFiles))();
+    j.refreshTotal();
+}
+
 // Compared exactly and with case: "stop" and "Stop" are two objects.
 const std::array<Row, 21> Table = {{
     {"file", Refused, [](CommandTable& t, SessionState&, JobList&) { openMenu(t, "p_file"); }},
@@ -59,19 +66,11 @@ const std::array<Row, 21> Table = {{
     {"Down", OwnGuard, [](CommandTable&, SessionState&, JobList& j) { j.moveFile(1); }},
     {"Remove", Refused,
      [](CommandTable&, SessionState&, JobList& j) {
-         if (j.spanListActive())
-             j.removeSelectedSpan();
-         else
-             j.removeFile();
-         j.refreshTotal();
+         onFocusedList(j, &JobList::removeSelectedSpan, &JobList::removeFile);
      }},
     {"Clear", Refused,
      [](CommandTable&, SessionState&, JobList& j) {
-         if (j.spanListActive())
-             j.resetSpans();
-         else
-             j.clearList();
-         j.refreshTotal();
+         onFocusedList(j, &JobList::resetSpans, &JobList::clearList);
      }},
     {"Set", Allowed, [](CommandTable& t, SessionState&, JobList&) { call(t.hooks.showSettings); }},
     {"play", Refused, [](CommandTable& t, SessionState&, JobList&) { t.play(); }},

@@ -4,14 +4,14 @@
 // the file's own.
 #pragma once
 
+#include "audio/MessageError.h"
+
 #include <QString>
-#include <stdexcept>
 
 // A write the platform refused; message "Unable to write to <file>".
-class IniWriteError : public std::runtime_error {
+class IniWriteError : public MessageError {
   public:
-    explicit IniWriteError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };
 
 class IniFile {

@@ -2,19 +2,18 @@
 // its title and performer) read from the sheet's text, UTF-8 or Latin-1.
 #pragma once
 
+#include "audio/MessageError.h"
 #include "tags/FileTags.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <cstdint>
-#include <stdexcept>
 
 // A sheet that cannot be used; the message names the sheet and the line.
-class CueError : public std::runtime_error {
+class CueError : public MessageError {
   public:
-    explicit CueError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };
 
 struct CueTrack {

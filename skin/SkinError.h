@@ -2,11 +2,9 @@
 // form it does not hold.
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "audio/MessageError.h"
 
-class SkinError : public std::runtime_error {
+class SkinError : public MessageError {
   public:
-    explicit SkinError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };

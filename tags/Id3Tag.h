@@ -3,18 +3,17 @@
 // tags of those frames.
 #pragma once
 
+#include "audio/MessageError.h"
 #include "tags/FileTags.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <stdexcept>
 
 // A file the unit could not open, read or replace; the message names the file.
-class Id3Error : public std::runtime_error {
+class Id3Error : public MessageError {
   public:
-    explicit Id3Error(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };
 
 // The last 128 bytes of a file as read. Without the marker "TAG" every text

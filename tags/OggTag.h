@@ -3,13 +3,13 @@
 // Vorbis file through a ".temp" file beside the file.
 #pragma once
 
+#include "audio/MessageError.h"
 #include "tags/FileTags.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <cstddef>
-#include <stdexcept>
 
 // The tag texts of an Ogg Vorbis file, in the order of its key table.
 struct OggTag {
@@ -37,10 +37,9 @@ struct StrComment {
 };
 
 // What the Ogg tag unit raises; the message names the file and the reason.
-class OggTagError : public std::runtime_error {
+class OggTagError : public MessageError {
   public:
-    explicit OggTagError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
+    using MessageError::MessageError;
 };
 
 // The file's tag texts, each trimmed of characters up to U+0020; a key that

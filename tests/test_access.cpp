@@ -11,6 +11,7 @@
 #include "support/JobFixture.h"
 #include "support/ScriptedPrompt.h"
 #include "support/WidgetSupport.h"
+#include "support/WindowFixture.h"
 #include "ui/MainWindow.h"
 #include "ui/SkinAccessible.h"
 #include "ui/SkinView.h"
@@ -27,23 +28,14 @@
 
 namespace {
 
-class AccessTest : public ::testing::Test {
+class AccessTest : public WindowFixture {
   protected:
-    QTemporaryDir dir;
-    Session session;
-    SessionState& s = session.state();
-    ScriptedPrompt prompt;
-    std::unique_ptr<MainWindow> w;
-
     void SetUp() override {
-        s.prompt = &prompt;
-        s.ini = std::make_unique<IniFile>(dir.filePath(QStringLiteral("VAZOzojoin.ini")));
-        w = std::make_unique<MainWindow>(session);
+        ASSERT_NO_FATAL_FAILURE(WindowFixture::SetUp());
         w->show();
         QApplication::setActiveWindow(w.get());
         QApplication::processEvents();
     }
-    void TearDown() override { w.reset(); }
 
     SkinItem* item(const char* name) const {
         for (SkinItem* i : w->skinView()->items())

@@ -10,6 +10,7 @@
 #include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
 #include "support/WidgetSupport.h"
+#include "support/WindowFixture.h"
 #include "synth/Synth.h"
 #include "ui/MainWindow.h"
 #include "ui/SkinView.h"
@@ -27,45 +28,32 @@ namespace {
 
 constexpr int Rate = 8000;
 
-class JobListWindowTest : public ::testing::Test {
+class JobListWindowTest : public WindowFixture {
   protected:
-    QTemporaryDir dir;
-    Session session;
-    SessionState& state = session.state();
-    ScriptedPrompt prompt;
-    std::unique_ptr<MainWindow> window;
-
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        state.prompt = &prompt;
-        window = std::make_unique<MainWindow>(session);
-        window->show();
+        ASSERT_NO_FATAL_FAILURE(WindowFixture::SetUp());
+        w->show();
         QApplication::processEvents();
         ASSERT_NE(skin().slider, nullptr);
         ASSERT_NE(skin().totalTime, nullptr);
         ASSERT_NE(skin().pathLabel, nullptr);
     }
 
-    void TearDown() override {
-        window->hide();
-        window.reset();
-    }
-
-    const SkinParts& skin() const { return window->skinParts(); }
-    JobList& jobs() { return window->jobList(); }
+    const SkinParts& skin() const { return w->skinParts(); }
+    JobList& jobs() { return w->jobList(); }
 
     // The user's clicks, each followed by the events it posts.
     void clickSkin(const char* name) {
-        ::clickSkin(*window, name);
+        ::clickSkin(*w, name);
         QApplication::processEvents();
     }
-    int slideTo(double fraction) { return ::slideTo(*window, fraction); }
+    int slideTo(double fraction) { return ::slideTo(*w, fraction); }
     void clickRow(QTableView* view, int row) {
         ::clickRow(view, row);
         QApplication::processEvents();
     }
     QString spanCell(int row, int column) const {
-        return cellText(window->jobList().spanModel(), row, column);
+        return cellText(w->jobList().spanModel(), row, column);
     }
 };
 
@@ -78,12 +66,12 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
 
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 2);
-    EXPECT_EQ(cellText(*window->fileView()->model(), 1, 0), QStringLiteral("Лекция 2.ogg"));
+    EXPECT_EQ(cellText(*w->fileView()->model(), 1, 0), QStringLiteral("Лекция 2.ogg"));
     EXPECT_EQ(skin().totalTime->text(), QStringLiteral("00:03:00"));
-    EXPECT_FALSE(window->instructions()->isVisible());
+    EXPECT_FALSE(w->instructions()->isVisible());
 
-    clickRow(window->fileView(), 1);
-    EXPECT_EQ(window->jobList().selectedFile(), 1);
+    clickRow(w->fileView(), 1);
+    EXPECT_EQ(w->jobList().selectedFile(), 1);
     EXPECT_EQ(skin().pathLabel->text(), second);
     ASSERT_EQ(jobs().spanModel().rowCount(), 1);
     EXPECT_EQ(spanCell(0, 0), QStringLiteral("00:00:00 - 00:02:00"));
@@ -112,13 +100,13 @@ TEST_F(JobListWindowTest, MarkAndConfirmASpanOnTheSecondFile) {
     EXPECT_EQ(jobs().file(0).spanCount, 1);
 
     // The span list clicked last: "Remove" works on spans, the open one refused.
-    clickRow(window->spanView(), 1);
-    EXPECT_TRUE(window->jobList().spanListActive());
+    clickRow(w->spanView(), 1);
+    EXPECT_TRUE(w->jobList().spanListActive());
     clickSkin("Remove");
     EXPECT_EQ(prompt.messages,
               QStringList{QStringLiteral(
                   "This item, the procedure will automatically process. Need not delete.")});
-    clickRow(window->spanView(), 0);
+    clickRow(w->spanView(), 0);
     clickSkin("Remove");
     EXPECT_EQ(jobs().spanModel().rowCount(), 1);
     // Back to the open span alone, which counts whole again.
@@ -135,18 +123,18 @@ TEST_F(JobListWindowTest, NameColumnNarrowsFromThirteenRows) {
     prompt.openFilesAnswers.push_back(paths.mid(0, 12));
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 12);
-    EXPECT_EQ(window->fileView()->columnWidth(0), 120);
+    EXPECT_EQ(w->fileView()->columnWidth(0), 120);
 
     prompt.openFilesAnswers.push_back(paths.mid(12));
     clickSkin("addfile");
     ASSERT_EQ(jobs().rowCount(), 13);
-    EXPECT_EQ(window->fileView()->columnWidth(0), 113);
+    EXPECT_EQ(w->fileView()->columnWidth(0), 113);
 
-    clickRow(window->fileView(), 4);
-    EXPECT_FALSE(window->jobList().spanListActive());
+    clickRow(w->fileView(), 4);
+    EXPECT_FALSE(w->jobList().spanListActive());
     clickSkin("Remove");
     ASSERT_EQ(jobs().rowCount(), 12);
-    EXPECT_EQ(window->fileView()->columnWidth(0), 120);
+    EXPECT_EQ(w->fileView()->columnWidth(0), 120);
     EXPECT_TRUE(prompt.messages.isEmpty());
 }
 

@@ -14,6 +14,7 @@
 #include "support/Printing.h"
 #include "support/ScriptedPrompt.h"
 #include "support/WidgetSupport.h"
+#include "support/WindowFixture.h"
 #include "synth/Synth.h"
 #include "ui/AboutDialog.h"
 #include "ui/FolderDialog.h"
@@ -63,24 +64,16 @@
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-  protected:
-    QTemporaryDir dir;
-    Session session;
-    SessionState& s = session.state();
-    ScriptedPrompt prompt;
-    std::unique_ptr<MainWindow> w;
+using testsupport::PrintTo;
 
-    QString iniPath() const { return dir.filePath(QStringLiteral("VAZOzojoin.ini")); }
+class MainWindowTest : public WindowFixture {
+  protected:
     QString outDir() const { return dir.filePath(QStringLiteral("out")); }
 
     void SetUp() override {
-        s.prompt = &prompt;
-        s.ini = std::make_unique<IniFile>(iniPath());
+        ASSERT_NO_FATAL_FAILURE(WindowFixture::SetUp());
         s.ini->writeString(QStringLiteral("Output"), QStringLiteral("Dir"), outDir());
-        w = std::make_unique<MainWindow>(session);
     }
-    void TearDown() override { w.reset(); }
 
     void showWindow() {
         w->show();
@@ -574,14 +567,10 @@ TEST_F(MainWindowTest, AboutOpensBesideTheWindowWithoutBlocking) {
 // dialog's final size: a size settled after that moves the client area, not
 // the frame, to the corner on a desktop with title bars.
 struct PlaceCase {
-    const char* label;
+    const char* name;
     const char* command; // a command table name, or a menu item's
     int dialog;          // settings, about, tags, folder
 };
-
-void PrintTo(const PlaceCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 using DialogPlaceTest = testsupport::CaseTable<MainWindowTest, PlaceCase>;
 
@@ -618,11 +607,12 @@ TEST_P(DialogPlaceTest, FirstShowingIsMadeAtTheWindowsCornerInItsFinalSize) {
     EXPECT_EQ(made.geometry.size(), shown.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Dialogs, DialogPlaceTest,
-    ::testing::Values(PlaceCase{"settings", "Settings", 0}, PlaceCase{"about", "About1", 1},
-                      PlaceCase{"tags", "ID3info1", 2}, PlaceCase{"folder", "AddFolder1", 3}),
-    [](const ::testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Dialogs, DialogPlaceTest,
+                         ::testing::Values(PlaceCase{"settings", "Settings", 0},
+                                           PlaceCase{"about", "About1", 1},
+                                           PlaceCase{"tags", "ID3info1", 2},
+                                           PlaceCase{"folder", "AddFolder1", 3}),
+                         testsupport::CaseName());
 
 // The path label shortens a long path in its middle; its tip shows it whole.
 TEST_F(MainWindowTest, PathLabelTipShowsTheWholePath) {
@@ -698,7 +688,7 @@ TEST_F(MainWindowTest, OpenDialogWithNothingTypedOrSelectedStaysOpen) {
 }
 
 struct TypedCase {
-    const char* label;
+    const char* name;
     const char* text;
     const char* expected; // names joined by '|'; "~/" is the home folder, others in the folder
 };
@@ -732,19 +722,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedCase{"home", "\"~/z.ogg\"", "~/z.ogg"},
                       TypedCase{"unicode", "\"Лекция 2.ogg\" \"Café.mp3\"",
                                 "Лекция 2.ogg|Café.mp3"}),
-    [](const ::testing::TestParamInfo<TypedCase>& info) { return std::string(info.param.label); });
+    testsupport::CaseName());
 
 // A message box may break a long path after each separator and any long run
 // of characters, so that it keeps a readable width; the text is otherwise the same.
 struct BreakCase {
-    const char* label;
+    const char* name;
     QString text;
     bool unchanged;
 };
-
-void PrintTo(const BreakCase& c, std::ostream* os) {
-    *os << c.label;
-}
 
 class BreakableTextTest : public ::testing::TestWithParam<BreakCase> {};
 
@@ -794,12 +780,12 @@ INSTANTIATE_TEST_SUITE_P(
                   QStringLiteral("/tmp/") + QString::fromUtf8("\U0001F3B5").repeated(60), false},
         BreakCase{"combiningMarks",
                   QStringLiteral("/tmp/") + QStringLiteral("e\u0301").repeated(70), false}),
-    [](const ::testing::TestParamInfo<BreakCase>& info) { return std::string(info.param.label); });
+    testsupport::CaseName());
 
 // --- a run on the skin: its progress and the output folder ---------------------------------
 
 struct ProgressCase {
-    const char* label;
+    const char* name;
     int value;
     bool skinOption;
     double fraction; // of the bar's full width; below 0: the bar keeps what it showed
@@ -845,9 +831,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgressCase{"pastTheEnd", Conversion::ProgressScale * 102 / 100, false, -1},
                       ProgressCase{"pastTheEndSkinned", Conversion::ProgressScale * 102 / 100, true,
                                    1.02}),
-    [](const ::testing::TestParamInfo<ProgressCase>& info) {
-        return std::string(info.param.label);
-    });
+    testsupport::CaseName());
 
 TEST_F(MainWindowTest, ProgressIsPaintedOnTheSkinAndClearedAtTheRunsEnd) {
     showWindow();
@@ -870,7 +854,7 @@ TEST_F(MainWindowTest, ProgressIsPaintedOnTheSkinAndClearedAtTheRunsEnd) {
 }
 
 struct SplitCase {
-    const char* label;
+    const char* name;
     int files;
     int deleted;        // the source removed after adding; -1: none
     bool blockedOutput; // the output folder cannot be created
@@ -921,14 +905,14 @@ TEST_P(SplitCommandTest, OutputFolderIsShownOnlyWhenTheRunWroteSomething) {
     EXPECT_EQ(skin().convertpb->rect().width(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, SplitCommandTest,
-    ::testing::Values(SplitCase{"written", 1, -1, false, false, true},
-                      SplitCase{"sourceGone", 1, 0, false, true, false},
-                      SplitCase{"outputFolderRefused", 1, -1, true, true, false},
-                      SplitCase{"secondSourceGoneAfterTheFirstWasWritten", 2, 1, false, true,
-                                true}),
-    [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Runs, SplitCommandTest,
+                         ::testing::Values(SplitCase{"written", 1, -1, false, false, true},
+                                           SplitCase{"sourceGone", 1, 0, false, true, false},
+                                           SplitCase{"outputFolderRefused", 1, -1, true, true,
+                                                     false},
+                                           SplitCase{"secondSourceGoneAfterTheFirstWasWritten", 2,
+                                                     1, false, true, true}),
+                         testsupport::CaseName());
 
 // During a run the path label names the source being converted, not the
 // file clicked last.
@@ -1086,7 +1070,7 @@ TEST_F(MainWindowTest, FormShowThrowsTheSkinError) {
 }
 
 struct BadSkin {
-    const char* label;
+    const char* name;
     const char* json; // null: no file at all
 };
 
@@ -1131,7 +1115,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    "{\"name\": \"a\", \"kind\": \"bar\", \"rect\": [0,0,1,1]}]}]}"},
         BadSkin{"badColour", "{\"forms\": [{\"name\": \"P\", \"size\": [1, 1], \"colors\": "
                              "{\"accent\": \"blue-ish\"}}]}"}),
-    [](const ::testing::TestParamInfo<BadSkin>& info) { return std::string(info.param.label); });
+    testsupport::CaseName());
 
 TEST(SkinEngine, UnknownFormIsRefused) {
     SkinEngine engine;
