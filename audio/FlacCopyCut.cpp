@@ -80,10 +80,8 @@ struct Bytes {
 std::shared_ptr<const Scanned> scanFile(const QString& path, Bytes& bytes) {
     const FileStamp stamp = FileStamp::of(path);
     auto s = std::make_shared<Scanned>();
-    if (!bytes.open(path, s->why)) {
-        s->verdict = Fit::Damaged;
-        return s;
-    }
+    if (!bytes.open(path, s->why))
+        return s; // the decoder's reading says why
     if (!looksLikeFlac(bytes.view.first(std::min<qsizetype>(bytes.view.size(), 1 << 16)))) {
         s->why = QStringLiteral("it is not a FLAC file");
         return s;

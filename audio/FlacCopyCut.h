@@ -19,7 +19,7 @@ class FlacCopyCut {
     enum class Fit {
         Copied,    // its pieces are cut from its frames
         ReEncoded, // not native FLAC, or a stream this cut does not take: decode and encode
-        Damaged,   // a frame is damaged or missing: no piece is right
+        Damaged,   // a frame does not match its CRC-16: no piece over it is right
     };
     // How `path` is cut into FLAC pieces, and why not by copying (`why`).
     // Reads the whole file, once while it stays unchanged.

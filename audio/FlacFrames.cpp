@@ -239,7 +239,7 @@ Verdict scan(QByteArrayView bytes, FlacFrames& found, QString& why) {
     for (bool first = true;; first = false) {
         if (pos + 4 > size) {
             why = QStringLiteral("its metadata is cut short");
-            return Verdict::Damaged;
+            return Verdict::NotHandled;
         }
         const bool last = (data[pos] & 0x80) != 0;
         const int type = data[pos] & 0x7F;
@@ -247,8 +247,8 @@ Verdict scan(QByteArrayView bytes, FlacFrames& found, QString& why) {
         pos += 4;
         if (pos + length > size || type == 127 || (first != (type == 0)) ||
             (type == 0 && length != 34)) {
-            why = QStringLiteral("its metadata is damaged");
-            return Verdict::Damaged;
+            why = QStringLiteral("its metadata is not understood");
+            return Verdict::NotHandled;
         }
         if (type == 0) {
             const unsigned char* s = data + pos;
@@ -310,8 +310,8 @@ Verdict scan(QByteArrayView bytes, FlacFrames& found, QString& why) {
                      crc16(0, data + pos, size - 128 - pos) == 0)
                 end = size - 128;
             if (end == 0) {
-                why = QStringLiteral("its last frame is damaged or followed by what is not FLAC");
-                return Verdict::Damaged;
+                why = QStringLiteral("its last frame is followed by what is not FLAC");
+                return Verdict::NotHandled;
             }
         }
         while (end == 0) {
@@ -320,11 +320,15 @@ Verdict scan(QByteArrayView bytes, FlacFrames& found, QString& why) {
                 ff ? std::size_t(static_cast<const unsigned char*>(ff) - data) : size;
             crc = crc16(crc, data + q, c - q);
             if (c + 1 >= size) {
-                why = mismatch >= 0
-                          ? QStringLiteral("the frame at %1 is damaged (its CRC-16 does not match)")
-                                .arg(at(std::int64_t(pos), sample, info.rate))
-                          : QStringLiteral("the frame at %1 is cut short")
-                                .arg(at(std::int64_t(pos), sample, info.rate));
+                // Only a frame whose successor is where it should be is
+                // known to be damaged; anything else is left to a decoder.
+                if (mismatch < 0) {
+                    why = QStringLiteral("its frame at %1 is not followed by the next")
+                              .arg(at(std::int64_t(pos), sample, info.rate));
+                    return Verdict::NotHandled;
+                }
+                why = QStringLiteral("its frame at %1 does not match its CRC-16")
+                          .arg(at(std::int64_t(pos), sample, info.rate));
                 return Verdict::Damaged;
             }
             if ((data[c + 1] & 0xFE) == 0xF8) {

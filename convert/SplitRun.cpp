@@ -42,6 +42,21 @@ bool Conversion::refuseBeforeSplit() {
             return true;
         }
     }
+    // A FLAC source is read through before its FLAC pieces are cut from its
+    // frames; a decoder would pass over a damaged one and leave every piece
+    // after it short.
+    if (!m_options.copy && m_options.codec == Codec::Flac) {
+        for (int i = 0; i < files.rowCount(); ++i) {
+            const QString& path = files.row(i).path;
+            QString why;
+            if (FlacCopyCut::fit(path, &why) == FlacCopyCut::Fit::Damaged) {
+                m_file = i;
+                fail(path,
+                     QStringLiteral("%1 is damaged: %2").arg(QDir::toNativeSeparators(path), why));
+                return true;
+            }
+        }
+    }
     for (int i = 0; i < files.rowCount(); ++i) {
         m_file = i;
         const FileRow& r = files.row(i);
