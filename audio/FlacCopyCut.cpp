@@ -53,12 +53,17 @@ struct Bytes {
     QByteArray copy;
     QByteArrayView view;
 
-    // False with `why` set when the file cannot be read.
-    bool open(const QString& path, QString& why) {
+    // False with `why` set when the file cannot be read, or (`flacOnly`)
+    // does not open like FLAC: then none of it is read.
+    bool open(const QString& path, QString& why, bool flacOnly = false) {
         file.setSourceName(path);
         if (!file.open(QIODevice::ReadOnly)) {
             why = QStringLiteral("Cannot open %1: %2")
                       .arg(QDir::toNativeSeparators(path), file.errorString());
+            return false;
+        }
+        if (flacOnly && !looksLikeFlac(file)) {
+            why = QStringLiteral("it is not a FLAC file");
             return false;
         }
         const qint64 size = file.size();
@@ -80,12 +85,9 @@ struct Bytes {
 std::shared_ptr<const Scanned> scanFile(const QString& path, Bytes& bytes) {
     const FileStamp stamp = FileStamp::of(path);
     auto s = std::make_shared<Scanned>();
-    if (!bytes.open(path, s->why))
-        return s; // the decoder's reading says why
-    if (!looksLikeFlac(bytes.view.first(std::min<qsizetype>(bytes.view.size(), 1 << 16)))) {
-        s->why = QStringLiteral("it is not a FLAC file");
+    // What cannot be read is left to the decoder, which says why.
+    if (!bytes.open(path, s->why, true))
         return s;
-    }
     switch (scan(bytes.view, s->frames, s->why)) {
     case Verdict::Sound:
         s->verdict = Fit::Copied;
@@ -374,6 +376,18 @@ class PieceFrames {
     int m_maxFrame = 0;
 };
 
+// Writes a frame's samples to `p` as FLAC's MD5 takes them: interleaved,
+// little endian, in `Bytes` bytes each.
+template <int Bytes>
+void packSamples(char* p, const FLAC__int32* const buffer[], unsigned n, int channels) {
+    for (unsigned i = 0; i < n; ++i)
+        for (int c = 0; c < channels; ++c) {
+            const FLAC__int32 v = buffer[c][i];
+            for (int b = 0; b < Bytes; ++b)
+                *p++ = char(v >> (8 * b));
+        }
+}
+
 QByteArray vorbisCommentBlock(const QList<QByteArray>& comments, bool last) {
     QByteArray body;
     const auto putLe32 = [&body](std::uint32_t v) {
@@ -544,12 +558,12 @@ void FlacCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t en
             const unsigned n = frame->header.blocksize;
             packed.resize(size_t(n) * size_t(channels * sampleBytes));
             char* p = packed.data();
-            for (unsigned i = 0; i < n; ++i)
-                for (int c = 0; c < channels; ++c) {
-                    const FLAC__int32 v = buffer[c][i];
-                    for (int b = 0; b < sampleBytes; ++b)
-                        *p++ = char(v >> (8 * b));
-                }
+            if (sampleBytes == 1)
+                packSamples<1>(p, buffer, n, channels);
+            else if (sampleBytes == 2)
+                packSamples<2>(p, buffer, n, channels);
+            else
+                packSamples<3>(p, buffer, n, channels);
             md5.addData(QByteArrayView(packed.data(), qsizetype(packed.size())));
             decoded += n;
         };

@@ -1,5 +1,6 @@
 #include "audio/FlacFrames.h"
 
+#include <QIODevice>
 #include <algorithm>
 #include <cstring>
 
@@ -219,9 +220,12 @@ int renumberedHeader(const unsigned char* old, const FlacFrameHeader& h, std::ui
     return n + 1;
 }
 
-bool looksLikeFlac(QByteArrayView start) {
-    const std::size_t tag = id3v2Bytes(start);
-    return start.size() >= qsizetype(tag + 4) && start.sliced(qsizetype(tag)).startsWith("fLaC");
+bool looksLikeFlac(QIODevice& file) {
+    const QByteArray start = file.read(10);
+    const qint64 tag = qint64(id3v2Bytes(start));
+    const bool flac = file.seek(tag) && file.read(4) == "fLaC";
+    file.seek(0);
+    return flac;
 }
 
 Verdict scan(QByteArrayView bytes, FlacFrames& found, QString& why) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+class QIODevice;
+
 struct FlacStreamInfo {
     int minBlock = 0;
     int maxBlock = 0;
@@ -61,9 +63,9 @@ enum class Verdict {
 // or damaged (for the person: where, in bytes and in the stream's time).
 Verdict scan(QByteArrayView bytes, FlacFrames& found, QString& why);
 
-// True when `start` (a file's first bytes) opens like native FLAC, after an
-// ID3v2 tag if there is one.
-bool looksLikeFlac(QByteArrayView start);
+// True when `file` (at its start) opens like native FLAC, after an ID3v2
+// tag if there is one. Reads a few bytes and goes back to the start.
+bool looksLikeFlac(QIODevice& file);
 
 // Reads the frame header at `p` (of `size` bytes on), for a stream of `info`.
 bool readHeader(const unsigned char* p, std::size_t size, const FlacStreamInfo& info,
