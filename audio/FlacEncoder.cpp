@@ -1,10 +1,10 @@
 #include "audio/FlacEncoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/SaveOutput.h"
 
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -178,8 +178,7 @@ void FlacEncoder::close() {
     std::unique_ptr<Impl::Stream> s = std::move(d->stream);
     if (!FLAC__stream_encoder_finish(s->encoder.get()))
         throw AudioError(s->failure());
-    if (!s->file.commit())
-        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
+    putInPlace(s->file, s->path);
 }
 
 bool FlacEncoder::isOpen() const {

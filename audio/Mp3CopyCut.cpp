@@ -1,6 +1,7 @@
 #include "audio/Mp3CopyCut.h"
 
 #include "audio/AudioError.h"
+#include "audio/FileStamp.h"
 #include "audio/Mp3Frames.h"
 #include "audio/OggPageReader.h"
 #include "audio/SourceFile.h"
@@ -93,18 +94,8 @@ void writeAll(QIODevice& out, const char* data, qint64 size) {
 
 // The frames of the file last scanned, until it changes: the check before a
 // run and the cut that follows find the same frames, and one pass is enough.
-struct Stamp {
-    qint64 size = -1;
-    QDateTime modified;
-    QDateTime changed;
-    bool operator==(const Stamp&) const = default;
-};
-
-Stamp stampOf(const QString& path) {
-    const std::lock_guard<std::mutex> lock(OggPageReader::fileTimesLock());
-    const QFileInfo info(path);
-    return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
-}
+using Stamp = FileStamp;
+constexpr auto stampOf = &FileStamp::of;
 
 // A source opened and scanned: its bytes, mapped where the system lets it,
 // and its frames.

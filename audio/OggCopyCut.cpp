@@ -2,9 +2,11 @@
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
+#include "audio/FileStamp.h"
 #include "audio/OggHandles.h"
 #include "audio/OggPageReader.h"
 #include "audio/OggPager.h"
+#include "audio/SaveOutput.h"
 #include "audio/SourceFile.h"
 #include "audio/VorbisFileCallbacks.h"
 #include "audio/VorbisHeaderCheck.h"
@@ -274,22 +276,8 @@ struct OggCopyCut::State {
 
 namespace {
 
-// A disk that fills up takes part of a write first; writing the rest then
-// fails with the system's reason.
 void writeAll(QIODevice& out, const unsigned char* data, long size) {
-    while (size > 0) {
-        const qint64 done = out.write(reinterpret_cast<const char*>(data), size);
-        if (done <= 0) {
-            const auto* file = qobject_cast<const QFileDevice*>(&out);
-            if (!file)
-                throw AudioError(out.errorString());
-            throw AudioError(
-                QStringLiteral("Cannot write %1: %2")
-                    .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
-        }
-        data += done;
-        size -= long(done);
-    }
+    writeAllTo(out, reinterpret_cast<const char*>(data), size);
 }
 
 // A piece's pages, gathered so that the system is called once for many of
@@ -359,21 +347,8 @@ namespace {
 // before it writes, and its caller may have just checked them too; reading
 // the whole file once is enough. A file changed since (its size or times)
 // is read again, and the cut itself checks every page it reads.
-struct Stamp {
-    qint64 size = -1;
-    QDateTime modified;
-    QDateTime changed;
-    bool operator==(const Stamp&) const = default;
-};
-
-Stamp stampOf(const QString& path) {
-    const std::lock_guard<std::mutex> lock(OggPageReader::fileTimesLock());
-    const QFileInfo info(path);
-    return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
-}
-
-std::mutex fitLock;
-std::map<QString, Stamp> fitSources;
+struct Fit {};
+StampedRegistry<Fit> fitSources;
 
 // The check of a file a reader has found to be sound pages back to back: one
 // stream, its pages in sequence, every audio packet of a known mode. Read
@@ -437,22 +412,15 @@ bool soundSingleStream(const QString& path, const vorbis_info* info) {
 } // namespace
 
 QString OggCopyCut::problem(const QString& path) {
-    const Stamp stamp = stampOf(path);
-    {
-        const std::lock_guard<std::mutex> lock(fitLock);
-        const auto it = fitSources.find(path);
-        if (it != fitSources.end() && it->second == stamp && stamp.size >= 0)
-            return QString();
-    }
+    const FileStamp stamp = FileStamp::of(path);
+    if (fitSources.find(path))
+        return QString();
     try {
         State s(path);
         s.keepBytes = false;
         s.restart();
         if (soundSingleStream(path, s.info.get())) {
-            if (stamp == stampOf(path)) {
-                const std::lock_guard<std::mutex> lock(fitLock);
-                fitSources[path] = stamp;
-            }
+            fitSources.store(path, stamp, std::make_shared<Fit>());
             return QString();
         }
         while (s.readOne())
@@ -461,10 +429,7 @@ QString OggCopyCut::problem(const QString& path) {
         ogg_page page;
         while (s.nextPage(page)) {
         }
-        if (stamp == stampOf(path)) {
-            const std::lock_guard<std::mutex> lock(fitLock);
-            fitSources[path] = stamp;
-        }
+        fitSources.store(path, stamp, std::make_shared<Fit>());
         return QString();
     } catch (const CutRefused& e) {
         return e.message();
@@ -474,11 +439,8 @@ QString OggCopyCut::problem(const QString& path) {
 }
 
 OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
-    {
-        // Once cut, a source is checked again before the next run cuts it.
-        const std::lock_guard<std::mutex> lock(fitLock);
-        fitSources.erase(path);
-    }
+    // Once cut, a source is checked again before the next run cuts it.
+    fitSources.forget(path);
     try {
         d->restart();
     } catch (const CutRefused& e) {

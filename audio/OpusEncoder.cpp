@@ -3,9 +3,9 @@
 #include "audio/AudioError.h"
 #include "audio/OggHandles.h"
 #include "audio/Resampler.h"
+#include "audio/SaveOutput.h"
 
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <algorithm>
 #include <climits>
 #include <opusenc.h>
@@ -235,9 +235,7 @@ void OpusEncoder::close() {
     if (s->framesOut == 0 && s->channels <= 2) {
         s->encoder.reset();
         d->writeHeadersOnly(*s);
-        if (!s->file.commit())
-            throw AudioError(
-                QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
+        putInPlace(s->file, s->path);
         return;
     }
     if (s->framesOut == 0) {
@@ -249,8 +247,7 @@ void OpusEncoder::close() {
     if (error != OPE_OK)
         throw AudioError(s->failure(error));
     s->encoder.reset();
-    if (!s->file.commit())
-        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
+    putInPlace(s->file, s->path);
 }
 
 bool OpusEncoder::isOpen() const {

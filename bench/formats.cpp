@@ -3,11 +3,15 @@
 //   against mp3splt's cut of the same file, each run as a program of its own,
 //   alternating, a few rounds; processor time (user + system) of each and
 //   their ratio;
-// - FLAC pieces of a 20-minute FLAC source (the decode and the FLAC encode,
-//   lossless) against re-encoding the same pieces to Ogg Vorbis at the
-//   default encoding, each by the real split run, one piece after the other.
+// - FLAC pieces of a 20-minute FLAC source (its own frames, fresh ones at
+//   the pieces' ends, the MD5 of each piece from its decode) against
+//   re-encoding the same pieces to Ogg Vorbis at the default encoding, each
+//   by the real split run, one piece after the other; and where the FLAC
+//   pieces' time goes: reading the source's frames, writing the pieces, and
+//   the decode for their MD5.
 //
 // formats [ROUNDS] [CADELO-CLI]: the program built beside this one unless given.
+#include "audio/FlacCopyCut.h"
 #include "audio/FlacEncoder.h"
 #include "bench/BenchSupport.h"
 #include "bench/ChildRuns.h"
@@ -157,6 +161,45 @@ QStringList splitTo(const QString& source, const QString& outDir, OutputFormat f
     return run.conversion.lastOutputs();
 }
 
+// The FLAC pieces' time by its parts, the cut run directly: finding the
+// source's frames, the pieces without their MD5, and with it.
+// Last the ratio the split would reach without the MD5 decode.
+bool printFlacShares(const QString& source, const QString& outDir, int rounds, double flacCpu,
+                     double vorbisCpu) {
+    bench::Measure scan, copy, signature;
+    std::unique_ptr<FlacCopyCut> cut;
+    const auto pieces = [&](bool signatures) {
+        cut->setSignatures(signatures);
+        const std::int64_t piece = std::int64_t(PieceSeconds) * Rate;
+        for (std::int64_t at = 0; at < cut->lengthFrames(); at += piece) {
+            QFile out(outDir + QStringLiteral("piece.flac"));
+            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+                throw std::runtime_error("cannot write a piece");
+            cut->writePiece(out, at, at + piece, {});
+        }
+    };
+    for (int round = 0; round < rounds; ++round) {
+        bench::runOnce(scan, [&] { cut = std::make_unique<FlacCopyCut>(source, 5); });
+        bench::runOnce(copy, [&] { pieces(false); });
+        bench::runOnce(signature, [&] { pieces(true); });
+    }
+    if (scan.failed || copy.failed || signature.failed) {
+        std::printf("failed: %s\n", (scan.failed   ? scan
+                                     : copy.failed ? copy
+                                                   : signature)
+                                        .error.c_str());
+        return false;
+    }
+    std::printf("FLAC pieces by their parts, best of %d:\n", rounds);
+    std::printf("  finding the source's frames (CRC-16 of each): %.2f s CPU\n", scan.cpu);
+    std::printf("  pieces without the MD5: %.2f s CPU\n", copy.cpu);
+    std::printf("  pieces with the MD5 (decode and hash): %.2f s CPU, of which the MD5 %.2f s\n",
+                signature.cpu, signature.cpu - copy.cpu);
+    std::printf("Vorbis/FLAC CPU ratio were the MD5 left out: %.1f\n",
+                vorbisCpu / std::max(1e-3, flacCpu - (signature.cpu - copy.cpu)));
+    return true;
+}
+
 } // namespace
 
 // FLAC pieces of a FLAC source against the same pieces re-encoded to Ogg Vorbis.
@@ -190,7 +233,7 @@ int flacFigures(int rounds, int minutes) {
                 static_cast<long long>(vorbisPieces), vorbis.wall, vorbis.cpu, vorbis.peakKb);
     std::printf("Vorbis/FLAC CPU ratio: %.1f (goal: at least 40)\n", vorbis.cpu / flac.cpu);
     std::printf("Vorbis/FLAC ratio: %.1f\n", vorbis.wall / flac.wall);
-    return 0;
+    return printFlacShares(source, outDir, rounds, flac.cpu, vorbis.cpu) ? 0 : 1;
 }
 
 int main(int argc, char** argv) {

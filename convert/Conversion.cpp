@@ -1,6 +1,7 @@
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/FlacCopyCut.h"
 #include "audio/Mp3CopyCut.h"
 #include "audio/MulDiv.h"
 #include "audio/OggCopyCut.h"
@@ -171,6 +172,7 @@ void Conversion::endRun() {
     }
     m_cutter.reset();
     m_mp3Cutter.reset();
+    m_flacCutter.reset();
     try {
         if (m_reader.isOpen())
             m_reader.close();

@@ -23,6 +23,7 @@
 #include <vector>
 
 class SessionState;
+class FlacCopyCut;
 class Mp3CopyCut;
 class OggCopyCut;
 class FileModel;
@@ -132,8 +133,11 @@ class Conversion {
 
     // --- the lossless cut (CopySplit.cpp) ----------------------------------------
     // A piece of an Ogg Vorbis source cut from its own packets, or of an MP3
-    // source from its own frames (options' copy).
+    // source from its own frames (options' copy); or a FLAC piece of a FLAC
+    // source from its own frames (FLAC output, no fades).
     void copyPiece(int file, std::int64_t piece, const Span& span);
+    // True when the FLAC pieces of `source` are cut from its frames.
+    bool copiesFlacFrames(const QString& source) const;
     // The open copy cutter's length in frames and in milliseconds; false when
     // none is open.
     bool cutterLength(std::int64_t& frames, std::int64_t& ms) const;
@@ -171,6 +175,8 @@ class Conversion {
     std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
     // The same of an MP3 file.
     std::unique_ptr<Mp3CopyCut> m_mp3Cutter;
+    // A FLAC file split into FLAC pieces.
+    std::unique_ptr<FlacCopyCut> m_flacCutter;
     // The whole run's progress (options' wholeRunProgress), in source frames.
     std::int64_t m_runTotal = 0;
     std::int64_t m_runDone = 0; // of the pieces reported complete or ended

@@ -1,8 +1,10 @@
 // The lossless cut: a piece of an Ogg Vorbis source written from its own
-// packets, or of an MP3 source from its own frames, without re-encoding.
+// packets, or of an MP3 or FLAC source from its own frames, without
+// re-encoding.
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/FlacCopyCut.h"
 #include "audio/Mp3CopyCut.h"
 #include "audio/OggCopyCut.h"
 #include "convert/RunTexts.h"
@@ -76,7 +78,25 @@ class PieceFile : public QFile {
     bool m_done = false;
 };
 
+// The frames a re-encoding split writes of a piece: it copies blocks of a
+// second's samples, and one that leaves a tail shorter than the plan's
+// stopShortBy ends the piece.
+std::int64_t reEncodedLength(std::int64_t frames, std::int64_t stopShortBy,
+                             const FlacCopyCut& cutter) {
+    const std::int64_t block = std::max(1, cutter.sampleRate() * cutter.channels());
+    const std::int64_t tail = frames % block;
+    if (stopShortBy > 0 && frames > block && tail > 0 && tail < stopShortBy)
+        return frames - tail;
+    return frames;
+}
+
 } // namespace
+
+bool Conversion::copiesFlacFrames(const QString& source) const {
+    // Fades change the samples: those pieces are encoded whole.
+    return m_options.codec == Codec::Flac && !m_options.fadeIn && !m_options.fadeOut &&
+           FlacCopyCut::fit(source) == FlacCopyCut::Fit::Copied;
+}
 
 void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     const FileRow row = jobs.file(file);
@@ -109,6 +129,11 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     if (m_mp3Cutter)
         m_mp3Cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
                                 id3v2OutputTag(plan.tags));
+    else if (m_flacCutter)
+        m_flacCutter->writePiece(out, plan.beginFrame,
+                                 plan.beginFrame +
+                                     reEncodedLength(plan.frames, plan.stopShortBy, *m_flacCutter),
+                                 oggOutputComments(plan.tags));
     else
         m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
                              oggOutputComments(plan.tags));

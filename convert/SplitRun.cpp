@@ -3,6 +3,7 @@
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/FlacCopyCut.h"
 #include "audio/Mp3CopyCut.h"
 #include "audio/OggCopyCut.h"
 #include "convert/NameTemplate.h"
@@ -39,6 +40,21 @@ bool Conversion::refuseBeforeSplit() {
                                                          "%1 cannot be cut without re-encoding: %2")
                                  .arg(QDir::toNativeSeparators(first.path), first.problem));
             return true;
+        }
+    }
+    // A FLAC source is read through before its FLAC pieces are cut from its
+    // frames; a decoder would pass over a damaged one and leave every piece
+    // after it short.
+    if (!m_options.copy && m_options.codec == Codec::Flac) {
+        for (int i = 0; i < files.rowCount(); ++i) {
+            const QString& path = files.row(i).path;
+            QString why;
+            if (FlacCopyCut::fit(path, &why) == FlacCopyCut::Fit::Damaged) {
+                m_file = i;
+                fail(path,
+                     QStringLiteral("%1 is damaged: %2").arg(QDir::toNativeSeparators(path), why));
+                return true;
+            }
         }
     }
     for (int i = 0; i < files.rowCount(); ++i) {
@@ -129,6 +145,8 @@ void Conversion::splitFile(int file) {
         m_names.setExtension(QStringLiteral("mp3"));
     } else if (m_options.copy) {
         m_cutter = std::make_unique<OggCopyCut>(source);
+    } else if (copiesFlacFrames(source)) {
+        m_flacCutter = std::make_unique<FlacCopyCut>(source, m_options.flacCompression);
     }
     // A cut without re-encoding needs of a reader only the length, which
     // the cutter tells without reading the file through once more.
@@ -149,13 +167,16 @@ void Conversion::splitFile(int file) {
     if (refuseTooManyPieces(jobs.file(file), pieces)) {
         m_cutter.reset();
         m_mp3Cutter.reset();
+        m_flacCutter.reset();
         m_names.setExtension(outputExtension(m_options.codec));
         return;
     }
-    if (!m_options.copy && m_options.jobs > 1)
+    // Pieces copied from the source's frames are written one after the other:
+    // the system's reads and writes are most of their work.
+    const bool copying = m_options.copy || m_flacCutter;
+    if (!copying && m_options.jobs > 1)
         splitPiecesInParallel(file, pieces, splitCount);
-    for (std::int64_t j = 0; (m_options.copy || m_options.jobs <= 1) && j < pieces && !m_failed;
-         ++j) {
+    for (std::int64_t j = 0; (copying || m_options.jobs <= 1) && j < pieces && !m_failed; ++j) {
         s.pumpEvents();
         if (!s.converting)
             break;
@@ -163,13 +184,14 @@ void Conversion::splitFile(int file) {
         if (!PieceMath::splitPiece(mode, j, jobs.file(file), jobs.file(0),
                                    m_options.effectiveSplitSeconds(), splitCount, span))
             break;
-        if (m_options.copy)
+        if (copying)
             copyPiece(file, j, span);
         else
             splitPiece(file, j, span);
     }
     m_cutter.reset();
     m_mp3Cutter.reset();
+    m_flacCutter.reset();
     m_names.setExtension(outputExtension(m_options.codec));
     m_currentFile = source;
     reader.close();
@@ -184,6 +206,11 @@ bool Conversion::cutterLength(std::int64_t& frames, std::int64_t& ms) const {
     if (m_cutter) {
         frames = m_cutter->lengthFrames();
         ms = m_cutter->lengthMs();
+        return true;
+    }
+    if (m_flacCutter) {
+        frames = m_flacCutter->lengthFrames();
+        ms = m_flacCutter->lengthMs();
         return true;
     }
     return false;

@@ -1,8 +1,11 @@
 // FLAC and Opus outputs: split pieces and joins of exact lengths carrying
 // their tags, lossless sources kept bit for bit in FLAC, and files the
 // reference tools (flac -t, opusinfo) find nothing wrong with.
+#include "audio/AudioError.h"
 #include "audio/AudioFile.h"
+#include "audio/FlacCopyCut.h"
 #include "audio/FlacEncoder.h"
+#include "audio/FlacFrames.h"
 #include "audio/OpusEncoder.h"
 #include "support/CaseTable.h"
 #include "support/RunFixture.h"
@@ -241,6 +244,113 @@ TEST_F(JoinFixture, JoinOfMixedLosslessSourcesIntoFlacIsBitExact) {
     EXPECT_EQ(
         complaint(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), output}),
         QString());
+}
+
+// FLAC pieces of a FLAC source, cut from its frames: its blocks are 4096
+// samples (libFLAC's level 5), the last one shorter.
+struct CopyCase {
+    const char* name;
+    int bits;
+    int channels;
+    std::int64_t begin;
+    std::int64_t end; // -1: the source's end
+    int jobs = 1;
+};
+
+constexpr std::int64_t Block = 4096;
+constexpr std::int64_t CopySource = 10 * Block + 1000;
+
+QString makeFlac(const QString& path, int bits, int channels, std::int64_t frames) {
+    const std::vector<float> v = steppedTone(frames, 44100, channels, bits);
+    FlacEncoder e;
+    e.setFormat({44100, channels, bits, 5});
+    e.open(path);
+    e.write(v.data(), frames);
+    e.close();
+    return path;
+}
+
+// The first frame header's second byte: 0xF9 in a variable-blocksize stream.
+int blockingByte(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray b = f.readAll();
+    qsizetype at = 4;
+    while (at + 4 <= b.size()) {
+        const auto* p = reinterpret_cast<const unsigned char*>(b.constData() + at);
+        at += 4 + ((p[1] << 16) | (p[2] << 8) | p[3]);
+        if (p[0] & 0x80)
+            return at + 1 < b.size() ? int(static_cast<unsigned char>(b[at + 1])) : -1;
+    }
+    return -1;
+}
+
+using CopyTable = CaseTable<FormatFixture, CopyCase>;
+
+TEST_P(CopyTable, PieceIsTheSourcesSamplesBitForBit) {
+    const CopyCase& c = GetParam();
+    const QString source =
+        makeFlac(dir.filePath(QStringLiteral("src/tone.flac")), c.bits, c.channels, CopySource);
+    const synth::Decoded whole = decode(source);
+    ASSERT_EQ(whole.frames(), CopySource);
+    const std::int64_t end = c.end < 0 ? CopySource : c.end;
+    const QStringList pieces = splitInto(source, {c.begin, end}, OutputFormat::Flac, c.jobs);
+    ASSERT_EQ(pieces.size(), 1) << prompt.messages.join(QLatin1Char('\n')).toStdString();
+    const QString& piece = pieces[0];
+    EXPECT_EQ(blockingByte(piece), 0xF9) << "not cut from the source's frames";
+    int bits = 0;
+    const synth::Decoded got = decode(piece, &bits);
+    ASSERT_EQ(got.frames(), end - c.begin);
+    EXPECT_EQ(bits, c.bits);
+    EXPECT_TRUE(std::equal(got.samples.begin(), got.samples.end(),
+                           whole.samples.begin() + std::ptrdiff_t(c.begin * c.channels)))
+        << "differs from the source";
+    EXPECT_EQ(titleOf(piece), QStringLiteral("Ünïcode title"));
+    EXPECT_EQ(
+        complaint(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), piece}),
+        QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CopyTable,
+    ::testing::Values(CopyCase{"FromZero", 16, 2, 0, 3 * Block + 100},
+                      CopyCase{"MidBlockToMidBlock", 16, 2, 5000, 20000},
+                      CopyCase{"AtBlockBoundaries", 16, 2, Block, 3 * Block},
+                      CopyCase{"ToTheEnd", 16, 2, 9000, -1},
+                      CopyCase{"ShorterThanABlockAcrossOne", 16, 2, 4000, 4200},
+                      CopyCase{"InsideOneBlock", 16, 2, 4200, 4300},
+                      CopyCase{"HeadAndTailUnderSixteen", 16, 2, Block - 6, 3 * Block + 5},
+                      CopyCase{"FiveSamples", 16, 2, 100, 105},
+                      CopyCase{"Mono24", 24, 1, 5000, 20000},
+                      CopyCase{"Stereo24ToTheEnd", 24, 2, Block + 1, -1},
+                      CopyCase{"EightBitSideBySide", 8, 2, 3000, 30000, 2}),
+    CaseName());
+
+// A frame whose bytes are damaged would leave a FLAC piece over it short:
+// the split is refused before anything is written.
+TEST_F(FormatFixture, DamagedFrameIsRefusedBeforeAnythingIsWritten) {
+    const QString source =
+        makeFlac(dir.filePath(QStringLiteral("src/bad.flac")), 16, 2, CopySource);
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    FlacFrames frames;
+    QString why;
+    ASSERT_EQ(FlacFrameScan::scan(bytes, frames, why), FlacFrameScan::Verdict::Sound);
+    const qsizetype at = qsizetype(frames.frames[3].offset + frames.frames[3].bytes / 2);
+    bytes[at] = char(bytes.at(at) ^ 0x10);
+    ASSERT_TRUE(f.seek(0));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+    f.close();
+
+    EXPECT_EQ(FlacCopyCut::fit(source, &why), FlacCopyCut::Fit::Damaged);
+    EXPECT_THROW(FlacCopyCut(source, 5), AudioError);
+    EXPECT_TRUE(splitInto(source, {1000, 20000}, OutputFormat::Flac, 1).isEmpty());
+    EXPECT_TRUE(conversion.lastRunFailed());
+    EXPECT_TRUE(conversion.lastError().contains(QLatin1String("CRC-16")))
+        << conversion.lastError().toStdString();
+    EXPECT_TRUE(filesInOutput().isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+// Writing outputs: an encoder's output is written beside its name and put in
+// place only once complete, so that a file given up on leaves nothing behind,
+// and a write the system refuses says why.
+#pragma once
+
+#include "audio/AudioError.h"
+
+#include <QDir>
+#include <QFileDevice>
+#include <QIODevice>
+#include <QSaveFile>
+#include <QString>
+
+// Puts `file`, the output meant for `path`, in place; throws AudioError
+// naming the file and the system's reason when it cannot be.
+inline void putInPlace(QSaveFile& file, const QString& path) {
+    if (!file.commit())
+        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+// Writes all of `data` to `out`. A disk that fills up takes part of a write
+// first; writing the rest then fails with the system's reason, which the
+// AudioError gives with the file's name.
+inline void writeAllTo(QIODevice& out, const char* data, qint64 size) {
+    while (size > 0) {
+        const qint64 done = out.write(data, size);
+        if (done <= 0) {
+            const auto* file = qobject_cast<const QFileDevice*>(&out);
+            if (!file)
+                throw AudioError(out.errorString());
+            throw AudioError(
+                QStringLiteral("Cannot write %1: %2")
+                    .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
+        }
+        data += done;
+        size -= done;
+    }
+}
