@@ -10,7 +10,6 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -26,42 +25,6 @@ constexpr int MaxGap = 4095;
 // extension: what the header frame must hold after its four header bytes.
 constexpr int XingBytes = 120;
 constexpr int LameBytes = 36;
-
-// The CRC the LAME header keeps of itself and of the audio (CRC-16, the
-// polynomial 0x8005 taken bit-reversed), eight bytes a step: the audio's is
-// of every byte of a piece, and byte by byte it would cost more than all
-// the rest of the cut.
-using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
-
-const CrcTables& crcTables() {
-    static const CrcTables tables = [] {
-        CrcTables t{};
-        for (int i = 0; i < 256; ++i) {
-            std::uint16_t c = std::uint16_t(i);
-            for (int bit = 0; bit < 8; ++bit)
-                c = (c & 1) ? std::uint16_t((c >> 1) ^ 0xA001) : std::uint16_t(c >> 1);
-            t[0][std::size_t(i)] = c;
-        }
-        for (std::size_t k = 1; k < 8; ++k)
-            for (std::size_t i = 0; i < 256; ++i)
-                t[k][i] = std::uint16_t(t[k - 1][i] >> 8 ^ t[0][t[k - 1][i] & 0xFF]);
-        return t;
-    }();
-    return tables;
-}
-
-std::uint16_t crc16(const unsigned char* p, std::int64_t n, std::uint16_t crc = 0) {
-    const CrcTables& t = crcTables();
-    for (; n >= 8; n -= 8, p += 8) {
-        const unsigned b0 = (crc ^ p[0]) & 0xFF;
-        const unsigned b1 = ((crc >> 8) ^ p[1]) & 0xFF;
-        crc = std::uint16_t(t[7][b0] ^ t[6][b1] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
-                            t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
-    }
-    for (; n > 0; --n, ++p)
-        crc = std::uint16_t((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
-    return crc;
-}
 
 void putBigEndian32(unsigned char* p, std::uint32_t v) {
     p[0] = (unsigned char)(v >> 24);
@@ -285,11 +248,11 @@ struct Mp3CopyCut::State {
         lame[23] = (unsigned char)(padding & 0xFF);
         putBigEndian32(lame + 28, std::uint32_t(total));
         std::uint16_t audioCrc =
-            crc16(reinterpret_cast<const unsigned char*>(lead.constData()), lead.size());
-        audioCrc = crc16(data() + frame(first).offset, sourceBytes, audioCrc);
+            lameCrc16(reinterpret_cast<const unsigned char*>(lead.constData()), lead.size());
+        audioCrc = lameCrc16(data() + frame(first).offset, sourceBytes, audioCrc);
         lame[32] = (unsigned char)(audioCrc >> 8);
         lame[33] = (unsigned char)audioCrc;
-        const std::uint16_t tagCrc = crc16(p, lame + 34 - p);
+        const std::uint16_t tagCrc = lameCrc16(p, lame + 34 - p);
         lame[34] = (unsigned char)(tagCrc >> 8);
         lame[35] = (unsigned char)tagCrc;
         return out;

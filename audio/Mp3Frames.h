@@ -74,6 +74,10 @@ struct Mp3Stream {
     std::int64_t lengthFrames() const;
 };
 
+// The CRC-16 a LAME header keeps of itself and of the audio (polynomial
+// 0x8005, bits reflected, starting from 0), continued from `crc`.
+std::uint16_t lameCrc16(const unsigned char* p, std::int64_t n, std::uint16_t crc = 0);
+
 // True when `bytes` (the start of a file) open with an ID3v2 tag or an MPEG
 // audio frame header: a file the MP3 cutter speaks for.
 bool looksLikeMpegAudio(QByteArrayView bytes);

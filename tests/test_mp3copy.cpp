@@ -308,3 +308,46 @@ INSTANTIATE_TEST_SUITE_P(Files, CopyProblems,
                                            ProblemCase{"no_frames", "no frames", "no MPEG audio"},
                                            ProblemCase{"tag_only", "tag only", "no MPEG audio"}),
                          testsupport::CaseName());
+
+namespace {
+
+// The LAME header's CRC bit by bit, as its definition reads.
+std::uint16_t crcBitByBit(const unsigned char* p, std::int64_t n, std::uint16_t crc) {
+    for (std::int64_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+struct CrcCase {
+    const char* name;
+    std::int64_t offset; // from an aligned start
+    std::int64_t length;
+    std::uint16_t from;
+};
+using LameCrc = testsupport::CaseTable<::testing::Test, CrcCase>;
+
+} // namespace
+
+TEST_P(LameCrc, EqualsTheCrcBitByBit) {
+    const CrcCase& c = GetParam();
+    std::vector<unsigned char> bytes(std::size_t(c.offset + c.length));
+    std::uint32_t noise = 2463534242u;
+    for (unsigned char& b : bytes) {
+        noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+        b = (unsigned char)(noise >> 24);
+    }
+    const unsigned char* p = bytes.data() + c.offset;
+    EXPECT_EQ(lameCrc16(p, c.length, c.from), crcBitByBit(p, c.length, c.from));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, LameCrc,
+    ::testing::Values(CrcCase{"empty", 0, 0, 0x1234}, CrcCase{"seven", 1, 7, 0},
+                      CrcCase{"below_a_fold", 3, 63, 0xBEEF}, CrcCase{"one_fold", 0, 64, 0},
+                      CrcCase{"one_fold_on", 5, 64, 0xFFFF}, CrcCase{"folds_and_16", 7, 80, 1},
+                      CrcCase{"folds_16_and_bytes", 9, 64 * 3 + 16 * 2 + 5, 0x8005},
+                      CrcCase{"a_piece", 11, 960470, 0x4242}),
+    testsupport::CaseName());
