@@ -1,5 +1,9 @@
 #include "audio/Mp3Frames.h"
 
+#include "audio/AudioError.h"
+
+#include <QDir>
+#include <QIODevice>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -24,6 +28,9 @@ constexpr int MaxFreeFormatBytes = 8192;
 // The first frame is looked for this far into the audio: an encoder or a
 // tagger may leave padding after the ID3v2 tag.
 constexpr std::int64_t FirstFrameSearch = 64 * 1024;
+// A file is read at least this much at a time: enough to make the reads
+// few, little enough to stay in the processor's cache.
+constexpr std::int64_t WindowLeast = 256 * 1024;
 
 std::uint32_t bigEndian32(const unsigned char* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
@@ -41,8 +48,11 @@ std::int64_t syncSafe(const unsigned char* p) {
 
 // The length of the ID3v2 tag at `p` with its header and footer, 0 where
 // there is none.
-std::int64_t id3v2Length(const unsigned char* p, std::int64_t available) {
-    if (available < 10 || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF)
+std::int64_t id3v2Length(ByteWindow& w, std::int64_t pos, std::int64_t end) {
+    if (end - pos < 10)
+        return 0;
+    const unsigned char* p = w.at(pos, 10);
+    if (std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF)
         return 0;
     const std::int64_t size = syncSafe(p + 6);
     if (size < 0)
@@ -51,16 +61,16 @@ std::int64_t id3v2Length(const unsigned char* p, std::int64_t available) {
 }
 
 // The bytes of the tags that end at `end`, 0 when none does.
-std::int64_t trailingTagLength(const unsigned char* data, std::int64_t begin, std::int64_t end) {
+std::int64_t trailingTagLength(ByteWindow& w, std::int64_t begin, std::int64_t end) {
     const std::int64_t room = end - begin;
-    if (room >= 128 && std::memcmp(data + end - 128, "TAG", 3) == 0) {
+    if (room >= 128 && std::memcmp(w.at(end - 128, 3), "TAG", 3) == 0) {
         // The extended ID3v1 block goes before the plain one.
-        if (room >= 355 && std::memcmp(data + end - 355, "TAG+", 4) == 0)
+        if (room >= 355 && std::memcmp(w.at(end - 355, 4), "TAG+", 4) == 0)
             return 355;
         return 128;
     }
-    if (room >= 32 && std::memcmp(data + end - 32, "APETAGEX", 8) == 0) {
-        const unsigned char* footer = data + end - 32;
+    if (room >= 32 && std::memcmp(w.at(end - 32, 8), "APETAGEX", 8) == 0) {
+        const unsigned char* footer = w.at(end - 32, 32);
         const std::int64_t size = littleEndian32(footer + 12);
         const bool withHeader = littleEndian32(footer + 20) & 0x80000000u;
         const std::int64_t length = size + (withHeader ? 32 : 0);
@@ -68,8 +78,8 @@ std::int64_t trailingTagLength(const unsigned char* data, std::int64_t begin, st
             return length;
         return 0;
     }
-    if (room >= 10 && std::memcmp(data + end - 10, "3DI", 3) == 0) {
-        const std::int64_t size = syncSafe(data + end - 10 + 6);
+    if (room >= 10 && std::memcmp(w.at(end - 10, 3), "3DI", 3) == 0) {
+        const std::int64_t size = syncSafe(w.at(end - 10 + 6, 4));
         if (size >= 0 && size + 20 <= room)
             return size + 20;
     }
@@ -82,11 +92,11 @@ int frameLength(const Mp3Header& h, int freeFormatBytes) {
 
 // A frame header at `pos` of the stream whose next frame's header follows it
 // where its length says (or which ends the audio).
-bool frameChainsAt(const unsigned char* data, std::int64_t pos, std::int64_t end,
-                   const Mp3Header& like, int freeFormatBytes) {
+bool frameChainsAt(ByteWindow& w, std::int64_t pos, std::int64_t end, const Mp3Header& like,
+                   int freeFormatBytes) {
     if (end - pos < 4)
         return false;
-    const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
+    const std::optional<Mp3Header> h = Mp3Header::parse(w.at(pos, 4));
     if (!h || !h->sameStream(like) || (h->bitrateIndex == 0) != (freeFormatBytes > 0))
         return false;
     const std::int64_t next = pos + frameLength(*h, freeFormatBytes);
@@ -94,22 +104,21 @@ bool frameChainsAt(const unsigned char* data, std::int64_t pos, std::int64_t end
         return true;
     if (end - next < 4)
         return false;
-    const std::optional<Mp3Header> n = Mp3Header::parse(data + next);
+    const std::optional<Mp3Header> n = Mp3Header::parse(w.at(next, 4));
     return n && n->sameStream(*h);
 }
 
 // A free-format stream's frame length, found from where its second frame's
 // header lies; 0 where none follows.
-int findFreeFormatBytes(const unsigned char* data, std::int64_t pos, std::int64_t end,
-                        const Mp3Header& first) {
+int findFreeFormatBytes(ByteWindow& w, std::int64_t pos, std::int64_t end, const Mp3Header& first) {
     const std::int64_t from = pos + 4 + first.sideInfoBytes();
     const std::int64_t to = std::min(end - 4, pos + MaxFreeFormatBytes);
     for (std::int64_t next = from; next <= to; ++next) {
-        const std::optional<Mp3Header> h = Mp3Header::parse(data + next);
+        const std::optional<Mp3Header> h = Mp3Header::parse(w.at(next, 4));
         if (!h || !h->sameStream(first) || h->bitrateIndex != 0)
             continue;
         const int bytes = int(next - pos) - (first.padding ? 1 : 0);
-        if (frameChainsAt(data, next, end, first, bytes))
+        if (frameChainsAt(w, next, end, first, bytes))
             return bytes;
     }
     return 0;
@@ -334,40 +343,83 @@ std::uint16_t lameCrc16(const unsigned char* p, std::int64_t n, std::uint16_t cr
     return crc16ByTables(p, n, crc);
 }
 
+ByteWindow::ByteWindow(QByteArrayView all)
+    : m_data(reinterpret_cast<const unsigned char*>(all.data())), m_end(all.size()),
+      m_size(all.size()) {}
+
+ByteWindow::ByteWindow(QIODevice& device, const QString& name)
+    : m_device(&device), m_name(name), m_size(device.size()) {}
+
+const unsigned char* ByteWindow::fetch(std::int64_t pos, std::int64_t n) {
+    const auto failed = [&] {
+        return AudioError(
+            QStringLiteral("Cannot read %1: %2")
+                .arg(QDir::toNativeSeparators(m_name),
+                     m_device ? m_device->errorString() : QStringLiteral("past its end")));
+    };
+    if (!m_device || pos < 0 || n < 0 || pos + n > m_size)
+        throw failed();
+    const std::int64_t want = std::min(std::max(n, WindowLeast), m_size - pos);
+    if (want > m_capacity) {
+        // Room for the most asked at once from the start: the pages are the
+        // system's only once read into, and growing would read them anew.
+        m_capacity = std::max(want, std::min(MostAtOnce, m_size));
+        m_buffer.reset(new unsigned char[std::size_t(m_capacity)]);
+    }
+    m_start = m_end = pos;
+    m_data = m_buffer.get();
+    if (!m_device->seek(pos))
+        throw failed();
+    while (m_end - pos < want) {
+        const qint64 got = m_device->read(reinterpret_cast<char*>(m_buffer.get() + (m_end - pos)),
+                                          want - (m_end - pos));
+        if (got <= 0)
+            break;
+        m_end += got;
+    }
+    if (m_end - pos < n)
+        throw failed();
+    return m_data;
+}
+
 bool looksLikeMpegAudio(QByteArrayView bytes) {
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (id3v2Length(data, bytes.size()) > 0)
+    ByteWindow w(bytes);
+    if (id3v2Length(w, 0, bytes.size()) > 0)
         return true;
-    return bytes.size() >= 4 && Mp3Header::parse(data).has_value();
+    return bytes.size() >= 4 && Mp3Header::parse(w.at(0, 4)).has_value();
 }
 
 Mp3Stream scanMp3(QByteArrayView file) {
-    const auto* data = reinterpret_cast<const unsigned char*>(file.data());
+    ByteWindow w(file);
+    return scanMp3(w);
+}
+
+Mp3Stream scanMp3(ByteWindow& w) {
     std::int64_t begin = 0;
-    std::int64_t end = file.size();
-    while (const std::int64_t tag = id3v2Length(data + begin, end - begin)) {
+    std::int64_t end = w.size();
+    while (const std::int64_t tag = id3v2Length(w, begin, end)) {
         if (tag > end - begin)
             throw Mp3Refused(QStringLiteral("its ID3v2 tag is longer than the file"));
         begin += tag;
     }
-    while (const std::int64_t tag = trailingTagLength(data, begin, end))
+    while (const std::int64_t tag = trailingTagLength(w, begin, end))
         end -= tag;
 
     Mp3Stream s;
     std::int64_t pos = begin;
     const std::int64_t searchEnd = std::min(end, begin + FirstFrameSearch);
     for (; pos + 4 <= searchEnd; ++pos) {
-        const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
+        const std::optional<Mp3Header> h = Mp3Header::parse(w.at(pos, 4));
         if (!h)
             continue;
         if (h->layer != 3)
             throw Mp3Refused(QStringLiteral("it is MPEG audio layer %1, and only layer III (MP3) "
                                             "is cut without re-encoding")
                                  .arg(h->layer == 1 ? QStringLiteral("I") : QStringLiteral("II")));
-        const int freeBytes = h->bitrateIndex ? 0 : findFreeFormatBytes(data, pos, end, *h);
-        if ((h->bitrateIndex || freeBytes) && frameChainsAt(data, pos, end, *h, freeBytes)) {
+        const int freeBytes = h->bitrateIndex ? 0 : findFreeFormatBytes(w, pos, end, *h);
+        if ((h->bitrateIndex || freeBytes) && frameChainsAt(w, pos, end, *h, freeBytes)) {
             s.header = *h;
-            std::memcpy(s.headerBytes, data + pos, 4);
+            std::memcpy(s.headerBytes, w.at(pos, 4), 4);
             s.freeFormatBytes = freeBytes;
             break;
         }
@@ -376,8 +428,9 @@ Mp3Stream scanMp3(QByteArrayView file) {
         throw Mp3Refused(QStringLiteral("no MPEG audio frame is found in it"));
 
     s.frames.reserve(std::size_t((end - pos) / std::max(1, s.header.frameBytes() - 1) + 16));
+    const std::int64_t firstFrame = pos;
     while (end - pos >= 4) {
-        const std::optional<Mp3Header> h = Mp3Header::parse(data + pos);
+        const std::optional<Mp3Header> h = Mp3Header::parse(w.at(pos, 4));
         const bool fits =
             h && h->sameStream(s.header) && (h->bitrateIndex == 0) == (s.freeFormatBytes > 0);
         const int bytes = fits ? frameLength(*h, s.freeFormatBytes) : 0;
@@ -386,8 +439,8 @@ Mp3Stream scanMp3(QByteArrayView file) {
             // Junk after the last frame is no frame; frames after it mean
             // that one in the middle is damaged.
             for (std::int64_t next = pos + 1; next + 4 <= end; ++next)
-                if (data[next] == 0xFF &&
-                    frameChainsAt(data, next, end, s.header, s.freeFormatBytes))
+                if (*w.at(next, 1) == 0xFF &&
+                    frameChainsAt(w, next, end, s.header, s.freeFormatBytes))
                     throw Mp3Refused(QStringLiteral("the MPEG audio frame at byte %1 is damaged")
                                          .arg(byteText(pos)));
             break;
@@ -397,7 +450,7 @@ Mp3Stream scanMp3(QByteArrayView file) {
         Mp3Frame f;
         f.offset = pos;
         f.bytes = bytes;
-        const unsigned char* side = data + pos + sideStart;
+        const unsigned char* side = w.at(pos + sideStart, 2);
         f.mainDataBegin =
             s.header.version == Mp3Header::Version::Mpeg1 ? side[0] << 1 | side[1] >> 7 : side[0];
         f.mainDataBytes = bytes - sideStart - h->sideInfoBytes();
@@ -407,26 +460,29 @@ Mp3Stream scanMp3(QByteArrayView file) {
     }
     if (s.frames.empty())
         throw Mp3Refused(QStringLiteral("no MPEG audio frame is found in it"));
+    s.framesFillFile = firstFrame == begin && pos == end;
 
     // The Xing or LAME header frame: no audio, but the stream's length, and
     // the encoder's delay and padding in its LAME extension.
     const Mp3Frame& first = s.frames.front();
     const std::int64_t xing = first.offset + 4 + (s.header.crc ? 2 : 0) + s.header.sideInfoBytes();
     const std::int64_t firstEnd = first.offset + first.bytes;
-    if (firstEnd - xing >= 8 &&
-        (std::memcmp(data + xing, "Xing", 4) == 0 || std::memcmp(data + xing, "Info", 4) == 0)) {
+    const unsigned char* info = firstEnd - xing >= 8 ? w.at(xing, firstEnd - xing) : nullptr;
+    if (info && (std::memcmp(info, "Xing", 4) == 0 || std::memcmp(info, "Info", 4) == 0)) {
         s.hasInfoFrame = true;
-        const std::uint32_t flags = bigEndian32(data + xing + 4);
+        const std::uint32_t flags = bigEndian32(info + 4);
         std::int64_t at = xing + 8;
         if (flags & 1) {
             if (firstEnd - at >= 4)
-                s.declaredFrames = bigEndian32(data + at);
+                s.declaredFrames = bigEndian32(info + (at - xing));
             at += 4;
         }
         at += (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
         if (firstEnd - at >= 24) {
             s.lameExtensionOffset = at;
-            const unsigned char* gap = data + at + 21;
+            const std::int64_t kept = std::min<std::int64_t>(sizeof s.lameExtension, w.size() - at);
+            std::memcpy(s.lameExtension, w.at(at, kept), std::size_t(kept));
+            const unsigned char* gap = s.lameExtension + 21;
             s.encoderDelay = gap[0] << 4 | gap[1] >> 4;
             s.encoderPadding = (gap[1] & 0x0F) << 8 | gap[2];
         }
