@@ -298,6 +298,17 @@ QString Mp3CopyCut::problem(const QString& path) {
     }
 }
 
+std::shared_ptr<const Mp3Stream> Mp3CopyCut::frames(const QString& path) {
+    try {
+        std::shared_ptr<Source> source = fitSource(path);
+        return std::shared_ptr<const Mp3Stream>(source, &source->stream);
+    } catch (const Mp3Refused&) {
+        return nullptr;
+    } catch (const AudioError&) {
+        return nullptr;
+    }
+}
+
 Mp3CopyCut::Mp3CopyCut(const QString& path) {
     try {
         std::shared_ptr<Source> source = cachedSource(path, true);

@@ -4,6 +4,7 @@
 #include "audio/AudioFile.h"
 #include "audio/Mp3CopyCut.h"
 #include "audio/Mp3Frames.h"
+#include "audio/Mpg123Decoder.h"
 #include "synth/Synth.h"
 #include "tags/Id3Tag.h"
 
@@ -58,7 +59,19 @@ synth::Decoded decodeGapless(const QString& path) {
 }
 
 // How the source is made.
-enum class Source { Cbr, VbrXing, VbrBare, FreeFormat, TagsEverywhere, Mpeg2, Mpeg2Bare, CutShort };
+enum class Source {
+    Cbr,
+    VbrXing,
+    VbrBare,
+    FreeFormat,
+    TagsEverywhere,
+    Mpeg2,
+    Mpeg2Bare,
+    CutShort,
+    Long,      // past the windows the file is read through (repeats of the tone)
+    JunkAfter, // bytes that are no frame after the last one
+    XingFewer, // a LAME header that counts fewer frames than there are
+};
 
 struct SourceRecipe {
     const char* lame; // lame's options
@@ -82,7 +95,11 @@ SourceRecipe recipeOf(Source kind) {
     case Source::Mpeg2Bare:
         return {"-V 5 -t --resample 22.05", 22050};
     case Source::CutShort:
+    case Source::JunkAfter:
+    case Source::XingFewer:
         return {"-b 128"};
+    case Source::Long:
+        return {"-b 320 -t"};
     }
     return {""};
 }
@@ -106,13 +123,23 @@ class Mp3CopyFixture : public ::testing::Test {
             appendTrailingTags();
         if (kind == Source::CutShort)
             resize(-10000); // fewer frames than its LAME header counts
+        editSource([kind](QByteArray& bytes) {
+            if (kind == Source::Long)
+                bytes = bytes.repeated(40); // each repeat needs no reservoir before it
+            if (kind == Source::JunkAfter)
+                bytes += QByteArray(3000, 'J');
+            const qsizetype info = bytes.indexOf("Info");
+            if (kind == Source::XingFewer && info > 0)
+                bytes[info + 11] = char(bytes[info + 11] - 3);
+        });
 
         AudioFile reader;
         reader.openRead(source);
         decoded.rate = reader.sampleRate();
         decoded.channels = reader.channels();
-        const SampleBlock all = reader.readSamples(reader.lengthSamples() + 1);
-        decoded.samples = all.samples;
+        for (SampleBlock block; !(block = reader.readSamples(Rate)).samples.empty();)
+            decoded.samples.insert(decoded.samples.end(), block.samples.begin(),
+                                   block.samples.end());
         return true;
     }
 
@@ -256,7 +283,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"mpeg2_mid", Source::Mpeg2, 7777, 30000},
                       CutCase{"mpeg2_bare_third_frame", Source::Mpeg2Bare, 1200, 3000},
                       CutCase{"mpeg2_bare_mid", Source::Mpeg2Bare, 13000, 25000},
-                      CutCase{"cut_short_to_end", Source::CutShort, 40000, End}),
+                      CutCase{"cut_short_to_end", Source::CutShort, 40000, End},
+                      CutCase{"long_across_windows", Source::Long, 1000, End}),
     testsupport::CaseName());
 
 TEST_F(Mp3CopyFixture, APieceBeginsWithTheTagGiven) {
@@ -351,3 +379,39 @@ INSTANTIATE_TEST_SUITE_P(
                       CrcCase{"folds_16_and_bytes", 9, 64 * 3 + 16 * 2 + 5, 0x8005},
                       CrcCase{"a_piece", 11, 960470, 0x4242}),
     testsupport::CaseName());
+
+namespace {
+
+struct LengthCase {
+    const char* name;
+    Source source;
+};
+using ReaderLengths = testsupport::CaseTable<Mp3CopyFixture, LengthCase>;
+
+} // namespace
+
+// The reader's length, found from the frames where they tell it for certain
+// and by libmpg123's scan elsewhere, is what it decodes to the end.
+TEST_P(ReaderLengths, AreTheFramesDecodedToTheEnd) {
+    if (!makeSource(GetParam().source))
+        GTEST_SKIP() << "lame is not installed";
+    Mpg123Decoder reader(source);
+    std::vector<float> block(size_t(4096) * size_t(reader.channels()));
+    std::int64_t decodedFrames = 0;
+    while (const std::int64_t got = reader.read(block.data(), 4096))
+        decodedFrames += got;
+    EXPECT_EQ(reader.length(), decodedFrames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, ReaderLengths,
+                         ::testing::Values(LengthCase{"cbr", Source::Cbr},
+                                           LengthCase{"vbr_xing", Source::VbrXing},
+                                           LengthCase{"vbr_bare", Source::VbrBare},
+                                           LengthCase{"free_format", Source::FreeFormat},
+                                           LengthCase{"tags_both_ends", Source::TagsEverywhere},
+                                           LengthCase{"mpeg2", Source::Mpeg2},
+                                           LengthCase{"mpeg2_bare", Source::Mpeg2Bare},
+                                           LengthCase{"cut_short", Source::CutShort},
+                                           LengthCase{"junk_after", Source::JunkAfter},
+                                           LengthCase{"xing_counts_fewer", Source::XingFewer}),
+                         testsupport::CaseName());
