@@ -82,12 +82,13 @@ struct Source {
     Mp3Stream stream;
 };
 
-// Opens `path` to be read in order, a window at a time.
-void openToRead(SourceFile& file, const QString& path) {
+// `file` opened on `path` to be read in order, a window at a time.
+SourceFile& openToRead(SourceFile& file, const QString& path) {
     file.setSourceName(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw AudioError(QStringLiteral("Cannot open %1: %2")
                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return file;
 }
 
 std::shared_ptr<Source> openSource(const QString& path) {
@@ -95,8 +96,7 @@ std::shared_ptr<Source> openSource(const QString& path) {
     s->path = path;
     s->stamp = stampOf(path);
     SourceFile file;
-    openToRead(file, path);
-    ByteWindow bytes(file, path);
+    ByteWindow bytes(openToRead(file, path), path);
     s->stream = scanMp3(bytes);
     if (s->stream.lengthFrames() <= 0)
         throw Mp3Refused(QStringLiteral("it holds no audio"));
@@ -150,7 +150,7 @@ struct Mp3CopyCut::State {
 
     explicit State(std::shared_ptr<Source> opened)
         : source(std::move(opened)), path(source->path), stream(source->stream),
-          bytes((openToRead(file, path), file), path) {}
+          bytes(openToRead(file, path), path) {}
 
     // Runs `use(bytes, count)` over the source's bytes [from, to), as much
     // at a time as the window holds.
