@@ -11,7 +11,6 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -27,42 +26,12 @@ constexpr int MaxGap = 4095;
 // extension: what the header frame must hold after its four header bytes.
 constexpr int XingBytes = 120;
 constexpr int LameBytes = 36;
-
-// The CRC the LAME header keeps of itself and of the audio (CRC-16, the
-// polynomial 0x8005 taken bit-reversed), eight bytes a step: the audio's is
-// of every byte of a piece, and byte by byte it would cost more than all
-// the rest of the cut.
-using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
-
-const CrcTables& crcTables() {
-    static const CrcTables tables = [] {
-        CrcTables t{};
-        for (int i = 0; i < 256; ++i) {
-            std::uint16_t c = std::uint16_t(i);
-            for (int bit = 0; bit < 8; ++bit)
-                c = (c & 1) ? std::uint16_t((c >> 1) ^ 0xA001) : std::uint16_t(c >> 1);
-            t[0][std::size_t(i)] = c;
-        }
-        for (std::size_t k = 1; k < 8; ++k)
-            for (std::size_t i = 0; i < 256; ++i)
-                t[k][i] = std::uint16_t(t[k - 1][i] >> 8 ^ t[0][t[k - 1][i] & 0xFF]);
-        return t;
-    }();
-    return tables;
-}
-
-std::uint16_t crc16(const unsigned char* p, std::int64_t n, std::uint16_t crc = 0) {
-    const CrcTables& t = crcTables();
-    for (; n >= 8; n -= 8, p += 8) {
-        const unsigned b0 = (crc ^ p[0]) & 0xFF;
-        const unsigned b1 = ((crc >> 8) ^ p[1]) & 0xFF;
-        crc = std::uint16_t(t[7][b0] ^ t[6][b1] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
-                            t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
-    }
-    for (; n > 0; --n, ++p)
-        crc = std::uint16_t((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
-    return crc;
-}
+// A piece is read in spans of at most this many bytes (twice where it is
+// longer: for the CRC, which goes before its audio, and for its file).
+constexpr std::int64_t WindowBytes = ByteWindow::MostAtOnce;
+// The bytes before a piece's first frame read with it: frames of MPEG-2 and
+// the reservoir's reach back (255 bytes, 511 for MPEG-1) a frame or two.
+constexpr std::int64_t ReservoirRead = 8 * 1024;
 
 void putBigEndian32(unsigned char* p, std::uint32_t v) {
     p[0] = (unsigned char)(v >> 24);
@@ -97,45 +66,37 @@ void writeAll(QIODevice& out, const char* data, qint64 size) {
 using Stamp = FileStamp;
 constexpr auto stampOf = &FileStamp::of;
 
-// A source opened and scanned: its bytes, mapped where the system lets it,
-// and its frames.
+// A source scanned: its frames.
 struct Source {
     QString path;
     Stamp stamp;
-    SourceFile file;
-    QByteArray copy; // the file's bytes where it cannot be mapped
-    QByteArrayView bytes;
     Mp3Stream stream;
 };
+
+// `file` opened on `path` to be read in order, a window at a time.
+SourceFile& openToRead(SourceFile& file, const QString& path) {
+    file.setSourceName(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw AudioError(QStringLiteral("Cannot open %1: %2")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return file;
+}
 
 std::shared_ptr<Source> openSource(const QString& path) {
     auto s = std::make_shared<Source>();
     s->path = path;
     s->stamp = stampOf(path);
-    s->file.setSourceName(path);
-    if (!s->file.open(QIODevice::ReadOnly))
-        throw AudioError(QStringLiteral("Cannot open %1: %2")
-                             .arg(QDir::toNativeSeparators(path), s->file.errorString()));
-    // The pieces are written from the mapped file: the system reads each
-    // byte once, and the check's scan and the cut share the pages it read.
-    const qint64 size = s->file.size();
-    if (uchar* mapped = size > 0 ? s->file.map(0, size) : nullptr) {
-        s->bytes = QByteArrayView(reinterpret_cast<const char*>(mapped), size);
-    } else {
-        s->copy = s->file.readAll();
-        if (s->file.error() != QFileDevice::NoError)
-            throw AudioError(QStringLiteral("Cannot read %1: %2")
-                                 .arg(QDir::toNativeSeparators(path), s->file.errorString()));
-        s->bytes = s->copy;
-    }
-    s->stream = scanMp3(s->bytes);
+    SourceFile file;
+    ByteWindow bytes(openToRead(file, path), path);
+    s->stream = scanMp3(bytes);
     if (s->stream.lengthFrames() <= 0)
         throw Mp3Refused(QStringLiteral("it holds no audio"));
     return s;
 }
 
-// The source last found fit, until it changes or is cut: the check before a
-// run and the cut that follows find the same frames in the same pages.
+// The source last found fit, until it changes or is cut: the reader's
+// length, the check before a run and the cut that follow find the same
+// frames.
 struct SourceCache {
     std::mutex lock;
     std::shared_ptr<Source> source;
@@ -156,20 +117,40 @@ std::shared_ptr<Source> cachedSource(const QString& path, bool take) {
     return take ? std::move(cache.source) : cache.source;
 }
 
+// The source of `path` found fit, scanned now unless it was before and is
+// as it was then.
+std::shared_ptr<Source> fitSource(const QString& path) {
+    if (std::shared_ptr<Source> cached = cachedSource(path, false))
+        return cached;
+    std::shared_ptr<Source> source = openSource(path);
+    SourceCache& cache = sourceCache();
+    const std::lock_guard<std::mutex> lock(cache.lock);
+    if (source->stamp == stampOf(path))
+        cache.source = source;
+    return source;
+}
+
 } // namespace
 
 struct Mp3CopyCut::State {
     std::shared_ptr<Source> source;
     const QString& path;
-    const QByteArrayView bytes;
     const Mp3Stream& stream;
+    SourceFile file;
+    ByteWindow bytes;
 
     explicit State(std::shared_ptr<Source> opened)
-        : source(std::move(opened)), path(source->path), bytes(source->bytes),
-          stream(source->stream) {}
+        : source(std::move(opened)), path(source->path), stream(source->stream),
+          bytes(openToRead(file, path), path) {}
 
-    const unsigned char* data() const {
-        return reinterpret_cast<const unsigned char*>(bytes.data());
+    // Runs `use(bytes, count)` over the source's bytes [from, to), as much
+    // at a time as the window holds.
+    template <class Use> void eachSpan(std::int64_t from, std::int64_t to, Use use) {
+        for (std::int64_t at = from; at < to;) {
+            const std::int64_t n = std::min(to - at, WindowBytes);
+            use(bytes.at(at, n), n);
+            at += n;
+        }
     }
 
     const Mp3Frame& frame(std::int64_t k) const { return stream.frames[std::size_t(k)]; }
@@ -177,7 +158,7 @@ struct Mp3CopyCut::State {
     // The bytes of main data that frames from `first` on take from before
     // it (at most the reservoir's reach), as the source has them: the end
     // of the main data of the frames before `first`.
-    QByteArray reservoirBefore(std::int64_t first) const {
+    QByteArray reservoirBefore(std::int64_t first) {
         const int reach = stream.header.version == Mp3Header::Version::Mpeg1 ? 511 : 255;
         std::int64_t wanted = 0;
         std::int64_t after = 0; // main data from `first` up to frame j
@@ -190,7 +171,8 @@ struct Mp3CopyCut::State {
         for (std::int64_t j = first - 1; j >= 0 && tail.size() < wanted; --j) {
             const Mp3Frame& f = frame(j);
             const std::int64_t take = std::min<std::int64_t>(wanted - tail.size(), f.mainDataBytes);
-            tail.prepend(bytes.data() + f.offset + f.bytes - take, take);
+            tail.prepend(reinterpret_cast<const char*>(bytes.at(f.offset + f.bytes - take, take)),
+                         take);
         }
         return tail;
     }
@@ -232,7 +214,7 @@ struct Mp3CopyCut::State {
     // The Xing/LAME header frame of a piece of `lead` and the source's
     // frames [first, last); `lead` holds `leadFrames` frames.
     QByteArray infoFrame(const QByteArray& lead, int leadFrames, std::int64_t first,
-                         std::int64_t last, int delay, int padding) const {
+                         std::int64_t last, int delay, int padding) {
         const int side = stream.header.sideInfoBytes();
         const int rate = frame(first).bitrateIndex;
         bool constant = lead.isEmpty() || (uchar(lead[2]) >> 4) == rate;
@@ -267,7 +249,7 @@ struct Mp3CopyCut::State {
         // its delay and padding only under an encoder name of this form.
         unsigned char* lame = xing + XingBytes;
         if (stream.lameExtensionOffset > 0)
-            std::memcpy(lame, data() + stream.lameExtensionOffset, LameBytes);
+            std::memcpy(lame, stream.lameExtension, LameBytes);
         else
             std::memcpy(lame, "LAME3.100", 9);
         std::memset(lame + 11, 0, 8);
@@ -276,11 +258,13 @@ struct Mp3CopyCut::State {
         lame[23] = (unsigned char)(padding & 0xFF);
         putBigEndian32(lame + 28, std::uint32_t(total));
         std::uint16_t audioCrc =
-            crc16(reinterpret_cast<const unsigned char*>(lead.constData()), lead.size());
-        audioCrc = crc16(data() + frame(first).offset, sourceBytes, audioCrc);
+            lameCrc16(reinterpret_cast<const unsigned char*>(lead.constData()), lead.size());
+        eachSpan(
+            frame(first).offset, frame(first).offset + sourceBytes,
+            [&](const unsigned char* p, std::int64_t n) { audioCrc = lameCrc16(p, n, audioCrc); });
         lame[32] = (unsigned char)(audioCrc >> 8);
         lame[33] = (unsigned char)audioCrc;
-        const std::uint16_t tagCrc = crc16(p, lame + 34 - p);
+        const std::uint16_t tagCrc = lameCrc16(p, lame + 34 - p);
         lame[34] = (unsigned char)(tagCrc >> 8);
         lame[35] = (unsigned char)tagCrc;
         return out;
@@ -296,18 +280,23 @@ bool Mp3CopyCut::isMpegAudio(const QString& path) {
 
 QString Mp3CopyCut::problem(const QString& path) {
     try {
-        if (cachedSource(path, false))
-            return QString();
-        std::shared_ptr<Source> source = openSource(path);
-        SourceCache& cache = sourceCache();
-        const std::lock_guard<std::mutex> lock(cache.lock);
-        if (source->stamp == stampOf(path))
-            cache.source = std::move(source);
+        fitSource(path);
         return QString();
     } catch (const Mp3Refused& e) {
         return e.message();
     } catch (const AudioError& e) {
         return e.message();
+    }
+}
+
+std::shared_ptr<const Mp3Stream> Mp3CopyCut::frames(const QString& path) {
+    try {
+        std::shared_ptr<Source> source = fitSource(path);
+        return std::shared_ptr<const Mp3Stream>(source, &source->stream);
+    } catch (const Mp3Refused&) {
+        return nullptr;
+    } catch (const AudioError&) {
+        return nullptr;
     }
 }
 
@@ -361,6 +350,13 @@ void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     const bool mpeg1 = s.header.version == Mp3Header::Version::Mpeg1;
     const std::int64_t early = mpeg1 ? 1 : 2;
     std::int64_t first = std::max<std::int64_t>(0, holding - early);
+    // The piece's bytes and the reservoir's before them read at once where
+    // they fit in the window: the CRC and the piece's file take them from there.
+    const std::int64_t pieceEnd = d->frame(last - 1).offset + d->frame(last - 1).bytes;
+    const std::int64_t readFrom =
+        std::max(s.frames.front().offset, d->frame(first).offset - ReservoirRead);
+    if (pieceEnd - readFrom <= WindowBytes)
+        d->bytes.at(readFrom, pieceEnd - readFrom);
     QByteArray reservoir = d->reservoirBefore(first);
     int leadFrames = holding - early < 0 || !reservoir.isEmpty() ? 1 : 0;
     // libmpg123's synthesis alternates between two buffers granule by
@@ -393,5 +389,7 @@ void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     writeAll(out, head.constData(), head.size());
     const Mp3Frame& a = s.frames[std::size_t(first)];
     const Mp3Frame& z = s.frames[std::size_t(last - 1)];
-    writeAll(out, d->bytes.data() + a.offset, z.offset + z.bytes - a.offset);
+    d->eachSpan(a.offset, z.offset + z.bytes, [&](const unsigned char* p, std::int64_t n) {
+        writeAll(out, reinterpret_cast<const char*>(p), n);
+    });
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QIODevice;
+struct Mp3Stream;
 
 class Mp3CopyCut {
   public:
@@ -19,6 +20,10 @@ class Mp3CopyCut {
     // Why `path` cannot be cut this way: not one Layer III stream, a damaged
     // or missing frame, no audio. Empty when it can. Reads the whole file.
     static QString problem(const QString& path);
+    // The frames of `path` as a cut finds them, kept (while the file stays
+    // as it is) for the check and the cut that follow; none where it cannot
+    // be cut. Reads the whole file unless it was found before.
+    static std::shared_ptr<const Mp3Stream> frames(const QString& path);
 
     // Opens the source and finds its frames. Throws AudioError naming it.
     explicit Mp3CopyCut(const QString& path);

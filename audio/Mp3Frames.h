@@ -6,9 +6,12 @@
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
+
+class QIODevice;
 
 // What one four-byte frame header says.
 struct Mp3Header {
@@ -67,11 +70,54 @@ struct Mp3Stream {
     int encoderDelay = -1;
     int encoderPadding = -1;
     std::int64_t lameExtensionOffset = 0; // where its LAME extension lies, 0 when none
+    unsigned char lameExtension[36] = {}; // its bytes (those the file has)
+    // Nothing lies between the tags at the start and the first frame, nor
+    // between the last frame and the tags at the end.
+    bool framesFillFile = false;
 
     // Frames of the decode of the source (libmpg123, gapless) before its frame
     // 0 in the decode of all its frames, and its length in frames.
     std::int64_t skippedFrames() const;
     std::int64_t lengthFrames() const;
+};
+
+// The CRC-16 a LAME header keeps of itself and of the audio (polynomial
+// 0x8005, bits reflected, starting from 0), continued from `crc`.
+std::uint16_t lameCrc16(const unsigned char* p, std::int64_t n, std::uint16_t crc = 0);
+
+// The bytes of a file at any offset, a window of them read at a time (or
+// all of them at hand): the frames are found, and a piece written, reading
+// the file in order once. Reading costs less than mapping where the system
+// maps a file it holds in small pages page by page.
+class ByteWindow {
+  public:
+    explicit ByteWindow(QByteArrayView all);
+    // Reads `device`, a file that seeks; `name` names it in an AudioError.
+    ByteWindow(QIODevice& device, const QString& name);
+
+    // What a caller asks for at most at once.
+    static constexpr std::int64_t MostAtOnce = 4 * 1024 * 1024;
+
+    std::int64_t size() const { return m_size; }
+    // The `n` bytes from `pos`, which lie in the file; valid until the next
+    // call. Throws AudioError where the file cannot be read.
+    const unsigned char* at(std::int64_t pos, std::int64_t n) {
+        if (pos >= m_start && pos + n <= m_end)
+            return m_data + (pos - m_start);
+        return fetch(pos, n);
+    }
+
+  private:
+    const unsigned char* fetch(std::int64_t pos, std::int64_t n);
+
+    QIODevice* m_device = nullptr;
+    QString m_name;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::int64_t m_capacity = 0;
+    const unsigned char* m_data = nullptr;
+    std::int64_t m_start = 0;
+    std::int64_t m_end = 0;
+    std::int64_t m_size = 0;
 };
 
 // True when `bytes` (the start of a file) open with an ID3v2 tag or an MPEG
@@ -83,3 +129,4 @@ bool looksLikeMpegAudio(QByteArrayView bytes);
 // not one Layer III stream or a frame in it is damaged or missing; junk after
 // the last frame is left out.
 Mp3Stream scanMp3(QByteArrayView file);
+Mp3Stream scanMp3(ByteWindow& file);

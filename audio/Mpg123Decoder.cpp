@@ -3,6 +3,8 @@
 
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
+#include "audio/Mp3CopyCut.h"
+#include "audio/Mp3Frames.h"
 #include "audio/SourceFile.h"
 
 #include <QFile>
@@ -33,6 +35,54 @@ mpg123_ssize_t readCallback(void* source, void* buffer, size_t bytes) {
 
 off_t seekCallback(void* source, off_t offset, int whence) {
     return off_t(seekFile(*static_cast<QFile*>(source), offset, whence));
+}
+
+long decoderState(mpg123_handle* mh, mpg123_state key) {
+    long value = -1;
+    double unused = 0.0;
+    mpg123_getstate(mh, key, &value, &unused);
+    return value;
+}
+
+// The length libmpg123's scan of the whole file would give, from the frames
+// the copy cut finds (once for this, the check and the cut): where the file
+// is tags and one unbroken run of frames whose LAME header, if there is one,
+// counts all of them and gives the delay and padding libmpg123 read from it.
+// -1 where only libmpg123's scan can tell.
+std::int64_t lengthFromFrames(mpg123_handle* mh, const QString& path, long rate, int channels) {
+    const std::shared_ptr<const Mp3Stream> s = Mp3CopyCut::frames(path);
+    if (!s || !s->framesFillFile || s->header.sampleRate() != rate ||
+        s->header.channels() != channels || s->header.samplesPerFrame() != mpg123_spf(mh))
+        return -1;
+    const long delay = decoderState(mh, MPG123_ENC_DELAY);
+    const long padding = decoderState(mh, MPG123_ENC_PADDING);
+    const bool agreed = s->hasInfoFrame
+                            ? s->declaredFrames == std::int64_t(s->frames.size()) && delay >= 0 &&
+                                  delay == s->encoderDelay && padding == s->encoderPadding
+                            : delay < 0 && padding < 0;
+    return agreed ? s->lengthFrames() : -1;
+}
+
+// The length by libmpg123's scan of the whole file, and in `skip` the
+// frames to skip where it no longer decodes gapless.
+std::int64_t lengthFromScan(mpg123_handle* mh, const QString& notMpeg, std::int64_t& skip) {
+    if (mpg123_scan(mh) != MPG123_OK)
+        throw AudioError(notMpeg);
+    std::int64_t total = mpg123_length(mh);
+    // A file cut short no longer matches the frame count in its LAME header,
+    // and libmpg123 then drops gapless decoding altogether. The encoder's delay
+    // at the start is still known: skip it here so that what is there lines
+    // up with the source like the whole file would.
+    const long encoderDelay = decoderState(mh, MPG123_ENC_DELAY);
+    const long encoderPadding = decoderState(mh, MPG123_ENC_PADDING);
+    const long decoderDelay = decoderState(mh, MPG123_DEC_DELAY);
+    const std::int64_t raw = std::int64_t(mpg123_framelength(mh)) * mpg123_spf(mh);
+    if (encoderDelay >= 0 && decoderDelay >= 0 && encoderDelay + std::max(encoderPadding, 0L) > 0 &&
+        total == raw) {
+        skip = encoderDelay + decoderDelay;
+        total -= skip;
+    }
+    return total;
 }
 
 } // namespace
@@ -84,26 +134,9 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
     m_rate = int(rate);
     m_channels = channels;
 
-    if (mpg123_scan(mh) != MPG123_OK)
-        throw AudioError(notMpeg);
-    std::int64_t total = mpg123_length(mh);
-    // A file cut short no longer matches the frame count in its LAME header,
-    // and libmpg123 then drops gapless decoding altogether. The encoder's delay
-    // at the start is still known: skip it here so that what is there lines
-    // up with the source like the whole file would.
-    long encoderDelay = -1;
-    long encoderPadding = -1;
-    long decoderDelay = -1;
-    double unused = 0.0;
-    mpg123_getstate(mh, MPG123_ENC_DELAY, &encoderDelay, &unused);
-    mpg123_getstate(mh, MPG123_ENC_PADDING, &encoderPadding, &unused);
-    mpg123_getstate(mh, MPG123_DEC_DELAY, &decoderDelay, &unused);
-    const std::int64_t raw = std::int64_t(mpg123_framelength(mh)) * mpg123_spf(mh);
-    if (encoderDelay >= 0 && decoderDelay >= 0 && encoderDelay + std::max(encoderPadding, 0L) > 0 &&
-        total == raw) {
-        d->skip = encoderDelay + decoderDelay;
-        total -= d->skip;
-    }
+    std::int64_t total = lengthFromFrames(mh, path, rate, channels);
+    if (total < 0)
+        total = lengthFromScan(mh, notMpeg, d->skip);
     if (total <= 0)
         throw AudioError(failureText(path, QStringLiteral("contains no audio")));
     m_length = total;

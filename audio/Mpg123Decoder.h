@@ -1,5 +1,7 @@
 // MP3 back end of the reader, on libmpg123: float output, gapless decoding,
-// an exact length from a full scan and sample-exact seeking.
+// an exact length (from the frames found without decoding where they tell
+// it for certain, else from libmpg123's scan of the whole file) and
+// sample-exact seeking.
 #pragma once
 
 #include "audio/Decoder.h"

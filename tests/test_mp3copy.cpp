@@ -4,6 +4,7 @@
 #include "audio/AudioFile.h"
 #include "audio/Mp3CopyCut.h"
 #include "audio/Mp3Frames.h"
+#include "audio/Mpg123Decoder.h"
 #include "synth/Synth.h"
 #include "tags/Id3Tag.h"
 
@@ -58,7 +59,19 @@ synth::Decoded decodeGapless(const QString& path) {
 }
 
 // How the source is made.
-enum class Source { Cbr, VbrXing, VbrBare, FreeFormat, TagsEverywhere, Mpeg2, Mpeg2Bare, CutShort };
+enum class Source {
+    Cbr,
+    VbrXing,
+    VbrBare,
+    FreeFormat,
+    TagsEverywhere,
+    Mpeg2,
+    Mpeg2Bare,
+    CutShort,
+    Long,      // past the windows the file is read through (repeats of the tone)
+    JunkAfter, // bytes that are no frame after the last one
+    XingFewer, // a LAME header that counts fewer frames than there are
+};
 
 struct SourceRecipe {
     const char* lame; // lame's options
@@ -82,7 +95,11 @@ SourceRecipe recipeOf(Source kind) {
     case Source::Mpeg2Bare:
         return {"-V 5 -t --resample 22.05", 22050};
     case Source::CutShort:
+    case Source::JunkAfter:
+    case Source::XingFewer:
         return {"-b 128"};
+    case Source::Long:
+        return {"-b 320 -t"};
     }
     return {""};
 }
@@ -106,13 +123,23 @@ class Mp3CopyFixture : public ::testing::Test {
             appendTrailingTags();
         if (kind == Source::CutShort)
             resize(-10000); // fewer frames than its LAME header counts
+        editSource([kind](QByteArray& bytes) {
+            if (kind == Source::Long)
+                bytes = bytes.repeated(40); // each repeat needs no reservoir before it
+            if (kind == Source::JunkAfter)
+                bytes += QByteArray(3000, 'J');
+            const qsizetype info = bytes.indexOf("Info");
+            if (kind == Source::XingFewer && info > 0)
+                bytes[info + 11] = char(bytes[info + 11] - 3);
+        });
 
         AudioFile reader;
         reader.openRead(source);
         decoded.rate = reader.sampleRate();
         decoded.channels = reader.channels();
-        const SampleBlock all = reader.readSamples(reader.lengthSamples() + 1);
-        decoded.samples = all.samples;
+        for (SampleBlock block; !(block = reader.readSamples(Rate)).samples.empty();)
+            decoded.samples.insert(decoded.samples.end(), block.samples.begin(),
+                                   block.samples.end());
         return true;
     }
 
@@ -256,7 +283,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"mpeg2_mid", Source::Mpeg2, 7777, 30000},
                       CutCase{"mpeg2_bare_third_frame", Source::Mpeg2Bare, 1200, 3000},
                       CutCase{"mpeg2_bare_mid", Source::Mpeg2Bare, 13000, 25000},
-                      CutCase{"cut_short_to_end", Source::CutShort, 40000, End}),
+                      CutCase{"cut_short_to_end", Source::CutShort, 40000, End},
+                      CutCase{"long_across_windows", Source::Long, 1000, End}),
     testsupport::CaseName());
 
 TEST_F(Mp3CopyFixture, APieceBeginsWithTheTagGiven) {
@@ -307,4 +335,83 @@ INSTANTIATE_TEST_SUITE_P(Files, CopyProblems,
                                                        "damaged"},
                                            ProblemCase{"no_frames", "no frames", "no MPEG audio"},
                                            ProblemCase{"tag_only", "tag only", "no MPEG audio"}),
+                         testsupport::CaseName());
+
+namespace {
+
+// The LAME header's CRC bit by bit, as its definition reads.
+std::uint16_t crcBitByBit(const unsigned char* p, std::int64_t n, std::uint16_t crc) {
+    for (std::int64_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+struct CrcCase {
+    const char* name;
+    std::int64_t offset; // from an aligned start
+    std::int64_t length;
+    std::uint16_t from;
+};
+using LameCrc = testsupport::CaseTable<::testing::Test, CrcCase>;
+
+} // namespace
+
+TEST_P(LameCrc, EqualsTheCrcBitByBit) {
+    const CrcCase& c = GetParam();
+    std::vector<unsigned char> bytes(std::size_t(c.offset + c.length));
+    std::uint32_t noise = 2463534242u;
+    for (unsigned char& b : bytes) {
+        noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+        b = (unsigned char)(noise >> 24);
+    }
+    const unsigned char* p = bytes.data() + c.offset;
+    EXPECT_EQ(lameCrc16(p, c.length, c.from), crcBitByBit(p, c.length, c.from));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, LameCrc,
+    ::testing::Values(CrcCase{"empty", 0, 0, 0x1234}, CrcCase{"seven", 1, 7, 0},
+                      CrcCase{"below_a_fold", 3, 63, 0xBEEF}, CrcCase{"one_fold", 0, 64, 0},
+                      CrcCase{"one_fold_on", 5, 64, 0xFFFF}, CrcCase{"folds_and_16", 7, 80, 1},
+                      CrcCase{"folds_16_and_bytes", 9, 64 * 3 + 16 * 2 + 5, 0x8005},
+                      CrcCase{"a_piece", 11, 960470, 0x4242}),
+    testsupport::CaseName());
+
+namespace {
+
+struct LengthCase {
+    const char* name;
+    Source source;
+};
+using ReaderLengths = testsupport::CaseTable<Mp3CopyFixture, LengthCase>;
+
+} // namespace
+
+// The reader's length, found from the frames where they tell it for certain
+// and by libmpg123's scan elsewhere, is what it decodes to the end.
+TEST_P(ReaderLengths, AreTheFramesDecodedToTheEnd) {
+    if (!makeSource(GetParam().source))
+        GTEST_SKIP() << "lame is not installed";
+    Mpg123Decoder reader(source);
+    std::vector<float> block(size_t(4096) * size_t(reader.channels()));
+    std::int64_t decodedFrames = 0;
+    while (const std::int64_t got = reader.read(block.data(), 4096))
+        decodedFrames += got;
+    EXPECT_EQ(reader.length(), decodedFrames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, ReaderLengths,
+                         ::testing::Values(LengthCase{"cbr", Source::Cbr},
+                                           LengthCase{"vbr_xing", Source::VbrXing},
+                                           LengthCase{"vbr_bare", Source::VbrBare},
+                                           LengthCase{"free_format", Source::FreeFormat},
+                                           LengthCase{"tags_both_ends", Source::TagsEverywhere},
+                                           LengthCase{"mpeg2", Source::Mpeg2},
+                                           LengthCase{"mpeg2_bare", Source::Mpeg2Bare},
+                                           LengthCase{"cut_short", Source::CutShort},
+                                           LengthCase{"junk_after", Source::JunkAfter},
+                                           LengthCase{"xing_counts_fewer", Source::XingFewer}),
                          testsupport::CaseName());
