@@ -4,6 +4,7 @@
 #include "audio/Decoder.h"
 #include "audio/DecoderFactory.h"
 #include "audio/FlacEncoder.h"
+#include "audio/MulDiv.h"
 #include "audio/OggEncoder.h"
 #include "audio/OpusEncoder.h"
 #include "audio/Resampler.h"
@@ -343,12 +344,7 @@ std::int64_t AudioFile::lengthSamples() const {
 }
 
 std::int64_t AudioFile::lengthMs() const {
-    const int rate = sampleRate();
-    if (rate <= 0)
-        return 0;
-    // 128 bits: a length near the 64-bit limit times 1000 would overflow.
-    const __int128 ms = static_cast<__int128>(lengthSamples()) * 1000 / rate;
-    return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
+    return wholeMs(lengthSamples(), sampleRate());
 }
 
 int AudioFile::sampleRate() const {

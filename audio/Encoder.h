@@ -32,6 +32,14 @@ struct OpusFormat {
     bool operator==(const OpusFormat&) const = default;
 };
 
+// What an encoder stands at: an open stream's rate and channels, or before
+// open() those of the format set.
+struct EncoderShape {
+    bool open = false;
+    int rate = 0;
+    int channels = 0;
+};
+
 class Encoder {
   public:
     virtual ~Encoder() = default; // without close(): the unfinished file is abandoned
@@ -44,12 +52,13 @@ class Encoder {
     // Writes what is left and puts the file in place.
     virtual void close() = 0;
 
-    virtual bool isOpen() const = 0;
-    virtual int rate() const = 0;
-    virtual int channels() const = 0;
+    bool isOpen() const { return shape().open; }
+    int rate() const { return shape().rate; }
+    int channels() const { return shape().channels; }
 
   protected:
     Encoder() = default;
+    virtual EncoderShape shape() const = 0;
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
 };

@@ -1,13 +1,16 @@
 #include "audio/FileStamp.h"
 
-#include "audio/OggPageReader.h"
-
 #include <QFileInfo>
 
 FileStamp FileStamp::of(const QString& path) {
-    const std::lock_guard<std::mutex> lock(OggPageReader::fileTimesLock());
+    const std::lock_guard<std::mutex> lock(timesLock());
     const QFileInfo info(path);
     if (!info.exists())
         return {};
     return FileStamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+}
+
+std::mutex& FileStamp::timesLock() {
+    static std::mutex m;
+    return m;
 }

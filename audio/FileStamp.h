@@ -17,6 +17,10 @@ struct FileStamp {
 
     // Of the file as it is now.
     static FileStamp of(const QString& path);
+
+    // Held while a file's times are read: they go through the C library's
+    // time zone state, which readers side by side must not enter at once.
+    static std::mutex& timesLock();
 };
 
 // What a reading of each file found (its frames, that it is fit to cut),

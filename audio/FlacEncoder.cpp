@@ -181,14 +181,8 @@ void FlacEncoder::close() {
     putInPlace(s->file, s->path);
 }
 
-bool FlacEncoder::isOpen() const {
-    return d->stream != nullptr;
-}
-
-int FlacEncoder::rate() const {
-    return d->stream ? d->stream->rate : d->format.rate;
-}
-
-int FlacEncoder::channels() const {
-    return d->stream ? d->stream->channels : d->format.channels;
+EncoderShape FlacEncoder::shape() const {
+    if (d->stream)
+        return {true, d->stream->rate, d->stream->channels};
+    return {false, d->format.rate, d->format.channels};
 }

@@ -20,11 +20,9 @@ class FlacEncoder : public Encoder {
     void write(const float* interleaved, std::int64_t frames) override;
     void close() override;
 
-    bool isOpen() const override;
-    int rate() const override;
-    int channels() const override;
-
   private:
+    EncoderShape shape() const override;
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

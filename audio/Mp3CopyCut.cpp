@@ -4,6 +4,7 @@
 #include "audio/FileStamp.h"
 #include "audio/Mp3Frames.h"
 #include "audio/OggPageReader.h"
+#include "audio/SaveOutput.h"
 #include "audio/SourceFile.h"
 
 #include <QDateTime>
@@ -43,22 +44,6 @@ void putBigEndian32(unsigned char* p, std::uint32_t v) {
 AudioError cutError(const QString& path, const QString& why) {
     return AudioError(QStringLiteral("Cannot cut %1 without re-encoding: %2")
                           .arg(QDir::toNativeSeparators(path), why));
-}
-
-void writeAll(QIODevice& out, const char* data, qint64 size) {
-    while (size > 0) {
-        const qint64 done = out.write(data, size);
-        if (done <= 0) {
-            const auto* file = qobject_cast<const QFileDevice*>(&out);
-            if (!file)
-                throw AudioError(out.errorString());
-            throw AudioError(
-                QStringLiteral("Cannot write %1: %2")
-                    .arg(QDir::toNativeSeparators(file->fileName()), out.errorString()));
-        }
-        data += done;
-        size -= done;
-    }
 }
 
 // The frames of the file last scanned, until it changes: the check before a
@@ -386,10 +371,10 @@ void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     QByteArray head = id3v2Tag;
     head += d->infoFrame(lead, leadFrames, first, last, int(delay), int(padding));
     head += lead;
-    writeAll(out, head.constData(), head.size());
+    writeAllTo(out, head.constData(), head.size());
     const Mp3Frame& a = s.frames[std::size_t(first)];
     const Mp3Frame& z = s.frames[std::size_t(last - 1)];
     d->eachSpan(a.offset, z.offset + z.bytes, [&](const unsigned char* p, std::int64_t n) {
-        writeAll(out, reinterpret_cast<const char*>(p), n);
+        writeAllTo(out, reinterpret_cast<const char*>(p), n);
     });
 }

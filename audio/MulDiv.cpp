@@ -13,3 +13,10 @@ std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
         ++q;
     return static_cast<std::int64_t>(negative ? -q : q);
 }
+
+std::int64_t wholeMs(std::int64_t frames, int rate) {
+    if (rate <= 0)
+        return 0;
+    const __int128 ms = static_cast<__int128>(frames) * 1000 / rate;
+    return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
+}

@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 #include "audio/FileSeek.h"
 #include "audio/FileStamp.h"
+#include "audio/MulDiv.h"
 #include "audio/OggHandles.h"
 #include "audio/OggPageReader.h"
 #include "audio/OggPager.h"
@@ -473,11 +474,7 @@ std::int64_t OggCopyCut::lengthFrames() {
 }
 
 std::int64_t OggCopyCut::lengthMs() {
-    const int rate = sampleRate();
-    if (rate <= 0)
-        return 0;
-    const __int128 ms = static_cast<__int128>(lengthFrames()) * 1000 / rate;
-    return ms > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(ms);
+    return wholeMs(lengthFrames(), sampleRate());
 }
 
 int OggCopyCut::sampleRate() const {

@@ -2,6 +2,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/OggHandles.h"
+#include "audio/SaveOutput.h"
 #include "audio/VectorState.h"
 
 #include <QRandomGenerator>
@@ -272,18 +273,11 @@ void OggEncoder::close() {
     ogg_page page;
     while (ogg_stream_flush(s->os->get(), &page) != 0)
         s->writePage(page);
-    if (!s->file.commit())
-        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(s->path, s->file.errorString()));
+    putInPlace(s->file, s->path);
 }
 
-bool OggEncoder::isOpen() const {
-    return d->stream != nullptr;
-}
-
-int OggEncoder::rate() const {
-    return d->stream ? d->stream->rate : d->format.rate;
-}
-
-int OggEncoder::channels() const {
-    return d->stream ? d->stream->channels : d->format.channels;
+EncoderShape OggEncoder::shape() const {
+    if (d->stream)
+        return {true, d->stream->rate, d->stream->channels};
+    return {false, d->format.rate, d->format.channels};
 }

@@ -28,11 +28,9 @@ class OggEncoder : public Encoder {
     // Writes the last packets and puts the file in place.
     void close() override;
 
-    bool isOpen() const override;
-    int rate() const override;
-    int channels() const override;
-
   private:
+    EncoderShape shape() const override;
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

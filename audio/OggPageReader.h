@@ -3,12 +3,11 @@
 // it each time it is read.
 #pragma once
 
+#include "audio/FileStamp.h"
 #include "audio/NativeName.h"
 #include "audio/OggCrc.h"
 
-#include <QDateTime>
 #include <QFileDevice>
-#include <QFileInfo>
 #include <QIODevice>
 #include <algorithm>
 #include <cstdint>
@@ -25,12 +24,7 @@
 // there turns checking on again.
 class OggPageReader {
   public:
-    // Held while a file's times are read: they go through the C library's
-    // time zone state, which readers side by side must not enter at once.
-    static std::mutex& fileTimesLock() {
-        static std::mutex m;
-        return m;
-    }
+    static std::mutex& fileTimesLock() { return FileStamp::timesLock(); }
 
     OggPageReader(QIODevice& in, qint64 chunk) : m_in(in), m_chunk(chunk) { reset(); }
 
@@ -42,7 +36,7 @@ class OggPageReader {
         m_sound = true;
         const auto* file = qobject_cast<const QFileDevice*>(&m_in);
         m_path = file && !NativeName::isEscaped(file->fileName()) ? file->fileName() : QString();
-        m_stamp = stampOf(m_path);
+        m_stamp = FileStamp::of(m_path);
         const std::lock_guard<std::mutex> lock(registry().lock);
         const auto it = registry().files.find(m_path);
         m_trusted = m_stamp.size >= 0 && it != registry().files.end() && it->second == m_stamp;
@@ -67,7 +61,7 @@ class OggPageReader {
             if (got <= 0) {
                 m_failed = got < 0;
                 if (got == 0 && m_sound && !m_trusted && m_pos == m_fill && m_stamp.size >= 0 &&
-                    stampOf(m_path) == m_stamp) {
+                    FileStamp::of(m_path) == m_stamp) {
                     const std::lock_guard<std::mutex> lock(registry().lock);
                     registry().files[m_path] = m_stamp;
                 }
@@ -125,24 +119,9 @@ class OggPageReader {
         }
     }
 
-    struct Stamp {
-        qint64 size = -1;
-        QDateTime modified;
-        QDateTime changed;
-        bool operator==(const Stamp&) const = default;
-    };
-    static Stamp stampOf(const QString& path) {
-        if (path.isEmpty())
-            return {};
-        const std::lock_guard<std::mutex> lock(fileTimesLock());
-        const QFileInfo info(path);
-        if (!info.exists())
-            return {};
-        return Stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
-    }
     struct Registry {
         std::mutex lock;
-        std::map<QString, Stamp> files;
+        std::map<QString, FileStamp> files;
     };
     static Registry& registry() {
         static Registry r;
@@ -152,7 +131,7 @@ class OggPageReader {
     QIODevice& m_in;
     qint64 m_chunk;
     QString m_path;
-    Stamp m_stamp;
+    FileStamp m_stamp;
     bool m_trusted = false;            // known sound: pages taken by their lengths
     bool m_sound = true;               // nothing skipped since the start
     std::vector<unsigned char> m_data; // [m_pos, m_fill) not yet taken as pages

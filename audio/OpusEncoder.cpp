@@ -250,14 +250,8 @@ void OpusEncoder::close() {
     putInPlace(s->file, s->path);
 }
 
-bool OpusEncoder::isOpen() const {
-    return d->stream != nullptr;
-}
-
-int OpusEncoder::rate() const {
-    return d->stream ? d->stream->rate : d->format.rate;
-}
-
-int OpusEncoder::channels() const {
-    return d->stream ? d->stream->channels : d->format.channels;
+EncoderShape OpusEncoder::shape() const {
+    if (d->stream)
+        return {true, d->stream->rate, d->stream->channels};
+    return {false, d->format.rate, d->format.channels};
 }

@@ -21,14 +21,12 @@ class OpusEncoder : public Encoder {
     void write(const float* interleaved, std::int64_t frames) override;
     void close() override;
 
-    bool isOpen() const override;
-    int rate() const override; // of the frames given; the file is 48 kHz
-    int channels() const override;
-
     // Frames at 48 kHz that `frames` frames at `rate` become.
     static std::int64_t opusFrames(std::int64_t frames, int rate);
 
   private:
+    EncoderShape shape() const override; // the rate of the frames given; the file is 48 kHz
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };
