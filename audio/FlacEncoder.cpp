@@ -96,9 +96,7 @@ void FlacEncoder::setComments(const QList<QByteArray>& comments) {
 }
 
 void FlacEncoder::open(const QString& path) {
-    if (d->stream)
-        throw AudioError(
-            QStringLiteral("Cannot create %1: a file is already being written").arg(path));
+    refuseSecondOutput(d->stream != nullptr, path);
     const FlacFormat& f = d->format;
     if (f.rate <= 0 || f.rate > int(FLAC__MAX_SAMPLE_RATE) || f.channels <= 0 ||
         f.channels > int(FLAC__MAX_CHANNELS) || f.bitsPerSample < 4 || f.bitsPerSample > 24)
@@ -114,11 +112,7 @@ void FlacEncoder::open(const QString& path) {
     s->rate = f.rate;
     s->channels = f.channels;
     s->bits = f.bitsPerSample;
-    s->file.setFileName(path);
-    // Unbuffered, as the Ogg writer does: a refused write fails at once with
-    // the system's reason. libFLAC hands out whole frames.
-    if (!s->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
+    openOutput(s->file, path);
 
     s->comments.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT));
     s->encoder.reset(FLAC__stream_encoder_new());

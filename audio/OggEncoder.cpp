@@ -182,9 +182,7 @@ bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbp
 }
 
 void OggEncoder::open(const QString& path) {
-    if (d->stream)
-        throw AudioError(
-            QStringLiteral("Cannot create %1: a file is already being written").arg(path));
+    refuseSecondOutput(d->stream != nullptr, path);
 
     auto s = std::make_unique<Impl::Stream>();
     s->path = path;
@@ -198,12 +196,7 @@ void OggEncoder::open(const QString& path) {
     // Written beside the target and renamed over it at close: a failure never
     // leaves half a file, and a source being read from the same path stays
     // intact until the result is complete.
-    // Unbuffered, so that a write the disk refuses (full, over a quota or a
-    // size limit) fails at once with the system's reason instead of being lost
-    // in a buffer flushed at commit. Pages are written whole, a few KB each.
-    s->file.setFileName(path);
-    if (!s->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
+    openOutput(s->file, path);
 
     clearUpperVectorState();
     s->analysis.emplace(s->info.get());

@@ -153,9 +153,7 @@ std::int64_t OpusEncoder::opusFrames(std::int64_t frames, int rate) {
 }
 
 void OpusEncoder::open(const QString& path) {
-    if (d->stream)
-        throw AudioError(
-            QStringLiteral("Cannot create %1: a file is already being written").arg(path));
+    refuseSecondOutput(d->stream != nullptr, path);
     const OpusFormat& f = d->format;
     if (f.rate <= 0 || f.channels <= 0 || f.channels > 8 || f.kbps <= 0)
         throw AudioError(QStringLiteral("Cannot create %1: the Opus encoder does not accept "
@@ -169,9 +167,7 @@ void OpusEncoder::open(const QString& path) {
     s->path = path;
     s->rate = f.rate;
     s->channels = f.channels;
-    s->file.setFileName(path);
-    if (!s->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, s->file.errorString()));
+    openOutput(s->file, path);
     if (f.rate != kOpusRate)
         s->converter = std::make_unique<Resampler>(f.rate, f.channels, kOpusRate, f.channels);
 

@@ -11,6 +11,23 @@
 #include <QSaveFile>
 #include <QString>
 
+// An encoder writes one file at a time; a second open() names the one asked for.
+inline void refuseSecondOutput(bool writing, const QString& path) {
+    if (writing)
+        throw AudioError(
+            QStringLiteral("Cannot create %1: a file is already being written").arg(path));
+}
+
+// Opens `file` to write the output meant for `path` beside it. Unbuffered, so
+// that a write the disk refuses (full, over a quota or a size limit) fails at
+// once with the system's reason instead of being lost in a buffer flushed at
+// commit; the encoders hand over whole pages or frames.
+inline void openOutput(QSaveFile& file, const QString& path) {
+    file.setFileName(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw AudioError(QStringLiteral("Cannot create %1: %2").arg(path, file.errorString()));
+}
+
 // Puts `file`, the output meant for `path`, in place; throws AudioError
 // naming the file and the system's reason when it cannot be.
 inline void putInPlace(QSaveFile& file, const QString& path) {
