@@ -100,12 +100,8 @@ void FlacEncoder::open(const QString& path) {
     const FlacFormat& f = d->format;
     if (f.rate <= 0 || f.rate > int(FLAC__MAX_SAMPLE_RATE) || f.channels <= 0 ||
         f.channels > int(FLAC__MAX_CHANNELS) || f.bitsPerSample < 4 || f.bitsPerSample > 24)
-        throw AudioError(QStringLiteral("Cannot create %1: the FLAC encoder does not accept "
-                                        "%2 Hz, %3 channel(s), %4 bits")
-                             .arg(path)
-                             .arg(f.rate)
-                             .arg(f.channels)
-                             .arg(f.bitsPerSample));
+        throw formatRefusal(path, QStringLiteral("FLAC"), f.rate, f.channels,
+                            QStringLiteral("%1 bits").arg(f.bitsPerSample));
 
     auto s = std::make_unique<Impl::Stream>();
     s->path = path;

@@ -156,12 +156,8 @@ void OpusEncoder::open(const QString& path) {
     refuseSecondOutput(d->stream != nullptr, path);
     const OpusFormat& f = d->format;
     if (f.rate <= 0 || f.channels <= 0 || f.channels > 8 || f.kbps <= 0)
-        throw AudioError(QStringLiteral("Cannot create %1: the Opus encoder does not accept "
-                                        "%2 Hz, %3 channel(s), %4 kbps")
-                             .arg(path)
-                             .arg(f.rate)
-                             .arg(f.channels)
-                             .arg(f.kbps));
+        throw formatRefusal(path, QStringLiteral("Opus"), f.rate, f.channels,
+                            QStringLiteral("%1 kbps").arg(f.kbps));
 
     auto s = std::make_unique<Impl::Stream>();
     s->path = path;

@@ -18,6 +18,15 @@ inline void refuseSecondOutput(bool writing, const QString& path) {
             QStringLiteral("Cannot create %1: a file is already being written").arg(path));
 }
 
+// The refusal of a format an encoder cannot take: `detail` is its own
+// measure, such as "16 bits" or "128 kbps".
+inline AudioError formatRefusal(const QString& path, const QString& encoder, int rate, int channels,
+                                const QString& detail) {
+    return AudioError(
+        QStringLiteral("Cannot create %1: the %2 encoder does not accept %3 Hz, %4 channel(s), %5")
+            .arg(path, encoder, QString::number(rate), QString::number(channels), detail));
+}
+
 // Opens `file` to write the output meant for `path` beside it. Unbuffered, so
 // that a write the disk refuses (full, over a quota or a size limit) fails at
 // once with the system's reason instead of being lost in a buffer flushed at
