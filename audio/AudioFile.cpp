@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -41,8 +42,10 @@ struct AudioFile::Impl {
     // frames it consumed (counted from `origin`), filter delay included.
     std::unique_ptr<Resampler> readConv;
     std::vector<float> scratch;
-    std::vector<float> pending; // converted frames not delivered yet
-    size_t pendingAt = 0;       // first value of `pending` not delivered
+    std::vector<float> planar;             // readPlanar's frames where the decoder has none
+    std::vector<const float*> planarStart; // into `planar`, one a channel
+    std::vector<float> pending;            // converted frames not delivered yet
+    size_t pendingAt = 0;                  // first value of `pending` not delivered
     std::int64_t origin = 0;
     std::int64_t delivered = 0; // frames delivered since `origin`
     std::int64_t fed = 0;       // source frame the decoder stands at
@@ -373,6 +376,40 @@ void AudioFile::seek(std::int64_t frame) {
 SampleBlock AudioFile::readSamples(std::int64_t count) {
     d->requireReader();
     return d->readConv ? d->readConverted(count) : d->readDirect(count);
+}
+
+std::int64_t AudioFile::readPlanar(std::int64_t count, const float* const*& pcm) {
+    d->requireReader();
+    if (d->readConv)
+        throw std::logic_error("readPlanar on a converting reader");
+    if (d->endReached || count <= 0)
+        return 0;
+    const int ch = d->decoder->channels();
+    const std::int64_t remaining =
+        std::max<std::int64_t>(d->decoder->length() - d->position, 0) + 65536;
+    const std::int64_t frames = std::min({count, remaining, kMaxFeedFrames});
+    std::int64_t got = d->decoder->readPlanar(pcm, frames);
+    if (got < 0) {
+        d->scratch.resize(size_t(frames * ch));
+        got = d->decoder->read(d->scratch.data(), frames);
+        d->planar.resize(size_t(got * ch));
+        d->planarStart.resize(size_t(ch));
+        for (int c = 0; c < ch; ++c) {
+            float* to = d->planar.data() + c * got;
+            for (std::int64_t i = 0; i < got; ++i)
+                to[i] = d->scratch[size_t(i * ch + c)];
+            d->planarStart[size_t(c)] = to;
+        }
+        pcm = d->planarStart.data();
+        if (got < frames)
+            d->endReached = true;
+    } else if (got == 0) {
+        d->endReached = true;
+    }
+    d->position += got;
+    if (d->endReached)
+        d->decodedEnd = d->position;
+    return got;
 }
 
 std::int64_t AudioFile::position() const {

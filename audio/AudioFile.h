@@ -45,6 +45,12 @@ class AudioFile {
     // one; a `count` too small to make one output frame consumes up to the
     // next one. An empty block means the end, and stays so on further calls.
     SampleBlock readSamples(std::int64_t count);
+    // Reads at most `count` frames of the source as it has them, one array a
+    // channel: `pcm` points at them until the next read or seek. Blocks may be
+    // shorter than asked anywhere; 0 means the end. Not for a reader given a
+    // PCM format (std::logic_error): what reads the source whole and folds it
+    // spares itself the interleaving and the copy.
+    std::int64_t readPlanar(std::int64_t count, const float* const*& pcm);
     // The source frame the next read starts at (advances by what ReadSamples
     // consumed; set by Seek).
     std::int64_t position() const;

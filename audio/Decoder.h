@@ -35,6 +35,15 @@ class Decoder {
     // frames * channels() values. Returns fewer only at the end of the stream
     // and 0 once the end is reached; a damaged stream ends where the damage is.
     virtual std::int64_t read(float* out, std::int64_t frames) = 0;
+    // As read(), but the frames stay one array a channel, the decoder's own:
+    // `pcm` points at them until the next call or seek. They may be fewer than
+    // asked anywhere; 0 only at the end. -1 where the back end has no such
+    // frames at hand (it decodes interleaved): read() then delivers them.
+    virtual std::int64_t readPlanar(const float* const*& pcm, std::int64_t frames) {
+        (void)pcm;
+        (void)frames;
+        return -1;
+    }
 
     // The text of every reader failure: the file's name as shown, then why.
     static QString failureText(const QString& path, const QString& reason) {

@@ -19,10 +19,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int BlockFrames = PeakSummary::BlockFrames;
-// Frames decoded per read: the loop's own cost vanishes beside the decoder's.
-constexpr std::int64_t ReadFrames = 32768;
 // A part shorter than this is not worth a reader of its own.
 constexpr std::int64_t MinFramesPerPart = 20 * 44100;
+// The file is cut into up to this many parts a reader, taken in turn by
+// whichever reader is free: where one core is taken from us for a while the
+// other reads on, and no reader is left with a long part at the end. A part
+// costs one seek.
+constexpr std::int64_t PartsPerReader = 16;
 // How often a reader tells the window that more is ready.
 constexpr auto ReportEvery = std::chrono::milliseconds(40);
 // A close-up view's samples are kept up to this many frames (a few MB), so
@@ -38,7 +41,7 @@ constexpr std::int64_t MaxProbes = 1024;
 // A file read whole within moments is drawn without one.
 constexpr std::int64_t MinFramesToProbe = 90 * 44100;
 
-// A run of blocks one reader summarises from its first to its last.
+// A run of blocks a reader summarises from its first to its last.
 struct Region {
     std::int64_t begin = 0;
     std::int64_t end = 0;
@@ -55,6 +58,8 @@ struct Job {
     std::atomic<bool> stop{false};
     PeakSummary summary;
     std::vector<Region> regions;
+    std::atomic<size_t> nextRegion{0}; // the first no reader has taken
+    int readerCount = 1;
     // The quick look: probe p starts at block p * blocks / probes; reader r
     // takes probes r, r + readers, ... in that order.
     std::int64_t probes = 0;
@@ -78,9 +83,9 @@ std::int64_t probeBlock(const Job& job, std::int64_t p) {
 }
 
 // The quick look's probes of reader `index`.
-void probe(AudioFile& reader, Job& job, size_t index) {
-    const size_t readers = job.regions.size();
+void probe(AudioFile& reader, Job& job, size_t index, size_t readers) {
     const PeakSummary& s = job.summary;
+    std::vector<PeakSummary::Fold> folds(size_t(s.channels));
     std::int64_t done = 0;
     auto lastReport = Clock::now();
     for (std::int64_t p = std::int64_t(index); p < job.probes; p += std::int64_t(readers)) {
@@ -88,11 +93,20 @@ void probe(AudioFile& reader, Job& job, size_t index) {
             return;
         const std::int64_t first = probeBlock(job, p) * BlockFrames;
         reader.seek(first);
-        const SampleBlock read = reader.readSamples(std::min(ProbeFrames, s.frames - first));
-        const std::int64_t got = std::min(read.frames(), s.frames - first);
-        if (got > 0 && read.channels == s.channels)
-            PeakSummary::summarise(read.samples.data(), s.channels, int(got),
-                                   job.probeCells.data() + p * s.channels);
+        std::fill(folds.begin(), folds.end(), PeakSummary::Fold{});
+        for (std::int64_t frame = first, end = std::min(first + ProbeFrames, s.frames);
+             frame < end;) {
+            const float* const* pcm = nullptr;
+            const std::int64_t got = std::min(reader.readPlanar(end - frame, pcm), end - frame);
+            if (got <= 0)
+                break;
+            for (int c = 0; c < s.channels; ++c)
+                folds[size_t(c)].add(pcm[c], int(got));
+            frame += got;
+        }
+        if (folds[0].count > 0)
+            for (int c = 0; c < s.channels; ++c)
+                job.probeCells[size_t(p * s.channels + c)] = folds[size_t(c)].cell();
         ++done;
         if (Clock::now() - lastReport >= ReportEvery) {
             lastReport = Clock::now();
@@ -110,32 +124,32 @@ void summariseRegion(AudioFile& reader, Job& job, size_t index) {
     std::int64_t block = region.begin;
     std::int64_t frame = region.begin * BlockFrames;
     const std::int64_t end = std::min(region.end * BlockFrames, s.frames);
-    std::vector<float> carry(size_t(BlockFrames * channels));
-    int carried = 0;
+    // The block being gathered, a fold a channel, straight from the decoder's arrays.
+    std::vector<PeakSummary::Fold> folds(static_cast<size_t>(channels));
+    int inBlock = 0;
+    const auto storeBlock = [&] {
+        for (int c = 0; c < channels; ++c) {
+            s.cells[size_t(block * channels + c)] = folds[size_t(c)].cell();
+            folds[size_t(c)] = {};
+        }
+        ++block;
+        inBlock = 0;
+    };
     auto lastReport = Clock::now();
     reader.seek(frame);
     while (frame < end && !job.stop.load(std::memory_order_relaxed)) {
-        const SampleBlock read = reader.readSamples(std::min(ReadFrames, end - frame));
-        const std::int64_t got = std::min(read.frames(), end - frame);
-        if (got <= 0 || read.channels != channels)
+        const float* const* pcm = nullptr;
+        const std::int64_t got = std::min(reader.readPlanar(end - frame, pcm), end - frame);
+        if (got <= 0)
             break;
-        const float* p = read.samples.data();
-        std::int64_t i = 0;
-        if (carried > 0) {
-            const std::int64_t take = std::min<std::int64_t>(BlockFrames - carried, got);
-            std::copy(p, p + take * channels, carry.begin() + carried * channels);
-            carried += int(take);
-            i = take;
-            if (carried == BlockFrames) {
-                s.store(block++, carry.data(), BlockFrames);
-                carried = 0;
-            }
-        }
-        for (; i + BlockFrames <= got; i += BlockFrames)
-            s.store(block++, p + i * channels, BlockFrames);
-        if (i < got) {
-            std::copy(p + i * channels, p + got * channels, carry.begin());
-            carried = int(got - i);
+        for (std::int64_t i = 0; i < got;) {
+            const int take = int(std::min<std::int64_t>(BlockFrames - inBlock, got - i));
+            for (int c = 0; c < channels; ++c)
+                folds[size_t(c)].add(pcm[c] + i, take);
+            inBlock += take;
+            i += take;
+            if (inBlock == BlockFrames)
+                storeBlock();
         }
         frame += got;
         if (Clock::now() - lastReport >= ReportEvery) {
@@ -145,10 +159,20 @@ void summariseRegion(AudioFile& reader, Job& job, size_t index) {
     }
     if (job.stop)
         return;
-    if (carried > 0)
-        s.store(block, carry.data(), carried);
+    if (inBlock > 0)
+        storeBlock();
     // A stream that ends before its stated length leaves silence behind.
     job.progressed(index, region.end - region.begin);
+}
+
+// Reader `index` of `readers`: its share of the quick look, then the parts
+// not taken yet, one at a time, so that every reader stays busy to the end
+// however the machine shares its cores out.
+void readParts(AudioFile& reader, Job& job, size_t index, size_t readers) {
+    probe(reader, job, index, readers);
+    for (size_t part = job.nextRegion++; part < job.regions.size() && !job.stop;
+         part = job.nextRegion++)
+        summariseRegion(reader, job, part);
 }
 
 void runJob(Job& job) {
@@ -159,6 +183,7 @@ void runJob(Job& job) {
     if (!cacheFile.isEmpty() && PeakCache::load(cacheFile, key, job.summary)) {
         job.fromCache = true;
         job.regions.push_back({0, job.summary.blocks()});
+        job.readerCount = 1;
         job.opened();
         job.finished();
         return;
@@ -173,8 +198,12 @@ void runJob(Job& job) {
                 ? int(std::min<std::int64_t>(job.readers, std::max<std::int64_t>(1, s.blocks())))
                 : readersFor(s.frames);
         const std::int64_t blocks = s.blocks();
-        for (int i = 0; i < readers; ++i)
-            job.regions.push_back({blocks * i / readers, blocks * (i + 1) / readers});
+        const std::int64_t parts = std::clamp<std::int64_t>(
+            s.frames / MinFramesPerPart, readers,
+            std::max<std::int64_t>(readers, std::min(readers * PartsPerReader, blocks)));
+        for (std::int64_t i = 0; i < parts; ++i)
+            job.regions.push_back({blocks * i / parts, blocks * (i + 1) / parts});
+        job.readerCount = readers;
         if (s.frames >= MinFramesToProbe) {
             job.probes = std::min(MaxProbes, s.frames / ProbeSpacing);
             job.probeCells.assign(size_t(job.probes * s.channels), PeakSummary::Cell{});
@@ -186,22 +215,20 @@ void runJob(Job& job) {
         }
 
         std::vector<std::thread> helpers;
-        std::vector<std::exception_ptr> failures(job.regions.size());
-        for (size_t r = 1; r < job.regions.size(); ++r)
-            helpers.emplace_back([&job, &failures, r] {
+        std::vector<std::exception_ptr> failures(static_cast<size_t>(readers));
+        for (size_t r = 1; r < size_t(readers); ++r)
+            helpers.emplace_back([&job, &failures, r, readers] {
                 try {
                     AudioFile reader;
                     reader.openRead(job.path);
-                    probe(reader, job, r);
-                    summariseRegion(reader, job, r);
+                    readParts(reader, job, r, size_t(readers));
                 } catch (...) {
                     failures[r] = std::current_exception();
                     job.stop = true;
                 }
             });
         try {
-            probe(first, job, 0);
-            summariseRegion(first, job, 0);
+            readParts(first, job, 0, size_t(readers));
         } catch (...) {
             failures[0] = std::current_exception();
             job.stop = true;
@@ -362,7 +389,7 @@ void PeakLoader::open(const QString& path) {
             d->isOpen = true;
             d->cached = d->job->fromCache;
             d->done.assign(d->job->regions.size(), 0);
-            d->probed.assign(d->job->regions.size(), 0);
+            d->probed.assign(size_t(d->job->readerCount), 0);
             emit opened();
         });
     };

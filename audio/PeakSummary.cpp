@@ -15,6 +15,16 @@ std::int8_t highStep(float v) {
                                   float(PeakSummary::Steps)));
 }
 
+PeakSummary::Cell cellOf(float low, float high, float squares, int count) {
+    const double rms = std::sqrt(double(squares) / count);
+    PeakSummary::Cell cell;
+    cell.low = lowStep(low);
+    cell.high = highStep(high);
+    cell.level = std::uint8_t(
+        std::clamp(std::lround(rms * PeakSummary::LevelSteps), 0L, long(PeakSummary::LevelSteps)));
+    return cell;
+}
+
 // Sums of one column, in float samples.
 struct Accumulator {
     float low = 0, high = 0;
@@ -70,14 +80,51 @@ void PeakSummary::summarise(const float* samples, int channels, int count, Cell*
                 squares[c] += v * v;
             }
         }
-        for (int c = 0; c < n; ++c) {
-            const double rms = std::sqrt(double(squares[c]) / count);
-            out[c0 + c].low = lowStep(lo[c]);
-            out[c0 + c].high = highStep(hi[c]);
-            out[c0 + c].level =
-                std::uint8_t(std::clamp(std::lround(rms * LevelSteps), 0L, long(LevelSteps)));
-        }
+        for (int c = 0; c < n; ++c)
+            out[c0 + c] = cellOf(lo[c], hi[c], squares[c], count);
     }
+}
+
+void PeakSummary::Fold::add(const float* samples, int n) {
+    if (n <= 0)
+        return;
+    // Independent lanes, so that the compiler keeps them in vector registers;
+    // the sum of squares differs from a running one only by float rounding.
+    constexpr int Lanes = 8;
+    float lo[Lanes], hi[Lanes], sq[Lanes];
+    const float l0 = count > 0 ? low : samples[0];
+    const float h0 = count > 0 ? high : samples[0];
+    for (int k = 0; k < Lanes; ++k) {
+        lo[k] = l0;
+        hi[k] = h0;
+        sq[k] = 0;
+    }
+    int i = 0;
+    for (; i + Lanes <= n; i += Lanes)
+        for (int k = 0; k < Lanes; ++k) {
+            const float v = samples[i + k];
+            lo[k] = std::min(lo[k], v);
+            hi[k] = std::max(hi[k], v);
+            sq[k] += v * v;
+        }
+    for (int k = 0; i < n; ++i, ++k) {
+        const float v = samples[i];
+        lo[k] = std::min(lo[k], v);
+        hi[k] = std::max(hi[k], v);
+        sq[k] += v * v;
+    }
+    for (int k = 1; k < Lanes; ++k) {
+        lo[0] = std::min(lo[0], lo[k]);
+        hi[0] = std::max(hi[0], hi[k]);
+    }
+    low = lo[0];
+    high = hi[0];
+    squares += ((sq[0] + sq[1]) + (sq[2] + sq[3])) + ((sq[4] + sq[5]) + (sq[6] + sq[7]));
+    count += n;
+}
+
+PeakSummary::Cell PeakSummary::Fold::cell() const {
+    return cellOf(low, high, squares, std::max(1, count));
 }
 
 void PeakSummary::add(Sum& sum, int channel, std::int64_t begin, std::int64_t end) const {

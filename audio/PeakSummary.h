@@ -37,6 +37,16 @@ struct PeakSummary {
     void store(std::int64_t block, const float* samples, int count);
     // One cell a channel of `count` (at least 1) interleaved frames.
     static void summarise(const float* samples, int channels, int count, Cell* out);
+
+    // One channel's samples gathered into a cell as they come, in runs of any
+    // length: what a planar decoder's blocks are folded into without a copy.
+    struct Fold {
+        float low = 0, high = 0;
+        float squares = 0;
+        int count = 0;
+        void add(const float* samples, int n);
+        Cell cell() const; // of at least one sample
+    };
     std::size_t bytes() const { return cells.size() * sizeof(Cell); }
 
     // What a column has gathered from the blocks summed into it so far.

@@ -75,6 +75,9 @@ struct VorbisDecoder::State {
     }
     void startLink(int index, std::int64_t producedAlready, int rate, int channels);
     void append(const float* frames, std::int64_t n, int channels);
+    void queue(float* const* pcm, long n, int channels);
+    // The next block of libvorbisfile's frames, past holes; 0 at the end.
+    long decode(float**& pcm, std::int64_t frames, int rate, int channels);
     void finishLink(int channels);
 };
 
@@ -99,6 +102,42 @@ void VorbisDecoder::State::append(const float* frames, std::int64_t n, int chann
     const std::int64_t skipped = std::min(drop, n);
     drop -= skipped;
     pending.insert(pending.end(), frames + skipped * channels, frames + n * channels);
+}
+
+// Frames of the link as libvorbisfile made them, converted where the link
+// needs it, queued behind what waits.
+void VorbisDecoder::State::queue(float* const* pcm, long n, int channels) {
+    const Link& l = links[size_t(link)];
+    scratch.resize(size_t(n) * size_t(l.channels));
+    interleave(pcm, n, l.channels, scratch.data());
+    if (conv) {
+        std::vector<float> converted;
+        conv->convert(scratch.data(), n, converted);
+        append(converted.data(), std::int64_t(converted.size()) / channels, channels);
+    } else {
+        append(scratch.data(), n, channels);
+    }
+}
+
+long VorbisDecoder::State::decode(float**& pcm, std::int64_t frames, int rate, int channels) {
+    for (int holes = 0;;) {
+        int bitstream = 0;
+        const int want = int(std::min<std::int64_t>(frames, INT_MAX / 4));
+        const long n = ov_read_float(&vf, &pcm, want, &bitstream);
+        if (n == OV_HOLE && ++holes < kMaxHoles)
+            continue; // a gap in the page sequence: go on with what follows
+        if (n <= 0) {
+            // The end, or damage we cannot get past: what was read stands.
+            finishLink(channels);
+            atEnd = true;
+            return 0;
+        }
+        if (bitstream != link && bitstream >= 0 && bitstream < int(links.size())) {
+            finishLink(channels);
+            startLink(bitstream, 0, rate, channels);
+        }
+        return n;
+    }
 }
 
 // The link's converter hands over its tail; a converted link comes out at
@@ -237,7 +276,6 @@ std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
     clearUpperVectorState();
     const int ch = m_channels;
     std::int64_t got = 0;
-    int holes = 0;
     while (got < frames) {
         const std::int64_t waiting = std::int64_t(d->pending.size() - d->pendingAt) / ch;
         if (waiting > 0) {
@@ -255,22 +293,9 @@ std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
         if (d->atEnd)
             break;
         float** pcm = nullptr;
-        int bitstream = 0;
-        const int want = int(std::min<std::int64_t>(frames - got, INT_MAX / 4));
-        const long n = ov_read_float(&d->vf, &pcm, want, &bitstream);
-        if (n == OV_HOLE && ++holes < kMaxHoles)
-            continue; // a gap in the page sequence: go on with what follows
-        if (n <= 0) {
-            // The end, or damage we cannot get past: what was read stands.
-            d->finishLink(ch);
-            d->atEnd = true;
+        const long n = d->decode(pcm, frames - got, m_rate, ch);
+        if (n <= 0)
             continue;
-        }
-        holes = 0;
-        if (bitstream != d->link && bitstream >= 0 && bitstream < int(d->links.size())) {
-            d->finishLink(ch);
-            d->startLink(bitstream, 0, m_rate, ch);
-        }
         const Link& l = d->links[size_t(d->link)];
         if (!d->conv && d->drop == 0 && d->pending.empty() && d->produced + n <= l.outLength) {
             // Our own format, nothing queued before it: straight into the
@@ -280,15 +305,32 @@ std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
             got += n;
             continue;
         }
-        d->scratch.resize(size_t(n) * size_t(l.channels));
-        interleave(pcm, n, l.channels, d->scratch.data());
-        if (d->conv) {
-            std::vector<float> converted;
-            d->conv->convert(d->scratch.data(), n, converted);
-            d->append(converted.data(), std::int64_t(converted.size()) / ch, ch);
-        } else {
-            d->append(d->scratch.data(), n, ch);
-        }
+        d->queue(pcm, n, ch);
     }
     return got;
+}
+
+std::int64_t VorbisDecoder::readPlanar(const float* const*& pcm, std::int64_t frames) {
+    clearUpperVectorState();
+    const int ch = m_channels;
+    // libvorbisfile's own arrays while nothing stands between them and the
+    // caller; whatever has to be cut, dropped or converted goes through read().
+    while (frames > 0 && !d->atEnd && !d->conv && d->drop == 0 && d->pending.empty()) {
+        float** decoded = nullptr;
+        const long n = d->decode(decoded, frames, m_rate, ch);
+        if (n <= 0)
+            break;
+        if (d->conv || !d->pending.empty()) {
+            d->queue(decoded, n, ch);
+            return -1;
+        }
+        const std::int64_t kept =
+            std::min<std::int64_t>(n, d->links[size_t(d->link)].outLength - d->produced);
+        if (kept <= 0)
+            continue;
+        d->produced += kept;
+        pcm = decoded;
+        return kept;
+    }
+    return d->atEnd && d->pending.empty() ? 0 : -1;
 }

@@ -15,6 +15,7 @@ class VorbisDecoder : public Decoder {
 
     void seek(std::int64_t frame) override;
     std::int64_t read(float* out, std::int64_t frames) override;
+    std::int64_t readPlanar(const float* const*& pcm, std::int64_t frames) override;
 
   private:
     struct State;

@@ -229,4 +229,12 @@ inline double soundMinutes() {
                : 60.0;
 }
 
+// Writes the source the scans of the sound are measured on to `path`:
+// soundMinutes() of writeTonesAndPauses at CD rate, said as it starts.
+inline void writeSoundSource(const QString& path) {
+    std::printf("writing %.0f minutes of 44.1 kHz stereo Ogg Vorbis...\n", soundMinutes());
+    std::fflush(stdout);
+    writeTonesAndPauses(path, soundMinutes() * 60, CdRate);
+}
+
 } // namespace bench

@@ -59,6 +59,16 @@ inline Run runProgram(const std::vector<std::string>& args) {
     return r;
 }
 
+// runProgram where a program that cannot start or fails is only a false.
+inline bool tryProgram(const std::vector<std::string>& args, Run& r) {
+    try {
+        r = runProgram(args);
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
+
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();

@@ -5,11 +5,11 @@
 // program is missing). CADELO_BENCH_MINUTES sets another length.
 #include "audio/LevelScan.h"
 #include "bench/BenchSupport.h"
+#include "bench/ChildRuns.h"
 #include "joblist/SilencePlanning.h"
 #include "synth/Synth.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int Rate = 44100;
-
 double best(int runs, const std::function<void()>& work) {
     double t = 1e300;
     for (int i = 0; i < runs; ++i)
@@ -27,25 +25,21 @@ double best(int runs, const std::function<void()>& work) {
     return t;
 }
 
-bool runProgram(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(program, args);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+bool runProgram(const QString& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all{bench::local(program)};
+    all.insert(all.end(), args.begin(), args.end());
+    bench::Run run;
+    return bench::tryProgram(all, run);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const double minutes = bench::soundMinutes();
-    const double seconds = minutes * 60;
+    const double seconds = bench::soundMinutes() * 60;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("hour.ogg"));
-    std::printf("writing %.0f minutes of 44.1 kHz stereo Ogg Vorbis...\n", minutes);
-    std::fflush(stdout);
-    bench::writeTonesAndPauses(path, seconds, Rate);
+    bench::writeSoundSource(path);
 
     const int runs = 2;
     std::size_t pieces = 0;
@@ -63,17 +57,16 @@ int main(int argc, char** argv) {
         two = std::min(two, best(1, [&] { scan(0); }));
         if (oggdecOk)
             oggdec = std::min(oggdec, best(1, [&] {
-                                  oggdecOk = runProgram(oggdecProgram,
-                                                        {QStringLiteral("-Q"), QStringLiteral("-o"),
-                                                         QStringLiteral("/dev/null"), path});
+                                  oggdecOk = runProgram(
+                                      oggdecProgram, {"-Q", "-o", "/dev/null", bench::local(path)});
                               }));
     }
     if (!mp3spltProgram.isEmpty()) {
         const QString out = dir.filePath(QStringLiteral("mp3splt"));
         QDir().mkpath(out);
         mp3splt = best(1, [&] {
-            if (!runProgram(mp3spltProgram, {QStringLiteral("-q"), QStringLiteral("-s"),
-                                             QStringLiteral("-d"), out, path}))
+            if (!runProgram(mp3spltProgram,
+                            {"-q", "-s", "-d", bench::local(out), bench::local(path)}))
                 mp3splt = -1;
         });
     }

@@ -1,6 +1,7 @@
 // The waveform's summary on synthesised signals of known shape: the values at
 // each column at several zooms, and the disk cache that must never be trusted
 // when its source or its own bytes changed.
+#include "audio/AudioFile.h"
 #include "audio/PeakLoader.h"
 #include "support/CaseTable.h"
 #include "support/Files.h"
@@ -129,6 +130,91 @@ INSTANTIATE_TEST_SUITE_P(Peaks, PeaksZoom,
                                            Zoom{"near_click_40_per_column", 60000, 62000, 50},
                                            Zoom{"samples_wider_than_frames", 61200, 61300, 1000},
                                            Zoom{"beyond_the_end", 90000, Frames + 5000, 64}),
+                         testsupport::CaseName());
+
+// A source whose level changes from block to block, each link `blocks`
+// blocks long, one after the other; none: a chain of an 8 kHz mono link and
+// a 44.1 kHz stereo one, or (`swapped`) the other way round.
+struct Source {
+    const char* name;
+    bool wav;
+    std::vector<std::int64_t> links; // blocks
+    int readers;
+    bool swapped = false;
+};
+
+class PeaksSource : public testsupport::CaseTable<PeaksTest, Source> {};
+
+// Read in parts straight from the decoder's own arrays, every block holds
+// what the same samples read interleaved hold: planar or interleaved
+// decoders, parts more than readers, a chain whose first link is converted.
+TEST_P(PeaksSource, BlocksHoldWhatTheSamplesHold) {
+    const Source& c = GetParam();
+    QByteArray chain;
+    for (const std::int64_t blocks : c.links) {
+        const int rate = Rate, channels = 2;
+        std::vector<float> s(size_t(blocks * 256 * channels));
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = float((i % 7919) / 9000.0 * std::sin(double(i) * 0.05));
+        const QString link = dir.filePath(QStringLiteral("link"));
+        if (c.wav) {
+            synth::writeWav(link, s, rate, channels);
+        } else {
+            synth::VorbisWriter w(link, rate, channels);
+            const int frames = int(s.size()) / channels;
+            for (int at = 0; at < frames; at += 4096) {
+                const int n = std::min(4096, frames - at);
+                float** buf = w.buffer(n);
+                for (int i = 0; i < n * channels; ++i)
+                    buf[i % channels][i / channels] = s[size_t(at * channels + i)];
+                w.wrote(n);
+            }
+            w.finish();
+        }
+        chain += readBytes(link);
+    }
+    if (c.links.empty()) {
+        chain = readBytes(
+            qEnvironmentVariable("CADELO_SOURCE_DIR") +
+            QStringLiteral("/tests/data/damaged-inputs/chain-8k-mono-then-44k-stereo.ogg"));
+        // The second link begins with the second page that begins a stream.
+        qsizetype second = chain.indexOf("OggS", 1);
+        while (second > 0 && !(chain[second + 5] & 2))
+            second = chain.indexOf("OggS", second + 1);
+        ASSERT_GT(second, 0);
+        if (c.swapped)
+            chain = chain.mid(second) + chain.left(second);
+    }
+    writeBytes(source, chain);
+    AudioFile f;
+    f.openRead(source);
+    std::vector<float> samples;
+    for (SampleBlock b; !(b = f.readSamples(1 << 16)).empty();)
+        samples.insert(samples.end(), b.samples.begin(), b.samples.end());
+    const auto loader = load(c.readers);
+    const std::int64_t blocks = loader->frames() / 256;
+    ASSERT_GT(blocks, 20);
+    ASSERT_EQ(std::int64_t(samples.size()), loader->frames() * 2);
+    for (int ch = 0; ch < 2; ++ch) {
+        const auto got = loader->columns(ch, 0, blocks * 256, int(blocks));
+        for (std::int64_t k = 0; k < blocks; ++k) {
+            PeakSummary::Cell cells[2];
+            PeakSummary::summarise(samples.data() + k * 512, 2, 256, cells);
+            const PeakRange& r = got[size_t(k)];
+            ASSERT_EQ(r.min, float(cells[ch].low) / 127) << ch << " " << k;
+            ASSERT_EQ(r.max, float(cells[ch].high) / 127) << ch << " " << k;
+            ASSERT_NEAR(r.rms, cells[ch].level / 255.0f, 1.01f / 255) << ch << " " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Peaks, PeaksSource,
+                         ::testing::Values(Source{"wav_three_parts_one_reader", true, {10600}, 1},
+                                           Source{"ogg_three_readers", false, {700}, 3},
+                                           Source{"ogg_three_parts_two_readers", false, {10600}, 2},
+                                           Source{"two_links_one_format", false, {300, 400}, 2},
+                                           Source{"chain_first_converted", false, {}, 2},
+                                           Source{"chain_second_converted", false, {}, 2, true}),
                          testsupport::CaseName());
 
 // The whole file in few columns, read again from the disk: the same values, and
