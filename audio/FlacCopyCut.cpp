@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 #include "audio/FileStamp.h"
 #include "audio/FlacFrames.h"
+#include "audio/FreeWith.h"
 #include "audio/SaveOutput.h"
 #include "audio/SourceFile.h"
 
@@ -103,13 +104,6 @@ std::shared_ptr<const Scanned> scanFile(const QString& path, Bytes& bytes) {
     return s;
 }
 
-struct DecoderDeleter {
-    void operator()(FLAC__StreamDecoder* d) const { FLAC__stream_decoder_delete(d); }
-};
-struct EncoderDeleter {
-    void operator()(FLAC__StreamEncoder* e) const { FLAC__stream_encoder_delete(e); }
-};
-
 // "fLaC" and STREAMINFO as the last metadata block: what a decoder of the
 // frames that follow needs.
 QByteArray streamHead(const FlacStreamInfo& info) {
@@ -127,7 +121,7 @@ class StreamDecode {
     std::function<void(const FLAC__Frame* frame, const FLAC__int32* const channels[])> samples;
 
     bool run(QString& why) {
-        std::unique_ptr<FLAC__StreamDecoder, DecoderDeleter> decoder(FLAC__stream_decoder_new());
+        CPtr<FLAC__StreamDecoder, FLAC__stream_decoder_delete> decoder(FLAC__stream_decoder_new());
         if (!decoder) {
             why = QStringLiteral("out of memory");
             return false;
@@ -266,7 +260,7 @@ struct FlacCopyCut::State {
         const std::int64_t block = std::max(kLeastBlock, (frames + blocks - 1) / blocks);
         std::vector<QByteArray> out;
         for (bool subset : {true, false}) {
-            std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter> e(FLAC__stream_encoder_new());
+            CPtr<FLAC__StreamEncoder, FLAC__stream_encoder_delete> e(FLAC__stream_encoder_new());
             if (!e)
                 throw cutError(path, QStringLiteral("out of memory"));
             FLAC__StreamEncoder* enc = e.get();

@@ -1,6 +1,7 @@
 #include "audio/FlacEncoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/FreeWith.h"
 #include "audio/SaveOutput.h"
 
 #include <FLAC/metadata.h>
@@ -14,13 +15,6 @@ namespace {
 // Frames converted to integers at a time: the buffer stays small however
 // large the caller's blocks are.
 constexpr std::int64_t kChunkFrames = 4096;
-
-struct EncoderDeleter {
-    void operator()(FLAC__StreamEncoder* e) const { FLAC__stream_encoder_delete(e); }
-};
-struct MetadataDeleter {
-    void operator()(FLAC__StreamMetadata* m) const { FLAC__metadata_object_delete(m); }
-};
 
 } // namespace
 
@@ -37,8 +31,8 @@ struct FlacEncoder::Impl {
         int channels = 0;
         int bits = 16;
         QString writeError; // the system's reason of a refused write
-        std::unique_ptr<FLAC__StreamMetadata, MetadataDeleter> comments;
-        std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter> encoder;
+        CPtr<FLAC__StreamMetadata, FLAC__metadata_object_delete> comments;
+        CPtr<FLAC__StreamEncoder, FLAC__stream_encoder_delete> encoder;
         std::vector<FLAC__int32> ints;
 
         QString failure() const {

@@ -1,6 +1,7 @@
 #include "audio/OpusEncoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/FreeWith.h"
 #include "audio/OggHandles.h"
 #include "audio/Resampler.h"
 #include "audio/SaveOutput.h"
@@ -25,13 +26,6 @@ void putLe(QByteArray& to, std::uint32_t v, int bytes) {
         to.append(char((v >> (8 * i)) & 0xff));
 }
 
-struct CommentsDeleter {
-    void operator()(OggOpusComments* c) const { ope_comments_destroy(c); }
-};
-struct EncDeleter {
-    void operator()(OggOpusEnc* e) const { ope_encoder_destroy(e); }
-};
-
 } // namespace
 
 struct OpusEncoder::Impl {
@@ -50,8 +44,8 @@ struct OpusEncoder::Impl {
         std::vector<float> converted;
         std::int64_t framesIn = 0;  // at `rate`
         std::int64_t framesOut = 0; // at 48 kHz, handed to libopusenc
-        std::unique_ptr<OggOpusComments, CommentsDeleter> comments;
-        std::unique_ptr<OggOpusEnc, EncDeleter> encoder;
+        CPtr<OggOpusComments, ope_comments_destroy> comments;
+        CPtr<OggOpusEnc, ope_encoder_destroy> encoder;
 
         QString failure(int error) const {
             return QStringLiteral("Cannot write %1: %2")
