@@ -23,19 +23,3 @@ bool CliPrompt::question(const QString& text) {
     say(text);
     return false;
 }
-
-QStringList CliPrompt::openFiles(const QString&, const QStringList&) {
-    return {};
-}
-
-QString CliPrompt::saveFile(const QString&, const QStringList&, int&) {
-    return {};
-}
-
-QString CliPrompt::pickFolder(const QString&) {
-    return {};
-}
-
-void CliPrompt::openUrl(const QUrl&) {
-    // A terminal run opens no folder or page on anybody's desktop.
-}

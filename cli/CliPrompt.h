@@ -15,10 +15,6 @@ class CliPrompt : public Prompt {
 
     void information(const QString& text) override;
     bool question(const QString& text) override;
-    QStringList openFiles(const QString& dir, const QStringList& filters) override;
-    QString saveFile(const QString& dir, const QStringList& filters, int& filterIndex) override;
-    QString pickFolder(const QString& start) override;
-    void openUrl(const QUrl& url) override;
 
     // Prints one message the way information() does.
     void say(const QString& text);

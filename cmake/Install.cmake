@@ -1,7 +1,7 @@
 # Install rules for cadelo, cadelo-cli and their desktop files:
 #   bin/cadelo, bin/cadelo-cli
 #   lib/cadelo/libcadelo-ffmpeg.so, libcadelo-sdl.so   (opened when a job needs them)
-#   share/cadelo/help/cadelo.html                     (the help page)
+#   share/cadelo/help/cadelo.html, cadelo.css         (the help page)
 #   share/applications/io.github.cadelo.Cadelo.desktop
 #   share/metainfo/io.github.cadelo.Cadelo.metainfo.xml
 #   share/icons/hicolor/scalable/apps/io.github.cadelo.Cadelo.svg
@@ -18,6 +18,7 @@ install(TARGETS cadelo-ffmpeg cadelo-sdl LIBRARY DESTINATION ${CADELO_MODULE_INS
 install(FILES ${CMAKE_SOURCE_DIR}/resources/help/cadelo.html
               ${CMAKE_SOURCE_DIR}/resources/help/cadelo_de.html
               ${CMAKE_SOURCE_DIR}/resources/help/cadelo_fr.html
+              ${CMAKE_SOURCE_DIR}/resources/help/cadelo.css
         DESTINATION ${CADELO_HELP_INSTALL_DIR})
 install(FILES ${CADELO_DESKTOP_DIR}/${CADELO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -51,6 +52,6 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/audio/LoadableModule.cpp PROPERT
 
 # In the build tree the page lies beside the programs (help/cadelo.html), where
 # they look first; copied again whenever it changes.
-foreach(page cadelo.html cadelo_de.html cadelo_fr.html)
+foreach(page cadelo.html cadelo_de.html cadelo_fr.html cadelo.css)
   configure_file(${CMAKE_SOURCE_DIR}/resources/help/${page} ${CMAKE_BINARY_DIR}/help/${page} COPYONLY)
 endforeach()

@@ -19,6 +19,7 @@
 namespace {
 
 const QString PageName = QStringLiteral("cadelo.html");
+const QString StyleName = QStringLiteral("cadelo.css");
 
 // The page in the window's language: its translation names the page's file
 // (cadelo_de.html beside cadelo.html); without one it is the English page.
@@ -36,6 +37,17 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Writes the shipped file `name` into `folder`, again only when the shipped
+// one changed (a newer program). False when it cannot be written.
+bool writeShipped(const QString& folder, const QString& name, const QByteArray& bytes) {
+    const QString path = QDir(folder).filePath(name);
+    if (fileBytes(path) == bytes)
+        return true;
+    QDir().mkpath(folder);
+    QSaveFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+}
+
 QUrl shippedCopy() {
     initCadeloResources();
     QString name = localPageName();
@@ -50,15 +62,11 @@ QUrl shippedCopy() {
     if (cache.isEmpty())
         cache = QDir::tempPath();
     const QString folder = QDir(cache).filePath(QStringLiteral("cadelo/help"));
-    const QString path = QDir(folder).filePath(name);
-    // Written again only when the shipped page changed (a newer program).
-    if (fileBytes(path) != page) {
-        QDir().mkpath(folder);
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(page) != page.size() || !out.commit())
-            return {};
-    }
-    return QUrl::fromLocalFile(path);
+    // The pages share one style sheet; a page without it is still readable.
+    writeShipped(folder, StyleName, fileBytes(QStringLiteral(":/help/") + StyleName));
+    if (!writeShipped(folder, name, page))
+        return {};
+    return QUrl::fromLocalFile(QDir(folder).filePath(name));
 }
 
 } // namespace

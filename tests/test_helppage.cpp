@@ -48,6 +48,10 @@ TEST_P(HelpPageLookupTest, FirstExistingPageOrTheShippedCopy) {
     } else {
         EXPECT_FALSE(url.toLocalFile().startsWith(root.path()));
         EXPECT_EQ(bytesOf(url.toLocalFile()), bytesOf(QStringLiteral(":/help/cadelo.html")));
+        // The page's style sheet lies beside it.
+        EXPECT_EQ(
+            bytesOf(QFileInfo(url.toLocalFile()).dir().filePath(QStringLiteral("cadelo.css"))),
+            bytesOf(QStringLiteral(":/help/cadelo.css")));
     }
 }
 
