@@ -12,6 +12,7 @@
 #include <QFile>
 #include <algorithm>
 #include <climits>
+#include <numeric>
 #include <vector>
 #include <vorbis/vorbisfile.h>
 
@@ -24,6 +25,9 @@ constexpr int kMaxHoles = 100000;
 // A converted link may come out a few frames off its computed length; up to
 // this many missing frames are made up with silence.
 constexpr std::int64_t kMaxPadFrames = 256;
+// Frames of a converted link the converter is given before a seek's target;
+// more than libswresample's filter reaches back.
+constexpr std::int64_t kConverterHistory = 256;
 
 void interleave(float* const* pcm, long n, int channels, float* dst) {
     if (channels == 1) {
@@ -237,18 +241,29 @@ void VorbisDecoder::seek(std::int64_t frame) {
     const Link& l = d->links[index];
     // In a converted link: the link's frame at or before the target, and the
     // rest dropped from what the converter makes of it.
-    const std::int64_t inLink = std::min((frame - l.outStart) * l.rate / m_rate,
-                                         std::max<std::int64_t>(l.pcmLength - 1, 0));
+    std::int64_t inLink = std::min((frame - l.outStart) * l.rate / m_rate,
+                                   std::max<std::int64_t>(l.pcmLength - 1, 0));
+    if (!d->sameFormat(int(index), m_rate, m_channels)) {
+        // The converter must make the very frames a read from the link's start
+        // makes: it starts a little earlier, so that its filter has the same
+        // history by the target, and on a frame where its phase is that of the
+        // link's first frame.
+        const std::int64_t period = l.rate / std::gcd(l.rate, m_rate);
+        inLink = std::max<std::int64_t>(inLink - kConverterHistory, 0) / period * period;
+    }
     const std::int64_t outAt = (inLink * m_rate + l.rate - 1) / l.rate;
     d->startLink(int(index), outAt, m_rate, m_channels);
     d->drop = std::max<std::int64_t>(frame - l.outStart - outAt, 0);
     const std::int64_t raw = l.pcmStart + inLink;
-    if (ov_pcm_seek(&d->vf, raw) == 0)
+    // In the first link libvorbisfile's seek is exact. In a later one it can
+    // land a few hundred frames late, while its page seek is exact: from the
+    // page the frames are decoded on below.
+    if (index == 0 && ov_pcm_seek(&d->vf, raw) == 0)
         return;
     // Damage confuses the bisection search; decoding on from the start still
     // gets there (positions come from the granules, so a hole on the way does
     // not shift them). Where even that fails the stream ends.
-    if (ov_raw_seek(&d->vf, 0) != 0) {
+    if ((index == 0 || ov_pcm_seek_page(&d->vf, raw) != 0) && ov_raw_seek(&d->vf, 0) != 0) {
         d->atEnd = true;
         return;
     }
