@@ -42,6 +42,36 @@ QStringList wordsOf(const QString& line) {
     return words;
 }
 
+// The file a FILE line names, or the one it meant. A sheet is often written
+// for the WAVE image a ripper made, which was compressed afterwards, or on a
+// system that ignores letter case: a name that is missing stands for the
+// same name in other letters, else for an audio file of that name with
+// another extension, lossless first. Empty when there is none.
+QString audioFileFor(const QString& named) {
+    if (NativeName::isFile(named))
+        return named;
+    static const QStringList kAudio = {
+        QStringLiteral("flac"), QStringLiteral("wav"),  QStringLiteral("wv"),
+        QStringLiteral("ape"),  QStringLiteral("aiff"), QStringLiteral("aif"),
+        QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("opus"),
+        QStringLiteral("m4a"),  QStringLiteral("mp3"),  QStringLiteral("wma")};
+    const QFileInfo wanted(named);
+    QString found;
+    qsizetype rank = kAudio.size();
+    for (const QFileInfo& entry : wanted.dir().entryInfoList(QDir::Files, QDir::Name)) {
+        if (entry.fileName().compare(wanted.fileName(), Qt::CaseInsensitive) == 0)
+            return entry.filePath();
+        if (entry.completeBaseName().compare(wanted.completeBaseName(), Qt::CaseInsensitive) != 0)
+            continue;
+        const qsizetype at = kAudio.indexOf(entry.suffix().toLower());
+        if (at >= 0 && at < rank) {
+            rank = at;
+            found = entry.filePath();
+        }
+    }
+    return found;
+}
+
 // The value after the keyword(s): quoted, or the rest of the line unquoted.
 QString valueAfter(const QString& line, int keywords) {
     qsizetype i = 0;
@@ -133,11 +163,12 @@ CueSheet parse(const QByteArray& bytes, const QString& folder, const QString& sh
                 name = words[1];
             if (name.isEmpty())
                 throw refuse(lineNo, QStringLiteral("FILE names no file"));
-            file = QDir::cleanPath(QDir(folder).absoluteFilePath(name));
-            if (!NativeName::isFile(file))
+            const QString named = QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+            file = audioFileFor(named);
+            if (file.isEmpty())
                 throw refuse(
                     lineNo,
-                    QStringLiteral("the file %1 is missing").arg(QDir::toNativeSeparators(file)));
+                    QStringLiteral("the file %1 is missing").arg(QDir::toNativeSeparators(named)));
             lastStart = -1;
             // A track whose pregap ends the file before begins in this one.
             if (inTrack && !trackIndexed)

@@ -42,7 +42,9 @@ inline std::int64_t toSample(std::int64_t cueFrames, int rate) {
 // the bytes are not UTF-8.
 QString decode(const QByteArray& bytes);
 
-// Reads the sheet at `path`; its files are looked up in the sheet's folder.
+// Reads the sheet at `path`; its files are looked up in the sheet's folder,
+// a missing one under its name in other letters or with another audio
+// extension (the sheet of a WAVE image that was compressed to FLAC).
 // Throws CueError for a sheet that cannot be read, names a missing file,
 // holds no track, a track without INDEX 01, a malformed time or times out of
 // order within a file.

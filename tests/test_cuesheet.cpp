@@ -93,6 +93,38 @@ INSTANTIATE_TEST_SUITE_P(
                     " TRACK 02 AUDIO\n  INDEX 01 00:04:00\n",
                     "line 5:", "after the end"}));
 
+// A FILE line naming a file that is missing: the one it meant, lossless
+// first, or the refusal.
+struct MeantCase {
+    const char* name;
+    std::vector<const char*> present;
+    const char* taken; // nullptr: refused as missing
+};
+using CueMeantFile = testsupport::CaseTable<CueTest, MeantCase>;
+
+TEST_P(CueMeantFile, TakesTheSameNameInOtherLettersOrWithAnotherAudioExtension) {
+    const MeantCase& c = GetParam();
+    for (const char* name : c.present)
+        touch(dir.filePath(QStringLiteral("src/") + QString::fromUtf8(name)), "x");
+    const QString path = sheet("FILE \"Album.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
+    if (!c.taken) {
+        EXPECT_THROW(Cue::read(path), CueError);
+        return;
+    }
+    EXPECT_EQ(Cue::read(path).tracks.value(0).file,
+              dir.filePath(QStringLiteral("src/") + QString::fromUtf8(c.taken)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CueMeantFile,
+    ::testing::Values(MeantCase{"OtherLetters", {"album.WAV", "Album.flac"}, "album.WAV"},
+                      MeantCase{"Compressed", {"Album.flac"}, "Album.flac"},
+                      MeantCase{
+                          "LosslessFirst", {"album.mp3", "Album.flac", "Album.ogg"}, "Album.flac"},
+                      MeantCase{"NotAudio", {"Album.log", "Album.jpg", "Album.wav.bak"}, nullptr},
+                      MeantCase{"OtherName", {"Album 2.flac"}, nullptr}),
+    testsupport::CaseName());
+
 struct EncodingCase {
     const char* name;
     QByteArray bom;
