@@ -2,11 +2,9 @@
 
 #include "audio/AudioError.h"
 #include "audio/OggHandles.h"
-#include "audio/SaveOutput.h"
 #include "audio/VectorState.h"
 
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <algorithm>
 #include <optional>
 #include <vorbis/vorbisenc.h>
@@ -59,109 +57,129 @@ bool setUp(vorbis_info* vi, const OggFormat& f) {
     return false;
 }
 
-QString describe(const OggFormat& f) {
-    QString text = QStringLiteral("%1 Hz, %2 channel(s)").arg(f.rate).arg(f.channels);
+// What a refusal says of `f` after its rate and channels.
+QString detailOf(const OggFormat& f) {
     switch (shapeOf(f)) {
     case Shape::Nominal:
-        return text + QStringLiteral(", %1 kbps").arg(f.kbps);
+        return QStringLiteral("%1 kbps").arg(f.kbps);
     case Shape::Managed:
-        return text + QStringLiteral(", %1 kbps between %2 and %3 kbps")
-                          .arg(f.kbps)
-                          .arg(f.minKbps)
-                          .arg(f.maxKbps);
+        return QStringLiteral("%1 kbps between %2 and %3 kbps")
+            .arg(f.kbps)
+            .arg(f.minKbps)
+            .arg(f.maxKbps);
     case Shape::Quality:
-        return text + QStringLiteral(", quality %1").arg(f.quality);
+        return QStringLiteral("quality %1").arg(f.quality);
     case Shape::Invalid:
         break;
     }
     if (f.minKbps > f.maxKbps && f.maxKbps > 0)
-        return text + QStringLiteral(", a minimum of %1 kbps above the maximum of %2 kbps")
-                          .arg(f.minKbps)
-                          .arg(f.maxKbps);
-    return text + QStringLiteral(", neither bitrate nor quality");
+        return QStringLiteral("a minimum of %1 kbps above the maximum of %2 kbps")
+            .arg(f.minKbps)
+            .arg(f.maxKbps);
+    return QStringLiteral("neither bitrate nor quality");
 }
 
 // Frames handed to libvorbis per analysis buffer: keeps its buffer small and
 // in cache however large the caller's blocks are.
 constexpr std::int64_t kChunkFrames = 4096;
 
-} // namespace
+// State of one open file. The libvorbis and libogg members are declared in
+// the order they are set up, so they are torn down in reverse.
+struct OggOutput : Encoder::Output {
+    using Output::Output;
+    VorbisInfo info;
+    VorbisComment comment;
+    std::optional<VorbisAnalysis> analysis;
+    std::optional<OggStream> os;
+    ogg_packet codebooks; // points into the analysis state's header storage
+    bool headersOut = false;
 
-struct OggEncoder::Impl {
-    OggFormat format;
+    void encode(const float* interleaved, std::int64_t frames) override;
+    void finish() override;
 
-    // State of one open file. The libvorbis and libogg members are declared
-    // in the order they are set up, so they are torn down in reverse; an
-    // uncommitted QSaveFile removes its temporary on destruction.
-    struct Stream {
-        VorbisInfo info;
-        VorbisComment comment;
-        std::optional<VorbisAnalysis> analysis;
-        std::optional<OggStream> os;
-        ogg_packet codebooks; // points into the analysis state's header storage
-        bool headersOut = false;
-        QSaveFile file;
-        QString path;
-        int rate = 0;
-        int channels = 0;
+    void writePage(const ogg_page& page) {
+        writeAll(page.header, page.header_len);
+        writeAll(page.body, page.body_len);
+    }
 
-        void writePage(const ogg_page& page) {
-            writeAll(page.header, page.header_len);
-            writeAll(page.body, page.body_len);
-        }
+    void writeAll(const unsigned char* data, long size) {
+        if (!put(reinterpret_cast<const char*>(data), size))
+            throw AudioError(failure(QString()));
+    }
 
-        // A disk that fills up takes part of a write first; writing the rest
-        // then fails with the system's reason.
-        void writeAll(const unsigned char* data, long size) {
-            while (size > 0) {
-                const qint64 done = file.write(reinterpret_cast<const char*>(data), size);
-                if (done <= 0)
-                    throw AudioError(
-                        QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-                data += done;
-                size -= long(done);
+    // Puts the headers on their own pages: audio has to begin on a fresh
+    // page. An empty stream ends with its last header, as a last audio
+    // packet at granule position 0 would be invalid.
+    void finishHeaders(bool endOfStream) {
+        if (headersOut)
+            return;
+        headersOut = true;
+        codebooks.e_o_s = endOfStream ? 1 : 0;
+        ogg_stream_packetin(os->get(), &codebooks);
+        ogg_page page;
+        while (ogg_stream_flush(os->get(), &page) != 0)
+            writePage(page);
+    }
+
+    // Moves every finished block through analysis into pages on disk.
+    void drain() {
+        ogg_packet packet;
+        ogg_page page;
+        while (vorbis_analysis_blockout(analysis->dsp(), analysis->block()) == 1) {
+            vorbis_analysis(analysis->block(), nullptr);
+            vorbis_bitrate_addblock(analysis->block());
+            while (vorbis_bitrate_flushpacket(analysis->dsp(), &packet) == 1) {
+                ogg_stream_packetin(os->get(), &packet);
+                while (ogg_stream_pageout(os->get(), &page) != 0)
+                    writePage(page);
             }
         }
-
-        // Puts the headers on their own pages: audio has to begin on a fresh
-        // page. An empty stream ends with its last header, as a last audio
-        // packet at granule position 0 would be invalid.
-        void finishHeaders(bool endOfStream) {
-            if (headersOut)
-                return;
-            headersOut = true;
-            codebooks.e_o_s = endOfStream ? 1 : 0;
-            ogg_stream_packetin(os->get(), &codebooks);
-            ogg_page page;
-            while (ogg_stream_flush(os->get(), &page) != 0)
-                writePage(page);
-        }
-
-        // Moves every finished block through analysis into pages on disk.
-        void drain() {
-            ogg_packet packet;
-            ogg_page page;
-            while (vorbis_analysis_blockout(analysis->dsp(), analysis->block()) == 1) {
-                vorbis_analysis(analysis->block(), nullptr);
-                vorbis_bitrate_addblock(analysis->block());
-                while (vorbis_bitrate_flushpacket(analysis->dsp(), &packet) == 1) {
-                    ogg_stream_packetin(os->get(), &packet);
-                    while (ogg_stream_pageout(os->get(), &page) != 0)
-                        writePage(page);
-                }
-            }
-        }
-    };
-    std::unique_ptr<Stream> stream;
+    }
 };
 
-OggEncoder::OggEncoder() : d(std::make_unique<Impl>()) {}
-
-OggEncoder::~OggEncoder() = default;
-
-void OggEncoder::setFormat(const OggFormat& format) {
-    d->format = format;
+void OggOutput::encode(const float* interleaved, std::int64_t frames) {
+    clearUpperVectorState();
+    finishHeaders(false);
+    while (frames > 0) {
+        const int n = int(std::min(frames, kChunkFrames));
+        float** buffer = vorbis_analysis_buffer(analysis->dsp(), n);
+        if (channels == 2) {
+            float* left = buffer[0];
+            float* right = buffer[1];
+            for (int i = 0; i < n; ++i) {
+                left[i] = interleaved[2 * i];
+                right[i] = interleaved[2 * i + 1];
+            }
+        } else {
+            for (int c = 0; c < channels; ++c) {
+                float* out = buffer[c];
+                const float* in = interleaved + c;
+                for (int i = 0; i < n; ++i)
+                    out[i] = in[std::int64_t(i) * channels];
+            }
+        }
+        vorbis_analysis_wrote(analysis->dsp(), n);
+        drain();
+        interleaved += std::int64_t(n) * channels;
+        frames -= n;
+    }
 }
+
+void OggOutput::finish() {
+    if (headersOut) {
+        vorbis_analysis_wrote(analysis->dsp(), 0);
+        drain();
+    } else {
+        finishHeaders(true);
+    }
+    ogg_page page;
+    while (ogg_stream_flush(os->get(), &page) != 0)
+        writePage(page);
+}
+
+} // namespace
+
+OggEncoder::OggEncoder() : FormatEncoder("Ogg Vorbis", OggFormat{}) {}
 
 bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbps) {
     OggFormat f{rate, channels, kbps, minKbps, maxKbps, -1};
@@ -181,22 +199,16 @@ bool OggEncoder::check(int rate, int channels, int kbps, int minKbps, int maxKbp
     return setUp(info.get(), f);
 }
 
-void OggEncoder::open(const QString& path) {
-    refuseSecondOutput(d->stream != nullptr, path);
-
-    auto s = std::make_unique<Impl::Stream>();
-    s->path = path;
-    s->rate = d->format.rate;
-    s->channels = d->format.channels;
-    if (!setUp(s->info.get(), d->format))
-        throw AudioError(
-            QStringLiteral("Cannot create %1: the Ogg Vorbis encoder does not accept %2")
-                .arg(path, describe(d->format)));
+std::unique_ptr<Encoder::Output> OggEncoder::start(const QString& path) {
+    const OggFormat& f = format();
+    auto s = std::make_unique<OggOutput>(path, f.rate, f.channels);
+    if (!setUp(s->info.get(), f))
+        refuseFormat(path, detailOf(f));
 
     // Written beside the target and renamed over it at close: a failure never
     // leaves half a file, and a source being read from the same path stays
     // intact until the result is complete.
-    openOutput(s->file, path);
+    s->create();
 
     clearUpperVectorState();
     s->analysis.emplace(s->info.get());
@@ -210,67 +222,5 @@ void OggEncoder::open(const QString& path) {
     ogg_stream_packetin(s->os->get(), &comments);
     // The last header goes in with the first audio, or marked as the end of
     // the stream when no audio comes at all.
-    d->stream = std::move(s);
-}
-
-void OggEncoder::write(const float* interleaved, std::int64_t frames) {
-    Impl::Stream* s = d->stream.get();
-    if (!s)
-        throw AudioError(QStringLiteral("Cannot write: no Ogg Vorbis file is open"));
-    if (frames <= 0)
-        return;
-    const int channels = s->channels;
-    clearUpperVectorState();
-    try {
-        s->finishHeaders(false);
-        while (frames > 0) {
-            const int n = int(std::min(frames, kChunkFrames));
-            float** buffer = vorbis_analysis_buffer(s->analysis->dsp(), n);
-            if (channels == 2) {
-                float* left = buffer[0];
-                float* right = buffer[1];
-                for (int i = 0; i < n; ++i) {
-                    left[i] = interleaved[2 * i];
-                    right[i] = interleaved[2 * i + 1];
-                }
-            } else {
-                for (int c = 0; c < channels; ++c) {
-                    float* out = buffer[c];
-                    const float* in = interleaved + c;
-                    for (int i = 0; i < n; ++i)
-                        out[i] = in[std::int64_t(i) * channels];
-                }
-            }
-            vorbis_analysis_wrote(s->analysis->dsp(), n);
-            s->drain();
-            interleaved += std::int64_t(n) * channels;
-            frames -= n;
-        }
-    } catch (...) {
-        // The file cannot be completed; drop it rather than leave it half.
-        d->stream.reset();
-        throw;
-    }
-}
-
-void OggEncoder::close() {
-    if (!d->stream)
-        return;
-    std::unique_ptr<Impl::Stream> s = std::move(d->stream);
-    if (s->headersOut) {
-        vorbis_analysis_wrote(s->analysis->dsp(), 0);
-        s->drain();
-    } else {
-        s->finishHeaders(true);
-    }
-    ogg_page page;
-    while (ogg_stream_flush(s->os->get(), &page) != 0)
-        s->writePage(page);
-    putInPlace(s->file, s->path);
-}
-
-EncoderShape OggEncoder::shape() const {
-    if (d->stream)
-        return {true, d->stream->rate, d->stream->channels};
-    return {false, d->format.rate, d->format.channels};
+    return s;
 }
