@@ -1,11 +1,10 @@
 #include "audio/DecoderFactory.h"
 
 #include "audio/AudioError.h"
+#include "audio/BuiltInDecoders.h"
 #include "audio/FfmpegModule.h"
-#include "audio/Mpg123Decoder.h"
 #include "audio/NativeName.h"
 #include "audio/SourceFile.h"
-#include "audio/VorbisDecoder.h"
 
 #include <filesystem>
 #include <system_error>
@@ -208,10 +207,10 @@ std::unique_ptr<Decoder> DecoderFactory::openDecoder(const QString& path) {
 
     switch (kind) {
     case Kind::OggVorbis:
-        return std::make_unique<VorbisDecoder>(path);
+        return openVorbisDecoder(path);
     case Kind::Mpeg:
         try {
-            return std::make_unique<Mpg123Decoder>(path);
+            return openMpg123Decoder(path);
         } catch (const AudioError&) {
             // Looked like MPEG audio at first glance; let FFmpeg have a go.
         }

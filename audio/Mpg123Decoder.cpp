@@ -1,4 +1,4 @@
-#include "audio/Mpg123Decoder.h"
+#include "audio/BuiltInDecoders.h"
 #include "audio/VectorState.h"
 
 #include "audio/AudioError.h"
@@ -85,27 +85,40 @@ std::int64_t lengthFromScan(mpg123_handle* mh, const QString& notMpeg, std::int6
     return total;
 }
 
-} // namespace
-
-struct Mpg123Decoder::State {
+struct Mpg123State {
     SourceFile file; // declared first: the handle reads from it until it is gone
     HandlePtr handle;
     std::int64_t skip = 0; // decoder frames before frame 0 when gapless is off
     bool atEnd = false;
 };
 
-Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>()) {
+// MP3 back end of the reader, on libmpg123: float output, gapless decoding,
+// an exact length (from the frames found without decoding where they tell
+// it for certain, else from libmpg123's scan of the whole file) and
+// sample-exact seeking.
+class Mpg123Decoder final : public Decoder {
+  public:
+    explicit Mpg123Decoder(const QString& path);
+
+    void seek(std::int64_t frame) override;
+    std::int64_t read(float* out, std::int64_t frames) override;
+
+  private:
+    Mpg123State d; // libmpg123 reads through its file: the decoder stays where it is made
+};
+
+Mpg123Decoder::Mpg123Decoder(const QString& path) {
     const QString notMpeg =
         failureText(path, QStringLiteral("not an audio file this program can read"));
     if (!libraryReady())
         throw AudioError(failureText(path, QStringLiteral("the MP3 decoder cannot start")));
-    d->file.setSourceName(path);
-    if (!d->file.open(QIODevice::ReadOnly))
+    d.file.setSourceName(path);
+    if (!d.file.open(QIODevice::ReadOnly))
         throw AudioError(failureText(
-            path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
+            path, QStringLiteral("cannot be opened for reading (%1)").arg(d.file.errorString())));
     int err = MPG123_OK;
-    d->handle.reset(mpg123_new(nullptr, &err));
-    mpg123_handle* mh = d->handle.get();
+    d.handle.reset(mpg123_new(nullptr, &err));
+    mpg123_handle* mh = d.handle.get();
     if (!mh)
         throw AudioError(failureText(path, QStringLiteral("the MP3 decoder cannot start")));
 
@@ -123,7 +136,7 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
         mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
 
     if (mpg123_replace_reader_handle(mh, readCallback, seekCallback, nullptr) != MPG123_OK ||
-        mpg123_open_handle(mh, static_cast<QFile*>(&d->file)) != MPG123_OK)
+        mpg123_open_handle(mh, static_cast<QFile*>(&d.file)) != MPG123_OK)
         throw AudioError(notMpeg);
     long rate = 0;
     int channels = 0;
@@ -136,24 +149,22 @@ Mpg123Decoder::Mpg123Decoder(const QString& path) : d(std::make_unique<State>())
 
     std::int64_t total = lengthFromFrames(mh, path, rate, channels);
     if (total < 0)
-        total = lengthFromScan(mh, notMpeg, d->skip);
+        total = lengthFromScan(mh, notMpeg, d.skip);
     if (total <= 0)
         throw AudioError(failureText(path, QStringLiteral("contains no audio")));
     m_length = total;
-    if (mpg123_seek(mh, off_t(d->skip), SEEK_SET) < 0)
+    if (mpg123_seek(mh, off_t(d.skip), SEEK_SET) < 0)
         throw AudioError(notMpeg);
 }
-
-Mpg123Decoder::~Mpg123Decoder() = default;
 
 void Mpg123Decoder::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, m_length);
     if (frame >= m_length) {
-        d->atEnd = true;
+        d.atEnd = true;
         return;
     }
     // Where libmpg123 cannot get to, the stream is damaged: it ends there.
-    d->atEnd = mpg123_seek(d->handle.get(), off_t(frame + d->skip), SEEK_SET) < 0;
+    d.atEnd = mpg123_seek(d.handle.get(), off_t(frame + d.skip), SEEK_SET) < 0;
 }
 
 std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames) {
@@ -161,21 +172,27 @@ std::int64_t Mpg123Decoder::read(float* out, std::int64_t frames) {
     const size_t frameBytes = size_t(m_channels) * sizeof(float);
     std::int64_t got = 0;
     int idle = 0;
-    while (!d->atEnd && got < frames) {
+    while (!d.atEnd && got < frames) {
         size_t done = 0;
         const size_t want = size_t(frames - got) * frameBytes;
         const int r = mpg123_read(
-            d->handle.get(), reinterpret_cast<unsigned char*>(out + got * m_channels), want, &done);
+            d.handle.get(), reinterpret_cast<unsigned char*>(out + got * m_channels), want, &done);
         got += std::int64_t(done / frameBytes);
         if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
             // Guard against a stream that keeps answering without audio.
             idle = done ? 0 : idle + 1;
             if (idle > 64)
-                d->atEnd = true;
+                d.atEnd = true;
             continue;
         }
         // MPG123_DONE, or damage past which nothing sensible follows.
-        d->atEnd = true;
+        d.atEnd = true;
     }
     return got;
+}
+
+} // namespace
+
+std::unique_ptr<Decoder> openMpg123Decoder(const QString& path) {
+    return std::make_unique<Mpg123Decoder>(path);
 }

@@ -1,4 +1,4 @@
-#include "audio/VorbisDecoder.h"
+#include "audio/BuiltInDecoders.h"
 #include "audio/VectorState.h"
 
 #include "audio/AudioError.h"
@@ -52,9 +52,7 @@ struct Link {
     std::int64_t outLength = 0;
 };
 
-} // namespace
-
-struct VorbisDecoder::State {
+struct VorbisState {
     SourceFile file;
     OggVorbis_File vf{};
     bool vfOpen = false;
@@ -69,7 +67,7 @@ struct VorbisDecoder::State {
     size_t pendingAt = 0;
     std::vector<float> scratch;
 
-    ~State() {
+    ~VorbisState() {
         if (vfOpen)
             ov_clear(&vf);
     }
@@ -87,8 +85,7 @@ struct VorbisDecoder::State {
 
 // From here on frames of link `index` come; `producedAlready` of ours stand
 // before the first of them.
-void VorbisDecoder::State::startLink(int index, std::int64_t producedAlready, int rate,
-                                     int channels) {
+void VorbisState::startLink(int index, std::int64_t producedAlready, int rate, int channels) {
     link = std::clamp(index, 0, int(links.size()) - 1);
     produced = producedAlready;
     conv.reset();
@@ -98,7 +95,7 @@ void VorbisDecoder::State::startLink(int index, std::int64_t producedAlready, in
 }
 
 // Queues frames of ours, cut to the link's length and past what a seek drops.
-void VorbisDecoder::State::append(const float* frames, std::int64_t n, int channels) {
+void VorbisState::append(const float* frames, std::int64_t n, int channels) {
     n = std::min(n, links[size_t(link)].outLength - produced);
     if (n <= 0)
         return;
@@ -110,7 +107,7 @@ void VorbisDecoder::State::append(const float* frames, std::int64_t n, int chann
 
 // Frames of the link as libvorbisfile made them, converted where the link
 // needs it, queued behind what waits.
-void VorbisDecoder::State::queue(float* const* pcm, long n, int channels) {
+void VorbisState::queue(float* const* pcm, long n, int channels) {
     const Link& l = links[size_t(link)];
     scratch.resize(size_t(n) * size_t(l.channels));
     interleave(pcm, n, l.channels, scratch.data());
@@ -123,7 +120,7 @@ void VorbisDecoder::State::queue(float* const* pcm, long n, int channels) {
     }
 }
 
-long VorbisDecoder::State::decode(float**& pcm, std::int64_t frames, int rate, int channels) {
+long VorbisState::decode(float**& pcm, std::int64_t frames, int rate, int channels) {
     for (int holes = 0;;) {
         int bitstream = 0;
         const int want = int(std::min<std::int64_t>(frames, INT_MAX / 4));
@@ -146,7 +143,7 @@ long VorbisDecoder::State::decode(float**& pcm, std::int64_t frames, int rate, i
 
 // The link's converter hands over its tail; a converted link comes out at
 // exactly its computed length.
-void VorbisDecoder::State::finishLink(int channels) {
+void VorbisState::finishLink(int channels) {
     if (!conv)
         return;
     std::vector<float> tail;
@@ -160,33 +157,47 @@ void VorbisDecoder::State::finishLink(int channels) {
     conv.reset();
 }
 
-VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>()) {
-    d->file.setSourceName(path);
-    if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+// Ogg Vorbis back end of the reader, on libvorbisfile: exact length from the
+// granule positions and sample-exact seeking.
+class VorbisDecoder final : public Decoder {
+  public:
+    explicit VorbisDecoder(const QString& path);
+
+    void seek(std::int64_t frame) override;
+    std::int64_t read(float* out, std::int64_t frames) override;
+    std::int64_t readPlanar(const float* const*& pcm, std::int64_t frames) override;
+
+  private:
+    VorbisState d; // libvorbisfile reads through its file: the decoder stays where it is made
+};
+
+VorbisDecoder::VorbisDecoder(const QString& path) {
+    d.file.setSourceName(path);
+    if (!d.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw AudioError(failureText(
-            path, QStringLiteral("cannot be opened for reading (%1)").arg(d->file.errorString())));
+            path, QStringLiteral("cannot be opened for reading (%1)").arg(d.file.errorString())));
     // libvorbis divides by and loops on header values it does not check, and
     // libvorbisfile leaks when a later link's headers are damaged: neither may
     // see such a file.
-    const QString problem = VorbisHeaderCheck::fileProblem(d->file);
+    const QString problem = VorbisHeaderCheck::fileProblem(d.file);
     if (!problem.isEmpty())
         throw AudioError(failureText(
             path, QStringLiteral("not an audio file this program can read (damaged Ogg Vorbis: %1)")
                       .arg(problem)));
-    if (!d->file.seek(0))
+    if (!d.file.seek(0))
         throw AudioError(failureText(path, QStringLiteral("cannot be read")));
     // On failure libvorbisfile clears the structure itself.
-    if (ov_open_callbacks(static_cast<QFile*>(&d->file), &d->vf, nullptr, 0, qFileCallbacks) != 0)
+    if (ov_open_callbacks(static_cast<QFile*>(&d.file), &d.vf, nullptr, 0, qFileCallbacks) != 0)
         throw AudioError(
             failureText(path, QStringLiteral("not an audio file this program can read")));
-    d->vfOpen = true;
+    d.vfOpen = true;
 
     // Every link in its own format; ours is the richest of them, so that no
     // link loses rate or channels.
-    const int count = std::max(1, int(ov_streams(&d->vf)));
+    const int count = std::max(1, int(ov_streams(&d.vf)));
     std::int64_t pcmAt = 0;
     for (int i = 0; i < count; ++i) {
-        const vorbis_info* info = ov_info(&d->vf, i);
+        const vorbis_info* info = ov_info(&d.vf, i);
         if (!info || info->channels <= 0 || info->rate <= 0)
             throw AudioError(failureText(path, QStringLiteral("damaged Ogg Vorbis header")));
         if (info->rate < kMinRate || info->rate > kMaxRate)
@@ -195,19 +206,19 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
         if (info->channels > kMaxChannels)
             throw AudioError(failureText(
                 path, QStringLiteral("unsupported number of channels (%1)").arg(info->channels)));
-        const ogg_int64_t total = ov_pcm_total(&d->vf, i);
+        const ogg_int64_t total = ov_pcm_total(&d.vf, i);
         Link l;
         l.pcmStart = pcmAt;
         l.pcmLength = std::max<ogg_int64_t>(total, 0);
         l.rate = int(info->rate);
         l.channels = info->channels;
         pcmAt += l.pcmLength;
-        d->links.push_back(l);
+        d.links.push_back(l);
         m_rate = std::max(m_rate, l.rate);
         m_channels = std::max(m_channels, l.channels);
     }
     std::int64_t outAt = 0;
-    for (Link& l : d->links) {
+    for (Link& l : d.links) {
         l.outStart = outAt;
         l.outLength = l.rate == m_rate ? l.pcmLength : MulDiv(l.pcmLength, m_rate, l.rate);
         outAt += l.outLength;
@@ -217,33 +228,31 @@ VorbisDecoder::VorbisDecoder(const QString& path) : d(std::make_unique<State>())
     m_length = outAt;
     // Where the first link is a single page, libvorbisfile's opening leaves it
     // past that page's audio; from the start its first frames come too.
-    ov_raw_seek(&d->vf, 0);
-    d->startLink(0, 0, m_rate, m_channels);
+    ov_raw_seek(&d.vf, 0);
+    d.startLink(0, 0, m_rate, m_channels);
 }
-
-VorbisDecoder::~VorbisDecoder() = default;
 
 void VorbisDecoder::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, m_length);
-    d->pending.clear();
-    d->pendingAt = 0;
-    d->drop = 0;
+    d.pending.clear();
+    d.pendingAt = 0;
+    d.drop = 0;
     // libvorbisfile refuses a position at the very end; there is nothing to
     // decode there anyway.
     if (frame >= m_length) {
-        d->atEnd = true;
+        d.atEnd = true;
         return;
     }
-    d->atEnd = false;
+    d.atEnd = false;
     size_t index = 0;
-    while (index + 1 < d->links.size() && d->links[index + 1].outStart <= frame)
+    while (index + 1 < d.links.size() && d.links[index + 1].outStart <= frame)
         ++index;
-    const Link& l = d->links[index];
+    const Link& l = d.links[index];
     // In a converted link: the link's frame at or before the target, and the
     // rest dropped from what the converter makes of it.
     std::int64_t inLink = std::min((frame - l.outStart) * l.rate / m_rate,
                                    std::max<std::int64_t>(l.pcmLength - 1, 0));
-    if (!d->sameFormat(int(index), m_rate, m_channels)) {
+    if (!d.sameFormat(int(index), m_rate, m_channels)) {
         // The converter must make the very frames a read from the link's start
         // makes: it starts a little earlier, so that its filter has the same
         // history by the target, and on a frame where its phase is that of the
@@ -252,35 +261,35 @@ void VorbisDecoder::seek(std::int64_t frame) {
         inLink = std::max<std::int64_t>(inLink - kConverterHistory, 0) / period * period;
     }
     const std::int64_t outAt = (inLink * m_rate + l.rate - 1) / l.rate;
-    d->startLink(int(index), outAt, m_rate, m_channels);
-    d->drop = std::max<std::int64_t>(frame - l.outStart - outAt, 0);
+    d.startLink(int(index), outAt, m_rate, m_channels);
+    d.drop = std::max<std::int64_t>(frame - l.outStart - outAt, 0);
     const std::int64_t raw = l.pcmStart + inLink;
     // In the first link libvorbisfile's seek is exact. In a later one it can
     // land a few hundred frames late, while its page seek is exact: from the
     // page the frames are decoded on below.
-    if (index == 0 && ov_pcm_seek(&d->vf, raw) == 0)
+    if (index == 0 && ov_pcm_seek(&d.vf, raw) == 0)
         return;
     // Damage confuses the bisection search; decoding on from the start still
     // gets there (positions come from the granules, so a hole on the way does
     // not shift them). Where even that fails the stream ends.
-    if ((index == 0 || ov_pcm_seek_page(&d->vf, raw) != 0) && ov_raw_seek(&d->vf, 0) != 0) {
-        d->atEnd = true;
+    if ((index == 0 || ov_pcm_seek_page(&d.vf, raw) != 0) && ov_raw_seek(&d.vf, 0) != 0) {
+        d.atEnd = true;
         return;
     }
     for (int holes = 0;;) {
-        const ogg_int64_t at = ov_pcm_tell(&d->vf);
+        const ogg_int64_t at = ov_pcm_tell(&d.vf);
         if (at < 0 || at >= raw) {
-            d->atEnd = at != raw;
+            d.atEnd = at != raw;
             return;
         }
         float** pcm = nullptr;
         int bitstream = 0;
         const long n =
-            ov_read_float(&d->vf, &pcm, int(std::min<std::int64_t>(raw - at, 4096)), &bitstream);
+            ov_read_float(&d.vf, &pcm, int(std::min<std::int64_t>(raw - at, 4096)), &bitstream);
         if (n == OV_HOLE && ++holes < kMaxHoles)
             continue;
         if (n <= 0) {
-            d->atEnd = true;
+            d.atEnd = true;
             return;
         }
         holes = 0;
@@ -292,35 +301,35 @@ std::int64_t VorbisDecoder::read(float* out, std::int64_t frames) {
     const int ch = m_channels;
     std::int64_t got = 0;
     while (got < frames) {
-        const std::int64_t waiting = std::int64_t(d->pending.size() - d->pendingAt) / ch;
+        const std::int64_t waiting = std::int64_t(d.pending.size() - d.pendingAt) / ch;
         if (waiting > 0) {
             const std::int64_t n = std::min(waiting, frames - got);
-            const auto from = d->pending.begin() + std::ptrdiff_t(d->pendingAt);
+            const auto from = d.pending.begin() + std::ptrdiff_t(d.pendingAt);
             std::copy(from, from + std::ptrdiff_t(n * ch), out + got * ch);
-            d->pendingAt += size_t(n * ch);
-            if (d->pendingAt == d->pending.size()) {
-                d->pending.clear();
-                d->pendingAt = 0;
+            d.pendingAt += size_t(n * ch);
+            if (d.pendingAt == d.pending.size()) {
+                d.pending.clear();
+                d.pendingAt = 0;
             }
             got += n;
             continue;
         }
-        if (d->atEnd)
+        if (d.atEnd)
             break;
         float** pcm = nullptr;
-        const long n = d->decode(pcm, frames - got, m_rate, ch);
+        const long n = d.decode(pcm, frames - got, m_rate, ch);
         if (n <= 0)
             continue;
-        const Link& l = d->links[size_t(d->link)];
-        if (!d->conv && d->drop == 0 && d->pending.empty() && d->produced + n <= l.outLength) {
+        const Link& l = d.links[size_t(d.link)];
+        if (!d.conv && d.drop == 0 && d.pending.empty() && d.produced + n <= l.outLength) {
             // Our own format, nothing queued before it: straight into the
             // caller's buffer.
             interleave(pcm, n, ch, out + got * ch);
-            d->produced += n;
+            d.produced += n;
             got += n;
             continue;
         }
-        d->queue(pcm, n, ch);
+        d.queue(pcm, n, ch);
     }
     return got;
 }
@@ -330,22 +339,28 @@ std::int64_t VorbisDecoder::readPlanar(const float* const*& pcm, std::int64_t fr
     const int ch = m_channels;
     // libvorbisfile's own arrays while nothing stands between them and the
     // caller; whatever has to be cut, dropped or converted goes through read().
-    while (frames > 0 && !d->atEnd && !d->conv && d->drop == 0 && d->pending.empty()) {
+    while (frames > 0 && !d.atEnd && !d.conv && d.drop == 0 && d.pending.empty()) {
         float** decoded = nullptr;
-        const long n = d->decode(decoded, frames, m_rate, ch);
+        const long n = d.decode(decoded, frames, m_rate, ch);
         if (n <= 0)
             break;
-        if (d->conv || !d->pending.empty()) {
-            d->queue(decoded, n, ch);
+        if (d.conv || !d.pending.empty()) {
+            d.queue(decoded, n, ch);
             return -1;
         }
         const std::int64_t kept =
-            std::min<std::int64_t>(n, d->links[size_t(d->link)].outLength - d->produced);
+            std::min<std::int64_t>(n, d.links[size_t(d.link)].outLength - d.produced);
         if (kept <= 0)
             continue;
-        d->produced += kept;
+        d.produced += kept;
         pcm = decoded;
         return kept;
     }
-    return d->atEnd && d->pending.empty() ? 0 : -1;
+    return d.atEnd && d.pending.empty() ? 0 : -1;
+}
+
+} // namespace
+
+std::unique_ptr<Decoder> openVorbisDecoder(const QString& path) {
+    return std::make_unique<VorbisDecoder>(path);
 }
