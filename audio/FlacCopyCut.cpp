@@ -460,7 +460,7 @@ void FlacCopyCut::setSignatures(bool on) {
 }
 
 void FlacCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
-                             const QList<QByteArray>& comments) {
+                             const Tags& tags) {
     const std::vector<FlacFrame>& frames = d->found().frames;
     const FlacStreamInfo& source = d->info();
     end = std::clamp<std::int64_t>(end, 0, lengthFrames());
@@ -499,7 +499,7 @@ void FlacCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t en
     const QByteArray streamInfoPlaceholder = streamHead(source);
     QByteArray metadata = streamInfoPlaceholder;
     metadata[4] = 0; // not the last block: the comments follow
-    metadata += vorbisCommentBlock(comments, true);
+    metadata += vorbisCommentBlock(tags.comments, true);
     const qint64 start = out.pos();
     writeAllTo(out, metadata.constData(), metadata.size());
 

@@ -6,15 +6,13 @@
 // piece as written.
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "audio/CopyCut.h"
+
 #include <QString>
-#include <cstdint>
 #include <memory>
 
-class QIODevice;
-
-class FlacCopyCut {
+// Its pieces hold comments.
+class FlacCopyCut final : public CopyCut {
   public:
     enum class Fit {
         Copied,    // its pieces are cut from its frames
@@ -28,26 +26,23 @@ class FlacCopyCut {
     // Opens the source and finds its frames. Throws AudioError naming it.
     // The frames at the pieces' ends are encoded at libFLAC's `compression`.
     FlacCopyCut(const QString& path, int compression);
-    ~FlacCopyCut();
-    FlacCopyCut(const FlacCopyCut&) = delete;
-    FlacCopyCut& operator=(const FlacCopyCut&) = delete;
+    ~FlacCopyCut() override;
 
-    int sampleRate() const;
-    int channels() const;
+    int sampleRate() const override;
+    int channels() const override;
     int bitsPerSample() const;
-    std::int64_t lengthFrames() const;
-    std::int64_t lengthMs() const;
+    std::int64_t lengthFrames() const override;
+    std::int64_t lengthMs() const override;
 
     // Without (false) the MD5 signature, which takes a decode of each piece:
     // STREAMINFO then says the signature is not known. For measuring only.
     void setSignatures(bool on);
 
-    // Writes the frames [begin, end) of the source to `out` (seekable) as a
-    // FLAC file of its own, with `comments` ("NAME=value", UTF-8) in a
-    // VORBIS_COMMENT block. An end past the source's end is its end. Throws
-    // AudioError.
+    TagForm tagForm() const override { return TagForm::Comments; }
+    // A FLAC file, written to a seekable `out`, with the comments in a
+    // VORBIS_COMMENT block.
     void writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
-                    const QList<QByteArray>& comments);
+                    const Tags& tags) override;
 
   private:
     struct State;

@@ -115,16 +115,14 @@ std::shared_ptr<Source> fitSource(const QString& path) {
     return source;
 }
 
-} // namespace
-
-struct Mp3CopyCut::State {
+struct Mp3State {
     std::shared_ptr<Source> source;
     const QString& path;
     const Mp3Stream& stream;
     SourceFile file;
     ByteWindow bytes;
 
-    explicit State(std::shared_ptr<Source> opened)
+    explicit Mp3State(std::shared_ptr<Source> opened)
         : source(std::move(opened)), path(source->path), stream(source->stream),
           bytes(openToRead(file, path), path) {}
 
@@ -256,6 +254,24 @@ struct Mp3CopyCut::State {
     }
 };
 
+class Mp3Cut final : public CopyCut {
+  public:
+    explicit Mp3Cut(std::shared_ptr<Source> source) : d(std::move(source)) {}
+
+    int sampleRate() const override { return d.stream.header.sampleRate(); }
+    int channels() const override { return d.stream.header.channels(); }
+    std::int64_t lengthFrames() const override { return d.stream.lengthFrames(); }
+    std::int64_t lengthMs() const override { return lengthFrames() * 1000 / sampleRate(); }
+    TagForm tagForm() const override { return TagForm::Id3v2; }
+    void writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
+                    const Tags& tags) override;
+
+  private:
+    Mp3State d;
+};
+
+} // namespace
+
 bool Mp3CopyCut::isMpegAudio(const QString& path) {
     SourceFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -285,36 +301,17 @@ std::shared_ptr<const Mp3Stream> Mp3CopyCut::frames(const QString& path) {
     }
 }
 
-Mp3CopyCut::Mp3CopyCut(const QString& path) {
+std::unique_ptr<CopyCut> Mp3CopyCut::open(const QString& path) {
     try {
         std::shared_ptr<Source> source = cachedSource(path, true);
-        d = std::make_unique<State>(source ? std::move(source) : openSource(path));
+        return std::make_unique<Mp3Cut>(source ? std::move(source) : openSource(path));
     } catch (const Mp3Refused& e) {
         throw cutError(path, e.message());
     }
 }
 
-Mp3CopyCut::~Mp3CopyCut() = default;
-
-int Mp3CopyCut::sampleRate() const {
-    return d->stream.header.sampleRate();
-}
-
-int Mp3CopyCut::channels() const {
-    return d->stream.header.channels();
-}
-
-std::int64_t Mp3CopyCut::lengthFrames() const {
-    return d->stream.lengthFrames();
-}
-
-std::int64_t Mp3CopyCut::lengthMs() const {
-    return lengthFrames() * 1000 / sampleRate();
-}
-
-void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
-                            const QByteArray& id3v2Tag) {
-    const Mp3Stream& s = d->stream;
+void Mp3Cut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end, const Tags& tags) {
+    const Mp3Stream& s = d.stream;
     const std::int64_t length = s.lengthFrames();
     end = std::clamp<std::int64_t>(end, 0, length);
     begin = std::clamp<std::int64_t>(begin, 0, end);
@@ -337,12 +334,12 @@ void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     std::int64_t first = std::max<std::int64_t>(0, holding - early);
     // The piece's bytes and the reservoir's before them read at once where
     // they fit in the window: the CRC and the piece's file take them from there.
-    const std::int64_t pieceEnd = d->frame(last - 1).offset + d->frame(last - 1).bytes;
+    const std::int64_t pieceEnd = d.frame(last - 1).offset + d.frame(last - 1).bytes;
     const std::int64_t readFrom =
-        std::max(s.frames.front().offset, d->frame(first).offset - ReservoirRead);
+        std::max(s.frames.front().offset, d.frame(first).offset - ReservoirRead);
     if (pieceEnd - readFrom <= WindowBytes)
-        d->bytes.at(readFrom, pieceEnd - readFrom);
-    QByteArray reservoir = d->reservoirBefore(first);
+        d.bytes.at(readFrom, pieceEnd - readFrom);
+    QByteArray reservoir = d.reservoirBefore(first);
     int leadFrames = holding - early < 0 || !reservoir.isEmpty() ? 1 : 0;
     // libmpg123's synthesis alternates between two buffers granule by
     // granule, summing in another order in each: a one-granule frame comes
@@ -352,7 +349,7 @@ void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     const std::int64_t parity = s.skippedFrames() > 0 ? 1 : 0;
     if (!mpeg1 && (first - leadFrames + parity) % 2 != 0) {
         if (first > 0) {
-            reservoir = d->reservoirBefore(--first);
+            reservoir = d.reservoirBefore(--first);
             leadFrames = reservoir.isEmpty() ? 0 : 1;
         }
         if ((first - leadFrames + parity) % 2 != 0)
@@ -360,21 +357,21 @@ void Mp3CopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     }
     QByteArray lead;
     for (int i = 0; i < leadFrames; ++i)
-        lead += d->leadFrame(i + 1 == leadFrames ? reservoir : QByteArray(),
-                             d->frame(first).bitrateIndex);
+        lead += d.leadFrame(i + 1 == leadFrames ? reservoir : QByteArray(),
+                            d.frame(first).bitrateIndex);
     const std::int64_t delay = from - (first - leadFrames) * spf - DecoderDelay;
     const std::int64_t frames = last - first + leadFrames;
     const std::int64_t padding = frames * spf - (to - (first - leadFrames) * spf) + DecoderDelay;
     if (delay < 0 || delay > MaxGap || padding < 0 || padding > MaxGap)
-        throw cutError(d->path, QStringLiteral("the piece cannot be marked out in a LAME header"));
+        throw cutError(d.path, QStringLiteral("the piece cannot be marked out in a LAME header"));
 
-    QByteArray head = id3v2Tag;
-    head += d->infoFrame(lead, leadFrames, first, last, int(delay), int(padding));
+    QByteArray head = tags.id3v2;
+    head += d.infoFrame(lead, leadFrames, first, last, int(delay), int(padding));
     head += lead;
     writeAllTo(out, head.constData(), head.size());
     const Mp3Frame& a = s.frames[std::size_t(first)];
     const Mp3Frame& z = s.frames[std::size_t(last - 1)];
-    d->eachSpan(a.offset, z.offset + z.bytes, [&](const unsigned char* p, std::int64_t n) {
+    d.eachSpan(a.offset, z.offset + z.bytes, [&](const unsigned char* p, std::int64_t n) {
         writeAllTo(out, reinterpret_cast<const char*>(p), n);
     });
 }

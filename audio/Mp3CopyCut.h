@@ -4,12 +4,11 @@
 // decoder (libmpg123, FFmpeg) give exactly the piece's frames.
 #pragma once
 
-#include <QByteArray>
+#include "audio/CopyCut.h"
+
 #include <QString>
-#include <cstdint>
 #include <memory>
 
-class QIODevice;
 struct Mp3Stream;
 
 class Mp3CopyCut {
@@ -25,28 +24,8 @@ class Mp3CopyCut {
     // be cut. Reads the whole file unless it was found before.
     static std::shared_ptr<const Mp3Stream> frames(const QString& path);
 
-    // Opens the source and finds its frames. Throws AudioError naming it.
-    explicit Mp3CopyCut(const QString& path);
-    ~Mp3CopyCut();
-    Mp3CopyCut(const Mp3CopyCut&) = delete;
-    Mp3CopyCut& operator=(const Mp3CopyCut&) = delete;
-
-    int sampleRate() const;
-    int channels() const;
-    // The source's length in frames as its reader (libmpg123, gapless)
-    // counts them, and in milliseconds.
-    std::int64_t lengthFrames() const;
-    std::int64_t lengthMs() const;
-
-    // Writes the frames [begin, end) of the source's decoded audio to `out`
-    // as an MP3 file of its own, starting with `id3v2Tag` (the bytes of a
-    // whole tag; none when empty). An end past the source's end is its end.
-    // Throws AudioError.
-    void writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
-                    const QByteArray& id3v2Tag);
-
-  private:
-    struct State;
-
-    std::unique_ptr<State> d;
+    // Opens the source and finds its frames. Throws AudioError naming it. Its
+    // length is libmpg123's gapless count; its pieces are MP3 files that start
+    // with their ID3v2 tag.
+    static std::unique_ptr<CopyCut> open(const QString& path);
 };

@@ -50,9 +50,7 @@ class CutRefused : public AudioError {
     explicit CutRefused(const QString& why) : AudioError(why) {}
 };
 
-} // namespace
-
-struct OggCopyCut::State {
+struct OggState {
     QString path;
     SourceFile file;
     OggPageReader pages{file, kReadChunk};
@@ -77,9 +75,8 @@ struct OggCopyCut::State {
     std::vector<unsigned char> store;
     std::int64_t storeBase = 0; // where store[0] lies
     bool keepBytes = true;      // false: the packets are only counted
-    std::int64_t length = -1;   // lengthFrames(), once asked
 
-    explicit State(const QString& p) : path(p), file(p) {}
+    explicit OggState(const QString& p) : path(p), file(p) {}
 
     const unsigned char* bytes(const Packet& p) const { return store.data() + (p.at - storeBase); }
 
@@ -275,6 +272,25 @@ struct OggCopyCut::State {
     }
 };
 
+class OggCut final : public CopyCut {
+  public:
+    explicit OggCut(const QString& path);
+
+    int sampleRate() const override { return int(d.info.get()->rate); }
+    int channels() const override { return d.info.get()->channels; }
+    std::int64_t lengthFrames() const override;
+    std::int64_t lengthMs() const override { return wholeMs(lengthFrames(), sampleRate()); }
+    TagForm tagForm() const override { return TagForm::Comments; }
+    void writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
+                    const Tags& tags) override;
+
+  private:
+    OggState d;
+    mutable std::int64_t m_length = -1; // found when first asked
+};
+
+} // namespace
+
 namespace {
 
 void writeAll(QIODevice& out, const unsigned char* data, long size) {
@@ -417,7 +433,7 @@ QString OggCopyCut::problem(const QString& path) {
     if (fitSources.find(path))
         return QString();
     try {
-        State s(path);
+        OggState s(path);
         s.keepBytes = false;
         s.restart();
         if (soundSingleStream(path, s.info.get())) {
@@ -439,55 +455,40 @@ QString OggCopyCut::problem(const QString& path) {
     }
 }
 
-OggCopyCut::OggCopyCut(const QString& path) : d(std::make_unique<State>(path)) {
+OggCut::OggCut(const QString& path) : d(path) {
     // Once cut, a source is checked again before the next run cuts it.
     fitSources.forget(path);
     try {
-        d->restart();
+        d.restart();
     } catch (const CutRefused& e) {
         throw AudioError(QStringLiteral("Cannot cut %1 without re-encoding: %2")
                              .arg(QDir::toNativeSeparators(path), e.message()));
     }
 }
 
-OggCopyCut::~OggCopyCut() = default;
-
-std::int64_t OggCopyCut::lengthFrames() {
-    if (d->length >= 0)
-        return d->length;
-    d->length = 0;
+std::int64_t OggCut::lengthFrames() const {
+    if (m_length >= 0)
+        return m_length;
+    m_length = 0;
     // libvorbisfile counts from the first audio page's granule position to
     // the last page's, reading only the file's two ends: the count a reader
     // of the source bases its positions on. Its headers have been checked
     // by now, which libvorbisfile needs.
-    SourceFile file(d->path);
+    SourceFile file(d.path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return 0;
     OggVorbis_File vf;
     const ov_callbacks callbacks = qFileCallbacks;
     if (ov_open_callbacks(&file, &vf, nullptr, 0, callbacks) != 0)
         return 0;
-    if (ov_streams(&vf) == 1 && ov_info(&vf, 0) && ov_info(&vf, 0)->rate == d->info.get()->rate)
-        d->length = std::max<std::int64_t>(0, ov_pcm_total(&vf, 0));
+    if (ov_streams(&vf) == 1 && ov_info(&vf, 0) && ov_info(&vf, 0)->rate == d.info.get()->rate)
+        m_length = std::max<std::int64_t>(0, ov_pcm_total(&vf, 0));
     ov_clear(&vf);
-    return d->length;
+    return m_length;
 }
 
-std::int64_t OggCopyCut::lengthMs() {
-    return wholeMs(lengthFrames(), sampleRate());
-}
-
-int OggCopyCut::sampleRate() const {
-    return int(d->info.get()->rate);
-}
-
-int OggCopyCut::channels() const {
-    return d->info.get()->channels;
-}
-
-void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
-                            const QList<QByteArray>& comments) {
-    State& s = *d;
+void OggCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end, const Tags& tags) {
+    OggState& s = d;
     const auto refused = [&](const QString& why) {
         return AudioError(QStringLiteral("Cannot cut %1 without re-encoding: %2")
                               .arg(QDir::toNativeSeparators(s.path), why));
@@ -542,7 +543,7 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
         if (end <= begin) {
             // Nothing is kept: the headers alone, the last of them ending the stream.
             PageWriter pages(out);
-            writeHeaders(pages, os, s.identification, s.setup, comments, true);
+            writeHeaders(pages, os, s.identification, s.setup, tags.comments, true);
             pages.finish();
             return;
         }
@@ -551,7 +552,7 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
                                             "where one does"));
 
         PageWriter pages(out);
-        writeHeaders(pages, os, s.identification, s.setup, comments, false);
+        writeHeaders(pages, os, s.identification, s.setup, tags.comments, false);
 
         // The first audio page holds the priming packet and the first packet
         // kept, and no other: its granule position short of their frames is
@@ -570,4 +571,8 @@ void OggCopyCut::writePiece(QIODevice& out, std::int64_t begin, std::int64_t end
     } catch (const CutRefused& e) {
         throw refused(e.message());
     }
+}
+
+std::unique_ptr<CopyCut> OggCopyCut::open(const QString& path) {
+    return std::make_unique<OggCut>(path);
 }

@@ -3,13 +3,10 @@
 // granule positions that make a decoder drop exactly the frames outside it.
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-#include <cstdint>
-#include <memory>
+#include "audio/CopyCut.h"
 
-class QIODevice;
+#include <QString>
+#include <memory>
 
 class OggCopyCut {
   public:
@@ -18,28 +15,9 @@ class OggCopyCut {
     static QString problem(const QString& path);
 
     // Opens the source and reads its headers. Throws AudioError naming it.
-    explicit OggCopyCut(const QString& path);
-    ~OggCopyCut();
-    OggCopyCut(const OggCopyCut&) = delete;
-    OggCopyCut& operator=(const OggCopyCut&) = delete;
-
-    int sampleRate() const;
-    int channels() const;
-    // The source's length in frames as its reader counts them (without
-    // decoding), and in milliseconds; 0 where it cannot be told.
-    std::int64_t lengthFrames();
-    std::int64_t lengthMs();
-
-    // Writes the frames [begin, end) of the source's decoded audio to `out` as
-    // an Ogg Vorbis stream of its own: the source's identification and setup
-    // headers, a comment header holding `comments` ("NAME=value", UTF-8) and
-    // a new serial number. An end past the source's end is its end. Pieces
-    // asked for in ascending order read the source once. Throws AudioError.
-    void writePiece(QIODevice& out, std::int64_t begin, std::int64_t end,
-                    const QList<QByteArray>& comments);
-
-  private:
-    struct State;
-
-    std::unique_ptr<State> d;
+    // Its length is told without decoding; its pieces are Ogg Vorbis streams
+    // of the source's identification and setup headers, a comment header
+    // holding their comments and a new serial number. Pieces asked for in
+    // ascending order read the source once.
+    static std::unique_ptr<CopyCut> open(const QString& path);
 };

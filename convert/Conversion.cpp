@@ -1,7 +1,6 @@
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
-#include "audio/FlacCopyCut.h"
 #include "audio/Mp3CopyCut.h"
 #include "audio/MulDiv.h"
 #include "audio/OggCopyCut.h"
@@ -171,8 +170,6 @@ void Conversion::endRun() {
             fail(m_currentFile, errorText(e));
     }
     m_cutter.reset();
-    m_mp3Cutter.reset();
-    m_flacCutter.reset();
     try {
         if (m_reader.isOpen())
             m_reader.close();

@@ -23,9 +23,7 @@
 #include <vector>
 
 class SessionState;
-class FlacCopyCut;
-class Mp3CopyCut;
-class OggCopyCut;
+class CopyCut;
 class FileModel;
 class JobList;
 
@@ -162,21 +160,19 @@ class Conversion {
     bool m_failed = false;
     QString m_error;
     QStringList m_outputs;
-    QString m_openOutput;                 // the output the writer is writing, empty when none
-    std::int64_t m_openFrames = 0;        // frames written into it
-    std::optional<FileTags> m_openTags;   // the tags the open piece gets once closed
-    bool m_writerFailed = false;          // the writer refused a write: the output is lost
-    QString m_currentFile;                // the file the component call under way works on
-    int m_file = -1;                      // the row a split checks or splits
-    int m_filesSplit = 0;                 // rows from the first that the split has written
-    std::vector<int> m_dropped;           // files whose open span this run took away
-    std::int64_t m_joinPosition = 0;      // source frames a join has written
-    OutputNaming::RunNames m_names;       // the names this run has handed out
-    std::unique_ptr<OggCopyCut> m_cutter; // the file being cut without re-encoding
-    // The same of an MP3 file.
-    std::unique_ptr<Mp3CopyCut> m_mp3Cutter;
-    // A FLAC file split into FLAC pieces.
-    std::unique_ptr<FlacCopyCut> m_flacCutter;
+    QString m_openOutput;               // the output the writer is writing, empty when none
+    std::int64_t m_openFrames = 0;      // frames written into it
+    std::optional<FileTags> m_openTags; // the tags the open piece gets once closed
+    bool m_writerFailed = false;        // the writer refused a write: the output is lost
+    QString m_currentFile;              // the file the component call under way works on
+    int m_file = -1;                    // the row a split checks or splits
+    int m_filesSplit = 0;               // rows from the first that the split has written
+    std::vector<int> m_dropped;         // files whose open span this run took away
+    std::int64_t m_joinPosition = 0;    // source frames a join has written
+    OutputNaming::RunNames m_names;     // the names this run has handed out
+    // The file being cut without re-encoding: asked for (Ogg Vorbis, MP3), or
+    // a FLAC file split into FLAC pieces.
+    std::unique_ptr<CopyCut> m_cutter;
     // The whole run's progress (options' wholeRunProgress), in source frames.
     std::int64_t m_runTotal = 0;
     std::int64_t m_runDone = 0; // of the pieces reported complete or ended

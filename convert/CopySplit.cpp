@@ -4,9 +4,8 @@
 #include "convert/Conversion.h"
 
 #include "audio/AudioError.h"
+#include "audio/CopyCut.h"
 #include "audio/FlacCopyCut.h"
-#include "audio/Mp3CopyCut.h"
-#include "audio/OggCopyCut.h"
 #include "convert/RunTexts.h"
 #include "joblist/JobList.h"
 #include "tags/TagSteps.h"
@@ -81,8 +80,7 @@ class PieceFile : public QFile {
 // The frames a re-encoding split writes of a piece: it copies blocks of a
 // second's samples, and one that leaves a tail shorter than the plan's
 // stopShortBy ends the piece.
-std::int64_t reEncodedLength(std::int64_t frames, std::int64_t stopShortBy,
-                             const FlacCopyCut& cutter) {
+std::int64_t reEncodedLength(std::int64_t frames, std::int64_t stopShortBy, const CopyCut& cutter) {
     const std::int64_t block = std::max(1, cutter.sampleRate() * cutter.channels());
     const std::int64_t tail = frames % block;
     if (stopShortBy > 0 && frames > block && tail > 0 && tail < stopShortBy)
@@ -126,17 +124,15 @@ void Conversion::copyPiece(int file, std::int64_t piece, const Span& span) {
     if (onOutputStarted)
         onOutputStarted(path);
     jobs.setSpanStatus(status, StatusConverting);
-    if (m_mp3Cutter)
-        m_mp3Cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                                id3v2OutputTag(plan.tags));
-    else if (m_flacCutter)
-        m_flacCutter->writePiece(out, plan.beginFrame,
-                                 plan.beginFrame +
-                                     reEncodedLength(plan.frames, plan.stopShortBy, *m_flacCutter),
-                                 oggOutputComments(plan.tags));
+    // A cut the run chose in place of re-encoding ends where re-encoding would.
+    const std::int64_t frames =
+        m_options.copy ? plan.frames : reEncodedLength(plan.frames, plan.stopShortBy, *m_cutter);
+    CopyCut::Tags tags;
+    if (m_cutter->tagForm() == CopyCut::TagForm::Id3v2)
+        tags.id3v2 = id3v2OutputTag(plan.tags);
     else
-        m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + plan.frames,
-                             oggOutputComments(plan.tags));
+        tags.comments = oggOutputComments(plan.tags);
+    m_cutter->writePiece(out, plan.beginFrame, plan.beginFrame + frames, tags);
     m_currentFile = path;
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2")

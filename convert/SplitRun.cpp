@@ -141,12 +141,12 @@ void Conversion::splitFile(int file) {
     // Pieces of an MP3 source cut without re-encoding are MP3 files.
     m_names.setExtension(outputExtension(m_options.codec));
     if (m_options.copy && Mp3CopyCut::isMpegAudio(source)) {
-        m_mp3Cutter = std::make_unique<Mp3CopyCut>(source);
+        m_cutter = Mp3CopyCut::open(source);
         m_names.setExtension(QStringLiteral("mp3"));
     } else if (m_options.copy) {
-        m_cutter = std::make_unique<OggCopyCut>(source);
+        m_cutter = OggCopyCut::open(source);
     } else if (copiesFlacFrames(source)) {
-        m_flacCutter = std::make_unique<FlacCopyCut>(source, m_options.flacCompression);
+        m_cutter = std::make_unique<FlacCopyCut>(source, m_options.flacCompression);
     }
     // A cut without re-encoding needs of a reader only the length, which
     // the cutter tells without reading the file through once more.
@@ -166,14 +166,12 @@ void Conversion::splitFile(int file) {
     // The piece length may have changed since the run was allowed to start.
     if (refuseTooManyPieces(jobs.file(file), pieces)) {
         m_cutter.reset();
-        m_mp3Cutter.reset();
-        m_flacCutter.reset();
         m_names.setExtension(outputExtension(m_options.codec));
         return;
     }
     // Pieces copied from the source's frames are written one after the other:
     // the system's reads and writes are most of their work.
-    const bool copying = m_options.copy || m_flacCutter;
+    const bool copying = m_cutter != nullptr;
     if (!copying && m_options.jobs > 1)
         splitPiecesInParallel(file, pieces, splitCount);
     for (std::int64_t j = 0; (copying || m_options.jobs <= 1) && j < pieces && !m_failed; ++j) {
@@ -190,30 +188,17 @@ void Conversion::splitFile(int file) {
             splitPiece(file, j, span);
     }
     m_cutter.reset();
-    m_mp3Cutter.reset();
-    m_flacCutter.reset();
     m_names.setExtension(outputExtension(m_options.codec));
     m_currentFile = source;
     reader.close();
 }
 
 bool Conversion::cutterLength(std::int64_t& frames, std::int64_t& ms) const {
-    if (m_mp3Cutter) {
-        frames = m_mp3Cutter->lengthFrames();
-        ms = m_mp3Cutter->lengthMs();
-        return true;
-    }
-    if (m_cutter) {
-        frames = m_cutter->lengthFrames();
-        ms = m_cutter->lengthMs();
-        return true;
-    }
-    if (m_flacCutter) {
-        frames = m_flacCutter->lengthFrames();
-        ms = m_flacCutter->lengthMs();
-        return true;
-    }
-    return false;
+    if (!m_cutter)
+        return false;
+    frames = m_cutter->lengthFrames();
+    ms = m_cutter->lengthMs();
+    return true;
 }
 
 Conversion::PiecePlan Conversion::planPiece(const FileRow& row, const Span& span) const {
