@@ -1,6 +1,7 @@
 #include "audio/Encoder.h"
 
 #include "audio/AudioError.h"
+#include "audio/SaveOutput.h"
 
 Encoder::~Encoder() = default;
 
@@ -51,16 +52,10 @@ void Encoder::Output::create() {
 }
 
 bool Encoder::Output::put(const char* data, qint64 size) {
-    while (size > 0) {
-        const qint64 done = file.write(data, size);
-        if (done <= 0) {
-            writeError = file.errorString();
-            return false;
-        }
-        data += done;
-        size -= done;
-    }
-    return true;
+    if (writeAll(file, data, size))
+        return true;
+    writeError = file.errorString();
+    return false;
 }
 
 QString Encoder::Output::failure(const QString& libraryReason) const {
